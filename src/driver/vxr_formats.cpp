@@ -1,0 +1,119 @@
+// The one table of formats: file type code to reader, output extension to writer. A format
+// that is not built yet has a null entry; the driver reports it rather than writing nothing.
+#include <cstring>
+
+#include "vxs_formats.h"
+
+namespace {
+
+// Readers that take extra arguments (BMP, WAVE) and writers with a mode argument are adapted
+// by small functions here so every row has the same shape.
+const VxsReaderEntry kReaders[] = {
+    {VXT_VSH, "package spreadsheet", nullptr},
+    {VXT_WK1, "Lotus WK1", nullptr},
+    {VXT_DBF, "dBase", nullptr},
+    {VXT_XLS, "Excel", nullptr},
+    {VXT_MTW, "Minitab worksheet", nullptr},
+    {VXT_WQ1, "Quattro", nullptr},
+    {VXT_PDX, "Paradox", nullptr},
+    {VXT_SAS, "SAS PC data set", nullptr},
+    {VXT_SPLUS, "S-PLUS binary", nullptr},
+    {VXT_SPLUS_TEXT, "S-PLUS text dump", nullptr},
+    {VXT_INSTAT, "Instat", nullptr},
+    {VXT_MSTAT, "MStat", nullptr},
+    {VXT_EPI, "Epi-Info", nullptr},
+    {VXT_GAUSS, "Gauss", nullptr},
+    {VXT_MATLAB, "Matlab", nullptr},
+    {VXT_SYSTAT, "Systat", nullptr},
+    {VXT_SPSS, "SPSS", nullptr},
+    {VXT_STATA, "Stata", nullptr},
+    {VXT_CSV, "delimited text", nullptr},
+    {VXT_SHAPE, "shapefile", nullptr},
+    {VXT_MIF, "MapInfo interchange", nullptr},
+    {VXT_XPORT, "SAS transport", nullptr},
+    {VXT_BMP, "BMP image", nullptr},
+    {VXT_WAV, "WAVE sound", nullptr},
+    {VXT_STATISTICA5, "Statistica 5", nullptr},
+    {VXT_STATISTICA6, "Statistica 6", nullptr},
+    {VXT_SASV8, "SAS 7/8 data set", read_sasv8_into_sheet},
+    {VXT_MTP, "Minitab portable", nullptr},
+    {VXT_WEKA, "Weka ARFF", nullptr},
+    {VXT_KELMORA, "tablet", nullptr},
+};
+
+// In the order the output name is tested; the last row catches every other extension.
+const VxsWriterEntry kWriters[] = {
+    {VXT_VXC, ".vxc", "package command file", nullptr},
+    {VXT_VSH, ".vsh", "package spreadsheet file", nullptr},
+    {VXT_GAUSS, ".fmt", "Gauss matrix", nullptr},
+    {VXT_XLS, ".xls", "Excel 95", nullptr},
+    {VXT_INSTAT, ".wor", "Instat worksheet", nullptr},
+    {VXT_DBF, ".dbf", "dBase", nullptr},
+    {VXT_WQ1, ".wq1", "Quattro WQ1", nullptr},
+    {VXT_SPLUS_TEXT, ".sdd", "S-PLUS data dump", nullptr},
+    {VXT_MATLAB, ".mat", "Matlab", nullptr},
+    {VXT_TAB, ".tab", "tab-separated text", nullptr},
+    {VXT_XPORT, ".tpt", "SAS transport", nullptr},
+    {VXT_RTF, ".rtf", "RTF table", nullptr},
+    {VXT_HTML, ".htm", "HTML table", nullptr},
+    {VXT_HTML, ".html", "HTML table", nullptr},
+    {VXT_WEKA, ".arf", "Weka ARFF", nullptr},
+    {VXT_WEKA, ".arff", "Weka ARFF", nullptr},
+    {VXT_KELMORA, ".ktb", "tablet", nullptr},
+    {VXT_TEXT, ".csv", "comma-separated text", nullptr},
+    {VXT_TEXT, nullptr, "delimited text", nullptr},
+};
+
+bool ends_with_nocase(const char* name, const char* ext) {
+    size_t n = std::strlen(name), e = std::strlen(ext);
+    if (n < e) return false;
+    for (size_t i = 0; i < e; ++i) {
+        char a = name[n - e + i], b = ext[i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const VxsReaderEntry* vxs_find_reader(int32_t type) {
+    for (const auto& r : kReaders)
+        if (r.type == type) return &r;
+    return nullptr;
+}
+
+bool vxs_reader_available(int32_t type) {
+    const VxsReaderEntry* r = vxs_find_reader(type);
+    return r && r->read;
+}
+
+int32_t vxs_output_type(const char* output_name) {
+    for (const auto& w : kWriters) {
+        if (!w.extension) break;
+        if (ends_with_nocase(output_name, w.extension)) return w.type;
+    }
+    return VXT_TEXT;
+}
+
+const VxsWriterEntry* vxs_find_writer(int32_t type) {
+    for (const auto& w : kWriters)
+        if (w.type == type) return &w;
+    return nullptr;
+}
+
+bool vxs_writer_available(int32_t type) {
+    const VxsWriterEntry* w = vxs_find_writer(type);
+    return w && w->write;
+}
+
+int16_t open_file(const char* name, int32_t type) {
+    const VxsReaderEntry* r = vxs_find_reader(type);
+    if (!r || !r->read) return 0;
+    return r->read(name);
+}
+
+int16_t read_sasv8_into_sheet(const char*) {
+    std::printf("Sorry, SAS Version 7/8 files not yet supported.\n");
+    return 0;
+}

@@ -1,0 +1,37 @@
+// Delimited text into a sheet: sizing pass, filling pass and the CSV reader.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vxs_sheet.h"
+
+struct VxsTextOptions {
+    int32_t description_line = 0;
+    int32_t names_mode = 0;  // 0 decide, 1 first line holds names, 2 it holds data
+    int16_t sort = 1;
+    int16_t ignore_case = 1;
+    int16_t strip = 1;
+    int16_t reserved = 0;
+    int16_t use_description = 0;
+    int16_t text_to_factor = 0;
+    int16_t spare1 = 0, spare2 = 0;
+    int16_t custom_delimiters = 0;
+    char delimiters[9] = {0};
+};
+
+struct VxsSheetSpec {
+    int32_t kind = 1;
+    int32_t rows = 0;
+    int32_t columns = 0;
+    const int32_t* types = nullptr;
+};
+
+int read_csv_into_sheet(const char* path);
+Sheet* vxs_new_from_text(const char* text);
+int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
+                      const VxsTextOptions* options, const char* text);
+void vxs_set_text_into_sheet(Sheet* sheet, int has_names, const VxsTextOptions* options,
+                             const char* text);
+int blank_sheet(const VxsSheetSpec* spec, int32_t default_type);
+int validate_cell(Column* column, int32_t row, const char* text);

@@ -1,0 +1,26 @@
+// Day numbers on the 1900 (spreadsheet serial) and 1600 scales, date text in 40 formats, and
+// write_num, the shared number formatter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+extern int16_t vxs_gregorian;   // 1: day numbers count from 1 March 1600
+extern int32_t vxs_date_format; // current date format code, 1..40
+
+constexpr double VXS_SCALE_OFFSET = 109512.0;  // days between the two scales
+
+void vxs_set_gregorian(int16_t flag);
+void vxs_set_date_format(int32_t code);
+double vxs_day_number(long day, long month, long year);
+void vxs_date_1900_to_1600(double* value, double missing);
+void vxs_date_1600_to_1900(double* value, double missing);
+int get_short_month_no(const char* text);
+int get_long_month_no(const char* text);
+// text is edited in place (blanks stripped); returns 1 when read, 0 when not a date.
+int vxs_read_date(char* text, double* value, int16_t gregorian, int32_t format, double missing);
+int vxs_read_date(std::string& text, double* value, int16_t gregorian, int32_t format, double missing);
+// buffer: at least 64 characters.
+int vxs_write_date(char* buffer, double value, int16_t gregorian, int32_t format);
+void write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing);
+std::string write_num(double value, int32_t representation, int32_t decimals, double missing);

@@ -1,0 +1,106 @@
+// Input type detection: one small file per signature, in detection order, with the
+// order-sensitive cases.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/vxs_formats.h"
+#include "test_util.h"
+
+namespace {
+
+int32_t detect(const std::string& bytes, const char* name = "file.dat") {
+    return vxs_detect_bytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), name);
+}
+
+std::string padded(std::string head, size_t n = 100, char fill = '\x01') {
+    head.resize(n, fill);
+    return head;
+}
+
+TEST(Detect, PackageSpreadsheetInEitherByteOrder) {
+    EXPECT_EQ(detect(padded(std::string("\x03\x3E\x50\x51", 4))), VXT_VSH);
+    EXPECT_EQ(detect(padded(std::string("\x51\x50\x3E\x03", 4))), VXT_VSH);
+    EXPECT_EQ(detect(padded(std::string("\x03\x2D\x87\x03", 4))), VXT_VSH);
+    EXPECT_EQ(detect(padded(std::string("\x14\xAE\x2D\x03", 4))), VXT_VSH);
+}
+
+TEST(Detect, BinarySignaturesInOrder) {
+    EXPECT_EQ(detect(padded(std::string("\0S data\1", 8))), VXT_SPLUS);
+    EXPECT_EQ(detect(padded(std::string("\x4B\x06\x1E\0\0\0\0\0", 8))), VXT_SYSTAT);
+    EXPECT_EQ(detect(padded(std::string("\xFF\xFF\xFF\xFF\0\0\0\0", 8))), VXT_GAUSS);
+    EXPECT_EQ(detect(padded(std::string("\xDA\xDA", 2)), "x.DHT"), VXT_GAUSS);
+    EXPECT_NE(detect(padded(std::string("\xDA\xDA", 2)), "x.dat"), VXT_GAUSS);
+    EXPECT_EQ(detect(padded(std::string("\xDD\xDD\1\1\1\1\1\1\x86\0", 10))), VXT_GAUSS);
+    EXPECT_EQ(detect(padded(std::string("\xDA\xEE\x05\0\0\0\0\0", 8))), VXT_GAUSS);
+    EXPECT_EQ(detect(padded(std::string("\xDD\xEE\x86\0", 4))), VXT_GAUSS);
+    EXPECT_EQ(detect(padded(std::string("\0\0\0\0\xCA\xCA\xCA\xEE", 8))), VXT_GAUSS);
+    EXPECT_EQ(detect(padded(std::string("\1\1\1\1\1\0" "4.00/EV", 13))), VXT_MSTAT);
+    EXPECT_EQ(detect(padded(std::string("\0\0\0\0\1\1\1\1\1\1\1\0\0\0\0", 15))), VXT_MATLAB);
+    EXPECT_EQ(detect(padded(std::string("\0\0\x02\0\x20\x51", 6))), VXT_WQ1);
+    EXPECT_EQ(detect(padded(std::string("\0\0\x02\0\x06\x04", 6))), VXT_WK1);
+    EXPECT_EQ(detect(padded(std::string("\x09\x00\x04\x00\x07\x05\x10\x00", 8))), VXT_XLS);
+    EXPECT_EQ(detect(padded(std::string("\x09\x04\x06\x00\x00\x00\x10\x00", 8))), VXT_XLS);
+    EXPECT_EQ(detect(padded(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))), VXT_XLS);
+    EXPECT_EQ(detect(padded(std::string("\x6E\x02\x01", 3))), VXT_STATA);
+    EXPECT_EQ(detect(padded(std::string("\0\0\x27\x0A", 4) + std::string(20, '\0'))), VXT_SHAPE);
+    EXPECT_EQ(detect(padded("$FL2@(#)")), VXT_SPSS);
+    EXPECT_EQ(detect(padded("@\r\n")), VXT_INSTAT);
+    EXPECT_EQ(detect(padded("WORKSHEET")), VXT_MTW);
+    EXPECT_EQ(detect(padded(std::string("CSS \1\1\xFF\xFF", 8))), VXT_STATISTICA5);
+    EXPECT_EQ(detect(padded(std::string("\0\x04\0\0\0\x01\0\0\0\x03\0\0\0", 13))), VXT_STATISTICA6);
+    EXPECT_EQ(detect(padded("SAS 6.04")), VXT_SAS);
+    EXPECT_EQ(detect(padded("header record*******library header record!!!!!!!000000")), VXT_XPORT);
+    EXPECT_EQ(detect(padded(std::string("\x03\x7A\x05\x11", 4))), VXT_DBF);
+    EXPECT_EQ(detect(padded(std::string("\x02\x10\x00\x05\x11\x50", 6))), VXT_DBF);
+    EXPECT_EQ(detect(padded("MINITAB PORTABLE WORKSHEET")), VXT_MTP);
+    EXPECT_EQ(detect(padded("#!/usr/explorer/bin/explorer cxTablet binary")), VXT_KELMORA);
+    EXPECT_EQ(detect(padded(std::string("BM\x80\x80", 4))), VXT_BMP);
+    EXPECT_EQ(detect(padded(std::string("RIFF\x80\x80", 6))), VXT_WAV);
+}
+
+TEST(Detect, MatlabIsTestedBeforeSasSeven) {
+    std::string f(100, '\0');
+    f.replace(84, 3, "SAS");
+    EXPECT_EQ(detect(f), VXT_MATLAB);
+    f[12] = 1;  // bytes 11..14 no longer zero
+    EXPECT_EQ(detect(f), VXT_SASV8);
+}
+
+TEST(Detect, ByNameOnlyWithoutSignature) {
+    std::string bin = padded(std::string("\x80\x81\x82", 3), 100, '\x90');
+    EXPECT_EQ(detect(bin, "t.DBF"), VXT_DBF);
+    EXPECT_EQ(detect(bin, "t.db"), VXT_PDX);
+    EXPECT_EQ(detect(bin, "t.sdd"), VXT_SPLUS_TEXT);
+    EXPECT_EQ(detect(bin, "t.rec"), VXT_EPI);
+    EXPECT_EQ(detect(bin, "t.arff"), VXT_WEKA);
+    EXPECT_EQ(detect(padded("version 300\n"), "m.MIF"), VXT_MIF);
+    EXPECT_EQ(detect(bin, "m.mif"), VXT_UNKNOWN);
+    EXPECT_EQ(detect(bin, "t.xyz"), VXT_UNKNOWN);
+}
+
+TEST(Detect, ExcelBytesWinOverACsvName) {
+    EXPECT_EQ(detect(padded(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)), "data.csv"), VXT_XLS);
+    EXPECT_EQ(detect("a,b\n1,2\n", "data.xls"), VXT_CSV);
+}
+
+TEST(Detect, PlainText) {
+    EXPECT_EQ(detect("Name,Height\na,1.5\n"), VXT_CSV);            // short, with a line end
+    EXPECT_EQ(detect("Name,Height"), VXT_UNKNOWN);                  // short, no line end
+    EXPECT_EQ(detect(std::string(60, 'a')), VXT_CSV);               // 55 good bytes pass
+    EXPECT_EQ(detect("a\tb\fc\r\n"), VXT_CSV);
+    EXPECT_EQ(detect(std::string("zz\x01zz\n", 6)), VXT_UNKNOWN);
+    EXPECT_EQ(detect("caf\xC3\xA9,1\n"), VXT_UNKNOWN);              // bytes from 128 up
+}
+
+TEST(Detect, FilesOnDisk) {
+    ScratchDir dir;
+    EXPECT_EQ(VX_Find_File_Type(""), VXT_UNKNOWN);
+    EXPECT_EQ(VX_Find_File_Type(dir.file("absent").c_str()), VXT_MISSING);
+    write_file(dir.file("empty"), "");
+    EXPECT_EQ(VX_Find_File_Type(dir.file("empty").c_str()), VXT_MISSING);
+    write_file(dir.file("t.txt"), "x y\n1 2\n");
+    EXPECT_EQ(VX_Find_File_Type(dir.file("t.txt").c_str()), VXT_CSV);
+}
+
+}  // namespace

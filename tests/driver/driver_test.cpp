@@ -1,0 +1,86 @@
+// The driver as a process: usage, the exit statuses and their messages, output naming.
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+TEST(Driver, UsageWithoutArgumentsIsStatusOne) {
+    ScratchDir dir;
+    RunResult r = run_morvalen(dir.path(), {});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("Morvalen - Translates Spreadsheet/Database files into Vantrix/Gauss format.\n", 0), 0u);
+    EXPECT_NE(r.out.find("Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n"),
+              std::string::npos);
+    // The last usage line has no line end.
+    const std::string last = "          Morvalen Test.WB2 Test.TXT A C1:K100";
+    ASSERT_GE(r.out.size(), last.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last);
+}
+
+TEST(Driver, MissingInputIsStatusTwo) {
+    ScratchDir dir;
+    RunResult r = run_morvalen(dir.path(), {"nothere.csv", "out.vsh"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "Error: Input File nothere.csv not found!\n");
+}
+
+TEST(Driver, EmptyInputFileIsNotFound) {
+    ScratchDir dir;
+    write_file(dir.file("empty.csv"), "");
+    RunResult r = run_morvalen(dir.path(), {"empty.csv", "out.vsh"});
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST(Driver, UnknownTypeIsStatusThree) {
+    ScratchDir dir;
+    write_file(dir.file("blob.bin"), std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f", 15));
+    RunResult r = run_morvalen(dir.path(), {"blob.bin", "out.vsh"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "Error: Unknown File type!\n");
+}
+
+TEST(Driver, OutputEqualToInputInAnyCaseIsStatusSixBeforeReading) {
+    ScratchDir dir;
+    write_file(dir.file("a.csv"), "x,y\n1,2\n");
+    RunResult r = run_morvalen(dir.path(), {"a.csv", "A.CSV"});
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.out, "Error: Output File A.CSV is the same as the input file!\n");
+    EXPECT_EQ(read_file(dir.file("a.csv")), "x,y\n1,2\n");
+}
+
+TEST(Driver, ReaderFailureIsStatusFiveAndLeavesNoOutput) {
+    ScratchDir dir;
+    // A SAS 7 data set signature: recognised, but its reader refuses.
+    std::string sas7(100, '\0');
+    sas7.replace(84, 3, "SAS");
+    sas7[12] = 1;  // otherwise the leading zeros read as Matlab
+    write_file(dir.file("d.sas7bdat"), sas7);
+    write_file(dir.file("out.csv"), "old output");
+    RunResult r = run_morvalen(dir.path(), {"d.sas7bdat", "out.csv"});
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.out,
+              "Sorry, SAS Version 7/8 files not yet supported.\n"
+              " Error: No valid data in input file d.sas7bdat!\n");
+    EXPECT_FALSE(file_exists(dir.file("out.csv")));
+    EXPECT_FALSE(file_exists(dir.file("out.$$$")));
+}
+
+TEST(Driver, DefaultOutputNameIsAnnouncedUnlessListingNames) {
+    ScratchDir dir;
+    std::string sas7(100, '\0');
+    sas7.replace(84, 3, "SAS");
+    sas7[12] = 1;  // otherwise the leading zeros read as Matlab
+    write_file(dir.file("d.dat"), sas7);
+    RunResult r = run_morvalen(dir.path(), {"d.dat"});
+    EXPECT_EQ(r.out.rfind("Note: Writing data to Morvalen.VSH by default.\n", 0), 0u);
+    RunResult quiet = run_morvalen(dir.path(), {"d.dat/w"});
+    EXPECT_EQ(quiet.out.find("Note:"), std::string::npos);
+}
+
+TEST(Driver, OptionsInsideTheInputNameAreRemovedBeforeOpening) {
+    ScratchDir dir;
+    RunResult r = run_morvalen(dir.path(), {"Test.csv/n/t=2", "x.vsh/s/e"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "Error: Input File Test.csv not found!\n");
+    RunResult q = run_morvalen(dir.path(), {"\"My Data.csv\"/n", "x.vsh"});
+    EXPECT_EQ(q.out, "Error: Input File My Data.csv not found!\n");
+}

@@ -1,0 +1,140 @@
+// Command-line options: substring search, removal from the name, the values they set.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/vxr_main.h"
+#include "driver/vxs_formats.h"
+#include "driver/vxs_options.h"
+#include "sheet/vxs_sheet.h"
+#include "sheet/vxs_txtnum.h"
+
+namespace {
+
+struct Options : ::testing::Test {
+    void SetUp() override {
+        vxs_init();
+        vxs_reset_options();
+    }
+    std::string input(const char* arg, bool* names = nullptr) {
+        bool use = false;
+        std::string s = vxs_take_name_argument(arg);
+        vxs_parse_input_options(s, use);
+        if (names) *names = use;
+        return s;
+    }
+    std::string output(const char* arg, bool* after = nullptr) {
+        bool p = false;
+        std::string s = vxs_take_name_argument(arg);
+        vxs_parse_output_options(s, p);
+        if (after) *after = p;
+        return s;
+    }
+};
+
+TEST_F(Options, TextToNumberMode) {
+    EXPECT_EQ(input("a.csv/t=9"), "a.csv");
+    EXPECT_EQ(vxs_txt_to_num_mode, 4);
+    EXPECT_EQ(input("a.csv/t=0"), "a.csv");
+    EXPECT_EQ(vxs_txt_to_num_mode, 0);
+    vxs_txt_to_num_mode = 3;
+    EXPECT_EQ(input("a.csv/t"), "a.csv");
+    EXPECT_EQ(vxs_txt_to_num_mode, 3);
+    EXPECT_EQ(input("a.csv/t=x"), "a.csvx");
+    EXPECT_EQ(vxs_txt_to_num_mode, 3);
+}
+
+TEST_F(Options, InstatMissingCodes) {
+    EXPECT_EQ(input("w.wor/m=*,-99"), "w.wor");
+    EXPECT_EQ(vxs_instat_nmv, 2);
+    EXPECT_EQ(vxs_instat_missing[0], vxs_missing);
+    EXPECT_EQ(vxs_instat_missing[1], -99);
+    EXPECT_EQ(input("w.wor/m=abc"), "w.worabc");
+    EXPECT_EQ(vxs_instat_nmv, 0);
+    EXPECT_EQ(input("w.wor/m1,2,3,4"), "w.wor,4");
+    EXPECT_EQ(vxs_instat_nmv, 3);
+}
+
+TEST_F(Options, MissingTextThenLaterOptionsSurvive) {
+    EXPECT_EQ(input("d.xls/x=NA/n"), "d.xls");
+    EXPECT_STREQ(vxs_xls_mv, "NA");
+    EXPECT_EQ(vxs_no_column_names, 1);
+    EXPECT_EQ(input("d.xls/x=-9/f"), "d.xls");
+    EXPECT_STREQ(vxs_xls_mv, "-9");
+    EXPECT_EQ(vxs_inst_drop_factors, 1);
+}
+
+TEST_F(Options, QuotedNameKeepsOptionsAfterTheClosingQuote) {
+    EXPECT_EQ(input("\"My Data.csv\"/n"), "My Data.csv");
+    EXPECT_EQ(vxs_no_column_names, 1);
+}
+
+TEST_F(Options, LogbookPointerAndFlags) {
+    bool names = false;
+    EXPECT_EQ(input("log.xls/l=12/v/i/k/u/y/w", &names), "log.xls");
+    EXPECT_EQ(vxs_logbook_in_format, 1);
+    EXPECT_EQ(vxs_logbook_match_no, 12);
+    EXPECT_TRUE(names);
+    EXPECT_EQ(vxs_get_global_defaults()->keep_declared_missing, 1);
+    EXPECT_EQ(vxs_get_global_defaults()->factor_strip_blanks, 0);
+    EXPECT_EQ(vxs_get_global_defaults()->sort_levels, 0);
+    EXPECT_EQ(vxs_use_column_names, 1);
+    EXPECT_EQ(vxs_name_dump, 1);
+    EXPECT_EQ(input("d.csv/p=Data"), "d.csv");
+    EXPECT_STREQ(pointer, "Data");
+    EXPECT_EQ(vxs_get_global_defaults()->sort_levels, 1);
+}
+
+TEST_F(Options, DirectoryStartingWithAnOptionLetterIsTakenAsTheOption) {
+    EXPECT_EQ(input("/data/new/d.csv"), "/dataew/d.csv");
+    EXPECT_EQ(vxs_no_column_names, 1);
+}
+
+TEST_F(Options, OutputVersionAndFlags) {
+    EXPECT_EQ(output("Test.VSH/v=7"), "Test.VSH");
+    EXPECT_EQ(vxs_version, 7);  // clamped to 3 by the driver
+    EXPECT_EQ(output("Test.VSH/v=0"), "Test.VSH");
+    EXPECT_EQ(vxs_version, 3);
+    EXPECT_EQ(output("Test.VSH/v=2/s/e"), "Test.VSH");
+    EXPECT_EQ(vxs_version, 2);
+    EXPECT_EQ(vxs_get_global_defaults()->suffixed_ids, 1);
+    bool after = false;
+    EXPECT_EQ(output("T.vxc/*/b/f/p/q/-/c/n/u", &after), "T.vxc");
+    EXPECT_TRUE(after);
+    EXPECT_EQ(vxs_no_return, 1);
+    EXPECT_EQ(vxs_end_break, 1);
+    EXPECT_EQ(vxs_fixed_decimals, 1);
+    EXPECT_EQ(vxs_read_print, 0);
+    EXPECT_EQ(vxs_get_global_defaults()->quote_csv_text, 0);
+    EXPECT_EQ(vxs_separate_bmpwav, 0);
+    EXPECT_EQ(vxs_no_names_in_txt, 1);
+    EXPECT_EQ(vxs_plain_names, 1);
+    EXPECT_EQ(output("L.xls/l=3/s"), "L.xls");
+    EXPECT_EQ(vxs_logbook_out_format, 1);
+    EXPECT_EQ(vxs_logbook_nfactors, 3);
+}
+
+}  // namespace
+
+TEST(OutputType, ByExtensionWithoutRegardToCase) {
+    EXPECT_EQ(vxs_output_type("a.VXC"), VXT_VXC);
+    EXPECT_EQ(vxs_output_type("a.vsh"), VXT_VSH);
+    EXPECT_EQ(vxs_output_type("a.Fmt"), VXT_GAUSS);
+    EXPECT_EQ(vxs_output_type("a.xls"), VXT_XLS);
+    EXPECT_EQ(vxs_output_type("a.wor"), VXT_INSTAT);
+    EXPECT_EQ(vxs_output_type("a.dbf"), VXT_DBF);
+    EXPECT_EQ(vxs_output_type("a.wq1"), VXT_WQ1);
+    EXPECT_EQ(vxs_output_type("a.sdd"), VXT_SPLUS_TEXT);
+    EXPECT_EQ(vxs_output_type("a.mat"), VXT_MATLAB);
+    EXPECT_EQ(vxs_output_type("a.TAB"), VXT_TAB);
+    EXPECT_EQ(vxs_output_type("a.tpt"), VXT_XPORT);
+    EXPECT_EQ(vxs_output_type("a.rtf"), VXT_RTF);
+    EXPECT_EQ(vxs_output_type("a.htm"), VXT_HTML);
+    EXPECT_EQ(vxs_output_type("a.HTML"), VXT_HTML);
+    EXPECT_EQ(vxs_output_type("a.arf"), VXT_WEKA);
+    EXPECT_EQ(vxs_output_type("a.arff"), VXT_WEKA);
+    EXPECT_EQ(vxs_output_type("a.ktb"), VXT_KELMORA);
+    EXPECT_EQ(vxs_output_type("a.csv"), VXT_TEXT);
+    EXPECT_EQ(vxs_output_type("a.txt"), VXT_TEXT);
+    EXPECT_EQ(vxs_output_type("noextension"), VXT_TEXT);
+}

@@ -1,0 +1,162 @@
+// The sheet model: creation protocol, column limits, row numbering, text caps, missing values.
+#include <gtest/gtest.h>
+
+#include "sheet/byte_reader.h"
+#include "sheet/vxs_sheet.h"
+
+namespace {
+
+struct SheetModel : ::testing::Test {
+    void SetUp() override {
+        vxs_init();
+        VXSMAXCOLUMNS = 250;
+    }
+};
+
+TEST_F(SheetModel, NewSheetHoldsOnlyTheRowColumn) {
+    Sheet* s = create_sheet();
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(lastsheet, s);
+    ASSERT_EQ(s->cols.size(), 1u);
+    Column* row = s->row_column();
+    EXPECT_EQ(row->name, "Row");
+    EXPECT_EQ(row->type, VXS_ROW);
+    EXPECT_EQ(row->width, 4);
+    EXPECT_EQ(row->position, 0);
+    EXPECT_EQ(row->representation, VXS_REP_FIXED);
+    EXPECT_EQ(s->column_count, 0);
+    EXPECT_EQ(s->row_count, 0);
+    EXPECT_EQ(s->units_count, 1);
+    EXPECT_EQ(create_row_attr(s), 0);  // no rows yet
+}
+
+TEST_F(SheetModel, ColumnLimitDependsOnTheOutputTypeAndExcludesRow) {
+    for (int32_t limit : {250, 511, 255, 224, 2048}) {
+        VXSMAXCOLUMNS = limit;
+        Sheet* s = create_sheet();
+        s->row_count = 3;
+        ASSERT_EQ(create_row_attr(s), 1);
+        int made = 0;
+        while (create_column_with_memory(s, VXS_VARIATE, "x", 3)) ++made;
+        EXPECT_EQ(made, limit);
+        EXPECT_EQ(s->column_count, limit);
+        EXPECT_EQ(static_cast<int32_t>(s->cols.size()), limit + 1);
+        EXPECT_EQ(s->cols.back()->position, limit);
+    }
+}
+
+TEST_F(SheetModel, RowColumnWidthFollowsTheRowCount) {
+    for (auto [rows, width] : {std::pair{1000, 4}, {1001, 5}, {10000, 5}, {10001, 6}}) {
+        Sheet* s = create_sheet();
+        s->row_count = rows;
+        ASSERT_EQ(create_row_attr(s), 1);
+        EXPECT_EQ(s->row_column()->width, width) << rows;
+        EXPECT_EQ(s->row_column()->num.front(), 1.0);
+        EXPECT_EQ(s->row_column()->num.back(), static_cast<double>(rows));
+        EXPECT_EQ(s->rows.size(), static_cast<size_t>(rows));
+        EXPECT_EQ(s->rows[0].empty, 1);
+        EXPECT_EQ(s->rows[0].row_value, 6);
+    }
+}
+
+TEST_F(SheetModel, TextCellsAreCappedAtNinetyCharacters) {
+    Sheet* s = create_sheet();
+    s->row_count = 2;
+    create_row_attr(s);
+    Column* t = create_column_with_memory(s, VXS_TEXT, "Comment", 2);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->text_capacity, 90);
+    EXPECT_EQ(t->representation, VXS_REP_TEXT);
+    EXPECT_EQ(t->width, 9);
+    t->text.set(0, std::string(91, 'x'));
+    t->text.set(1, "short");
+    EXPECT_EQ(t->text.get(0).size(), 90u);
+    EXPECT_EQ(t->text.get(1), "short");
+    t->text.set(1, "changed");
+    EXPECT_EQ(t->text.get(1), "changed");
+    EXPECT_EQ(t->value_count(), 2u);
+}
+
+TEST_F(SheetModel, NumericAndFactorColumnsStartMissing) {
+    Sheet* s = create_sheet();
+    s->missing = vxs_missing;
+    s->row_count = 4;
+    create_row_attr(s);
+    Column* f = create_column_with_memory(s, VXS_FACTOR, "Block", 4);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->nlevels, 2);
+    EXPECT_EQ(f->levels_present(), 0);
+    EXPECT_EQ(f->width, 6);
+    for (double v : f->num) EXPECT_FALSE(v > s->missing);
+    EXPECT_FALSE(-1.0e307 > s->missing);
+    EXPECT_TRUE(-1.0e306 > s->missing);
+}
+
+TEST_F(SheetModel, SheetCopyOfDefaultsLeavesGlobalOnlyFieldsEmpty) {
+    VxsDefaults* g = vxs_get_global_defaults();
+    EXPECT_EQ(g->month_names[1], "January");
+    EXPECT_EQ(g->short_month_names[12], "Dec");
+    EXPECT_EQ(g->day_names[7], "Sunday");
+    g->suffixed_ids = 1;
+    Sheet* s = create_sheet();
+    EXPECT_EQ(s->defaults.suffixed_ids, 1);
+    EXPECT_EQ(s->defaults.distinct_limit, 0);
+    EXPECT_EQ(s->defaults.quote_csv_text, 0);
+    EXPECT_TRUE(s->defaults.day_names[1].empty());
+    EXPECT_EQ(s->defaults.short_month_names[3], "Mar");
+}
+
+TEST_F(SheetModel, FreeMemoryClearsTheKindAsked) {
+    Sheet* s = create_sheet();
+    s->row_count = 2;
+    create_row_attr(s);
+    Column* f = create_column_with_memory(s, VXS_FACTOR, "F", 2);
+    f->levels = {1.5, 2.5};
+    f->labels = {"a", "b"};
+    free_memory(f, VXS_KIND_LEVELS);
+    EXPECT_EQ(f->levels_present(), 0);
+    EXPECT_EQ(f->labels_present(), 2);
+    free_memory(f, VXS_KIND_LABELS);
+    EXPECT_EQ(f->labels_present(), 0);
+    free_memory(f, VXS_FACTOR);
+    EXPECT_EQ(f->value_count(), 0u);
+}
+
+TEST(ByteOrder, ReverseHelpers) {
+    int32_t l = 0x01020304;
+    vxs_rev_long(&l);
+    EXPECT_EQ(l, 0x04030201);
+    double d = 1.5;
+    vxs_rev_double(&d);
+    vxs_rev_double(&d);
+    EXPECT_EQ(d, 1.5);
+    uint16_t u = 0xABCD;
+    vxs_rev_ushort(&u);
+    EXPECT_EQ(u, 0xCDAB);
+}
+
+TEST(ByteReader, ReadsBothOrdersAndFailsPastTheEnd) {
+    const uint8_t bytes[] = {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF8, 0x3F};
+    ByteReader le(bytes, sizeof bytes);
+    EXPECT_EQ(le.u16(), 0x0201);
+    EXPECT_EQ(le.u16(), 0x0403);
+    EXPECT_EQ(le.f64(), 1.5);
+    EXPECT_TRUE(le.ok());
+    EXPECT_EQ(le.u32(), 0u);
+    EXPECT_FALSE(le.ok());
+    EXPECT_EQ(le.fail_offset(), 12u);
+
+    ByteReader be(bytes, sizeof bytes, Endian::Big);
+    EXPECT_EQ(be.u32(), 0x01020304u);
+    ByteReader rec = be.sub(4);
+    EXPECT_EQ(rec.size(), 4u);
+    EXPECT_EQ(be.pos(), 8u);
+    ByteReader bad = be.sub(100);
+    EXPECT_FALSE(bad.ok());
+    EXPECT_FALSE(be.ok());
+    EXPECT_EQ(be.slice(10, 4).ok(), false);
+    EXPECT_EQ(be.u16_at(10), 0xF83F);
+    EXPECT_EQ(be.u32_at(10), 0u);  // out of range reads as zero
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+// Helpers for whole-conversion tests: a scratch directory per test, files written and read
+// as bytes, and the morvalen binary run as a process.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int status = -1;
+    std::string out;  // standard output
+};
+
+// A fresh empty directory under the build tree, removed when the object goes.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Runs morvalen with the arguments inside dir (its working directory).
+RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args);
+
+void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+std::string data_path(const std::string& name);  // a file under tests/data
