@@ -8,11 +8,14 @@ namespace {
 
 // Readers that take extra arguments (BMP, WAVE) and writers with a mode argument are adapted
 // by small functions here so every row has the same shape.
+int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
+int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
+int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
 const VxsReaderEntry kReaders[] = {
     {VXT_VSH, "package spreadsheet", nullptr},
     {VXT_WK1, "Lotus WK1", nullptr},
     {VXT_DBF, "dBase", nullptr},
-    {VXT_XLS, "Excel", nullptr},
+    {VXT_XLS, "Excel", read_xls_into_sheet},
     {VXT_MTW, "Minitab worksheet", nullptr},
     {VXT_WQ1, "Quattro", nullptr},
     {VXT_PDX, "Paradox", nullptr},
@@ -25,12 +28,12 @@ const VxsReaderEntry kReaders[] = {
     {VXT_GAUSS, "Gauss", nullptr},
     {VXT_MATLAB, "Matlab", nullptr},
     {VXT_SYSTAT, "Systat", nullptr},
-    {VXT_SPSS, "SPSS", nullptr},
-    {VXT_STATA, "Stata", nullptr},
-    {VXT_CSV, "delimited text", nullptr},
+    {VXT_SPSS, "SPSS", read_spss_into_sheet},
+    {VXT_STATA, "Stata", read_stata_into_sheet},
+    {VXT_CSV, "delimited text", read_csv_file},
     {VXT_SHAPE, "shapefile", nullptr},
     {VXT_MIF, "MapInfo interchange", nullptr},
-    {VXT_XPORT, "SAS transport", nullptr},
+    {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet},
     {VXT_BMP, "BMP image", nullptr},
     {VXT_WAV, "WAVE sound", nullptr},
     {VXT_STATISTICA5, "Statistica 5", nullptr},
@@ -43,8 +46,8 @@ const VxsReaderEntry kReaders[] = {
 
 // In the order the output name is tested; the last row catches every other extension.
 const VxsWriterEntry kWriters[] = {
-    {VXT_VXC, ".vxc", "package command file", nullptr},
-    {VXT_VSH, ".vsh", "package spreadsheet file", nullptr},
+    {VXT_VXC, ".vxc", "package command file", write_vxc},
+    {VXT_VSH, ".vsh", "package spreadsheet file", save_sheet},
     {VXT_GAUSS, ".fmt", "Gauss matrix", nullptr},
     {VXT_XLS, ".xls", "Excel 95", nullptr},
     {VXT_INSTAT, ".wor", "Instat worksheet", nullptr},
@@ -52,16 +55,16 @@ const VxsWriterEntry kWriters[] = {
     {VXT_WQ1, ".wq1", "Quattro WQ1", nullptr},
     {VXT_SPLUS_TEXT, ".sdd", "S-PLUS data dump", nullptr},
     {VXT_MATLAB, ".mat", "Matlab", nullptr},
-    {VXT_TAB, ".tab", "tab-separated text", nullptr},
-    {VXT_XPORT, ".tpt", "SAS transport", nullptr},
+    {VXT_TAB, ".tab", "tab-separated text", write_tab},
+    {VXT_XPORT, ".tpt", "SAS transport", write_sheet_as_sas_transport},
     {VXT_RTF, ".rtf", "RTF table", nullptr},
     {VXT_HTML, ".htm", "HTML table", nullptr},
     {VXT_HTML, ".html", "HTML table", nullptr},
     {VXT_WEKA, ".arf", "Weka ARFF", nullptr},
     {VXT_WEKA, ".arff", "Weka ARFF", nullptr},
     {VXT_KELMORA, ".ktb", "tablet", nullptr},
-    {VXT_TEXT, ".csv", "comma-separated text", nullptr},
-    {VXT_TEXT, nullptr, "delimited text", nullptr},
+    {VXT_TEXT, ".csv", "comma-separated text", write_txt},
+    {VXT_TEXT, nullptr, "delimited text", write_txt},
 };
 
 bool ends_with_nocase(const char* name, const char* ext) {
