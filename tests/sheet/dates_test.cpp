@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "sheet/vxs_dates.h"
@@ -355,6 +356,31 @@ TEST_F(Dates, WriteNumByRepresentation) {
     vxs_set_gregorian(1);
     EXPECT_EQ(write_num(1, VXS_REP_DATE, -1, M), "1600-03-01");
     EXPECT_EQ(write_num(M, VXS_REP_DATE, -1, M), "*");
+}
+
+// Arbitrary typed text never reads outside the text and always gives a date, missing or 0.
+TEST_F(Dates, ArbitraryTextIsReadSafelyByEveryCode) {
+    std::mt19937 rng(7);
+    const std::string alphabet = "0123456789/-:., *apmAPMJanMarchDecxyz\\\t+e";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(rng() % 100, ' ');
+        for (char& c : text) c = alphabet[rng() % alphabet.size()];
+        for (int32_t code = 0; code <= 41; ++code) {
+            double v = 0;
+            std::string copy = text;
+            int ok = vxs_read_date(copy, &v, static_cast<int16_t>(round % 2), code, M);
+            ASSERT_TRUE(ok == 0 || ok == 1);
+            ASSERT_LE(copy.size(), 90u);
+            if (ok == 0) {
+                ASSERT_EQ(v, M);
+            }
+            if (ok == 1 && v > M) {
+                char b[64];
+                vxs_write_date(b, v, static_cast<int16_t>(round % 2), code);
+                ASSERT_LT(std::string(b).size(), 64u);
+            }
+        }
+    }
 }
 
 }  // namespace
