@@ -372,12 +372,17 @@ void vxs_make_unique_column_names(Sheet* sheet) {
         resume[search] = k + 1;
         std::string old = c->name;
         c->name = cand.full().substr(0, VXS_MAX_NAME);
+        std::string note(1, ' ');
         if (c->extra.empty()) {
-            c->extra = " " + old.substr(0, 39);
+            note.append(old, 0, 39);
+            c->extra = note;
         } else {
             long room = 40 - static_cast<long>(c->extra.size());
-            if (room > 0 && room + 3 < static_cast<long>(old.size()))
-                c->extra = (" " + old + ": " + c->extra).substr(0, 40);
+            if (room > 0 && room + 3 < static_cast<long>(old.size())) {
+                note.append(old).append(": ").append(c->extra);
+                note.resize(std::min<size_t>(note.size(), 40));
+                c->extra = note;
+            }
         }
     }
 }
