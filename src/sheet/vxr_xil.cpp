@@ -282,9 +282,14 @@ void make_valid_vantrix_name(std::string& name) {
         std::replace(s.begin(), s.end(), ']', '_');
     }
     // A suffix that grew past 40 characters shortens the name before it, not the suffix.
-    if (s.size() > VXS_MAX_NAME && (lb = s.find('[')) != npos && lb >= s.size() - VXS_MAX_NAME)
+    if (s.size() > VXS_MAX_NAME && (lb = s.find('[')) != npos && lb > s.size() - VXS_MAX_NAME)
         s.erase(lb - (s.size() - VXS_MAX_NAME), s.size() - VXS_MAX_NAME);
     if (s.size() > VXS_MAX_NAME) s.resize(VXS_MAX_NAME);
+    // A quote left outside a bracketed suffix (a lone one near the 40-character end) is no
+    // part of a valid name.
+    lb = s.find('[');
+    for (size_t i = 0; i < s.size() && (lb == npos || i < lb); ++i)
+        if (s[i] == '\'') s[i] = '_';
     if (s.empty() || s == "_") s = vxs_def_column_name(0);
     name = s;
 }

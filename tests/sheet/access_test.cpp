@@ -2,6 +2,8 @@
 // decimals, widths, descriptions and the distinct-value test.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -113,6 +115,38 @@ TEST_F(Access, QuotedSuffixBecomesNumbered) {
     EXPECT_EQ(valid("X['a']"), "X[1]");
     EXPECT_EQ(valid("Y['b']"), "Y[2]");
     EXPECT_EQ(valid("it's"), "it_s");  // a quote away from brackets is no suffix
+}
+
+// Whatever a file holds as a column name, the result is a name the package accepts.
+TEST_F(Access, AnyTextBecomesAValidName) {
+    const std::string alphabet = "aZ09_%[]' -.\xe9\t";
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    for (int round = 0; round < 20000; ++round) {
+        std::string in;
+        size_t len = next() % 50;
+        for (size_t i = 0; i < len; ++i) in.push_back(alphabet[next() % alphabet.size()]);
+        std::string out = valid(in);
+        SCOPED_TRACE("input [" + in + "] gave [" + out + "]");
+        ASSERT_FALSE(out.empty());
+        ASSERT_LE(out.size(), 40u);
+        char first = out[0];
+        ASSERT_TRUE(std::isalpha(static_cast<unsigned char>(first)) || first == '_' || first == '%');
+        size_t lb = out.find('[');
+        size_t rb = out.find(']');
+        if (lb == std::string::npos) {
+            ASSERT_EQ(rb, std::string::npos);
+            ASSERT_EQ(out.find('\''), std::string::npos);
+        } else {
+            ASSERT_EQ(rb, out.size() - 1);  // one suffix, at the end
+            ASSERT_EQ(out.find('[', lb + 1), std::string::npos);
+            size_t q = out.find('\'');
+            ASSERT_TRUE(q == std::string::npos || q > lb);  // quotes only inside the suffix
+        }
+        for (char c : out)
+            ASSERT_TRUE(std::isalnum(static_cast<unsigned char>(c)) || std::strchr("%_[]'", c)) << c;
+        if (round % 1000 == 0) vxs_reset_name_counters();
+    }
 }
 
 TEST_F(Access, EmptyNamesTakeDefaultNames) {
