@@ -259,6 +259,33 @@ TEST_F(Access, DeletingManyEmptyRowsIsLinear) {
     EXPECT_EQ(s->row_column()->num[5], 51.0);
 }
 
+// In a symmetric matrix an empty row goes only with its empty column, and takes it along.
+TEST_F(Access, SymmetricMatrixLosesEmptyRowAndColumnTogether) {
+    Sheet* s = sheet(3);
+    s->kind = VXS_SYMMATRIX;
+    for (auto v : {std::vector<double>{1, M, 4}, {M, M}, {5}}) {
+        Column* c = create_column_with_memory(s, VXS_SYMMAT_COL, "x", static_cast<int32_t>(v.size()));
+        c->num = v;
+    }
+    EXPECT_EQ(vxs_mark_empty_rows(s, 1), 1);
+    vxs_delete_empty_rows(s);
+    EXPECT_EQ(s->row_count, 2);
+    ASSERT_EQ(s->column_count, 2);
+    EXPECT_EQ(s->cols[1]->num, (std::vector<double>{1, 4}));
+    EXPECT_EQ(s->cols[2]->num, (std::vector<double>{5}));
+    EXPECT_EQ(names(s), (std::vector<std::string>{"1", "2"}));
+    // Without its partner column empty too, an empty row stays.
+    Sheet* t = sheet(3);
+    t->kind = VXS_SYMMATRIX;
+    create_column_with_memory(t, VXS_SYMMAT_COL, "a", 3)->num = {M, 3, 4};
+    create_column_with_memory(t, VXS_SYMMAT_COL, "b", 2)->num = {5, 6};
+    create_column_with_memory(t, VXS_SYMMAT_COL, "c", 1)->num = {7};
+    EXPECT_EQ(vxs_mark_empty_rows(t, 0), 1);
+    EXPECT_EQ(vxs_mark_empty_rows(t, 1), 0);
+    vxs_delete_empty_rows(t);
+    EXPECT_EQ(t->row_count, 3);
+}
+
 TEST_F(Access, ScalarSheetsKeepTheirRows) {
     Sheet* s = sheet(3);
     variate(s, "a", {M, M, 1});
