@@ -438,6 +438,8 @@ Sheet* new_from_text(std::string_view text) {
         if (col->name.empty()) col->name = vxs_def_column_name(0);
     }
     vxs_make_unique_column_names(sheet);
+    // Display widths from the contents, so the package shows whole texts and labels.
+    for (int32_t c = 1; c <= sheet->column_count; ++c) vxs_set_default_column_width(sheet->cols[static_cast<size_t>(c)].get(), 0);
     return sheet;
 }
 
