@@ -391,7 +391,9 @@ void normalise_lines(std::string& buf) {
     buf.swap(split);
 }
 
-Sheet* new_from_text(std::string_view text) {
+// owned: the buffer that holds the text, released as soon as the filling pass is done so that
+// the factor conversions do not add to the peak.
+Sheet* new_from_text(std::string_view text, std::string* owned) {
     VxsDefaults* d = vxs_get_global_defaults();
     VxsTextOptions options;
     options.names_mode = vxs_no_column_names ? 2 : (vxs_use_column_names ? 1 : 0);
@@ -424,22 +426,22 @@ Sheet* new_from_text(std::string_view text) {
         if (col->is_text()) col->text.reserve(static_cast<size_t>(rows), text_bytes[static_cast<size_t>(c - 1)]);
     }
     fill_text(sheet, names, &options, text);
+    if (owned) std::string().swap(*owned);
 
     for (int32_t c = 1; c <= sheet->column_count; ++c) {
         Column* col = sheet->cols[static_cast<size_t>(c)].get();
         bool factor = types[static_cast<size_t>(c - 1)] < 0 || (options.text_to_factor && col->is_text());
         if (!factor) continue;
-        if (col->is_text())
+        if (col->is_text()) {
             convert_text_to_factor(col, 1, d->factor_strip_blanks);
-        else
+            if (!col->is_text()) col->text = TextCells();  // give the text arena back
+        } else
             convert_variate_to_factor(col, 1);
         if (!col->name.empty() && (col->name.back() == '!' || col->name.back() == '#' || col->name.back() == '$'))
             col->name.pop_back();
         if (col->name.empty()) col->name = vxs_def_column_name(0);
     }
     vxs_make_unique_column_names(sheet);
-    // Display widths from the contents, so the package shows whole texts and labels.
-    for (int32_t c = 1; c <= sheet->column_count; ++c) vxs_set_default_column_width(sheet->cols[static_cast<size_t>(c)].get(), 0);
     return sheet;
 }
 
@@ -528,7 +530,7 @@ const char* xvt_str_find_eol(const char* buffer, size_t length, size_t* line_len
 
 Sheet* vxs_new_from_text(const char* text) {
     if (!text) return nullptr;
-    return new_from_text(std::string_view(text));
+    return new_from_text(std::string_view(text), nullptr);
 }
 
 int read_csv_into_sheet(const char* path) {
@@ -553,7 +555,7 @@ int read_csv_into_sheet(const char* path) {
     if (buf.empty()) return 0;
     normalise_lines(buf);
     if (buf.empty()) return 0;
-    return new_from_text(buf) ? 1 : 0;
+    return new_from_text(buf, &buf) ? 1 : 0;
 }
 
 int16_t read_csv_file(const char* path) { return static_cast<int16_t>(read_csv_into_sheet(path)); }

@@ -69,7 +69,7 @@ def vsh(version):
     for c in COLUMNS:
         t = c["type"]
         rep = 4 if t == 3 or (t == 2 and c["origin"] == 2) else 1
-        width = display_width(c)
+        width = 6  # every column of a sheet made from text starts 6 wide
         width = min(width, {1: 40, 2: 60, 3: 90}[version])
         out += i32(t) + i32(4) + sstr(c["name"])
         if version >= 3:
