@@ -414,12 +414,12 @@ Sheet* new_from_text(std::string_view text, std::string* owned) {
         std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
 
     // Text columns are made text before filling (blank_sheet creates them so directly).
-    VxsSheetSpec spec;
-    spec.kind = VXS_VECTOR;
-    spec.rows = rows;
-    spec.columns = columns;
-    spec.types = types.data();
-    if (!blank_sheet(&spec, kNumeric)) return nullptr;
+    VxsSheetSpec shape;
+    shape.kind = VXS_VECTOR;
+    shape.rows = rows;
+    shape.columns = columns;
+    shape.types = types.data();
+    if (!blank_sheet(&shape, kNumeric)) return nullptr;
     Sheet* sheet = lastsheet;
     for (int32_t c = 1; c <= sheet->column_count; ++c) {
         Column* col = sheet->cols[static_cast<size_t>(c)].get();
@@ -474,8 +474,8 @@ int validate_cell(Column* column, int32_t row, const char* text) {
     return 1;
 }
 
-int blank_sheet(const VxsSheetSpec* spec, int32_t default_type) {
-    if (!spec || spec->rows < 1 || spec->columns < 1) return 0;
+int blank_sheet(const VxsSheetSpec* shape, int32_t default_type) {
+    if (!shape || shape->rows < 1 || shape->columns < 1) return 0;
     Sheet* previous = lastsheet;
     Sheet* sheet = create_sheet();
     if (!sheet) {
@@ -486,17 +486,17 @@ int blank_sheet(const VxsSheetSpec* spec, int32_t default_type) {
     vxs_set_gregorian(sheet->defaults.gregorian);
     sheet->kind = VXS_VECTOR;
     sheet->form_code = 0;
-    sheet->row_count = spec->rows;
+    sheet->row_count = shape->rows;
     if (!create_row_attr(sheet)) {
         lastsheet = previous;
         return 0;
     }
-    int32_t columns = std::min(spec->columns, VXSMAXCOLUMNS);
-    if (spec->kind == VXS_DIAGMATRIX) columns = 1;
+    int32_t columns = std::min(shape->columns, VXSMAXCOLUMNS);
+    if (shape->kind == VXS_DIAGMATRIX) columns = 1;
     for (int32_t i = 0; i < columns; ++i) {
-        int32_t type = spec->types ? std::abs(spec->types[i]) : default_type;
+        int32_t type = shape->types ? std::abs(shape->types[i]) : default_type;
         bool numeric = type == kNumeric;
-        Column* c = create_column_with_memory(sheet, numeric ? kNumeric : kText, vxs_def_column_name(0), spec->rows);
+        Column* c = create_column_with_memory(sheet, numeric ? kNumeric : kText, vxs_def_column_name(0), shape->rows);
         if (!c) break;
         if (numeric) {
             c->decimals = -1;

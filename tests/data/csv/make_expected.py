@@ -5,7 +5,6 @@ three versions with struct.pack, and the comma-, tab-separated and aligned text 
 
 Run from this directory: /usr/bin/python3 make_expected.py
 """
-import math
 import struct
 
 MISSING = -1e307
@@ -30,21 +29,6 @@ COLUMNS = [
 
 def g(v):
     return "*" if v <= MISSING else "%g" % v
-
-
-def display_width(c):
-    """Content width from 2 up to the longest text, label or formatted value; then the
-    larger of that and the name (at most 11 characters counted), plus 1."""
-    w = 2
-    if c["type"] == 3:
-        w = max([w] + [len(t) for t in c["texts"]])
-    elif c["type"] == 2 and c["origin"] == 2:
-        w = max([w] + [len(t) for t in c["labels"]])
-    elif c["type"] == 2:
-        w = max(w, int(math.ceil(math.log10(c["nlevels"] + 1)) + 1))
-    else:
-        w = max([w] + [len(g(v)) for v in c["values"]])
-    return max(w, min(len(c["name"]), 11)) + 1
 
 
 def i32(v):
