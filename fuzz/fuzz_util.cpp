@@ -20,6 +20,7 @@ std::string fuzz_write_input(const uint8_t* data, size_t size, const char* exten
 }
 
 void fuzz_new_run() {
+    vxs_release_sheets();
     vxs_init();
     vxs_reset_options();
     VXSMAXCOLUMNS = 2048;

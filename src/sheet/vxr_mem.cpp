@@ -41,6 +41,11 @@ void vxs_init() {
 
 VxsDefaults* vxs_get_global_defaults() { return &g_defaults; }
 
+void vxs_release_sheets() {
+    g_sheets.clear();
+    lastsheet = nullptr;
+}
+
 void vxs_set_defaults_colno(int32_t n) { g_defaults.colno = n; }
 
 void vxs_set_defaults(VxsDefaults* r) {

@@ -210,6 +210,9 @@ struct Sheet {
 extern Sheet* lastsheet;
 
 void vxs_init();
+// Frees every sheet of the run. A conversion never needs it (sheets live until the process
+// ends); fuzz targets and tests that run many readers in one process do.
+void vxs_release_sheets();
 VxsDefaults* vxs_get_global_defaults();
 void vxs_set_defaults_colno(int32_t n);
 void vxs_set_defaults(VxsDefaults* record);

@@ -162,7 +162,7 @@ TEST(VshGolden, AllThreeVersionsOfTheKindsSample) {
 
 TEST(VshGolden, BundledSampleWalksToTheEnd) {
     ScratchDir dir;
-    write_file(dir.file("f.csv"), read_file(std::string(MORVALEN_SOURCE) + "/examples/field_trial.csv"));
+    write_file(dir.file("f.csv"), read_file(std::string(MORVALEN_SOURCE) + "/examples/barley_trial.csv"));
     ASSERT_EQ(run_morvalen(dir.path(), {"f.csv", "f.vsh"}).status, 0);
     VshWalker w(read_file(dir.file("f.vsh")));
     EXPECT_TRUE(w.walk());

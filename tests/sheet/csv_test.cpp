@@ -249,12 +249,12 @@ TEST_F(CsvReader, ValidateCellAndBlankSheet) {
 
 TEST(CsvConversion, SampleConvertsToEveryNativeFormat) {
     ScratchDir dir;
-    write_file(dir.file("field_trial.csv"), read_file(std::string(MORVALEN_SOURCE) + "/examples/field_trial.csv"));
-    RunResult r = run_morvalen(dir.path(), {"field_trial.csv", "field_trial.vsh"});
+    write_file(dir.file("barley_trial.csv"), read_file(std::string(MORVALEN_SOURCE) + "/examples/barley_trial.csv"));
+    RunResult r = run_morvalen(dir.path(), {"barley_trial.csv", "barley_trial.vsh"});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, " 12 records transferred.\n");
-    EXPECT_TRUE(file_exists(dir.file("field_trial.vsh")));
-    EXPECT_FALSE(file_exists(dir.file("field_trial.$$$")));
+    EXPECT_TRUE(file_exists(dir.file("barley_trial.vsh")));
+    EXPECT_FALSE(file_exists(dir.file("barley_trial.$$$")));
 }
 
 TEST(CsvConversion, HeaderOnlyAndBlankFilesAreStatusFive) {
