@@ -27,6 +27,8 @@ constexpr uint8_t kSignature[6] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1};
 constexpr uint8_t kExcel3[8] = {0x09, 0x02, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00};
 constexpr uint8_t kExcel4[8] = {0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00};
 constexpr uint8_t kExcel2[8] = {0x09, 0x00, 0x04, 0x00, 0x07, 0x00, 0x10, 0x00};
+// Input detection knows Excel 2 files by this version word; both are taken as Excel 2.
+constexpr uint8_t kExcel2b[8] = {0x09, 0x00, 0x04, 0x00, 0x07, 0x05, 0x10, 0x00};
 // First record of the workbook globals in a "Book" (BIFF5) and a "Workbook" (BIFF8) stream.
 constexpr uint8_t kBof5[8] = {0x09, 0x08, 0x08, 0x00, 0x00, 0x05, 0x05, 0x00};
 constexpr uint8_t kBof8[8] = {0x09, 0x08, 0x10, 0x00, 0x00, 0x06, 0x05, 0x00};
@@ -389,7 +391,7 @@ int open_xls_file(const char* path) {
         if (got < 8) return 1;
         if (std::memcmp(header, kExcel3, 8) == 0 || std::memcmp(header, kExcel4, 8) == 0) {
             xls_ver_34 = 1;
-        } else if (std::memcmp(header, kExcel2, 8) == 0) {
+        } else if (std::memcmp(header, kExcel2, 8) == 0 || std::memcmp(header, kExcel2b, 8) == 0) {
             xls_ver_34 = 1;
             xls_ver_2 = 1;
         } else {

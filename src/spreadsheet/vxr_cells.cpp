@@ -369,7 +369,8 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
 
         ColumnPlan p;
         p.text = is_text;
-        if (sel->title_flag && title_row >= fr && title_row <= lr) {
+        // In the logbook layout the title row lies in the header block above the data.
+        if (sel->title_flag && title_row >= st.first_row && title_row <= st.last_row) {
             int32_t k = st.kind(title_row, c);
             if (k == VXS_CELL_TEXT)
                 p.description = " " + std::string(st.text(title_row, c).substr(0, kDescription - 1));
@@ -473,17 +474,25 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
         for (int64_t i = 1; i <= width && i <= sheet->column_count; ++i) {
             Column* col = get_column(sheet, static_cast<int32_t>(i));
             if (!col) break;
+            int32_t before = col->type;
             if (col->type == VXS_TEXT)
                 convert_text_to_factor(col, defaults->factor_ignore_case, defaults->factor_strip_blanks);
             else if (col->type == VXS_VARIATE)
                 convert_variate_to_factor(col, 1);
-            if (i == 1 && col->type == VXS_FACTOR) {
+            if (i == 1 && col->type == VXS_FACTOR && before != VXS_FACTOR) {
                 int64_t n = 0;
                 for (double v : col->num)
                     if (v > missing) ++n;
-                if (n == col->nlevels)
-                    convert_column(col, VXS_FACTOR, col->labels_present() ? VXS_UNITS_TEXT : VXS_UNITS_NUM,
+                if (n == col->nlevels) {
+                    // Unit identifiers keep their own values: the factor is turned back into the
+                    // column it was made from, which then becomes the units column.
+                    if (before == VXS_TEXT)
+                        convert_factor_to_text(col);
+                    else
+                        convert_factor_to_variate(col, 1);
+                    convert_column(col, before, before == VXS_TEXT ? VXS_UNITS_TEXT : VXS_UNITS_NUM,
                                    defaults->factor_ignore_case, defaults->factor_strip_blanks);
+                }
             }
         }
         for (int64_t r = st.first_row; r < sel->first_row && r <= st.last_row; ++r) {

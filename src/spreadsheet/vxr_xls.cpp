@@ -69,8 +69,10 @@ class Records {
 public:
     explicit Records(std::span<const uint8_t> s) : s_(s) {}
     size_t pos = 0;
-    // False at the end of the data (also a header or content cut short).
-    bool next(Record& r) {
+    // True when the record's header was there (r.code and r.len are set); truncated tells
+    // whether its content runs past the end of the data.
+    bool header(Record& r, bool& truncated) {
+        truncated = false;
         if (pos >= s_.size() || s_.size() - pos < 4) {
             pos = s_.size();
             return false;
@@ -81,10 +83,16 @@ public:
         r.body = pos + 4;
         if (r.len > s_.size() - r.body) {
             pos = s_.size();
-            return false;
+            truncated = true;
+            return true;
         }
         pos = r.body + r.len;
         return true;
+    }
+    // False at the end of the data (also a header or content cut short).
+    bool next(Record& r) {
+        bool truncated;
+        return header(r, truncated) && !truncated;
     }
     ByteReader body(const Record& r) const { return ByteReader(s_.data() + r.body, r.len); }
     std::span<const uint8_t> stream() const { return s_; }
@@ -340,7 +348,8 @@ bool read_globals(Reader& rd, Records& recs) {
     long number = 0;
     Record rec;
     while (!err) {
-        if (!recs.next(rec)) {
+        bool truncated;
+        if (!recs.header(rec, truncated)) {
             err = true;
             break;
         }
@@ -355,6 +364,10 @@ bool read_globals(Reader& rd, Records& recs) {
         if (rec.len > kMaxRecord && !rd.biff8) {
             rd.set_fatal(12, "Error: Invalid Excel record length!\n");
             return false;
+        }
+        if (truncated) {
+            err = true;
+            break;
         }
         ByteReader r = recs.body(rec);
         switch (rec.code) {
