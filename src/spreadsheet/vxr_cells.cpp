@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr uint32_t kTextTag = 0x80000000u;
 constexpr size_t kMaxLabelsWarning = 200;  // the labels warning lists cells up to this length
 constexpr size_t kDescription = 40;
 
@@ -72,24 +71,6 @@ bool VxsCellStore::put_text(int64_t row, int64_t col, std::string_view text) {
 
 void VxsCellStore::clear_cell(int64_t row, int64_t col) {
     if (created() && inside(row, col)) ref_[index(row, col)] = 0;
-}
-
-int32_t VxsCellStore::kind(int64_t row, int64_t col) const {
-    if (!created() || !inside(row, col)) return VXS_CELL_EMPTY;
-    uint32_t r = ref_[index(row, col)];
-    if (r == 0) return VXS_CELL_EMPTY;
-    return (r & kTextTag) ? VXS_CELL_TEXT : VXS_CELL_NUMBER;
-}
-
-double VxsCellStore::number(int64_t row, int64_t col) const {
-    if (kind(row, col) != VXS_CELL_NUMBER) return 0;
-    return numbers_[ref_[index(row, col)] - 1];
-}
-
-std::string_view VxsCellStore::text(int64_t row, int64_t col) const {
-    if (kind(row, col) != VXS_CELL_TEXT) return {};
-    uint64_t t = texts_[ref_[index(row, col)] & ~kTextTag];
-    return std::string_view(arena_).substr(t >> 8, t & 0xFF);
 }
 
 std::string vxs_column_letters(int64_t col) {

@@ -69,11 +69,23 @@ public:
     bool put_text(int64_t row, int64_t col, std::string_view text);
     void clear_cell(int64_t row, int64_t col);
 
-    int32_t kind(int64_t row, int64_t col) const;
-    double number(int64_t row, int64_t col) const;
-    std::string_view text(int64_t row, int64_t col) const;
+    int32_t kind(int64_t row, int64_t col) const {
+        if (!inside(row, col)) return VXS_CELL_EMPTY;
+        uint32_t r = ref_[index(row, col)];
+        return r == 0 ? VXS_CELL_EMPTY : (r & kTextTag) ? VXS_CELL_TEXT : VXS_CELL_NUMBER;
+    }
+    double number(int64_t row, int64_t col) const {
+        if (kind(row, col) != VXS_CELL_NUMBER) return 0;
+        return numbers_[ref_[index(row, col)] - 1];
+    }
+    std::string_view text(int64_t row, int64_t col) const {
+        if (kind(row, col) != VXS_CELL_TEXT) return {};
+        uint64_t t = texts_[ref_[index(row, col)] & ~kTextTag];
+        return std::string_view(arena_).substr(t >> 8, t & 0xFF);
+    }
 
 private:
+    static constexpr uint32_t kTextTag = 0x80000000u;
     size_t index(int64_t row, int64_t col) const {
         return static_cast<size_t>(cols * (row - first_row) + (col - first_col));
     }
