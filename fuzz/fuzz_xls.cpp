@@ -1,0 +1,28 @@
+// Arbitrary bytes through the whole Excel reader (container, globals, sheet records, cell
+// store to sheet). Conditions that end a real run come back as a status here instead.
+#include <cstdio>
+#include <cstdlib>
+
+#include "fuzz_util.h"
+#include "spreadsheet/vxs_xls.h"
+#include "driver/vxs_options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz_new_run();
+    setenv("TMP", "/tmp/", 1);
+    std::string path = fuzz_write_input(data, size, ".xls");
+    // The first byte picks a selection so that ranges, names and the logbook layout are
+    // reached too.
+    if (size > 0) {
+        static const char* const kSheets[] = {"", "2", "S:DATA", "R:column_row", "dat", "Trial"};
+        worksheet_name[0] = '\0';
+        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", kSheets[data[size - 1] % 6]);
+        std::snprintf(cell_range, sizeof cell_range, "%s", (data[size - 1] & 0x40) ? "b3:d12" : "");
+        vxs_logbook_in_format = (data[size - 1] & 0x80) ? 1 : 0;
+    }
+    XlsFatal fatal;
+    xls_read_workbook(path.c_str(), &fatal);
+    fuzz_check_sheet();
+    std::remove(path.c_str());
+    return 0;
+}

@@ -1,0 +1,107 @@
+// The cell store that spreadsheet readers fill (numbers and texts at row and column
+// positions, with the extent actually used), the selection record that says which block of
+// it to take and how, and the conversion of the store into the sheet.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Cell kinds.
+enum : int32_t { VXS_CELL_EMPTY = 0, VXS_CELL_NUMBER = 1, VXS_CELL_TEXT = 2 };
+
+// A named cell area of a workbook, or one worksheet.
+struct VxsSheetEntry {
+    std::string name;      // at most 60 characters, upper case
+    int64_t position = 0;  // byte offset of the sheet's first record in the stream
+    int32_t number = 0;    // index among all sheet entries of the workbook (charts counted)
+};
+
+struct VxsRangeEntry {
+    std::string name;  // at most 60 characters, upper case
+    int32_t sheet_number = 0;
+    int32_t first_col = 0, first_row = 0, last_col = 0, last_row = 0;  // 0-based, inclusive
+};
+
+// A cell note: its text and the cell it belongs to (-1 while not yet known).
+struct VxsComment {
+    int32_t row = -1, col = -1;
+    int32_t object_id = -1;
+    std::string text;
+};
+
+struct VxsSelection {
+    std::vector<VxsSheetEntry> sheets;
+    std::vector<VxsRangeEntry> ranges;
+    int32_t selected = 0;  // sheet index, or sheets + k for named range k
+    int32_t first_col = 0, first_row = 0, last_col = 65535, last_row = 65535;
+    int16_t logbook = 0;
+    // How the block is laid out.
+    int32_t name_row_offset = 0;   // row of the names, counted from the first data row
+    int32_t title_row_offset = 1;  // row of the titles, counted from the first data row
+    int32_t block_threshold = 1;   // rows a block needs before it counts (restart mode)
+    int32_t names_mode = 0;        // 0 automatic, 1 first row holds names, 2 no names
+    int16_t empty_row_mode = 0;    // rows without any cell are left out
+    int16_t title_flag = 0;        // a row of titles is present
+    int16_t auto_factor = 0;       // mostly-text columns become factors
+    int16_t restart = 0;           // data restart after the first qualifying block
+};
+
+// Rectangular store of cells. A cell is one 32-bit reference: 0 empty, else a number slot or a
+// text slot (high bit set), so a sparse store costs 4 bytes a cell.
+class VxsCellStore {
+public:
+    int64_t first_row = 0, last_row = -1, first_col = 0, last_col = -1;
+    int64_t rows = 0, cols = 0;
+    // Smallest and largest row and column that received a value; no value: first > last.
+    int64_t used_first_row = INT32_MAX, used_first_col = INT32_MAX, used_last_row = -1, used_last_col = -1;
+    std::vector<VxsComment> comments;
+
+    bool created() const { return rows > 0 && cols > 0; }
+    // Makes the store for the inclusive bounds; false when the cell array cannot be had.
+    bool create(int64_t first_row, int64_t last_row, int64_t first_col, int64_t last_col);
+    bool inside(int64_t row, int64_t col) const {
+        return row >= first_row && row <= last_row && col >= first_col && col <= last_col;
+    }
+    // Values outside the bounds are not stored; both return whether the value was stored.
+    bool put_number(int64_t row, int64_t col, double value);
+    bool put_text(int64_t row, int64_t col, std::string_view text);
+    void clear_cell(int64_t row, int64_t col);
+
+    int32_t kind(int64_t row, int64_t col) const {
+        if (!inside(row, col)) return VXS_CELL_EMPTY;
+        uint32_t r = ref_[index(row, col)];
+        return r == 0 ? VXS_CELL_EMPTY : (r & kTextTag) ? VXS_CELL_TEXT : VXS_CELL_NUMBER;
+    }
+    double number(int64_t row, int64_t col) const {
+        if (kind(row, col) != VXS_CELL_NUMBER) return 0;
+        return numbers_[ref_[index(row, col)] - 1];
+    }
+    std::string_view text(int64_t row, int64_t col) const {
+        if (kind(row, col) != VXS_CELL_TEXT) return {};
+        uint64_t t = texts_[ref_[index(row, col)] & ~kTextTag];
+        return std::string_view(arena_).substr(t >> 8, t & 0xFF);
+    }
+
+private:
+    static constexpr uint32_t kTextTag = 0x80000000u;
+    size_t index(int64_t row, int64_t col) const {
+        return static_cast<size_t>(cols * (row - first_row) + (col - first_col));
+    }
+    void used(int64_t row, int64_t col);
+    std::vector<uint32_t> ref_;
+    std::vector<double> numbers_;
+    std::vector<uint64_t> texts_;  // offset << 8 | length into arena_
+    std::string arena_;
+};
+
+// Column letters of a 0-based column number: A..Z, then AA, AB, ...
+std::string vxs_column_letters(int64_t col);
+
+// Turns the store's selected block into the sheet (lastsheet); 1 when a sheet with data was
+// made. path and sheet_name go into the "Data read from" line, which is printed and left in
+// vxs_source (package/vxs_package.h); source_code is the file type of the reader (5 Excel;
+// 2, 8, 34 Lotus and Quattro pages).
+int vxs_create_sheet_from_store(VxsSelection* selection, const char* path, const char* sheet_name,
+                                const VxsCellStore& store, int32_t source_code);
