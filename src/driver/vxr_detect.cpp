@@ -117,7 +117,9 @@ int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* nam
                        (b[4] == 0x02 && b[5] == 0x10);
         return quattro ? VXT_WQ1 : VXT_WK1;
     }
+    // Excel 2 to 4 worksheets. Excel 2 files carry either 07 05 or 07 00 as the version word.
     if (bytes_are(p, 0, "\x09\x00\x04\x00\x07\x05\x10\x00", 8) ||
+        bytes_are(p, 0, "\x09\x00\x04\x00\x07\x00\x10\x00", 8) ||
         bytes_are(p, 0, "\x09\x02\x06\x00\x00\x00\x10\x00", 8) ||
         bytes_are(p, 0, "\x09\x04\x06\x00\x00\x00\x10\x00", 8))
         return VXT_XLS;

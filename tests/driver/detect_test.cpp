@@ -40,6 +40,7 @@ TEST(Detect, BinarySignaturesInOrder) {
     EXPECT_EQ(detect(padded(std::string("\0\0\x02\0\x20\x51", 6))), VXT_WQ1);
     EXPECT_EQ(detect(padded(std::string("\0\0\x02\0\x06\x04", 6))), VXT_WK1);
     EXPECT_EQ(detect(padded(std::string("\x09\x00\x04\x00\x07\x05\x10\x00", 8))), VXT_XLS);
+    EXPECT_EQ(detect(padded(std::string("\x09\x00\x04\x00\x07\x00\x10\x00", 8))), VXT_XLS);
     EXPECT_EQ(detect(padded(std::string("\x09\x04\x06\x00\x00\x00\x10\x00", 8))), VXT_XLS);
     EXPECT_EQ(detect(padded(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))), VXT_XLS);
     EXPECT_EQ(detect(padded(std::string("\x6E\x02\x01", 3))), VXT_STATA);

@@ -84,3 +84,55 @@ TEST(Driver, OptionsInsideTheInputNameAreRemovedBeforeOpening) {
     RunResult q = run_morvalen(dir.path(), {"\"My Data.csv\"/n", "x.vsh"});
     EXPECT_EQ(q.out, "Error: Input File My Data.csv not found!\n");
 }
+
+TEST(Driver, WriterThatWritesNothingIsStatusSix) {
+    ScratchDir dir;
+    write_file(dir.file("blank.csv"), "a,b\n*,*\n*,*\n");
+    RunResult r = run_morvalen(dir.path(), {"blank.csv", "blank.vsh"});
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.out, " Output file not written! (No valid records?).\n");
+    EXPECT_FALSE(file_exists(dir.file("blank.vsh")));
+}
+
+TEST(Driver, OutputFormatNotBuiltIsStatusSixWithoutOutput) {
+    ScratchDir dir;
+    write_file(dir.file("a.csv"), "x,y\n1,2\n");
+    write_file(dir.file("a.xls"), "stale");
+    RunResult r = run_morvalen(dir.path(), {"a.csv", "a.xls"});
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.out, "Error: Writing Excel 95 files is not supported yet!\n");
+    EXPECT_FALSE(file_exists(dir.file("a.xls")));
+}
+
+TEST(Driver, SuccessRenamesTheTemporaryIntoPlace) {
+    ScratchDir dir;
+    write_file(dir.file("a.csv"), "x,y\n1,2\n3,4\n");
+    RunResult r = run_morvalen(dir.path(), {"a.csv", "a.vsh/p"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, " 2 records transferred.\n");
+    EXPECT_TRUE(file_exists(dir.file("a.vsh")));
+    EXPECT_FALSE(file_exists(dir.file("a.$$$")));
+    EXPECT_EQ(read_file(dir.file("a.$V$")), "2\nx\ny\n");
+    // No extension: the temporary name is the name plus ".$$$" and the output is text.
+    RunResult plain = run_morvalen(dir.path(), {"a.csv", "plain"});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_TRUE(file_exists(dir.file("plain")));
+    EXPECT_FALSE(file_exists(dir.file("plain.$$$")));
+}
+
+TEST(Driver, TextConversionWarningsAreAnnounced) {
+    ScratchDir dir;
+    write_file(dir.file("w.csv"), "Weight\n1.5\nO.5\nabc\n");
+    write_file(dir.file("w.VAR"), "Weight#\n");
+    RunResult r = run_morvalen(dir.path(), {"w.csv/v", "w.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, " 3 records transferred.\n Text Conversion Warnings are given in file: TxtToNum.ERR!\n");
+    EXPECT_EQ(read_file(dir.file("TxtToNum.ERR")),
+              "Text to Number Conversion Warnings\n \n"
+              "Column Weight Row    2: O.5 read as 0.5\n"
+              "Column Weight Row    3: abc read as *\n");
+    // A clean run removes the stale warnings file.
+    RunResult again = run_morvalen(dir.path(), {"w.csv", "w2.txt"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_FALSE(file_exists(dir.file("TxtToNum.ERR")));
+}

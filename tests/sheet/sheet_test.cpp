@@ -1,5 +1,6 @@
 // The sheet model: creation protocol, column limits, row numbering, text caps, missing values.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "sheet/byte_reader.h"
 #include "sheet/vxs_sheet.h"
@@ -158,5 +159,26 @@ TEST(ByteReader, ReadsBothOrdersAndFailsPastTheEnd) {
     EXPECT_EQ(be.u16_at(10), 0xF83F);
     EXPECT_EQ(be.u32_at(10), 0u);  // out of range reads as zero
 }
+
+}  // namespace
+
+namespace {
+
+TEST(MemoryDeathTest, RequestAboveTheLimitEndsWithSeven) {
+    EXPECT_EXIT(mymalloc(VXS_MAX_ALLOC + 1), ::testing::ExitedWithCode(7), "");
+    EXPECT_EXIT(myrealloc(nullptr, VXS_MAX_ALLOC + 1), ::testing::ExitedWithCode(7), "");
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(MemoryDeathTest, ExhaustionEndsWithEight) {
+    auto exhaust = [] {
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = 64u << 20;
+        setrlimit(RLIMIT_AS, &limit);
+        mymalloc(VXS_MAX_ALLOC);
+    };
+    EXPECT_EXIT(exhaust(), ::testing::ExitedWithCode(8), "");
+}
+#endif
 
 }  // namespace
