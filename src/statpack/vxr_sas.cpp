@@ -11,6 +11,7 @@
 
 #include "../driver/vxs_formats.h"
 #include "../driver/vxs_strings.h"
+#include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
@@ -149,11 +150,6 @@ void sas_dbl_to_xport(double value, unsigned char* xport) {
 
 namespace {
 
-// Exponent-overflow lines for the package's output window, one per value the reader could not
-// take; kept bounded so a file of nothing but markers cannot fill memory.
-std::string g_overflow_log;
-constexpr size_t SAS_OVERFLOW_LOG_LINES = 10000;
-
 struct SasVariable {
     int type = 0;
     int length = 0;
@@ -241,10 +237,7 @@ int16_t fail_cannot_read() {
 
 }  // namespace
 
-const std::string& sas_overflow_log() { return g_overflow_log; }
-
 int16_t read_sas_transport_into_sheet(const char* path) {
-    g_overflow_log.clear();
     std::string file;
     if (!vxs_read_whole_file(path, file)) return fail_not_transport();
     std::string_view data(file);
@@ -400,12 +393,11 @@ int16_t read_sas_transport_into_sheet(const char* path) {
             double value;
             if (!sas_xport_to_dbl(buf, &value)) {
                 ++overflows;
-                if (size_t(overflows) <= SAS_OVERFLOW_LOG_LINES) {
-                    char line[160];
-                    std::snprintf(line, sizeof line, "      SAS Transport: Exponent overflow in Column %s at row %li\n",
-                                  t.col->name.c_str(), long(row + 1));
-                    g_overflow_log += line;
-                }
+                // For the package's output window; the buffer bounds itself when nothing flushes it.
+                char line[160];
+                std::snprintf(line, sizeof line, "      SAS Transport: Exponent overflow in Column %s at row %li\n",
+                              t.col->name.c_str(), long(row + 1));
+                vxs_add_to_buf(line, 0, 0, nullptr);
             }
             if (std::isnan(value) || value < missing) {
                 value = missing;
@@ -537,7 +529,7 @@ struct OutColumn {
     int32_t sym_start = 0;  // symmetric-matrix column: rows before this one are missing
 };
 
-bool is_missing_value(double v, double missing) { return std::isnan(v) || v <= missing; }
+bool is_missing_value(double v, double missing) { return std::isnan(v) || v <= missing || vxs_is_missing(v); }
 
 // Days (or seconds) that SAS counts for a sheet date value.
 double sas_date_value(double v, const OutColumn& oc, double missing) {

@@ -78,7 +78,3 @@ int sas_xport_to_dbl(unsigned char* xport, double* out);
 // A host double as the 8 bytes of an IBM double (ieee2xpt on the host value).
 void sas_dbl_to_xport(double value, unsigned char* xport);
 
-#include <string>
-// The exponent-overflow lines of the last read ("      SAS Transport: Exponent overflow in
-// Column %s at row %li\n" each), for the package's output window.
-const std::string& sas_overflow_log();
