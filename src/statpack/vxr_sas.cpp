@@ -543,7 +543,12 @@ double sas_date_value(double v, const OutColumn& oc, double missing) {
         }
         v -= SAS_EPOCH_1600;
     }
-    if (oc.date != DateKind::Date) v *= SAS_SECONDS_PER_DAY;
+    if (oc.date != DateKind::Date) {
+        v *= SAS_SECONDS_PER_DAY;
+        // A day number carries a time only to a few microseconds; without rounding, 01:00:00
+        // read back in would be written as 3599.9999999 seconds.
+        if (std::fabs(v) < 1e11) v = std::round(v * 1e4) / 1e4;
+    }
     return v;
 }
 
