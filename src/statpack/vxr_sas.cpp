@@ -293,18 +293,23 @@ int16_t read_sas_transport_into_sheet(const char* path) {
         return fail_cannot_read();
     }
     if (nrows > INT32_MAX - 1) nrows = INT32_MAX - 1;
-    // Rows after this index lie in the last record, whose blank padding is not data.
-    int64_t last_full = (int64_t(remaining / SAS_RECORD) - 1) * int64_t(SAS_RECORD) / obs_len + 1;
-    for (int64_t row = std::max<int64_t>(last_full + 1, 0); row < nrows; ++row) {
-        if (all_blank(data.substr(start + size_t(row * obs_len), size_t(obs_len)))) {
-            nrows = row;
-            break;
-        }
+    // The last record is blank padded: the blank rows that start inside it and run to the end
+    // are padding, not data. (Counting from the row after the one that straddles into the last
+    // record would take a padding row that starts exactly at a row boundary for data.)
+    if (remaining >= SAS_RECORD) {
+        int64_t last_record = int64_t((remaining / SAS_RECORD - 1) * SAS_RECORD);
+        int64_t first = (last_record + obs_len - 1) / obs_len;
+        while (nrows > first && all_blank(data.substr(start + size_t((nrows - 1) * obs_len), size_t(obs_len))))
+            --nrows;
+    }
+    if (nrows < 1) {
+        std::printf("SAS transport file %.100s is empty.\n", path);
+        return fail_cannot_read();
     }
 
     // Check every variable that becomes a column before anything is built. The values of the
-    // taken variables must lie inside the observation and not overlap: this bounds the cells
-    // of the sheet by the bytes of the file.
+    // taken variables must lie inside the observation and together be no longer than it: this
+    // bounds the cells of the sheet by the bytes of the file.
     std::vector<size_t> taken;
     int64_t taken_bytes = 0;
     bool long_text = false;
