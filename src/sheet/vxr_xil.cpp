@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "vxs_access.h"
 #include "vxs_dates.h"
 #include "vxs_txtnum.h"
-#include "../driver/vxs_strings.h"
 
 namespace {
 
@@ -281,7 +281,15 @@ void make_valid_vantrix_name(std::string& name) {
         // A stray ']' left by the steps above is no suffix.
         std::replace(s.begin(), s.end(), ']', '_');
     }
+    // A suffix that grew past 40 characters shortens the name before it, not the suffix.
+    if (s.size() > VXS_MAX_NAME && (lb = s.find('[')) != npos && lb > s.size() - VXS_MAX_NAME)
+        s.erase(lb - (s.size() - VXS_MAX_NAME), s.size() - VXS_MAX_NAME);
     if (s.size() > VXS_MAX_NAME) s.resize(VXS_MAX_NAME);
+    // A quote left outside a bracketed suffix (a lone one near the 40-character end) is no
+    // part of a valid name.
+    lb = s.find('[');
+    for (size_t i = 0; i < s.size() && (lb == npos || i < lb); ++i)
+        if (s[i] == '\'') s[i] = '_';
     if (s.empty() || s == "_") s = vxs_def_column_name(0);
     name = s;
 }
@@ -330,6 +338,9 @@ void vxs_make_unique_column_names(Sheet* sheet) {
                 (sheet->kind == VXS_TABLE && sheet->table_dims <= 1);
     if (!fits) return;
     KeySet seen;
+    // Where the search for a free number of a stem last ended: keys are only ever added, so
+    // every number below it still clashes, and 2,000 clashing names stay linear.
+    std::unordered_map<std::string, int32_t> resume;
     for (size_t pos = 1; pos < sheet->cols.size(); ++pos) {
         Column* c = sheet->cols[pos].get();
         NameKey key = key_of(c->name);
@@ -352,20 +363,31 @@ void vxs_make_unique_column_names(Sheet* sheet) {
         }
         NameKey cand;
         cand.suffix = key.suffix;
+        const std::string search = stem + '\x01' + key.suffix + '\x01' + std::to_string(k);
+        if (auto it = resume.find(search); it != resume.end()) k = it->second;
         for (;; ++k) {
-            size_t keep = k < 10 ? 7 : k < 100 ? 6 : 5;
-            cand.stem = stem.substr(0, keep) + std::to_string(k);
+            // 7 characters and one digit, 6 and two, ...: the number always falls within the
+            // 8 significant characters, or 1,000 clashing names would end in duplicates.
+            std::string digits = std::to_string(k);
+            size_t keep = digits.size() < 8 ? 8 - digits.size() : 0;
+            cand.stem = stem.substr(0, keep) + digits;
             if (!seen.clashes(cand)) break;
         }
         seen.add(cand);
+        resume[search] = k + 1;
         std::string old = c->name;
         c->name = cand.full().substr(0, VXS_MAX_NAME);
+        std::string note(1, ' ');
         if (c->extra.empty()) {
-            c->extra = " " + old.substr(0, 39);
+            note.append(old, 0, 39);
+            c->extra = note;
         } else {
             long room = 40 - static_cast<long>(c->extra.size());
-            if (room > 0 && room + 3 < static_cast<long>(old.size()))
-                c->extra = (" " + old + ": " + c->extra).substr(0, 40);
+            if (room > 0 && room + 3 < static_cast<long>(old.size())) {
+                note.append(old).append(": ").append(c->extra);
+                note.resize(std::min<size_t>(note.size(), 40));
+                c->extra = note;
+            }
         }
     }
 }
