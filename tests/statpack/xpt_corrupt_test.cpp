@@ -2,7 +2,10 @@
 // whole conversions through the morvalen binary (transport to .VSH and .csv, CSV to transport).
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -201,6 +204,122 @@ TEST(XptConvert, TransportToVshAndCsv) {
     for (const char* want : {"01-Jan-1960", "31-Dec-1999", "01-Mar-1900", "29-Feb-2024", "31-Dec-1959",
                              "17/05/2020 13:45:30.00", "12:34:56", "23:59:59", "'Dee Dee'", "1234.50"})
         EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+}
+
+// The READ blocks of a command file: column name to its values as written ("*" for missing).
+std::map<std::string, std::vector<std::string>> read_blocks(const std::string& vxc) {
+    std::map<std::string, std::vector<std::string>> blocks;
+    size_t at = 0;
+    while ((at = vxc.find("READ ", at)) != std::string::npos) {
+        size_t eol = vxc.find('\n', at);
+        std::string name = vxc.substr(at + 5, eol - at - 5);
+        std::vector<std::string>& values = blocks[name];
+        size_t i = eol + 1;
+        while (i < vxc.size()) {
+            while (i < vxc.size() && (vxc[i] == ' ' || vxc[i] == '\n')) ++i;
+            if (vxc[i] == ':') break;
+            std::string token;
+            if (vxc[i] == '\'') {
+                for (++i; i < vxc.size(); ++i) {
+                    if (vxc[i] == '\'' && i + 1 < vxc.size() && vxc[i + 1] == '\'') {
+                        token += '\'';
+                        ++i;
+                    } else if (vxc[i] == '\'') {
+                        ++i;
+                        break;
+                    } else {
+                        token += vxc[i];
+                    }
+                }
+            } else {
+                while (i < vxc.size() && vxc[i] != ' ' && vxc[i] != '\n') token += vxc[i++];
+            }
+            values.push_back(token);
+        }
+        at = i;
+    }
+    return blocks;
+}
+
+std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') quoted = !quoted;
+        else if (c == ',' && !quoted) row.push_back(field), field.clear();
+        else if (c == '\n' && !quoted) row.push_back(field), field.clear(), rows.push_back(row), row.clear();
+        else field += c;
+    }
+    return rows;
+}
+
+// Every haven-made file to a command file: each value against what haven reads back.
+TEST(XptConvert, EveryValueOfEveryHavenFileReachesTheCommandFile) {
+    for (const char* stem : {"values_labels_dates", "special_missing", "text_100_chars", "char_only_padding"}) {
+        SCOPED_TRACE(stem);
+        ScratchDir dir;
+        write_file(dir.file("in.xpt"), read_file(data_path(std::string("xpt/") + stem + ".xpt")));
+        RunResult r = run_morvalen(dir.path(), {"in.xpt", "out.vxc"});
+        ASSERT_EQ(r.status, 0) << r.out;
+        auto blocks = read_blocks(read_file(dir.file("out.vxc")));
+        auto want = csv_rows(read_file(data_path(std::string("xpt/") + stem + ".expected.csv")));
+        ASSERT_GE(want.size(), 2u);
+        for (size_t j = 0; j < want[0].size(); ++j) {
+            const std::string& name = want[0][j];
+            ASSERT_TRUE(blocks.count(name)) << name;
+            const auto& got = blocks[name];
+            ASSERT_EQ(got.size(), want.size() - 1) << name;
+            for (size_t i = 1; i < want.size(); ++i) {
+                const std::string& w = want[i][j];
+                const std::string& g = got[i - 1];
+                SCOPED_TRACE(name + " row " + std::to_string(i) + ": " + w + " vs " + g);
+                bool number = !w.empty() && (std::isdigit((unsigned char)w.back()) || w.rfind("NA", 0) == 0 || w.find("Inf") != std::string::npos);
+                if (std::string(stem) == "text_100_chars" || std::string(stem) == "char_only_padding" || !number) {
+                    EXPECT_EQ(g, w.empty() ? " " : w.substr(0, 90));
+                } else if (w.rfind("NA", 0) == 0 || w == "Inf") {
+                    EXPECT_EQ(g, "*");
+                } else if (w == "-Inf") {
+                    EXPECT_EQ(g, "0");
+                } else {
+                    double v = std::stod(w), x = std::stod(g);
+                    if (name == "born") x -= SAS_EPOCH_1600;
+                    if (name == "stamp" || name == "clock") x = (x - SAS_EPOCH_1600) * 86400;
+                    double tolerance = name == "stamp" || name == "clock" ? 0.1 : std::fabs(v) * 1e-11;
+                    EXPECT_NEAR(x, v, tolerance);
+                }
+            }
+        }
+    }
+}
+
+// The delimited text output shows each date as the day haven reads.
+TEST(XptConvert, DatesInTheCsvOutputAreTheDaysHavenReads) {
+    ScratchDir dir;
+    write_file(dir.file("in.xpt"), read_file(data_path("xpt/values_labels_dates.xpt")));
+    RunResult r = run_morvalen(dir.path(), {"in.xpt", "out.csv"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    auto got = csv_rows(read_file(dir.file("out.csv")));
+    auto want = csv_rows(read_file(data_path("xpt/values_labels_dates.expected.csv")));
+    ASSERT_EQ(got.size(), want.size());
+    size_t born = 0;
+    while (born < got[0].size() && got[0][born].find("born") == std::string::npos) ++born;
+    ASSERT_LT(born, got[0].size());
+    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    for (size_t i = 1; i < want.size(); ++i) {
+        std::string cell = got[i][born];
+        cell.erase(0, cell.find_first_not_of(' '));
+        if (want[i][4] == "NA") {
+            EXPECT_EQ(cell, "*");
+            continue;
+        }
+        using namespace std::chrono;
+        year_month_day d{sys_days{year{1960} / January / 1} + days{std::stol(want[i][4])}};
+        char text[32];
+        std::snprintf(text, sizeof text, "%02u-%s-%04d", unsigned(d.day()), months[unsigned(d.month()) - 1], int(d.year()));
+        EXPECT_EQ(cell, text) << i;
+    }
 }
 
 TEST(XptConvert, DamagedTransportIsStatusFive) {
