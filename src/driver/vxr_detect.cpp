@@ -84,7 +84,10 @@ int32_t by_name(const Probe& p) {
 // have shown a line end before the zero byte that follows it.
 int32_t text_test(const Probe& p) {
     bool line_end = false;
-    for (size_t i = 0; i < kTextProbe; ++i) {
+    // Spreadsheet programs put a UTF-8 byte-order mark in front of the CSV files they export;
+    // the text reader drops it, so it must not make the file unknown.
+    size_t start = std::memcmp(p.b, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    for (size_t i = start; i < kTextProbe + start; ++i) {
         unsigned char c = p.b[i];
         if (c == '\n' || c == '\r') {
             line_end = true;

@@ -218,8 +218,3 @@ void vxs_rev_long(int32_t* v) { reverse_bytes(v); }
 void vxs_rev_ulong(uint32_t* v) { reverse_bytes(v); }
 void vxs_rev_float(float* v) { reverse_bytes(v); }
 void vxs_rev_double(double* v) { reverse_bytes(v); }
-
-void vxs_free_sheets() {
-    g_sheets.clear();
-    lastsheet = nullptr;
-}

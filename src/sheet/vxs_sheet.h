@@ -238,7 +238,3 @@ void vxs_rev_long(int32_t* v);
 void vxs_rev_ulong(uint32_t* v);
 void vxs_rev_float(float* v);
 void vxs_rev_double(double* v);
-
-// Frees every sheet made so far and clears lastsheet. A run never needs it (its sheets live
-// until the process ends); fuzz targets and tests that read thousands of files in one process do.
-void vxs_free_sheets();

@@ -92,6 +92,7 @@ TEST(Detect, PlainText) {
     EXPECT_EQ(detect("a\tb\fc\r\n"), VXT_CSV);
     EXPECT_EQ(detect(std::string("zz\x01zz\n", 6)), VXT_UNKNOWN);
     EXPECT_EQ(detect("caf\xC3\xA9,1\n"), VXT_UNKNOWN);              // bytes from 128 up
+    EXPECT_EQ(detect("\xEF\xBB\xBFName,Height\na,1.5\n"), VXT_CSV);  // UTF-8 byte-order mark
 }
 
 TEST(Detect, FilesOnDisk) {

@@ -136,3 +136,11 @@ TEST(Driver, TextConversionWarningsAreAnnounced) {
     EXPECT_EQ(again.status, 0);
     EXPECT_FALSE(file_exists(dir.file("TxtToNum.ERR")));
 }
+
+TEST(Driver, CsvWithUtf8ByteOrderMarkConverts) {
+    ScratchDir dir;
+    write_file(dir.file("bom.csv"), "\xEF\xBB\xBFPlot,Yield\r\n1,5.5\r\n2,6.25\r\n");
+    RunResult r = run_morvalen(dir.path(), {"bom.csv", "bom.tab"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(read_file(dir.file("bom.tab")), "Plot\tYield\n1\t5.5\n2\t6.25\n");
+}

@@ -150,7 +150,7 @@ TEST_F(CsvReader, RaggedRowsAndEmptyTrailingColumns) {
 TEST_F(CsvReader, LineEndsByteOrderMarkAndZeroBytes) {
     const std::string expect_b = "y";
     for (const std::string& text : {std::string("a,b\r\n1,x\r\n2,y\r\n"), std::string("a,b\r1,x\r2,y\r"),
-                                    std::string("\xEF\xBB\xBF" "a,b\n1,x\n2,y"), std::string("a,b\n1,x\n2,y\0junk\n", 19)}) {
+                                    std::string("\xEF\xBB\xBF" "a,b\n1,x\n2,y"), std::string("a,b\n1,x\n2,y\0junk\n", 17)}) {
         Sheet* s = read_file_bytes(text);
         ASSERT_NE(s, nullptr) << text;
         EXPECT_EQ(s->row_count, 2);
