@@ -694,7 +694,8 @@ int16_t write_sheet(Sheet* sheet, const char* path, int) {
     }
     FILE* f = std::fopen(path, "w");
     if (!f) return 0;
-    g_buf = OutBuffer{};
+    // The buffer is not emptied here: lines a reader queued (the SAS transport overflow notes)
+    // belong at the top of the command file.
     g_write_failed = false;
     Out o{f};
     if (!sheet->source_file.empty()) o.emit("\"Data taken from File: " + sheet->source_file + "\"\n\n");

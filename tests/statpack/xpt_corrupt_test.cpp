@@ -364,3 +364,13 @@ TEST(XptConvert, CsvToTransportToVshKeepsEveryValue) {
 }
 
 }  // namespace
+
+TEST(XptConvert, OverflowNotesOpenTheCommandFile) {
+    ScratchDir dir;
+    write_file(dir.file("in.xpt"), read_file(data_path("xpt/overflow_markers.xpt")));
+    RunResult r = run_morvalen(dir.path(), {"in.xpt", "out.vxc"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::string vxc = read_file(dir.file("out.vxc"));
+    EXPECT_EQ(vxc.rfind("      SAS Transport: Exponent overflow in Column X at row 2\n", 0), 0u) << vxc;
+    EXPECT_NE(vxc.find("\"Data taken from File: in.xpt\""), std::string::npos);
+}
