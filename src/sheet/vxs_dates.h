@@ -20,7 +20,9 @@ int get_long_month_no(const char* text);
 // text is edited in place (blanks stripped); returns 1 when read, 0 when not a date.
 int vxs_read_date(char* text, double* value, int16_t gregorian, int32_t format, double missing);
 int vxs_read_date(std::string& text, double* value, int16_t gregorian, int32_t format, double missing);
-// buffer: at least 64 characters.
+// buffer: at least 64 characters (texts are never longer than 63).
 int vxs_write_date(char* buffer, double value, int16_t gregorian, int32_t format);
+// buffer: at least 64 characters. A value at or below missing writes "*"; a number whose
+// fixed form would not fit in 63 characters is written as %.15g.
 void write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing);
 std::string write_num(double value, int32_t representation, int32_t decimals, double missing);
