@@ -16,6 +16,8 @@ void make_valid_vantrix_name(std::string& name);
 void vxs_def_column_name(char* buffer, int32_t n);
 std::string vxs_def_column_name(int32_t n);
 void vxs_make_unique_column_names(Sheet* sheet);
+// Sets the run-wide suffix counters of make_valid_vantrix_name back to their start (tests).
+void vxs_reset_name_counters();
 
 int32_t vxs_mark_empty_rows(Sheet* sheet, int cross);
 int32_t vxs_mark_empty_columns(Sheet* sheet, int cross);
