@@ -1,4 +1,559 @@
-// Delimited text reader (placeholder).
-#include "../driver/vxs_formats.h"
+// Delimited text into a sheet: the whole file is read in one block, line ends are normalised,
+// then a sizing pass (rows, columns, names line, column types) and a filling pass run over the
+// same memory.
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
 
-int16_t read_csv_file(const char*) { return 0; }
+#include "../driver/vxs_formats.h"
+#include "../driver/vxs_options.h"
+#include "vxs_access.h"
+#include "vxs_conv.h"
+#include "vxs_csv.h"
+#include "vxs_dates.h"
+#include "vxs_txtnum.h"
+
+namespace {
+
+constexpr size_t kMaxLine = 4095;    // longer lines are split, as the line reader always has
+constexpr size_t kSizingField = 200;  // characters of a field looked at when sizing
+constexpr int32_t kUndecided = 99;
+constexpr int32_t kNumeric = VXS_VARIATE;
+constexpr int32_t kText = VXS_TEXT;
+
+// Splits the text into lines at line feeds; a final line feed does not start an empty line.
+class LineSplitter {
+public:
+    explicit LineSplitter(std::string_view text) : text_(text) {}
+    bool next(std::string_view& line) {
+        if (pos_ >= text_.size()) return false;
+        size_t nl = text_.find('\n', pos_);
+        if (nl == std::string_view::npos) nl = text_.size();
+        line = text_.substr(pos_, nl - pos_);
+        pos_ = nl + 1;
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+// Fields of one line. In custom-delimiter mode a quote character that has a matching closing
+// quote on the line makes the field run to it (a doubled quote inside counts as one); a quote
+// without a partner is an ordinary character, so an apostrophe in "farmer's note" does not
+// swallow the rest of the line.
+class FieldSplitter {
+public:
+    FieldSplitter(std::string_view line, bool custom, const char* delimiters)
+        : line_(line), custom_(custom), delimiters_(delimiters) {}
+
+    // raw: the field after leading blanks, trailing blanks removed, quotes still in place.
+    bool next(std::string_view& raw) {
+        if (done_) return false;
+        size_t p = pos_;
+        while (p < line_.size() && (line_[p] == ' ' || (custom_ && line_[p] == '\t'))) ++p;
+        size_t start = p;
+        bool ended_by_delimiter = false;
+        while (p < line_.size()) {
+            char c = line_[p];
+            if (is_delimiter(c)) {
+                ended_by_delimiter = true;
+                break;
+            }
+            if (custom_ && (c == '"' || c == '\'')) {
+                size_t close = closing_quote(p);
+                if (close != std::string_view::npos) {
+                    p = close + 1;
+                    continue;
+                }
+            }
+            ++p;
+        }
+        size_t end = p;
+        while (end > start && (line_[end - 1] == ' ' || (custom_ && line_[end - 1] == '\t'))) --end;
+        raw = line_.substr(start, end - start);
+        if (ended_by_delimiter) {
+            pos_ = p + 1;
+        } else {
+            done_ = true;
+        }
+        return true;
+    }
+
+    // Position of the quote that closes the one at open, or npos.
+    size_t closing_quote(size_t open) {
+        char q = line_[open];
+        size_t& unmatched_from = q == '"' ? no_double_from_ : no_single_from_;
+        size_t j = open + 1;
+        while (true) {
+            if (j >= unmatched_from) return std::string_view::npos;
+            size_t k = line_.find(q, j);
+            if (k == std::string_view::npos) {
+                // No quote of this kind beyond j: later searches on this line fail at once.
+                unmatched_from = j;
+                return std::string_view::npos;
+            }
+            if (k + 1 < line_.size() && line_[k + 1] == q) {
+                j = k + 2;
+                continue;
+            }
+            return k;
+        }
+    }
+
+private:
+    bool is_delimiter(char c) const {
+        if (!custom_) return c == '\t';
+        for (const char* d = delimiters_; *d; ++d)
+            if (*d == c) return true;
+        return false;
+    }
+    std::string_view line_;
+    bool custom_;
+    const char* delimiters_;
+    size_t pos_ = 0;
+    bool done_ = false;
+    size_t no_double_from_ = std::string_view::npos;
+    size_t no_single_from_ = std::string_view::npos;
+};
+
+// The content of a raw field: a field that starts with a quote loses it, its matching closing
+// quote and the blanks before that; doubled quotes inside become single ones.
+std::string_view unquote(std::string_view raw, bool custom, std::string& scratch) {
+    if (!custom || raw.empty() || (raw[0] != '"' && raw[0] != '\'')) return raw;
+    FieldSplitter probe(raw, true, "");
+    size_t close = probe.closing_quote(0);
+    if (close == std::string_view::npos) return raw;
+    char q = raw[0];
+    scratch.clear();
+    for (size_t i = 1; i < close; ++i) {
+        scratch += raw[i];
+        if (raw[i] == q) ++i;  // the second of a doubled pair
+    }
+    while (!scratch.empty() && (scratch.back() == ' ' || scratch.back() == '\t')) scratch.pop_back();
+    scratch.append(raw.substr(close + 1));
+    return scratch;
+}
+
+// A number read as strtod reads it. ok: at least one character was read; whole: nothing
+// follows the number; overflow: the reading reported a range error of infinite size.
+double read_number(std::string_view s, bool& ok, bool& whole, bool& overflow) {
+    double v = 0;
+    overflow = false;
+    // from_chars gives strtod's value whenever it consumes the whole text; it is much faster.
+    if (!s.empty() && s[0] != '+' && s[0] != ' ') {
+        auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (r.ec == std::errc() && r.ptr == s.data() + s.size()) {
+            ok = whole = true;
+            return v;
+        }
+    }
+    char buf[kSizingField + 1];
+    size_t n = std::min(s.size(), kSizingField);
+    std::memcpy(buf, s.data(), n);
+    buf[n] = '\0';
+    char* end = nullptr;
+    errno = 0;
+    v = std::strtod(buf, &end);
+    ok = end != buf;
+    whole = ok && static_cast<size_t>(end - buf) == n;
+    overflow = ok && errno == ERANGE && std::isinf(v);
+    return v;
+}
+
+// The value stored for a numeric cell: missing for empty, "*..." or unreadable text, for an
+// overflowing reading and for not-a-number; clipped to the ceiling above it.
+double cell_number(std::string_view s, double missing) {
+    if (s.empty() || s[0] == '*') return missing;
+    bool ok = false, whole = false, overflow = false;
+    double v = read_number(s, ok, whole, overflow);
+    if (!ok || overflow || std::isnan(v) || v <= missing) return missing;
+    return v > VXS_NUM_CEILING ? VXS_NUM_CEILING : v;
+}
+
+bool starts_number(std::string_view s) {
+    return !s.empty() && ((s[0] >= '0' && s[0] <= '9') || s[0] == '+' || s[0] == '-');
+}
+
+struct TextScan {
+    bool custom = false;
+    std::string_view text;   // from the first line that is not a title
+    std::vector<size_t> text_bytes;  // per column, bytes a text column will hold
+};
+
+// Without custom delimiters, lines at the top that start with a double quote are titles
+// (the aligned text writer's heading line among them).
+std::string_view skip_titles(std::string_view text, bool custom) {
+    if (custom) return text;
+    while (!text.empty() && text[0] == '"') {
+        size_t nl = text.find('\n');
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+    }
+    return text;
+}
+
+int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
+              const VxsTextOptions* options, std::string_view text, std::vector<size_t>* text_bytes) {
+    if (text.empty()) return 0;
+    bool custom = options->custom_delimiters != 0;
+    const char* delims = options->delimiters;
+    text = skip_titles(text, custom);
+
+    LineSplitter lines(text);
+    std::string_view line, raw;
+    std::string scratch;
+    int has_names = 0;
+    int32_t line_count = 0, max_fields = 0;
+    bool last_empty = false;
+    std::vector<int32_t> t;
+    std::vector<int32_t> field_count, text_count;
+    std::vector<size_t> bytes;
+    bool want_types = types != nullptr;
+
+    while (lines.next(line)) {
+        bool first = line_count == 0;
+        ++line_count;
+        last_empty = line.empty() || line[0] == '\r';
+        if (first) {
+            if (options->names_mode == 1) {
+                has_names = 1;
+            } else if (options->names_mode == 0) {
+                has_names = 1;
+                FieldSplitter fields(line, custom, delims);
+                while (fields.next(raw))
+                    if (starts_number(unquote(raw, custom, scratch))) has_names = 0;
+            }
+        }
+        bool description = options->use_description && line_count - 1 == options->description_line &&
+                           !(first && has_names);
+        FieldSplitter fields(line, custom, delims);
+        int32_t col = 0;
+        while (line.size() && fields.next(raw)) {
+            if (static_cast<size_t>(col) >= t.size()) {
+                t.push_back(kUndecided);
+                field_count.push_back(0);
+                text_count.push_back(0);
+                bytes.push_back(0);
+            }
+            std::string_view v = unquote(raw.substr(0, std::min(raw.size(), kSizingField)), custom, scratch);
+            size_t c = static_cast<size_t>(col);
+            if (first && has_names) {
+                if (!v.empty()) {
+                    char mark = v.back();
+                    if (mark == '!') t[c] = -kUndecided;
+                    if (mark == '$') t[c] = kText;
+                    if (mark == '#') t[c] = kNumeric;
+                }
+            } else if (!description) {
+                bytes[c] += std::min(v.size(), VXS_MAX_TEXT);
+                int32_t kind = t[c] < 0 ? -t[c] : t[c];
+                bool look = kind == kUndecided || (options->text_to_factor && kind == kText);
+                if (want_types && look && !v.empty() && !(v.size() == 1 && v[0] == '*')) {
+                    bool ok = false, whole = false, overflow = false;
+                    read_number(v, ok, whole, overflow);
+                    ++field_count[c];
+                    if (!whole) {
+                        ++text_count[c];
+                        t[c] = t[c] < 0 ? -kText : kText;
+                    }
+                }
+            }
+            ++col;
+        }
+        max_fields = std::max(max_fields, col);
+    }
+    int32_t r = line_count - (last_empty ? 1 : 0) - has_names;
+    if (options->use_description && options->description_line >= has_names && options->description_line < line_count)
+        --r;
+    *rows = std::max(r, 0);
+    *columns = max_fields;
+    if (names) *names = has_names;
+    t.resize(static_cast<size_t>(max_fields), kUndecided);
+    field_count.resize(t.size(), 0);
+    text_count.resize(t.size(), 0);
+    bytes.resize(t.size(), 0);
+    for (size_t c = 0; c < t.size(); ++c) {
+        bool factor = t[c] < 0;
+        int32_t kind = factor ? -t[c] : t[c];
+        if (kind == kUndecided) kind = kNumeric;
+        if (options->text_to_factor && kind == kText) {
+            if (text_count[c] * 3 <= field_count[c]) {
+                kind = kNumeric;
+            } else {
+                factor = true;
+            }
+        }
+        t[c] = factor ? -kind : kind;
+    }
+    if (types) *types = std::move(t);
+    if (text_bytes) *text_bytes = std::move(bytes);
+    return 1;
+}
+
+void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, std::string_view text) {
+    bool custom = options->custom_delimiters != 0;
+    const char* delims = options->delimiters;
+    text = skip_titles(text, custom);
+    LineSplitter lines(text);
+    std::string_view line, raw;
+    std::string scratch, stripped;
+    int32_t line_index = 0, row = 0;
+    const int32_t ncols = sheet->column_count;
+    const int32_t nrows = sheet->row_count;
+    const double missing = sheet->missing;
+    while (lines.next(line)) {
+        int32_t li = line_index++;
+        bool names_line = has_names && li == 0;
+        bool description = options->use_description && li == options->description_line && !names_line;
+        if (!names_line && !description && row >= nrows) break;
+        FieldSplitter fields(line, custom, delims);
+        int32_t col = 0;
+        while (line.size() && col < ncols && fields.next(raw)) {
+            Column* c = sheet->cols[static_cast<size_t>(col) + 1].get();
+            ++col;
+            std::string_view v = unquote(raw, custom, scratch);
+            if (v.size() > VXS_MAX_TEXT) v = v.substr(0, VXS_MAX_TEXT);
+            if (!names_line && !description && !c->is_text()) {
+                // Numbers need no blank stripping: the field's ends are already trimmed.
+                c->num[static_cast<size_t>(row)] = cell_number(v, missing);
+                continue;
+            }
+            if (options->strip) {
+                stripped = vxs_strip_blanks(v, VXS_MAX_TEXT);
+                v = stripped;
+            }
+            if (names_line) {
+                if (v.empty() || v == " ") continue;  // keep the default name
+                std::string name(v);
+                make_valid_vantrix_name(name);
+                c->name = name.substr(0, VXS_MAX_NAME);
+            } else if (description) {
+                c->extra = std::string(v.substr(0, VXS_MAX_NAME));
+            } else {
+                c->text.set(static_cast<size_t>(row), v);
+                c->nlevels = std::max(c->nlevels, static_cast<int32_t>(std::min(v.size(), VXS_MAX_TEXT)));
+            }
+        }
+        if (!names_line && !description) ++row;
+    }
+}
+
+// Normalises line ends in place: CR LF and lone CR become LF, a line is cut at a zero byte,
+// a leading UTF-8 byte-order mark is dropped, lines longer than kMaxLine are split, and the
+// last line gets its line feed.
+void normalise_lines(std::string& buf) {
+    size_t r = 0, w = 0, line_start = 0;
+    bool long_line = false;
+    if (buf.size() >= 3 && static_cast<unsigned char>(buf[0]) == 0xEF && static_cast<unsigned char>(buf[1]) == 0xBB &&
+        static_cast<unsigned char>(buf[2]) == 0xBF)
+        r = 3;
+    const size_t n = buf.size();
+    while (r < n) {
+        char c = buf[r++];
+        if (c == '\r') {
+            if (r < n && buf[r] == '\n') ++r;
+            c = '\n';
+        }
+        if (c == '\n') {
+            buf[w++] = '\n';
+            line_start = w;
+            continue;
+        }
+        if (c == '\0') {
+            while (r < n && buf[r] != '\n' && buf[r] != '\r') ++r;
+            continue;
+        }
+        buf[w++] = c;
+        if (w - line_start > kMaxLine) long_line = true;
+    }
+    buf.resize(w);
+    if (!buf.empty() && buf.back() != '\n') buf += '\n';
+    if (!long_line) return;
+    std::string split;
+    split.reserve(buf.size() + buf.size() / kMaxLine + 1);
+    size_t len = 0;
+    for (char c : buf) {
+        if (c != '\n' && len == kMaxLine) {
+            split += '\n';
+            len = 0;
+        }
+        split += c;
+        len = c == '\n' ? 0 : len + 1;
+    }
+    buf.swap(split);
+}
+
+Sheet* new_from_text(std::string_view text) {
+    VxsDefaults* d = vxs_get_global_defaults();
+    VxsTextOptions options;
+    options.names_mode = vxs_no_column_names ? 2 : (vxs_use_column_names ? 1 : 0);
+    options.sort = d->sort_levels;
+    options.ignore_case = d->factor_ignore_case;
+    options.strip = d->factor_strip_blanks;
+    if (text.find(',') != std::string_view::npos) {
+        options.custom_delimiters = 1;
+        std::snprintf(options.delimiters, sizeof options.delimiters, ",;|");
+    }
+    int32_t rows = 0, columns = 0;
+    int names = 0;
+    std::vector<int32_t> types;
+    std::vector<size_t> text_bytes;
+    if (!size_text(&rows, &columns, &names, &types, &options, text, &text_bytes)) return nullptr;
+    if (rows < 1 || columns < 1) return nullptr;
+    if (columns > VXSMAXCOLUMNS)
+        std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
+
+    // Text columns are made text before filling (blank_sheet creates them so directly).
+    VxsSheetSpec spec;
+    spec.kind = VXS_VECTOR;
+    spec.rows = rows;
+    spec.columns = columns;
+    spec.types = types.data();
+    if (!blank_sheet(&spec, kNumeric)) return nullptr;
+    Sheet* sheet = lastsheet;
+    for (int32_t c = 1; c <= sheet->column_count; ++c) {
+        Column* col = sheet->cols[static_cast<size_t>(c)].get();
+        if (col->is_text()) col->text.reserve(static_cast<size_t>(rows), text_bytes[static_cast<size_t>(c - 1)]);
+    }
+    fill_text(sheet, names, &options, text);
+
+    for (int32_t c = 1; c <= sheet->column_count; ++c) {
+        Column* col = sheet->cols[static_cast<size_t>(c)].get();
+        bool factor = types[static_cast<size_t>(c - 1)] < 0 || (options.text_to_factor && col->is_text());
+        if (!factor) continue;
+        if (col->is_text())
+            convert_text_to_factor(col, 1, d->factor_strip_blanks);
+        else
+            convert_variate_to_factor(col, 1);
+        if (!col->name.empty() && (col->name.back() == '!' || col->name.back() == '#' || col->name.back() == '$'))
+            col->name.pop_back();
+        if (col->name.empty()) col->name = vxs_def_column_name(0);
+    }
+    vxs_make_unique_column_names(sheet);
+    // Display widths from the contents, so the package shows whole texts and labels.
+    for (int32_t c = 1; c <= sheet->column_count; ++c) vxs_set_default_column_width(sheet->cols[static_cast<size_t>(c)].get(), 0);
+    return sheet;
+}
+
+}  // namespace
+
+int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
+                      const VxsTextOptions* options, const char* text) {
+    if (!rows || !columns || !options || !text) return 0;
+    return size_text(rows, columns, names, types, options, std::string_view(text), nullptr);
+}
+
+void vxs_set_text_into_sheet(Sheet* sheet, int has_names, const VxsTextOptions* options, const char* text) {
+    if (!sheet || !options || !text) return;
+    fill_text(sheet, has_names, options, std::string_view(text));
+}
+
+int validate_cell(Column* column, int32_t row, const char* text) {
+    if (!column || !column->sheet || row < 0 || row >= column->sheet->row_count) return 0;
+    std::string_view s = text ? std::string_view(text) : std::string_view();
+    size_t r = static_cast<size_t>(row);
+    if (column->is_text()) {
+        if (r >= column->text.size()) return 0;
+        s = s.substr(0, std::min(s.size(), VXS_MAX_TEXT));
+        column->text.set(r, s);
+        column->nlevels = std::max(column->nlevels, static_cast<int32_t>(s.size()));
+        return 1;
+    }
+    if (r >= column->num.size()) return 0;
+    column->num[r] = cell_number(s, column->sheet->missing);
+    return 1;
+}
+
+int blank_sheet(const VxsSheetSpec* spec, int32_t default_type) {
+    if (!spec || spec->rows < 1 || spec->columns < 1) return 0;
+    Sheet* previous = lastsheet;
+    Sheet* sheet = create_sheet();
+    if (!sheet) {
+        lastsheet = previous;
+        return 0;
+    }
+    sheet->missing = vxs_missing;
+    vxs_set_gregorian(sheet->defaults.gregorian);
+    sheet->kind = VXS_VECTOR;
+    sheet->form_code = 0;
+    sheet->row_count = spec->rows;
+    if (!create_row_attr(sheet)) {
+        lastsheet = previous;
+        return 0;
+    }
+    int32_t columns = std::min(spec->columns, VXSMAXCOLUMNS);
+    if (spec->kind == VXS_DIAGMATRIX) columns = 1;
+    for (int32_t i = 0; i < columns; ++i) {
+        int32_t type = spec->types ? std::abs(spec->types[i]) : default_type;
+        bool numeric = type == kNumeric;
+        Column* c = create_column_with_memory(sheet, numeric ? kNumeric : kText, vxs_def_column_name(0), spec->rows);
+        if (!c) break;
+        if (numeric) {
+            c->decimals = -1;
+            c->representation = VXS_REP_GENERAL;
+        } else {
+            c->decimals = 0;
+            c->representation = VXS_REP_TEXT;
+        }
+        c->width = 6;
+    }
+    return 1;
+}
+
+const char* xvt_str_find_eol(const char* buffer, size_t length, size_t* line_length, int* found) {
+    static const char* pos = nullptr;
+    static const char* end = nullptr;
+    if (buffer) {
+        pos = buffer;
+        end = buffer + length;
+    }
+    if (found) *found = 0;
+    if (line_length) *line_length = 0;
+    if (!pos || pos >= end) return nullptr;
+    const char* nl = static_cast<const char*>(std::memchr(pos, '\n', static_cast<size_t>(end - pos)));
+    const char* line_end = nl ? nl : end;
+    if (line_length) *line_length = static_cast<size_t>(line_end - pos);
+    if (found) *found = nl ? 1 : 0;
+    pos = nl ? nl + 1 : end;
+    return pos < end ? pos : nullptr;
+}
+
+Sheet* vxs_new_from_text(const char* text) {
+    if (!text) return nullptr;
+    return new_from_text(std::string_view(text));
+}
+
+int read_csv_into_sheet(const char* path) {
+    if (!path) return 0;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return 0;
+    std::string buf;
+    // One block: the size from the end position, then a single read; a file that changes
+    // size meanwhile is read as far as it goes.
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long size = std::ftell(f);
+        if (size > 0) buf.resize(static_cast<size_t>(size));
+        std::fseek(f, 0, SEEK_SET);
+    }
+    size_t got = buf.empty() ? 0 : std::fread(buf.data(), 1, buf.size(), f);
+    buf.resize(got);
+    // Streams without a size (pipes) are read to their end in blocks.
+    char block[1 << 16];
+    size_t k;
+    while ((k = std::fread(block, 1, sizeof block, f)) > 0) buf.append(block, k);
+    std::fclose(f);
+    if (buf.empty()) return 0;
+    normalise_lines(buf);
+    if (buf.empty()) return 0;
+    return new_from_text(buf) ? 1 : 0;
+}
+
+int16_t read_csv_file(const char* path) { return static_cast<int16_t>(read_csv_into_sheet(path)); }

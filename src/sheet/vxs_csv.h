@@ -35,3 +35,6 @@ void vxs_set_text_into_sheet(Sheet* sheet, int has_names, const VxsTextOptions* 
                              const char* text);
 int blank_sheet(const VxsSheetSpec* spec, int32_t default_type);
 int validate_cell(Column* column, int32_t row, const char* text);
+// Line splitter with its own state: called with a buffer to start, with null to continue;
+// returns the start of the next line, or null after the last.
+const char* xvt_str_find_eol(const char* buffer, size_t length, size_t* line_length, int* found);

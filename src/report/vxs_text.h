@@ -1,0 +1,15 @@
+// Helpers of the delimited text writer (aligned, comma- and tab-separated output).
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// Copies at most max characters of src with every single quote doubled; control and
+// non-ASCII bytes are dropped. dst must hold max + 1 characters.
+void double_quote(char* dst, const char* src, size_t max);
+std::string double_quote(std::string_view src, size_t max);
+// Writes the line and a newline; a line longer than max is written in pieces, each ending
+// after its last ',' (comma_split) or blank when it has one. 1 when every write succeeded.
+int vxs_write_line(std::string_view line, size_t max, int comma_split, FILE* stream);

@@ -1,0 +1,164 @@
+#!/usr/bin/python3
+"""Expected outputs for kinds.csv, built from a hand-written description of the sheet that
+the file must give (not from the converter's output): the package spreadsheet file in its
+three versions with struct.pack, and the comma-, tab-separated and aligned text layouts.
+
+Run from this directory: /usr/bin/python3 make_expected.py
+"""
+import math
+import struct
+
+MISSING = -1e307
+MAGIC = {1: 53315331, 2: 53325332, 3: 54415441}
+
+# kinds.csv read with default options:
+# - Site: text (blanks around " East " stripped)
+# - Plot: variate 1..4
+# - Treatment!: factor from text, labels sorted without regard to case, origin 2
+# - Dose: variate with a "*" (missing) and 1e10
+# - Score!: factor from numbers 3, 1, 3, 2: the values are 1..3, so no level list, origin 0
+# - Comment: text; quoted comma, doubled double quotes, an empty field, single-quoted O''Brien
+COLUMNS = [
+    dict(name="Site", type=3, texts=["North", "South", "North", "East"]),
+    dict(name="Plot", type=4, values=[1.0, 2.0, 3.0, 4.0]),
+    dict(name="Treatment", type=2, origin=2, labels=["Control", "High N", "low n"], cells=[1, 2, 1, 3]),
+    dict(name="Dose", type=4, values=[0.5, 1.25, MISSING, 1e10]),
+    dict(name="Score", type=2, origin=0, nlevels=3, cells=[3, 1, 3, 2]),
+    dict(name="Comment", type=3, texts=["fine, dry", 'said "ok"', "", "O'Brien"]),
+]
+
+
+def g(v):
+    return "*" if v <= MISSING else "%g" % v
+
+
+def display_width(c):
+    """Content width from 2 up to the longest text, label or formatted value; then the
+    larger of that and the name (at most 11 characters counted), plus 1."""
+    w = 2
+    if c["type"] == 3:
+        w = max([w] + [len(t) for t in c["texts"]])
+    elif c["type"] == 2 and c["origin"] == 2:
+        w = max([w] + [len(t) for t in c["labels"]])
+    elif c["type"] == 2:
+        w = max(w, int(math.ceil(math.log10(c["nlevels"] + 1)) + 1))
+    else:
+        w = max([w] + [len(g(v)) for v in c["values"]])
+    return max(w, min(len(c["name"]), 11)) + 1
+
+
+def i32(v):
+    return struct.pack("<i", v)
+
+
+def f64(v):
+    return struct.pack("<d", v)
+
+
+def sstr(s):
+    b = s.encode("latin-1")
+    return i32(len(b)) + b
+
+
+def vsh(version):
+    out = i32(MAGIC[version]) + i32(1) + i32(len(COLUMNS)) + i32(4) + f64(MISSING)
+    if version >= 2:
+        out += i32(0)  # header flag
+    if version >= 3:
+        out += i32(0) + i32(0) + i32(0) + i32(0)  # header word, content flags, 0, further length
+    for c in COLUMNS:
+        t = c["type"]
+        rep = 4 if t == 3 or (t == 2 and c["origin"] == 2) else 1
+        width = display_width(c)
+        width = min(width, {1: 40, 2: 60, 3: 90}[version])
+        out += i32(t) + i32(4) + sstr(c["name"])
+        if version >= 3:
+            out += sstr("")  # extra text
+        out += i32(rep) + i32(width)
+        if version >= 2:
+            out += i32(0)  # justification
+        if version >= 3:
+            out += i32(0 * 64 + 1) + i32(0) + i32(0)  # date word, flags word, reserved
+        if t == 3:
+            out += i32(max(len(s) for s in c["texts"]))
+            for s in c["texts"]:
+                out += sstr(s)
+        elif t == 4:
+            out += i32(-1)
+            for v in c["values"]:
+                out += f64(v)
+        elif t == 2:
+            labels = c.get("labels", [])
+            nlevels = len(labels) if labels else c["nlevels"]
+            out += i32(nlevels) + i32(0) + i32(len(labels))
+            if version >= 2:
+                out += i32(c["origin"])
+            if labels:
+                out += i32(max(len(s) for s in labels))
+                for s in labels:
+                    out += sstr(s)
+            for k in c["cells"]:
+                out += f64(float(k))
+    return out
+
+
+def cell_texts(c, quote):
+    """Cells of one column as the text writer shows them."""
+    t = c["type"]
+    if t == 3 or (t == 2 and c["origin"] == 2):
+        texts = c["texts"] if t == 3 else [c["labels"][k - 1] for k in c["cells"]]
+        if quote:
+            return ["'" + s.replace("'", "''") + "'" for s in texts], False
+        return texts, False
+    if t == 2:
+        return [g(float(k)) for k in c["cells"]], True
+    return [g(v) for v in c["values"]], True
+
+
+def name_right(c):
+    if c["type"] == 2:
+        return c["origin"] != 2
+    return c["type"] != 3
+
+
+def padded(csv, plain_names=False):
+    quote = csv
+    fields = []
+    for c in COLUMNS:
+        cells, right = cell_texts(c, quote)
+        shown = c["name"] + ("!" if c["type"] == 2 and not plain_names else "")
+        w = max(1 + max(len(s) for s in cells), len(c["name"]) + (2 if c["type"] == 2 else 1))
+        if csv:
+            w = max(w, len(shown) + 1)
+        fields.append((w, cells, right, shown, name_right(c)))
+
+    def put(text, w, right):
+        room = w - 1
+        return (text.rjust(room) if right else text.ljust(room)) + ("," if csv else " ")
+
+    lines = ["".join(put(f[3], f[0], f[4]) for f in fields)]
+    for r in range(4):
+        lines.append("".join(put(f[1][r], f[0], f[2]) for f in fields))
+    if csv:
+        lines = [l[:-1] for l in lines]
+    return "".join(l + "\n" for l in lines)
+
+
+def tabbed():
+    lines = ["\t".join(c["name"] for c in COLUMNS)]
+    cols = [cell_texts(c, False)[0] for c in COLUMNS]
+    for r in range(4):
+        lines.append("\t".join(col[r] for col in cols))
+    return "".join(l + "\n" for l in lines)
+
+
+if __name__ == "__main__":
+    for v in (1, 2, 3):
+        with open("kinds_v%d.vsh" % v, "wb") as f:
+            f.write(vsh(v))
+    with open("kinds_expected.csv", "w", newline="") as f:
+        f.write(padded(csv=True))
+    with open("kinds_expected.txt", "w", newline="") as f:
+        f.write(padded(csv=False))  # the lines after the heading line
+    with open("kinds_expected.tab", "w", newline="") as f:
+        f.write(tabbed())
