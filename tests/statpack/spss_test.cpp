@@ -214,7 +214,8 @@ TEST_F(Spss, PrintFormatsGiveDecimalsWidthsAndDates) {
     };
     // Widths are the print widths as pspp wrote them (it widened F8.2 to F9.2 and F6.1 to F7.1
     // for the missing values), at least the name's length + 2; a labelled variable's width
-    // grows to its longest label + 2 ("Female", "Clara Ze").
+    // grows to its longest label + 2 ("Female", "Clara Ze"). Strings that became factors have
+    // no decimals.
     const Want want[] = {
         {"ID", 0, 4, VXS_REP_GENERAL, 0},      {"SCORE", 2, 9, VXS_REP_GENERAL, 0},
         {"GRADE", 0, 7, VXS_REP_GENERAL, 0},   {"TEMP", 1, 7, VXS_REP_GENERAL, 0},
@@ -222,8 +223,8 @@ TEST_F(Spss, PrintFormatsGiveDecimalsWidthsAndDates) {
         {"TS", 0, 20, VXS_REP_DATE, 33},       {"DUR", 0, 8, VXS_REP_DATE, 36},
         {"AD", 0, 10, VXS_REP_DATE, 24},       {"ED", 0, 10, VXS_REP_DATE, 2},
         {"SD", 0, 10, VXS_REP_DATE, 20},       {"JD", 0, 7, VXS_REP_DATE, 35},
-        {"DT", 0, 13, VXS_REP_DATE, 33},       {"SEX", 0, 8, -1, 0},
-        {"NAME", 0, 10, -1, 0},                 {"CITY", 0, 20, VXS_REP_TEXT, 0},
+        {"DT", 0, 13, VXS_REP_DATE, 33},       {"SEX", -1, 8, -1, 0},
+        {"NAME", -1, 10, -1, 0},                 {"CITY", 0, 20, VXS_REP_TEXT, 0},
     };
     ASSERT_EQ(s->column_count, 16);
     for (int i = 0; i < 16; ++i) {
