@@ -630,3 +630,57 @@ TEST_F(Spss, LyingCountsSizeNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Whole conversions -------------------------------------------------------------------
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream ss(text);
+    std::string line;
+    while (std::getline(ss, line)) lines.push_back(line);
+    return lines;
+}
+
+TEST(SpssConversion, EveryFileConvertsToCsvAndVsh) {
+    for (const char* f : {"types_comp.sav", "types_unc.sav", "types_comp_be.sav", "types_unc_be.sav",
+                          "types_nocount.sav", "haven_byte.sav", "haven_none.sav"}) {
+        SCOPED_TRACE(f);
+        ScratchDir dir;
+        write_file(dir.file("in.sav"), read_file(data_path(std::string("spss/") + f)));
+        RunResult r = run_morvalen(dir.path(), {"in.sav", "out.vsh"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, " 6 records transferred.\n");
+        EXPECT_TRUE(file_exists(dir.file("out.vsh")));
+        r = run_morvalen(dir.path(), {"in.sav", "out.csv"});
+        EXPECT_EQ(r.status, 0);
+        auto lines = lines_of(read_file(dir.file("out.csv")));
+        ASSERT_EQ(lines.size(), 7u);
+        // Value labels come out as the factor's labels.
+        if (std::string(f).rfind("types", 0) == 0) {
+            EXPECT_EQ(lines[0].rfind("ID,SCORE,GRADE!,", 0), 0u) << lines[0];
+            EXPECT_NE(lines[1].find("'Good'"), std::string::npos) << lines[1];
+            EXPECT_NE(lines[2].find("'Female'"), std::string::npos) << lines[2];
+        } else {
+            EXPECT_EQ(lines[0].rfind("RATING!,WEIGHT,GROUP!", 0), 0u) << lines[0];
+            EXPECT_NE(lines[1].find("'Alpha'"), std::string::npos) << lines[1];
+        }
+    }
+}
+
+TEST(SpssConversion, InputOptionIKeepsDeclaredMissingInTheOutput) {
+    ScratchDir dir;
+    write_file(dir.file("in.sav"), read_file(data_path("spss/types_unc.sav")));
+    RunResult r = run_morvalen(dir.path(), {"in.sav", "plain.csv"});
+    ASSERT_EQ(r.status, 0);
+    r = run_morvalen(dir.path(), {"in.sav/i", "kept.csv"});
+    ASSERT_EQ(r.status, 0);
+    auto plain = lines_of(read_file(dir.file("plain.csv")));
+    auto kept = lines_of(read_file(dir.file("kept.csv")));
+    ASSERT_EQ(kept.size(), 7u);
+    EXPECT_EQ(plain[2].find("-99"), std::string::npos) << plain[2];
+    EXPECT_NE(kept[2].find("-99"), std::string::npos) << kept[2];
+}
+
+}  // namespace

@@ -361,3 +361,33 @@ TEST_F(Stata, LyingCountsSizeNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Whole conversions -------------------------------------------------------------------
+
+TEST(StataConversion, EveryFileConvertsToCsvAndVsh) {
+    for (const char* f : {"foreign_v6.dta", "foreign_v7.dta", "s103_le.dta", "s103_be.dta",
+                          "s104_le.dta", "s104_be.dta", "s105_le.dta", "s105_be.dta",
+                          "s108_le.dta", "s108_be.dta", "s110_le.dta", "s110_be.dta"}) {
+        SCOPED_TRACE(f);
+        ScratchDir dir;
+        write_file(dir.file("in.dta"), read_file(data_path(std::string("stata/") + f)));
+        RunResult r = run_morvalen(dir.path(), {"in.dta", "out.vsh"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, " 5 records transferred.\n");
+        EXPECT_TRUE(file_exists(dir.file("out.vsh")));
+        r = run_morvalen(dir.path(), {"in.dta", "out.csv"});
+        EXPECT_EQ(r.status, 0);
+        std::string csv = read_file(dir.file("out.csv"));
+        EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6);
+        if (f[0] == 's') {
+            EXPECT_EQ(csv.rfind("tiny, small,", 0), 0u) << csv;
+            EXPECT_NE(csv.find("'Poor'"), std::string::npos) << csv;
+        } else {
+            EXPECT_NE(csv.find("'green'"), std::string::npos) << csv;
+        }
+    }
+}
+
+}  // namespace
