@@ -14,6 +14,7 @@
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
+#include "vxr_blockfile.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ struct LabelSet {
 // Current command block of the decompressor: one block may serve two cases.
 uint8_t comp_c[8];
 int comp_nc = 8;  // next command in comp_c; 8 when used up
+bool comp_ended = false;  // the end command has been seen
 
 uint64_t load64(const uint8_t* p, Endian order) {
     uint64_t v = 0;
@@ -64,6 +66,7 @@ void put_f64(uint8_t* p, double d, Endian order) {
 // fill nothing: ReadStat pads every case to a whole block, so the blocks of a case are not
 // planned ahead but read until the case is full.
 int32_t decompress(uint8_t* slots, int32_t n, int32_t keep, double bias, ByteReader& in) {
+    if (comp_ended) return 0;
     int32_t filled = 0;
     int64_t count = 0;
     for (;;) {
@@ -80,7 +83,7 @@ int32_t decompress(uint8_t* slots, int32_t n, int32_t keep, double bias, ByteRea
                     continue;
                 case SPSS_CMD_END:
                     comp_nc = 8;
-                    in.seek(in.size());
+                    comp_ended = true;
                     return filled ? -1 : 0;
                 case SPSS_CMD_RAW:
                     if (!in.has(SLOT)) return 0;
@@ -206,15 +209,16 @@ struct Dictionary {
     double bias = SPSS_DEFAULT_BIAS;
     std::vector<SpssVariable> vars;
     std::vector<LabelSet> sets;
+    bool foreign_product = false;  // the product name lacks the SPSS mark
 };
 
-// Header and dictionary up to and including the end record; false on any structural fault.
-bool read_dictionary(ByteReader& in, const char* path, Dictionary& d) {
+// Header and dictionary up to and including the end record; false on any structural fault
+// (with in.ok() false when the bytes ran out).
+bool read_dictionary(ByteReader& in, Dictionary& d) {
     if (in.view(4) != "$FL2") return false;
     std::string_view product = in.view(SPSS_PRODUCT_SIZE);
     if (!in.ok()) return false;
-    if (product.substr(0, sizeof PRODUCT_MARK - 1) != PRODUCT_MARK)
-        std::printf("Warning: %s may not be in standard SPSS windows format!\n", path);
+    d.foreign_product = product.substr(0, sizeof PRODUCT_MARK - 1) != PRODUCT_MARK;
 
     // The layout code settles the byte order of every number that follows.
     if (in.u32_at(SPSS_OFF_LAYOUT) != SPSS_LAYOUT_CODE) {
@@ -316,28 +320,45 @@ bool read_dictionary(ByteReader& in, const char* path, Dictionary& d) {
     }
 }
 
-// Reads one case into buf (slots described by the dictionary); returns what the decompressor
+// Reads one case into buf (the slots the dictionary describes); returns what the decompressor
 // returns, or for uncompressed data 1 for a whole case, -1 for a final partial one, 0 at the end.
-int32_t read_case(ByteReader& in, const Dictionary& d, uint8_t* buf, size_t kept_slots) {
-    int32_t keep = static_cast<int32_t>(kept_slots);
-    if (d.compression) return decompress(buf, d.case_size, keep, d.bias, in);
-    size_t case_bytes = static_cast<size_t>(d.case_size) * SLOT;
-    size_t kept = kept_slots * SLOT;
-    if (in.has(case_bytes)) {
-        in.bytes(buf, kept);
-        in.skip(case_bytes - kept);
-        return 1;
+int32_t read_case(BlockFile& f, const Dictionary& d, uint8_t* buf, size_t kept_slots) {
+    const size_t kept = kept_slots * SLOT;
+    if (!d.compression) {
+        const uint64_t case_bytes = static_cast<uint64_t>(d.case_size) * SLOT;
+        if (f.remaining() == 0) return 0;
+        ByteReader w = f.window(kept, d.order);
+        w.bytes(buf, std::min(kept, w.size()));
+        bool whole = f.remaining() >= case_bytes;
+        f.consume(case_bytes);
+        return whole ? 1 : -1;
     }
-    size_t rest = in.remaining();
-    if (rest == 0) return 0;
-    in.bytes(buf, std::min(rest, kept));
-    in.seek(in.size());
-    return -1;
+    // A case takes at most 9 bytes a slot plus padding; when the window ends before the case
+    // does and the file goes on, the case is decoded again from a window twice as large.
+    uint8_t saved_c[8];
+    std::memcpy(saved_c, comp_c, 8);
+    const int saved_nc = comp_nc;
+    size_t need = static_cast<size_t>(
+        std::min<uint64_t>(static_cast<uint64_t>(d.case_size) * 9 + 8, BlockFile::BLOCK));
+    for (;;) {
+        ByteReader w = f.window(need, d.order);
+        int32_t r = decompress(buf, d.case_size, static_cast<int32_t>(kept_slots), d.bias, w);
+        if (r > 0 || comp_ended || w.size() >= f.remaining()) {
+            f.consume(w.pos());
+            return r;
+        }
+        std::memcpy(comp_c, saved_c, 8);
+        comp_nc = saved_nc;
+        need = w.size() * 2;
+    }
 }
 
 }  // namespace
 
-void spss_reset_decompressor() { comp_nc = 8; }
+void spss_reset_decompressor() {
+    comp_nc = 8;
+    comp_ended = false;
+}
 
 int32_t spss_read_compressed_record(uint8_t* slots, int32_t n, double bias, ByteReader& in) {
     return decompress(slots, n, n, bias, in);
@@ -358,12 +379,23 @@ int spss_is_missing(const SpssVariable& v, double missing, double value) {
 }
 
 int16_t read_spss_into_sheet(const char* path) {
-    std::string file;
-    if (!vxs_read_whole_file(path, file)) return 0;
-    ByteReader in(file);
+    BlockFile file;
+    if (!file.open(path)) return 0;
+    // The dictionary is read from a window that doubles until it holds the whole dictionary.
     Dictionary d;
-    if (!read_dictionary(in, path, d)) return 0;
-    const size_t data_start = in.pos();
+    bool ok = false;
+    for (size_t want = size_t(1) << 20;;) {
+        ByteReader in = file.window(want, Endian::Little);
+        d = Dictionary();
+        ok = read_dictionary(in, d);
+        if (ok) file.consume(in.pos());
+        if (ok || in.ok() || in.size() >= file.remaining()) break;
+        want = in.size() * 2;
+    }
+    if (d.foreign_product)
+        std::printf("Warning: %s may not be in standard SPSS windows format!\n", path);
+    if (!ok) return 0;
+    const uint64_t data_start = file.position();
 
     // Columns: every record but the continuation slots, up to the column limit.
     std::vector<size_t> col_vars;
@@ -379,20 +411,20 @@ int16_t read_spss_into_sheet(const char* path) {
 
     // A case takes at least case-size command bytes when compressed, case-size slots when not;
     // a count beyond what the data can hold is cut to that, so a lying header sizes nothing.
-    size_t data_bytes = in.remaining();
+    uint64_t data_bytes = file.remaining();
     size_t min_case = static_cast<size_t>(d.case_size) * (d.compression ? 1 : SLOT);
-    size_t max_cases = data_bytes / min_case + 1;
+    uint64_t max_cases = data_bytes / min_case + 1;
     int64_t ncases = d.ncases;
     if (ncases < 0) {
         ncases = 0;
         spss_reset_decompressor();
         for (;;) {
-            int32_t r = read_case(in, d, buf.data(), 0);
+            int32_t r = read_case(file, d, buf.data(), 0);
             if (r == 0) break;
             ++ncases;
             if (r < 0) break;
         }
-        if (!in.seek(data_start)) return 0;
+        if (!file.seek(data_start)) return 0;
     }
     ncases = std::min<int64_t>(ncases, static_cast<int64_t>(max_cases));
     if (ncases <= 0) return 0;
@@ -431,7 +463,7 @@ int16_t read_spss_into_sheet(const char* path) {
     std::string text;
     for (int64_t row = 0; row < ncases; ++row) {
         std::fill(buf.begin(), buf.end(), 0);
-        int32_t r = read_case(in, d, buf.data(), kept_slots);
+        int32_t r = read_case(file, d, buf.data(), kept_slots);
         if (r == 0) break;
         for (size_t c = 0; c < cols.size(); ++c) {
             const SpssVariable& v = d.vars[col_vars[c]];

@@ -17,6 +17,7 @@
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
+#include "vxr_blockfile.h"
 
 namespace {
 
@@ -159,55 +160,91 @@ int stata_is_missing(double missing, double value) {
            value > STATA_MISSING_DOUBLE;
 }
 
-int16_t read_stata_into_sheet(const char* path) {
-    std::string file;
-    if (!vxs_read_whole_file(path, file)) return 0;
-    ByteReader in(file);
+namespace {
 
+struct Header {
+    Layout l{};
+    int32_t nvar = 0, nobs = 0;
+    std::string data_label;
+    std::vector<StataVariable> vars;
+};
+
+// Header, variable descriptions and expansion fields; false on any fault (with in.ok() false
+// when the bytes ran out).
+bool read_header(ByteReader& in, Header& h) {
     uint8_t release = in.u8();
     uint8_t order = in.u8();
     uint8_t filetype = in.u8();
     in.u8();
-    Layout l;
+    Layout& l = h.l;
     if (!in.ok() || !layout_of(release, l) || (order != 1 && order != 2) ||
         (filetype != 1 && filetype != 2))
-        return 0;
+        return false;
     in.set_order(order == 1 ? Endian::Big : Endian::Little);
-    const int32_t nvar = in.i16();
-    const int32_t nobs = in.i32();
+    h.nvar = in.i16();
+    h.nobs = in.i32();
     std::string_view data_label = in.view(l.data_label);
-    if (!in.ok()) return 0;
-    if (l.format == 5 && data_label.find('\0') == std::string_view::npos) return 0;
+    if (!in.ok()) return false;
+    if (l.format == 5 && data_label.find('\0') == std::string_view::npos) return false;
+    h.data_label = field(data_label);
     if (l.format >= 5) {
         std::string_view stamp = in.view(18);
-        if (!in.ok() || stamp[17] != '\0') return 0;
+        if (!in.ok() || stamp[17] != '\0') return false;
     }
-    if (nvar < 1 || nobs < 1) return 0;
+    if (h.nvar < 1 || h.nobs < 1) return false;
 
-    // Variable descriptions: every list is nvar entries of a fixed width, so one check of the
-    // bytes present covers the lot.
-    std::vector<StataVariable> vars(static_cast<size_t>(nvar));
+    // Every list holds nvar entries of a fixed width; nvar is at most 32767, so the records
+    // below stay small whatever the file claims.
+    std::vector<StataVariable>& vars = h.vars;
+    vars.resize(static_cast<size_t>(h.nvar));
     for (auto& v : vars) {
         v.type = in.u8();
-        if (!in.ok() || !valid_type(v.type)) return 0;
+        if (!in.ok() || !valid_type(v.type)) return false;
         v.width = type_width(v.type);
         v.kind = v.type > STATA_STR_BASE ? VXS_TEXT : VXS_VARIATE;
     }
     for (auto& v : vars) v.name = field(in.view(l.name)).substr(0, l.name - 1);
-    in.skip((static_cast<size_t>(nvar) + 1) * 2);  // sort list
+    in.skip((static_cast<size_t>(h.nvar) + 1) * 2);  // sort list
     for (auto& v : vars) v.format = field(in.view(l.fmt));
     for (auto& v : vars) v.label_name = field(in.view(l.name));
     for (auto& v : vars) v.label = field(in.view(l.var_label));
-    if (!in.ok()) return 0;
+    if (!in.ok()) return false;
     if (l.expansion_len) {
         for (;;) {
             in.u8();
             int64_t len = l.expansion_len == 4 ? in.i32() : in.i16();
-            if (!in.ok()) return 0;
+            if (!in.ok()) return false;
             if (len <= 0) break;
-            if (!in.skip(static_cast<size_t>(len))) return 0;
+            if (!in.skip(static_cast<size_t>(len))) return false;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+int16_t read_stata_into_sheet(const char* path) {
+    BlockFile file;
+    if (!file.open(path)) return 0;
+    // The descriptions are read from a window that doubles until it holds them all.
+    Header h;
+    bool ok = false;
+    Endian order = Endian::Little;
+    for (size_t want = size_t(1) << 20;;) {
+        ByteReader in = file.window(want, Endian::Little);
+        h = Header();
+        ok = read_header(in, h);
+        if (ok) {
+            file.consume(in.pos());
+            order = in.order();
+        }
+        if (ok || in.ok() || in.size() >= file.remaining()) break;
+        want = in.size() * 2;
+    }
+    if (!ok) return 0;
+    const Layout& l = h.l;
+    const int32_t nvar = h.nvar;
+    std::vector<StataVariable>& vars = h.vars;
 
     int32_t ncols = nvar;
     if (nvar > VXSMAXCOLUMNS) {
@@ -218,7 +255,7 @@ int16_t read_stata_into_sheet(const char* path) {
     for (const auto& v : vars) obs_width += v.width;
     // Only observations whose bytes are present can be read; a larger count sizes nothing.
     const int32_t nrows =
-        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(nobs), in.remaining() / obs_width));
+        static_cast<int32_t>(std::min<uint64_t>(static_cast<uint64_t>(h.nobs), file.remaining() / obs_width));
     if (nrows < 1) return 0;
 
     Sheet* sheet = create_sheet();
@@ -228,7 +265,7 @@ int16_t read_stata_into_sheet(const char* path) {
     vxs_set_gregorian(sheet->defaults.gregorian);
     sheet->row_count = nrows;
     create_row_attr(sheet);
-    vxs_add_line_to_description(sheet, field(data_label));
+    vxs_add_line_to_description(sheet, h.data_label);
 
     std::vector<Column*> cols(vars.size(), nullptr);
     for (int32_t i = 0; i < ncols; ++i) {
@@ -243,10 +280,10 @@ int16_t read_stata_into_sheet(const char* path) {
 
     const VxsDefaults& g = *vxs_get_global_defaults();
     const double missing = sheet->missing;
-    ByteReader obs;
     for (int32_t row = 0; row < nrows; ++row) {
-        obs = in.sub(obs_width);
-        if (!in.ok()) break;
+        ByteReader obs = file.window(obs_width, order);
+        if (obs.size() < obs_width) break;
+        file.consume(obs_width);
         for (size_t i = 0; i < vars.size(); ++i) {
             const StataVariable& v = vars[i];
             Column* col = cols[i];
@@ -296,7 +333,8 @@ int16_t read_stata_into_sheet(const char* path) {
     }
 
     std::vector<LabelTable> tables;
-    read_label_tables(in, l, tables);
+    ByteReader rest = file.window(static_cast<size_t>(file.remaining()), order);
+    read_label_tables(rest, l, tables);
 
     VxsDefaults* gm = vxs_get_global_defaults();
     for (size_t i = 0; i < vars.size(); ++i) {
