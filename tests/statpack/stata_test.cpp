@@ -302,7 +302,9 @@ TEST_F(Stata, FilesCutAnywhereNeverCrash) {
         ScratchDir dir;
         for (size_t cut = 0; cut < bytes.size(); cut += 5) {
             write_file(dir.file("cut.dta"), bytes.substr(0, cut));
+            testing::internal::CaptureStdout();  // warnings of cut files are expected
             Sheet* s = read(dir.file("cut.dta"));
+            testing::internal::GetCapturedStdout();
             if (!s) continue;
             for (size_t c = 1; c < s->cols.size(); ++c)
                 EXPECT_EQ(s->cols[c]->value_count(), static_cast<size_t>(s->row_count)) << cut;
