@@ -33,7 +33,7 @@ struct LabelSet {
 
 // Current command block of the decompressor: one block may serve two cases.
 uint8_t comp_c[8];
-int comp_nc = 8;  // next command in comp_c; 8 when used up
+int comp_nc = 8;          // next command in comp_c; 8 when used up
 bool comp_ended = false;  // the end command has been seen
 
 uint64_t load64(const uint8_t* p, Endian order) {
@@ -125,15 +125,24 @@ std::string label_key(const std::array<uint8_t, 8>& value) {
 
 int32_t date_format_of(int32_t format_type) {
     switch (format_type) {
-        case 20: return 1;    // DATE
-        case 21: return 36;   // TIME
-        case 22: return 33;   // DATETIME
-        case 23: return 24;   // ADATE
-        case 24: return 35;   // JDATE
-        case 25: return 33;   // DTIME
-        case 38: return 2;    // EDATE
-        case 39: return 20;   // SDATE
-        default: return 0;
+        case 20:
+            return 1;  // DATE
+        case 21:
+            return 36;  // TIME
+        case 22:
+            return 33;  // DATETIME
+        case 23:
+            return 24;  // ADATE
+        case 24:
+            return 35;  // JDATE
+        case 25:
+            return 33;  // DTIME
+        case 38:
+            return 2;  // EDATE
+        case 39:
+            return 20;  // SDATE
+        default:
+            return 0;
     }
 }
 
@@ -142,9 +151,7 @@ std::string cut_at_nul(std::string_view s) {
     return std::string(z == std::string_view::npos ? s : s.substr(0, z));
 }
 
-void raise_width(Column* col) {
-    col->width = std::max(col->width, col->longest_label + 2);
-}
+void raise_width(Column* col) { col->width = std::max(col->width, col->longest_label + 2); }
 
 // Numeric value labels: one label per level, the set's label for a value within 1e-12 of the
 // level, otherwise the level printed.
@@ -249,8 +256,8 @@ bool read_dictionary(ByteReader& in, Dictionary& d) {
                 v.name = std::string(in.view(8));
                 if (!in.ok() || v.type < -1) return false;
                 v.nmissing = (nmiss == -3 || nmiss == -2 || (nmiss >= 0 && nmiss <= 3)) ? nmiss
-                             : nmiss == -1                                            ? 1
-                                                                                      : 3;
+                             : nmiss == -1                                              ? 1
+                                                                                        : 3;
                 if (v.has_label > 0) {
                     uint32_t len = in.u32();
                     size_t padded = (static_cast<size_t>(len) + 3) / 4 * 4;
@@ -261,7 +268,7 @@ bool read_dictionary(ByteReader& in, Dictionary& d) {
                 int nvalues = std::abs(v.nmissing);
                 for (int k = 0; k < nvalues; ++k) v.missing[k] = in.f64();
                 if (!in.ok()) return false;
-                v.kind = v.type == 0 ? SPSS_KIND_VARIATE
+                v.kind = v.type == 0  ? SPSS_KIND_VARIATE
                          : v.type > 0 ? SPSS_KIND_TEXT
                                       : SPSS_KIND_CONTINUATION;
                 // Every record is one slot of the case; more records than slots is a lie.
@@ -402,7 +409,8 @@ int16_t read_spss_into_sheet(const char* path) {
     for (size_t i = 0; i < d.vars.size(); ++i)
         if (d.vars[i].kind != SPSS_KIND_CONTINUATION) col_vars.push_back(i);
     if (static_cast<int64_t>(col_vars.size()) > VXSMAXCOLUMNS) {
-        std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
+        std::printf("Warning Columns above %li NOT transfered!\n",
+                    static_cast<long>(VXSMAXCOLUMNS));
         col_vars.resize(static_cast<size_t>(VXSMAXCOLUMNS));
     }
     // Slots past the dictionary's last record are read and dropped.

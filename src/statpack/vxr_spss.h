@@ -40,7 +40,7 @@ enum : uint8_t {
 enum : int32_t { SPSS_KIND_TEXT = 3, SPSS_KIND_VARIATE = 4, SPSS_KIND_CONTINUATION = 99 };
 
 struct SpssVariable {
-    int32_t type = 0;  // 0 numeric, 1..255 string width, -1 continuation slot
+    int32_t type = 0;      // 0 numeric, 1..255 string width, -1 continuation slot
     int32_t nmissing = 0;  // n > 0 discrete values, -2 a range, -3 a range and a value
     int32_t print_format = 0;
     int32_t write_format = 0;

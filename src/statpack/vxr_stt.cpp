@@ -28,22 +28,31 @@ constexpr size_t MAX_COLUMN_LABEL = 40;
 // 7 (110).
 struct Layout {
     int format;
-    size_t data_label;   // header data label
-    size_t name;         // name fields: 8 or 32 characters and a zero byte
-    size_t fmt;          // display format of a variable
-    size_t var_label;    // variable label
+    size_t data_label;     // header data label
+    size_t name;           // name fields: 8 or 32 characters and a zero byte
+    size_t fmt;            // display format of a variable
+    size_t var_label;      // variable label
     size_t expansion_len;  // length field of an expansion field; 0 when there are none
 };
 
 bool layout_of(uint8_t release, Layout& l) {
     switch (release) {
         case 103:
-        case 104: l = {3, 32, 9, 7, 32, 0}; return true;
+        case 104:
+            l = {3, 32, 9, 7, 32, 0};
+            return true;
         case 105:
-        case 106: l = {5, 32, 9, 12, 32, 2}; return true;
-        case 108: l = {6, 81, 9, 12, 81, 2}; return true;
-        case 110: l = {7, 81, 33, 12, 81, 4}; return true;
-        default: return false;
+        case 106:
+            l = {5, 32, 9, 12, 32, 2};
+            return true;
+        case 108:
+            l = {6, 81, 9, 12, 81, 2};
+            return true;
+        case 110:
+            l = {7, 81, 33, 12, 81, 4};
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -72,12 +81,17 @@ bool valid_type(uint8_t t) {
 
 size_t type_width(uint8_t t) {
     switch (t) {
-        case STATA_BYTE: return 1;
-        case STATA_INT: return 2;
+        case STATA_BYTE:
+            return 1;
+        case STATA_INT:
+            return 2;
         case STATA_LONG:
-        case STATA_FLOAT: return 4;
-        case STATA_DOUBLE: return 8;
-        default: return static_cast<size_t>(t - STATA_STR_BASE);
+        case STATA_FLOAT:
+            return 4;
+        case STATA_DOUBLE:
+            return 8;
+        default:
+            return static_cast<size_t>(t - STATA_STR_BASE);
     }
 }
 
@@ -248,14 +262,15 @@ int16_t read_stata_into_sheet(const char* path) {
 
     int32_t ncols = nvar;
     if (nvar > VXSMAXCOLUMNS) {
-        std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
+        std::printf("Warning Columns above %li NOT transfered!\n",
+                    static_cast<long>(VXSMAXCOLUMNS));
         ncols = VXSMAXCOLUMNS;
     }
     size_t obs_width = 0;
     for (const auto& v : vars) obs_width += v.width;
     // Only observations whose bytes are present can be read; a larger count sizes nothing.
-    const int32_t nrows =
-        static_cast<int32_t>(std::min<uint64_t>(static_cast<uint64_t>(h.nobs), file.remaining() / obs_width));
+    const int32_t nrows = static_cast<int32_t>(
+        std::min<uint64_t>(static_cast<uint64_t>(h.nobs), file.remaining() / obs_width));
     if (nrows < 1) return 0;
 
     Sheet* sheet = create_sheet();

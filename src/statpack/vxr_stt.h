@@ -5,7 +5,13 @@
 #include <cstdint>
 
 // Storage type bytes; 128..255 are strings of (code - 127) bytes.
-enum : uint8_t { STATA_BYTE = 98, STATA_INT = 105, STATA_LONG = 108, STATA_FLOAT = 102, STATA_DOUBLE = 100 };
+enum : uint8_t {
+    STATA_BYTE = 98,
+    STATA_INT = 105,
+    STATA_LONG = 108,
+    STATA_FLOAT = 102,
+    STATA_DOUBLE = 100
+};
 constexpr uint8_t STATA_STR_BASE = 127;
 
 // Missing codes of the integer types; floats at or above the float code and doubles above

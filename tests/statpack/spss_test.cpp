@@ -145,8 +145,8 @@ void check_against(Sheet* s, const std::vector<ExpectVar>& vars, bool keep_decla
                 std::string label = col->labels[k];
                 std::string expected = trim(want);
                 for (const auto& [value, lab] : v.value_labels) {
-                    bool same = numeric ? std::stod(value) == std::stod(want)
-                                        : trim(value) == trim(want);
+                    bool same =
+                        numeric ? std::stod(value) == std::stod(want) : trim(value) == trim(want);
                     if (same) expected = lab;
                 }
                 if (numeric && expected == trim(want)) {
@@ -177,19 +177,18 @@ TEST_P(SpssFiles, HoldsWhatTheMakingToolReadsBack) {
     check_against(s, load_expect(GetParam().expect), false);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tools, SpssFiles,
-    ::testing::Values(SpssFile{"types_comp.sav", "types_comp.expect"},
-                      SpssFile{"types_unc.sav", "types_unc.expect"},
-                      SpssFile{"types_comp_be.sav", "types_comp_be.expect"},
-                      SpssFile{"types_unc_be.sav", "types_unc_be.expect"},
-                      SpssFile{"types_nocount.sav", "types_comp.expect"},
-                      SpssFile{"haven_byte.sav", "haven_byte.expect"},
-                      SpssFile{"haven_none.sav", "haven_none.expect"}),
-    [](const auto& info) {
-        std::string n = info.param.file;
-        return n.substr(0, n.find('.'));
-    });
+INSTANTIATE_TEST_SUITE_P(Tools, SpssFiles,
+                         ::testing::Values(SpssFile{"types_comp.sav", "types_comp.expect"},
+                                           SpssFile{"types_unc.sav", "types_unc.expect"},
+                                           SpssFile{"types_comp_be.sav", "types_comp_be.expect"},
+                                           SpssFile{"types_unc_be.sav", "types_unc_be.expect"},
+                                           SpssFile{"types_nocount.sav", "types_comp.expect"},
+                                           SpssFile{"haven_byte.sav", "haven_byte.expect"},
+                                           SpssFile{"haven_none.sav", "haven_none.expect"}),
+                         [](const auto& info) {
+                             std::string n = info.param.file;
+                             return n.substr(0, n.find('.'));
+                         });
 
 TEST_F(Spss, InputOptionIKeepsDeclaredMissingValues) {
     vxs_get_global_defaults()->keep_declared_missing = 1;
@@ -217,14 +216,22 @@ TEST_F(Spss, PrintFormatsGiveDecimalsWidthsAndDates) {
     // grows to its longest label + 2 ("Female", "Clara Ze"). Strings that became factors have
     // no decimals.
     const Want want[] = {
-        {"ID", 0, 4, VXS_REP_GENERAL, 0},      {"SCORE", 2, 9, VXS_REP_GENERAL, 0},
-        {"GRADE", 0, 7, VXS_REP_GENERAL, 0},   {"TEMP", 1, 7, VXS_REP_GENERAL, 0},
-        {"CODE", 0, 6, VXS_REP_GENERAL, 0},    {"BORN", 0, 11, VXS_REP_DATE, 1},
-        {"TS", 0, 20, VXS_REP_DATE, 33},       {"DUR", 0, 8, VXS_REP_DATE, 36},
-        {"AD", 0, 10, VXS_REP_DATE, 24},       {"ED", 0, 10, VXS_REP_DATE, 2},
-        {"SD", 0, 10, VXS_REP_DATE, 20},       {"JD", 0, 7, VXS_REP_DATE, 35},
-        {"DT", 0, 13, VXS_REP_DATE, 33},       {"SEX", -1, 8, -1, 0},
-        {"NAME", -1, 10, -1, 0},                 {"CITY", 0, 20, VXS_REP_TEXT, 0},
+        {"ID", 0, 4, VXS_REP_GENERAL, 0},
+        {"SCORE", 2, 9, VXS_REP_GENERAL, 0},
+        {"GRADE", 0, 7, VXS_REP_GENERAL, 0},
+        {"TEMP", 1, 7, VXS_REP_GENERAL, 0},
+        {"CODE", 0, 6, VXS_REP_GENERAL, 0},
+        {"BORN", 0, 11, VXS_REP_DATE, 1},
+        {"TS", 0, 20, VXS_REP_DATE, 33},
+        {"DUR", 0, 8, VXS_REP_DATE, 36},
+        {"AD", 0, 10, VXS_REP_DATE, 24},
+        {"ED", 0, 10, VXS_REP_DATE, 2},
+        {"SD", 0, 10, VXS_REP_DATE, 20},
+        {"JD", 0, 7, VXS_REP_DATE, 35},
+        {"DT", 0, 13, VXS_REP_DATE, 33},
+        {"SEX", -1, 8, -1, 0},
+        {"NAME", -1, 10, -1, 0},
+        {"CITY", 0, 20, VXS_REP_TEXT, 0},
     };
     ASSERT_EQ(s->column_count, 16);
     for (int i = 0; i < 16; ++i) {
@@ -296,7 +303,9 @@ struct SavBuilder {
         std::memcpy(&u, &d, 8);
         for (int i = 0; i < 8; ++i) out += static_cast<char>(u >> (big ? 56 - 8 * i : 8 * i));
     }
-    void text(const std::string& s, size_t n) { out += s.substr(0, n) + std::string(n - std::min(n, s.size()), ' '); }
+    void text(const std::string& s, size_t n) {
+        out += s.substr(0, n) + std::string(n - std::min(n, s.size()), ' ');
+    }
     void header(int32_t case_size, int32_t compressed, int32_t ncases, double bias = 100) {
         out += "$FL2";
         text("@(#) SPSS DATA FILE hand made", 60);
@@ -415,8 +424,8 @@ TEST_F(Spss, CompressedCaseEndingMidBlockServesTheNextCase) {
     b.variable(0, "b");
     b.variable(0, "c");
     b.end();
-    std::string cmds = {char(101), char(253), char(255), char(102), char(103), char(104),
-                        char(105), char(106)};
+    std::string cmds = {char(101), char(253), char(255), char(102),
+                        char(103), char(104), char(105), char(106)};
     b.out += cmds;
     b.f64(2.5);  // raw slot of case 1
     b.out += std::string{char(253), char(252), 0, 0, 0, 0, 0, 0};
@@ -481,7 +490,8 @@ TEST_F(Spss, CasesAcrossReadBlocksAndLongPaddingRuns) {
     ASSERT_NE(s, nullptr);
     ASSERT_EQ(s->row_count, static_cast<int32_t>(ncases));
     size_t wrong = 0;
-    for (size_t i = 0; i < ncases; ++i) wrong += s->cols[1]->num[i] != static_cast<double>(1 + i % 100);
+    for (size_t i = 0; i < ncases; ++i)
+        wrong += s->cols[1]->num[i] != static_cast<double>(1 + i % 100);
     EXPECT_EQ(wrong, 0u);
 }
 
@@ -566,7 +576,8 @@ TEST_F(Spss, ForeignProductNameWarnsAndReads) {
     Sheet* s = read(dir.file("w.sav"));
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(out, "Warning: " + dir.file("w.sav") + " may not be in standard SPSS windows format!\n");
+    EXPECT_EQ(out,
+              "Warning: " + dir.file("w.sav") + " may not be in standard SPSS windows format!\n");
 }
 
 TEST_F(Spss, ColumnsAboveTheLimitAreDroppedWithAWarning) {
@@ -694,8 +705,9 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 TEST(SpssConversion, EveryFileConvertsToCsvAndVsh) {
-    for (const char* f : {"types_comp.sav", "types_unc.sav", "types_comp_be.sav", "types_unc_be.sav",
-                          "types_nocount.sav", "haven_byte.sav", "haven_none.sav"}) {
+    for (const char* f :
+         {"types_comp.sav", "types_unc.sav", "types_comp_be.sav", "types_unc_be.sav",
+          "types_nocount.sav", "haven_byte.sav", "haven_none.sav"}) {
         SCOPED_TRACE(f);
         ScratchDir dir;
         write_file(dir.file("in.sav"), read_file(data_path(std::string("spss/") + f)));

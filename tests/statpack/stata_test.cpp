@@ -164,30 +164,30 @@ TEST_P(StataFiles, HoldsWhatForeignReadsBack) {
 
 // foreign reads no releases before 105 and no label tables before 108; the script writes one
 // data set into every release and byte order, so s108_le.expect stands for all of them.
-INSTANTIATE_TEST_SUITE_P(
-    Tools, StataFiles,
-    ::testing::Values(StataFile{"foreign_v6.dta", "foreign_v6.expect"},
-                      StataFile{"foreign_v7.dta", "foreign_v7.expect"},
-                      StataFile{"s103_le.dta", "s108_le.expect"},
-                      StataFile{"s103_be.dta", "s108_le.expect"},
-                      StataFile{"s104_le.dta", "s108_le.expect"},
-                      StataFile{"s104_be.dta", "s108_le.expect"},
-                      StataFile{"s105_le.dta", "s108_le.expect"},
-                      StataFile{"s105_be.dta", "s108_le.expect"},
-                      StataFile{"s108_le.dta", "s108_le.expect"},
-                      StataFile{"s108_be.dta", "s108_be.expect"},
-                      StataFile{"s110_le.dta", "s110_le.expect"},
-                      StataFile{"s110_be.dta", "s110_be.expect"}),
-    [](const auto& info) {
-        std::string n = info.param.file;
-        return n.substr(0, n.find('.'));
-    });
+INSTANTIATE_TEST_SUITE_P(Tools, StataFiles,
+                         ::testing::Values(StataFile{"foreign_v6.dta", "foreign_v6.expect"},
+                                           StataFile{"foreign_v7.dta", "foreign_v7.expect"},
+                                           StataFile{"s103_le.dta", "s108_le.expect"},
+                                           StataFile{"s103_be.dta", "s108_le.expect"},
+                                           StataFile{"s104_le.dta", "s108_le.expect"},
+                                           StataFile{"s104_be.dta", "s108_le.expect"},
+                                           StataFile{"s105_le.dta", "s108_le.expect"},
+                                           StataFile{"s105_be.dta", "s108_le.expect"},
+                                           StataFile{"s108_le.dta", "s108_le.expect"},
+                                           StataFile{"s108_be.dta", "s108_be.expect"},
+                                           StataFile{"s110_le.dta", "s110_le.expect"},
+                                           StataFile{"s110_be.dta", "s110_be.expect"}),
+                         [](const auto& info) {
+                             std::string n = info.param.file;
+                             return n.substr(0, n.find('.'));
+                         });
 
 TEST_F(Stata, MissingCodesOfEveryType) {
     Sheet* s = read(data_path("stata/s110_be.dta"));
     ASSERT_NE(s, nullptr);
     // Row 3 holds each type's missing code; row 2 the smallest values, which stay.
-    for (int c = 1; c <= 5; ++c) EXPECT_LE(s->cols[static_cast<size_t>(c)]->num[2], s->missing) << c;
+    for (int c = 1; c <= 5; ++c)
+        EXPECT_LE(s->cols[static_cast<size_t>(c)]->num[2], s->missing) << c;
     EXPECT_EQ(s->cols[1]->num[1], -127);
     EXPECT_EQ(s->cols[2]->num[1], -32767);
     EXPECT_EQ(s->cols[3]->num[1], -2147483647);
@@ -321,13 +321,13 @@ TEST_F(Stata, BrokenHeadersFailWithStatusFive) {
         return b;
     };
     const std::string broken[] = {
-        good.substr(0, 50),                   // cut in the data label
-        good.substr(0, 300),                  // cut in the variable lists
-        patched(0, "\x6d"),                   // release 109: detected as Stata, not read
-        patched(4, std::string("\0\0", 2)),   // no variables
+        good.substr(0, 50),                      // cut in the data label
+        good.substr(0, 300),                     // cut in the variable lists
+        patched(0, "\x6d"),                      // release 109: detected as Stata, not read
+        patched(4, std::string("\0\0", 2)),      // no variables
         patched(6, std::string("\0\0\0\0", 4)),  // no observations
-        patched(108, "\x01"),                 // time stamp not ended by a zero byte
-        patched(109, "x"),                    // unknown storage type
+        patched(108, "\x01"),                    // time stamp not ended by a zero byte
+        patched(109, "x"),                       // unknown storage type
     };
     for (size_t i = 0; i < std::size(broken); ++i) {
         write_file(dir.file("bad.dta"), broken[i]);
@@ -370,8 +370,8 @@ namespace {
 
 TEST(StataConversion, EveryFileConvertsToCsvAndVsh) {
     for (const char* f : {"foreign_v6.dta", "foreign_v7.dta", "s103_le.dta", "s103_be.dta",
-                          "s104_le.dta", "s104_be.dta", "s105_le.dta", "s105_be.dta",
-                          "s108_le.dta", "s108_be.dta", "s110_le.dta", "s110_be.dta"}) {
+                          "s104_le.dta", "s104_be.dta", "s105_le.dta", "s105_be.dta", "s108_le.dta",
+                          "s108_be.dta", "s110_le.dta", "s110_be.dta"}) {
         SCOPED_TRACE(f);
         ScratchDir dir;
         write_file(dir.file("in.dta"), read_file(data_path(std::string("stata/") + f)));
