@@ -391,7 +391,9 @@ void normalise_lines(std::string& buf) {
     buf.swap(split);
 }
 
-Sheet* new_from_text(std::string_view text) {
+// owned: the buffer that holds the text, released as soon as the filling pass is done so that
+// the factor conversions do not add to the peak.
+Sheet* new_from_text(std::string_view text, std::string* owned) {
     VxsDefaults* d = vxs_get_global_defaults();
     VxsTextOptions options;
     options.names_mode = vxs_no_column_names ? 2 : (vxs_use_column_names ? 1 : 0);
@@ -412,34 +414,34 @@ Sheet* new_from_text(std::string_view text) {
         std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
 
     // Text columns are made text before filling (blank_sheet creates them so directly).
-    VxsSheetSpec spec;
-    spec.kind = VXS_VECTOR;
-    spec.rows = rows;
-    spec.columns = columns;
-    spec.types = types.data();
-    if (!blank_sheet(&spec, kNumeric)) return nullptr;
+    VxsSheetSpec shape;
+    shape.kind = VXS_VECTOR;
+    shape.rows = rows;
+    shape.columns = columns;
+    shape.types = types.data();
+    if (!blank_sheet(&shape, kNumeric)) return nullptr;
     Sheet* sheet = lastsheet;
     for (int32_t c = 1; c <= sheet->column_count; ++c) {
         Column* col = sheet->cols[static_cast<size_t>(c)].get();
         if (col->is_text()) col->text.reserve(static_cast<size_t>(rows), text_bytes[static_cast<size_t>(c - 1)]);
     }
     fill_text(sheet, names, &options, text);
+    if (owned) std::string().swap(*owned);
 
     for (int32_t c = 1; c <= sheet->column_count; ++c) {
         Column* col = sheet->cols[static_cast<size_t>(c)].get();
         bool factor = types[static_cast<size_t>(c - 1)] < 0 || (options.text_to_factor && col->is_text());
         if (!factor) continue;
-        if (col->is_text())
+        if (col->is_text()) {
             convert_text_to_factor(col, 1, d->factor_strip_blanks);
-        else
+            if (!col->is_text()) col->text = TextCells();  // give the text arena back
+        } else
             convert_variate_to_factor(col, 1);
         if (!col->name.empty() && (col->name.back() == '!' || col->name.back() == '#' || col->name.back() == '$'))
             col->name.pop_back();
         if (col->name.empty()) col->name = vxs_def_column_name(0);
     }
     vxs_make_unique_column_names(sheet);
-    // Display widths from the contents, so the package shows whole texts and labels.
-    for (int32_t c = 1; c <= sheet->column_count; ++c) vxs_set_default_column_width(sheet->cols[static_cast<size_t>(c)].get(), 0);
     return sheet;
 }
 
@@ -472,8 +474,8 @@ int validate_cell(Column* column, int32_t row, const char* text) {
     return 1;
 }
 
-int blank_sheet(const VxsSheetSpec* spec, int32_t default_type) {
-    if (!spec || spec->rows < 1 || spec->columns < 1) return 0;
+int blank_sheet(const VxsSheetSpec* shape, int32_t default_type) {
+    if (!shape || shape->rows < 1 || shape->columns < 1) return 0;
     Sheet* previous = lastsheet;
     Sheet* sheet = create_sheet();
     if (!sheet) {
@@ -484,17 +486,17 @@ int blank_sheet(const VxsSheetSpec* spec, int32_t default_type) {
     vxs_set_gregorian(sheet->defaults.gregorian);
     sheet->kind = VXS_VECTOR;
     sheet->form_code = 0;
-    sheet->row_count = spec->rows;
+    sheet->row_count = shape->rows;
     if (!create_row_attr(sheet)) {
         lastsheet = previous;
         return 0;
     }
-    int32_t columns = std::min(spec->columns, VXSMAXCOLUMNS);
-    if (spec->kind == VXS_DIAGMATRIX) columns = 1;
+    int32_t columns = std::min(shape->columns, VXSMAXCOLUMNS);
+    if (shape->kind == VXS_DIAGMATRIX) columns = 1;
     for (int32_t i = 0; i < columns; ++i) {
-        int32_t type = spec->types ? std::abs(spec->types[i]) : default_type;
+        int32_t type = shape->types ? std::abs(shape->types[i]) : default_type;
         bool numeric = type == kNumeric;
-        Column* c = create_column_with_memory(sheet, numeric ? kNumeric : kText, vxs_def_column_name(0), spec->rows);
+        Column* c = create_column_with_memory(sheet, numeric ? kNumeric : kText, vxs_def_column_name(0), shape->rows);
         if (!c) break;
         if (numeric) {
             c->decimals = -1;
@@ -528,7 +530,7 @@ const char* xvt_str_find_eol(const char* buffer, size_t length, size_t* line_len
 
 Sheet* vxs_new_from_text(const char* text) {
     if (!text) return nullptr;
-    return new_from_text(std::string_view(text));
+    return new_from_text(std::string_view(text), nullptr);
 }
 
 int read_csv_into_sheet(const char* path) {
@@ -553,7 +555,7 @@ int read_csv_into_sheet(const char* path) {
     if (buf.empty()) return 0;
     normalise_lines(buf);
     if (buf.empty()) return 0;
-    return new_from_text(buf) ? 1 : 0;
+    return new_from_text(buf, &buf) ? 1 : 0;
 }
 
 int16_t read_csv_file(const char* path) { return static_cast<int16_t>(read_csv_into_sheet(path)); }

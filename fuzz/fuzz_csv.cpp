@@ -1,0 +1,15 @@
+// Arbitrary bytes through the delimited text reader, then the sheet's invariants.
+#include <cstdio>
+
+#include "driver/vxs_formats.h"
+#include "fuzz_util.h"
+#include "sheet/vxs_csv.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz_new_run();
+    std::string path = fuzz_write_input(data, size, ".csv");
+    read_csv_into_sheet(path.c_str());
+    fuzz_check_sheet();
+    std::remove(path.c_str());
+    return 0;
+}

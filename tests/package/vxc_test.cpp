@@ -1,0 +1,164 @@
+// The package command file writer: golden text, the line-keeping buffer, string and number
+// forms, factors inline and through _levels_/_labels_, and the options that change the file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "driver/vxs_formats.h"
+#include "driver/vxs_options.h"
+#include "package/vxs_package.h"
+#include "sheet/vxs_sheet.h"
+#include "test_util.h"
+
+namespace {
+
+TEST(VxcGolden, KindsSample) {
+    ScratchDir dir;
+    write_file(dir.file("kinds.csv"), read_file(data_path("csv/kinds.csv")));
+    RunResult r = run_morvalen(dir.path(), {"kinds.csv", "kinds.vxc"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(read_file(dir.file("kinds.vxc")), read_file(data_path("csv/kinds_expected.vxc")));
+}
+
+TEST(VxcOptions, PrintSuppressionEndingsAndPointer) {
+    ScratchDir dir;
+    write_file(dir.file("a.csv"), "x,y\n1,2\n");
+    ASSERT_EQ(run_morvalen(dir.path(), {"a.csv/p=Ptr", "q.vxc/q"}).status, 0);
+    std::string q = read_file(dir.file("q.vxc"));
+    EXPECT_NE(q.find("\nREAD [print=*] x\n"), std::string::npos);
+    EXPECT_EQ(q.find("\nREAD x\n"), std::string::npos);
+    EXPECT_NE(q.find("DELETE [redefine=yes] Ptr\nPOINTER Ptr; !p(x,y)\n\nRETURN [CLOSE=yes]\n\n"), std::string::npos);
+
+    ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "b.vxc/b"}).status, 0);
+    std::string b = read_file(dir.file("b.vxc"));
+    EXPECT_EQ(b.substr(b.size() - 10), "ENDBREAK\n\n");
+    EXPECT_EQ(b.find("RETURN"), std::string::npos);
+
+    ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "n.vxc/*"}).status, 0);
+    std::string n = read_file(dir.file("n.vxc"));
+    EXPECT_EQ(n.find("RETURN"), std::string::npos);
+    EXPECT_EQ(n.substr(n.size() - 13), "RESTRICT x,y\n");
+}
+
+class VxcWriter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vxs_init();
+        vxs_reset_options();
+        vxs_source.clear();
+        sheet_ = create_sheet();
+        sheet_->missing = vxs_missing;
+        sheet_->row_count = 2;
+        create_row_attr(sheet_);
+    }
+    void TearDown() override { vxs_source.clear(); }
+    std::string write(const std::string& name = "out.vxc") {
+        std::string path = dir_.file(name);
+        result_ = write_sheet(sheet_, path.c_str(), 0);
+        return read_file(path);
+    }
+    Sheet* sheet_ = nullptr;
+    ScratchDir dir_;
+    int result_ = -1;
+};
+
+TEST_F(VxcWriter, BufferContinuesDirectivesAndBreaksData) {
+    ScratchDir dir;
+    std::string path = dir.file("buf.txt");
+    FILE* f = std::fopen(path.c_str(), "w");
+    std::string long_text(70, 'a');
+    vxs_add_to_buf("DIRECTIVE ", 1, 0, f);
+    vxs_add_to_buf(long_text, 1, 0, f);     // directive: continued with a backslash
+    vxs_add_to_buf("\n", 0, 0, f);
+    vxs_add_to_buf(long_text, 0, 0, f);
+    vxs_add_to_buf(" " + long_text, 0, 0, f);  // data: a plain new line
+    vxs_add_to_buf(":\n", 0, 1, f);            // never moved to a new line
+    std::fclose(f);
+    EXPECT_EQ(read_file(path), "DIRECTIVE \\\n" + long_text + "\n" + long_text + "\n " + long_text + ":\n");
+}
+
+TEST_F(VxcWriter, StringsAndNumbers) {
+    EXPECT_EQ(translate_out_str("it's \"q\" a\\b `c`", 90), "it''s \"\"q\"\" a\\\\b ``c``");
+    EXPECT_EQ(translate_out_str("tab\there\xe9", 90), "tab here ");
+    EXPECT_EQ(translate_out_str("abcdef", 3), "abc");
+    EXPECT_EQ(translate_out_str("ab'cd", 3), "ab''");
+    EXPECT_EQ(write_out_number(-1e307, vxs_missing, 0), "*");
+    EXPECT_EQ(write_out_number(1e10, vxs_missing, 0), "1.000000000000e+10");
+    EXPECT_EQ(write_out_number(0.1, vxs_missing, 0), "0.1");
+    EXPECT_EQ(write_out_number(1e308, vxs_missing, 0), "9.99999E+307");
+    EXPECT_EQ(write_out_number(36526, vxs_missing, 1), "146038");  // 1 Jan 2000 on the 1600 scale
+}
+
+TEST_F(VxcWriter, FactorsInlineAndThroughStructures) {
+    Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "F", 2);
+    f->num = {1, 61};
+    f->nlevels = 60;
+    for (int i = 1; i <= 60; ++i) f->levels.push_back(i * 10);
+    f->origin = 1;
+    std::string values_only = write();
+    EXPECT_NE(values_only.find(";levels=!(10,20,"), std::string::npos);
+    EXPECT_NE(values_only.find("READ F; frepresentation=ordinal\n1 * :\n"), std::string::npos);
+    for (int i = 1; i <= 60; ++i) f->labels.push_back("L" + std::to_string(i));
+    std::string both = write();
+    EXPECT_NE(both.find("DELETE [redefine=yes] _levels_\nVARIATE [nvalues=60] _levels_\nREAD _levels_\n10 20 "),
+              std::string::npos);
+    EXPECT_NE(both.find("DELETE [redefine=yes] _labels_\nTEXT [nvalues=60] _labels_\nREAD _labels_\n'L1' 'L2' "),
+              std::string::npos);
+    EXPECT_NE(both.find("FACTOR [modify=yes;nvalues=2;levels=!(#_levels_);labels=!t(#_labels_)] F\n"),
+              std::string::npos);
+}
+
+TEST_F(VxcWriter, UnitsDatesExtrasEmptyColumnsAndRestriction) {
+    Column* u = create_column_with_memory(sheet_, VXS_UNITS_TEXT, "id", 2);
+    u->text.set(0, "a");
+    u->text.set(1, "b");
+    Column* d = create_column_with_memory(sheet_, VXS_VARIATE, "day", 2);
+    d->num = {36526, 36527};
+    d->representation = VXS_REP_DATE;
+    d->date_format = 9;
+    d->decimals = 0;
+    d->extra = "when 'sown'";
+    create_column(sheet_, VXS_TEXT, "none", 90);
+    sheet_->restriction_present = 1;
+    sheet_->rows[0].restricted = 1;
+    std::string s = write();
+    EXPECT_NE(s.find("TEXT [nvalues=2] id\nREAD id\n'a' 'b' :\nUNITS id\n"), std::string::npos);
+    EXPECT_NE(s.find("VARIATE [nvalues=2] day; decimals=0; extra='when ''sown'''; drep=9\nREAD day\n146038 146039 :\n"),
+              std::string::npos);
+    EXPECT_NE(s.find("TEXT [values=*] none\n"), std::string::npos);
+    EXPECT_NE(s.find("DELETE [redefine=yes] _rest_\nREAD [print=*;setnvalues=y] _rest_\n0 1 :\n"
+                     "RESTRICT id,day,none; _rest_\n"),
+              std::string::npos);
+    EXPECT_EQ(result_, 1);
+}
+
+TEST_F(VxcWriter, TitleFromSourceAndTemporaryCallerEnding) {
+    create_column_with_memory(sheet_, VXS_VARIATE, "v", 2)->num = {1, 2};
+    vxs_source = "Data read from Sheet1 of it's.xls";
+    std::string s = write("xK7RZ.vxc");
+    EXPECT_EQ(s.rfind("DELETE [Redefine=yes] _stitle_ : TEXT _stitle_ : READ [print=*] _stitle_\n"
+                      "'Data read from Sheet1 of it''s.xls':\nPRINT [IPrint=*] _stitle_; Just=Left\n", 0),
+              0u);
+    EXPECT_EQ(s.substr(s.size() - 31), "RETURN [CLOSE=yes;DELETE=yes]\n\n");
+}
+
+TEST_F(VxcWriter, MatrixScalarsAndTables) {
+    sheet_->kind = VXS_MATRIX;
+    sheet_->structure_name = "M";
+    sheet_->units_count = 1;
+    for (const char* n : {"1", "2"}) create_column_with_memory(sheet_, VXS_MATRIX_COL, n, 2)->num = {1, 2};
+    sheet_->cols[2]->num = {3, 4};
+    EXPECT_EQ(write(), "DELETE [redefine=yes] M\nMATRIX [rows=2;columns=2] M\nREAD M\n1 3 2 4 :\nRETURN [CLOSE=yes]\n\n");
+
+    Sheet* sc = create_sheet();
+    sc->missing = vxs_missing;
+    sc->kind = VXS_SCALARS;
+    sc->row_count = 1;
+    create_row_attr(sc);
+    create_column_with_memory(sc, VXS_SCALAR, "k", 1)->num = {2.5};
+    sheet_ = sc;
+    EXPECT_EQ(write(), "DELETE [redefine=yes] k\nSCALAR k; 2.5\n\nRETURN [CLOSE=yes]\n\n");
+}
+
+}  // namespace
