@@ -282,9 +282,14 @@ void make_valid_vantrix_name(std::string& name) {
         std::replace(s.begin(), s.end(), ']', '_');
     }
     // A suffix that grew past 40 characters shortens the name before it, not the suffix.
-    if (s.size() > VXS_MAX_NAME && (lb = s.find('[')) != npos && lb >= s.size() - VXS_MAX_NAME)
+    if (s.size() > VXS_MAX_NAME && (lb = s.find('[')) != npos && lb > s.size() - VXS_MAX_NAME)
         s.erase(lb - (s.size() - VXS_MAX_NAME), s.size() - VXS_MAX_NAME);
     if (s.size() > VXS_MAX_NAME) s.resize(VXS_MAX_NAME);
+    // A quote left outside a bracketed suffix (a lone one near the 40-character end) is no
+    // part of a valid name.
+    lb = s.find('[');
+    for (size_t i = 0; i < s.size() && (lb == npos || i < lb); ++i)
+        if (s[i] == '\'') s[i] = '_';
     if (s.empty() || s == "_") s = vxs_def_column_name(0);
     name = s;
 }
@@ -372,12 +377,17 @@ void vxs_make_unique_column_names(Sheet* sheet) {
         resume[search] = k + 1;
         std::string old = c->name;
         c->name = cand.full().substr(0, VXS_MAX_NAME);
+        std::string note(1, ' ');
         if (c->extra.empty()) {
-            c->extra = " " + old.substr(0, 39);
+            note.append(old, 0, 39);
+            c->extra = note;
         } else {
             long room = 40 - static_cast<long>(c->extra.size());
-            if (room > 0 && room + 3 < static_cast<long>(old.size()))
-                c->extra = (" " + old + ": " + c->extra).substr(0, 40);
+            if (room > 0 && room + 3 < static_cast<long>(old.size())) {
+                note.append(old).append(": ").append(c->extra);
+                note.resize(std::min<size_t>(note.size(), 40));
+                c->extra = note;
+            }
         }
     }
 }

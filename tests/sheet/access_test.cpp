@@ -2,6 +2,8 @@
 // decimals, widths, descriptions and the distinct-value test.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -115,6 +117,38 @@ TEST_F(Access, QuotedSuffixBecomesNumbered) {
     EXPECT_EQ(valid("it's"), "it_s");  // a quote away from brackets is no suffix
 }
 
+// Whatever a file holds as a column name, the result is a name the package accepts.
+TEST_F(Access, AnyTextBecomesAValidName) {
+    const std::string alphabet = "aZ09_%[]' -.\xe9\t";
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    for (int round = 0; round < 20000; ++round) {
+        std::string in;
+        size_t len = next() % 50;
+        for (size_t i = 0; i < len; ++i) in.push_back(alphabet[next() % alphabet.size()]);
+        std::string out = valid(in);
+        SCOPED_TRACE("input [" + in + "] gave [" + out + "]");
+        ASSERT_FALSE(out.empty());
+        ASSERT_LE(out.size(), 40u);
+        char first = out[0];
+        ASSERT_TRUE(std::isalpha(static_cast<unsigned char>(first)) || first == '_' || first == '%');
+        size_t lb = out.find('[');
+        size_t rb = out.find(']');
+        if (lb == std::string::npos) {
+            ASSERT_EQ(rb, std::string::npos);
+            ASSERT_EQ(out.find('\''), std::string::npos);
+        } else {
+            ASSERT_EQ(rb, out.size() - 1);  // one suffix, at the end
+            ASSERT_EQ(out.find('[', lb + 1), std::string::npos);
+            size_t q = out.find('\'');
+            ASSERT_TRUE(q == std::string::npos || q > lb);  // quotes only inside the suffix
+        }
+        for (char c : out)
+            ASSERT_TRUE(std::isalnum(static_cast<unsigned char>(c)) || std::strchr("%_[]'", c)) << c;
+        if (round % 1000 == 0) vxs_reset_name_counters();
+    }
+}
+
 TEST_F(Access, EmptyNamesTakeDefaultNames) {
     EXPECT_EQ(valid(""), "C1");
     EXPECT_EQ(valid("   "), "C2");
@@ -223,6 +257,33 @@ TEST_F(Access, DeletingManyEmptyRowsIsLinear) {
     ASSERT_EQ(s->row_count, n / 10);
     EXPECT_EQ(s->cols[1]->num[5], 50.0);
     EXPECT_EQ(s->row_column()->num[5], 51.0);
+}
+
+// In a symmetric matrix an empty row goes only with its empty column, and takes it along.
+TEST_F(Access, SymmetricMatrixLosesEmptyRowAndColumnTogether) {
+    Sheet* s = sheet(3);
+    s->kind = VXS_SYMMATRIX;
+    for (auto v : {std::vector<double>{1, M, 4}, {M, M}, {5}}) {
+        Column* c = create_column_with_memory(s, VXS_SYMMAT_COL, "x", static_cast<int32_t>(v.size()));
+        c->num = v;
+    }
+    EXPECT_EQ(vxs_mark_empty_rows(s, 1), 1);
+    vxs_delete_empty_rows(s);
+    EXPECT_EQ(s->row_count, 2);
+    ASSERT_EQ(s->column_count, 2);
+    EXPECT_EQ(s->cols[1]->num, (std::vector<double>{1, 4}));
+    EXPECT_EQ(s->cols[2]->num, (std::vector<double>{5}));
+    EXPECT_EQ(names(s), (std::vector<std::string>{"1", "2"}));
+    // Without its partner column empty too, an empty row stays.
+    Sheet* t = sheet(3);
+    t->kind = VXS_SYMMATRIX;
+    create_column_with_memory(t, VXS_SYMMAT_COL, "a", 3)->num = {M, 3, 4};
+    create_column_with_memory(t, VXS_SYMMAT_COL, "b", 2)->num = {5, 6};
+    create_column_with_memory(t, VXS_SYMMAT_COL, "c", 1)->num = {7};
+    EXPECT_EQ(vxs_mark_empty_rows(t, 0), 1);
+    EXPECT_EQ(vxs_mark_empty_rows(t, 1), 0);
+    vxs_delete_empty_rows(t);
+    EXPECT_EQ(t->row_count, 3);
 }
 
 TEST_F(Access, ScalarSheetsKeepTheirRows) {
