@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+"""Writes one small data set as Stata files of the older releases (103 to 110) in both byte
+orders; no tool at hand writes releases before 108 or high-byte-first files. The layouts
+follow Stata's published dta descriptions. make_stata.sh reads each back with R's foreign
+package and ReadStat to check them.
+Usage: make_dta.py (writes s<release>_<le|be>.dta)
+"""
+import struct
+
+# Name, type byte, label, cells. Type bytes: b i l f d, and 127 + width for strings.
+MISS_B, MISS_I, MISS_L = 127, 32767, 2147483647
+MISS_F = 2.0 ** 127          # Stata's float missing value
+MISS_D = 2.0 ** 1023         # Stata's double missing value
+VARS = [
+    ("tiny", ord("b"), "A byte", [1, -127, MISS_B, 100, 2]),
+    ("small", ord("i"), "A 2-byte integer", [300, -32767, MISS_I, 32766, 0]),
+    ("whole", ord("l"), "A 4-byte integer", [70000, -2147483647, MISS_L, 2147483646, 5]),
+    ("single", ord("f"), "A float", [1.5, -0.25, MISS_F, 1.7e38, 3.0e38]),
+    ("double", ord("d"), "A double", [2.125, -1e100, MISS_D, 1e101, 1e-300]),
+    ("text", 127 + 10, "Ten characters", [b"hello", b"", b"0123456789", b"  pad  ", b"x"]),
+    ("grade", ord("b"), "Grade with labels", [1, 2, 3, MISS_B, 1]),
+    ("nolab", ord("b"), "Tied to a missing table", [4, 5, 4, 5, MISS_B]),
+]
+LABEL_NAMES = {"grade": "gradelab", "nolab": "absent"}
+TABLE = ("gradelab", [(1, b"Good"), (2, b"Fair"), (3, b"Poor")])
+DATA_LABEL = b"Older Stata releases"
+
+
+def pad(text, width):
+    text = text.encode() if isinstance(text, str) else text
+    return text[:width].ljust(width, b"\0")
+
+
+def write(release, order):
+    e = "<" if order == "le" else ">"
+    fmt = 3 if release in (103, 104) else 5 if release in (105, 106) else 6 if release == 108 else 7
+    name_w = 33 if fmt == 7 else 9
+    label_w = 81 if fmt >= 6 else 32
+    fmt_w = 7 if fmt == 3 else 12
+    nobs = len(VARS[0][3])
+    out = bytearray()
+    out += bytes([release, 2 if order == "le" else 1, 1, 0])
+    out += struct.pack(e + "hi", len(VARS), nobs)
+    out += pad(DATA_LABEL, label_w)
+    if fmt >= 5:
+        out += pad(b"06 Dec 2026 12:00", 18)
+    out += bytes(t for _, t, _, _ in VARS)
+    for name, _, _, _ in VARS:
+        out += pad(name, name_w)
+    out += b"\0\0" * (len(VARS) + 1)
+    for _, t, _, _ in VARS:
+        out += pad("%10s" if t > 127 else "%9.0g", fmt_w)
+    for name, _, _, _ in VARS:
+        out += pad(LABEL_NAMES.get(name, ""), name_w)
+    for _, _, label, _ in VARS:
+        out += pad(label, label_w)
+    if fmt >= 5:
+        # One expansion field (a characteristic) that the reader must skip, then the end.
+        body = b"_dta\0".ljust(name_w, b"\0") + b"note\0".ljust(name_w, b"\0") + b"skip me\0"
+        out += bytes([1]) + struct.pack(e + ("i" if fmt == 7 else "h"), len(body)) + body
+        out += bytes([0]) + (b"\0" * (4 if fmt == 7 else 2))
+    for row in range(nobs):
+        for _, t, _, cells in VARS:
+            v = cells[row]
+            if t > 127:
+                out += pad(v, t - 127)
+            else:
+                out += struct.pack(e + {98: "b", 105: "h", 108: "i", 102: "f", 100: "d"}[t], v)
+    name, entries = TABLE
+    if fmt >= 6:
+        text = b"".join(lab + b"\0" for _, lab in entries)
+        offsets, at = [], 0
+        for _, lab in entries:
+            offsets.append(at)
+            at += len(lab) + 1
+        table = struct.pack(e + "ii", len(entries), len(text))
+        table += struct.pack(e + "%di" % len(entries), *offsets)
+        table += struct.pack(e + "%di" % len(entries), *[v for v, _ in entries])
+        table += text
+        out += struct.pack(e + "i", len(table)) + pad(name, name_w) + b"\0" * 3 + table
+    else:
+        out += struct.pack(e + "h", len(entries)) + pad(name, 10)
+        out += struct.pack(e + "%dh" % len(entries), *[v for v, _ in entries])
+        out += b"".join(pad(lab, 8) for _, lab in entries)
+    open("s%d_%s.dta" % (release, order), "wb").write(bytes(out))
+
+
+for release in (103, 104, 105, 108, 110):
+    for order in ("le", "be"):
+        write(release, order)
