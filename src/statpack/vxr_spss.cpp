@@ -123,6 +123,21 @@ std::string label_key(const std::array<uint8_t, 8>& value) {
     return std::string(reinterpret_cast<const char*>(value.data()), n);
 }
 
+// SPSS keeps dates as seconds since 14 October 1582 and times as seconds. The sheet keeps dates
+// as day numbers on the spreadsheet serial scale, so they are moved there; left as seconds they
+// would print as nonsense dates. 14 October 1582 is serial -115859 counted back from 1 March
+// 1900; serials before that day are one lower for the serial 60 that stands for no real day.
+constexpr double SPSS_EPOCH_SERIAL = -115859.0;
+
+bool is_duration_format(int32_t format_type) { return format_type == 21 || format_type == 25; }
+
+double spss_seconds_to_day_number(double seconds, bool duration) {
+    double days = seconds / 86400.0;
+    if (duration) return days;
+    double serial = days + SPSS_EPOCH_SERIAL;
+    return serial < 61.0 ? serial - 1.0 : serial;
+}
+
 int32_t date_format_of(int32_t format_type) {
     switch (format_type) {
         case 20:
@@ -499,6 +514,14 @@ int16_t read_spss_into_sheet(const char* path) {
             }
         }
         if (r < 0) break;
+    }
+
+    for (size_t c = 0; c < cols.size(); ++c) {
+        if (cols[c]->representation != VXS_REP_DATE) continue;
+        bool duration = is_duration_format((d.vars[col_vars[c]].print_format >> 16) & 0xff);
+        for (double& value : cols[c]->num)
+            if (value > missing && value < VXS_NUM_CEILING)
+                value = spss_seconds_to_day_number(value, duration);
     }
 
     for (size_t c = 0; c < cols.size(); ++c) {

@@ -21,6 +21,14 @@
 
 namespace {
 
+// Serial day number of 1 January 1960, the day Stata's dates count from.
+constexpr double STATA_DATE_EPOCH_SERIAL = 21916.0;
+
+bool stata_is_daily_date(const std::string& format) {
+    return format.rfind("%d", 0) == 0 || format.rfind("%td", 0) == 0 ||
+           format.rfind("%-d", 0) == 0 || format.rfind("%-td", 0) == 0;
+}
+
 constexpr size_t MAX_ENTRY_LABEL = 80;
 constexpr size_t MAX_COLUMN_LABEL = 40;
 
@@ -345,6 +353,20 @@ int16_t read_stata_into_sheet(const char* path) {
             }
             col->num[static_cast<size_t>(row)] = stata_is_missing(missing, value) ? missing : value;
         }
+    }
+
+    // A variable shown with a daily date format ("%d...", "%td...") counts days from 1 January
+    // 1960; the sheet keeps dates as spreadsheet serial numbers, so the column becomes a date
+    // column and its values move by that day's serial.
+    for (size_t i = 0; i < vars.size(); ++i) {
+        Column* col = cols[i];
+        if (!col || col->type != VXS_VARIATE || !vars[i].label_name.empty()) continue;
+        if (!stata_is_daily_date(vars[i].format)) continue;
+        col->representation = VXS_REP_DATE;
+        col->gregorian = 0;
+        col->date_format = 1;
+        for (double& value : col->num)
+            if (value > missing && value < VXS_NUM_CEILING) value += STATA_DATE_EPOCH_SERIAL;
     }
 
     std::vector<LabelTable> tables;

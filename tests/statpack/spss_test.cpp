@@ -116,10 +116,19 @@ void check_against(Sheet* s, const std::vector<ExpectVar>& vars, bool keep_decla
             const std::string& want = v.cells[r];
             if (col->type == VXS_VARIATE) {
                 double got = col->num[r];
-                if (want == "NA" || (!keep_declared && user_missing(v, std::stod(want))))
+                if (want == "NA" || (!keep_declared && user_missing(v, std::stod(want)))) {
                     EXPECT_LE(got, s->missing);
-                else
+                } else if (col->representation == VXS_REP_DATE) {
+                    // Seconds become days: durations (TIME, DTIME) stay days, calendar dates
+                    // count from the spreadsheet epoch (14 Oct 1582 is serial -115859).
+                    bool duration = col->date_format == 36 || upper(v.name) == "DT";
+                    double days = std::stod(want) / 86400.0;
+                    double serial = duration ? days : days - 115859.0;
+                    if (!duration && serial < 61) serial -= 1;
+                    EXPECT_NEAR(got, serial, 1e-9);
+                } else {
                     EXPECT_EQ(got, std::stod(want));
+                }
             } else if (col->type == VXS_TEXT) {
                 std::string got(col->text.get(r));
                 std::string t = trim(want);
@@ -248,10 +257,10 @@ TEST_F(Spss, PrintFormatsGiveDecimalsWidthsAndDates) {
             EXPECT_EQ(col->gregorian, 0);
         }
     }
-    // Dates are stored as SPSS holds them: seconds since 14 October 1582.
-    EXPECT_EQ(s->cols[6]->num[0], 13172457600.0);  // 15-MAR-2000
-    EXPECT_EQ(s->cols[6]->num[5], 86400.0);        // 15-OCT-1582
-    EXPECT_EQ(s->cols[8]->num[0], 5400.0);         // 01:30:00
+    // Dates become spreadsheet serial day numbers, times fractions of a day.
+    EXPECT_EQ(s->cols[6]->num[0], 36600.0);    // 15-MAR-2000
+    EXPECT_EQ(s->cols[6]->num[5], -115859.0);  // 15-OCT-1582, before the scale starts
+    EXPECT_EQ(s->cols[8]->num[0], 0.0625);     // 01:30:00
     // A string of width 20 takes three slots and one column, and keeps its 20 bytes.
     EXPECT_EQ(s->cols[16]->text.get(1), "Saint-R\xC3\xA9my-de-Prove");
     EXPECT_EQ(s->cols[16]->type, VXS_TEXT);
@@ -703,3 +712,17 @@ TEST(SpssConversion, InputOptionIKeepsDeclaredMissingInTheOutput) {
 }
 
 }  // namespace
+
+TEST(SpssConvert, DatesAndTimesReadAsCalendarDates) {
+    ScratchDir dir;
+    write_file(dir.file("in.sav"), read_file(data_path("spss/types_comp.sav")));
+    RunResult r = run_morvalen(dir.path(), {"in.sav", "out.tab"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::string tab = read_file(dir.file("out.tab"));
+    // BORN (DATE11) and TS (DATETIME20) of the first three cases.
+    EXPECT_NE(tab.find("\t15/03/2000\t15/03/2000 13:45:30.00\t"), std::string::npos) << tab;
+    EXPECT_NE(tab.find("\t01/01/70\t01/01/70 00:00:00.00\t"), std::string::npos) << tab;
+    EXPECT_NE(tab.find("\t29/02/96\t29/02/96 23:59:59.00\t"), std::string::npos) << tab;
+    // DUR (TIME8) of the first case: an hour and a half.
+    EXPECT_NE(tab.find("\t 1:30:00\t"), std::string::npos) << tab;
+}

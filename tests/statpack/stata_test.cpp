@@ -393,3 +393,25 @@ TEST(StataConversion, EveryFileConvertsToCsvAndVsh) {
 }
 
 }  // namespace
+
+TEST_F(Stata, DailyDateFormatMakesADateColumn) {
+    // s110_le.dta: 8 variables; give the 4-byte integer "whole" the format "%d" (days since
+    // 1 January 1960) in the format list after the header, types, names and sort list.
+    std::string bytes = read_file(data_path("stata/s110_le.dta"));
+    const size_t nvar = 8, fmt_list = 109 + nvar + 33 * nvar + 2 * (nvar + 1);
+    ASSERT_EQ(bytes.substr(fmt_list + 12 * 2, 5), "%9.0g");
+    bytes.replace(fmt_list + 12 * 2, 5, std::string("%d\0\0\0", 5));
+    ScratchDir dir;
+    write_file(dir.file("dated.dta"), bytes);
+    Sheet* s = read(dir.file("dated.dta"));
+    ASSERT_NE(s, nullptr);
+    const Column* whole = s->cols[3].get();
+    EXPECT_EQ(whole->name, "whole");
+    EXPECT_EQ(whole->representation, VXS_REP_DATE);
+    EXPECT_EQ(whole->num[0], 70000 + 21916.0);  // day 70000 after 1 Jan 1960
+    EXPECT_EQ(whole->num[4], 5 + 21916.0);      // 6 January 1960
+    EXPECT_LE(whole->num[2], s->missing);
+    // Other variables keep their values.
+    EXPECT_EQ(s->cols[2]->representation, VXS_REP_GENERAL);
+    EXPECT_EQ(s->cols[2]->num[0], 300);
+}
