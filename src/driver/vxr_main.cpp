@@ -383,6 +383,9 @@ int vxr_main(int argc, char** argv) {
         int status = run(argc, argv);
         std::fflush(stdout);
         return status;
+    } catch (const VxsFatal& fatal) {
+        std::fflush(stdout);
+        return fatal.status;
     } catch (const std::bad_alloc&) {
         std::printf("Error: Not enough memory to read data!\n");
         std::fflush(stdout);

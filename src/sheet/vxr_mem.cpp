@@ -26,7 +26,7 @@ const char* const kDays[9] = {"***",    "Monday", "Tuesday",  "Wednesday", "Thur
 [[noreturn]] void vxs_fatal(const char* message, int status) {
     std::fputs(message, stdout);
     std::fflush(stdout);
-    std::exit(status);
+    throw VxsFatal{status};
 }
 
 void vxs_init() {

@@ -228,8 +228,12 @@ void free_memory(Column* column, int32_t kind);
 void* mymalloc(size_t size);
 void* myrealloc(void* pointer, size_t size);
 
-// Ends the run with a message and a status. Output has not been renamed into place yet, so a
-// fatal stop never leaves a half-written file under the real output name.
+// A condition that ends the run: the message is printed when it is raised, and the driver
+// returns the status. Unwinding to the driver (rather than exiting in place) lets it decide
+// the exit status and keeps a fatal stop from leaving output under the real name.
+struct VxsFatal {
+    int status;
+};
 [[noreturn]] void vxs_fatal(const char* message, int status);
 
 void vxs_rev_short(int16_t* v);

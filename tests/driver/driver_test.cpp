@@ -144,3 +144,14 @@ TEST(Driver, CsvWithUtf8ByteOrderMarkConverts) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(read_file(dir.file("bom.tab")), "Plot\tYield\n1\t5.5\n2\t6.25\n");
 }
+
+TEST(Driver, FatalSpreadsheetErrorEndsWithItsStatusAndNoOutput) {
+    // Found by fuzzing: an Excel 2 worksheet whose DIMENSIONS record is broken.
+    ScratchDir dir;
+    write_file(dir.file("bad.xls"), read_file(data_path("xls/damaged/excel2_bad_dimension.xls")));
+    RunResult r = run_morvalen(dir.path(), {"bad.xls", "out.csv"});
+    EXPECT_EQ(r.status, 10);
+    EXPECT_EQ(r.out, "Error: Invalid Excel file Dimension record!\n");
+    EXPECT_FALSE(file_exists(dir.file("out.csv")));
+    EXPECT_FALSE(file_exists(dir.file("out.$$$")));
+}

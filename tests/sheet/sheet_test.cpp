@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <cstdlib>
+#include <functional>
+
 #include "sheet/byte_reader.h"
 #include "sheet/vxs_sheet.h"
 
@@ -164,18 +167,36 @@ TEST(ByteReader, ReadsBothOrdersAndFailsPastTheEnd) {
 
 namespace {
 
-TEST(MemoryDeathTest, RequestAboveTheLimitEndsWithSeven) {
-    EXPECT_EXIT(mymalloc(VXS_MAX_ALLOC + 1), ::testing::ExitedWithCode(7), "");
-    EXPECT_EXIT(myrealloc(nullptr, VXS_MAX_ALLOC + 1), ::testing::ExitedWithCode(7), "");
+int fatal_status(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const VxsFatal& fatal) {
+        return fatal.status;
+    }
+    return -1;
+}
+
+TEST(Memory, RequestAboveTheLimitEndsWithSeven) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(fatal_status([] { mymalloc(VXS_MAX_ALLOC + 1); }), 7);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Error: Data too large for this version of Morvalen!\n");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(fatal_status([] { myrealloc(nullptr, VXS_MAX_ALLOC + 1); }), 7);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error: Data too large for DOS version!\n");
+    void* small = mymalloc(16);
+    EXPECT_EQ(static_cast<unsigned char*>(small)[15], 0);  // zero-filled
+    std::free(small);
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
+// In a child process: the address-space limit must not reach the test runner.
 TEST(MemoryDeathTest, ExhaustionEndsWithEight) {
     auto exhaust = [] {
         rlimit limit{};
         limit.rlim_cur = limit.rlim_max = 64u << 20;
         setrlimit(RLIMIT_AS, &limit);
-        mymalloc(VXS_MAX_ALLOC);
+        std::exit(fatal_status([] { mymalloc(VXS_MAX_ALLOC); }));
     };
     EXPECT_EXIT(exhaust(), ::testing::ExitedWithCode(8), "");
 }
