@@ -112,13 +112,6 @@ public:
 private:
     void number(const Column* c, double v, std::string& out) const {
         char buf[128];
-        // The plain general form is printf's "%g", which std::to_chars with precision 6 is
-        // defined to give; it is several times faster, and a million rows format twice.
-        if (c->representation == VXS_REP_GENERAL && c->decimals < 0 && v > sheet_->missing) {
-            auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
-            out.assign(buf, r.ptr);
-            return;
-        }
         if (c->representation == VXS_REP_DATE) {
             vxs_set_gregorian(c->gregorian);
             vxs_set_date_format(c->date_format);

@@ -582,31 +582,33 @@ void write_num(char* buffer, double value, int32_t representation, int32_t decim
         return;
     }
     const int precision = decimals > 60 ? 60 : static_cast<int>(decimals);
-    int len = 0;
+    // std::to_chars with an explicit format and precision is defined to give what printf's
+    // %g, %e and %f give, and is several times faster: a million-row column formats twice
+    // (widths, then cells).
+    std::chars_format form = std::chars_format::general;
+    int digits_wanted = 6;
     switch (representation) {
         case VXS_REP_GENERAL: {
             const double magnitude = std::fabs(value);
-            bool use_decimals = false;
             if (magnitude > 1e-12 && magnitude < 1e12) {
                 long digits = std::labs(static_cast<long>(std::log10(magnitude)) + 1);
-                use_decimals = digits < decimals;
+                if (digits < decimals) digits_wanted = precision;
             }
-            len = use_decimals ? std::snprintf(buffer, kOut, "%.*g", precision, value)
-                               : std::snprintf(buffer, kOut, "%g", value);
             break;
         }
         case VXS_REP_EXPONENT:
-            len = decimals > 0 ? std::snprintf(buffer, kOut, "%.*e", precision, value)
-                               : std::snprintf(buffer, kOut, "%e", value);
+            form = std::chars_format::scientific;
+            if (decimals > 0) digits_wanted = precision;
             break;
         case VXS_REP_FIXED:
-            if (decimals < 0)
-                len = std::snprintf(buffer, kOut, "%f", value);
-            else
-                len = std::snprintf(buffer, kOut, "%.*f", precision, value);
+            form = std::chars_format::fixed;
+            if (decimals >= 0) digits_wanted = precision;
             break;
-        default: len = std::snprintf(buffer, kOut, "%g", value); break;
+        default: break;
     }
+    auto result = std::to_chars(buffer, buffer + kOut - 1, value, form, digits_wanted);
+    int len = result.ec == std::errc() ? static_cast<int>(result.ptr - buffer) : -1;
+    if (len >= 0) buffer[len] = '\0';
     // Fixed notation of a huge number does not fit any cell; general form keeps every digit
     // that matters instead of a cut text.
     if (len < 0 || static_cast<size_t>(len) >= kOut) std::snprintf(buffer, kOut, "%.15g", value);

@@ -135,24 +135,3 @@ TEST(TextHelpers, DoubleQuoteAndWriteLine) {
 }
 
 }  // namespace
-
-namespace {
-
-// The writer's fast general form must agree with write_num's "%g" everywhere.
-TEST(TextHelpers, FastGeneralFormMatchesWriteNum) {
-    vxs_init();
-    vxs_reset_options();
-    Sheet* s = create_sheet();
-    s->missing = vxs_missing;
-    s->row_count = 12;
-    create_row_attr(s);
-    Column* c = create_column_with_memory(s, VXS_VARIATE, "v", 12);
-    c->num = {0, -0.0, 1e-300, 123456, 1234567, 0.0001, 0.00001, 5.62, -999999.5, 1e308, 2.5e-7, 100};
-    ScratchDir dir;
-    ASSERT_EQ(write_sheet_as_text(s, dir.file("o.tab").c_str(), 1), 1);
-    std::string expect = "v\n";
-    for (double v : c->num) expect += write_num(v, VXS_REP_GENERAL, -1, vxs_missing) + "\n";
-    EXPECT_EQ(read_file(dir.file("o.tab")), expect);
-}
-
-}  // namespace

@@ -384,3 +384,45 @@ TEST_F(Dates, ArbitraryTextIsReadSafelyByEveryCode) {
 }
 
 }  // namespace
+
+// write_num formats without printf for speed; every representation must still give exactly
+// what the printf formats give.
+TEST(WriteNumFormats, AgreeWithPrintf) {
+    const double values[] = {0,      -0.0,    1e-300, 123456, 1234567,  0.0001,  0.00001, 5.62,
+                             -999999.5, 1e308, 2.5e-7, 100,   1.0 / 3, 2.675, 1e15, -7.25e-13};
+    char got[64], want[64];
+    for (double v : values) {
+        SCOPED_TRACE(v);
+        write_num(got, v, VXS_REP_GENERAL, -1, vxs_missing);
+        std::snprintf(want, sizeof want, "%g", v);
+        EXPECT_STREQ(got, want);
+        write_num(got, v, VXS_REP_TEXT, -1, vxs_missing);
+        EXPECT_STREQ(got, want);
+        write_num(got, v, VXS_REP_EXPONENT, -1, vxs_missing);
+        std::snprintf(want, sizeof want, "%e", v);
+        EXPECT_STREQ(got, want);
+        for (int d : {0, 1, 3, 12}) {
+            write_num(got, v, VXS_REP_EXPONENT, d, vxs_missing);
+            if (d > 0)
+                std::snprintf(want, sizeof want, "%.*e", d, v);
+            else
+                std::snprintf(want, sizeof want, "%e", v);
+            EXPECT_STREQ(got, want);
+            if (std::fabs(v) < 1e40) {
+                write_num(got, v, VXS_REP_FIXED, d, vxs_missing);
+                std::snprintf(want, sizeof want, "%.*f", d, v);
+                EXPECT_STREQ(got, want);
+            }
+        }
+        if (std::fabs(v) < 1e40) {
+            write_num(got, v, VXS_REP_FIXED, -1, vxs_missing);
+            std::snprintf(want, sizeof want, "%f", v);
+            EXPECT_STREQ(got, want);
+        }
+        write_num(got, v, VXS_REP_GENERAL, 9, vxs_missing);
+        double m = std::fabs(v);
+        bool more = m > 1e-12 && m < 1e12 && std::labs(static_cast<long>(std::log10(m)) + 1) < 9;
+        std::snprintf(want, sizeof want, more ? "%.9g" : "%g", v);
+        EXPECT_STREQ(got, want);
+    }
+}
