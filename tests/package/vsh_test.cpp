@@ -14,158 +14,114 @@
 
 namespace {
 
-// An independent reader of the layout: walks every field and reports where it stopped.
-class VshWalker {
-public:
-    explicit VshWalker(std::string bytes) : b_(std::move(bytes)) {}
-
-    bool walk() {
-        int32_t magic = i32();
-        version_ = magic == VXS_MAGIC_V1 ? 1 : magic == VXS_MAGIC_V2 ? 2 : magic == VXS_MAGIC_V3 ? 3 : 0;
-        if (!version_) return false;
-        kind_ = i32();
-        int32_t ncols = i32();
-        rows_ = i32();
-        f64();
-        int32_t content = 0;
-        if (version_ >= 2) i32();
-        if (version_ >= 3) {
-            i32();
-            content = i32();
-            i32();
-            skip(i32());
-        }
-        if (kind_ == 2 || kind_ == 3) {
-            str();
-            i32();
-        } else if (kind_ == 5) {
-            dims_ = i32();
-            if (version_ >= 3) {
-                margins_ = i32();
-                if (dims_ >= 2) i32();
-            }
-            if (version_ < 3 || dims_ >= 2) {
-                str();
-                form_ = i32();
-                str();
-            }
-        }
-        for (int32_t c = 0; c < ncols && ok_; ++c) column();
-        if (version_ >= 3 && (content & VXS_HAS_DESCRIPTION)) {
-            if (i32() > 0) {
-                int32_t lines = i32();
-                for (int32_t k = 0; k < lines; ++k) descriptions.push_back(str());
-            }
-        }
-        if (version_ >= 3 && (content & VXS_HAS_MINMAX)) {
-            int32_t n = i32();
-            for (int32_t k = 0; k < n; ++k) {
-                i32();
-                f64();
-                f64();
-            }
-        }
-        return ok_ && pos_ == b_.size();
-    }
-
-    std::vector<std::string> names, descriptions;
-    std::vector<int32_t> types, widths, reps;
-    std::vector<double> first_values;
-    std::vector<std::string> labels;
-    size_t pos_ = 0;
+// An independent reader of the layout: walks every field, keeps what the tests look at, and
+// succeeds only when the last field ends exactly at the end of the bytes.
+struct VshWalk {
+    explicit VshWalk(std::string bytes) : b(std::move(bytes)) { ok = walk() && ok && pos == b.size(); }
+    std::string b;
+    size_t pos = 0;
+    bool ok = true;
+    int version = 0, kind = 0, dims = 0, form = 0;
+    int32_t content = 0;
+    std::vector<std::string> names, labels, descriptions;
+    std::vector<int32_t> types, widths, reps, factor_counts, restricted;
+    std::vector<double> first_values, levels, minmax;
 
 private:
+    bool walk() {
+        int32_t magic = i32();
+        version = magic == VXS_MAGIC_V1 ? 1 : magic == VXS_MAGIC_V2 ? 2 : magic == VXS_MAGIC_V3 ? 3 : 0;
+        if (!version) return false;
+        kind = i32();
+        int32_t ncols = i32();
+        skip(version >= 2 ? 16 : 12);  // rows, missing value, a version 2 field
+        if (version >= 3) {
+            skip(4);
+            content = i32();
+            skip(4);
+            skip(i32());
+        }
+        if (kind == 2 || kind == 3) {  // a structure name and its size
+            str();
+            i32();
+        } else if (kind == 5) {  // tables: dimensions, margins, then the name part
+            dims = i32();
+            skip(version < 3 ? 0 : dims >= 2 ? 8 : 4);
+            if (version < 3 || dims >= 2) {
+                str();
+                form = i32();
+                str();
+            }
+        }
+        for (int32_t c = 0; c < ncols && ok; ++c) column();
+        if (version >= 3 && (content & VXS_HAS_DESCRIPTION) && i32() > 0)
+            for (int32_t k = 0, lines = i32(); k < lines && ok; ++k) descriptions.push_back(str());
+        if (version >= 3 && (content & VXS_HAS_MINMAX))
+            for (int32_t k = 0, n = i32(); k < n && ok; ++k) minmax.insert(minmax.end(), {1.0 * i32(), f64(), f64()});
+        return true;
+    }
     void column() {
-        int32_t type = i32();
-        int32_t count = i32();
+        int32_t type = i32(), count = i32();
         types.push_back(type);
-        if (type == 21) {
-            for (int32_t r = 0; r < count; ++r) i32();
+        if (type == 21) {  // the restriction: one flag per row
+            for (int32_t r = 0; r < count && ok; ++r) restricted.push_back(i32());
             return;
         }
         names.push_back(str());
-        if (version_ >= 3) str();
+        if (version >= 3) str();
         reps.push_back(i32());
         widths.push_back(i32());
-        if (version_ >= 2) i32();
-        if (version_ >= 3) {
-            i32();
-            i32();
-            i32();
-        }
+        skip(version == 3 ? 16 : version == 2 ? 4 : 0);
         if (type == 3 || type == -3) {
-            i32();
-            for (int32_t r = 0; r < count; ++r) str();
+            skip(4);
+            for (int32_t r = 0; r < count && ok; ++r) str();
             return;
         }
-        if (type == 2) {
-            int32_t levels = i32(), vp = i32(), bp = i32();
-            if (version_ >= 2) i32();
-            if (vp > 0) i32();
-            if (bp > 0) i32();
-            for (int32_t k = 0; k < vp; ++k) f64();
-            for (int32_t k = 0; k < bp; ++k) labels.push_back(str());
-            (void)levels;
+        if (type == 2) {  // factor: counts of levels, level values and labels
+            factor_counts = {i32(), i32(), i32()};
+            skip((version >= 2 ? 4 : 0) + (factor_counts[1] > 0 ? 4 : 0) + (factor_counts[2] > 0 ? 4 : 0));
+            for (int32_t k = 0; k < factor_counts[1] && ok; ++k) levels.push_back(f64());
+            for (int32_t k = 0; k < factor_counts[2] && ok; ++k) labels.push_back(str());
         } else {
-            if (type == 8 && kind_ == 5 && dims_ >= 2 && form_ == 3) f64();
+            if (type == 8 && kind == 5 && dims >= 2 && form == 3) f64();
             i32();
         }
-        for (int32_t r = 0; r < count; ++r) {
-            double v = f64();
-            if (r == 0) first_values.push_back(v);
-        }
+        if (count > 0) first_values.push_back(f64());
+        for (int32_t r = 1; r < count && ok; ++r) f64();
     }
-    bool need(size_t n) {
-        if (!ok_ || b_.size() - pos_ < n) ok_ = false;
-        return ok_;
-    }
-    int32_t i32() {
-        int32_t v = 0;
-        if (need(4)) std::memcpy(&v, b_.data() + pos_, 4), pos_ += 4;
+    bool need(size_t n) { return ok = ok && b.size() - pos >= n; }
+    template <class T>
+    T get() {
+        T v{};
+        if (need(sizeof v)) std::memcpy(&v, b.data() + pos, sizeof v), pos += sizeof v;
         return v;
     }
-    double f64() {
-        double v = 0;
-        if (need(8)) std::memcpy(&v, b_.data() + pos_, 8), pos_ += 8;
-        return v;
-    }
+    int32_t i32() { return get<int32_t>(); }
+    double f64() { return get<double>(); }
     std::string str() {
-        int32_t n = i32();
-        if (n < 0 || !need(static_cast<size_t>(n))) return {};
-        std::string s = b_.substr(pos_, static_cast<size_t>(n));
-        pos_ += static_cast<size_t>(n);
-        return s;
+        size_t n = static_cast<size_t>(i32());  // a negative length turns huge and fails
+        if (!need(n)) return {};
+        pos += n;
+        return b.substr(pos - n, n);
     }
-    void skip(int32_t n) {
-        if (n > 0 && need(static_cast<size_t>(n))) pos_ += static_cast<size_t>(n);
-    }
-    std::string b_;
-    bool ok_ = true;
-    int version_ = 0, kind_ = 0, dims_ = 0, margins_ = 0, form_ = 0;
-    int32_t rows_ = 0;
+    void skip(size_t n) { pos += need(n) ? n : 0; }
 };
 
-TEST(VshGolden, AllThreeVersionsOfTheKindsSample) {
+TEST(VshGolden, AllThreeVersionsOfTheKindsSampleAndTheBundledSample) {
     ScratchDir dir;
     write_file(dir.file("kinds.csv"), read_file(data_path("csv/kinds.csv")));
     for (int v = 1; v <= 3; ++v) {
-        std::string out = "k" + std::to_string(v) + ".vsh";
-        RunResult r = run_morvalen(dir.path(), {"kinds.csv", out + "/v=" + std::to_string(v)});
-        ASSERT_EQ(r.status, 0) << r.out;
-        std::string got = read_file(dir.file(out));
-        EXPECT_EQ(got, read_file(data_path("csv/kinds_v" + std::to_string(v) + ".vsh"))) << "version " << v;
-        VshWalker w(got);
-        EXPECT_TRUE(w.walk()) << "stopped at " << w.pos_;
+        const std::string n = std::to_string(v), out = "k" + n + ".vsh";
+        ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", out + "/v=" + n}).status, 0);
+        VshWalk w(read_file(dir.file(out)));
+        EXPECT_EQ(w.b, read_file(data_path("csv/kinds_v" + n + ".vsh"))) << "version " << n;
+        EXPECT_TRUE(w.ok) << "stopped at " << w.pos;
         EXPECT_EQ(w.names, (std::vector<std::string>{"Site", "Plot", "Treatment", "Dose", "Score", "Comment"}));
     }
-}
-
-TEST(VshGolden, BundledSampleWalksToTheEnd) {
-    ScratchDir dir;
     write_file(dir.file("f.csv"), read_file(std::string(MORVALEN_SOURCE) + "/examples/barley_trial.csv"));
     ASSERT_EQ(run_morvalen(dir.path(), {"f.csv", "f.vsh"}).status, 0);
-    VshWalker w(read_file(dir.file("f.vsh")));
-    EXPECT_TRUE(w.walk());
+    VshWalk w(read_file(dir.file("f.vsh")));
+    EXPECT_TRUE(w.ok);
     EXPECT_EQ(w.types, (std::vector<int32_t>{4, 2, 2, 3, 4, 4, 3}));
     EXPECT_EQ(w.labels, (std::vector<std::string>{"Avalon", "Brigadier", "Cadenza"}));
 }
@@ -181,167 +137,118 @@ protected:
         sheet_->row_count = 3;
         create_row_attr(sheet_);
     }
-    Column* variate(const char* name, std::vector<double> values) {
-        Column* c = create_column_with_memory(sheet_, VXS_VARIATE, name, 3);
-        c->num = std::move(values);
+    Column* add(int32_t type, const char* name, std::vector<double> values) {
+        Column* c = create_column_with_memory(sheet_, type, name, 3);
+        if (!values.empty()) c->num = std::move(values);
         return c;
     }
-    std::string save() {
+    // The saved file walked; its bytes stay in bytes_, "<none>" when no file was written.
+    VshWalk save() {
         std::string path = dir_.file("out.vsh");
         std::remove(path.c_str());
         result_ = save_sheet(sheet_, path.c_str());
-        return file_exists(path) ? read_file(path) : std::string("<none>");
+        bytes_ = file_exists(path) ? read_file(path) : std::string("<none>");
+        return VshWalk(bytes_);
     }
     Sheet* sheet_ = nullptr;
     ScratchDir dir_;
+    std::string bytes_;
     int result_ = -1;
 };
 
 TEST_F(VshWriter, WidthsClampedPerVersionAndDatesShownPlainBeforeVersionThree) {
-    Column* c = variate("w", {1, 2, 3});
+    Column* c = add(VXS_VARIATE, "w", {1, 2, 3});
     c->width = 75;
     c->representation = VXS_REP_DATE;
-    Column* d = variate("wide", {1, 2, 3});
+    Column* d = add(VXS_VARIATE, "wide", {1, 2, 3});
     d->width = 150;
-    Column* e = variate("narrow", {1, 2, 3});
-    e->width = 0;
-    int expect_width[4] = {0, 40, 60, 75};
+    add(VXS_VARIATE, "narrow", {1, 2, 3})->width = 0;
+    const int32_t cap[] = {0, 40, 60, 90};
     for (int v = 1; v <= 3; ++v) {
+        SCOPED_TRACE(v);
         vxs_version = v;
-        VshWalker w(save());
-        ASSERT_TRUE(w.walk());
-        EXPECT_EQ(w.widths[0], expect_width[v]);
+        VshWalk w = save();
+        ASSERT_TRUE(w.ok);
+        EXPECT_EQ(w.widths, (std::vector<int32_t>{std::min(75, cap[v]), cap[v], 2}));
         EXPECT_EQ(w.reps[0], v == 3 ? 5 : 1);
-        EXPECT_EQ(w.widths[1], v == 1 ? 40 : v == 2 ? 60 : 90);
-        EXPECT_EQ(w.widths[2], 2);
     }
     EXPECT_EQ(c->representation, VXS_REP_DATE);  // the column keeps its own value
     EXPECT_EQ(d->width, 90);
 }
 
 TEST_F(VshWriter, MissingValuesAreMappedExactly) {
-    double low56;
+    double high_byte_changed;
     uint64_t bits;
     std::memcpy(&bits, &vxs_missing, 8);
-    bits ^= uint64_t{0x01} << 56;  // differs only in the sign and high exponent byte
-    std::memcpy(&low56, &bits, 8);
-    EXPECT_EQ(vxs_is_missing(-1e308), 1);
-    EXPECT_EQ(vxs_is_missing(low56), low56 < -1e36 ? 1 : 0);
-    EXPECT_EQ(vxs_is_missing(-1e35), 0);
-    EXPECT_EQ(vxs_is_missing(-1e306), 0);
-    variate("v", {-1e308, -1e35, 5});
-    variate("keep", {1, 2, 3});  // keeps the first row from being dropped as empty
-    VshWalker w(save());
-    ASSERT_TRUE(w.walk());
+    bits ^= uint64_t{0x01} << 56;  // about -1.5e302: differs from the missing value in the top byte only
+    std::memcpy(&high_byte_changed, &bits, 8);
+    for (auto [value, missing] : {std::pair{-1e308, 1}, {high_byte_changed, 1}, {-1e35, 0}, {-1e306, 0}})
+        EXPECT_EQ(vxs_is_missing(value), missing) << value;
+    add(VXS_VARIATE, "v", {-1e308, -1e35, 5});
+    add(VXS_VARIATE, "keep", {1, 2, 3});  // keeps the first row from being dropped as empty
+    VshWalk w = save();
+    ASSERT_TRUE(w.ok);
     EXPECT_EQ(w.first_values[0], -1e307);
 }
 
-TEST_F(VshWriter, FactorCellOfZeroIsMissingAndTableMarginsAddALevel) {
-    Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "f", 3);
-    f->num = {0, 2, 3};
+TEST_F(VshWriter, OneWayTablesMarginsAndFactorCellsOfZero) {
+    Column* f = add(VXS_FACTOR, "f", {0, 2, 3});
     f->nlevels = 3;
     f->levels = {10, 20, 30};
     f->labels = {"lo", "mid", "hi"};
     f->origin = 2;
-    Column* b = create_column_with_memory(sheet_, VXS_TABLE_BODY, "body", 3);
-    b->num = {1, 2, 3};
+    add(VXS_TABLE_BODY, "body", {1, 2, 3});
     sheet_->kind = VXS_TABLE;
     sheet_->table_dims = 1;
     sheet_->margins = 1;
-    std::string bytes = save();
-    VshWalker w(bytes);
-    ASSERT_TRUE(w.walk());
-    EXPECT_EQ(w.first_values[0], -1e307);
-    EXPECT_EQ(w.labels, (std::vector<std::string>{"lo", "mid", "hi", "Margin"}));
-    // Factor block: 4 levels, 4 values, 4 labels; the extra value is 4.0.
-    size_t at = bytes.find(std::string("\x01\0\0\0" "f", 5));
-    ASSERT_NE(at, std::string::npos);
-    int32_t counts[3];
-    std::memcpy(counts, bytes.data() + at + 5 + 4 * 4 + 4 * 3, 12);  // name, extra..reserved
-    EXPECT_EQ(counts[0], 4);
-    EXPECT_EQ(counts[1], 4);
-    EXPECT_EQ(counts[2], 4);
-    EXPECT_NE(bytes.find(std::string("\0\0\0\0\0\0\x10\x40", 8)), std::string::npos);  // 4.0
-}
-
-TEST_F(VshWriter, OneWayTableHasANamePartOnlyBeforeVersionThree) {
-    Column* b = create_column_with_memory(sheet_, VXS_TABLE_BODY, "body", 3);
-    b->num = {1, 2, 3};
-    sheet_->kind = VXS_TABLE;
-    sheet_->table_dims = 1;
     sheet_->structure_name = "T";
     sheet_->second_structure_name = "U";
-    vxs_version = 3;
-    std::string v3 = save();
-    vxs_version = 2;
-    std::string v2 = save();
-    EXPECT_TRUE(VshWalker(v3).walk());
-    EXPECT_TRUE(VshWalker(v2).walk());
-    EXPECT_EQ(v3.find(std::string("\x01\0\0\0T", 5)), std::string::npos);
-    EXPECT_NE(v2.find(std::string("\x01\0\0\0T", 5)), std::string::npos);
+    for (int v : {2, 3}) {
+        SCOPED_TRACE(v);
+        vxs_version = v;
+        VshWalk w = save();
+        ASSERT_TRUE(w.ok);
+        // Only before version 3 does a one-way table have a name part.
+        EXPECT_EQ(bytes_.find(std::string("\x01\0\0\0T", 5)) != std::string::npos, v == 2);
+        EXPECT_EQ(w.first_values[0], -1e307);  // a factor cell of 0
+        // The margin adds a level: 4 levels, level values and labels.
+        EXPECT_EQ(w.factor_counts, (std::vector<int32_t>{4, 4, 4}));
+        EXPECT_EQ(w.levels, (std::vector<double>{10, 20, 30, 4}));
+        EXPECT_EQ(w.labels, (std::vector<std::string>{"lo", "mid", "hi", "Margin"}));
+    }
 }
 
-TEST_F(VshWriter, RestrictionColumnIsOneMoreRecord) {
-    variate("v", {1, 2, 3});
-    sheet_->restriction_present = 1;
-    sheet_->rows[1].restricted = 1;
-    std::string bytes = save();
-    VshWalker w(bytes);
-    ASSERT_TRUE(w.walk());
-    EXPECT_EQ(w.types, (std::vector<int32_t>{4, 21}));
-    EXPECT_EQ(bytes.substr(bytes.size() - 20),
-              std::string("\x15\0\0\0\x03\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0", 20));
-}
-
-TEST_F(VshWriter, DescriptionAndMinimumMaximumTrailer) {
-    Column* v = variate("v", {1, 2, 3});
+TEST_F(VshWriter, RestrictionDescriptionMinimumMaximumAndEmptyColumns) {
+    Column* v = add(VXS_VARIATE, "v", {1, 2, 3});
     v->minimum = 1;
     v->maximum = 3;
-    create_column_with_memory(sheet_, VXS_TEXT, "t", 3)->text.set(0, "x");
+    add(VXS_VARIATE, "gone", {vxs_missing, vxs_missing, vxs_missing});
+    add(VXS_TEXT, "t", {})->text.set(0, "x");
+    sheet_->restriction_present = 1;
+    sheet_->rows[1].restricted = 1;
     vxs_add_line_to_description(sheet_, "first line");
     vxs_add_line_to_description(sheet_, "second");
-    std::string bytes = save();
-    VshWalker w(bytes);
-    ASSERT_TRUE(w.walk()) << w.pos_;
+    VshWalk w = save();
+    ASSERT_TRUE(w.ok) << w.pos;
+    EXPECT_EQ(w.names, (std::vector<std::string>{"v", "t"}));  // the empty column is left out
+    EXPECT_EQ(w.types, (std::vector<int32_t>{4, 3, 21}));
+    EXPECT_EQ(w.restricted, (std::vector<int32_t>{0, 1, 0}));
+    EXPECT_EQ(w.content, VXS_HAS_DESCRIPTION | VXS_HAS_MINMAX);
     EXPECT_EQ(w.descriptions, (std::vector<std::string>{"first line", "second"}));
-    int32_t flags;
-    std::memcpy(&flags, bytes.data() + 32, 4);
-    EXPECT_EQ(flags, VXS_HAS_DESCRIPTION | VXS_HAS_MINMAX);
-    // count 1, column 1, minimum 1.0, maximum 3.0
-    std::string tail = bytes.substr(bytes.size() - 24);
-    int32_t count, number;
-    double lo, hi;
-    std::memcpy(&count, tail.data(), 4);
-    std::memcpy(&number, tail.data() + 4, 4);
-    std::memcpy(&lo, tail.data() + 8, 8);
-    std::memcpy(&hi, tail.data() + 16, 8);
-    EXPECT_EQ(count, 1);
-    EXPECT_EQ(number, 1);
-    EXPECT_EQ(lo, 1.0);
-    EXPECT_EQ(hi, 3.0);
+    EXPECT_EQ(w.minmax, (std::vector<double>{1, 1, 3}));  // column 1 from 1 to 3
 }
 
-TEST_F(VshWriter, EmptySheetsAndNamesWriteNothingUseful) {
-    variate("v", {vxs_missing, vxs_missing, vxs_missing});
-    EXPECT_EQ(save(), "<none>");
+TEST_F(VshWriter, EmptySheetsAndNamelessMatricesWriteNothingUseful) {
+    Column* v = add(VXS_VARIATE, "v", {vxs_missing, vxs_missing, vxs_missing});
+    save();
+    EXPECT_EQ(bytes_, "<none>");
     EXPECT_EQ(result_, 0);
-    sheet_->cols[1]->num = {1, 2, 3};
+    v->num = {1, 2, 3};
+    v->type = VXS_MATRIX_COL;
     sheet_->kind = VXS_MATRIX;  // a matrix needs a structure name
-    sheet_->cols[1]->type = VXS_MATRIX_COL;
-    std::string partial = save();
+    save();
     EXPECT_EQ(result_, 0);
-    EXPECT_NE(partial, "<none>");
-}
-
-TEST_F(VshWriter, EmptyRowsAndColumnsAreLeftOut) {
-    variate("a", {1, vxs_missing, 3});
-    variate("gone", {vxs_missing, vxs_missing, vxs_missing});
-    Column* t = create_column_with_memory(sheet_, VXS_TEXT, "t", 3);
-    t->text.set(0, "x");
-    t->text.set(2, "");
-    VshWalker w(save());
-    ASSERT_TRUE(w.walk());
-    EXPECT_EQ(w.names, (std::vector<std::string>{"a", "t"}));
+    EXPECT_NE(bytes_, "<none>");
 }
 
 }  // namespace

@@ -14,9 +14,11 @@
 
 namespace {
 
+using Strings = std::vector<std::string>;
+
 std::string without_first_line(const std::string& s) { return s.substr(s.find('\n') + 1); }
 
-TEST(TextGolden, CommaTabAndAlignedLayoutsOfTheKindsSample) {
+TEST(TextConversion, GoldenLayoutsOfTheKindsSampleAndTheQuotingAndNamesOptions) {
     ScratchDir dir;
     write_file(dir.file("kinds.csv"), read_file(data_path("csv/kinds.csv")));
     for (const char* out : {"k.csv", "k.tab", "k.txt"}) ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", out}).status, 0);
@@ -27,13 +29,8 @@ TEST(TextGolden, CommaTabAndAlignedLayoutsOfTheKindsSample) {
     std::string heading = txt.substr(0, txt.find('\n'));
     EXPECT_TRUE(std::regex_match(heading, std::regex(R"re("k\.txt \(Created by Morvalen: \d\d:\d\d:\d\d \d\d/\d\d/\d{4}\)")re")))
         << heading;
-}
-
-TEST(TextOptions, UnquotedNoNamesAndPlainNames) {
-    ScratchDir dir;
+    // Unquoted with plain names; no names line.
     write_file(dir.file("a.csv"), "who,grp!\nO'Brien,x\nLee,y\n");
-    ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "q.csv"}).status, 0);
-    EXPECT_EQ(read_file(dir.file("q.csv")), "who       ,grp!\n'O''Brien','x' \n'Lee'     ,'y' \n");
     ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "u.csv/-/u"}).status, 0);
     EXPECT_EQ(read_file(dir.file("u.csv")), "who    ,grp \nO'Brien,x   \nLee    ,y   \n");
     ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "n.tab/n"}).status, 0);
@@ -57,15 +54,24 @@ protected:
         c->decimals = decimals;
         return c;
     }
-    std::string write(int tabs, bool csv) {
+    // Two levels given by their values (origin 1) or by their labels (origin 2).
+    Column* factor(const char* name, std::vector<double> v, std::vector<double> levels, Strings labels) {
+        Column* c = create_column_with_memory(sheet_, VXS_FACTOR, name, 2);
+        c->num = std::move(v);
+        c->nlevels = 2;
+        c->levels = std::move(levels);
+        c->labels = std::move(labels);
+        c->origin = c->labels.empty() ? 1 : 2;
+        return c;
+    }
+    // The aligned layout, or the comma layout when csv is set.
+    std::string write(bool csv) {
         vxs_csv_text_format = csv ? 1 : 0;
-        std::string path = dir_.file("out.txt");
-        result_ = write_sheet_as_text(sheet_, path.c_str(), tabs);
-        return read_file(path);
+        EXPECT_EQ(write_sheet_as_text(sheet_, dir_.file("out.txt").c_str(), 0), 1);
+        return read_file(dir_.file("out.txt"));
     }
     Sheet* sheet_ = nullptr;
     ScratchDir dir_;
-    int result_ = -1;
 };
 
 TEST_F(TextWriter, EveryRepresentation) {
@@ -74,64 +80,40 @@ TEST_F(TextWriter, EveryRepresentation) {
     variate("fix", {3.14159, 2}, VXS_REP_FIXED, 2);
     Column* d = variate("day", {36600, 36601}, VXS_REP_DATE, -1);
     d->date_format = 9;
-    Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "lev", 2);
-    f->num = {2, 1};
-    f->nlevels = 2;
-    f->levels = {0.5, 7};
-    f->origin = 1;
-    EXPECT_EQ(write(1, false),
-              "gen\texp\tfix\tday\tlev\n"
-              "3.14159\t1.23e+03\t3.14\t15-Mar-2000\t7\n"
-              "*\t5.00e-01\t2.00\t16-Mar-2000\t0.5\n");
-    EXPECT_EQ(result_, 1);
-    EXPECT_EQ(without_first_line(write(0, false)),
+    factor("lev", {2, 1}, {0.5, 7}, {});
+    EXPECT_EQ(without_first_line(write(false)),
               "    gen      exp  fix       day:D lev! \n"
               "3.14159 1.23e+03 3.14 15-Mar-2000    7 \n"
               "      * 5.00e-01 2.00 16-Mar-2000  0.5 \n");
 }
 
 TEST_F(TextWriter, JustificationAndLabels) {
-    Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "f", 2);
-    f->num = {2, vxs_missing};
-    f->nlevels = 2;
-    f->labels = {"lo", "high"};
-    f->origin = 2;
+    Column* f = factor("f", {2, vxs_missing}, {}, {"lo", "high"});
     variate("v", {1, 22}, VXS_REP_GENERAL, -1)->justification = 1;
-    EXPECT_EQ(without_first_line(write(0, false)), "f!   v  \nhigh 1  \n     22 \n");
+    EXPECT_EQ(without_first_line(write(false)), "f!   v  \nhigh 1  \n     22 \n");
     f->justification = 2;
-    EXPECT_EQ(without_first_line(write(0, false)), "  f! v  \nhigh 1  \n     22 \n");
+    EXPECT_EQ(without_first_line(write(false)), "  f! v  \nhigh 1  \n     22 \n");
 }
 
-TEST_F(TextWriter, LongLinesSplitAtTheLastSeparator) {
+TEST_F(TextWriter, LongLinesSplitAtTheLastSeparatorAndNothingToWrite) {
     VXSMAXCOLUMNS = 20000;
     for (int i = 0; i < 14000; ++i) variate(("c" + std::to_string(i)).c_str(), {1, 2}, VXS_REP_GENERAL, -1);
-    std::string out = write(0, true);
+    std::string out = write(true);
     size_t first_nl = out.find('\n');
     ASSERT_LE(first_nl, 65535u);
     EXPECT_EQ(out[first_nl - 1], ',');
-    std::string joined;
-    for (char c : out.substr(0, out.find("\n1"))) joined += c == '\n' ? "" : std::string(1, c);
-    EXPECT_EQ(joined.substr(0, 11), "c0,c1,c2,c3");
-}
-
-TEST_F(TextWriter, NothingToWrite) {
-    Sheet* empty = create_sheet();
-    EXPECT_EQ(write_sheet_as_text(empty, dir_.file("none.txt").c_str(), 0), 0);
+    EXPECT_EQ(write_sheet_as_text(create_sheet(), dir_.file("none.txt").c_str(), 0), 0);
     EXPECT_FALSE(file_exists(dir_.file("none.txt")));
 }
 
-TEST(TextHelpers, DoubleQuoteAndWriteLine) {
-    EXPECT_EQ(double_quote("O'Brien", 90), "O''Brien");
+TEST_F(TextWriter, DoubleQuoteAndWriteLine) {
     EXPECT_EQ(double_quote("a\tb\xe9", 90), "ab");
-    EXPECT_EQ(double_quote("abc", 0), "");
-    ScratchDir dir;
-    std::string path = dir.file("l.txt");
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = std::fopen(dir_.file("l.txt").c_str(), "wb");
     EXPECT_EQ(vxs_write_line("", 5, 0, f), 1);
-    EXPECT_EQ(vxs_write_line("ab cd ef", 5, 0, f), 1);
-    EXPECT_EQ(vxs_write_line("a,b,c,d", 5, 1, f), 1);
+    EXPECT_EQ(vxs_write_line("ab cd ef", 5, 0, f), 1);  // split at a blank
+    EXPECT_EQ(vxs_write_line("a,b,c,d", 5, 1, f), 1);   // split after a comma
     std::fclose(f);
-    EXPECT_EQ(read_file(path), "ab \ncd ef\na,b,\nc,d\n");
+    EXPECT_EQ(read_file(dir_.file("l.txt")), "ab \ncd ef\na,b,\nc,d\n");
 }
 
 }  // namespace

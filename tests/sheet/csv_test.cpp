@@ -3,6 +3,7 @@
 // and bad files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "driver/vxs_formats.h"
@@ -13,241 +14,117 @@
 
 namespace {
 
-class CsvReader : public ::testing::Test {
-protected:
-    void SetUp() override {
-        vxs_init();
-        vxs_reset_options();
+std::string number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+// The sheet on one line: per column its name, a type mark ($ text, # number, ! factor) and
+// its cells split by "|" ("*" for missing); a factor's cells are level numbers, followed by
+// its labels (or level values) in braces.
+std::string dump(const Sheet* s) {
+    if (!s) return "no sheet";
+    std::string out;
+    for (int32_t i = 1; i <= s->column_count; ++i) {
+        const Column& c = *s->cols[static_cast<size_t>(i)];
+        out += (i > 1 ? "; " : "") + c.name + (c.type == VXS_TEXT ? "$" : c.type == VXS_FACTOR ? "!" : "#") + "=";
+        for (size_t r = 0; r < static_cast<size_t>(s->row_count); ++r) {
+            if (r) out += '|';
+            out += c.type == VXS_TEXT ? std::string(c.text.get(r)) : c.num[r] <= s->missing ? "*" : number(c.num[r]);
+        }
+        if (c.type != VXS_FACTOR) continue;
+        std::string set;
+        if (!c.labels.empty())
+            for (const std::string& l : c.labels) set += (set.empty() ? "" : ",") + l;
+        else
+            for (double l : c.levels) set += (set.empty() ? "" : ",") + number(l);
+        out += "{" + set + "}";
     }
-    Sheet* read(const std::string& text) { return vxs_new_from_text(text.c_str()); }
-    Sheet* read_file_bytes(const std::string& bytes) {
-        write_file(dir_.file("in.csv"), bytes);
-        return read_csv_into_sheet(dir_.file("in.csv").c_str()) ? lastsheet : nullptr;
-    }
-    static Column* col(Sheet* s, int i) { return s->cols[static_cast<size_t>(i)].get(); }
-    ScratchDir dir_;
+    return out;
+}
+
+struct ReadCase {
+    const char* what;
+    std::string bytes;
+    std::string expect;
+    void (*option)() = nullptr;
 };
 
-TEST_F(CsvReader, NamesLineAndColumnTypes) {
-    Sheet* s = read("Name,Height\na,1.5\nb,2\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->row_count, 2);
-    ASSERT_EQ(s->column_count, 2);
-    EXPECT_EQ(col(s, 1)->name, "Name");
-    EXPECT_EQ(col(s, 1)->type, VXS_TEXT);
-    EXPECT_EQ(col(s, 1)->text.get(1), "b");
-    EXPECT_EQ(col(s, 2)->name, "Height");
-    EXPECT_EQ(col(s, 2)->type, VXS_VARIATE);
-    EXPECT_DOUBLE_EQ(col(s, 2)->num[0], 1.5);
-    EXPECT_DOUBLE_EQ(col(s, 2)->num[1], 2.0);
-}
-
-TEST_F(CsvReader, NoNamesOptionReadsFirstLineAsData) {
-    vxs_no_column_names = 1;
-    Sheet* s = read("Name,Height\na,1.5\nb,2\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->row_count, 3);
-    EXPECT_EQ(col(s, 1)->name, "C1");
-    EXPECT_EQ(col(s, 2)->name, "C2");
-    EXPECT_EQ(col(s, 1)->type, VXS_TEXT);
-    EXPECT_EQ(col(s, 2)->type, VXS_TEXT);  // "Height" is not a number
-    EXPECT_EQ(col(s, 2)->text.get(0), "Height");
-}
-
-TEST_F(CsvReader, NamesOptionTakesANumericFirstLineAsNames) {
-    vxs_use_column_names = 1;
-    Sheet* s = read("2019,2020\n1,2\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->row_count, 1);
-    EXPECT_EQ(col(s, 1)->name, "%2019");
-}
-
-TEST_F(CsvReader, FirstLineStartingWithANumberIsData) {
-    Sheet* s = read("1\t2\t3\n4\t5\t6\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->row_count, 2);
-    EXPECT_EQ(s->column_count, 3);
-    EXPECT_DOUBLE_EQ(col(s, 3)->num[1], 6.0);
-    // A sign starts a number too, also behind blanks and quotes.
-    s = read("x, -1\n2,3\n");
-    EXPECT_EQ(s->row_count, 2);
-    s = read("\"+1\",\"a\"\n2,b\n");
-    EXPECT_EQ(s->row_count, 2);
-}
-
-TEST_F(CsvReader, StarIsMissingAndKeepsAColumnNumeric) {
-    Sheet* s = read("a,b\n1,*\n*,x\n3,4\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(col(s, 1)->type, VXS_VARIATE);
-    EXPECT_LE(col(s, 1)->num[1], s->missing);
-    EXPECT_EQ(col(s, 2)->type, VXS_TEXT);  // x makes it text
-}
-
-TEST_F(CsvReader, QuotesDelimitersAndDoubledQuotes) {
-    Sheet* s = read("a;b|c,d\n\"x, y\",'it''s',\"say \"\"hi\"\"\" ,plain\n");
-    ASSERT_NE(s, nullptr);
-    ASSERT_EQ(s->column_count, 4);
-    EXPECT_EQ(col(s, 1)->text.get(0), "x, y");
-    EXPECT_EQ(col(s, 2)->text.get(0), "it's");
-    EXPECT_EQ(col(s, 3)->text.get(0), "say \"hi\"");
-    EXPECT_EQ(col(s, 4)->text.get(0), "plain");
-}
-
-TEST_F(CsvReader, AnApostropheWithoutPartnerIsAnOrdinaryCharacter) {
-    Sheet* s = read("note,n\nfarmer's plot,4\nok,5\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(col(s, 1)->text.get(0), "farmer's plot");
-    EXPECT_DOUBLE_EQ(col(s, 2)->num[0], 4.0);
-}
-
-TEST_F(CsvReader, QuotedNumbersAreNumbers) {
-    Sheet* s = read("\"a\",\"b\"\n\"1.5\",\"2\"\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(col(s, 1)->type, VXS_VARIATE);
-    EXPECT_DOUBLE_EQ(col(s, 1)->num[0], 1.5);
-}
-
-TEST_F(CsvReader, MarkedNamesMakeFactorsTextsAndNumbers) {
-    Sheet* s = read("a,b,Treat!,code$,val#\n1,x,hi,7,q\n2,y,lo,8,3\n3,z,Hi,9,4\n");
-    ASSERT_NE(s, nullptr);
-    Column* f = col(s, 3);
-    EXPECT_EQ(f->name, "Treat");
-    EXPECT_EQ(f->type, VXS_FACTOR);
-    ASSERT_EQ(f->labels.size(), 2u);  // hi and Hi are one label
-    EXPECT_EQ(f->labels[0], "hi");
-    EXPECT_EQ(f->labels[1], "lo");
-    EXPECT_DOUBLE_EQ(f->num[2], 1.0);
-    EXPECT_EQ(col(s, 4)->type, VXS_TEXT);
-    EXPECT_EQ(col(s, 4)->name, "code");
-    EXPECT_EQ(col(s, 4)->text.get(0), "7");
-    EXPECT_EQ(col(s, 5)->type, VXS_VARIATE);
-    EXPECT_LE(col(s, 5)->num[0], s->missing);  // q is no number
-    EXPECT_DOUBLE_EQ(col(s, 5)->num[1], 3.0);
-}
-
-TEST_F(CsvReader, FactorFromNumbersKeepsLevelValues) {
-    Sheet* s = read("dose!\n10\n5\n10\n");
-    ASSERT_NE(s, nullptr);
-    Column* f = col(s, 1);
-    EXPECT_EQ(f->type, VXS_FACTOR);
-    ASSERT_EQ(f->levels.size(), 2u);
-    EXPECT_DOUBLE_EQ(f->levels[0], 5.0);
-    EXPECT_DOUBLE_EQ(f->num[0], 2.0);
-}
-
-TEST_F(CsvReader, RaggedRowsAndEmptyTrailingColumns) {
-    Sheet* s = read("a,b,c,\n1,2,3,\n4\n5,6,7,\n");
-    ASSERT_NE(s, nullptr);
-    ASSERT_EQ(s->column_count, 4);
-    EXPECT_EQ(s->row_count, 3);
-    EXPECT_DOUBLE_EQ(col(s, 1)->num[1], 4.0);
-    EXPECT_LE(col(s, 2)->num[1], s->missing);
-    EXPECT_LE(col(s, 3)->num[1], s->missing);
-    EXPECT_EQ(col(s, 4)->name, "C4");  // empty name keeps its default name
-    for (double v : col(s, 4)->num) EXPECT_LE(v, s->missing);
-}
-
-TEST_F(CsvReader, LineEndsByteOrderMarkAndZeroBytes) {
-    const std::string expect_b = "y";
-    for (const std::string& text : {std::string("a,b\r\n1,x\r\n2,y\r\n"), std::string("a,b\r1,x\r2,y\r"),
-                                    std::string("\xEF\xBB\xBF" "a,b\n1,x\n2,y"), std::string("a,b\n1,x\n2,y\0junk\n", 17)}) {
-        Sheet* s = read_file_bytes(text);
-        ASSERT_NE(s, nullptr) << text;
-        EXPECT_EQ(s->row_count, 2);
-        EXPECT_EQ(col(s, 1)->name, "a");
-        EXPECT_EQ(col(s, 2)->text.get(1), expect_b);
+TEST(CsvReader, FilesReadIntoTheSheetTheyHold) {
+    const std::string x90(90, 'x'), a90(90, 'a');
+    const std::string ab_xy = "a#=1|2; b$=x|y";
+    const ReadCase cases[] = {
+        {"names line and column types", "Name,Height\na,1.5\nb,2\n", "Name$=a|b; Height#=1.5|2"},
+        {"no-names option", "Name,Height\na,1.5\nb,2\n", "C1$=Name|a|b; C2$=Height|1.5|2",
+         [] { vxs_no_column_names = 1; }},
+        {"names option on a numeric line", "2019,2020\n1,2\n", "%2019#=1; %2020#=2", [] { vxs_use_column_names = 1; }},
+        {"numeric first line is data", "1\t2\t3\n4\t5\t6\n", "C1#=1|4; C2#=2|5; C3#=3|6"},
+        {"sign behind a blank starts a number", "x, -1\n2,3\n", "C1$=x|2; C2#=-1|3"},
+        {"quoted sign starts a number", "\"+1\",\"a\"\n2,b\n", "C1#=1|2; C2$=a|b"},
+        {"star is missing, keeps a column numeric", "a,b\n1,*\n*,x\n3,4\n", "a#=1|*|3; b$=*|x|4"},
+        {"quoted delimiters and doubled quotes", "a;b|c,d\n\"x, y\",'it''s',\"say \"\"hi\"\"\" ,plain\n",
+         "a$=x, y; b$=it's; c$=say \"hi\"; d$=plain"},
+        {"lone apostrophe", "note,n\nfarmer's plot,4\nok,5\n", "note$=farmer's plot|ok; n#=4|5"},
+        {"quoted numbers", "\"a\",\"b\"\n\"1.5\",\"2\"\n", "a#=1.5; b#=2"},
+        {"marked names", "a,b,Treat!,code$,val#\n1,x,hi,7,q\n2,y,lo,8,3\n3,z,Hi,9,4\n",
+         "a#=1|2|3; b$=x|y|z; Treat!=1|2|1{hi,lo}; code$=7|8|9; val#=*|3|4"},
+        {"factor from numbers", "dose!\n10\n5\n10\n", "dose!=2|1|2{5,10}"},
+        {"ragged rows, empty trailing column", "a,b,c,\n1,2,3,\n4\n5,6,7,\n", "a#=1|4|5; b#=2|*|6; c#=3|*|7; C4#=*|*|*"},
+        {"CRLF", "a,b\r\n1,x\r\n2,y\r\n", ab_xy},
+        {"CR", "a,b\r1,x\r2,y\r", ab_xy},
+        {"byte order mark", "\xEF\xBB\xBF" "a,b\n1,x\n2,y", ab_xy},
+        {"zero byte ends the file", std::string("a,b\n1,x\n2,y\0junk\n", 17), ab_xy},
+        {"91 characters cut to 90", "t,n\n" + x90 + "Z,1\n", "t$=" + x90 + "; n#=1"},
+        {"line over 4095 characters goes on", "t\n" + std::string(4100, 'a') + "\n", "t$=" + a90 + "|aaaaa"},
+        {"blanks around and inside fields", "a , b\n  x   y  ,  2  \n", "a$=x y; b#=2"},
+        {"tab layout skips its title line", "\"report.txt (Created by Morvalen)\"\nx\ty;z\n1\t2\n", "x#=1; y_z#=2"},
+        {"blank-separated values are one column", "1 2 3\n4 5 6\n", "C1$=1 2 3|4 5 6"},
+        {"numbers as strtod reads them", "v\n1e400\n-2.5e-3\n0x10\n1e308\n  +7\n", "v#=*|-0.0025|16|9.99999e+307|7"},
+        {"column limit", "a,b,c,d,e\n1,2,3,4,5\n", "a#=1; b#=2; c#=3", [] { VXSMAXCOLUMNS = 3; }},
+        {"empty file", "", "no sheet"},
+        {"names only", "a,b\n", "no sheet"},
+        {"blank lines only", "\n\n\n", "no sheet"},
+    };
+    ScratchDir dir;
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        vxs_init();
+        vxs_reset_options();
+        if (c.option) c.option();
+        write_file(dir.file("in.csv"), c.bytes);
+        EXPECT_EQ(dump(read_csv_into_sheet(dir.file("in.csv").c_str()) ? lastsheet : nullptr), c.expect);
     }
+    vxs_reset_options();
+    vxs_init();
+    EXPECT_EQ(dump(vxs_new_from_text("Name,Height\na,1.5\n")), "Name$=a; Height#=1.5");
 }
 
-TEST_F(CsvReader, FieldLimits) {
-    std::string long_text(91, 'x');
-    long_text[90] = 'Z';
-    Sheet* s = read("t,n\n" + long_text + ",1\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(col(s, 1)->text.get(0), std::string(90, 'x'));
-    // A line longer than 4095 characters goes on in a new line.
-    std::string line(4100, 'a');
-    s = read_file_bytes("t\n" + line + "\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->row_count, 2);
-    EXPECT_EQ(col(s, 1)->text.get(1), "aaaaa");
-}
-
-TEST_F(CsvReader, BlanksAroundFieldsAndInsideTexts) {
-    Sheet* s = read("a , b\n  x   y  ,  2  \n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(col(s, 1)->name, "a");
-    EXPECT_EQ(col(s, 1)->text.get(0), "x y");
-    EXPECT_DOUBLE_EQ(col(s, 2)->num[0], 2.0);
-}
-
-TEST_F(CsvReader, TabModeSkipsTitleLinesAndIgnoresOtherDelimiters) {
-    Sheet* s = read("\"report.txt (Created by Morvalen)\"\nx\ty;z\n1\t2\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->row_count, 1);
-    ASSERT_EQ(s->column_count, 2);
-    EXPECT_EQ(col(s, 2)->name, "y_z");
-}
-
-TEST_F(CsvReader, BlankSeparatedValuesAreOneColumn) {
-    Sheet* s = read("1 2 3\n4 5 6\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->column_count, 1);
-    EXPECT_EQ(col(s, 1)->type, VXS_TEXT);
-    EXPECT_EQ(col(s, 1)->text.get(1), "4 5 6");
-}
-
-TEST_F(CsvReader, NumbersAsStrtodReadsThem) {
-    Sheet* s = read("v\n1e400\n-2.5e-3\n0x10\n1e308\n  +7\n");
-    ASSERT_NE(s, nullptr);
-    Column* c = col(s, 1);
-    ASSERT_EQ(c->type, VXS_VARIATE);
-    EXPECT_LE(c->num[0], s->missing);  // overflow
-    EXPECT_DOUBLE_EQ(c->num[1], -0.0025);
-    EXPECT_DOUBLE_EQ(c->num[2], 16.0);
-    EXPECT_DOUBLE_EQ(c->num[3], VXS_NUM_CEILING);
-    EXPECT_DOUBLE_EQ(c->num[4], 7.0);
-}
-
-TEST_F(CsvReader, NothingToReadGivesNoSheet) {
-    EXPECT_EQ(read(""), nullptr);
-    EXPECT_EQ(read("a,b\n"), nullptr);         // names only
-    EXPECT_EQ(read("\n\n\n"), nullptr);        // no columns
-    EXPECT_EQ(read_file_bytes(""), nullptr);
-}
-
-TEST_F(CsvReader, ColumnLimit) {
-    VXSMAXCOLUMNS = 3;
-    Sheet* s = read("a,b,c,d,e\n1,2,3,4,5\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->column_count, 3);
-}
-
-TEST_F(CsvReader, ValidateCellAndBlankSheet) {
-    int32_t types[2] = {4, -3};
-    VxsSheetSpec spec{1, 2, 2, types};
+TEST(CsvReader, ValidateCellAndBlankSheet) {
+    vxs_init();
+    vxs_reset_options();
     Sheet* before = lastsheet;
     VxsSheetSpec empty{1, 0, 2, nullptr};
     EXPECT_EQ(blank_sheet(&empty, 4), 0);
     EXPECT_EQ(lastsheet, before);
-    ASSERT_EQ(blank_sheet(&spec, 4), 1);
+    int32_t types[2] = {4, -3};
+    VxsSheetSpec two{1, 2, 2, types};
+    ASSERT_EQ(blank_sheet(&two, 4), 1);
     Sheet* s = lastsheet;
-    EXPECT_EQ(col(s, 1)->type, VXS_VARIATE);
-    EXPECT_EQ(col(s, 2)->type, VXS_TEXT);
-    EXPECT_EQ(col(s, 2)->representation, VXS_REP_TEXT);
-    EXPECT_EQ(col(s, 1)->width, 6);
-    EXPECT_EQ(validate_cell(col(s, 1), 2, "1"), 0);
-    EXPECT_EQ(validate_cell(col(s, 1), 0, "*12"), 1);
-    EXPECT_LE(col(s, 1)->num[0], s->missing);
-    EXPECT_EQ(validate_cell(col(s, 1), 1, "2.5kg"), 1);
-    EXPECT_DOUBLE_EQ(col(s, 1)->num[1], 2.5);
-    EXPECT_EQ(validate_cell(col(s, 2), 1, "hello"), 1);
-    EXPECT_EQ(col(s, 2)->nlevels, 5);
+    Column* num = s->cols[1].get();
+    Column* text = s->cols[2].get();
+    EXPECT_EQ(text->representation, VXS_REP_TEXT);
+    EXPECT_EQ(num->width, 6);
+    EXPECT_EQ(validate_cell(num, 2, "1"), 0);  // past the last row
+    EXPECT_EQ(validate_cell(num, 0, "*12"), 1);
+    EXPECT_EQ(validate_cell(num, 1, "2.5kg"), 1);
+    EXPECT_EQ(validate_cell(text, 1, "hello"), 1);
+    EXPECT_EQ(dump(s), "C1#=*|2.5; C2$=|hello");
+    EXPECT_EQ(text->nlevels, 5);  // the longest text so far
 }
 
 // Whole conversions: the driver's messages and statuses for good and bad delimited text.
-
-TEST(CsvConversion, SampleConvertsToEveryNativeFormat) {
+TEST(CsvConversion, GoodFilesConvertAndReadBack) {
     ScratchDir dir;
     write_file(dir.file("barley_trial.csv"), read_file(std::string(MORVALEN_SOURCE) + "/examples/barley_trial.csv"));
     RunResult r = run_morvalen(dir.path(), {"barley_trial.csv", "barley_trial.vsh"});
@@ -255,44 +132,40 @@ TEST(CsvConversion, SampleConvertsToEveryNativeFormat) {
     EXPECT_EQ(r.out, " 12 records transferred.\n");
     EXPECT_TRUE(file_exists(dir.file("barley_trial.vsh")));
     EXPECT_FALSE(file_exists(dir.file("barley_trial.$$$")));
-}
-
-TEST(CsvConversion, HeaderOnlyAndBlankFilesAreStatusFive) {
-    ScratchDir dir;
-    write_file(dir.file("head.csv"), "Plot,Yield\n");
-    RunResult r = run_morvalen(dir.path(), {"head.csv", "out.vsh"});
-    EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(r.out, " Error: No valid data in input file head.csv!\n");
-    EXPECT_FALSE(file_exists(dir.file("out.vsh")));
-    write_file(dir.file("blank.csv"), "\n\n\n\n");
-    r = run_morvalen(dir.path(), {"blank.csv", "out.csv"});
-    EXPECT_EQ(r.status, 5);
-    EXPECT_FALSE(file_exists(dir.file("out.csv")));
-}
-
-TEST(CsvConversion, BinaryAndEmptyFilesNamedCsv) {
-    ScratchDir dir;
-    std::string binary;
-    for (int i = 0; i < 300; ++i) binary += static_cast<char>((i * 37 + 11) & 0xff);
-    binary[0] = '\x01';
-    write_file(dir.file("bin.csv"), binary);
-    RunResult r = run_morvalen(dir.path(), {"bin.csv", "out.vsh"});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.out, "Error: Unknown File type!\n");
-    EXPECT_FALSE(file_exists(dir.file("out.vsh")));
-    write_file(dir.file("empty.csv"), "");
-    r = run_morvalen(dir.path(), {"empty.csv", "out.vsh"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "Error: Input File empty.csv not found!\n");
-    EXPECT_FALSE(file_exists(dir.file("out.vsh")));
-}
-
-TEST(CsvConversion, OwnCsvOutputReadsBackToTheSameSheet) {
-    ScratchDir dir;
+    // Our own CSV output reads back to the same sheet.
     write_file(dir.file("kinds.csv"), read_file(data_path("csv/kinds.csv")));
     ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", "again.csv"}).status, 0);
     ASSERT_EQ(run_morvalen(dir.path(), {"again.csv", "again.tab"}).status, 0);
     EXPECT_EQ(read_file(dir.file("again.tab")), read_file(data_path("csv/kinds_expected.tab")));
+}
+
+TEST(CsvConversion, BadFilesEndWithTheirStatusAndNoOutput) {
+    std::string binary;
+    for (int i = 0; i < 300; ++i) binary += static_cast<char>((i * 37 + 11) & 0xff);
+    binary[0] = '\x01';
+    struct {
+        const char* name;
+        std::string bytes;
+        const char* output;
+        int status;
+        const char* message;
+    } const cases[] = {
+        {"head.csv", "Plot,Yield\n", "out.vsh", 5, " Error: No valid data in input file head.csv!\n"},
+        {"blank.csv", "\n\n\n\n", "out.csv", 5, nullptr},
+        {"bin.csv", binary, "out.vsh", 3, "Error: Unknown File type!\n"},
+        {"empty.csv", "", "out.vsh", 2, "Error: Input File empty.csv not found!\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        write_file(dir.file(c.name), c.bytes);
+        RunResult r = run_morvalen(dir.path(), {c.name, c.output});
+        EXPECT_EQ(r.status, c.status) << r.out;
+        if (c.message) {
+            EXPECT_EQ(r.out, c.message);
+        }
+        EXPECT_FALSE(file_exists(dir.file(c.output)));
+    }
 }
 
 }  // namespace
