@@ -53,8 +53,8 @@ sm <- data.frame(code = seq_along(tags) + 0)
 sm$value <- tagged_na(tags)
 sm$value[1] <- 42
 sm$value[2] <- NA
-write_xpt(sm, "special_missing.xpt", version = 5, name = "SPECIAL")
-expect("special_missing.xpt")
+write_xpt(sm, "sas_missing_codes.xpt", version = 5, name = "SPECIAL")
+expect("sas_missing_codes.xpt")
 
 # A character variable of 100 bytes next to a short one.
 lt <- data.frame(

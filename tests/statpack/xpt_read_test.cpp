@@ -1,0 +1,284 @@
+// SAS transport reader: the haven-written files converted whole and compared with what haven
+// reads back, the layouts of make_crafted.py, and damaged files (cut short, lying headers).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "driver/vxs_formats.h"
+#include "package/vxs_package.h"
+#include "sheet/vxs_sheet.h"
+#include "statpack/vxs_sas.h"
+#include "test_util.h"
+
+namespace {
+
+const std::string NOT_XPT = "The file is not a SAS transport file.\n";
+const std::string CANNOT = "Cannot successfully read SAS transport file\n";
+const std::string NO_DATA = "No Data header found in SAS transport file\n" + CANNOT;
+
+// Comma-separated rows; double quotes group (R's write.csv).
+std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1);
+    std::string field;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') quoted = !quoted;
+        else if ((c == ',' || c == '\n') && !quoted) rows.back().push_back(field), field.clear();
+        else if (c != '\r') field += c;
+        if (c == '\n' && !quoted) rows.emplace_back();
+    }
+    rows.pop_back();
+    return rows;
+}
+
+// The columns of a command file in order: the declaration line and the values as written
+// (quoted texts unquoted; none of the test texts holds a quote).
+struct VxcColumn {
+    std::string declaration, name;
+    std::vector<std::string> values;
+};
+std::vector<VxcColumn> vxc_columns(const std::string& vxc) {
+    static const std::regex column("([^\n]*)\nREAD ([^\n]*)\n((?:'[^']*'|[^':])*):"), token("'([^']*)'|(\\S+)");
+    std::vector<VxcColumn> cols;
+    for (std::sregex_iterator m(vxc.begin(), vxc.end(), column), end; m != end; ++m) {
+        VxcColumn c{(*m)[1], (*m)[2], {}};
+        std::string body = (*m)[3];
+        for (std::sregex_iterator t(body.begin(), body.end(), token); t != end; ++t)
+            c.values.push_back((*t)[1].matched ? (*t)[1] : (*t)[2]);
+        cols.push_back(c);
+    }
+    return cols;
+}
+
+// The bytes as in.xpt converted by the binary: its status and messages, and the output file.
+std::pair<RunResult, std::string> convert(const std::string& bytes, const std::string& to) {
+    ScratchDir dir;
+    write_file(dir.file("in.xpt"), bytes);
+    RunResult r = run_morvalen(dir.path(), {"in.xpt", to});
+    return {r, read_file(dir.file(to))};
+}
+
+struct Read {
+    int16_t status;
+    std::string out;
+    Sheet* sheet;
+};
+Read read_xpt(const std::string& path, int32_t max_columns = 250) {
+    vxs_flush_buf(nullptr);
+    vxs_init();
+    VXSMAXCOLUMNS = max_columns;
+    lastsheet = nullptr;
+    testing::internal::CaptureStdout();
+    int16_t status = read_sas_transport_into_sheet(path.c_str());
+    std::fflush(stdout);
+    return {status, testing::internal::GetCapturedStdout(), status ? lastsheet : nullptr};
+}
+
+// Each haven-made file to a command file: every value, missing value (system, .A-.Z and ._),
+// label, format and date against what haven reads back; the messages; the overflow notes on top.
+TEST(XptRead, HavenFilesConvertToWhatHavenReadsBack) {
+    const struct {
+        std::string stem, out, notes;
+    } cases[] = {
+        {"values_labels_dates",
+         "2 values in: in.xpt\noverflowed the 7 bit exponent in the SAS XPORT numerical format.\nThe values where "
+         "abs(X) > 1e+76 or abs(X) < 1e-76\nhave been set to missing or zero respectively.\nA summary of the changes "
+         "is detailed in the Output window.\n 6 records transferred.\n",
+         "      SAS Transport: Exponent overflow in Column tiny at row 4\n"
+         "      SAS Transport: Exponent overflow in Column tiny at row 5\n"},
+        {"sas_missing_codes", " 27 records transferred.\n", ""},  // missing values are not overflows
+        {"text_100_chars",
+         "Columns containing text longer than 90 have been truncated to this length.\n 3 records transferred.\n", ""},
+        {"char_only_padding", " 3 records transferred.\n", ""},  // the blank padding is not rows
+    };
+    const std::pair<std::string, std::string> formats[] = {
+        {"F8.2", "decimals=2"}, {"DATE", "drep=10"}, {"DATETIME", "drep=33"}, {"TIME", "drep=36"}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.stem);
+        auto [r, vxc] = convert(read_file(data_path("xpt/" + k.stem + ".xpt")), "out.vxc");
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(r.out, k.out);
+        EXPECT_EQ(vxc.rfind(k.notes + "\"Data taken from File: in.xpt\"\n", 0), 0u) << vxc;
+        auto want = csv_rows(read_file(data_path("xpt/" + k.stem + ".expected.csv")));
+        auto labels = csv_rows(read_file(data_path("xpt/" + k.stem + ".labels.csv")));  // name, label, format
+        auto cols = vxc_columns(vxc);
+        ASSERT_EQ(cols.size(), want[0].size());
+        for (size_t j = 0; j < cols.size(); ++j) {
+            const VxcColumn& c = cols[j];
+            SCOPED_TRACE(c.declaration);
+            EXPECT_EQ(c.name, want[0][j]);
+            ASSERT_EQ(c.values.size(), want.size() - 1);
+            const std::string& label = labels[j + 1][1];
+            EXPECT_EQ(c.declaration.find(label.empty() ? "extra=" : "; extra='" + label + "'") == std::string::npos,
+                      label.empty());
+            for (const auto& [format, shown] : formats)
+                EXPECT_EQ(c.declaration.find("; " + shown) != std::string::npos, labels[j + 1][2] == format);
+            bool text = c.declaration.rfind("TEXT ", 0) == 0;
+            bool days = c.declaration.find("drep=10") != std::string::npos;
+            bool seconds = !days && c.declaration.find("drep=") != std::string::npos;
+            for (size_t i = 1; i < want.size(); ++i) {
+                const std::string &w = want[i][j], &g = c.values[i - 1];
+                SCOPED_TRACE("row " + std::to_string(i) + ": haven " + w + ", morvalen " + g);
+                if (text) {
+                    EXPECT_EQ(g, w.empty() ? " " : w.substr(0, 90));  // empty text is a blank
+                } else if (w.rfind("NA", 0) == 0 || w == "Inf") {
+                    EXPECT_EQ(g, "*");  // haven shows the too-large marker as Inf
+                } else if (w == "-Inf") {
+                    EXPECT_EQ(g, "0");  // and the too-small one as -Inf
+                } else {
+                    // Dates count days from 1 March 1600 (day 1) here, so 1 January 1960 is day
+                    // 131428; SAS counts days or seconds from 1960.
+                    double v = std::stod(w), x = std::stod(g);
+                    if (days || seconds) x -= 131428;
+                    if (seconds) x *= 86400;
+                    EXPECT_NEAR(x, v, seconds ? 0.1 : std::fabs(v) * 1e-11);
+                }
+            }
+        }
+    }
+}
+
+// Dates show as the days haven reads: the epoch and the 1600-based day count hold together.
+TEST(XptRead, DatesPrintAsTheDaysHavenShows) {
+    auto [r, csv] = convert(read_file(data_path("xpt/values_labels_dates.xpt")), "out.csv");
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (const char* want : {"01-Jan-1960", "31-Dec-1999", "01-Mar-1900", "29-Feb-2024", "31-Dec-1959",
+                             "17/05/2020 13:45:30.00", "12:34:56", "23:59:59", "'Dee Dee'", "1234.50"})
+        EXPECT_NE(csv.find(want), std::string::npos) << want << "\n" << csv;
+}
+
+// Files laid out by make_crafted.py; values as R's foreign::read.xport reads them.
+TEST(XptRead, CraftedLayouts) {
+    // VMS descriptors of 136 bytes read like the usual 140: row r of Vi holds r * 100 + i.
+    for (const char* file : {"xpt/vms_136_descriptors.xpt", "xpt/vms_140_descriptors.xpt"}) {
+        SCOPED_TRACE(file);
+        Read r = read_xpt(data_path(file));
+        ASSERT_TRUE(r.sheet) << r.out;
+        ASSERT_EQ(r.sheet->column_count, 12);
+        for (int i = 1; i <= 11; ++i) {
+            const Column& c = *r.sheet->cols[size_t(i)];
+            EXPECT_EQ(c.name, "V" + std::to_string(i));
+            EXPECT_EQ(c.extra, "Label " + std::to_string(i));
+            EXPECT_EQ(c.num, (std::vector<double>{100.0 + i, 200.0 + i, 300.0 + i}));
+        }
+        EXPECT_EQ(r.sheet->cols[12]->name, "TXT");
+        EXPECT_EQ(r.sheet->cols[12]->text.str(2), "row3");
+    }
+    // Numerics of 3, 4, 5 and 8 bytes: the missing low bytes of the fraction are zero.
+    Read r = read_xpt(data_path("xpt/numeric_length_3.xpt"));
+    ASSERT_TRUE(r.sheet) << r.out;
+    EXPECT_EQ(r.out, "");
+    const double third[] = {0x5555 / 65536.0, 0x555555 / 16777216.0, 0x55555555 / 4294967296.0, 1.0 / 3.0};
+    for (size_t k = 0; k < 4; ++k)
+        EXPECT_EQ(r.sheet->cols[k + 1]->num, (std::vector<double>{1.0, 100.5, third[k], -2.75})) << k;
+    // Only the first member of a library becomes the sheet.
+    r = read_xpt(data_path("xpt/two_members.xpt"));
+    ASSERT_TRUE(r.sheet);
+    ASSERT_EQ(r.sheet->column_count, 2);
+    EXPECT_EQ(r.sheet->cols[1]->num, (std::vector<double>{1.5, 2.5}));
+    EXPECT_EQ(r.sheet->cols[2]->text.str(1), "two");
+    // The column limit keeps the first variables.
+    r = read_xpt(data_path("xpt/vms_140_descriptors.xpt"), 5);
+    ASSERT_TRUE(r.sheet);
+    EXPECT_EQ(r.sheet->column_count, 5);
+    EXPECT_EQ(r.sheet->cols[5]->name, "V5");
+    EXPECT_EQ(r.out, "Too many variables in SAS dataset, only the first 5 will be imported.");
+}
+
+std::string be16(unsigned v) { return {char(v >> 8), char(v & 0xFF)}; }
+std::string be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xFFFF); }
+
+// values_labels_dates.xpt: 8 header records, 8 descriptors of 140 bytes (1120 bytes, padded to
+// 14 records), OBS header at 1760, 6 observations of 63 bytes from 1840.
+constexpr size_t DESCRIPTORS = 640, OBS_HEADER = 1760, DATA = 1840, OBS_LEN = 63;
+
+struct XptCorrupt : ::testing::Test {
+    ScratchDir dir;
+    std::string good = read_file(data_path("xpt/values_labels_dates.xpt"));
+    std::string empty = "SAS transport file " + dir.file("in.xpt").substr(0, 100) + " is empty.\n" + CANNOT;
+
+    Read read_bytes(const std::string& bytes) {
+        write_file(dir.file("in.xpt"), bytes);
+        return read_xpt(dir.file("in.xpt"));
+    }
+    // The good file (or b) with bytes put at an offset; var 0..7 and field give a descriptor's.
+    std::string with(size_t at, const std::string& bytes, std::string b = "") {
+        if (b.empty()) b = good;
+        return b.replace(at, bytes.size(), bytes);
+    }
+    static size_t var(size_t k, size_t field) { return DESCRIPTORS + 140 * k + field; }
+};
+
+TEST_F(XptCorrupt, CutAtEveryOffset) {
+    ASSERT_EQ(good.size(), 2240u);
+    for (size_t cut = 0; cut < good.size(); ++cut) {
+        // Every offset next to a record or row boundary, every seventh elsewhere.
+        bool near = cut % 80 < 2 || cut % 80 > 78 || (cut > DATA && (cut - DATA) % OBS_LEN < 2);
+        if (!near && cut % 7) continue;
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        Read r = read_bytes(good.substr(0, cut));
+        if (cut < DATA + OBS_LEN) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out, cut < DESCRIPTORS ? NOT_XPT : cut < var(8, 0) ? CANNOT : cut < DATA ? NO_DATA : empty);
+            continue;
+        }
+        // A short read in the observations ends the data: whole rows only.
+        ASSERT_EQ(r.status, 1) << r.out;
+        size_t rows = std::min<size_t>((cut - DATA) / OBS_LEN, 6);
+        EXPECT_EQ(r.sheet->row_count, int32_t(rows));
+        for (auto& c : r.sheet->cols) EXPECT_EQ(c->value_count(), rows);
+    }
+}
+
+TEST_F(XptCorrupt, LyingHeadersFailWithTheirMessage) {
+    const size_t COUNT = 560 + 54;  // variable count in the NAMESTR header
+    const struct {
+        size_t at;
+        std::string bytes, out;
+    } damages[] = {
+        // The library, first real, member, descriptor, member data and NAMESTR headers.
+        {0, "HEADER RECORD******X", NOT_XPT}, {80, "SAT", NOT_XPT}, {88, "XAS", NOT_XPT},
+        {240, "HEADER_RECORD", NOT_XPT}, {320, "XEADER", NOT_XPT}, {400, "SAX", NOT_XPT},
+        {560, "HEADER RECORD*****X*", NOT_XPT}, {OBS_HEADER, "HEADER RECORD******!", NO_DATA},
+        {240 + 75, "138", NOT_XPT}, {240 + 75, "999", NOT_XPT},  // descriptor length neither 136 nor 140
+        // Counts beyond the descriptors present never size an allocation; with none, the first
+        // descriptor is not the OBS header.
+        {COUNT, "9999", CANNOT}, {COUNT, "0100", CANNOT}, {COUNT, "0009", NO_DATA}, {COUNT, "0000", NO_DATA},
+        // Character lengths 0 and over 200, numeric ones under 3 and over 8.
+        {var(3, 4), be16(0), CANNOT}, {var(3, 4), be16(201), CANNOT}, {var(0, 4), be16(2), CANNOT},
+        {var(0, 4), be16(9), CANNOT}, {var(1, 4), be16(0xFFFF), CANNOT},
+        // A value placed outside the observation; the last one's position sets the observation
+        // length: a huge one leaves no rows.
+        {var(2, 84), be32(0xFFFFFFF0u), CANNOT}, {var(2, 84), be32(60), CANNOT}, {var(7, 84), be32(0x7FFFFFF0u), empty},
+    };
+    for (const auto& d : damages) {
+        SCOPED_TRACE("damage at " + std::to_string(d.at) + ", row " + std::to_string(&d - damages));
+        Read r = read_bytes(with(d.at, d.bytes));
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, d.out);
+    }
+    // Through the binary: status 5.
+    auto [r, vsh] = convert(good.substr(0, 700), "out.vsh");
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(r.out, CANNOT + " Error: No valid data in input file in.xpt!\n");
+}
+
+TEST_F(XptCorrupt, ToleratedOddities) {
+    // Header texts are compared without regard to case.
+    EXPECT_EQ(read_bytes(with(80, "sas     sas", with(0, "header record*******"))).status, 1);
+    // A variable type nobody knows is passed over.
+    Read r = read_bytes(with(var(1, 0), be16(7)));
+    ASSERT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.sheet->column_count, 7);
+    EXPECT_EQ(r.sheet->cols[2]->name, "price");
+    // Blank, empty or invalid names become valid ones.
+    r = read_bytes(with(var(3, 8), "1st bad!", with(var(2, 8), std::string(1, '\0'), with(var(1, 8), "        "))));
+    ASSERT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.sheet->cols[2]->name + " " + r.sheet->cols[3]->name + " " + r.sheet->cols[4]->name, "C1 C2 %1st_bad");
+}
+
+}  // namespace
