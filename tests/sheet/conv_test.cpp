@@ -46,19 +46,19 @@ TEST_F(Conv, TextToFactorLevelsSortedUnsortedByCaseBlanksAndNaturalOrders) {
         {{"b", "a", "B"}, 1, 1, 1, {"a", "b"}, {2, 1, 2}},
         {{"  high  ", "high", "very   low", "very low", "", "   "}, 1, 1, 1, {"high", "very low"},
          {1, 1, 2, 2, M, M}},
-        {{" a", "a"}, 1, 0, 1, {" a", "a"}, {}},  // without stripping the blank counts
+        {{" a", "a"}, 1, 0, 1, {" a", "a"}, {1, 2}},  // without stripping the blank counts
         {{x60 + "1", x60 + "2"}, 1, 1, 1, {std::string(40, 'x')}, {1, 1}},  // same in 40 chars
         {{"level2", "level10", "level1"}, 1, 1, 1, {"level1", "level10", "level2"}, {3, 2, 1}},
         {{"N", "S", "E"}, 1, 1, 1, {"N", "E", "S"}, {1, 3, 2}},
         {{"March", "january", "December", "May"}, 1, 1, 1, {"january", "March", "May", "December"},
-         {}},
+         {2, 1, 4, 3}},
         {{"Oct", "feb", "Sep", "Feb"}, 1, 1, 1, {"feb", "Sep", "Oct"}, {3, 1, 2, 1}},
         {{"Sunday", "saturday", "Friday", "monday"}, 1, 1, 1,
-         {"monday", "Friday", "saturday", "Sunday"}, {}},
-        {{"Mon", "Tue", "Holiday"}, 1, 1, 1, {"Holiday", "Mon", "Tue"}, {}},  // outside every order
+         {"monday", "Friday", "saturday", "Sunday"}, {4, 3, 2, 1}},
+        {{"Mon", "Tue", "Holiday"}, 1, 1, 1, {"Holiday", "Mon", "Tue"}, {2, 3, 1}},  // in no order
         // In order of appearance; natural orders are a kind of sorting too.
         {{"b", "a", "b", "c"}, 1, 1, 0, {"b", "a", "c"}, {1, 2, 1, 3}},
-        {{"Wed", "Mon"}, 1, 1, 0, {"Wed", "Mon"}, {}},
+        {{"Wed", "Mon"}, 1, 1, 0, {"Wed", "Mon"}, {1, 2}},
         {{"", "", ""}, 1, 1, 1, {}, {M, M, M}},
     };
     for (const Case& c : cases) {
@@ -68,7 +68,7 @@ TEST_F(Conv, TextToFactorLevelsSortedUnsortedByCaseBlanksAndNaturalOrders) {
         ASSERT_EQ(convert_text_to_factor(t, c.ignore_case, c.strip), 1);
         EXPECT_EQ(t->type, VXS_FACTOR);
         EXPECT_EQ(t->labels, c.labels);
-        EXPECT_TRUE(c.codes.empty() || t->num == c.codes) << testing::PrintToString(t->num);
+        EXPECT_EQ(t->num, c.codes);
         EXPECT_EQ(t->nlevels, c.labels.empty() ? 2 : static_cast<int32_t>(c.labels.size()));
         EXPECT_EQ(t->origin, c.labels.empty() ? 0 : 2);  // nothing but missing: no lists
         EXPECT_EQ(t->representation, c.labels.empty() ? VXS_REP_GENERAL : VXS_REP_TEXT);
@@ -81,14 +81,14 @@ TEST_F(Conv, TextToFactorLevelsSortedUnsortedByCaseBlanksAndNaturalOrders) {
     // Sorting by an order that not every label belongs to: the others rank by their place.
     Column* y = text({"Sun", "Tue", "X"});
     ASSERT_EQ(convert_text_to_factor(y, 1, 1), 1);
-    EXPECT_EQ(y->labels, (Texts{"Sun", "Tue", "X"}));
     vxs_fac_sort_labels(y, 1);
     EXPECT_EQ(y->labels, (Texts{"Tue", "X", "Sun"}));
     EXPECT_EQ(y->num, (Nums{3, 1, 2}));
 }
 
 TEST_F(Conv, VariateToFactorByValuesOrRounding) {
-    struct Case { Nums in; int use_values, sorted; Nums levels, codes; int nlevels, origin; } cases[] = {
+    struct Case { Nums in; int use_values, sorted; Nums levels, codes; int nlevels, origin; };
+    const Case cases[] = {
         {{3, 1, 3, 2}, 1, 1, {}, {3, 1, 3, 2}, 3, 0},  // the values were 1..3: no level list
         {{10, 5, M, 10}, 1, 1, {5, 10}, {2, 1, M, 2}, 2, 1},
         {{M, M}, 1, 1, {}, {M, M}, 2, 0},
@@ -113,7 +113,8 @@ TEST_F(Conv, VariateToFactorByValuesOrRounding) {
 TEST_F(Conv, FactorsBackToTextAndNumbers) {
     const Texts low_high = {"Low", "High", "", "Low"};
     // use_values -1: a factor from text.
-    struct Case { Column* factor; int use_values; bool to_text; Texts texts; Nums nums; } cases[] = {
+    struct Case { Column* factor; int use_values; bool to_text; Texts texts; Nums nums; };
+    const Case cases[] = {
         {text(low_high), -1, true, low_high, {}},
         {text(low_high), -1, false, {}, {2, 1, M, 2}},  // labels only: level numbers
         {variate({10, 5, 10, M}), 1, false, {}, {10, 5, 10, M}},
@@ -124,8 +125,8 @@ TEST_F(Conv, FactorsBackToTextAndNumbers) {
         SCOPED_TRACE(c.factor->position);
         ASSERT_EQ(c.use_values < 0 ? convert_text_to_factor(c.factor, 1, 1)
                                    : convert_variate_to_factor(c.factor, c.use_values), 1);
-        ASSERT_EQ(c.to_text ? convert_factor_to_text(c.factor) : convert_factor_to_variate(c.factor, 1),
-                  1);
+        ASSERT_EQ(c.to_text ? convert_factor_to_text(c.factor)
+                            : convert_factor_to_variate(c.factor, 1), 1);
         EXPECT_EQ(c.factor->type, c.to_text ? VXS_TEXT : VXS_VARIATE);
         EXPECT_TRUE(c.factor->labels.empty() && c.factor->levels.empty());
         EXPECT_TRUE(c.to_text ? texts(c.factor) == c.texts : c.factor->num == c.nums);
@@ -133,12 +134,10 @@ TEST_F(Conv, FactorsBackToTextAndNumbers) {
     EXPECT_EQ(convert_factor_to_text(cases[4].factor), 0);  // already text
 
     Column* n = variate({1.5, M, 100});
-    ASSERT_EQ(convert_variate_to_text(n), 1);
-    EXPECT_TRUE(texts(n) == (Texts{"1.5", "", "100"}) && n->representation == VXS_REP_TEXT);
     Column* d = variate({3.14159});
-    d->representation = VXS_REP_FIXED;
-    d->decimals = 2;
-    ASSERT_EQ(convert_variate_to_text(d), 1);
+    d->representation = VXS_REP_FIXED, d->decimals = 2;  // written as shown
+    ASSERT_TRUE(convert_variate_to_text(n) == 1 && convert_variate_to_text(d) == 1);
+    EXPECT_TRUE(texts(n) == (Texts{"1.5", "", "100"}) && n->representation == VXS_REP_TEXT);
     EXPECT_EQ(texts(d), (Texts{"3.14"}));
 }
 
@@ -148,8 +147,7 @@ TEST_F(Conv, TextToVariateListsRepairsInTheWarningsFile) {
     vxs_warn_out = nullptr;
     Column* t = text({"1.5", "1,5", "", "abc"}, "Dose");
     ASSERT_EQ(convert_text_to_variate(t), 1);
-    EXPECT_EQ(t->type, VXS_VARIATE);
-    EXPECT_EQ(t->num, (Nums{1.5, 1.5, M, M}));
+    EXPECT_TRUE(t->type == VXS_VARIATE && t->num == (Nums{1.5, 1.5, M, M}));
     ASSERT_NE(vxs_warn_out, nullptr);
     std::fclose(vxs_warn_out);
     vxs_warn_out = nullptr;
@@ -171,8 +169,7 @@ TEST_F(Conv, UnitsColumnsAndTheDispatcher) {
     EXPECT_EQ(convert_variate_to_units(c), 0);
     convert_column(c, VXS_VARIATE, VXS_UNITS_NUM, 1, 1);
     EXPECT_EQ(c->type, VXS_VARIATE);
-    ASSERT_EQ(convert_units_to_text(b), 1);
-    EXPECT_EQ(s->units_count, 1);
+    ASSERT_TRUE(convert_units_to_text(b) == 1 && s->units_count == 1);
     convert_column(c, VXS_VARIATE, VXS_UNITS_NUM, 1, 1);
     EXPECT_TRUE(c->type == VXS_UNITS_NUM && c->position == 1);
     convert_column(c, VXS_UNITS_NUM, VXS_FACTOR, 1, 1);
@@ -199,7 +196,6 @@ TEST_F(Conv, ReorderDefaultsAndLists) {
     ASSERT_EQ(convert_text_to_factor(f, 1, 1), 1);
     const int32_t bad[3] = {0, 0, 1}, order[3] = {2, 0, 1};
     vxs_factor_reorder(f, bad);  // not a permutation: ignored
-    EXPECT_EQ(f->labels, (Texts{"a", "b", "c"}));
     vxs_factor_reorder(f, order);
     EXPECT_TRUE(f->labels == (Texts{"c", "a", "b"}) && f->num == (Nums{2, 3, 1, 2}));
     vxs_reorder_levels_from_list(f, " B , a");
@@ -220,8 +216,7 @@ TEST_F(Conv, ReorderDefaultsAndLists) {
     ASSERT_EQ(vxs_fac_default_levels(n, nullptr), 1);
     EXPECT_TRUE(n->levels == (Nums{1, 2, 3}) && n->origin == 1);
     const double given[3] = {0.5, 1.5, 2.5};
-    ASSERT_EQ(vxs_fac_default_levels(n, given), 1);
-    ASSERT_EQ(vxs_fac_default_labels(n), 1);
+    ASSERT_TRUE(vxs_fac_default_levels(n, given) == 1 && vxs_fac_default_labels(n) == 1);
     EXPECT_EQ(n->labels, (Texts{"0.5", "1.5", "2.5"}));
 }
 

@@ -75,7 +75,8 @@ TEST_F(Dates, BothScalesMatchTheCalendarAndRoundTrip) {
         vxs_set_gregorian(g);
         for (auto [d, m, y] : {std::tuple{29, 2, 1999}, {31, 4, 2000}, {0, 1, 2000}, {32, 1, 2000},
                                {1, 13, 2000}, {1, 0, 2000}, {1, 1, 1599}, {15, 6, 1066}, {1, 1, -5}})
-            EXPECT_EQ(vxs_day_number(d, m, y), y < 1600 ? 0 : vxs_missing) << d << "." << m << "." << y;
+            EXPECT_EQ(vxs_day_number(d, m, y), y < 1600 ? 0 : vxs_missing)
+                << d << '.' << m << '.' << y;
     }
     for (auto [v, to1600] : {std::pair{-1.0, true}, {M, true}, {109511.0, false}}) {
         to1600 ? vxs_date_1900_to_1600(&v, M) : vxs_date_1600_to_1900(&v, M);
