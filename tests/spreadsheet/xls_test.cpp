@@ -87,7 +87,7 @@ Row trial_row(int i) {
     const char* const varieties[] = {"Alpha", "beta", "Gamma"};
     double y = 3.25 + 0.5 * i;
     bool na = i == 5, blank = i == 7;  // "n/a" and an empty cell in Yield
-    char date[16];
+    char date[32];
     std::snprintf(date, sizeof date, "%02d/04/2001", i + 1);
     std::string label = std::string(i == 3 ? "*" : varieties[i % 3]) + "-" + std::to_string(i + 1);
     std::string check = na ? "1" : (blank || y <= 5) ? "0" : "1";  // "n/a" > 5 is true for text in gnumeric
