@@ -561,14 +561,16 @@ int write_1d_table(Column* column, bool first, FILE* stream) {
     return 1;
 }
 
+// Position of the first factor or table-body column of a table sheet, 0 when it has none.
+static size_t first_table_column(const Sheet* sheet) {
+    for (size_t i = 1; i < sheet->cols.size(); ++i)
+        if (sheet->cols[i]->type == VXS_FACTOR || sheet->cols[i]->type == VXS_TABLE_BODY) return i;
+    return 0;
+}
+
 int write_2d_table(Sheet* sheet, FILE* stream) {
     Out o{stream};
-    size_t first = 0;
-    for (size_t i = 1; i < sheet->cols.size(); ++i)
-        if (sheet->cols[i]->type == VXS_FACTOR || sheet->cols[i]->type == VXS_TABLE_BODY) {
-            first = i;
-            break;
-        }
+    size_t first = first_table_column(sheet);
     if (!first) return 0;
     std::string row_class;
     Column* fc = sheet->cols[first].get();
@@ -602,12 +604,7 @@ int write_2d_table(Sheet* sheet, FILE* stream) {
 
 int write_nway_table(Sheet* sheet, FILE* stream) {
     Out o{stream};
-    size_t first = 0;
-    for (size_t i = 1; i < sheet->cols.size(); ++i)
-        if (sheet->cols[i]->type == VXS_FACTOR || sheet->cols[i]->type == VXS_TABLE_BODY) {
-            first = i;
-            break;
-        }
+    size_t first = first_table_column(sheet);
     if (!first || sheet->cols[first]->type == VXS_TABLE_BODY) return 0;
     make_valid_vantrix_name(sheet->structure_name);
     make_valid_vantrix_name(sheet->cols[first]->name);
