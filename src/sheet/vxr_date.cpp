@@ -589,8 +589,9 @@ void write_num(char* buffer, double value, int32_t representation, int32_t decim
     int digits_wanted = 6;
     switch (representation) {
         case VXS_REP_GENERAL: {
+            // The digit count only matters when decimals are set; log10 is the costly part.
             const double magnitude = std::fabs(value);
-            if (magnitude > 1e-12 && magnitude < 1e12) {
+            if (decimals > 0 && magnitude > 1e-12 && magnitude < 1e12) {
                 long digits = std::labs(static_cast<long>(std::log10(magnitude)) + 1);
                 if (digits < decimals) digits_wanted = precision;
             }
