@@ -10,6 +10,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "driver/vxs_options.h"
+#include "sheet/vxs_sheet.h"
+
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
@@ -66,3 +69,14 @@ std::string read_file(const std::string& path) {
 bool file_exists(const std::string& path) { return fs::exists(path); }
 
 std::string data_path(const std::string& name) { return std::string(MORVALEN_DATA) + "/" + name; }
+
+Sheet* new_run_with_sheet(int32_t rows, int32_t kind) {
+    vxs_init();
+    vxs_reset_options();
+    Sheet* s = create_sheet();
+    s->missing = vxs_missing;
+    s->kind = kind;
+    s->row_count = rows;
+    if (rows > 0) create_row_attr(s);
+    return s;
+}

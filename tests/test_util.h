@@ -2,8 +2,11 @@
 // as bytes, and the morvalen binary run as a process.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+struct Sheet;
 
 struct RunResult {
     int status = -1;
@@ -31,3 +34,7 @@ void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 std::string data_path(const std::string& name);  // a file under tests/data
+
+// A new run's state (sheet library and options reset) and a vector sheet of the given rows,
+// missing value set and row attributes made, as a reader leaves it before adding columns.
+Sheet* new_run_with_sheet(int32_t rows, int32_t kind = 1);

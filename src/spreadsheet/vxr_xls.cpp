@@ -641,6 +641,32 @@ void read_note(Reader& rd, ByteReader r, bool& err) {
 // The records of one worksheet, from its BOF to its EOF, into the store. An error stops the
 // sheet and keeps what was read; false when the run must end (a fatal condition or a
 // protected sheet).
+// Shortest body each cell record kind can have; one check before a record is decoded.
+size_t min_cell_record_length(uint16_t code, const Reader& rd) {
+    const size_t b2 = rd.biff2 ? 1 : 0;
+    switch (code) {
+        case kDimensions2:
+        case kDimensions: return rd.biff8 ? 12 : 8;
+        case kInteger: return 9;
+        case kNumber2:
+        case kNumber: return 14 + b2;
+        case kRk2:
+        case kRk: return 10 + b2;
+        case kMulRk: return 12;
+        case kLabel2:
+        case kLabel:
+        case kRString: return 8;
+        case kLabelSst: return 10;
+        case kBoolErr2:
+        case kBoolErr: return 8 + b2;
+        case kFormula:
+        case kFormula4: return 14 + b2;
+        case kString2: return rd.bare ? 2 : 0;
+        case kString: return 2;
+        default: return 0;
+    }
+}
+
 bool read_sheet_cells(Reader& rd, Records& recs) {
     int depth = 0;
     bool first = true, err = false;
@@ -671,20 +697,16 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
         if (code == kEof) break;
         ByteReader r = recs.body(rec);
         size_t len = rec.len;
+        if (len < min_cell_record_length(code, rd)) {
+            err = true;
+            break;
+        }
         switch (code) {
             case kDimensions2:
             case kDimensions:
-                if (len < (rd.biff8 ? 12u : 8u)) {
-                    err = true;
-                    break;
-                }
                 if (!read_dimensions(rd, r)) return false;
                 break;
             case kInteger: {
-                if (len < 9) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 r.skip(3);
                 put_number(rd, row, col, r.u16());
@@ -692,10 +714,6 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
             }
             case kNumber2:
             case kNumber: {
-                if (len < 14 + (rd.biff2 ? 1u : 0u)) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 r.skip(attr);
                 put_number(rd, row, col, r.f64());
@@ -703,20 +721,12 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
             }
             case kRk2:
             case kRk: {
-                if (len < 10 + (rd.biff2 ? 1u : 0u)) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 r.skip(attr);
                 put_number(rd, row, col, convert_rk_to_double(r.u32()));
                 break;
             }
             case kMulRk: {
-                if (len < 12) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 size_t pairs = len / 6 - 1;
                 for (size_t i = 0; i < pairs; ++i) {
@@ -727,10 +737,6 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
             }
             case kLabel2:
             case kLabel: {
-                if (len < 8) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 size_t count;
                 if (rd.biff2) {
@@ -745,10 +751,6 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
                 break;
             }
             case kRString: {
-                if (len < 8) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 r.skip(2);
                 size_t count = r.u16();
@@ -756,10 +758,6 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
                 break;
             }
             case kLabelSst: {
-                if (len < 10) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 r.skip(2);
                 uint32_t index = r.u32();
@@ -773,10 +771,6 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
             }
             case kBoolErr2:
             case kBoolErr: {
-                if (len < 8 + (rd.biff2 ? 1u : 0u)) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 r.skip(attr);
                 uint8_t value = r.u8();
@@ -785,10 +779,6 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
             }
             case kFormula:
             case kFormula4: {
-                if (len < 14 + (rd.biff2 ? 1u : 0u)) {
-                    err = true;
-                    break;
-                }
                 uint16_t row = r.u16(), col = r.u16();
                 r.skip(attr);
                 rd.last_formula_row = row;
@@ -805,10 +795,6 @@ bool read_sheet_cells(Reader& rd, Records& recs) {
             case kString: {
                 // Excel 2 writes the string result of a formula with an 8-bit length.
                 if (code == kString2 && !rd.bare) break;
-                if (len < 2) {
-                    err = true;
-                    break;
-                }
                 size_t count = rd.biff2 ? r.u8() : r.u16();
                 size_t head = rd.biff2 ? 1 : 2;
                 bool wide = false;

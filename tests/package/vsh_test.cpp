@@ -130,12 +130,7 @@ TEST(VshGolden, AllThreeVersionsOfTheKindsSampleAndTheBundledSample) {
 class VshWriter : public ::testing::Test {
 protected:
     void SetUp() override {
-        vxs_init();
-        vxs_reset_options();
-        sheet_ = create_sheet();
-        sheet_->missing = vxs_missing;
-        sheet_->row_count = 3;
-        create_row_attr(sheet_);
+        sheet_ = new_run_with_sheet(3);
     }
     Column* add(int32_t type, const char* name, std::vector<double> values) {
         Column* c = create_column_with_memory(sheet_, type, name, 3);

@@ -40,13 +40,8 @@ TEST(VxcConversion, GoldenKindsSamplePrintSuppressionEndingsAndPointer) {
 class VxcWriter : public ::testing::Test {
 protected:
     void SetUp() override {
-        vxs_init();
-        vxs_reset_options();
+        sheet_ = new_run_with_sheet(2);
         vxs_source.clear();
-        sheet_ = create_sheet();
-        sheet_->missing = vxs_missing;
-        sheet_->row_count = 2;
-        create_row_attr(sheet_);
     }
     void TearDown() override { vxs_source.clear(); }
     std::string write(const std::string& name = "out.vxc") {
@@ -133,11 +128,7 @@ TEST_F(VxcWriter, MatrixAndScalars) {
     for (const char* n : {"1", "2"}) create_column_with_memory(sheet_, VXS_MATRIX_COL, n, 2)->num = {1, 2};
     sheet_->cols[2]->num = {3, 4};
     EXPECT_EQ(write(), "DELETE [redefine=yes] M\nMATRIX [rows=2;columns=2] M\nREAD M\n1 3 2 4 :\nRETURN [CLOSE=yes]\n\n");
-    sheet_ = create_sheet();
-    sheet_->missing = vxs_missing;
-    sheet_->kind = VXS_SCALARS;
-    sheet_->row_count = 1;
-    create_row_attr(sheet_);
+    sheet_ = new_run_with_sheet(1, VXS_SCALARS);
     create_column_with_memory(sheet_, VXS_SCALAR, "k", 1)->num = {2.5};
     EXPECT_EQ(write(), "DELETE [redefine=yes] k\nSCALAR k; 2.5\n\nRETURN [CLOSE=yes]\n\n");
 }

@@ -40,12 +40,7 @@ TEST(TextConversion, GoldenLayoutsOfTheKindsSampleAndTheQuotingAndNamesOptions) 
 class TextWriter : public ::testing::Test {
 protected:
     void SetUp() override {
-        vxs_init();
-        vxs_reset_options();
-        sheet_ = create_sheet();
-        sheet_->missing = vxs_missing;
-        sheet_->row_count = 2;
-        create_row_attr(sheet_);
+        sheet_ = new_run_with_sheet(2);
     }
     Column* variate(const char* name, std::vector<double> v, int32_t rep, int32_t decimals) {
         Column* c = create_column_with_memory(sheet_, VXS_VARIATE, name, 2);
