@@ -1,74 +1,82 @@
-// The one table of formats: file type code to reader, output extension to writer. A format
-// that is not built yet has a null entry; the driver reports it rather than writing nothing.
+// The one table of formats. Rows stand in detection order: the signature tests are tried from
+// the top, then the weak tests (names, short signatures, plain text) from the top. A format
+// that is not built yet has a null reader or writer; the driver reports it rather than
+// writing nothing.
 #include <cstring>
 
 #include "vxs_formats.h"
 
 namespace {
 
-// Readers that take extra arguments (BMP, WAVE) and writers with a mode argument are adapted
-// by small functions here so every row has the same shape.
+// Writers with a mode argument are adapted here so every row has the same shape.
 int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
-int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
-int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
-const VxsReaderEntry kReaders[] = {
-    {VXT_VSH, "package spreadsheet", nullptr},
-    {VXT_WK1, "Lotus WK1", nullptr},
-    {VXT_DBF, "dBase", nullptr},
-    {VXT_XLS, "Excel", read_xls_into_sheet},
-    {VXT_MTW, "Minitab worksheet", nullptr},
-    {VXT_WQ1, "Quattro", nullptr},
-    {VXT_PDX, "Paradox", nullptr},
-    {VXT_SAS, "SAS PC data set", nullptr},
-    {VXT_SPLUS, "S-PLUS binary", nullptr},
-    {VXT_SPLUS_TEXT, "S-PLUS text dump", nullptr},
-    {VXT_INSTAT, "Instat", nullptr},
-    {VXT_MSTAT, "MStat", nullptr},
-    {VXT_EPI, "Epi-Info", nullptr},
-    {VXT_GAUSS, "Gauss", nullptr},
-    {VXT_MATLAB, "Matlab", nullptr},
-    {VXT_SYSTAT, "Systat", nullptr},
-    {VXT_SPSS, "SPSS", read_spss_into_sheet},
-    {VXT_STATA, "Stata", read_stata_into_sheet},
-    {VXT_CSV, "delimited text", read_csv_file},
-    {VXT_SHAPE, "shapefile", nullptr},
-    {VXT_MIF, "MapInfo interchange", nullptr},
-    {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet},
-    {VXT_BMP, "BMP image", nullptr},
-    {VXT_WAV, "WAVE sound", nullptr},
-    {VXT_STATISTICA5, "Statistica 5", nullptr},
-    {VXT_STATISTICA6, "Statistica 6", nullptr},
-    {VXT_SASV8, "SAS 7/8 data set", read_sasv8_into_sheet},
-    {VXT_MTP, "Minitab portable", nullptr},
-    {VXT_WEKA, "Weka ARFF", nullptr},
-    {VXT_KELMORA, "tablet", nullptr},
+int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, VXS_TEXT_TAB); }
+int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, VXS_TEXT_ALIGNED); }
+int16_t write_csv(Sheet* s, const char* p) { return write_sheet_as_text(s, p, VXS_TEXT_COMMA); }
+
+// Streams of compound documents that belong to other programs.
+constexpr VxsContainerStream kQuattroStream{"PerfectOffice_MAIN", 36, "temp.wb2"};
+constexpr VxsContainerStream kMinitabStream{"Worksheet", 20, "temp.mtw"};
+constexpr VxsContainerStream kStatisticaStream{"Contents", 18, "temp.sta"};
+
+const VxsFormat kFormats[] = {
+    {.type = VXT_VSH, .name = "package spreadsheet", .output_name = "package spreadsheet file", .extensions = ".vsh", .probe = vxs_probe_package_sheet,
+     .write = save_sheet, .column_limit = 250, .max_columns = 250, .max_name = 40, .unique_names = true,
+     .usage = ".VSH - Vantrix spreadsheet file loaded with SPLOAD", .usage_order = 1},
+    {.type = VXT_SPLUS, .name = "S-PLUS binary", .probe = vxs_probe_splus},
+    {.type = VXT_SYSTAT, .name = "Systat", .probe = vxs_probe_systat},
+    {.type = VXT_GAUSS, .name = "Gauss", .output_name = "Gauss matrix", .extensions = ".fmt", .probe = vxs_probe_gauss,
+     .usage = ".FMT - Gauss PC Matrix file loaded with LOADM", .usage_order = 3},
+    {.type = VXT_MSTAT, .name = "MStat", .probe = vxs_probe_mstat},
+    {.type = VXT_MATLAB, .name = "Matlab", .extensions = ".mat", .probe = vxs_probe_matlab},
+    {.type = VXT_WQ1, .name = "Quattro", .output_name = "Quattro WQ1", .extensions = ".wq1", .probe = vxs_probe_quattro, .column_limit = 255,
+     .container = &kQuattroStream},
+    {.type = VXT_WK1, .name = "Lotus WK1", .probe = vxs_probe_lotus},
+    {.type = VXT_XLS, .name = "Excel", .output_name = "Excel 95", .extensions = ".xls", .probe = vxs_probe_excel, .read = read_xls_into_sheet,
+     .column_limit = 255, .usage = ".XLS - Excel 95 Spreadsheet file, ", .usage_order = 7},
+    {.type = VXT_STATA, .name = "Stata", .probe = vxs_probe_stata, .read = read_stata_into_sheet},
+    {.type = VXT_SHAPE, .name = "shapefile", .probe = vxs_probe_shape},
+    {.type = VXT_SPSS, .name = "SPSS", .probe = vxs_probe_spss, .read = read_spss_into_sheet},
+    {.type = VXT_INSTAT, .name = "Instat", .output_name = "Instat worksheet", .extensions = ".wor", .probe = vxs_probe_instat, .column_limit = 224,
+     .usage = ".WOR - Instat Worksheet file", .usage_order = 6},
+    {.type = VXT_MTW, .name = "Minitab worksheet", .probe = vxs_probe_minitab,
+     .container = &kMinitabStream},
+    {.type = VXT_STATISTICA5, .name = "Statistica 5", .probe = vxs_probe_statistica5},
+    {.type = VXT_STATISTICA6, .name = "Statistica 6", .probe = vxs_probe_statistica6,
+     .container = &kStatisticaStream},
+    {.type = VXT_SAS, .name = "SAS PC data set", .probe = vxs_probe_sas},
+    {.type = VXT_SASV8, .name = "SAS 7/8 data set", .probe = vxs_probe_sasv8, .read = read_sasv8_into_sheet},
+    {.type = VXT_XPORT, .name = "SAS transport", .extensions = ".tpt", .probe = vxs_probe_xport,
+     .read = read_sas_transport_into_sheet, .write = write_sheet_as_sas_transport, .max_name = 8},
+    {.type = VXT_DBF, .name = "dBase", .extensions = ".dbf", .probe = vxs_probe_dbase,
+     .weak_probe = vxs_probe_dbase_name, .column_limit = 511, .usage = ".DBF - dBase 3 file,  ",
+     .usage_order = 5},
+    {.type = VXT_MTP, .name = "Minitab portable", .probe = vxs_probe_minitab_portable},
+    {.type = VXT_KELMORA, .name = "tablet", .extensions = ".ktb", .probe = vxs_probe_tablet},
+    {.type = VXT_MIF, .name = "MapInfo interchange", .weak_probe = vxs_probe_mapinfo_name},
+    {.type = VXT_PDX, .name = "Paradox", .weak_probe = vxs_probe_paradox_name},
+    {.type = VXT_SPLUS_TEXT, .name = "S-PLUS text dump", .output_name = "S-PLUS data dump", .extensions = ".sdd",
+     .weak_probe = vxs_probe_splus_text_name, .usage = ".SDD - S+ Data Frame", .usage_order = 8},
+    {.type = VXT_EPI, .name = "Epi-Info", .weak_probe = vxs_probe_epi_name},
+    {.type = VXT_WEKA, .name = "Weka ARFF", .extensions = ".arf .arff", .weak_probe = vxs_probe_weka_name},
+    {.type = VXT_BMP, .name = "BMP image", .weak_probe = vxs_probe_bmp},
+    {.type = VXT_WAV, .name = "WAVE sound", .weak_probe = vxs_probe_wave},
+    {.type = VXT_CSV, .name = "delimited text", .output_name = "comma-separated text", .extensions = ".csv", .weak_probe = vxs_probe_text,
+     .read = read_csv_file, .write = write_csv},
+    // Output only.
+    {.type = VXT_VXC, .name = "package command file", .extensions = ".vxc", .write = write_vxc,
+     .max_name = 40, .unique_names = true, .usage = ".VXC - Vantrix command file loaded with INPUT",
+     .usage_order = 2},
+    {.type = VXT_TAB, .name = "tab-separated text", .extensions = ".tab", .write = write_tab},
+    {.type = VXT_RTF, .name = "RTF table", .extensions = ".rtf"},
+    {.type = VXT_HTML, .name = "HTML table", .extensions = ".htm .html"},
+    // Every other output extension.
+    {.type = VXT_TEXT, .name = "delimited text", .write = write_txt,
+     .usage = ".TXT - ASCII Text file (Note +/s produces suffixed Identifiers)", .usage_order = 4},
 };
 
-// In the order the output name is tested; the last row catches every other extension.
-const VxsWriterEntry kWriters[] = {
-    {VXT_VXC, ".vxc", "package command file", write_vxc},
-    {VXT_VSH, ".vsh", "package spreadsheet file", save_sheet},
-    {VXT_GAUSS, ".fmt", "Gauss matrix", nullptr},
-    {VXT_XLS, ".xls", "Excel 95", nullptr},
-    {VXT_INSTAT, ".wor", "Instat worksheet", nullptr},
-    {VXT_DBF, ".dbf", "dBase", nullptr},
-    {VXT_WQ1, ".wq1", "Quattro WQ1", nullptr},
-    {VXT_SPLUS_TEXT, ".sdd", "S-PLUS data dump", nullptr},
-    {VXT_MATLAB, ".mat", "Matlab", nullptr},
-    {VXT_TAB, ".tab", "tab-separated text", write_tab},
-    {VXT_XPORT, ".tpt", "SAS transport", write_sheet_as_sas_transport},
-    {VXT_RTF, ".rtf", "RTF table", nullptr},
-    {VXT_HTML, ".htm", "HTML table", nullptr},
-    {VXT_HTML, ".html", "HTML table", nullptr},
-    {VXT_WEKA, ".arf", "Weka ARFF", nullptr},
-    {VXT_WEKA, ".arff", "Weka ARFF", nullptr},
-    {VXT_KELMORA, ".ktb", "tablet", nullptr},
-    {VXT_TEXT, ".csv", "comma-separated text", write_txt},
-    {VXT_TEXT, nullptr, "delimited text", write_txt},
-};
-
-bool ends_with_nocase(const char* name, const char* ext) {
-    size_t n = std::strlen(name), e = std::strlen(ext);
+bool ends_with_nocase(const char* name, const char* ext, size_t e) {
+    size_t n = std::strlen(name);
     if (n < e) return false;
     for (size_t i = 0; i < e; ++i) {
         char a = name[n - e + i], b = ext[i];
@@ -78,42 +86,64 @@ bool ends_with_nocase(const char* name, const char* ext) {
     return true;
 }
 
+bool has_extension(const VxsFormat& f, const char* output_name) {
+    for (const char* e = f.extensions; *e;) {
+        size_t len = std::strcspn(e, " ");
+        if (ends_with_nocase(output_name, e, len)) return true;
+        e += len;
+        while (*e == ' ') ++e;
+    }
+    return false;
+}
+
 }  // namespace
 
-const VxsReaderEntry* vxs_find_reader(int32_t type) {
-    for (const auto& r : kReaders)
-        if (r.type == type) return &r;
+std::span<const VxsFormat> vxs_formats() { return kFormats; }
+
+const VxsFormat* vxs_find_format(int32_t type) {
+    for (const auto& f : kFormats)
+        if (f.type == type) return &f;
     return nullptr;
 }
 
 bool vxs_reader_available(int32_t type) {
-    const VxsReaderEntry* r = vxs_find_reader(type);
-    return r && r->read;
-}
-
-int32_t vxs_output_type(const char* output_name) {
-    for (const auto& w : kWriters) {
-        if (!w.extension) break;
-        if (ends_with_nocase(output_name, w.extension)) return w.type;
-    }
-    return VXT_TEXT;
-}
-
-const VxsWriterEntry* vxs_find_writer(int32_t type) {
-    for (const auto& w : kWriters)
-        if (w.type == type) return &w;
-    return nullptr;
+    const VxsFormat* f = vxs_find_format(type);
+    return f && f->read;
 }
 
 bool vxs_writer_available(int32_t type) {
-    const VxsWriterEntry* w = vxs_find_writer(type);
-    return w && w->write;
+    const VxsFormat* f = vxs_find_format(type);
+    return f && f->write;
+}
+
+const VxsFormat& vxs_output_format(const char* output_name) {
+    for (const auto& f : kFormats)
+        if (has_extension(f, output_name)) return f;
+    return *vxs_find_format(VXT_TEXT);
+}
+
+int32_t vxs_output_type(const char* output_name) { return vxs_output_format(output_name).type; }
+
+std::string vxs_usage_outputs() {
+    std::string text;
+    bool line_start = true;
+    for (int order = 1;; ++order) {
+        const VxsFormat* row = nullptr;
+        for (const auto& f : kFormats)
+            if (f.usage_order == order) row = &f;
+        if (!row) break;
+        if (line_start) text += "                ";
+        text += row->usage;
+        line_start = row->usage[std::strlen(row->usage) - 1] != ' ';
+        if (line_start) text += '\n';
+    }
+    return text;
 }
 
 int16_t open_file(const char* name, int32_t type) {
-    const VxsReaderEntry* r = vxs_find_reader(type);
-    if (!r || !r->read) return 0;
-    return r->read(name);
+    const VxsFormat* f = vxs_find_format(type);
+    if (!f || !f->read) return 0;
+    return f->read(name);
 }
 
 int16_t read_sasv8_into_sheet(const char*) {

@@ -33,7 +33,6 @@ int16_t vxs_read_print = 1;
 int16_t vxs_separate_bmpwav = 1;
 int16_t vxs_no_names_in_txt = 0;
 int16_t vxs_plain_names = 0;
-int16_t vxs_csv_text_format = 0;
 int32_t vxs_version = 3;
 char worksheet_name[257] = "";
 char cell_range[257] = "";
@@ -58,7 +57,6 @@ void vxs_reset_options() {
     vxs_separate_bmpwav = 1;
     vxs_no_names_in_txt = 0;
     vxs_plain_names = 0;
-    vxs_csv_text_format = 0;
     vxs_version = 3;
     worksheet_name[0] = '\0';
     cell_range[0] = '\0';
@@ -82,12 +80,7 @@ const char* const kUsage[] = {
     "Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n",
     "   Inputfile  - name of file to take data from (+/v takes names from .VAR file)\n",
     "   Outputfile - name of file to write data to - extension determines file type:\n",
-    "                .VSH - Vantrix spreadsheet file loaded with SPLOAD\n",
-    "                .VXC - Vantrix command file loaded with INPUT\n",
-    "                .FMT - Gauss PC Matrix file loaded with LOADM\n",
-    "                .TXT - ASCII Text file (Note +/s produces suffixed Identifiers)\n",
-    "                .DBF - dBase 3 file,  .WOR - Instat Worksheet file\n",
-    "                .XLS - Excel 95 Spreadsheet file, .SDD - S+ Data Frame\n",
+    nullptr,  // the output formats, from the format table
     "   Sheet      - optional number or name of worksheet or named range within a\n",
     "                spreadsheet file to take data from (enclose names containing\n",
     "                spaces in quotes eg \"Sheet One\").\n",
@@ -260,20 +253,9 @@ std::string with_extension(const std::string& name, const char* ext) {
     return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
 }
 
-int32_t column_limit(int32_t output_type) {
-    switch (output_type) {
-        case VXT_VSH: return 250;
-        case VXT_DBF: return 511;
-        case VXT_XLS:
-        case VXT_WQ1: return 255;
-        case VXT_INSTAT: return 224;
-        default: return 2048;
-    }
-}
-
 int run(int argc, char** argv) {
     if (argc < 2) {
-        for (const char* line : kUsage) std::fputs(line, stdout);
+        for (const char* line : kUsage) std::fputs(line ? line : vxs_usage_outputs().c_str(), stdout);
         return 1;
     }
     vxs_init();
@@ -316,15 +298,13 @@ int run(int argc, char** argv) {
     if (vxs_version < 1) vxs_version = 1;
     if (vxs_version > 3) vxs_version = 3;
 
-    int32_t output_type = vxs_output_type(output.c_str());
-    if (output_type == VXT_TEXT && output.size() >= 4 && equal_nocase(output.substr(output.size() - 4), ".csv"))
-        vxs_csv_text_format = 1;
+    const VxsFormat& out_format = vxs_output_format(output.c_str());
     if (equal_nocase(input, output)) {
         std::printf("Error: Output File %.100s is the same as the input file!\n", output.c_str());
         return 6;
     }
     bool temp_caller = output.find("K7RZ") != std::string::npos;
-    VXSMAXCOLUMNS = column_limit(output_type);
+    VXSMAXCOLUMNS = out_format.column_limit;
     std::snprintf(worksheet_name, sizeof worksheet_name, "%s", argc > 3 ? argv[3] : "");
     std::snprintf(cell_range, sizeof cell_range, "%s", argc > 4 ? argv[4] : "");
 
@@ -338,7 +318,7 @@ int run(int argc, char** argv) {
         std::printf(" Warning: No valid data found in file or specified sheet/range!\n");
         return 4;
     }
-    if (output_type == VXT_VSH || output_type == VXT_VXC) vxs_make_unique_column_names(sheet);
+    if (out_format.unique_names) vxs_make_unique_column_names(sheet);
     if (vxs_get_global_defaults()->omit_empty) vxs_delete_empty_rows(sheet);
     sheet->source_file = input.substr(0, 265);
 
@@ -355,13 +335,12 @@ int run(int argc, char** argv) {
     }
     if (vxs_fixed_decimals) vxs_fix_decimals(sheet);
 
-    const VxsWriterEntry* writer = vxs_find_writer(output_type);
-    if (!writer || !writer->write) {
+    if (!out_format.write) {
         std::printf("Error: Writing %s files is not supported yet!\n",
-                    writer ? writer->format : "this type of");
+                    out_format.output_name ? out_format.output_name : out_format.name);
         return 6;
     }
-    if ((writer->write(sheet, temp.c_str()) & 0xffff) == 0) {
+    if ((out_format.write(sheet, temp.c_str()) & 0xffff) == 0) {
         std::printf(" Output file not written! (No valid records?).\n");
         return 6;
     }

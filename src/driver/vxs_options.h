@@ -22,7 +22,6 @@ extern int16_t vxs_read_print;
 extern int16_t vxs_separate_bmpwav;
 extern int16_t vxs_no_names_in_txt;
 extern int16_t vxs_plain_names;
-extern int16_t vxs_csv_text_format;
 extern int32_t vxs_version;
 extern char worksheet_name[257];
 extern char cell_range[257];

@@ -178,9 +178,11 @@ void place(std::string& line, size_t start, size_t width, bool right, std::strin
 
 }  // namespace
 
-int16_t write_sheet_as_text(Sheet* sheet, const char* path, int tabs) {
+int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
     if (!sheet || !path || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
-    Layout layout = tabs ? Layout::Tab : (vxs_csv_text_format ? Layout::Comma : Layout::Aligned);
+    Layout layout = layout_code == VXS_TEXT_TAB     ? Layout::Tab
+                    : layout_code == VXS_TEXT_COMMA ? Layout::Comma
+                                                    : Layout::Aligned;
     bool quote = layout == Layout::Comma && vxs_get_global_defaults()->quote_csv_text;
     bool suffixes = !vxs_plain_names;
     const size_t nrows = static_cast<size_t>(sheet->row_count);

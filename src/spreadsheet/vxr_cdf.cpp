@@ -23,12 +23,18 @@ int16_t xls_in_label = 0;
 namespace {
 
 constexpr uint8_t kSignature[6] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1};
-// Bare worksheet files: a BOF record with its header, version and worksheet type.
-constexpr uint8_t kExcel3[8] = {0x09, 0x02, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00};
-constexpr uint8_t kExcel4[8] = {0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00};
-constexpr uint8_t kExcel2[8] = {0x09, 0x00, 0x04, 0x00, 0x07, 0x00, 0x10, 0x00};
-// Input detection knows Excel 2 files by this version word; both are taken as Excel 2.
-constexpr uint8_t kExcel2b[8] = {0x09, 0x00, 0x04, 0x00, 0x07, 0x05, 0x10, 0x00};
+// Bare worksheet files: a BOF record with its header, version and worksheet type, and the
+// Excel version it stands for. Excel 2 files carry either 07 05 or 07 00 as the version word.
+struct BareMagic {
+    uint8_t bytes[8];
+    int version;
+};
+constexpr BareMagic kBareMagic[] = {
+    {{0x09, 0x00, 0x04, 0x00, 0x07, 0x05, 0x10, 0x00}, 2},
+    {{0x09, 0x00, 0x04, 0x00, 0x07, 0x00, 0x10, 0x00}, 2},
+    {{0x09, 0x02, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00}, 3},
+    {{0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00}, 4},
+};
 // First record of the workbook globals in a "Book" (BIFF5) and a "Workbook" (BIFF8) stream.
 constexpr uint8_t kBof5[8] = {0x09, 0x08, 0x08, 0x00, 0x00, 0x05, 0x05, 0x00};
 constexpr uint8_t kBof8[8] = {0x09, 0x08, 0x10, 0x00, 0x00, 0x06, 0x05, 0x00};
@@ -44,22 +50,23 @@ constexpr size_t kSectorShift = 30, kMiniShift = 32, kFatCount = 44, kDirStart =
 // Directory entry field offsets.
 constexpr size_t kEntryStart = 116, kEntrySize = 120;
 
-enum StreamKind { kBook, kWorkbook, kWb3, kMinitab, kQpw, kStatistica };
+enum StreamKind { kBook, kWorkbook, kQpw, kHandOver };
 
 struct StreamName {
     const char* name;
     size_t compared;  // bytes of UTF-16LE compared, with the terminator where it counts
     StreamKind kind;
+    const char* temp_name = nullptr;
+    const VxsFormat* format = nullptr;  // the reader a handed-over stream goes to
 };
 
-// In the order names are tried on each directory entry.
+// The streams read here; the streams of other programs come from the format table.
 constexpr StreamName kNames[] = {
     {"Book", 10, kBook},
     {"Workbook", 18, kWorkbook},
-    {"PerfectOffice_MAIN", 36, kWb3},
-    {"Worksheet", 20, kMinitab},
-    {"NativeContent_MAIN", 36, kQpw},
-    {"Contents", 18, kStatistica},
+    // Quattro Pro for Windows has no file type code of its own yet: its stream is recognised
+    // and copied, but no reader receives it.
+    {"NativeContent_MAIN", 36, kQpw, "temp.qpw"},
 };
 
 FILE* xls_in = nullptr;
@@ -73,7 +80,7 @@ size_t xls_pos = 0;
 uint32_t xls_biff_start = 0, xls_biff_bias = 0, xls_biff_length = 0;
 int16_t xls_small_pages = 0;
 
-std::string g_wb3_file, g_mtw_file, g_qpw_file, g_sta_file;
+std::string g_container_file;
 
 size_t read_some(uint64_t offset, uint8_t* dest, size_t n) {
     if (!xls_in || offset >= file_size) return 0;
@@ -268,8 +275,7 @@ bool recovery_scan() {
 
 // Copies the stream to a temporary file named after TMP or TEMP and hands it to the reader of
 // its format; the sheet is whatever that reader makes.
-void hand_over(StreamKind kind, const char* path) {
-    const char* fixed = kind == kWb3 ? "temp.wb2" : kind == kMinitab ? "temp.mtw" : kind == kQpw ? "temp.qpw" : "temp.sta";
+void hand_over(const StreamName& stream, const char* path) {
     std::string dir;
     if (const char* t = std::getenv("TMP"))
         dir = t;
@@ -278,31 +284,15 @@ void hand_over(StreamKind kind, const char* path) {
     else
         dir = "\\";
     if (dir.size() > 256) dir.resize(256);
-    std::string temp = dir + "K7RZ" + fixed;
+    std::string temp = dir + "K7RZ" + stream.temp_name;
     FILE* out = std::fopen(temp.c_str(), "wb");
     if (!out) return;
     size_t n = xls_biff_length < xls_stream.size() ? xls_biff_length : xls_stream.size();
     if (n) std::fwrite(xls_stream.data(), 1, n, out);
     std::fclose(out);
     xls_deallocate_mem();
-    switch (kind) {
-        case kWb3:
-            vxs_set_wb3_file(path);
-            open_file(temp.c_str(), VXT_WQ1);
-            break;
-        case kMinitab:
-            vxs_set_mtw_file(path);
-            open_file(temp.c_str(), VXT_MTW);
-            break;
-        case kQpw:
-            // The Quattro Pro for Windows reader has no file type code of its own yet.
-            vxs_set_qpw_file(path);
-            break;
-        default:
-            vxs_set_sta_file(path);
-            open_file(temp.c_str(), VXT_STATISTICA6);
-            break;
-    }
+    g_container_file = path ? path : "";
+    if (stream.format) open_file(temp.c_str(), stream.format->type);
     std::remove(temp.c_str());
     errno = 0;
 }
@@ -331,10 +321,14 @@ int open_container(const uint8_t* header, const char* path) {
     if (dir.size() < kDirEntry || !is_root(dir.data())) return 1;
     uint32_t root_storage = ByteReader(dir.data(), dir.size()).u32_at(kEntryStart);
 
+    std::vector<StreamName> names(std::begin(kNames), std::end(kNames));
+    for (const VxsFormat& f : vxs_formats())
+        if (f.container)
+            names.push_back({f.container->name, f.container->compared, kHandOver, f.container->temp_name, &f});
     const StreamName* found = nullptr;
     size_t entry = kDirEntry;
     for (; entry + kDirEntry <= dir.size() && !found; entry += kDirEntry)
-        for (const StreamName& n : kNames)
+        for (const StreamName& n : names)
             if (name_is(dir.data() + entry, n)) {
                 found = &n;
                 break;
@@ -361,7 +355,7 @@ int open_container(const uint8_t* header, const char* path) {
     xls_pos = 0;
 
     if (found->kind != kBook && found->kind != kWorkbook) {
-        hand_over(found->kind, path);
+        hand_over(*found, path);
         return 1;
     }
     if (starts_with(xls_stream, 0, xls_ver_97 ? kBof8 : kBof5)) return 0;
@@ -387,16 +381,12 @@ int open_xls_file(const char* path) {
     uint8_t header[512] = {};
     size_t got = read_some(0, header, sizeof header);
     if (got == 0) return 1;
-    if (got < 6 || std::memcmp(header, kSignature, 6) != 0) {
+    if (!xls_is_container(header, got)) {
         if (got < 8) return 1;
-        if (std::memcmp(header, kExcel3, 8) == 0 || std::memcmp(header, kExcel4, 8) == 0) {
-            xls_ver_34 = 1;
-        } else if (std::memcmp(header, kExcel2, 8) == 0 || std::memcmp(header, kExcel2b, 8) == 0) {
-            xls_ver_34 = 1;
-            xls_ver_2 = 1;
-        } else {
-            return 1;
-        }
+        int version = xls_bare_version(header, got);
+        if (version == 0) return 1;
+        xls_ver_34 = 1;
+        xls_ver_2 = version == 2;
         // A bare worksheet is one record sequence from the start of the file.
         xls_stream.resize(file_size);
         xls_stream.resize(read_some(0, xls_stream.data(), xls_stream.size()));
@@ -476,11 +466,15 @@ std::span<const uint8_t> xls_stream_bytes() { return {xls_stream.data(), xls_str
 size_t xls_stream_pos() { return xls_pos; }
 void xls_set_stream_pos(size_t pos) { xls_pos = pos <= xls_stream.size() ? pos : xls_stream.size(); }
 
-void vxs_set_wb3_file(const char* path) { g_wb3_file = path ? path : ""; }
-void vxs_set_mtw_file(const char* path) { g_mtw_file = path ? path : ""; }
-void vxs_set_qpw_file(const char* path) { g_qpw_file = path ? path : ""; }
-void vxs_set_sta_file(const char* path) { g_sta_file = path ? path : ""; }
-const char* vxs_get_wb3_file() { return g_wb3_file.c_str(); }
-const char* vxs_get_mtw_file() { return g_mtw_file.c_str(); }
-const char* vxs_get_qpw_file() { return g_qpw_file.c_str(); }
-const char* vxs_get_sta_file() { return g_sta_file.c_str(); }
+const char* vxs_container_file() { return g_container_file.c_str(); }
+
+int xls_bare_version(const uint8_t* head, size_t n) {
+    if (n < 8) return 0;
+    for (const BareMagic& m : kBareMagic)
+        if (std::memcmp(head, m.bytes, 8) == 0) return m.version;
+    return 0;
+}
+
+bool xls_is_container(const uint8_t* head, size_t n) {
+    return n >= sizeof kSignature && std::memcmp(head, kSignature, sizeof kSignature) == 0;
+}

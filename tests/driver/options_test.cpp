@@ -134,7 +134,7 @@ TEST(OutputType, ByExtensionWithoutRegardToCase) {
     EXPECT_EQ(vxs_output_type("a.arf"), VXT_WEKA);
     EXPECT_EQ(vxs_output_type("a.arff"), VXT_WEKA);
     EXPECT_EQ(vxs_output_type("a.ktb"), VXT_KELMORA);
-    EXPECT_EQ(vxs_output_type("a.csv"), VXT_TEXT);
+    EXPECT_EQ(vxs_output_type("a.csv"), VXT_CSV);
     EXPECT_EQ(vxs_output_type("a.txt"), VXT_TEXT);
     EXPECT_EQ(vxs_output_type("noextension"), VXT_TEXT);
 }

@@ -61,8 +61,7 @@ protected:
     }
     // The aligned layout, or the comma layout when csv is set.
     std::string write(bool csv) {
-        vxs_csv_text_format = csv ? 1 : 0;
-        EXPECT_EQ(write_sheet_as_text(sheet_, dir_.file("out.txt").c_str(), 0), 1);
+        EXPECT_EQ(write_sheet_as_text(sheet_, dir_.file("out.txt").c_str(), csv ? VXS_TEXT_COMMA : VXS_TEXT_ALIGNED), 1);
         return read_file(dir_.file("out.txt"));
     }
     Sheet* sheet_ = nullptr;
