@@ -6,7 +6,7 @@
 
 #include "../spreadsheet/vxs_cdf.h"
 #include "vxs_formats.h"
-#include "vxs_strings.h"
+#include "../sheet/vxs_strings.h"
 
 namespace {
 

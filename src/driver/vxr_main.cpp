@@ -14,53 +14,8 @@
 #include "vxs_formats.h"
 #include "vxs_options.h"
 
-int32_t vxs_instat_nmv = 0;
-double vxs_instat_missing[3] = {-9999, -9999, -9999};
-int16_t vxs_inst_drop_factors = 0;
-int16_t vxs_logbook_in_format = 0;
-int32_t vxs_logbook_match_no = 1;
-int16_t vxs_no_column_names = 0;
-int16_t vxs_use_column_names = 0;
-int16_t vxs_name_dump = 0;
-char vxs_name_file[257] = "";
-char pointer[41] = "";
-int16_t vxs_no_return = 0;
-int16_t vxs_end_break = 0;
-int16_t vxs_fixed_decimals = 0;
-int16_t vxs_logbook_out_format = 0;
-int32_t vxs_logbook_nfactors = 1;
-int16_t vxs_read_print = 1;
-int16_t vxs_separate_bmpwav = 1;
-int16_t vxs_no_names_in_txt = 0;
-int16_t vxs_plain_names = 0;
-int32_t vxs_version = 3;
-char worksheet_name[257] = "";
-char cell_range[257] = "";
-
 void vxs_reset_options() {
-    vxs_instat_nmv = 0;
-    for (double& m : vxs_instat_missing) m = -9999;
-    vxs_inst_drop_factors = 0;
-    vxs_logbook_in_format = 0;
-    vxs_logbook_match_no = 1;
-    vxs_no_column_names = 0;
-    vxs_use_column_names = 0;
-    vxs_name_dump = 0;
-    vxs_name_file[0] = '\0';
-    pointer[0] = '\0';
-    vxs_no_return = 0;
-    vxs_end_break = 0;
-    vxs_fixed_decimals = 0;
-    vxs_logbook_out_format = 0;
-    vxs_logbook_nfactors = 1;
-    vxs_read_print = 1;
-    vxs_separate_bmpwav = 1;
-    vxs_no_names_in_txt = 0;
-    vxs_plain_names = 0;
-    vxs_version = 3;
-    worksheet_name[0] = '\0';
-    cell_range[0] = '\0';
-    vxs_txt_to_num_mode = 3;
+    vxs_parser_options() = VxsOptions{};
     VXSMAXCOLUMNS = 250;
     lastsheet = nullptr;
 }
@@ -126,7 +81,7 @@ void take_instat_missing(std::string& arg) {
     if (at == std::string::npos) return;
     size_t p = at + 2;
     if (p < arg.size() && arg[p] == '=') ++p;
-    vxs_instat_nmv = 0;
+    vxs_parser_options().instat_nmv = 0;
     size_t consumed = p;
     for (int k = 0; k < 3; ++k) {
         double value = 0;
@@ -141,7 +96,7 @@ void take_instat_missing(std::string& arg) {
             q = p + static_cast<size_t>(end - start);
         }
         if (q == p) break;
-        vxs_instat_missing[vxs_instat_nmv++] = value;
+        vxs_parser_options().instat_missing[vxs_parser_options().instat_nmv++] = value;
         consumed = q;
         if (k == 2 || q >= arg.size() || arg[q] != ',') break;
         p = q + 1;
@@ -168,69 +123,69 @@ bool take_cut_option(std::string& arg, const char* option, std::string& value) {
 void vxs_parse_input_options(std::string& arg, bool& use_name_file) {
     VxsDefaults* d = vxs_get_global_defaults();
     take_instat_missing(arg);
-    if (take_flag(arg, "/f")) vxs_inst_drop_factors = 1;
+    if (take_flag(arg, "/f")) vxs_parser_options().inst_drop_factors = 1;
     if (take_flag(arg, "/k")) d->factor_strip_blanks = 0;
     if (size_t at = arg.find("/l"); at != std::string::npos) {
-        vxs_logbook_in_format = 1;
+        vxs_parser_options().logbook_in_format = 1;
         size_t end = at + 2;
         if (end < arg.size() && arg[end] == '=') {
             ++end;
             long n = 0;
             while (end < arg.size() && arg[end] >= '0' && arg[end] <= '9') n = n * 10 + (arg[end++] - '0');
-            vxs_logbook_match_no = static_cast<int32_t>(n);
+            vxs_parser_options().logbook_match_no = static_cast<int32_t>(n);
         }
         arg.erase(at, end - at);
     }
-    if (take_flag(arg, "/n")) vxs_no_column_names = 1;
-    if (take_flag(arg, "/y")) vxs_use_column_names = 1;
+    if (take_flag(arg, "/n")) vxs_parser_options().no_column_names = 1;
+    if (take_flag(arg, "/y")) vxs_parser_options().use_column_names = 1;
     if (size_t at = arg.find("/t"); at != std::string::npos) {
         size_t len = 2;
         if (at + 2 < arg.size() && arg[at + 2] == '=') {
             len = 3;
             if (at + 3 < arg.size() && arg[at + 3] >= '0' && arg[at + 3] <= '9') {
                 int digit = arg[at + 3] - '0';
-                vxs_txt_to_num_mode = digit < 4 ? digit : 4;
+                vxs_parser_options().txt_to_num_mode = digit < 4 ? digit : 4;
                 len = 4;
             }
         }
         arg.erase(at, len);
     }
-    if (take_flag(arg, "/w")) vxs_name_dump = 1;
+    if (take_flag(arg, "/w")) vxs_parser_options().name_dump = 1;
     if (take_flag(arg, "/i")) d->keep_declared_missing = 1;
     d->sort_levels = take_flag(arg, "/u") ? 0 : 1;
     if (take_flag(arg, "/v")) use_name_file = true;
     std::string value;
     if (take_cut_option(arg, "/x=", value)) {
         value = value.substr(0, 80);
-        std::snprintf(vxs_xls_mv, sizeof vxs_xls_mv, "%s", value.c_str());
+        vxs_parser_options().xls_mv = value;
     }
     if (size_t at = arg.find("/p="); at != std::string::npos) {
-        std::snprintf(pointer, sizeof pointer, "%s", arg.c_str() + at + 3);
+        vxs_parser_options().pointer = arg.substr(at + 3, 40);
         arg.erase(at);
     }
 }
 
 void vxs_parse_output_options(std::string& arg, bool& names_after) {
     VxsDefaults* d = vxs_get_global_defaults();
-    if (take_flag(arg, "/*")) vxs_no_return = 1;
-    if (take_flag(arg, "/b")) vxs_end_break = 1;
+    if (take_flag(arg, "/*")) vxs_parser_options().no_return = 1;
+    if (take_flag(arg, "/b")) vxs_parser_options().end_break = 1;
     if (take_flag(arg, "/e")) d->omit_empty = 1;
-    if (take_flag(arg, "/f")) vxs_fixed_decimals = 1;
+    if (take_flag(arg, "/f")) vxs_parser_options().fixed_decimals = 1;
     std::string value;
     if (take_cut_option(arg, "/l=", value)) {
-        vxs_logbook_out_format = 1;
-        vxs_logbook_nfactors = static_cast<int32_t>(std::atol(value.c_str()));
+        vxs_parser_options().logbook_out_format = 1;
+        vxs_parser_options().logbook_nfactors = static_cast<int32_t>(std::atol(value.c_str()));
     }
     if (take_flag(arg, "/p")) names_after = true;
-    if (take_flag(arg, "/q")) vxs_read_print = 0;
+    if (take_flag(arg, "/q")) vxs_parser_options().read_print = 0;
     if (take_flag(arg, "/s")) d->suffixed_ids = 1;
     d->quote_csv_text = take_flag(arg, "/-") ? 0 : 1;
-    if (take_flag(arg, "/c")) vxs_separate_bmpwav = 0;
-    if (take_flag(arg, "/n")) vxs_no_names_in_txt = 1;
-    if (take_flag(arg, "/u")) vxs_plain_names = 1;
+    if (take_flag(arg, "/c")) vxs_parser_options().separate_bmpwav = 0;
+    if (take_flag(arg, "/n")) vxs_parser_options().no_names_in_txt = 1;
+    if (take_flag(arg, "/u")) vxs_parser_options().plain_names = 1;
     if (take_cut_option(arg, "/v=", value)) {
-        vxs_version = static_cast<int32_t>(std::atol(value.c_str()));
-        if (vxs_version < 1) vxs_version = 3;
+        vxs_parser_options().version = static_cast<int32_t>(std::atol(value.c_str()));
+        if (vxs_parser_options().version < 1) vxs_parser_options().version = 3;
     }
 }
 
@@ -260,7 +215,6 @@ int run(int argc, char** argv) {
     }
     vxs_init();
     vxs_reset_options();
-    std::snprintf(vxs_xls_mv, sizeof vxs_xls_mv, "*");
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "TxtToNum.ERR");
     std::remove(vxs_warn_file);
     errno = 0;
@@ -283,20 +237,20 @@ int run(int argc, char** argv) {
     std::string output;
     if (argc < 3) {
         output = "Morvalen.VSH";
-        if (!vxs_name_dump) std::printf("Note: Writing data to %s by default.\n", output.c_str());
+        if (!vxs_parser_options().name_dump) std::printf("Note: Writing data to %s by default.\n", output.c_str());
     } else {
         output = vxs_take_name_argument(argv[2]);
     }
     bool names_after = false;
     vxs_parse_output_options(output, names_after);
-    if (vxs_name_dump) {
+    if (vxs_parser_options().name_dump) {
         if (output.find(".out") != std::string::npos)
-            std::snprintf(vxs_name_file, sizeof vxs_name_file, "%s", output.c_str());
+            vxs_parser_options().name_file = output.substr(0, 256);
         else
-            vxs_name_file[0] = '\0';
+            vxs_parser_options().name_file.clear();
     }
-    if (vxs_version < 1) vxs_version = 1;
-    if (vxs_version > 3) vxs_version = 3;
+    if (vxs_parser_options().version < 1) vxs_parser_options().version = 1;
+    if (vxs_parser_options().version > 3) vxs_parser_options().version = 3;
 
     const VxsFormat& out_format = vxs_output_format(output.c_str());
     if (equal_nocase(input, output)) {
@@ -305,8 +259,8 @@ int run(int argc, char** argv) {
     }
     bool temp_caller = output.find("K7RZ") != std::string::npos;
     VXSMAXCOLUMNS = out_format.column_limit;
-    std::snprintf(worksheet_name, sizeof worksheet_name, "%s", argc > 3 ? argv[3] : "");
-    std::snprintf(cell_range, sizeof cell_range, "%s", argc > 4 ? argv[4] : "");
+    vxs_parser_options().worksheet_name = std::string(argc > 3 ? argv[3] : "").substr(0, 256);
+    vxs_parser_options().cell_range = std::string(argc > 4 ? argv[4] : "").substr(0, 256);
 
     std::remove(output.c_str());
     if (!open_file(input.c_str(), input_type)) {
@@ -333,7 +287,7 @@ int run(int argc, char** argv) {
             write_columns(sheet, name_file.c_str());
         }
     }
-    if (vxs_fixed_decimals) vxs_fix_decimals(sheet);
+    if (vxs_parser_options().fixed_decimals) vxs_fix_decimals(sheet);
 
     if (!out_format.write) {
         std::printf("Error: Writing %s files is not supported yet!\n",

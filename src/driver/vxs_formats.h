@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "../sheet/vxs_csv.h"
 #include "../sheet/vxs_sheet.h"
 
 // File type codes (input and output).
@@ -70,7 +71,7 @@ int16_t read_matlab_into_sheet(const char* path);
 int16_t read_systat_into_sheet(const char* path);
 int16_t read_spss_into_sheet(const char* path);
 int16_t read_stata_into_sheet(const char* path);
-int16_t read_csv_file(const char* path);  // wraps read_csv_into_sheet
+// read_csv_file: see ../sheet/vxs_csv.h
 int16_t read_gis_shape_file(const char* path);
 int16_t read_mapinfo_file(const char* path);
 int16_t read_sas_transport_into_sheet(const char* path);

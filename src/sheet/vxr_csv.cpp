@@ -12,8 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "vxs_options.h"
 #include "vxs_access.h"
 #include "vxs_conv.h"
 #include "vxs_csv.h"
@@ -396,7 +395,7 @@ void normalise_lines(std::string& buf) {
 Sheet* new_from_text(std::string_view text, std::string* owned) {
     VxsDefaults* d = vxs_get_global_defaults();
     VxsTextOptions options;
-    options.names_mode = vxs_no_column_names ? 2 : (vxs_use_column_names ? 1 : 0);
+    options.names_mode = vxs_options().no_column_names ? 2 : (vxs_options().use_column_names ? 1 : 0);
     options.sort = d->sort_levels;
     options.ignore_case = d->factor_ignore_case;
     options.strip = d->factor_strip_blanks;

@@ -28,6 +28,8 @@ struct VxsSheetSpec {
 };
 
 int read_csv_into_sheet(const char* path);
+// The same as the table's reader entry.
+int16_t read_csv_file(const char* path);
 Sheet* vxs_new_from_text(const char* text);
 int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
                       const VxsTextOptions* options, const char* text);

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_options.h"
-#include "../driver/vxs_strings.h"
+#include "../sheet/vxs_options.h"
+#include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
@@ -105,7 +105,7 @@ std::string format_g(const char* format, double v) {
 
 // A number as a column's text: %.12g, or with fixed decimals %.12f without trailing zeros.
 std::string number_text(double v) {
-    if (!vxs_fixed_decimals) return format_g("%.12g", v);
+    if (!vxs_options().fixed_decimals) return format_g("%.12g", v);
     std::string s = format_g("%.12f", v);
     if (s.find('.') != std::string::npos) {
         while (!s.empty() && s.back() == '0') s.pop_back();
@@ -244,9 +244,9 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
     if (fr > lr || fc > lc) return 0;
 
     int32_t names_mode = sel->names_mode;
-    if (vxs_no_column_names)
+    if (vxs_options().no_column_names)
         names_mode = 2;
-    else if (vxs_use_column_names)
+    else if (vxs_options().use_column_names)
         names_mode = 1;
 
     auto row_empty = [&](int64_t r) {
@@ -396,7 +396,7 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
                     col->text.set(i, number_text(st.number(r, c)));
                 } else if (k == VXS_CELL_TEXT) {
                     std::string_view t = st.text(r, c);
-                    if (p.factor && stricmp(std::string(t).c_str(), vxs_xls_mv) == 0) t = {};
+                    if (p.factor && stricmp(std::string(t).c_str(), vxs_options().xls_mv.c_str()) == 0) t = {};
                     col->text.set(i, t);
                 }
                 continue;

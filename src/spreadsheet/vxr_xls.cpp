@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
@@ -425,8 +425,8 @@ void list_names(Reader& rd) {
     std::snprintf(line, sizeof line, "Named Ranges: %li\n", static_cast<long>(g_selection->ranges.size()));
     text += line;
     for (const auto& r : g_selection->ranges) text += r.name + "\n";
-    if (vxs_name_file[0]) {
-        if (FILE* f = std::fopen(vxs_name_file, "w")) {
+    if (!vxs_options().name_file.empty()) {
+        if (FILE* f = std::fopen(vxs_options().name_file.c_str(), "w")) {
             std::fputs(text.c_str(), f);
             std::fclose(f);
         }
@@ -440,15 +440,15 @@ size_t leading_agreement(const std::string& a, const std::string& b) {
     return n;
 }
 
-// Picks the worksheet or named range that worksheet_name asks for.
+// Picks the worksheet or named range that vxs_options().worksheet_name asks for.
 void select_sheet() {
     VxsSelection* sel = g_selection;
-    std::string wanted = vxs_logbook_in_format ? std::string("R:column_row") : std::string(worksheet_name);
+    std::string wanted = vxs_options().logbook_in_format ? std::string("R:column_row") : std::string(vxs_options().worksheet_name);
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     int32_t nranges = static_cast<int32_t>(sel->ranges.size());
     sel->selected = 0;
     bool numbered = false;
-    if (!vxs_logbook_in_format && !wanted.empty()) {
+    if (!vxs_options().logbook_in_format && !wanted.empty()) {
         char* end = nullptr;
         long n = std::strtol(wanted.c_str(), &end, 10);
         char again[32];
@@ -478,7 +478,7 @@ void select_sheet() {
             std::string want = wanted.substr(2);
             int32_t matches = 0;
             for (int32_t k = 0; k < nranges; ++k)
-                if (consider(nsheets + k, sel->ranges[k].name, want) && ++matches == vxs_logbook_match_no) break;
+                if (consider(nsheets + k, sel->ranges[k].name, want) && ++matches == vxs_options().logbook_match_no) break;
         } else {
             for (int32_t i = 0; i < nsheets; ++i) consider(i, sel->sheets[i].name, wanted);
             for (int32_t k = 0; k < nranges; ++k) consider(nsheets + k, sel->ranges[k].name, wanted);
@@ -870,7 +870,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
     fatal->message.clear();
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};
-    sel->logbook = vxs_logbook_in_format;
+    sel->logbook = vxs_options().logbook_in_format;
     if (open_xls_file(path) != 0) {
         xls_deallocate_mem();
         return 1;
@@ -898,7 +898,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
         xls_deallocate_mem();
         return 1;
     }
-    if (vxs_name_dump) {
+    if (vxs_options().name_dump) {
         list_names(rd);
         xls_deallocate_mem();
         return 1;
@@ -908,7 +908,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
     const VxsSheetEntry* sheet = nullptr;
     if (sel->selected < nsheets) {
         sheet = &sel->sheets[sel->selected];
-        xls_parse_cell_range(cell_range, sel);
+        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
     } else {
         const VxsRangeEntry& range = sel->ranges[sel->selected - nsheets];
         sel->first_col = range.first_col;

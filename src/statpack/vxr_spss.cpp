@@ -31,10 +31,15 @@ struct LabelSet {
     std::vector<std::array<uint8_t, 8>> values;
 };
 
-// Current command block of the decompressor: one block may serve two cases.
-uint8_t comp_c[8];
-int comp_nc = 8;          // next command in comp_c; 8 when used up
-bool comp_ended = false;  // the end command has been seen
+// State of the decompressor, reset for every file: the current command block (one block may
+// serve two cases), the next command in it (8 when used up), and whether the end command has
+// been seen.
+struct Decompressor {
+    uint8_t c[8] = {};
+    int nc = 8;
+    bool ended = false;
+};
+Decompressor g_comp;
 
 uint64_t load64(const uint8_t* p, Endian order) {
     uint64_t v = 0;
@@ -66,24 +71,24 @@ void put_f64(uint8_t* p, double d, Endian order) {
 // fill nothing: ReadStat pads every case to a whole block, so the blocks of a case are not
 // planned ahead but read until the case is full.
 int32_t decompress(uint8_t* slots, int32_t n, int32_t keep, double bias, ByteReader& in) {
-    if (comp_ended) return 0;
+    if (g_comp.ended) return 0;
     int32_t filled = 0;
     int64_t count = 0;
     for (;;) {
-        if (comp_nc >= 8) {
-            if (!in.bytes(comp_c, 8)) return filled ? -1 : 0;
-            comp_nc = 0;
+        if (g_comp.nc >= 8) {
+            if (!in.bytes(g_comp.c, 8)) return filled ? -1 : 0;
+            g_comp.nc = 0;
         }
-        while (comp_nc < 8) {
-            uint8_t c = comp_c[comp_nc++];
+        while (g_comp.nc < 8) {
+            uint8_t c = g_comp.c[g_comp.nc++];
             ++count;
             uint8_t* slot = filled < keep ? slots + static_cast<size_t>(filled) * SLOT : nullptr;
             switch (c) {
                 case SPSS_CMD_PAD:
                     continue;
                 case SPSS_CMD_END:
-                    comp_nc = 8;
-                    comp_ended = true;
+                    g_comp.nc = 8;
+                    g_comp.ended = true;
                     return filled ? -1 : 0;
                 case SPSS_CMD_RAW:
                     if (!in.has(SLOT)) return 0;
@@ -358,29 +363,26 @@ int32_t read_case(BlockFile& f, const Dictionary& d, uint8_t* buf, size_t kept_s
     // A case takes at most 9 bytes a slot plus padding; when the window ends before the case
     // does and the file goes on, the case is decoded again from a window twice as large.
     uint8_t saved_c[8];
-    std::memcpy(saved_c, comp_c, 8);
-    const int saved_nc = comp_nc;
+    std::memcpy(saved_c, g_comp.c, 8);
+    const int saved_nc = g_comp.nc;
     size_t need = static_cast<size_t>(
         std::min<uint64_t>(static_cast<uint64_t>(d.case_size) * 9 + 8, BlockFile::BLOCK));
     for (;;) {
         ByteReader w = f.window(need, d.order);
         int32_t r = decompress(buf, d.case_size, static_cast<int32_t>(kept_slots), d.bias, w);
-        if (r > 0 || comp_ended || w.size() >= f.remaining()) {
+        if (r > 0 || g_comp.ended || w.size() >= f.remaining()) {
             f.consume(w.pos());
             return r;
         }
-        std::memcpy(comp_c, saved_c, 8);
-        comp_nc = saved_nc;
+        std::memcpy(g_comp.c, saved_c, 8);
+        g_comp.nc = saved_nc;
         need = w.size() * 2;
     }
 }
 
 }  // namespace
 
-void spss_reset_decompressor() {
-    comp_nc = 8;
-    comp_ended = false;
-}
+void spss_reset_decompressor() { g_comp = Decompressor{}; }
 
 int32_t spss_read_compressed_record(uint8_t* slots, int32_t n, double bias, ByteReader& in) {
     return decompress(slots, n, n, bias, in);

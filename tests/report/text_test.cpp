@@ -102,11 +102,13 @@ TEST_F(TextWriter, LongLinesSplitAtTheLastSeparatorAndNothingToWrite) {
 
 TEST_F(TextWriter, DoubleQuoteAndWriteLine) {
     EXPECT_EQ(double_quote("a\tb\xe9", 90), "ab");
-    FILE* f = std::fopen(dir_.file("l.txt").c_str(), "wb");
+    ByteWriter out;
+    ASSERT_TRUE(out.open(dir_.file("l.txt").c_str()));
+    ::TextWriter f(out);
     EXPECT_EQ(vxs_write_line("", 5, 0, f), 1);
     EXPECT_EQ(vxs_write_line("ab cd ef", 5, 0, f), 1);  // split at a blank
     EXPECT_EQ(vxs_write_line("a,b,c,d", 5, 1, f), 1);   // split after a comma
-    std::fclose(f);
+    EXPECT_TRUE(out.close());
     EXPECT_EQ(read_file(dir_.file("l.txt")), "ab \ncd ef\na,b,\nc,d\n");
 }
 
