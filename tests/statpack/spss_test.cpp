@@ -328,12 +328,12 @@ TEST_F(Spss, BrokenFiles) {
     s = read_bytes(patch32(good, 68, 0x7fffffff));
     EXPECT_TRUE(!s || s->row_count < 10000);
 
-    // No data, status 5: cut in the dictionary; zero cases, a zero case size, a wrong layout
-    // code; absurd counts in the dictionary records (value labels, label variables, a 4 GB
-    // extension, document lines), and an unknown record type.
+    // No data, status 5: cut in the dictionary; zero cases, a case size below the number of
+    // variable records, a wrong layout code; absurd counts in the dictionary records (value
+    // labels, label variables, a 4 GB extension, document lines), and an unknown record type.
     std::vector<std::string> broken;
     for (size_t cut : {4, 100, 176, 600}) broken.push_back(good.substr(0, cut));
-    for (auto [at, v] : {std::pair<size_t, uint32_t>{80, 0}, {68, 0}, {64, 3}})
+    for (auto [at, v] : {std::pair<size_t, uint32_t>{80, 0}, {68, 1}, {64, 3}})
         broken.push_back(patch32(good, at, v));
     for (std::vector<int32_t> record : {std::vector<int32_t>{3, 0x7fffffff},
                                         {4, 0x7fffffff},
