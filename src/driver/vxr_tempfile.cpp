@@ -14,7 +14,8 @@ std::string vxs_temp_output_name(const std::string& output) {
     size_t slash = output.find_last_of('/');
     size_t dot = output.rfind('.');
     // A dot in a folder name is not an extension: the temporary file stays beside the output.
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return output + ".$$$";
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return output + ".$$$";
     std::string temp = output.substr(0, dot) + ".$$$";
     // An output that already ends in ".$$$" must not be replaced before the new one is done.
     return temp == output ? output + ".$$$" : temp;
@@ -24,7 +25,8 @@ namespace {
 
 bool same_file(const std::string& path, dev_t dev, ino_t ino) {
     struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == dev && st.st_ino == ino;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == dev &&
+           st.st_ino == ino;
 }
 
 }  // namespace

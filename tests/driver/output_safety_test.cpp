@@ -26,9 +26,10 @@ bool name_taken(const std::string& path) {
 // morvalen with the size of the files it writes limited, as on a full disk: with SIGXFSZ
 // ignored a write past the limit fails instead of ending the process. (Test names hold no
 // quote characters.)
-RunResult run_with_file_limit(const std::string& dir, const std::vector<std::string>& args, int blocks) {
-    std::string cmd = "cd '" + dir + "' && trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && '" +
-                      std::string(MORVALEN_BIN) + "'";
+RunResult run_with_file_limit(const std::string& dir, const std::vector<std::string>& args,
+                              int blocks) {
+    std::string cmd = "cd '" + dir + "' && trap '' XFSZ && ulimit -f " + std::to_string(blocks) +
+                      " && '" + std::string(MORVALEN_BIN) + "'";
     for (const auto& a : args) cmd += " '" + a + "'";
     cmd += " 2>&1";
     RunResult r;
@@ -44,19 +45,19 @@ RunResult run_with_file_limit(const std::string& dir, const std::vector<std::str
 
 std::string big_csv() {
     std::string s = "Plot,Yield,Note\n";
-    for (int i = 1; i <= 3000; ++i) s += std::to_string(i) + "," + std::to_string(i * 0.25) + ",row" + std::to_string(i) + "\n";
+    for (int i = 1; i <= 3000; ++i)
+        s += std::to_string(i) + "," + std::to_string(i * 0.25) + ",row" + std::to_string(i) + "\n";
     return s;
 }
 
 TEST(OutputSafety, TemporaryNameStaysBesideTheOutput) {
     const std::pair<std::string, std::string> cases[] = {
-        {"out.vsh", "out.$$$"},
-        {"plain", "plain.$$$"},
-        {"dir/a.b.csv", "dir/a.b.$$$"},
+        {"out.vsh", "out.$$$"},         {"plain", "plain.$$$"}, {"dir/a.b.csv", "dir/a.b.$$$"},
         {"sub.d/out", "sub.d/out.$$$"},  // the dot of a folder is not an extension
         {"x.$$$", "x.$$$.$$$"},          // never the output's own name
     };
-    for (const auto& [output, temp] : cases) EXPECT_EQ(vxs_temp_output_name(output), temp) << output;
+    for (const auto& [output, temp] : cases)
+        EXPECT_EQ(vxs_temp_output_name(output), temp) << output;
 }
 
 TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
@@ -71,17 +72,22 @@ TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
         std::string message;
         int limit_blocks;  // 0: no file size limit
     } cases[] = {
-        {"reader refuses", "d.sas7bdat", sas7, "out.csv", 5, " Error: No valid data in input file d.sas7bdat!\n", 0},
-        {"corrupt SPSS file", "bad.sav", spss, "out.vsh", 5, " Error: No valid data in input file bad.sav!\n", 0},
-        {"fatal spreadsheet error", "bad.xls", read_file(data_path("xls/damaged/excel2_bad_dimension.xls")), "out.csv",
-         10, "Error: Invalid Excel file Dimension record!\n", 0},
+        {"reader refuses", "d.sas7bdat", sas7, "out.csv", 5,
+         " Error: No valid data in input file d.sas7bdat!\n", 0},
+        {"corrupt SPSS file", "bad.sav", spss, "out.vsh", 5,
+         " Error: No valid data in input file bad.sav!\n", 0},
+        {"fatal spreadsheet error", "bad.xls",
+         read_file(data_path("xls/damaged/excel2_bad_dimension.xls")), "out.csv", 10,
+         "Error: Invalid Excel file Dimension record!\n", 0},
         {"writer refuses the sheet", "blank.csv", "a,b\n*,*\n*,*\n", "out.vsh", 6,
          " Output file not written! (No valid records?).\n", 0},
-        {"writer not built", "a.csv", "x,y\n1,2\n", "out.xls", 6, "Error: Writing Excel 95 files is not supported yet!\n",
-         0},
+        {"writer not built", "a.csv", "x,y\n1,2\n", "out.xls", 6,
+         "Error: Writing Excel 95 files is not supported yet!\n", 0},
         // Writers that fail midway, the disk full after 4 KB.
-        {"text writer fails midway", "big.csv", big_csv(), "out.csv", 6, " Output file not written! (No valid records?).\n", 8},
-        {"tab writer fails midway", "big.csv", big_csv(), "out.tab", 6, " Output file not written! (No valid records?).\n", 8},
+        {"text writer fails midway", "big.csv", big_csv(), "out.csv", 6,
+         " Output file not written! (No valid records?).\n", 8},
+        {"tab writer fails midway", "big.csv", big_csv(), "out.tab", 6,
+         " Output file not written! (No valid records?).\n", 8},
         {"package file writer fails midway", "big.csv", big_csv(), "out.vsh", 6,
          " Output file not written! (No valid records?).\n", 8},
         {"command file writer fails midway", "big.csv", big_csv(), "out.vxc", 6,
@@ -95,7 +101,8 @@ TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
         write_file(dir.file(c.input_name), c.input);
         write_file(dir.file(c.output), kOld);
         std::vector<std::string> args = {c.input_name, c.output};
-        RunResult r = c.limit_blocks ? run_with_file_limit(dir.path(), args, c.limit_blocks) : run_morvalen(dir.path(), args);
+        RunResult r = c.limit_blocks ? run_with_file_limit(dir.path(), args, c.limit_blocks)
+                                     : run_morvalen(dir.path(), args);
         EXPECT_EQ(r.status, c.status) << r.out;
         EXPECT_TRUE(r.out.ends_with(c.message)) << r.out;
         EXPECT_EQ(read_file(dir.file(c.output)), kOld);
@@ -115,7 +122,11 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
     ScratchDir dir;
     write_file(dir.file("a.csv"), "x,y\n1,2\n3,4\n");
     write_file(dir.file("victim.txt"), "precious\n");
-    enum { kLinkToFile, kDanglingLink, kStaleFile } const kinds[] = {kLinkToFile, kDanglingLink, kStaleFile};
+    enum {
+        kLinkToFile,
+        kDanglingLink,
+        kStaleFile
+    } const kinds[] = {kLinkToFile, kDanglingLink, kStaleFile};
     for (auto kind : kinds) {
         SCOPED_TRACE(kind);
         const std::string temp = dir.file("out.$$$");
@@ -130,11 +141,13 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
         RunResult r = run_morvalen(dir.path(), {"a.csv", "out.vsh"});
         EXPECT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
-        EXPECT_FALSE(name_taken(dir.file("made.txt")));  // a dangling link is not followed to create its target
+        EXPECT_FALSE(name_taken(
+            dir.file("made.txt")));  // a dangling link is not followed to create its target
         struct stat st;
         ASSERT_EQ(::lstat(dir.file("out.vsh").c_str(), &st), 0);
         EXPECT_TRUE(S_ISREG(st.st_mode));
-        EXPECT_EQ(read_file(dir.file("out.vsh")).substr(0, 4), std::string("\x51\x50\x3e\x03", 4));  // version 3 magic
+        EXPECT_EQ(read_file(dir.file("out.vsh")).substr(0, 4),
+                  std::string("\x51\x50\x3e\x03", 4));  // version 3 magic
         EXPECT_FALSE(name_taken(temp));
     }
     // A link planted for a run whose writer then refuses is removed, and its target untouched.
