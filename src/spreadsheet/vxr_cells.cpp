@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../sheet/vxs_reader_kit.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
@@ -318,12 +319,8 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
     }
     if (data_rows.empty()) return 0;
 
-    Sheet* sheet = create_sheet();
+    Sheet* sheet = vxs_begin_sheet(static_cast<int64_t>(data_rows.size()));
     if (!sheet) return 0;
-    sheet->missing = vxs_missing;
-    vxs_set_gregorian(sheet->defaults.gregorian);
-    sheet->row_count = static_cast<int32_t>(data_rows.size());
-    create_row_attr(sheet);
     const double missing = sheet->missing;
     const VxsDefaults* defaults = vxs_get_global_defaults();
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../sheet/byte_writer.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
@@ -169,10 +169,7 @@ bool same_text(std::string_view bytes, size_t at, const char* text, size_t n) {
 }
 
 // Bytes of a fixed-width text field up to the first zero byte.
-std::string field_text(std::string_view bytes) {
-    size_t end = bytes.find('\0');
-    return std::string(bytes.substr(0, end));
-}
+std::string field_text(std::string_view bytes) { return vxs_fixed_field(bytes, VxsPad::Nul); }
 
 std::string trim_right_blanks(std::string s) {
     while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -334,12 +331,8 @@ int16_t read_sas_transport_into_sheet(const char* path) {
         return fail_cannot_read();
     }
 
-    Sheet* sheet = create_sheet();
-    if (!sheet) return fail_cannot_read();
-    sheet->missing = vxs_missing;
-    vxs_set_gregorian(sheet->defaults.gregorian);
-    sheet->row_count = static_cast<int32_t>(nrows);
-    if (!create_row_attr(sheet)) return fail_cannot_read();
+    Sheet* sheet = vxs_begin_sheet(static_cast<int64_t>(nrows));
+    if (!sheet || sheet->rows.empty()) return fail_cannot_read();
 
     struct Target {
         Column* col;
@@ -351,9 +344,7 @@ int16_t read_sas_transport_into_sheet(const char* path) {
         const SasVariable& v = vars[i];
         std::string name = field_text(v.name);
         if (name.empty() || name[0] == ' ') name = "C" + std::to_string(i);
-        make_valid_vantrix_name(name);
-        Column* col = create_column_with_memory(sheet, v.type == SAS_CHARACTER ? VXS_TEXT : VXS_VARIATE, name,
-                                                sheet->row_count);
+        Column* col = vxs_add_column(sheet, v.type == SAS_CHARACTER ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
         if (!col) break;
         // A label of blanks only strips to a single blank, which is kept like any label.
         col->extra = vxs_strip_blanks(field_text(v.label), SAS_LABEL_LEN);

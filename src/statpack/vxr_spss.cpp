@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../sheet/vxs_reader_kit.h"
 #include "../driver/vxs_formats.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
@@ -132,7 +133,7 @@ std::string label_key(const std::array<uint8_t, 8>& value) {
 // as day numbers on the spreadsheet serial scale, so they are moved there; left as seconds they
 // would print as nonsense dates. 14 October 1582 is serial -115859 counted back from 1 March
 // 1900; serials before that day are one lower for the serial 60 that stands for no real day.
-constexpr double SPSS_EPOCH_SERIAL = -115859.0;
+constexpr double SPSS_EPOCH_SERIAL = VxsEpoch::spss;
 
 bool is_duration_format(int32_t format_type) { return format_type == 21 || format_type == 25; }
 
@@ -166,10 +167,7 @@ int32_t date_format_of(int32_t format_type) {
     }
 }
 
-std::string cut_at_nul(std::string_view s) {
-    size_t z = s.find('\0');
-    return std::string(z == std::string_view::npos ? s : s.substr(0, z));
-}
+std::string cut_at_nul(std::string_view s) { return vxs_fixed_field(s, VxsPad::Nul); }
 
 void raise_width(Column* col) { col->width = std::max(col->width, col->longest_label + 2); }
 
@@ -177,33 +175,10 @@ void raise_width(Column* col) { col->width = std::max(col->width, col->longest_l
 // level, otherwise the level printed.
 void label_variate(Column* col, const LabelSet& set, Endian order) {
     if (!convert_variate_to_factor(col, 1)) return;
-    if (col->levels.empty()) vxs_fac_default_levels(col, nullptr);
     std::vector<double> values;
     values.reserve(set.values.size());
     for (const auto& v : set.values) values.push_back(get_f64(v.data(), order));
-    col->labels.clear();
-    col->longest_label = 0;
-    for (double level : col->levels) {
-        std::string label;
-        bool found = false;
-        for (size_t k = 0; k < values.size(); ++k) {
-            if (std::fabs(values[k] - level) < 1e-12) {
-                label = set.labels[k];
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.12g", level);
-            label = buf;
-        }
-        if (label.size() > MAX_SET_LABEL) label.resize(MAX_SET_LABEL);
-        col->longest_label = std::max(col->longest_label, static_cast<int32_t>(label.size()));
-        col->labels.push_back(std::move(label));
-    }
-    col->origin = 2;
-    col->text_capacity = 41;
+    vxs_label_levels(col, values, set.labels, MAX_SET_LABEL);
     raise_width(col);
 }
 
@@ -458,21 +433,14 @@ int16_t read_spss_into_sheet(const char* path) {
     ncases = std::min<int64_t>(ncases, static_cast<int64_t>(max_cases));
     if (ncases <= 0) return 0;
 
-    Sheet* sheet = create_sheet();
+    Sheet* sheet = vxs_begin_sheet(static_cast<int64_t>(ncases));
     if (!sheet) return 0;
-    sheet->missing = vxs_missing;
-    vxs_set_gregorian(sheet->defaults.gregorian);
-    sheet->row_count = static_cast<int32_t>(ncases);
-    create_row_attr(sheet);
 
     std::vector<Column*> cols;
     for (size_t i : col_vars) {
         const SpssVariable& v = d.vars[i];
-        std::string name = v.name.substr(0, 8);
-        make_valid_vantrix_name(name);
-        if (name.size() > 8) name.resize(8);
-        Column* col = create_column_with_memory(
-            sheet, v.kind == SPSS_KIND_TEXT ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
+        Column* col = vxs_add_column(sheet, v.kind == SPSS_KIND_TEXT ? VXS_TEXT : VXS_VARIATE, v.name.substr(0, 8),
+                                     sheet->row_count, 8);
         if (!col) return 0;
         col->extra = cut_at_nul(v.label);
         col->decimals = std::min(v.print_format & 0xff, MAX_DECIMALS);
