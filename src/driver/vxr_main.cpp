@@ -389,7 +389,7 @@ int run(int argc, char** argv) {
                     writer ? writer->format : "this type of");
         return 6;
     }
-    progress.writing(temp);
+    progress.writing(temp, output);
     int16_t written = writer->write(sheet, temp.c_str());
     progress.finish();
     if ((written & 0xffff) == 0) {

@@ -70,9 +70,10 @@ VxsProgress::VxsProgress(const std::string& input) : input_(input) {
 
 VxsProgress::~VxsProgress() { finish(); }
 
-void VxsProgress::writing(const std::string& path) {
+void VxsProgress::writing(const std::string& path, const std::string& shown_name) {
     std::lock_guard<std::mutex> lock(mutex_);
     output_ = path;
+    output_shown_ = base_name(shown_name);
     writing_ = true;
     wake_.notify_one();
 }
@@ -104,17 +105,18 @@ std::string VxsProgress::line(const std::string& name, bool writing, uint64_t to
 }
 
 std::string VxsProgress::current_line(long seconds) {
-    std::string out;
+    std::string out, shown;
     bool writing;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         out = output_;
+        shown = output_shown_;
         writing = writing_;
     }
     if (writing) {
         struct stat st;
         int64_t size = stat(out.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
-        return line(base_name(out), true, 0, size, seconds);
+        return line(shown, true, 0, size, seconds);
     }
     return line(base_name(input_), false, input_size_, read_position(input_real_), seconds);
 }

@@ -21,8 +21,9 @@ public:
     VxsProgress(const VxsProgress&) = delete;
     VxsProgress& operator=(const VxsProgress&) = delete;
 
-    // The reader is done; from now on the size of the file being written is shown.
-    void writing(const std::string& path);
+    // The reader is done; from now on the size of the file at path is shown, under the name
+    // the user gave (the output, not its temporary name).
+    void writing(const std::string& path, const std::string& shown_name);
     // Stops the indicator and clears its line (safe to call more than once).
     void finish();
     bool active() const { return thread_.joinable(); }
@@ -40,6 +41,7 @@ private:
     std::string input_real_;  // the input's resolved path, to find it among the open files
     uint64_t input_size_ = 0;
     std::string output_;
+    std::string output_shown_;
     bool writing_ = false;
     bool stop_ = false;
     size_t shown_ = 0;  // width of the last line drawn, to blank it out
