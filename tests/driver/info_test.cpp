@@ -151,40 +151,62 @@ TEST(Progress, NeverShownWhenStandardErrorIsNotATerminal) {
     EXPECT_EQ(r.out, kRefused);
 }
 
-TEST(Progress, ShownOnATerminalAndClearedAtTheEnd) {
-    ScratchDir dir;
-    make_big_refused_input(dir);
+struct TerminalRun {
+    int status = -1;
+    std::string terminal;  // what reached the terminal (standard error)
+    std::string out;       // standard output, sent to a file
+};
+
+// Runs morvalen with standard error on a pseudo-terminal and standard output into a file.
+TerminalRun run_on_terminal(const ScratchDir& dir, const char* input, const char* output) {
+    TerminalRun run;
     std::string stdout_file = dir.file("stdout.txt");
     int master = -1;
     pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
+    if (pid < 0) return run;
     if (pid == 0) {
-        // Standard error stays on the terminal; standard output goes to a file.
         if (chdir(dir.path().c_str()) != 0) _exit(126);
         int out = open(stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || dup2(out, STDOUT_FILENO) < 0) _exit(126);
-        execl(MORVALEN_BIN, MORVALEN_BIN, "big.dat", "out.csv", static_cast<char*>(nullptr));
+        execl(MORVALEN_BIN, MORVALEN_BIN, input, output, static_cast<char*>(nullptr));
         _exit(127);
     }
-    std::string terminal;
     char buf[512];
-    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) terminal.append(buf, static_cast<size_t>(n));
+    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) run.terminal.append(buf, static_cast<size_t>(n));
     close(master);
     int status = 0;
     waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 5);
-    EXPECT_EQ(read_file(stdout_file), kRefused);  // standard output untouched
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = read_file(stdout_file);
+    return run;
+}
+
+TEST(Progress, ShownOnATerminalAndClearedAtTheEnd) {
+    ScratchDir dir;
+    make_big_refused_input(dir);
+    TerminalRun run = run_on_terminal(dir, "big.dat", "out.csv");
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.out, kRefused);  // standard output untouched
 
     // The reader never opens the file, so no share read is known: size and time only.
     const std::string shown = "\rmorvalen: reading big.dat, 50 MB, 0 s\r";
+    const std::string& terminal = run.terminal;
     ASSERT_EQ(terminal.rfind(shown, 0), 0u) << terminal;
     // The end blanks out the whole width drawn and leaves the cursor at the line's start.
-    size_t width = terminal.find('\r', 1) - 1;
-    std::string cleared = "\r" + std::string(width, ' ') + "\r";
+    std::string cleared = "\r" + std::string(shown.size() - 2, ' ') + "\r";
     ASSERT_GE(terminal.size(), cleared.size());
     EXPECT_EQ(terminal.substr(terminal.size() - cleared.size()), cleared);
     EXPECT_EQ(terminal.find('\n'), std::string::npos);
+}
+
+TEST(Progress, NotShownForInputsUpToTheThreshold) {
+    ScratchDir dir;
+    std::string path = make_big_refused_input(dir);
+    std::filesystem::resize_file(path, VXS_PROGRESS_MIN_BYTES);
+    TerminalRun run = run_on_terminal(dir, "big.dat", "out.csv");
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.out, kRefused);
+    EXPECT_EQ(run.terminal, "");
 }
 
 }  // namespace
