@@ -16,6 +16,7 @@
 #include "vxs_options.h"
 #include "vxs_path.h"
 #include "vxs_progress.h"
+#include "vxs_tempfile.h"
 
 int32_t vxs_instat_nmv = 0;
 double vxs_instat_missing[3] = {-9999, -9999, -9999};
@@ -353,7 +354,7 @@ int run(int argc, char** argv) {
     std::snprintf(worksheet_name, sizeof worksheet_name, "%s", argc > 3 ? argv[3] : "");
     std::snprintf(cell_range, sizeof cell_range, "%s", argc > 4 ? argv[4] : "");
 
-    std::remove(output.c_str());
+    // Any old output stays in place until the new one is complete.
     VxsProgress progress(input);
     if (!open_file(input.c_str(), input_type)) {
         progress.finish();
@@ -370,7 +371,7 @@ int run(int argc, char** argv) {
     if (vxs_get_global_defaults()->omit_empty) vxs_delete_empty_rows(sheet);
     sheet->source_file = input.substr(0, 265);
 
-    std::string temp = with_extension(output, ".$$$");
+    std::string temp = vxs_temp_output_name(output);
     if (!name_file.empty()) {
         name_file = with_extension(name_file, ".VAR");
         if (FILE* f = std::fopen(name_file.c_str(), "r")) {
@@ -385,20 +386,22 @@ int run(int argc, char** argv) {
 
     const VxsWriterEntry* writer = vxs_find_writer(output_type);
     if (!writer || !writer->write) {
+        progress.finish();
         std::printf("Error: Writing %s files is not supported yet!\n",
                     writer ? writer->format : "this type of");
         return 6;
     }
+    VxsTempOutput temp_file(temp);
     progress.writing(temp, output);
-    int16_t written = writer->write(sheet, temp.c_str());
+    bool written = temp_file.create() && (writer->write(sheet, temp.c_str()) & 0xffff) != 0;
     progress.finish();
-    if ((written & 0xffff) == 0) {
+    if (!written) {
         std::printf(" Output file not written! (No valid records?).\n");
         return 6;
     }
     if (names_after) write_columns(sheet, with_extension(temp, ".$V$").c_str());
     std::printf(" %li records transferred.\n", static_cast<long>(sheet->row_count));
-    std::rename(temp.c_str(), output.c_str());
+    temp_file.commit(output);  // a failed rename is not reported
     if (vxs_warn_out) {
         std::fclose(vxs_warn_out);
         vxs_warn_out = nullptr;
