@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../sheet/vxs_strings.h"
 #include "../spreadsheet/vxs_cdf.h"
 #include "vxs_formats.h"
-#include "../sheet/vxs_strings.h"
 
 namespace {
 
@@ -69,7 +69,8 @@ bool vxs_probe_matlab(const VxsProbe& p) { return p.zeros(0, 3) && p.zeros(11, 1
 bool vxs_probe_quattro(const VxsProbe& p) {
     const unsigned char* b = p.b;
     return p.bytes_are(0, "\0\0\x02\0", 4) &&
-           ((b[4] == 0x20 && b[5] == 0x51) || (b[4] == 0x01 && b[5] == 0x10) || (b[4] == 0x02 && b[5] == 0x10));
+           ((b[4] == 0x20 && b[5] == 0x51) || (b[4] == 0x01 && b[5] == 0x10) ||
+            (b[4] == 0x02 && b[5] == 0x10));
 }
 bool vxs_probe_lotus(const VxsProbe& p) { return p.bytes_are(0, "\0\0\x02\0", 4); }
 
@@ -82,14 +83,18 @@ bool vxs_probe_stata(const VxsProbe& p) {
     return b[0] >= 102 && b[0] <= 112 && (b[1] == 1 || b[1] == 2) && (b[2] == 1 || b[2] == 2);
 }
 
-bool vxs_probe_shape(const VxsProbe& p) { return p.bytes_are(0, "\0\0\x27\x0A", 4) && p.zeros(4, 23); }
+bool vxs_probe_shape(const VxsProbe& p) {
+    return p.bytes_are(0, "\0\0\x27\x0A", 4) && p.zeros(4, 23);
+}
 bool vxs_probe_spss(const VxsProbe& p) { return p.bytes_are(0, "$FL2", 4); }
 bool vxs_probe_instat(const VxsProbe& p) { return p.b[0] == 0x40 && p.b[1] == '\r'; }
 bool vxs_probe_minitab(const VxsProbe& p) { return p.bytes_are(0, "WORKSHEE", 8); }
 bool vxs_probe_statistica5(const VxsProbe& p) {
     return p.bytes_are(0, "CSS ", 4) && p.b[6] == 0xFF && p.b[7] == 0xFF;
 }
-bool vxs_probe_statistica6(const VxsProbe& p) { return p.bytes_are(0, "\0\x04\0\0\0\x01\0\0\0\x03\0\0\0", 13); }
+bool vxs_probe_statistica6(const VxsProbe& p) {
+    return p.bytes_are(0, "\0\x04\0\0\0\x01\0\0\0\x03\0\0\0", 13);
+}
 bool vxs_probe_sas(const VxsProbe& p) { return p.bytes_are(0, "SAS", 3); }
 bool vxs_probe_sasv8(const VxsProbe& p) { return p.zeros(0, 7) && p.bytes_are(84, "SAS", 3); }
 bool vxs_probe_xport(const VxsProbe& p) {
@@ -102,13 +107,17 @@ bool vxs_probe_dbase(const VxsProbe& p) {
     return b[0] == 2 && b[3] >= 1 && b[3] <= 12 && b[4] >= 1 && b[4] <= 31 && b[5] >= 61;
 }
 
-bool vxs_probe_minitab_portable(const VxsProbe& p) { return p.starts_nocase("Minitab Portable Worksheet"); }
+bool vxs_probe_minitab_portable(const VxsProbe& p) {
+    return p.starts_nocase("Minitab Portable Worksheet");
+}
 bool vxs_probe_tablet(const VxsProbe& p) {
     return p.starts_nocase("#!/usr/explorer/bin/explorer cxTablet binary");
 }
 
 bool vxs_probe_dbase_name(const VxsProbe& p) { return p.name_ends(".dbf"); }
-bool vxs_probe_mapinfo_name(const VxsProbe& p) { return p.name_ends(".mif") && p.starts_nocase("VERSION"); }
+bool vxs_probe_mapinfo_name(const VxsProbe& p) {
+    return p.name_ends(".mif") && p.starts_nocase("VERSION");
+}
 bool vxs_probe_paradox_name(const VxsProbe& p) { return p.name_ends(".db"); }
 bool vxs_probe_splus_text_name(const VxsProbe& p) { return p.name_ends(".sdd"); }
 bool vxs_probe_epi_name(const VxsProbe& p) { return p.name_ends(".rec"); }

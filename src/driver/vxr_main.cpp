@@ -12,7 +12,10 @@
 #include "../sheet/vxs_txtnum.h"
 #include "vxr_main.h"
 #include "vxs_formats.h"
+#include "vxs_info.h"
 #include "vxs_options.h"
+#include "vxs_path.h"
+#include "vxs_progress.h"
 #include "vxs_tempfile.h"
 
 void vxs_reset_options() {
@@ -209,9 +212,35 @@ std::string with_extension(const std::string& name, const char* ext) {
     return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
 }
 
+void print_usage() {
+    for (const char* line : kUsage) std::fputs(line ? line : vxs_usage_outputs().c_str(), stdout);
+}
+
+// --help, --version and --formats, taken only as the whole first argument (a file of that
+// name is still reachable as ./--formats). Returns -1 for anything else.
+int info_argument(const char* arg) {
+    if (std::strcmp(arg, "--help") == 0) {
+        print_usage();
+        std::fputs("\n", stdout);
+        return 0;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+        std::fputs(vxs_version_text().c_str(), stdout);
+        return 0;
+    }
+    if (std::strcmp(arg, "--formats") == 0) {
+        std::fputs(vxs_formats_text().c_str(), stdout);
+        return 0;
+    }
+    return -1;
+}
+
 int run(int argc, char** argv) {
+    if (argc >= 2) {
+        if (int status = info_argument(argv[1]); status >= 0) return status;
+    }
     if (argc < 2) {
-        for (const char* line : kUsage) std::fputs(line ? line : vxs_usage_outputs().c_str(), stdout);
+        print_usage();
         return 1;
     }
     vxs_init();
@@ -222,7 +251,7 @@ int run(int argc, char** argv) {
 
     bool use_name_file = false;
     std::string input = vxs_take_name_argument(argv[1]);
-    vxs_parse_input_options(input, use_name_file);
+    vxs_options_in_file_name(input, [&](std::string& file) { vxs_parse_input_options(file, use_name_file); });
     std::string name_file = use_name_file ? input : std::string();
 
     int32_t input_type = VX_Find_File_Type(input.c_str());
@@ -243,7 +272,7 @@ int run(int argc, char** argv) {
         output = vxs_take_name_argument(argv[2]);
     }
     bool names_after = false;
-    vxs_parse_output_options(output, names_after);
+    vxs_options_in_file_name(output, [&](std::string& file) { vxs_parse_output_options(file, names_after); });
     if (vxs_parser_options().name_dump) {
         if (output.find(".out") != std::string::npos)
             vxs_parser_options().name_file = output.substr(0, 256);
@@ -264,12 +293,15 @@ int run(int argc, char** argv) {
     vxs_parser_options().cell_range = std::string(argc > 4 ? argv[4] : "").substr(0, 256);
 
     // Any old output stays in place until the new one is complete.
+    VxsProgress progress(input);
     if (!open_file(input.c_str(), input_type)) {
+        progress.finish();
         std::printf(" Error: No valid data in input file %.100s!\n", input.c_str());
         return 5;
     }
     Sheet* sheet = lastsheet;
     if (!sheet) {
+        progress.finish();
         std::printf(" Warning: No valid data found in file or specified sheet/range!\n");
         return 4;
     }
@@ -291,12 +323,16 @@ int run(int argc, char** argv) {
     if (vxs_parser_options().fixed_decimals) vxs_fix_decimals(sheet);
 
     if (!out_format.write) {
+        progress.finish();
         std::printf("Error: Writing %s files is not supported yet!\n",
                     out_format.output_name ? out_format.output_name : out_format.name);
         return 6;
     }
     VxsTempOutput temp_file(temp);
-    if (!temp_file.create() || (out_format.write(sheet, temp.c_str()) & 0xffff) == 0) {
+    progress.writing(temp, output);
+    bool written = temp_file.create() && (out_format.write(sheet, temp.c_str()) & 0xffff) != 0;
+    progress.finish();
+    if (!written) {
         std::printf(" Output file not written! (No valid records?).\n");
         return 6;
     }

@@ -132,6 +132,8 @@ struct VxsFormat {
     const char* name = "";        // display name
     const char* output_name = nullptr;  // name in messages about writing it, when not name
     const char* extensions = "";  // output extensions, blank-separated, compared without case
+    const char* input_extensions = "";  // the usual input extensions, blank-separated
+    bool by_content = true;  // recognised from the file's first bytes, not only from its name
     // Signature test, tried in table order; then the weak tests (file name, two-byte
     // signatures, plain text), tried in table order after every signature failed.
     bool (*probe)(const VxsProbe&) = nullptr;

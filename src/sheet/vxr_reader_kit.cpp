@@ -1,12 +1,11 @@
 // The shared steps of the readers.
-#include "vxs_reader_kit.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "vxs_access.h"
 #include "vxs_conv.h"
+#include "vxs_reader_kit.h"
 
 Sheet* vxs_begin_sheet(int64_t rows) {
     Sheet* sheet = create_sheet();
@@ -24,8 +23,8 @@ Column* vxs_add_column(Sheet* sheet, int32_t type, std::string raw, int32_t rows
     return create_column_with_memory(sheet, type, raw, rows);
 }
 
-void vxs_label_levels(Column* col, std::span<const double> values, std::span<const std::string> labels,
-                      size_t max_label) {
+void vxs_label_levels(Column* col, std::span<const double> values,
+                      std::span<const std::string> labels, size_t max_label) {
     if (col->levels.empty()) vxs_fac_default_levels(col, nullptr);
     col->labels.clear();
     col->longest_label = 0;

@@ -1,11 +1,12 @@
 // The buffered writer: byte orders, fixed text, and a failed device reported once by close()
 // and by every writer built on it.
+#include "sheet/byte_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "driver/vxs_formats.h"
-#include "sheet/byte_writer.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"
 
@@ -21,13 +22,14 @@ TEST(ByteWriter, ValuesInEitherOrderAndFixedText) {
         w.u16(0x0203);
         w.i32(-2);
         w.f64(1.0);
-        w.text("abcdef", 4);     // cut
-        w.text("xy", 4, '\0');   // padded with NULs
+        w.text("abcdef", 4);    // cut
+        w.text("xy", 4, '\0');  // padded with NULs
         EXPECT_EQ(w.written(), 1u + 2 + 4 + 8 + 4 + 4);
         EXPECT_TRUE(w.close());
-        std::string want = order == Endian::Little
-                               ? std::string("\x01\x03\x02\xFE\xFF\xFF\xFF\0\0\0\0\0\0\xF0\x3F", 15)
-                               : std::string("\x01\x02\x03\xFF\xFF\xFF\xFE\x3F\xF0\0\0\0\0\0\0", 15);
+        std::string want =
+            order == Endian::Little
+                ? std::string("\x01\x03\x02\xFE\xFF\xFF\xFF\0\0\0\0\0\0\xF0\x3F", 15)
+                : std::string("\x01\x02\x03\xFF\xFF\xFF\xFE\x3F\xF0\0\0\0\0\0\0", 15);
         EXPECT_EQ(read_file(path), want + "abcd" + std::string("xy\0\0", 4));
     }
 }
