@@ -112,11 +112,11 @@ TEST(CsvReader, ValidateCellAndBlankSheet) {
     vxs_init();
     vxs_reset_options();
     Sheet* before = lastsheet;
-    VxsSheetSpec empty{1, 0, 2, nullptr};
+    VxsSheetShape empty{1, 0, 2, nullptr};
     EXPECT_EQ(blank_sheet(&empty, 4), 0);
     EXPECT_EQ(lastsheet, before);
     int32_t types[2] = {4, -3};
-    VxsSheetSpec two{1, 2, 2, types};
+    VxsSheetShape two{1, 2, 2, types};
     ASSERT_EQ(blank_sheet(&two, 4), 1);
     Sheet* s = lastsheet;
     Column* num = s->cols[1].get();
