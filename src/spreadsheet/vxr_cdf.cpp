@@ -295,8 +295,8 @@ void hand_over(StreamKind kind, const char* path) {
             open_file(temp.c_str(), VXT_MTW);
             break;
         case kQpw:
-            // The Quattro Pro for Windows reader has no file type code of its own yet.
             vxs_set_qpw_file(path);
+            open_file(temp.c_str(), VXT_QPW);
             break;
         default:
             vxs_set_sta_file(path);
