@@ -245,10 +245,15 @@ TEST(LotusFiles, NameListings) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         ScratchDir dir;
+        // Notebooks in compound documents are copied next to TMP; the copy goes after the listing.
+        setenv("TMP", (dir.path() + "/").c_str(), 1);
         Converted got = convert(dir, c.file, "names.out", "/w");
+        unsetenv("TMP");
         EXPECT_EQ(got.run.status, 0);
         EXPECT_EQ(got.run.out, c.listing);
         EXPECT_EQ(read_file(dir.file("names.out")), c.listing);
+        EXPECT_FALSE(file_exists(dir.file("K7RZtemp.wb2")));
+        EXPECT_FALSE(file_exists(dir.file("K7RZtemp.qpw")));
     }
 }
 
