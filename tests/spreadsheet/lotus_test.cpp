@@ -170,6 +170,9 @@ TEST(LotusFiles, TrialSheetColumnsAndWarnings) {
     EXPECT_EQ(c.table[4][1], "");  // a "*" label in a factor column is missing
     EXPECT_EQ(c.table[8][2], "*");  // an empty cell
     EXPECT_EQ(c.table[10][4], "Long label " + std::string(79, 'x'));  // cut to 90 characters
+    // The name options and the sheet and range selection do not apply to WK1 files.
+    Converted plain = convert(dir, "trial.wk1", "out.csv", "/n", {"2", "B3:C4"});
+    EXPECT_EQ(plain.table, c.table);
 
     new_run();
     ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/trial.wk1").c_str()), 1);
