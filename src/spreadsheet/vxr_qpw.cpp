@@ -142,6 +142,7 @@ int read_records(const std::string& bytes, VxsSelection& sel, int64_t page, Note
                 c.col = b.u16();
                 c.row = b.u32();
                 b.u16();  // format
+                if (c.row >= QPW_MAX_ROWS || c.col >= QPW_MAX_COLUMNS) break;
                 if (c.col < sel.first_col || c.col > sel.last_col || c.row < sel.first_row || c.row > sel.last_row) break;
                 if (rec.code == QPW_LABEL_CELL) {
                     if (!b.has(4)) break;
@@ -180,7 +181,7 @@ int16_t read_qpw_into_sheet(const char* path) {
     *sel = VxsSelection{};
     sel->logbook = vxs_logbook_in_format;
     // Quattro Pro for Windows pages run past Excel's 65536 rows.
-    sel->last_row = INT32_MAX;
+    sel->last_row = QPW_MAX_ROWS - 1;
     Notebook nb;
     int state = read_records(bytes, *sel, -1, nb);
     if (state == 0) return 0;

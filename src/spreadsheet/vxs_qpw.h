@@ -43,5 +43,8 @@ constexpr uint16_t QPW_PAGE_HEAD = 18;
 constexpr uint16_t QPW_CELL_HEAD = 8;
 constexpr size_t QPW_MAX_NAME = 60;
 constexpr size_t QPW_MAX_TEXT = 90;
+// The program's grid; cells outside it are not read.
+constexpr int64_t QPW_MAX_ROWS = 1000000;
+constexpr int64_t QPW_MAX_COLUMNS = 18278;
 // The cell store of the selected page's extent; larger extents are refused.
 constexpr uint64_t QPW_MAX_CELL_BYTES = 480000000;

@@ -403,6 +403,7 @@ TEST(LotusDamaged, StatusesOfLyingFiles) {
         {"code_above_1200.wb2", 5, nullptr},
         {"huge_range.wb2", 0, nullptr},  // 256 columns by 65536 rows is still allowed
         {"lying_strings.qpw", 0, nullptr},
+        {"beyond_grid.qpw", 0, nullptr},
         {"nan_cells.wk1", 0, nullptr},
         {"outside_range.wk1", 0, nullptr},
         {"bad_bof.qpw", 3, nullptr},

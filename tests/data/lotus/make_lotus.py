@@ -331,9 +331,13 @@ def damaged():
     q = qpw_notebook()
     at = q.index(b"\x07\x04")
     out("damaged/lying_strings.qpw", q[:at + 4] + struct.pack("<I", 0x7FFFFFFF) + q[at + 8:])
-    far = rec(0x0C75, struct.pack("<HIH", 300, 0x7FFFFFF0, 0) + struct.pack("<d", 1.0))
+    # A cell at the far corner of the grid: an extent of 18 billion cells.
+    far = rec(0x0C75, struct.pack("<HIH", 18000, 999990, 0) + struct.pack("<d", 1.0))
+    # And one beyond the grid, which is not read.
+    beyond = rec(0x0C75, struct.pack("<HIH", 3, 0x7FFFFFF0, 0) + struct.pack("<d", 1.0))
     at = q.index(rec(0x0602))
     out("damaged/far_cell.qpw", q[:at] + far + q[at:])
+    out("damaged/beyond_grid.qpw", q[:at] + beyond + q[at:])
     out("damaged/bad_bof.qpw", b"\x01\x00\x0E\x00QPX\0" + q[8:])
 
 
