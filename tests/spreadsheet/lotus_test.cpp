@@ -338,15 +338,19 @@ TEST(Wq1Writer, RecordsOfASmallSheet) {
     f->text.set(1, "hi");
     f->text.set(2, "lo");
     convert_text_to_factor(f, 1, 1);
+    Column* dose = create_column_with_memory(s, VXS_VARIATE, "Dose", 3);
+    dose->num = {10, vxs_missing, 20};
+    convert_variate_to_factor(dose, 1);  // levels 10 and 20: written as level values
     ScratchDir dir;
     ASSERT_EQ(write_sheet_as_wq1(s, dir.file("out.wq1").c_str()), 1);
     std::string range;
-    for (unsigned v : {0u, 0u, 3u, 3u}) put16(range, v);
+    for (unsigned v : {0u, 0u, 4u, 3u}) put16(range, v);
     std::string expected = record(0x00, std::string("\x20\x51", 2)) + record(0x06, range);
     expected += label(0, 0, "Weight:2") + number(0, 1, 1.5) + number(0, 3, 2.25);
     expected += label(1, 0, "Born:D") + number(1, 1, 36982) + number(1, 2, 36983);
     expected += label(2, 0, "Tag") + label(2, 1, "a") + label(2, 3, "ccc");
     expected += label(3, 0, "Kind!") + label(3, 1, "lo") + label(3, 2, "hi") + label(3, 3, "lo");
+    expected += label(4, 0, "Dose!") + number(4, 1, 10) + number(4, 3, 20);
     expected += record(0x01, "");
     EXPECT_EQ(read_file(dir.file("out.wq1")), expected);
 }
@@ -386,6 +390,28 @@ TEST(Wq1Writer, RoundTripAndRowLimit) {
     EXPECT_EQ(write_sheet_as_wq1(s, (dir.path() + "/no/such/dir/x.wq1").c_str()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Error: In Writing WQ1 File - could not open file: " + dir.path() + "/no/such/dir/x.wq1\n");
+}
+
+TEST(Wq1Writer, WideWorksheetKeepsTheColumnLimit) {
+    // A WK1 worksheet of 300 columns made here with the record layout the writer uses.
+    std::string b = record(0x00, std::string("\x06\x04", 2));
+    std::string range;
+    for (unsigned v : {0u, 0u, 299u, 1u}) put16(range, v);
+    b += record(0x06, range);
+    for (unsigned c = 0; c < 300; ++c) b += label(c, 0, "V" + std::to_string(c + 1)) + number(c, 1, c + 0.5);
+    b += record(0x01, "");
+    ScratchDir dir;
+    write_file(dir.file("wide.wk1"), b);
+    RunResult r = run_morvalen(dir.path(), {"wide.wk1", "wide.wq1"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "Warning Columns above 255 NOT transfered!\nData read from wide.wk1 - A:A1..KN2\n 1 records transferred.\n");
+    r = run_morvalen(dir.path(), {"wide.wq1", "back.csv"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    Table t = parse_csv(read_file(dir.file("back.csv")));
+    ASSERT_EQ(t.size(), 2u);
+    ASSERT_EQ(t[0].size(), 255u);
+    EXPECT_EQ(t[0][254], "V255");
+    EXPECT_EQ(t[1][254], "254.5");
 }
 
 // ---------------------------------------------------------------- damaged files
