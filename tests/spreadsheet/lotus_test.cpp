@@ -415,6 +415,41 @@ TEST(Wq1Writer, WideWorksheetKeepsTheColumnLimit) {
     EXPECT_EQ(t[1][254], "254.5");
 }
 
+// Notebook cells: column and page, row, a 16-bit format, then the value; no leading format byte.
+std::string nb_cell(unsigned code, unsigned page, unsigned col, unsigned row, const std::string& value) {
+    std::string b;
+    put16(b, page << 8 | col);
+    put16(b, row);
+    put16(b, 0);
+    return record(code, b + value);
+}
+
+TEST(LotusFiles, NotebookCellLayouts) {
+    std::string range;
+    for (unsigned v : {0u, 0u, 0x0102u, 2u}) put16(range, v);
+    std::string b = record(0x00, std::string("\x02\x10", 2)) + record(0x06, range) + record(0xCA, std::string(1, '\0'));
+    std::string seven, half(8, '\0');
+    put16(seven, 7);
+    double v = 0.5;
+    std::memcpy(half.data(), &v, 8);
+    b += nb_cell(0x0F, 0, 0, 0, "'Count" + std::string(1, '\0')) + nb_cell(0x0F, 0, 1, 0, "^Share" + std::string(1, '\0'));
+    b += nb_cell(0x0D, 0, 0, 1, seven) + nb_cell(0x0E, 0, 1, 1, half);
+    b += nb_cell(0x10, 0, 1, 2, half + "\x03\x00\x00");  // a formula's stored result
+    b += nb_cell(0x0D, 0, 0, 2, seven);
+    b += record(0xCB, "") + record(0xCA, std::string(1, '\1'));
+    b += nb_cell(0x0E, 1, 2, 2, half);  // a cell of the second page
+    b += record(0xCB, "") + record(0x01, "");
+    ScratchDir dir;
+    write_file(dir.file("cells.wb2"), b);
+    new_run();
+    ASSERT_EQ(read_wq1_into_sheet(dir.file("cells.wb2").c_str()), 1);
+    ASSERT_EQ(lastsheet->column_count, 2);
+    EXPECT_EQ(lastsheet->cols[1]->name, "Count");
+    EXPECT_EQ(lastsheet->cols[1]->num, (std::vector<double>{7, 7}));
+    EXPECT_EQ(lastsheet->cols[2]->name, "Share");
+    EXPECT_EQ(lastsheet->cols[2]->num, (std::vector<double>{0.5, 0.5}));
+}
+
 // ---------------------------------------------------------------- damaged files
 
 TEST(LotusDamaged, StatusesOfLyingFiles) {
