@@ -14,7 +14,7 @@ int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0)
 const VxsReaderEntry kReaders[] = {
     {VXT_VSH, "package spreadsheet", nullptr},
     {VXT_WK1, "Lotus WK1", nullptr},
-    {VXT_DBF, "dBase", nullptr},
+    {VXT_DBF, "dBase", read_dbf_into_sheet},
     {VXT_XLS, "Excel", read_xls_into_sheet},
     {VXT_MTW, "Minitab worksheet", nullptr},
     {VXT_WQ1, "Quattro", nullptr},
@@ -51,7 +51,7 @@ const VxsWriterEntry kWriters[] = {
     {VXT_GAUSS, ".fmt", "Gauss matrix", nullptr},
     {VXT_XLS, ".xls", "Excel 95", nullptr},
     {VXT_INSTAT, ".wor", "Instat worksheet", nullptr},
-    {VXT_DBF, ".dbf", "dBase", nullptr},
+    {VXT_DBF, ".dbf", "dBase", write_sheet_as_dbf},
     {VXT_WQ1, ".wq1", "Quattro WQ1", nullptr},
     {VXT_SPLUS_TEXT, ".sdd", "S-PLUS data dump", nullptr},
     {VXT_MATLAB, ".mat", "Matlab", nullptr},
