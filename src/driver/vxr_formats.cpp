@@ -12,7 +12,7 @@ int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
 int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
 int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
 const VxsReaderEntry kReaders[] = {
-    {VXT_VSH, "package spreadsheet", nullptr},
+    {VXT_VSH, "package spreadsheet", read_file_into_sheet},
     {VXT_WK1, "Lotus WK1", nullptr},
     {VXT_DBF, "dBase", read_dbf_into_sheet},
     {VXT_XLS, "Excel", read_xls_into_sheet},
