@@ -49,7 +49,7 @@ const VxsWriterEntry kWriters[] = {
     {VXT_VXC, ".vxc", "package command file", write_vxc},
     {VXT_VSH, ".vsh", "package spreadsheet file", save_sheet},
     {VXT_GAUSS, ".fmt", "Gauss matrix", nullptr},
-    {VXT_XLS, ".xls", "Excel 95", nullptr},
+    {VXT_XLS, ".xls", "Excel 95", write_sheet_as_xls},
     {VXT_INSTAT, ".wor", "Instat worksheet", nullptr},
     {VXT_DBF, ".dbf", "dBase", write_sheet_as_dbf},
     {VXT_WQ1, ".wq1", "Quattro WQ1", nullptr},
