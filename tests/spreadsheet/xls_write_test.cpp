@@ -11,6 +11,7 @@
 
 #include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "package/vxr_read.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
 #include "spreadsheet/vxr_xlsw.h"
@@ -221,6 +222,93 @@ TEST(XlsWorkbook, BareForms) {
         EXPECT_NE(c.find("\n2,0,2,123456789.0\n"), std::string::npos) << c;
         EXPECT_NE(c.find("\n1,1,1,x\n"), std::string::npos) << c;
     }
+}
+
+// Notes carry level and label lists and descriptions; dates carry a date format so other
+// programs show them as dates; fixed decimals get their own format and a ":d" name suffix.
+TEST(XlsWorkbook, NotesDatesAndDecimals) {
+    Sheet* s = new_run_with_sheet(2);
+    Column* levels = create_column_with_memory(s, VXS_FACTOR, "Dose", 2);
+    levels->nlevels = 2;
+    levels->origin = 1;
+    levels->levels = {0.5, 12};
+    levels->num = {2, 1};
+    levels->extra = "mg per plant";
+    Column* labels = create_column_with_memory(s, VXS_FACTOR, "Colour", 2);
+    labels->nlevels = 2;
+    labels->origin = 2;
+    labels->labels = {"red", "blue"};
+    labels->num = {1, 2};
+    Column* many = create_column_with_memory(s, VXS_FACTOR, "Many", 2);
+    many->nlevels = 200;
+    many->origin = 2;
+    for (int k = 0; k < 200; ++k) many->labels.push_back("label number " + std::to_string(k));
+    many->num = {1, 200};
+    Column* date = create_column_with_memory(s, VXS_VARIATE, "Born", 2);
+    date->representation = VXS_REP_DATE;
+    date->num = {45000, 45001};
+    Column* fixed = create_column_with_memory(s, VXS_VARIATE, "Mass", 2);
+    fixed->representation = VXS_REP_FIXED;
+    fixed->decimals = 3;
+    fixed->num = {1.5, 2.25};
+    fixed->extra = "grams";
+    ScratchDir dir;
+    ASSERT_TRUE(write_sheet_as_xls(s, dir.file("n.xls").c_str()));
+
+    std::string book = xls_stream();  // still empty after the write: the stream is released
+    EXPECT_TRUE(book.empty());
+    std::string file = read_file(dir.file("n.xls"));
+    auto has = [&](const std::string& bytes) { return file.find(bytes) != std::string::npos; };
+    EXPECT_TRUE(has(std::string("\x1C\x00\x1C\x00\x00\x00\x00\x00\x16\x00!(0.5,12)\nmg per plant", 32)));
+    EXPECT_TRUE(has(std::string("\x1C\x00\x12\x00\x00\x00\x01\x00\x0C\x00!T(red,blue)", 22)));
+    EXPECT_TRUE(has(std::string("\x1C\x00\x0B\x00\x00\x00\x04\x00\x05\x00grams", 15)));
+    EXPECT_FALSE(has("!T(label number 0")) << "a list over 960 characters is left out whole";
+    EXPECT_TRUE(has(std::string("\x1E\x04\x08\x00\xA4\x00\x05\x30\x2E\x30\x30\x30", 12))) << "FORMAT 164 \"0.000\"";
+
+    if (have_python_modules()) {
+        std::string c = check(dir.path(), dir.file("n.xls"));
+        for (const char* cell : {"0,0,1,Dose!", "0,1,1,Colour!", "0,3,1,Born:D", "0,4,1,Mass:3", "1,0,2,12.0",
+                                 "1,1,1,red", "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"})
+            EXPECT_NE(c.find(std::string("\n") + cell + "\n"), std::string::npos) << cell << "\n" << c;
+    }
+    // Our reader takes the kinds, levels, labels and decimals back.
+    RunResult r = run_morvalen(dir.path(), {"n.xls", "back.vsh"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    new_run_with_sheet(1);
+    lastsheet = nullptr;
+    ASSERT_TRUE(read_file_into_sheet(dir.file("back.vsh").c_str()));
+    Sheet* b = lastsheet;
+    ASSERT_EQ(b->column_count, 5);
+    EXPECT_EQ(b->cols[1]->type, VXS_FACTOR);
+    EXPECT_EQ(b->cols[1]->levels, (std::vector<double>{0.5, 12}));
+    EXPECT_EQ(b->cols[1]->extra, "mg per plant");
+    EXPECT_EQ(b->cols[2]->labels, (std::vector<std::string>{"red", "blue"}));
+    EXPECT_EQ(b->cols[4]->representation, VXS_REP_DATE);
+    EXPECT_EQ(b->cols[5]->decimals, 3);
+}
+
+TEST(XlsWorkbook, LogbookLayout) {
+    Sheet* s = new_run_with_sheet(2);
+    vxs_add_line_to_description(s, "Study_Name: Trial 7");
+    vxs_add_line_to_description(s, "Operator: J. Smith");
+    vxs_add_line_to_description(s, "A free line");
+    Column* f = create_column_with_memory(s, VXS_FACTOR, "Block", 2);
+    f->nlevels = 2;
+    f->num = {1, 2};
+    Column* v = create_column_with_memory(s, VXS_VARIATE, "Yield", 2);
+    v->num = {3.5, 4};
+    vxs_logbook_out_format = 1;
+    vxs_logbook_nfactors = 1;
+    ScratchDir dir;
+    ASSERT_TRUE(write_sheet_as_xls(s, dir.file("l.xls").c_str()));
+    vxs_logbook_out_format = 0;
+    if (!have_python_modules()) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
+    std::string c = check(dir.path(), dir.file("l.xls"));
+    // Nine headers (eight fixed and one more), five description rows, then the data.
+    for (const char* cell : {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
+                             "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
+                             "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"})
+        EXPECT_NE(c.find(std::string(cell) + "\n"), std::string::npos) << cell << "\n" << c;
 }
 
 TEST(XlsWorkbook, TooManyRowsAreRefused) {
