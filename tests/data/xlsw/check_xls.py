@@ -4,7 +4,8 @@ strictly and lists its streams; a walk over the "Book" stream checks that BOUNDS
 the worksheet's BOF, each INDEX entry at a DBCELL, and each DBCELL back at a ROW record;
 python3-xlrd prints every cell of the first sheet as "row,col,type,value".
 
-Usage: check_xls.py file.xls    (bare Excel 2 to 4 files: xlrd only)
+Usage: check_xls.py file.xls [--container]
+(bare Excel 2 to 4 files: xlrd only; --container: the container and the walk only)
 """
 import struct
 import sys
@@ -49,6 +50,8 @@ def main(path):
         print("book", len(book), "mini" if len(book) < 4096 else "regular")
         walk_book(book)
         ole.close()
+    if "--container" in sys.argv:
+        return
     wb = xlrd.open_workbook(path)
     sh = wb.sheet_by_index(0)
     print("sheet", sh.name, sh.nrows, sh.ncols)
