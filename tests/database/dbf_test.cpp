@@ -308,6 +308,39 @@ TEST(DbfWriteNames, NamesCutToTheSameTenCharactersWarn) {
               " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name Abcdefghij!\n");
 }
 
+// Factors are written by their kind: level numbers, level values or labels.
+TEST(DbfWriteFactors, EachOriginWrittenItsOwnWay) {
+    Sheet* s = new_run_with_sheet(3);
+    Column* ordinal = create_column_with_memory(s, VXS_FACTOR, "Block", 3);
+    ordinal->nlevels = 12;
+    ordinal->num = {12, 1, s->missing};
+    Column* levels = create_column_with_memory(s, VXS_FACTOR, "Dose", 3);
+    levels->nlevels = 2;
+    levels->origin = 1;
+    levels->levels = {0.25, 40};
+    levels->decimals = 2;
+    levels->num = {2, 1, 2};
+    Column* labels = create_column_with_memory(s, VXS_FACTOR, "Colour", 3);
+    labels->nlevels = 2;
+    labels->origin = 2;
+    labels->labels = {"red", "dark blue"};
+    labels->num = {2, s->missing, 1};
+    ScratchDir dir;
+    ASSERT_TRUE(write_sheet_as_dbf(s, dir.file("f.dbf").c_str()));
+    std::string b = read_file(dir.file("f.dbf"));
+    // Descriptors: N(4,0) for 12 levels, N(7,2) for level values up to 40, C(10) for labels:
+    // each field one wider than its widest value.
+    ASSERT_GE(b.size(), 129u);
+    EXPECT_EQ(std::string(1, b[32 + 11]) + std::to_string(b[32 + 16]) + "," + std::to_string(b[32 + 17]), "N4,0");
+    EXPECT_EQ(std::string(1, b[64 + 11]) + std::to_string(b[64 + 16]) + "," + std::to_string(b[64 + 17]), "N7,2");
+    EXPECT_EQ(std::string(1, b[96 + 11]) + std::to_string(b[96 + 16]) + "," + std::to_string(b[96 + 17]), "C10,0");
+    const size_t header = 32 * 4 + 1, reclen = 1 + 4 + 7 + 10;
+    ASSERT_EQ(b.size(), header + 3 * reclen);
+    EXPECT_EQ(b.substr(header, reclen), "  12  40.00 dark blue ");
+    EXPECT_EQ(b.substr(header + reclen, reclen), "   1   0.25           ");
+    EXPECT_EQ(b.substr(header + 2 * reclen, reclen), "      40.00 red       ");
+}
+
 TEST_F(DbfWrite, ReadBackByThisReader) {
     ASSERT_EQ(r.status, 0) << r.out;
     Sheet* s = read_dbf(dir.file("out.dbf"));
