@@ -27,7 +27,8 @@ struct DbfMessages {
     const char* empty = "DBF file is empty.";
     const char* bad_terminator = "Header termination incorrect in DBF file.";
     // Records declared but cut off by the end of the file: printed with records kept, declared.
-    const char* short_data = " Warning: DBF file ends after %li of %li records; the rest is not read!\n";
+    const char* short_data =
+        " Warning: DBF file ends after %li of %li records; the rest is not read!\n";
 };
 
 // Decodes a whole dBase table held in memory into a new sheet (lastsheet). Returns 1 on
