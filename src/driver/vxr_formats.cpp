@@ -12,9 +12,9 @@ int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
 int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
 int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
 const VxsReaderEntry kReaders[] = {
-    {VXT_VSH, "package spreadsheet", nullptr, ".vsh", true},
+    {VXT_VSH, "package spreadsheet", read_file_into_sheet, ".vsh", true},
     {VXT_WK1, "Lotus WK1", read_wk1_into_sheet, ".wk1", true},
-    {VXT_DBF, "dBase", nullptr, ".dbf", true},
+    {VXT_DBF, "dBase", read_dbf_into_sheet, ".dbf", true},
     {VXT_XLS, "Excel", read_xls_into_sheet, ".xls", true},
     {VXT_MTW, "Minitab worksheet", nullptr, ".mtw", true},
     {VXT_WQ1, "Quattro", read_wq1_into_sheet, ".wq1 .wb1 .wb2 .wb3", true},
@@ -50,9 +50,9 @@ const VxsWriterEntry kWriters[] = {
     {VXT_VXC, ".vxc", "package command file", write_vxc},
     {VXT_VSH, ".vsh", "package spreadsheet file", save_sheet},
     {VXT_GAUSS, ".fmt", "Gauss matrix", nullptr},
-    {VXT_XLS, ".xls", "Excel 95", nullptr},
+    {VXT_XLS, ".xls", "Excel 95", write_sheet_as_xls},
     {VXT_INSTAT, ".wor", "Instat worksheet", nullptr},
-    {VXT_DBF, ".dbf", "dBase", nullptr},
+    {VXT_DBF, ".dbf", "dBase", write_sheet_as_dbf},
     {VXT_WQ1, ".wq1", "Quattro WQ1", write_sheet_as_wq1},
     {VXT_SPLUS_TEXT, ".sdd", "S-PLUS data dump", nullptr},
     {VXT_MATLAB, ".mat", "Matlab", nullptr},
