@@ -124,6 +124,12 @@ bool vxs_probe_epi_name(const VxsProbe& p) { return p.name_ends(".rec"); }
 bool vxs_probe_weka_name(const VxsProbe& p) { return p.name_ends(".arff"); }
 bool vxs_probe_bmp(const VxsProbe& p) { return p.b[0] == 'B' && p.b[1] == 'M'; }
 bool vxs_probe_wave(const VxsProbe& p) { return p.bytes_are(0, "RIFF", 4); }
+// A Quattro Pro for Windows notebook outside its compound document: BOF record of 14 bytes
+// whose signature is "QPW" and NUL in any case.
+bool vxs_probe_qpw_bare(const VxsProbe& p) {
+    return p.bytes_are(0, "\x01\x00\x0E\x00", 4) &&
+           strnicmp(reinterpret_cast<const char*>(p.b + 4), "QPW", 3) == 0 && p.b[7] == 0;
+}
 
 // Plain text: only printable bytes, tab and form feed before the data ends; the data must
 // have shown a line end before the zero byte that follows it.

@@ -17,6 +17,7 @@ int16_t write_csv(Sheet* s, const char* p) { return write_sheet_as_text(s, p, VX
 // Streams of compound documents that belong to other programs.
 constexpr VxsContainerStream kQuattroStream{"PerfectOffice_MAIN", 36, "temp.wb2"};
 constexpr VxsContainerStream kMinitabStream{"Worksheet", 20, "temp.mtw"};
+constexpr VxsContainerStream kQpwStream{"NativeContent_MAIN", 36, "temp.qpw"};
 constexpr VxsContainerStream kStatisticaStream{"Contents", 18, "temp.sta"};
 
 const VxsFormat kFormats[] = {
@@ -26,6 +27,7 @@ const VxsFormat kFormats[] = {
      .extensions = ".vsh",
      .input_extensions = ".vsh",
      .probe = vxs_probe_package_sheet,
+     .read = read_file_into_sheet,
      .write = save_sheet,
      .column_limit = 250,
      .max_columns = 250,
@@ -58,9 +60,15 @@ const VxsFormat kFormats[] = {
      .extensions = ".wq1",
      .input_extensions = ".wq1 .wb1 .wb2 .wb3",
      .probe = vxs_probe_quattro,
+     .read = read_wq1_into_sheet,
+     .write = write_sheet_as_wq1,
      .column_limit = 255,
      .container = &kQuattroStream},
-    {.type = VXT_WK1, .name = "Lotus WK1", .input_extensions = ".wk1", .probe = vxs_probe_lotus},
+    {.type = VXT_WK1,
+     .name = "Lotus WK1",
+     .input_extensions = ".wk1",
+     .probe = vxs_probe_lotus,
+     .read = read_wk1_into_sheet},
     {.type = VXT_XLS,
      .name = "Excel",
      .output_name = "Excel 95",
@@ -68,6 +76,7 @@ const VxsFormat kFormats[] = {
      .input_extensions = ".xls",
      .probe = vxs_probe_excel,
      .read = read_xls_into_sheet,
+     .write = write_sheet_as_xls,
      .column_limit = 255,
      .usage = ".XLS - Excel 95 Spreadsheet file, ",
      .usage_order = 7},
@@ -128,6 +137,8 @@ const VxsFormat kFormats[] = {
      .input_extensions = ".dbf",
      .probe = vxs_probe_dbase,
      .weak_probe = vxs_probe_dbase_name,
+     .read = read_dbf_into_sheet,
+     .write = write_sheet_as_dbf,
      .column_limit = 511,
      .usage = ".DBF - dBase 3 file,  ",
      .usage_order = 5},
@@ -175,6 +186,12 @@ const VxsFormat kFormats[] = {
      .name = "WAVE sound",
      .input_extensions = ".wav",
      .weak_probe = vxs_probe_wave},
+    {.type = VXT_QPW,
+     .name = "Quattro Pro for Windows",
+     .input_extensions = ".qpw",
+     .weak_probe = vxs_probe_qpw_bare,
+     .read = read_qpw_into_sheet,
+     .container = &kQpwStream},
     {.type = VXT_CSV,
      .name = "delimited text",
      .output_name = "comma-separated text",

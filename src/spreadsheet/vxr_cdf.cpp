@@ -50,7 +50,7 @@ constexpr size_t kSectorShift = 30, kMiniShift = 32, kFatCount = 44, kDirStart =
 // Directory entry field offsets.
 constexpr size_t kEntryStart = 116, kEntrySize = 120;
 
-enum StreamKind { kBook, kWorkbook, kQpw, kHandOver };
+enum StreamKind { kBook, kWorkbook, kHandOver };
 
 struct StreamName {
     const char* name;
@@ -64,9 +64,6 @@ struct StreamName {
 constexpr StreamName kNames[] = {
     {"Book", 10, kBook},
     {"Workbook", 18, kWorkbook},
-    // Quattro Pro for Windows has no file type code of its own yet: its stream is recognised
-    // and copied, but no reader receives it.
-    {"NativeContent_MAIN", 36, kQpw, "temp.qpw"},
 };
 
 // Everything known about the open file; reset whenever a file is opened or released.
@@ -296,8 +293,12 @@ void hand_over(const StreamName& stream, const char* path) {
     std::fclose(out);
     xls_deallocate_mem();
     g_container_file = path ? path : "";
+    // The copy goes even when the receiving reader ends the run (a name listing, too much data).
+    struct RemoveCopy {
+        const std::string& name;
+        ~RemoveCopy() { std::remove(name.c_str()); }
+    } remove_copy{temp};
     if (stream.format) open_file(temp.c_str(), stream.format->type);
-    std::remove(temp.c_str());
     errno = 0;
 }
 
@@ -458,6 +459,7 @@ size_t xls_stream_pos() { return g.pos; }
 void xls_set_stream_pos(size_t pos) { g.pos = pos <= g.stream.size() ? pos : g.stream.size(); }
 
 const char* vxs_container_file() { return g_container_file.c_str(); }
+void vxs_set_container_file(const char* path) { g_container_file = path ? path : ""; }
 
 int xls_bare_version(const uint8_t* head, size_t n) {
     if (n < 8) return 0;

@@ -41,6 +41,7 @@ void xls_set_stream_pos(size_t pos);
 // The user's path of a file whose inner stream is handed over, for the receiving reader's
 // messages (the reader itself sees only the temporary copy).
 const char* vxs_container_file();
+void vxs_set_container_file(const char* path);
 
 // The Excel version (2, 3 or 4) of a bare worksheet file from its first bytes; 0 when the
 // bytes are not one.
