@@ -315,6 +315,7 @@ int16_t write_sheet_as_gauss(Sheet* sheet, const char* path) {
     std::vector<const Column*> cols;
     for (size_t i = 1; i < sheet->cols.size(); ++i)
         if (!sheet->cols[i]->is_text()) cols.push_back(sheet->cols[i].get());
+    if (cols.empty()) return 0;  // texts only: a matrix of no columns is no file
     const uint64_t rows = static_cast<uint64_t>(sheet->row_count);
     const uint64_t size = rows * cols.size() * 8;
 

@@ -156,6 +156,10 @@ TEST_F(Gauss, TextLeftOutFactorsWriteLevelValuesMissingPatterns) {
     g->nlevels = 2;
     g->num = {1, 2, s->missing, 2};
     ASSERT_TRUE(write_sheet_as_gauss(s, dir.file("f.fmt").c_str()));
+    Sheet* texts = new_run_with_sheet(2);
+    create_column_with_memory(texts, VXS_TEXT, "T", 2);
+    EXPECT_EQ(write_sheet_as_gauss(texts, dir.file("t.fmt").c_str()), 0);
+    EXPECT_FALSE(file_exists(dir.file("t.fmt")));
     std::string want = le(0xDDDD, 2) + le(4, 2) + le(3, 2) + le(96, 2) + le(0x86, 2) + std::string(6, '\0');
     want += dbl(1.5) + dbl(20) + dbl(1);
     want += kMissing + kFactorMissing + dbl(2);
