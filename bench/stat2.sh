@@ -28,7 +28,8 @@ def record(data):
 
 names = ["X%d" % i for i in range(1, 11)] + ["NAME$", "TOWN$"]
 head = b"\x4b" + record(b"\x1e\0\0\0\0\0") + record(b"$".ljust(72))
-head += record(struct.pack("<3h", 12, 0, 1)) + b"".join(record(n.encode().ljust(12)) for n in names)
+head += record(struct.pack("<3h", 12, 1, 1))  # rectangular, single precision
+head += b"".join(record((n[:-1].ljust(8) + "$" if "$" in n else n).encode().ljust(12)) for n in names)
 nums = rng.normal(50, 10, (rows, 10)).astype("<f4")
 # One case: marker 64, 40 bytes of singles, 24 bytes of strings, marker 64.
 case = np.zeros(rows, dtype=[("m1", "u1"), ("x", "<f4", 10), ("name", "S12"), ("town", "S12"), ("m2", "u1")])
