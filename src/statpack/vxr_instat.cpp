@@ -274,9 +274,11 @@ int16_t read_instat_into_sheet(const char* path) {
 
     // Columns: a 2-byte length each; a column whose values lie past the file is not read.
     const long* gc = ap[INSTAT_G_COLUMNS];
-    std::vector<long> lengths(static_cast<size_t>(N), 0);
+    // Lengths come from the attribute string read, so slots past it hold nothing.
+    const long slots = std::min(N, static_cast<long>(xs[15].size() / 2));
+    std::vector<long> lengths(static_cast<size_t>(slots), 0);
     long rows = 0;
-    for (long i = 0; i < N; ++i) {
+    for (long i = 0; i < slots; ++i) {
         long len = (long(at(xs[15], size_t(2 * i))) - 32) * 224 + (long(at(xs[15], size_t(2 * i + 1))) - 32);
         len = std::clamp(len, 0L, R);
         if (len > 0 && !region(gc[INSTAT_OFFSET] + i * gc[INSTAT_STRIDE], double(len) * 5).ok()) len = 0;
@@ -311,7 +313,7 @@ int16_t read_instat_into_sheet(const char* path) {
 
     const double missing = sheet->missing;
     bool large = false;
-    for (long i = 0; i < N; ++i) {
+    for (long i = 0; i < slots; ++i) {
         if (lengths[size_t(i)] == 0) continue;
         std::string name;
         size_t marker = names.find(static_cast<char>(128 + i + 1));

@@ -346,16 +346,25 @@ int16_t read_mtp_into_sheet(const char* path) {
     std::string line;
     if (!next_line(text, pos, line) || strnicmp(line.c_str(), MTP_SIGNATURE, std::strlen(MTP_SIGNATURE)) != 0) return 0;
     const size_t data_start = pos;
-    long rows = 0, usable = 0;
+    // A column holds no more values than the bytes of its lines (each takes at least one), so
+    // a lying count sizes nothing past the file.
+    long rows = 0, usable = 0, count_here = 0, bytes_here = 0;
     MtpHeader h;
-    while (next_line(text, pos, line))
+    while (next_line(text, pos, line)) {
         if (parse_mtp_header(line, h)) {
-            rows = std::max(rows, h.count);
+            rows = std::max(rows, std::min(count_here, bytes_here));
+            count_here = h.count;
+            bytes_here = 0;
             ++usable;
+        } else if (!line.empty() && line[0] == '%') {
+            rows = std::max(rows, std::min(count_here, bytes_here));
+            count_here = bytes_here = 0;
+        } else {
+            bytes_here += static_cast<long>(line.size()) + 1;
         }
-    // A count cannot exceed the values the file holds (each takes at least one byte).
-    if (rows > static_cast<long>(text.size())) rows = static_cast<long>(text.size());
-    if (usable == 0) {
+    }
+    rows = std::max(rows, std::min(count_here, bytes_here));
+    if (usable == 0 || rows == 0) {
         std::printf("Minitab Portable data file %.100s does not contain column data.", path);
         return 0;
     }

@@ -247,7 +247,6 @@ bool parse_object(Lines& in, SObject& obj, int depth) {
         return true;
     }
     if (mode == "character" || mode == "complex") {
-        obj.strs.reserve(n);
         for (size_t i = 0; i < n; ++i) {
             if (!in.next(line)) return false;
             obj.strs.emplace_back(line);
