@@ -176,11 +176,12 @@ struct SObject {
     std::string mode;
     std::vector<double> nums;  // NaN for missing
     std::vector<std::string> strs;
-    std::vector<std::pair<std::string, SObject>> items;
+    std::vector<std::string> names;  // of the items of a list or structure
+    std::vector<SObject> items;
 
     const SObject* item(std::string_view name) const {
-        for (const auto& [n, o] : items)
-            if (n == name) return &o;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name) return &items[i];
         return nullptr;
     }
     bool has_class(std::string_view cls) const {
@@ -256,8 +257,9 @@ bool parse_object(Lines& in, SObject& obj, int depth) {
     if (mode == "list" || mode == "structure") {
         for (size_t i = 0; i < n; ++i) {
             if (!in.next(line)) return false;
-            obj.items.emplace_back(std::string(line), SObject());
-            if (!parse_object(in, obj.items.back().second, depth + 1)) return false;
+            obj.names.emplace_back(line);
+            obj.items.emplace_back();
+            if (!parse_object(in, obj.items.back(), depth + 1)) return false;
         }
         return true;
     }
@@ -296,7 +298,7 @@ int16_t read_splus_text_into_sheet(const char* path) {
     const SObject* frame = top.mode == "structure" ? top.item(".Data") : &top;
     if (!frame || frame->mode != "list" || frame->items.empty()) return 0;
     size_t rows = 0;
-    for (const auto& [n, o] : frame->items) rows = std::max(rows, length_of(&o));
+    for (const SObject& o : frame->items) rows = std::max(rows, length_of(&o));
     if (rows == 0 || rows > INT32_MAX) return 0;
 
     // Row names other than 1, 2, ... are kept as a units column.
@@ -322,8 +324,9 @@ int16_t read_splus_text_into_sheet(const char* path) {
         if (col)
             for (size_t r = 0; r < rows; ++r) col->text.set(r, names->strs[r]);
     }
-    for (const auto& [cname, obj] : frame->items) {
-        std::string colname = cname;
+    for (size_t item = 0; item < frame->items.size(); ++item) {
+        const SObject& obj = frame->items[item];
+        std::string colname = frame->names[item];
         make_valid_vantrix_name(colname);
         const SObject* d = data_of(&obj);
         if (!d) continue;
