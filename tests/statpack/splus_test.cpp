@@ -141,6 +141,20 @@ TEST_F(Splus, RDataRestoreLoadsEveryWrittenDump) {
                       "as.character(d$Dose), levels(d$Rate), d$Note, sep=\"|\")' > " + out + " 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(out);
     EXPECT_EQ(read_file(out), "data.frame|3|5|p1|p2|p3|0.1|NA|0.333333333333333|high|low|NA|10|20|30.5|two lines||ok");
+
+    // Dumps the driver writes from files of other formats load too.
+    for (std::string in : {"instat/trial.wor", "systat/double.sys", "minitab/old_v10.mtw", "gauss/matrix_small.fmt"}) {
+        SCOPED_TRACE(in);
+        std::string name = in.substr(in.find('/') + 1);
+        write_file(dir.file(name), read_file(data_path(in)));
+        ASSERT_EQ(run_morvalen(dir.path(), {name, "conv.sdd"}).status, 0);
+        Sheet* s = read(dir.file("conv.sdd"));
+        ASSERT_NE(s, nullptr);
+        cmd = "Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" + dir.file("conv.sdd") +
+              "\", env = e) -> f; cat(dim(e$conv), sep=\"x\")' > " + out + " 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(out);
+        EXPECT_EQ(read_file(out), std::to_string(s->row_count) + "x" + std::to_string(s->column_count));
+    }
 }
 
 TEST_F(Splus, ConversionsThroughTheDriver) {
