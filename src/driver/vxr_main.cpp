@@ -13,6 +13,7 @@
 #include "vxr_main.h"
 #include "vxs_formats.h"
 #include "vxs_options.h"
+#include "vxs_tempfile.h"
 
 int32_t vxs_instat_nmv = 0;
 double vxs_instat_missing[3] = {-9999, -9999, -9999};
@@ -328,7 +329,7 @@ int run(int argc, char** argv) {
     std::snprintf(worksheet_name, sizeof worksheet_name, "%s", argc > 3 ? argv[3] : "");
     std::snprintf(cell_range, sizeof cell_range, "%s", argc > 4 ? argv[4] : "");
 
-    std::remove(output.c_str());
+    // Any old output stays in place until the new one is complete.
     if (!open_file(input.c_str(), input_type)) {
         std::printf(" Error: No valid data in input file %.100s!\n", input.c_str());
         return 5;
@@ -342,7 +343,7 @@ int run(int argc, char** argv) {
     if (vxs_get_global_defaults()->omit_empty) vxs_delete_empty_rows(sheet);
     sheet->source_file = input.substr(0, 265);
 
-    std::string temp = with_extension(output, ".$$$");
+    std::string temp = vxs_temp_output_name(output);
     if (!name_file.empty()) {
         name_file = with_extension(name_file, ".VAR");
         if (FILE* f = std::fopen(name_file.c_str(), "r")) {
@@ -361,13 +362,14 @@ int run(int argc, char** argv) {
                     writer ? writer->format : "this type of");
         return 6;
     }
-    if ((writer->write(sheet, temp.c_str()) & 0xffff) == 0) {
+    VxsTempOutput temp_file(temp);
+    if (!temp_file.create() || (writer->write(sheet, temp.c_str()) & 0xffff) == 0) {
         std::printf(" Output file not written! (No valid records?).\n");
         return 6;
     }
     if (names_after) write_columns(sheet, with_extension(temp, ".$V$").c_str());
     std::printf(" %li records transferred.\n", static_cast<long>(sheet->row_count));
-    std::rename(temp.c_str(), output.c_str());
+    temp_file.commit(output);  // a failed rename is not reported
     if (vxs_warn_out) {
         std::fclose(vxs_warn_out);
         vxs_warn_out = nullptr;
