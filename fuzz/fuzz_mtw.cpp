@@ -11,12 +11,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
     std::string path = fuzz_write_input(data + 1, size - 1, ".mtw");
     switch (data[0] % 3) {
-        case 0: read_mtw_into_sheet(path.c_str()); break;
+        case 0:
+            read_mtw_into_sheet(path.c_str());
+            break;
         case 1:
             vxs_set_mtw_file("user.mtw");
             read_mtw_into_sheet(path.c_str());
             break;
-        default: read_mtp_into_sheet(path.c_str()); break;
+        default:
+            read_mtp_into_sheet(path.c_str());
+            break;
     }
     fuzz_check_sheet();
     std::remove(path.c_str());

@@ -97,7 +97,8 @@ bool parse_header(ByteReader& in, uint64_t file_size, Layout& L) {
             }
             if (!in.ok() || (flags & 4)) return false;
             if (!valid_size(L.elsize)) L.elsize = 8;
-            if (!in.seek(GAUSS_DATASET_HEADER) || L.cols * GAUSS_NAME > in.remaining()) return false;
+            if (!in.seek(GAUSS_DATASET_HEADER) || L.cols * GAUSS_NAME > in.remaining())
+                return false;
             if (!read_names(in, L, false)) return false;
             break;
         }
@@ -205,7 +206,8 @@ int16_t read_gauss_into_sheet(const char* path) {
     // The header, names and type bytes lie in the first bytes; names are at most 9 bytes a
     // variable, so a window of the whole header file (or enough of it) holds them.
     Layout L;
-    ByteReader head = file.window(static_cast<size_t>(std::min<uint64_t>(file.size(), 1u << 24)), Endian::Little);
+    ByteReader head =
+        file.window(static_cast<size_t>(std::min<uint64_t>(file.size(), 1u << 24)), Endian::Little);
     if (!parse_header(head, file.size(), L)) return 0;
     vxs_reverse = (L.order == Endian::Big) != kHostBig;
 
@@ -222,7 +224,8 @@ int16_t read_gauss_into_sheet(const char* path) {
 
     uint64_t ncols = L.cols;
     if (ncols > static_cast<uint64_t>(VXSMAXCOLUMNS)) {
-        std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
+        std::printf("Warning Columns above %li NOT transfered!\n",
+                    static_cast<long>(VXSMAXCOLUMNS));
         ncols = static_cast<uint64_t>(VXSMAXCOLUMNS);
     }
     Sheet* sheet = create_sheet();
@@ -237,14 +240,16 @@ int16_t read_gauss_into_sheet(const char* path) {
     for (uint64_t c = 0; c < ncols; ++c) {
         Column* col;
         if (L.matrix) {
-            col = create_column_with_memory(sheet, VXS_MATRIX_COL, std::to_string(c + 1), sheet->row_count);
+            col = create_column_with_memory(sheet, VXS_MATRIX_COL, std::to_string(c + 1),
+                                            sheet->row_count);
         } else {
             std::string name = L.names[c];
             if (name.empty())
                 name = vxs_def_column_name(static_cast<int32_t>(c + 1));
             else
                 make_valid_vantrix_name(name);
-            col = create_column_with_memory(sheet, L.is_char[c] ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
+            col = create_column_with_memory(sheet, L.is_char[c] ? VXS_TEXT : VXS_VARIATE, name,
+                                            sheet->row_count);
         }
         if (!col) break;
         cols.push_back(col);

@@ -22,7 +22,8 @@
 void read5b(const uint8_t* src, uint8_t out[5]) { std::memcpy(out, src, 5); }
 
 int32_t calcint(const uint8_t b[5]) {
-    return static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+    return static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                                uint32_t(b[3]) << 24);
 }
 
 double readrl(const uint8_t b[5]) {
@@ -161,7 +162,9 @@ std::string get_uns_string(ByteReader& in, size_t max) {
     return s;
 }
 
-uint8_t at(const std::string& s, size_t i) { return i < s.size() ? static_cast<uint8_t>(s[i]) : ' '; }
+uint8_t at(const std::string& s, size_t i) {
+    return i < s.size() ? static_cast<uint8_t>(s[i]) : ' ';
+}
 
 std::string trim_right(std::string s) {
     size_t end = s.find_last_not_of(' ');
@@ -172,7 +175,8 @@ std::string trim_right(std::string s) {
 size_t attribute_length(size_t g_, size_t a, const long ap[INSTAT_GROUPS][INSTAT_GROUP_FIELDS]) {
     long count = std::max(0L, ap[g_][INSTAT_COUNT]);
     if (g_ == INSTAT_G_COLUMNS) return static_cast<size_t>(a == 0 ? 2 * count + 1 : count + 1);
-    if (g_ == INSTAT_G_RESERVED) return a == 4 ? 1 : (a == 1 || a == 2) ? static_cast<size_t>(count + 2) : 2;
+    if (g_ == INSTAT_G_RESERVED)
+        return a == 4 ? 1 : (a == 1 || a == 2) ? static_cast<size_t>(count + 2) : 2;
     if (a == 3 || (g_ == INSTAT_G_CONSTANTS && a == 2)) return 0;
     return static_cast<size_t>(count + 1);
 }
@@ -207,7 +211,8 @@ int16_t read_instat_into_sheet(const char* path) {
             v = std::fabs(x) < 2147483648.0 ? static_cast<long>(x) : 0;
         }
     if (!in.ok()) return 0;
-    size_t title_len = static_cast<size_t>(std::clamp(cp[11], 0L, static_cast<long>(INSTAT_MAX_TITLE_READ)));
+    size_t title_len =
+        static_cast<size_t>(std::clamp(cp[11], 0L, static_cast<long>(INSTAT_MAX_TITLE_READ)));
     std::string title(header.substr(11, std::min(title_len, header.size() - 11)));
     long nmv = std::clamp(cp[13], 0L, 3L);
 
@@ -223,13 +228,15 @@ int16_t read_instat_into_sheet(const char* path) {
     }
 
     std::string xs[INSTAT_ATTRIBUTES];
-    for (size_t i = 0; i < INSTAT_ATTRIBUTES; ++i) xs[i] = get_uns_string(in, attribute_length(i / 5, i % 5, ap));
+    for (size_t i = 0; i < INSTAT_ATTRIBUTES; ++i)
+        xs[i] = get_uns_string(in, attribute_length(i / 5, i % 5, ap));
     size_t link_len = static_cast<size_t>(std::clamp(cp[5], 0L, 100000L));
     std::string link1 = get_uns_string(in, link_len), link2 = get_uns_string(in, link_len);
     std::string name_lengths = get_uns_string(in, static_cast<size_t>(N));
     std::string names;
     if (cp[7] <= 3) {
-        for (long k = 0; k <= std::max(cp[7], 0L); ++k) names += get_uns_string(in, INSTAT_NAME_RECORD);
+        for (long k = 0; k <= std::max(cp[7], 0L); ++k)
+            names += get_uns_string(in, INSTAT_NAME_RECORD);
     } else {
         names = get_uns_string(in, static_cast<size_t>(std::min(cp[7], 100000L)));
     }
@@ -251,7 +258,8 @@ int16_t read_instat_into_sheet(const char* path) {
         g.str.push_back(trim_right(s));
     }
     const long* gl = ap[INSTAT_G_LABELS];
-    const long P = std::clamp(gl[INSTAT_COUNT], 0L, 1000L), Q = std::clamp(gl[INSTAT_SIZE], 0L, 100000L);
+    const long P = std::clamp(gl[INSTAT_COUNT], 0L, 1000L),
+               Q = std::clamp(gl[INSTAT_SIZE], 0L, 100000L);
     ByteReader label_area = region(gl[INSTAT_OFFSET], double(P) * double(Q) * 9);
     for (long k = 0; k < P && label_area.ok(); ++k) {
         long n = std::clamp(long(at(xs[5], size_t(k))) - 32, 0L, Q);
@@ -279,9 +287,11 @@ int16_t read_instat_into_sheet(const char* path) {
     std::vector<long> lengths(static_cast<size_t>(slots), 0);
     long rows = 0;
     for (long i = 0; i < slots; ++i) {
-        long len = (long(at(xs[15], size_t(2 * i))) - 32) * 224 + (long(at(xs[15], size_t(2 * i + 1))) - 32);
+        long len = (long(at(xs[15], size_t(2 * i))) - 32) * 224 +
+                   (long(at(xs[15], size_t(2 * i + 1))) - 32);
         len = std::clamp(len, 0L, R);
-        if (len > 0 && !region(gc[INSTAT_OFFSET] + i * gc[INSTAT_STRIDE], double(len) * 5).ok()) len = 0;
+        if (len > 0 && !region(gc[INSTAT_OFFSET] + i * gc[INSTAT_STRIDE], double(len) * 5).ok())
+            len = 0;
         lengths[size_t(i)] = len;
         rows = std::max(rows, len);
     }
@@ -319,15 +329,18 @@ int16_t read_instat_into_sheet(const char* path) {
         size_t marker = names.find(static_cast<char>(128 + i + 1));
         long nlen = long(at(name_lengths, size_t(i))) - 32;
         if (i + 1 < 128 && marker != std::string::npos && nlen > 0 && size_t(nlen) <= marker)
-            name = vxs_strip_blanks(std::string_view(names).substr(marker - size_t(nlen), size_t(nlen)), VXS_MAX_NAME);
+            name = vxs_strip_blanks(
+                std::string_view(names).substr(marker - size_t(nlen), size_t(nlen)), VXS_MAX_NAME);
         if (name.empty())
             name = "X" + std::to_string(i + 1);
         else
             make_valid_vantrix_name(name);
         bool factor = at(xs[17], size_t(i)) == 'F';
-        Column* col = create_column_with_memory(sheet, factor ? VXS_FACTOR : VXS_VARIATE, name, sheet->row_count);
+        Column* col = create_column_with_memory(sheet, factor ? VXS_FACTOR : VXS_VARIATE, name,
+                                                sheet->row_count);
         if (!col) break;
-        ByteReader data = region(gc[INSTAT_OFFSET] + i * gc[INSTAT_STRIDE], double(lengths[size_t(i)]) * 5);
+        ByteReader data =
+            region(gc[INSTAT_OFFSET] + i * gc[INSTAT_STRIDE], double(lengths[size_t(i)]) * 5);
         double top = 0;
         for (long r = 0; r < lengths[size_t(i)]; ++r) {
             uint8_t b[5];
@@ -354,12 +367,14 @@ int16_t read_instat_into_sheet(const char* path) {
                     set = long(at(link2, p + 1)) - 33;
                     break;
                 }
-            if (set >= 0 && set < long(g.label_sets.size()) && g.label_sets[size_t(set)].size() >= size_t(col->nlevels)) {
+            if (set >= 0 && set < long(g.label_sets.size()) &&
+                g.label_sets[size_t(set)].size() >= size_t(col->nlevels)) {
                 for (int32_t k = 0; k < col->nlevels; ++k) {
                     std::string lab = trim_right(g.label_sets[size_t(set)][size_t(k)]);
                     if (lab.empty()) lab = g.label_sets[size_t(set)][size_t(k)].substr(0, 1);
                     col->labels.push_back(lab.substr(0, VXS_MAX_NAME));
-                    col->longest_label = std::max(col->longest_label, static_cast<int32_t>(col->labels.back().size()));
+                    col->longest_label = std::max(col->longest_label,
+                                                  static_cast<int32_t>(col->labels.back().size()));
                 }
                 col->origin = 2;
                 col->representation = VXS_REP_TEXT;
@@ -373,15 +388,16 @@ int16_t read_instat_into_sheet(const char* path) {
     }
     g.node = sheet;
     if (large)
-        std::printf("Warning: Numbers in %.100s greater than %s have been set to this value\n!", path, "9.99999E+307");
+        std::printf("Warning: Numbers in %.100s greater than %s have been set to this value\n!",
+                    path, "9.99999E+307");
     return 1;
 }
 
 namespace {
 
 bool numeric_kind(int32_t t) {
-    return t == VXS_VARIATE || t == VXS_UNITS_NUM || t == VXS_SCALAR || t == VXS_MATRIX_COL || t == VXS_NUMERIC6 ||
-           t == VXS_SYMMAT_COL || t == VXS_TABLE_BODY || t == VXS_NUMERIC22;
+    return t == VXS_VARIATE || t == VXS_UNITS_NUM || t == VXS_SCALAR || t == VXS_MATRIX_COL ||
+           t == VXS_NUMERIC6 || t == VXS_SYMMAT_COL || t == VXS_TABLE_BODY || t == VXS_NUMERIC22;
 }
 
 // Whether a factor fits Instat: at most 223 levels, level values whole numbers 1 to 223.
@@ -394,9 +410,11 @@ bool suitable(const Column* c) {
 
 // Names packed into the name records: byte 128, then each name and its marker 128 + n; a
 // name that would reach position 255 starts the next record.
-bool pack_names(const std::vector<std::string>& names, size_t cut, std::string records[INSTAT_NAME_RECORDS]) {
+bool pack_names(const std::vector<std::string>& names, size_t cut,
+                std::string records[INSTAT_NAME_RECORDS]) {
     size_t rec = 0;
-    for (auto& r : std::span(records, INSTAT_NAME_RECORDS)) r = std::string(1, static_cast<char>(128));
+    for (auto& r : std::span(records, INSTAT_NAME_RECORDS))
+        r = std::string(1, static_cast<char>(128));
     for (size_t n = 0; n < names.size(); ++n) {
         std::string name = names[n].substr(0, cut);
         if (records[rec].size() + name.size() + 1 > INSTAT_NAME_RECORD) {
@@ -429,17 +447,20 @@ void put_string(std::string& out, const std::string& s, size_t length) {
 }  // namespace
 
 int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
-    if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
+    if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2)
+        return 0;
     const VxsDefaults& d = *vxs_get_global_defaults();
     for (size_t i = 1; i < sheet->cols.size(); ++i) {
         Column* c = sheet->cols[i].get();
         if (c->type == VXS_UNITS_TEXT) convert_units_to_text(c);
-        if (c->type == VXS_TEXT) convert_text_to_factor(c, d.factor_ignore_case, d.factor_strip_blanks);
+        if (c->type == VXS_TEXT)
+            convert_text_to_factor(c, d.factor_ignore_case, d.factor_strip_blanks);
     }
 
     bool told = false;
     auto tell_once = [&told]() {
-        if (!told) std::printf("Error: Factors with more than 223 labels are not supported by Instat!\n");
+        if (!told)
+            std::printf("Error: Factors with more than 223 labels are not supported by Instat!\n");
         told = true;
     };
     std::vector<Column*> cols;
@@ -449,7 +470,8 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
             bool labelled = c->labels_present() > 0;
             if (labelled && !vxs_inst_drop_factors) {
                 // kept: its indices and labels are written
-            } else if (!labelled && !vxs_inst_drop_factors && c->nlevels >= 1 && c->nlevels <= INSTAT_MAX_LABELS - 1) {
+            } else if (!labelled && !vxs_inst_drop_factors && c->nlevels >= 1 &&
+                       c->nlevels <= INSTAT_MAX_LABELS - 1) {
                 vxs_fac_default_labels(c);
             } else if (vxs_inst_drop_factors) {
                 tell_once();
@@ -465,18 +487,23 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
     }
     const long ncols = static_cast<long>(cols.size());
     if (ncols > INSTAT_MAX_COLUMNS) {
-        std::printf("Error: Too many columns in %.60s to save.\nInstat has a maximum of 127 columns.\n", sheet->structure_name.c_str());
+        std::printf(
+            "Error: Too many columns in %.60s to save.\nInstat has a maximum of 127 columns.\n",
+            sheet->structure_name.c_str());
         return 0;
     }
     if (sheet->row_count > INSTAT_MAX_ROWS) {
-        std::printf("Error: Too many rows in %.60s to save.\nInstat has a maximum of 50400 rows.\n", sheet->structure_name.c_str());
+        std::printf("Error: Too many rows in %.60s to save.\nInstat has a maximum of 50400 rows.\n",
+                    sheet->structure_name.c_str());
         return 0;
     }
     const long R = sheet->row_count;
     long N = R <= 1000 ? std::clamp((ncols / 10 + 1) * 20, 30L, long(INSTAT_MAX_COLUMNS))
                        : std::min(ncols + 10, long(INSTAT_MAX_COLUMNS));
     if (R > INSTAT_MAX_COUNT)
-        std::printf("Warning: Instat counts hold at most %li rows; rows after it are not read back.\n", long(INSTAT_MAX_COUNT));
+        std::printf(
+            "Warning: Instat counts hold at most %li rows; rows after it are not read back.\n",
+            long(INSTAT_MAX_COUNT));
 
     // Label sets, one per labelled factor; the link strings name at most 50 of them.
     std::vector<std::vector<std::string>> sets;
@@ -485,7 +512,8 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
         Column* c = cols[i];
         if (c->type != VXS_FACTOR || c->labels.empty()) continue;
         if (long(sets.size()) == INSTAT_MAX_LINKED_SETS) {
-            std::printf("Warning: Instat links labels to 50 factors; labels of %s not written\n", c->name.c_str());
+            std::printf("Warning: Instat links labels to 50 factors; labels of %s not written\n",
+                        c->name.c_str());
             continue;
         }
         std::vector<std::string> labels = c->labels;
@@ -533,13 +561,15 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
     // Attribute strings.
     std::string xs[INSTAT_ATTRIBUTES];
     long ap[INSTAT_GROUPS][INSTAT_GROUP_FIELDS] = {
-        {long(INSTAT_STRINGS), long(INSTAT_STRING), 0, long(INSTAT_STRING) + 1, long(INSTAT_STRING) + 1, 0},
+        {long(INSTAT_STRINGS), long(INSTAT_STRING), 0, long(INSTAT_STRING) + 1,
+         long(INSTAT_STRING) + 1, 0},
         {P, Q, 0, 9 * Q, 9, P},
         {long(INSTAT_CONSTANTS), 1, 0, 5, 5, 0},
         {N, R, 0, 5 * R, 5, ncols},
         {0, R, 0, 5 * R, 5, 0},
     };
-    for (size_t i = 0; i < INSTAT_ATTRIBUTES; ++i) xs[i] = std::string(attribute_length(i / 5, i % 5, ap), ' ');
+    for (size_t i = 0; i < INSTAT_ATTRIBUTES; ++i)
+        xs[i] = std::string(attribute_length(i / 5, i % 5, ap), ' ');
     for (size_t k = 0; k < sets.size() && k < size_t(P); ++k) {
         xs[5][k] = static_cast<char>(sets[k].size() + 32);
         xs[7][k] = 'L';
@@ -554,7 +584,9 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
         xs[15][2 * i + 1] = static_cast<char>(cnt[1]);
         bool factor = c->type == VXS_FACTOR;
         xs[17][i] = factor ? 'F' : 'V';
-        if (factor) xs[18][i] = static_cast<char>(c->labels_present() >= 224 ? 254 : std::min(c->nlevels, 223) + 31);
+        if (factor)
+            xs[18][i] = static_cast<char>(
+                c->labels_present() >= 224 ? 254 : std::min(c->nlevels, 223) + 31);
         name_lengths[i] = static_cast<char>(std::min(names[i].size(), cut) + 32);
         if (set_of[i] >= 0) {
             size_t k = size_t(set_of[i]);
@@ -568,7 +600,8 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
     // Offsets: everything before the strings has a size known now.
     size_t head = INSTAT_HEADER + 70 + 15 + 150;
     for (const auto& x : xs) head += x.size() + 1;
-    head += 2 * (INSTAT_LINK_LENGTH + 1) + size_t(N) + 1 + INSTAT_NAME_RECORDS * (INSTAT_NAME_RECORD + 1);
+    head += 2 * (INSTAT_LINK_LENGTH + 1) + size_t(N) + 1 +
+            INSTAT_NAME_RECORDS * (INSTAT_NAME_RECORD + 1);
     ap[0][INSTAT_OFFSET] = long(head);
     ap[1][INSTAT_OFFSET] = ap[0][INSTAT_OFFSET] + long(INSTAT_STRINGS) * (long(INSTAT_STRING) + 1);
     ap[2][INSTAT_OFFSET] = ap[1][INSTAT_OFFSET] + 9 * P * Q;
@@ -582,7 +615,20 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
     out += static_cast<char>(INSTAT_CR);
     out.append(size_t(100 - T), ' ');
     out.append("\x03\0\0", 3);
-    const long controls[INSTAT_CONTROLS] = {2, 0, 0, 1, 0, long(INSTAT_LINK_LENGTH), P + 1, 3, long(INSTAT_NAME_RECORD), 1, N * R, T, long(INSTAT_LABEL), std::max(1L, long(vxs_instat_nmv))};
+    const long controls[INSTAT_CONTROLS] = {2,
+                                            0,
+                                            0,
+                                            1,
+                                            0,
+                                            long(INSTAT_LINK_LENGTH),
+                                            P + 1,
+                                            3,
+                                            long(INSTAT_NAME_RECORD),
+                                            1,
+                                            N * R,
+                                            T,
+                                            long(INSTAT_LABEL),
+                                            std::max(1L, long(vxs_instat_nmv))};
     for (long c : controls) put_long(out, c);
     for (double mcode : vxs_instat_missing) put_double(out, mcode);
     for (const auto& grp : ap)
@@ -595,7 +641,9 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
     for (size_t k = 0; k < INSTAT_STRINGS; ++k) put_string(out, "", INSTAT_STRING);
     for (long k = 0; k < P; ++k)
         for (long j = 0; j < Q; ++j) {
-            std::string lab = size_t(k) < sets.size() && size_t(j) < sets[size_t(k)].size() ? sets[size_t(k)][size_t(j)] : "";
+            std::string lab = size_t(k) < sets.size() && size_t(j) < sets[size_t(k)].size()
+                                  ? sets[size_t(k)][size_t(j)]
+                                  : "";
             put_string(out, lab, INSTAT_LABEL);
         }
     for (size_t k = 0; k < INSTAT_CONSTANTS; ++k) put_double(out, vxs_missing);
@@ -608,7 +656,9 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
                 continue;
             }
             double v = c->num[size_t(r)];
-            if (factor && (v < 1 || v > c->nlevels || (c->nlevels > INSTAT_MAX_LABELS && v > INSTAT_MAX_LABELS))) v = missing;
+            if (factor && (v < 1 || v > c->nlevels ||
+                           (c->nlevels > INSTAT_MAX_LABELS && v > INSTAT_MAX_LABELS)))
+                v = missing;
             put_double(out, v <= missing ? vxs_missing : v);
         }
     }
@@ -629,7 +679,8 @@ int vxs_write_instat_extra(Sheet* sheet, FILE* output) {
     auto emit = [output](const std::string& s) { vxs_add_to_buf(s, 1, 0, output); };
     auto list = [](char letter, size_t n) {
         std::string s;
-        for (size_t k = 1; k <= n; ++k) s += (k > 1 ? "," : "") + std::string(1, letter) + std::to_string(k);
+        for (size_t k = 1; k <= n; ++k)
+            s += (k > 1 ? "," : "") + std::string(1, letter) + std::to_string(k);
         return s;
     };
     auto deletes = [&](char letter, size_t n) {
@@ -646,14 +697,16 @@ int vxs_write_instat_extra(Sheet* sheet, FILE* output) {
             if (g.opts[k] == kMissing)
                 std::snprintf(buf, sizeof buf, "SCALAR M%li\n", k + 1);
             else
-                std::snprintf(buf, sizeof buf, "SCALAR M%li; %g\n", k + 1, g.opts[k] == kKeep ? g.m[k] : g.replace[k]);
+                std::snprintf(buf, sizeof buf, "SCALAR M%li; %g\n", k + 1,
+                              g.opts[k] == kKeep ? g.m[k] : g.replace[k]);
             emit(buf);
         }
     }
     if (std::any_of(g.str.begin(), g.str.end(), [](const std::string& s) { return !s.empty(); })) {
         deletes('S', g.str.size());
         for (size_t k = 0; k < g.str.size(); ++k)
-            emit("TEXT S" + std::to_string(k + 1) + (g.str[k].empty() ? "" : "; '" + translate_out_str(g.str[k], 80) + "'") + "\n");
+            emit("TEXT S" + std::to_string(k + 1) +
+                 (g.str[k].empty() ? "" : "; '" + translate_out_str(g.str[k], 80) + "'") + "\n");
         emit("POINTER S; !p(" + list('S', g.str.size()) + ")\n");
     }
     if (!g.label_sets.empty()) {
@@ -661,7 +714,8 @@ int vxs_write_instat_extra(Sheet* sheet, FILE* output) {
         for (size_t k = 0; k < g.label_sets.size(); ++k) {
             std::string s = "TEXT L" + std::to_string(k + 1);
             for (size_t j = 0; j < g.label_sets[k].size(); ++j)
-                s += (j ? ",'" : "; !t('") + translate_out_str(trim_right(g.label_sets[k][j]), 40) + "'";
+                s += (j ? ",'" : "; !t('") + translate_out_str(trim_right(g.label_sets[k][j]), 40) +
+                     "'";
             emit(s + (g.label_sets[k].empty() ? "\n" : ")\n"));
         }
         emit("POINTER L; !p(" + list('L', g.label_sets.size()) + ")\n");

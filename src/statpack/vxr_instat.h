@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <string>
 
-constexpr uint8_t INSTAT_SIGNATURE[11] = {0x40, 0x0D, 0xC1, 0x02, 0x67, 0x0C, 0x70, 0x00, 0x70, 0x01, 0x70};
+constexpr uint8_t INSTAT_SIGNATURE[11] = {0x40, 0x0D, 0xC1, 0x02, 0x67, 0x0C,
+                                          0x70, 0x00, 0x70, 0x01, 0x70};
 constexpr uint8_t INSTAT_CR = 13;
 constexpr size_t INSTAT_HEADER = 115;  // signature, title area and 3 bytes
 constexpr size_t INSTAT_TITLE_AREA = 100;
@@ -25,8 +26,21 @@ constexpr size_t INSTAT_LABEL = 8;
 constexpr size_t INSTAT_CONSTANTS = 10;
 
 // Structure groups and the fields of each.
-enum : size_t { INSTAT_G_STRINGS = 0, INSTAT_G_LABELS = 1, INSTAT_G_CONSTANTS = 2, INSTAT_G_COLUMNS = 3, INSTAT_G_RESERVED = 4 };
-enum : size_t { INSTAT_COUNT = 0, INSTAT_SIZE = 1, INSTAT_OFFSET = 2, INSTAT_STRIDE = 3, INSTAT_ELEMENT = 4, INSTAT_LAST = 5 };
+enum : size_t {
+    INSTAT_G_STRINGS = 0,
+    INSTAT_G_LABELS = 1,
+    INSTAT_G_CONSTANTS = 2,
+    INSTAT_G_COLUMNS = 3,
+    INSTAT_G_RESERVED = 4
+};
+enum : size_t {
+    INSTAT_COUNT = 0,
+    INSTAT_SIZE = 1,
+    INSTAT_OFFSET = 2,
+    INSTAT_STRIDE = 3,
+    INSTAT_ELEMENT = 4,
+    INSTAT_LAST = 5
+};
 
 constexpr int32_t INSTAT_MAX_COLUMNS = 127;
 constexpr int32_t INSTAT_MAX_ROWS = 50400;

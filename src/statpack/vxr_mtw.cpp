@@ -94,7 +94,8 @@ void make_sheet(std::vector<MtwColumn>& cols, size_t rows, const std::vector<std
     for (MtwColumn& m : cols) {
         bool factor = false;
         std::string name = column_name(m.name, m.number, factor);
-        Column* col = create_column_with_memory(sheet, m.text ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
+        Column* col = create_column_with_memory(sheet, m.text ? VXS_TEXT : VXS_VARIATE, name,
+                                                sheet->row_count);
         if (!col) break;
         col->extra = m.description.substr(0, MTW_DESCRIPTION);
         if (m.text)
@@ -153,7 +154,8 @@ int16_t read_old_worksheet(const std::string& bytes, const char* path) {
             }
         } else {
             m.text = true;
-            size_t size = static_cast<size_t>((-1 - int64_t(type)) / 4 + 1) * 4 * (version == 10 ? 1 : 2);
+            size_t size =
+                static_cast<size_t>((-1 - int64_t(type)) / 4 + 1) * 4 * (version == 10 ? 1 : 2);
             size_t n = words / (size / 4);
             m.strs.resize(n);
             for (std::string& s : m.strs) {
@@ -258,7 +260,8 @@ int16_t read_record_worksheet(const std::string& bytes, const char* user) {
                 }
                 std::string_view t = rec.view(len);
                 if (!rec.ok()) break;
-                titles.emplace_back(t.substr(0, t.find('\0') == std::string_view::npos ? t.size() : t.find('\0')));
+                titles.emplace_back(
+                    t.substr(0, t.find('\0') == std::string_view::npos ? t.size() : t.find('\0')));
             }
         } else if (kind == MTW_COLUMN) {
             MtwColumn m;
@@ -344,7 +347,9 @@ int16_t read_mtp_into_sheet(const char* path) {
     if (!path || !vxs_read_whole_file(path, text)) return 0;
     size_t pos = 0;
     std::string line;
-    if (!next_line(text, pos, line) || strnicmp(line.c_str(), MTP_SIGNATURE, std::strlen(MTP_SIGNATURE)) != 0) return 0;
+    if (!next_line(text, pos, line) ||
+        strnicmp(line.c_str(), MTP_SIGNATURE, std::strlen(MTP_SIGNATURE)) != 0)
+        return 0;
     const size_t data_start = pos;
     // A column holds no more values than the bytes of its lines (each takes at least one), so
     // a lying count sizes nothing past the file.
@@ -375,7 +380,8 @@ int16_t read_mtp_into_sheet(const char* path) {
     sheet->row_count = static_cast<int32_t>(rows);
     create_row_attr(sheet);
     if (usable > VXSMAXCOLUMNS)
-        std::printf("Maximum number of columns (%i) exceeded.\nIgnoring extra columns.", static_cast<int>(VXSMAXCOLUMNS));
+        std::printf("Maximum number of columns (%i) exceeded.\nIgnoring extra columns.",
+                    static_cast<int>(VXSMAXCOLUMNS));
 
     const VxsDefaults& g = *vxs_get_global_defaults();
     const double missing = sheet->missing;
@@ -393,7 +399,8 @@ int16_t read_mtp_into_sheet(const char* path) {
             if (factor) name.pop_back();
             if (name.empty()) name = "C" + std::to_string(h.number);
             make_valid_vantrix_name(name);
-            col = create_column_with_memory(sheet, h.width < 0 ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
+            col = create_column_with_memory(sheet, h.width < 0 ? VXS_TEXT : VXS_VARIATE, name,
+                                            sheet->row_count);
             if (col) made.emplace_back(col, factor);
             filled = 0;
             count = std::min(h.count, rows);
@@ -406,7 +413,9 @@ int16_t read_mtp_into_sheet(const char* path) {
             for (size_t at = 0; at < line.size() && filled < count; at += w + 1) {
                 std::string_view v = std::string_view(line).substr(at, w);
                 v = v.substr(0, VXS_MAX_TEXT);
-                std::string s = g.factor_strip_blanks ? stripped(v) : std::string(v.substr(0, v.find_last_not_of(' ') + 1));
+                std::string s = g.factor_strip_blanks
+                                    ? stripped(v)
+                                    : std::string(v.substr(0, v.find_last_not_of(' ') + 1));
                 col->text.set(static_cast<size_t>(filled++), s);
             }
             continue;
@@ -440,7 +449,9 @@ int16_t read_mtp_into_sheet(const char* path) {
         }
         vxs_set_default_column_width(c, 0);
     }
-    if (large) std::printf("Numbers in %.100s greater than %s have been set to this value.", path, "9.99999E+307");
+    if (large)
+        std::printf("Numbers in %.100s greater than %s have been set to this value.", path,
+                    "9.99999E+307");
     errno = 0;
     return 1;
 }

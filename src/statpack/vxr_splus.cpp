@@ -80,7 +80,10 @@ std::string spt_object_name(const char* path) {
 namespace {
 
 // Whether the column can be written as a component: the rest have no form in the dump.
-bool writable(const Column* c) { return numeric_type(c->type) || c->type == VXS_TEXT || c->type == VXS_FACTOR || c->type == VXS_UNITS_TEXT; }
+bool writable(const Column* c) {
+    return numeric_type(c->type) || c->type == VXS_TEXT || c->type == VXS_FACTOR ||
+           c->type == VXS_UNITS_TEXT;
+}
 
 bool write_component(const Column* c, long rows, FILE* f) {
     bool ok = spt_write_label(c->name, f);
@@ -91,7 +94,8 @@ bool write_component(const Column* c, long rows, FILE* f) {
         for (long r = 0; r < rows && ok; ++r) {
             double v = static_cast<size_t>(r) < c->num.size() ? c->num[r] : c->sheet->missing;
             // A code with no level would make an invalid factor: it is missing.
-            ok = (v >= 1 && static_cast<long>(v) <= L) ? spt_write_integer(v, f) : put_line(SPLUS_NA, f);
+            ok = (v >= 1 && static_cast<long>(v) <= L) ? spt_write_integer(v, f)
+                                                       : put_line(SPLUS_NA, f);
         }
         ok = ok && put_line(".Label", f) && put_line("character", f) && spt_write_long(L, f);
         for (long k = 0; k < L && ok; ++k) {
@@ -102,17 +106,20 @@ bool write_component(const Column* c, long rows, FILE* f) {
             else
                 ok = spt_write_long(k + 1, f);
         }
-        return ok && put_line("class", f) && put_line("character", f) && spt_write_long(1, f) && put_line("factor", f);
+        return ok && put_line("class", f) && put_line("character", f) && spt_write_long(1, f) &&
+               put_line("factor", f);
     }
     if (c->is_text()) {
         ok = ok && put_line("character", f) && spt_write_long(rows, f);
         for (long r = 0; r < rows && ok; ++r)
-            ok = spt_write_label(static_cast<size_t>(r) < c->text.size() ? c->text.str(r) : std::string(), f);
+            ok = spt_write_label(
+                static_cast<size_t>(r) < c->text.size() ? c->text.str(r) : std::string(), f);
         return ok;
     }
     ok = ok && put_line("numeric", f) && spt_write_long(rows, f);
     for (long r = 0; r < rows && ok; ++r)
-        ok = spt_write_double(static_cast<size_t>(r) < c->num.size() ? c->num[r] : c->sheet->missing, f);
+        ok = spt_write_double(
+            static_cast<size_t>(r) < c->num.size() ? c->num[r] : c->sheet->missing, f);
     return ok;
 }
 
@@ -121,7 +128,9 @@ bool write_component(const Column* c, long rows, FILE* f) {
 int16_t write_sheet_as_splus_text(Sheet* sheet, const char* path) {
     if (!sheet) return 0;
     if (sheet->kind == VXS_SYMMATRIX) {
-        std::printf("Error: In Writing SPlus File - can not export symmetric matrix to Splus data transport file!");
+        std::printf(
+            "Error: In Writing SPlus File - can not export symmetric matrix to Splus data "
+            "transport file!");
         return 0;
     }
     if (sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
@@ -146,8 +155,9 @@ int16_t write_sheet_as_splus_text(Sheet* sheet, const char* path) {
             components.push_back(c);
     }
 
-    bool ok = put_line(spt_object_name(path), f) && put_line("structure", f) && spt_write_long(3, f) &&
-              put_line(".Data", f) && put_line("list", f) && spt_write_long(static_cast<long>(components.size()), f);
+    bool ok = put_line(spt_object_name(path), f) && put_line("structure", f) &&
+              spt_write_long(3, f) && put_line(".Data", f) && put_line("list", f) &&
+              spt_write_long(static_cast<long>(components.size()), f);
     for (const Column* c : components) ok = ok && write_component(c, rows, f);
     ok = ok && put_line("row.names", f) && put_line("character", f) && spt_write_long(rows, f);
     for (long r = 0; r < rows && ok; ++r) {
@@ -155,17 +165,21 @@ int16_t write_sheet_as_splus_text(Sheet* sheet, const char* path) {
         if (!row_names)
             ok = spt_write_long(r + 1, f);
         else if (row_names->is_text())
-            ok = spt_write_label(i < row_names->text.size() ? row_names->text.str(i) : std::string(), f);
+            ok = spt_write_label(
+                i < row_names->text.size() ? row_names->text.str(i) : std::string(), f);
         else
-            ok = spt_write_double(i < row_names->num.size() ? row_names->num[i] : sheet->missing, f);
+            ok =
+                spt_write_double(i < row_names->num.size() ? row_names->num[i] : sheet->missing, f);
     }
-    ok = ok && put_line("class", f) && put_line("character", f) && spt_write_long(1, f) && put_line("data.frame", f);
+    ok = ok && put_line("class", f) && put_line("character", f) && spt_write_long(1, f) &&
+         put_line("data.frame", f);
     if (std::fclose(f) != 0) ok = false;
     return ok ? 1 : 0;
 }
 
 int16_t read_splus_into_sheet(const char*) {
-    std::printf("Sorry, S-PLUS binary data files are not supported; dump the data frame with data.dump.\n");
+    std::printf(
+        "Sorry, S-PLUS binary data files are not supported; dump the data frame with data.dump.\n");
     return 0;
 }
 
@@ -238,7 +252,8 @@ bool parse_object(Lines& in, SObject& obj, int depth) {
     // Every item takes at least one line end, so a count above the bytes left is a lie.
     if (!parse_count(count, n) || n > in.remaining()) return false;
     std::string_view line;
-    if (mode == "numeric" || mode == "integer" || mode == "single" || mode == "double" || mode == "logical") {
+    if (mode == "numeric" || mode == "integer" || mode == "single" || mode == "double" ||
+        mode == "logical") {
         bool logical = mode == "logical";
         obj.nums.reserve(n);
         for (size_t i = 0; i < n; ++i) {
@@ -275,13 +290,17 @@ const SObject* data_of(const SObject* o) {
 
 size_t length_of(const SObject* o) {
     o = data_of(o);
-    return !o ? 0 : o->mode == "character" || o->mode == "complex" ? o->strs.size() : o->nums.size();
+    return !o                                               ? 0
+           : o->mode == "character" || o->mode == "complex" ? o->strs.size()
+                                                            : o->nums.size();
 }
 
 void fill_numbers(Column* col, const std::vector<double>& v, double missing) {
     for (size_t r = 0; r < v.size(); ++r) {
         double x = v[r];
-        col->num[r] = std::isnan(x) || std::isinf(x) || x <= missing ? missing : x > VXS_NUM_CEILING ? VXS_NUM_CEILING : x;
+        col->num[r] = std::isnan(x) || std::isinf(x) || x <= missing ? missing
+                      : x > VXS_NUM_CEILING                          ? VXS_NUM_CEILING
+                                                                     : x;
     }
 }
 
@@ -305,7 +324,8 @@ int16_t read_splus_text_into_sheet(const char* path) {
     const SObject* names = top.mode == "structure" ? data_of(top.item("row.names")) : nullptr;
     bool keep_names = false;
     if (names && names->mode == "character" && names->strs.size() == rows)
-        for (size_t r = 0; r < rows && !keep_names; ++r) keep_names = names->strs[r] != std::to_string(r + 1);
+        for (size_t r = 0; r < rows && !keep_names; ++r)
+            keep_names = names->strs[r] != std::to_string(r + 1);
 
     Sheet* sheet = create_sheet();
     sheet->kind = VXS_VECTOR;
@@ -318,7 +338,8 @@ int16_t read_splus_text_into_sheet(const char* path) {
 
     int32_t limit = VXSMAXCOLUMNS;
     if (static_cast<int64_t>(frame->items.size()) + (keep_names ? 1 : 0) > limit)
-        std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
+        std::printf("Warning Columns above %li NOT transfered!\n",
+                    static_cast<long>(VXSMAXCOLUMNS));
     if (keep_names) {
         Column* col = create_column_with_memory(sheet, VXS_UNITS_TEXT, "RowName", sheet->row_count);
         if (col)
@@ -330,7 +351,8 @@ int16_t read_splus_text_into_sheet(const char* path) {
         make_valid_vantrix_name(colname);
         const SObject* d = data_of(&obj);
         if (!d) continue;
-        bool factor = obj.mode == "structure" && (obj.has_class("factor") || obj.item(".Label") || obj.item("levels"));
+        bool factor = obj.mode == "structure" &&
+                      (obj.has_class("factor") || obj.item(".Label") || obj.item("levels"));
         Column* col;
         if (factor && !d->nums.empty()) {
             const SObject* labels = obj.item(".Label");
@@ -344,12 +366,14 @@ int16_t read_splus_text_into_sheet(const char* path) {
             col->nlevels = static_cast<int32_t>(std::max<size_t>(L, 1));
             for (size_t r = 0; r < d->nums.size(); ++r) {
                 double x = d->nums[r];
-                col->num[r] = !std::isnan(x) && x >= 1 && x <= col->nlevels ? std::floor(x) : missing;
+                col->num[r] =
+                    !std::isnan(x) && x >= 1 && x <= col->nlevels ? std::floor(x) : missing;
             }
             if (labels && labels->strs.size() == static_cast<size_t>(col->nlevels)) {
                 for (const auto& l : labels->strs) {
                     std::string lab = l.substr(0, VXS_MAX_NAME);
-                    col->longest_label = std::max(col->longest_label, static_cast<int32_t>(lab.size()));
+                    col->longest_label =
+                        std::max(col->longest_label, static_cast<int32_t>(lab.size()));
                     col->labels.push_back(lab);
                 }
                 col->origin = 2;

@@ -70,7 +70,8 @@ void read_properties(const std::string& area, Header& h) {
 // Signature, comments, counts and names; false on any fault.
 bool read_header(ByteReader& in, Header& h) {
     std::string_view sig = in.view(sizeof SYSTAT_SIGNATURE);
-    if (!in.ok() || std::memcmp(sig.data(), SYSTAT_SIGNATURE, sizeof SYSTAT_SIGNATURE) != 0) return false;
+    if (!in.ok() || std::memcmp(sig.data(), SYSTAT_SIGNATURE, sizeof SYSTAT_SIGNATURE) != 0)
+        return false;
     std::string rec, area;
     size_t area_limit = 0;
     bool first = true;
@@ -90,7 +91,8 @@ bool read_header(ByteReader& in, Header& h) {
         first = false;
     }
     if (read_record(in, rec) != Rec::Ok || rec.size() != SYSTAT_COUNTS) return false;
-    size_t nv = static_cast<uint16_t>(static_cast<uint8_t>(rec[0]) | static_cast<uint8_t>(rec[1]) << 8);
+    size_t nv =
+        static_cast<uint16_t>(static_cast<uint8_t>(rec[0]) | static_cast<uint8_t>(rec[1]) << 8);
     // Each name record takes 14 bytes; the count cannot claim more than the bytes present.
     if (nv * (SYSTAT_NAME + 2) > in.remaining()) return false;
     h.vars.resize(nv);
@@ -98,7 +100,8 @@ bool read_header(ByteReader& in, Header& h) {
         if (read_record(in, rec) != Rec::Ok || rec.size() != SYSTAT_NAME) return false;
         size_t dollar = rec.find('$');
         v.text = dollar != std::string::npos;
-        v.name = vxs_strip_blanks(std::string_view(rec).substr(0, v.text ? dollar : rec.size()), SYSTAT_NAME);
+        v.name = vxs_strip_blanks(std::string_view(rec).substr(0, v.text ? dollar : rec.size()),
+                                  SYSTAT_NAME);
         (v.text ? h.strings : h.numerics)++;
     }
     if (!area.empty()) read_properties(area.substr(0, area_limit - 256), h);
@@ -127,7 +130,8 @@ int16_t read_systat_into_sheet(const char* path) {
 
     // The first record tells single from double precision.
     std::string rec;
-    ByteReader first = file.window(systat_record_on_disk(SYSTAT_STRING * h.strings + 8 * h.numerics), Endian::Little);
+    ByteReader first = file.window(
+        systat_record_on_disk(SYSTAT_STRING * h.strings + 8 * h.numerics), Endian::Little);
     Rec got = read_record(first, rec);
     size_t single = SYSTAT_STRING * h.strings + 4 * h.numerics;
     size_t width = 4;
@@ -159,7 +163,8 @@ int16_t read_systat_into_sheet(const char* path) {
     create_row_attr(sheet);
     size_t ncols = h.vars.size();
     if (ncols > static_cast<size_t>(VXSMAXCOLUMNS)) {
-        std::printf("Maximum number of columns (%i) exceeded.\nIgnoring extra columns.\n", static_cast<int>(VXSMAXCOLUMNS));
+        std::printf("Maximum number of columns (%i) exceeded.\nIgnoring extra columns.\n",
+                    static_cast<int>(VXSMAXCOLUMNS));
         ncols = static_cast<size_t>(VXSMAXCOLUMNS);
     }
     std::vector<Column*> cols;
@@ -169,9 +174,11 @@ int16_t read_systat_into_sheet(const char* path) {
             name = vxs_def_column_name(static_cast<int32_t>(i + 1));
         else
             make_valid_vantrix_name(name);
-        Column* col = create_column_with_memory(sheet, h.vars[i].text ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
+        Column* col = create_column_with_memory(sheet, h.vars[i].text ? VXS_TEXT : VXS_VARIATE,
+                                                name, sheet->row_count);
         if (!col) break;
-        if (auto it = h.labels.find(static_cast<uint32_t>(i + 1)); it != h.labels.end()) col->extra = it->second;
+        if (auto it = h.labels.find(static_cast<uint32_t>(i + 1)); it != h.labels.end())
+            col->extra = it->second;
         cols.push_back(col);
     }
 
@@ -191,7 +198,8 @@ int16_t read_systat_into_sheet(const char* path) {
             if (v.text) {
                 std::string_view s = at.view(SYSTAT_STRING);
                 size_t end = s.find_last_not_of(' ');
-                cols[i]->text.set(r, end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1));
+                cols[i]->text.set(
+                    r, end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1));
                 continue;
             }
             double x = width == 8 ? at.f64() : at.f32();

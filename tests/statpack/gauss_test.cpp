@@ -127,7 +127,8 @@ TEST_F(Gauss, WrittenHeadersChooseSmallOrLargeBySize) {
         int32_t rows;
         std::string header;
     } cases[] = {
-        {10, le(0xDDDD, 2) + le(10, 2) + le(3, 2) + le(240, 2) + le(0x86, 2) + std::string(6, '\0')},
+        {10,
+         le(0xDDDD, 2) + le(10, 2) + le(3, 2) + le(240, 2) + le(0x86, 2) + std::string(6, '\0')},
         {3000, le(0x0086EEDD, 4) + le(3000, 4) + le(3, 4) + le(72000, 4)},
     };
     for (const Case& c : cases) {
@@ -160,7 +161,8 @@ TEST_F(Gauss, TextLeftOutFactorsWriteLevelValuesMissingPatterns) {
     create_column_with_memory(texts, VXS_TEXT, "T", 2);
     EXPECT_EQ(write_sheet_as_gauss(texts, dir.file("t.fmt").c_str()), 0);
     EXPECT_FALSE(file_exists(dir.file("t.fmt")));
-    std::string want = le(0xDDDD, 2) + le(4, 2) + le(3, 2) + le(96, 2) + le(0x86, 2) + std::string(6, '\0');
+    std::string want =
+        le(0xDDDD, 2) + le(4, 2) + le(3, 2) + le(96, 2) + le(0x86, 2) + std::string(6, '\0');
     want += dbl(1.5) + dbl(20) + dbl(1);
     want += kMissing + kFactorMissing + dbl(2);
     want += dbl(-2) + dbl(30) + kFactorMissing;
@@ -177,7 +179,7 @@ TEST_F(Gauss, MissingPatternsReadAsMissingInEitherOrderAndOrderIsKept) {
     std::string be = read_file(dir.file("be.fmt"));
     EXPECT_EQ(be.substr(0, 10), std::string("\xDD\xDD\0\x04\0\x03\0\x60\0\x86", 10));
     EXPECT_EQ(be.substr(16, 8), std::string("\x3F\xF8\0\0\0\0\0\0", 8));  // 1.5
-    EXPECT_EQ(be.substr(16 + 4 * 8, 8), kMissing);                       // fixed, not reversed
+    EXPECT_EQ(be.substr(16 + 4 * 8, 8), kMissing);                        // fixed, not reversed
 
     s = read(data_path("gauss/matrix_small.fmt"));
     ASSERT_NE(s, nullptr);
@@ -186,8 +188,8 @@ TEST_F(Gauss, MissingPatternsReadAsMissingInEitherOrderAndOrderIsKept) {
 
     // Both patterns in a big-endian 1996 matrix, and a little-endian one, read as missing.
     for (bool big : {false, true}) {
-        std::string f = read_file(data_path(big ? "gauss/matrix_v96_be.fmt"
-                                                                   : "gauss/matrix_v96_le.fmt"));
+        std::string f =
+            read_file(data_path(big ? "gauss/matrix_v96_be.fmt" : "gauss/matrix_v96_le.fmt"));
         f.replace(128, 8, kMissing);
         f.replace(136, 8, kFactorMissing);
         ASSERT_NE(s = read_bytes(f), nullptr);
@@ -203,9 +205,10 @@ TEST_F(Gauss, NumpyReadsTheWrittenMatrix) {
     Sheet* s = numbers_sheet(5, 3);
     s->cols[2]->num[4] = s->missing;
     ASSERT_TRUE(write_sheet_as_gauss(s, dir.file("np.fmt").c_str()));
-    std::string cmd = "/usr/bin/python3 -c \"import numpy; a = numpy.fromfile('" + dir.file("np.fmt") +
-                      "', '<f8', offset=16).reshape(5, 3); print(a[2].tolist(), a[4, 1] < 1e-300)\" > " +
-                      dir.file("np.txt");
+    std::string cmd =
+        "/usr/bin/python3 -c \"import numpy; a = numpy.fromfile('" + dir.file("np.fmt") +
+        "', '<f8', offset=16).reshape(5, 3); print(a[2].tolist(), a[4, 1] < 1e-300)\" > " +
+        dir.file("np.txt");
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_EQ(read_file(dir.file("np.txt")), "[20.0, 21.0, 22.0] True\n");
 }
@@ -215,14 +218,14 @@ TEST_F(Gauss, BrokenFilesAreRefusedWithoutGuessing) {
     std::string v92 = read_file(data_path("gauss/dataset_v92.dat"));
     std::string v96 = read_file(data_path("gauss/dataset_v96.dat"));
     std::vector<std::string> broken = {
-        small.substr(0, 100),                                          // short data
-        small.substr(0, 2) + le(60000, 2) + small.substr(4),           // lying row count
-        small.substr(0, 8) + le(0x87, 2) + small.substr(10),           // not a matrix type
-        v92.substr(0, 20) + le(0xFFFFFFFF, 4) + v92.substr(24),        // lying rows
-        v92.substr(0, 24) + le(0x7FFFFFFF, 4) + v92.substr(28),        // lying columns
-        v92.substr(0, 28) + le(1, 4) + v92.substr(32),                 // field that must be 0
-        v92.substr(0, 32) + le(3, 4) + v92.substr(36),                 // element size 3
-        v96.substr(0, 24) + le(0xABCDEF03, 4) + v96.substr(28),        // unknown mark
+        small.substr(0, 100),                                    // short data
+        small.substr(0, 2) + le(60000, 2) + small.substr(4),     // lying row count
+        small.substr(0, 8) + le(0x87, 2) + small.substr(10),     // not a matrix type
+        v92.substr(0, 20) + le(0xFFFFFFFF, 4) + v92.substr(24),  // lying rows
+        v92.substr(0, 24) + le(0x7FFFFFFF, 4) + v92.substr(28),  // lying columns
+        v92.substr(0, 28) + le(1, 4) + v92.substr(32),           // field that must be 0
+        v92.substr(0, 32) + le(3, 4) + v92.substr(36),           // element size 3
+        v96.substr(0, 24) + le(0xABCDEF03, 4) + v96.substr(28),  // unknown mark
     };
     for (size_t i = 0; i < broken.size(); ++i) EXPECT_EQ(read_bytes(broken[i]), nullptr) << i;
     expect_no_data({broken[0], broken[1], broken[3], broken[4]}, "bad.fmt");

@@ -45,7 +45,8 @@ TEST_F(Instat, NumberFormsByHand) {
         SCOPED_TRACE(c.in);
         std::string b = bytes5(c.in);
         EXPECT_EQ(b, c.bytes);
-        EXPECT_NEAR(readrl(reinterpret_cast<const uint8_t*>(b.data())), c.back, std::fabs(c.back) * 0x1p-31);
+        EXPECT_NEAR(readrl(reinterpret_cast<const uint8_t*>(b.data())), c.back,
+                    std::fabs(c.back) * 0x1p-31);
     }
     uint8_t two[2];
     long_to_2bytes(300, two);
@@ -54,7 +55,9 @@ TEST_F(Instat, NumberFormsByHand) {
     long_to_2bytes(60000, two);  // counts stop at the largest the two bytes hold
     EXPECT_EQ((two[0] - 32) * 224 + (two[1] - 32), INSTAT_MAX_COUNT);
     for (double x : {3.14159265, -1234.5678, 1e-20, 6.02e23, -0.1})
-        EXPECT_NEAR(readrl(reinterpret_cast<const uint8_t*>(bytes5(x).data())), x, std::fabs(x) * 0x1p-31) << x;
+        EXPECT_NEAR(readrl(reinterpret_cast<const uint8_t*>(bytes5(x).data())), x,
+                    std::fabs(x) * 0x1p-31)
+            << x;
 }
 
 std::vector<std::vector<std::string>> load_expect() {
@@ -67,7 +70,8 @@ std::vector<std::vector<std::string>> load_expect() {
 TEST_F(Instat, GeneratedWorksheetReadsAsWritten) {
     testing::internal::CaptureStdout();
     Sheet* s = read(data_path("instat/trial.wor"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning: Too few labels for factor Plots!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Warning: Too few labels for factor Plots!\n");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->source_type, VXT_INSTAT);
     EXPECT_EQ(s->description_lines, std::vector<std::string>{"Barley trial 1997"});
@@ -102,12 +106,15 @@ TEST_F(Instat, CommandFileCarriesTheWorksheetExtras) {
     ASSERT_EQ(r.status, 0) << r.out;
     std::string vxc = read_file(dir.file("out.vxc"));
     for (const char* line :
-         {"DELETE [redefine=yes] Title\nTEXT Title; 'Barley trial 1997'\n", "DELETE [redefine=yes] M,M1,M2\n",
-          "POINTER M; !p(M1,M2)\n", "SCALAR M1\n", "SCALAR M2; -8888\n", "DELETE [redefine=yes] S,S1,S2,S3,S4,S5\n",
+         {"DELETE [redefine=yes] Title\nTEXT Title; 'Barley trial 1997'\n",
+          "DELETE [redefine=yes] M,M1,M2\n", "POINTER M; !p(M1,M2)\n", "SCALAR M1\n",
+          "SCALAR M2; -8888\n", "DELETE [redefine=yes] S,S1,S2,S3,S4,S5\n",
           "TEXT S1; 'Site: Rothamsted'\n", "TEXT S2\n", "TEXT S3; 'Observer''s notes'\n",
-          "TEXT L1; !t('low','medium','high')\n", "TEXT L4\n", "POINTER L; !p(L1,L2,L3,L4,L5,L6,L7,L8)\n",
-          "SCALAR K1; 3.5\n", "SCALAR K2\n", "SCALAR K3; 12\n", "SCALAR K4; 0.0009999999997\n", "SCALAR K6\n",
-          "DELETE [redefine=yes] X\nPOINTER [SUFFIXES=!(1,2,3,4,5)] X; !p(Yield,Dose,Side,Plots,Count)\n"})
+          "TEXT L1; !t('low','medium','high')\n", "TEXT L4\n",
+          "POINTER L; !p(L1,L2,L3,L4,L5,L6,L7,L8)\n", "SCALAR K1; 3.5\n", "SCALAR K2\n",
+          "SCALAR K3; 12\n", "SCALAR K4; 0.0009999999997\n", "SCALAR K6\n",
+          "DELETE [redefine=yes] X\nPOINTER [SUFFIXES=!(1,2,3,4,5)] X; "
+          "!p(Yield,Dose,Side,Plots,Count)\n"})
         EXPECT_NE(vxc.find(line), std::string::npos) << line << "\n" << vxc;
 
     // /m codes given on input replace the worksheet's first codes.
@@ -115,7 +122,8 @@ TEST_F(Instat, CommandFileCarriesTheWorksheetExtras) {
     ASSERT_EQ(r.status, 0) << r.out;
     vxc = read_file(dir.file("out2.vxc"));
     EXPECT_NE(vxc.find("SCALAR M1; -1\nSCALAR M2; 5\n"), std::string::npos) << vxc;
-    for (std::string out : {"out.vsh", "out.csv", "out.sdd"}) EXPECT_EQ(run_morvalen(dir.path(), {"in.wor", out}).status, 0);
+    for (std::string out : {"out.vsh", "out.csv", "out.sdd"})
+        EXPECT_EQ(run_morvalen(dir.path(), {"in.wor", out}).status, 0);
 }
 
 // Sheet of rows x columns variates holding row + column / 8.
@@ -128,7 +136,9 @@ Sheet* numbers_sheet(int32_t rows, int32_t cols) {
     return s;
 }
 
-long control(const std::string& f, size_t k) { return readint(reinterpret_cast<const uint8_t*>(f.data() + 115 + 5 * k)); }
+long control(const std::string& f, size_t k) {
+    return readint(reinterpret_cast<const uint8_t*>(f.data() + 115 + 5 * k));
+}
 long group(const std::string& f, size_t g, size_t k) {
     return readint(reinterpret_cast<const uint8_t*>(f.data() + 200 + 30 * g + 5 * k));
 }
@@ -153,12 +163,14 @@ TEST_F(Instat, ColumnSlotsAndLimits) {
     s->structure_name = "wide";
     testing::internal::CaptureStdout();
     EXPECT_EQ(write_sheet_as_instat(s, dir.file("w.wor").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Too many columns in wide to save.\nInstat has a maximum of 127 columns.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Too many columns in wide to save.\nInstat has a maximum of 127 columns.\n");
     s = numbers_sheet(50401, 1);
     s->structure_name = "long";
     testing::internal::CaptureStdout();
     EXPECT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Too many rows in long to save.\nInstat has a maximum of 50400 rows.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Too many rows in long to save.\nInstat has a maximum of 50400 rows.\n");
     EXPECT_FALSE(file_exists(dir.file("l.wor")));
 }
 
@@ -230,9 +242,11 @@ TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
         vxs_inst_drop_factors = static_cast<int16_t>(drop);
         testing::internal::CaptureStdout();
         ASSERT_EQ(write_sheet_as_instat(s, dir.file("m.wor").c_str()), 1);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  std::string("Error: Factors with more than 223 labels are not supported by Instat!\n") +
-                      (drop ? "Factor Many not written to Instat file\n" : "Factor Many labels written to Instat file as levels\n"));
+        EXPECT_EQ(
+            testing::internal::GetCapturedStdout(),
+            std::string("Error: Factors with more than 223 labels are not supported by Instat!\n") +
+                (drop ? "Factor Many not written to Instat file\n"
+                      : "Factor Many labels written to Instat file as levels\n"));
         vxs_reset_options();
         Sheet* b = read(dir.file("m.wor"));
         ASSERT_NE(b, nullptr);
@@ -245,13 +259,18 @@ TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
 
 TEST_F(Instat, BrokenWorksheets) {
     std::string good = read_file(data_path("instat/trial.wor"));
-    auto with = [&good](size_t at, const std::string& b) { return good.substr(0, at) + b + good.substr(at + b.size()); };
+    auto with = [&good](size_t at, const std::string& b) {
+        return good.substr(0, at) + b + good.substr(at + b.size());
+    };
     struct Case {
         std::string bytes, message;
     } cases[] = {
-        {with(200 + 30 * 3 + 5, bytes5(40000000)), "Error: Not enough memory to read INSTAT file!\n"},
-        {with(200 + 30 * 3, bytes5(0)), "Warning: No column data in INSTAT file " + dir.file("t.in") + "!\n"},
-        {good.substr(0, 2000), "Warning: No column data in INSTAT file " + dir.file("t.in") + "!\n"},
+        {with(200 + 30 * 3 + 5, bytes5(40000000)),
+         "Error: Not enough memory to read INSTAT file!\n"},
+        {with(200 + 30 * 3, bytes5(0)),
+         "Warning: No column data in INSTAT file " + dir.file("t.in") + "!\n"},
+        {good.substr(0, 2000),
+         "Warning: No column data in INSTAT file " + dir.file("t.in") + "!\n"},
         {good.substr(0, 300), ""},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -263,8 +282,9 @@ TEST_F(Instat, BrokenWorksheets) {
         write_file(dir.file("bad.wor"), cases[i].bytes);
         RunResult r = run_morvalen(dir.path(), {"bad.wor", "out.csv"});
         EXPECT_EQ(r.status, 5);
-        EXPECT_EQ(r.out, (i ? "Warning: No column data in INSTAT file bad.wor!\n" : cases[0].message) +
-                             " Error: No valid data in input file bad.wor!\n");
+        EXPECT_EQ(r.out,
+                  (i ? "Warning: No column data in INSTAT file bad.wor!\n" : cases[0].message) +
+                      " Error: No valid data in input file bad.wor!\n");
     }
     read_cuts(good, 7);
     // A column offset that lies past the file reads nothing from it.

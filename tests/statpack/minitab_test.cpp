@@ -110,7 +110,9 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
               "Data file " + data_path("minitab/stream14.bin") + " is not a Mintab Worksheet!\n");
 
     std::string good = read_file(data_path("minitab/stream14.bin"));
-    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto le32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
     std::string long_name = good;
     size_t at = good.find(std::string("\x05\0\0\0Yield", 9));
     ASSERT_NE(at, std::string::npos);
@@ -146,7 +148,8 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
         testing::internal::CaptureStdout();
         Sheet* c = read_bytes(good.substr(0, cut));
         testing::internal::GetCapturedStdout();
-        for (size_t k = 1; c && k < c->cols.size(); ++k) EXPECT_EQ(c->cols[k]->value_count(), size_t(c->row_count));
+        for (size_t k = 1; c && k < c->cols.size(); ++k)
+            EXPECT_EQ(c->cols[k]->value_count(), size_t(c->row_count));
     }
 }
 
@@ -169,8 +172,9 @@ TEST_F(Mtw, EmbeddedWorksheetThroughTheContainer) {
     write_file(dir.file("field.mtw"), broken);
     r = run_morvalen(dir.path(), {"field.mtw", "out.csv"});
     EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.out, "Data file field.mtw is not a Minitab Worksheet.\n"
-                     " Warning: No valid data found in file or specified sheet/range!\n");
+    EXPECT_EQ(r.out,
+              "Data file field.mtw is not a Minitab Worksheet.\n"
+              " Warning: No valid data found in file or specified sheet/range!\n");
 }
 
 TEST_F(Mtw, OldWorksheetsBroken) {
@@ -178,8 +182,9 @@ TEST_F(Mtw, OldWorksheetsBroken) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(read_bytes("WORKSHOP" + good.substr(8)), nullptr);
     EXPECT_EQ(read_bytes(good.substr(0, 80)), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Data file " + dir.file("t.in") +
-                                                          " is not a Mintab Worksheet!\nMinitab Worksheet is empty.");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Data file " + dir.file("t.in") +
+                  " is not a Mintab Worksheet!\nMinitab Worksheet is empty.");
     std::string lying = good;
     lying[88] = '\xFF';  // words of the first column
     lying[89] = '\xFF';
@@ -220,20 +225,24 @@ TEST_F(Mtp, OptionsLimitsAndMessages) {
     ASSERT_NE(s = read_bytes(head + "%3 1 2 0 Big\n1e308 -3\n"), nullptr);
     EXPECT_EQ(s->cols[1]->num[0], 9.99999e307);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Numbers in " + dir.file("t.in") + " greater than 9.99999E+307 have been set to this value.");
+              "Numbers in " + dir.file("t.in") +
+                  " greater than 9.99999E+307 have been set to this value.");
 
     VXSMAXCOLUMNS = 1;
     testing::internal::CaptureStdout();
     ASSERT_NE(s = read_bytes(head + "%3 1 1 0 A\n1\n%3 2 1 0 B\n2\n"), nullptr);
     EXPECT_EQ(s->column_count, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Maximum number of columns (1) exceeded.\nIgnoring extra columns.");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Maximum number of columns (1) exceeded.\nIgnoring extra columns.");
     VXSMAXCOLUMNS = 2048;
 
-    for (std::string bad : {head, head + "%3 0 4 0 A\n1\n", head + "%3 1 0 0 A\n", head + "%4 1 1 0 A\n1\n", head + "%3 1\n"}) {
+    for (std::string bad : {head, head + "%3 0 4 0 A\n1\n", head + "%3 1 0 0 A\n",
+                            head + "%4 1 1 0 A\n1\n", head + "%3 1\n"}) {
         testing::internal::CaptureStdout();
         EXPECT_EQ(read_bytes(bad), nullptr);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  "Minitab Portable data file " + dir.file("t.in") + " does not contain column data.");
+        EXPECT_EQ(
+            testing::internal::GetCapturedStdout(),
+            "Minitab Portable data file " + dir.file("t.in") + " does not contain column data.");
     }
     // A count far above the values present sizes nothing past the file.
     ASSERT_NE(s = read_bytes(head + "%3 1 999999999 0 A\n1 2\n"), nullptr);
@@ -242,10 +251,12 @@ TEST_F(Mtp, OptionsLimitsAndMessages) {
 }
 
 TEST_F(Mtp, ForeignReadsThePortableFileAlike) {
-    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0) GTEST_SKIP() << "R foreign not installed";
+    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "R foreign not installed";
     std::string out = dir.file("r.txt");
-    std::string cmd = "Rscript -e 'library(foreign); d <- read.mtp(\"" + data_path("minitab/numeric.mtp") +
-                      "\"); cat(d$Height, d$C3, sep=\"|\")' > " + out + " 2>&1";
+    std::string cmd = "Rscript -e 'library(foreign); d <- read.mtp(\"" +
+                      data_path("minitab/numeric.mtp") + "\"); cat(d$Height, d$C3, sep=\"|\")' > " +
+                      out + " 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(out);
     EXPECT_EQ(read_file(out), "1.5|2|3.25|4|1|2|1");
 }

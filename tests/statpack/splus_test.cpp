@@ -58,41 +58,51 @@ TEST_F(Splus, TwoVariatesGiveTheDumpLineByLine) {
     b->num = {1, 2e10, -7.25};
     ASSERT_EQ(write_sheet_as_splus_text(s, dir.file("data.sdd").c_str()), 1);
     EXPECT_EQ(read_file(dir.file("data.sdd")),
-              lines({"data", "structure", "3", ".Data", "list", "2", "A", "numeric", "3", "0.1", "N",
-                     "0.333333333333333", "B", "numeric", "3", "1", "20000000000", "-7.25", "row.names",
-                     "character", "3", "1", "2", "3", "class", "character", "1", "data.frame"}));
+              lines({"data",      "structure", "3", ".Data",     "list",        "2",
+                     "A",         "numeric",   "3", "0.1",       "N",           "0.333333333333333",
+                     "B",         "numeric",   "3", "1",         "20000000000", "-7.25",
+                     "row.names", "character", "3", "1",         "2",           "3",
+                     "class",     "character", "1", "data.frame"}));
 }
 
 TEST_F(Splus, FactorsUnitsAndTextsAsDumped) {
     ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
-    EXPECT_EQ(read_file(dir.file("mixed.sdd")),
-              lines({"mixed", "structure", "3", ".Data", "list", "5",
-                     "Yield", "numeric", "3", "0.1", "N", "0.333333333333333",
-                     "Note", "character", "3", "two lines", "", "ok",
-                     "Dose", "structure", "3", ".Data", "integer", "3", "2", "1", "N",
-                     ".Label", "character", "2", "low", "high", "class", "character", "1", "factor",
-                     "Rate", "structure", "3", ".Data", "integer", "3", "3", "3", "1",
-                     ".Label", "character", "3", "10", "20", "30.5", "class", "character", "1", "factor",
-                     "Block", "structure", "3", ".Data", "integer", "3", "1", "2", "2",
-                     ".Label", "character", "2", "1", "2", "class", "character", "1", "factor",
-                     "row.names", "character", "3", "p1", "p2", "p3",
-                     "class", "character", "1", "data.frame"}));
+    EXPECT_EQ(
+        read_file(dir.file("mixed.sdd")),
+        lines({"mixed",  "structure", "3",         ".Data",     "list",      "5",
+               "Yield",  "numeric",   "3",         "0.1",       "N",         "0.333333333333333",
+               "Note",   "character", "3",         "two lines", "",          "ok",
+               "Dose",   "structure", "3",         ".Data",     "integer",   "3",
+               "2",      "1",         "N",         ".Label",    "character", "2",
+               "low",    "high",      "class",     "character", "1",         "factor",
+               "Rate",   "structure", "3",         ".Data",     "integer",   "3",
+               "3",      "3",         "1",         ".Label",    "character", "3",
+               "10",     "20",        "30.5",      "class",     "character", "1",
+               "factor", "Block",     "structure", "3",         ".Data",     "integer",
+               "3",      "1",         "2",         "2",         ".Label",    "character",
+               "2",      "1",         "2",         "class",     "character", "1",
+               "factor", "row.names", "character", "3",         "p1",        "p2",
+               "p3",     "class",     "character", "1",         "data.frame"}));
 }
 
 TEST_F(Splus, ObjectNamesAndRefusals) {
-    for (auto [path, name] : {std::pair{"C:\\data\\trial.sdd", "trial"}, {"/tmp/x/out.$$$", "out"},
-                              {"a:b.c.sdd", "b.c"}, {"plain", "plain"}})
+    for (auto [path, name] : {std::pair{"C:\\data\\trial.sdd", "trial"},
+                              {"/tmp/x/out.$$$", "out"},
+                              {"a:b.c.sdd", "b.c"},
+                              {"plain", "plain"}})
         EXPECT_EQ(spt_object_name(path), name);
     Sheet* s = new_run_with_sheet(2, VXS_SYMMATRIX);
     create_column_with_memory(s, VXS_SYMMAT_COL, "M", 2);
     testing::internal::CaptureStdout();
     EXPECT_EQ(write_sheet_as_splus_text(s, dir.file("m.sdd").c_str()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error: In Writing SPlus File - can not export symmetric matrix to Splus data transport file!");
+              "Error: In Writing SPlus File - can not export symmetric matrix to Splus data "
+              "transport file!");
     testing::internal::CaptureStdout();
     EXPECT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("no/such/dir.sdd").c_str()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error: In Writing SPlus File - could not open file: " + dir.file("no/such/dir.sdd") + "\n");
+              "Error: In Writing SPlus File - could not open file: " + dir.file("no/such/dir.sdd") +
+                  "\n");
 }
 
 TEST_F(Splus, WrittenDumpsReadBack) {
@@ -115,7 +125,9 @@ TEST_F(Splus, WrittenDumpsReadBack) {
         size_t col;
         std::vector<std::string> labels;
         std::vector<double> codes;
-    } factors[] = {{4, {"low", "high"}, {2, 1, s->missing}}, {5, {"10", "20", "30.5"}, {3, 3, 1}}, {6, {"1", "2"}, {1, 2, 2}}};
+    } factors[] = {{4, {"low", "high"}, {2, 1, s->missing}},
+                   {5, {"10", "20", "30.5"}, {3, 3, 1}},
+                   {6, {"1", "2"}, {1, 2, 2}}};
     for (const F& f : factors) {
         c = s->cols[f.col].get();
         EXPECT_EQ(c->type, VXS_FACTOR);
@@ -133,27 +145,36 @@ TEST_F(Splus, WrittenDumpsReadBack) {
 }
 
 TEST_F(Splus, RDataRestoreLoadsEveryWrittenDump) {
-    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0) GTEST_SKIP() << "R foreign not installed";
+    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "R foreign not installed";
     ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
     std::string out = dir.file("r.txt");
-    std::string cmd = "Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" + dir.file("mixed.sdd") +
-                      "\", env = e) -> f; d <- e$mixed; cat(class(d), dim(d), rownames(d), sprintf(\"%.15g\", d$Yield), "
-                      "as.character(d$Dose), levels(d$Rate), d$Note, sep=\"|\")' > " + out + " 2>&1";
+    std::string cmd = "Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" +
+                      dir.file("mixed.sdd") +
+                      "\", env = e) -> f; d <- e$mixed; cat(class(d), dim(d), rownames(d), "
+                      "sprintf(\"%.15g\", d$Yield), "
+                      "as.character(d$Dose), levels(d$Rate), d$Note, sep=\"|\")' > " +
+                      out + " 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(out);
-    EXPECT_EQ(read_file(out), "data.frame|3|5|p1|p2|p3|0.1|NA|0.333333333333333|high|low|NA|10|20|30.5|two lines||ok");
+    EXPECT_EQ(
+        read_file(out),
+        "data.frame|3|5|p1|p2|p3|0.1|NA|0.333333333333333|high|low|NA|10|20|30.5|two lines||ok");
 
     // Dumps the driver writes from files of other formats load too.
-    for (std::string in : {"instat/trial.wor", "systat/double.sys", "minitab/old_v10.mtw", "gauss/matrix_small.fmt"}) {
+    for (std::string in : {"instat/trial.wor", "systat/double.sys", "minitab/old_v10.mtw",
+                           "gauss/matrix_small.fmt"}) {
         SCOPED_TRACE(in);
         std::string name = in.substr(in.find('/') + 1);
         write_file(dir.file(name), read_file(data_path(in)));
         ASSERT_EQ(run_morvalen(dir.path(), {name, "conv.sdd"}).status, 0);
         Sheet* s = read(dir.file("conv.sdd"));
         ASSERT_NE(s, nullptr);
-        cmd = "Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" + dir.file("conv.sdd") +
-              "\", env = e) -> f; cat(dim(e$conv), sep=\"x\")' > " + out + " 2>&1";
+        cmd = "Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" +
+              dir.file("conv.sdd") + "\", env = e) -> f; cat(dim(e$conv), sep=\"x\")' > " + out +
+              " 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(out);
-        EXPECT_EQ(read_file(out), std::to_string(s->row_count) + "x" + std::to_string(s->column_count));
+        EXPECT_EQ(read_file(out),
+                  std::to_string(s->row_count) + "x" + std::to_string(s->column_count));
     }
 }
 
@@ -168,8 +189,10 @@ TEST_F(Splus, ConversionsThroughTheDriver) {
 }
 
 TEST_F(Splus, BrokenDumpsAreRefused) {
-    std::string good = lines({"d", "structure", "3", ".Data", "list", "1", "x", "numeric", "2", "1", "2",
-                              "row.names", "character", "2", "1", "2", "class", "character", "1", "data.frame"});
+    std::string good =
+        lines({"d",       "structure", "3",     ".Data",     "list",      "1",         "x",
+               "numeric", "2",         "1",     "2",         "row.names", "character", "2",
+               "1",       "2",         "class", "character", "1",         "data.frame"});
     ASSERT_NE(read_bytes(good), nullptr);
     std::string deep = "d\n";
     for (int i = 0; i < 40; ++i) deep += "list\n1\nx\n";

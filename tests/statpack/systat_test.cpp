@@ -30,7 +30,8 @@ std::vector<std::vector<std::string>> load_expect(const std::string& base) {
 }
 
 TEST_F(Systat, RecordsOnDiskTakeTwoMarkersPerBlock) {
-    for (auto [n, disk] : {std::pair{36, 38}, {48, 50}, {128, 130}, {129, 133}, {200, 204}, {256, 260}, {320, 326}})
+    for (auto [n, disk] :
+         {std::pair{36, 38}, {48, 50}, {128, 130}, {129, 133}, {200, 204}, {256, 260}, {320, 326}})
         EXPECT_EQ(systat_record_on_disk(n), size_t(disk)) << n;
 }
 
@@ -90,12 +91,15 @@ TEST_F(Systat, ColumnLimitKeepsTheRecordWhole) {
 
 // R's foreign reads the same files to the same numbers (its data frame, written as text).
 TEST_F(Systat, ForeignReadsTheGeneratedFilesAlike) {
-    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0) GTEST_SKIP() << "R foreign not installed";
+    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "R foreign not installed";
     for (std::string f : {"single", "double", "wide_single", "wide_double"}) {
         SCOPED_TRACE(f);
         std::string out = dir.file(f + ".r.txt");
-        std::string cmd = "Rscript -e 'library(foreign); d <- read.systat(\"" + data_path("systat/" + f + ".sys") +
-                          "\"); write.table(d, \"" + out + "\", sep=\"\\t\", quote=FALSE, row.names=FALSE, na=\"NA\")' >/dev/null 2>&1";
+        std::string cmd =
+            "Rscript -e 'library(foreign); d <- read.systat(\"" +
+            data_path("systat/" + f + ".sys") + "\"); write.table(d, \"" + out +
+            "\", sep=\"\\t\", quote=FALSE, row.names=FALSE, na=\"NA\")' >/dev/null 2>&1";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         Sheet* s = read(data_path("systat/" + f + ".sys"));
         ASSERT_NE(s, nullptr);
@@ -111,7 +115,8 @@ TEST_F(Systat, ForeignReadsTheGeneratedFilesAlike) {
                 if (cells[c] == "NA" || std::stod(cells[c]) <= SYSTAT_MISSING)
                     EXPECT_LE(col->num[r], s->missing);
                 else
-                    EXPECT_NEAR(col->num[r], std::stod(cells[c]), 1e-6 * std::fabs(col->num[r])) << r << " " << c;
+                    EXPECT_NEAR(col->num[r], std::stod(cells[c]), 1e-6 * std::fabs(col->num[r]))
+                        << r << " " << c;
             }
         }
     }
@@ -138,7 +143,8 @@ TEST_F(Systat, BrokenFilesEndTheReadWithTheirMessage) {
     zero[counts + 1] = 0;
     size_t first_data = good.find(std::string("\x24\x00\x00\x80\x3f", 5));
     ASSERT_NE(first_data, std::string::npos);
-    std::string short_record = good.substr(0, first_data) + blocks(std::string(35, '\1')) + good.substr(first_data + 38);
+    std::string short_record =
+        good.substr(0, first_data) + blocks(std::string(35, '\1')) + good.substr(first_data + 38);
 
     struct Case {
         std::string bytes, message;
@@ -160,7 +166,8 @@ TEST_F(Systat, BrokenFilesEndTheReadWithTheirMessage) {
     bad_marker[second] = 0;
     testing::internal::CaptureStdout();
     EXPECT_EQ(read_bytes(bad_marker), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error in reading Systat File: Invalid record marker.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error in reading Systat File: Invalid record marker.\n");
 
     expect_no_data({good.substr(0, 8), lying}, "bad.sys");
     read_cuts(good, 1);
