@@ -42,6 +42,10 @@ const VxsReaderEntry kReaders[] = {
     {VXT_MTP, "Minitab portable", nullptr},
     {VXT_WEKA, "Weka ARFF", nullptr},
     {VXT_KELMORA, "tablet", nullptr},
+    {VXT_ZSAV, "SPSS compressed", read_zsav_into_sheet},
+    {VXT_SPSS_PORT, "SPSS portable", read_por_into_sheet},
+    {VXT_STATA_NEW, "Stata 13 to 18", read_dta_new_into_sheet},
+    {VXT_XPORT8, "SAS transport 8", read_xport8_into_sheet},
 };
 
 // In the order the output name is tested; the last row catches every other extension.
@@ -114,9 +118,4 @@ int16_t open_file(const char* name, int32_t type) {
     const VxsReaderEntry* r = vxs_find_reader(type);
     if (!r || !r->read) return 0;
     return r->read(name);
-}
-
-int16_t read_sasv8_into_sheet(const char*) {
-    std::printf("Sorry, SAS Version 7/8 files not yet supported.\n");
-    return 0;
 }

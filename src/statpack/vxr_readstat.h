@@ -1,0 +1,11 @@
+// Statistics files read through ReadStat: SAS7BDAT, SPSS zsav and portable files, Stata
+// releases 111 to 119 and SAS transport version 8, each into one sheet.
+#pragma once
+
+#include <cstdint>
+
+enum class ReadstatKind { Sas7bdat, Sav, Por, Dta, Xport };
+
+// Reads the file into a new sheet (lastsheet); 1 on success, 0 when the file is damaged, cut
+// short or holds no observation.
+int16_t read_readstat_into_sheet(const char* path, ReadstatKind kind);
