@@ -126,11 +126,18 @@ void classify_date(Context& c, Var& v, const char* format) {
     }
 }
 
+// Serial day numbers before 1 March 1900 are one lower: the serial 60 stands for a 29 February
+// 1900 that never was.
+double serial_from_1960(double days) {
+    double serial = days + STATA_DATE_EPOCH_SERIAL;
+    return serial < 61.0 ? serial - 1.0 : serial;
+}
+
 double to_day_number(const Var& v, double x) {
     switch (v.date) {
         case DateRule::Spss: return spss_seconds_to_day_number(x, v.duration);
-        case DateRule::StataDays: return x + STATA_DATE_EPOCH_SERIAL;
-        case DateRule::StataMillis: return x / 86400000.0 + STATA_DATE_EPOCH_SERIAL;
+        case DateRule::StataDays: return serial_from_1960(x);
+        case DateRule::StataMillis: return serial_from_1960(x / 86400000.0);
         case DateRule::SasDays: return x + SAS_EPOCH_1600;
         case DateRule::SasSeconds: return SAS_EPOCH_1600 + x / SAS_SECONDS_PER_DAY;
         case DateRule::None: break;
