@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "vxs_formats.h"
+#include "../spreadsheet/vxs_workbook.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ const VxsReaderEntry kReaders[] = {
     {VXT_SPSS_PORT, "SPSS portable", read_por_into_sheet},
     {VXT_STATA_NEW, "Stata 13 to 18", read_dta_new_into_sheet},
     {VXT_XPORT8, "SAS transport 8", read_xport8_into_sheet},
+    {VXT_XLSX, "Excel 2007 workbook", read_xlsx_into_sheet},
+    {VXT_ODS, "OpenDocument spreadsheet", read_ods_into_sheet},
 };
 
 // In the order the output name is tested; the last row catches every other extension.

@@ -416,10 +416,14 @@ bool read_globals(Reader& rd, Records& recs) {
 
 // The names of the workbook's sheets and ranges; also written to the name file when one is
 // asked for.
-void list_names(Reader& rd) {
+void list_names(Reader& rd) { rd.set_fatal(0, xls_name_listing(rd.path)); }
+
+}  // namespace
+
+std::string xls_name_listing(const char* path) {
     std::string text;
     char line[400];
-    std::snprintf(line, sizeof line, "File: %s\nSheets: %li\n", rd.path, static_cast<long>(g_selection->sheets.size()));
+    std::snprintf(line, sizeof line, "File: %s\nSheets: %li\n", path, static_cast<long>(g_selection->sheets.size()));
     text += line;
     for (const auto& s : g_selection->sheets) text += s.name + "\n";
     std::snprintf(line, sizeof line, "Named Ranges: %li\n", static_cast<long>(g_selection->ranges.size()));
@@ -431,8 +435,10 @@ void list_names(Reader& rd) {
             std::fclose(f);
         }
     }
-    rd.set_fatal(0, text);
+    return text;
 }
+
+namespace {
 
 size_t leading_agreement(const std::string& a, const std::string& b) {
     size_t n = 0;
@@ -440,8 +446,9 @@ size_t leading_agreement(const std::string& a, const std::string& b) {
     return n;
 }
 
-// Picks the worksheet or named range that worksheet_name asks for.
-void select_sheet() {
+}  // namespace
+
+void xls_select_sheet() {
     VxsSelection* sel = g_selection;
     std::string wanted = vxs_logbook_in_format ? std::string("R:column_row") : std::string(worksheet_name);
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
@@ -487,6 +494,8 @@ void select_sheet() {
     }
     if (sel->selected > nsheets + nranges - 1) sel->selected = nsheets + nranges - 1;
 }
+
+namespace {
 
 // One corner of a cell range: one or two letters, then digits. Returns where parsing stopped.
 const char* parse_corner(const char* p, int32_t* col, int32_t* row) {
@@ -903,7 +912,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
         xls_deallocate_mem();
         return 1;
     }
-    select_sheet();
+    xls_select_sheet();
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     const VxsSheetEntry* sheet = nullptr;
     if (sel->selected < nsheets) {

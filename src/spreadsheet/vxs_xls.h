@@ -28,3 +28,10 @@ void xls_parse_cell_range(const char* text, VxsSelection* selection);
 
 // The selection record of the run (sheet list, named ranges, chosen block).
 VxsSelection* xls_selection();
+
+// Picks the worksheet or named range of the selection record that worksheet_name (or the
+// logbook layout) asks for, as the Excel reader does; other workbook readers share it.
+void xls_select_sheet();
+// The listing of the selection record's sheets and ranges that /l asks for (also written to the
+// name file when one is named).
+std::string xls_name_listing(const char* path);
