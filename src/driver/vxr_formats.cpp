@@ -4,6 +4,7 @@
 
 #include "vxs_formats.h"
 #include "../spreadsheet/vxs_workbook.h"
+#include "../statpack/vxr_readstat.h"
 
 namespace {
 
@@ -70,6 +71,9 @@ const VxsWriterEntry kWriters[] = {
     {VXT_WEKA, ".arf", "Weka ARFF", nullptr},
     {VXT_WEKA, ".arff", "Weka ARFF", nullptr},
     {VXT_KELMORA, ".ktb", "tablet", nullptr},
+    {VXT_XLSX, ".xlsx", "Excel 2007 workbook", write_sheet_as_xlsx},
+    {VXT_SPSS, ".sav", "SPSS system file", write_sheet_as_sav},
+    {VXT_STATA_NEW, ".dta", "Stata 14 data set", write_sheet_as_dta},
     {VXT_TEXT, ".csv", "comma-separated text", write_txt},
     {VXT_TEXT, nullptr, "delimited text", write_txt},
 };

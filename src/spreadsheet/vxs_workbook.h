@@ -12,3 +12,7 @@ int16_t read_ods_into_sheet(const char* path);
 // format numbers of Excel, or a format code.
 int xlsx_builtin_format_style(int id);
 int xlsx_format_code_style(const std::string& code);
+
+struct Sheet;
+// Writes the sheet as an xlsx workbook of one worksheet; non-zero on success.
+int16_t write_sheet_as_xlsx(Sheet* sheet, const char* path);

@@ -29,7 +29,7 @@ namespace {
 
 constexpr size_t MAX_LABEL = 40;
 
-enum class DateRule { None, Spss, StataDays, StataMillis, SasDays, SasSeconds };
+enum class DateRule { None, Spss, StataDays, StataMillis, StataTime, SasDays, SasSeconds };
 
 struct LabelSet {
     std::vector<double> values;
@@ -109,6 +109,9 @@ void classify_date(Context& c, Var& v, const char* format) {
             if (stata_is_daily_date(f)) {
                 set_date(v.col, 1, 0);
                 v.date = DateRule::StataDays;
+            } else if (f == "%tcHH:MM:SS" || f == "%tcHH:MM") {
+                set_date(v.col, 36, 0);
+                v.date = DateRule::StataTime;
             } else if (f.rfind("%tc", 0) == 0 || f.rfind("%tC", 0) == 0) {
                 set_date(v.col, 33, 0);
                 v.date = DateRule::StataMillis;
@@ -138,6 +141,7 @@ double to_day_number(const Var& v, double x) {
         case DateRule::Spss: return spss_seconds_to_day_number(x, v.duration);
         case DateRule::StataDays: return serial_from_1960(x);
         case DateRule::StataMillis: return serial_from_1960(x / 86400000.0);
+        case DateRule::StataTime: return x / 86400000.0;
         case DateRule::SasDays: return x + SAS_EPOCH_1600;
         case DateRule::SasSeconds: return SAS_EPOCH_1600 + x / SAS_SECONDS_PER_DAY;
         case DateRule::None: break;
