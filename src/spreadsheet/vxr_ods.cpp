@@ -23,7 +23,7 @@ constexpr size_t kMaxName = 60;
 constexpr int64_t kMaxRows = 1048576, kMaxCols = 16384;
 // Cells repeated with a value beyond this many are not written out: a sheet of that many
 // copies is a file built to exhaust memory, not data.
-constexpr uint64_t kMaxCells = 50000000;
+constexpr uint64_t kMaxCells = 20000000;
 
 std::string upper(std::string s) {
     for (char& c : s)
