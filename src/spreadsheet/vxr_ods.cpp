@@ -21,9 +21,6 @@ namespace {
 
 constexpr size_t kMaxName = 60;
 constexpr int64_t kMaxRows = 1048576, kMaxCols = 16384;
-// Cells repeated with a value beyond this many are not written out: a sheet of that many
-// copies is a file built to exhaust memory, not data.
-constexpr uint64_t kMaxCells = 20000000;
 
 std::string upper(std::string s) {
     for (char& c : s)
@@ -217,11 +214,7 @@ struct TableCells : XmlHandler {
             // A repeated row with values is written out once per repeat, within the sheet and
             // the cell ceiling; empty repeats only move the position.
             if (cells->size() > row_first_cell) {
-                uint64_t per_row = cells->size() - row_first_cell;
-                for (int64_t k = 1; k < row_repeat && row + k < kMaxRows; ++k) {
-                    if (cells->size() + per_row > kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
-                    cells->repeat_row(row_first_cell, row + k);
-                }
+                for (int64_t k = 1; k < row_repeat && row + k < kMaxRows; ++k) cells->repeat_row(row_first_cell, row + k);
             }
             row += row_repeat;
         }
@@ -236,7 +229,6 @@ struct TableCells : XmlHandler {
         if (row >= kMaxRows) return;
         bool value = has_value || (is_text && !content.empty());
         for (int64_t k = 0; value && k < col_repeat && col + k < kMaxCols; ++k) {
-            if (cells->size() > kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
             if (has_value)
                 cells->number(row, col + k, number, style);
             else

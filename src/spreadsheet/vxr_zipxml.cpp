@@ -109,9 +109,17 @@ bool ZipArchive::parse(const std::string& member, XmlHandler& handler) const {
 // ---------------------------------------------------------------------------------------------
 // Cells gathered before the store is made
 
+// More cells than this is a file built to exhaust memory (or beyond what the store could hold).
+constexpr size_t kMaxCells = 40000000;
+
+void CellList::add(const Cell& c) {
+    if (cells_.size() >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
+    cells_.push_back(c);
+}
+
 void CellList::number(int64_t row, int64_t col, double value, Style style) {
     if (!keep(row, col) || !std::isfinite(value) || !(value > vxs_missing)) return;
-    cells_.push_back({static_cast<int32_t>(row), static_cast<int32_t>(col), Number, style, 0, value});
+    add({static_cast<int32_t>(row), static_cast<uint16_t>(col), static_cast<uint8_t>(Number | (style << 1)), 0, value});
 }
 
 void CellList::text(int64_t row, int64_t col, std::string_view utf8) {
@@ -122,8 +130,7 @@ void CellList::text(int64_t row, int64_t col, std::string_view utf8) {
     if (t.empty()) return;
     double at = static_cast<double>(arena_.size());
     arena_ += t;
-    cells_.push_back({static_cast<int32_t>(row), static_cast<int32_t>(col), Text, Plain,
-                      static_cast<uint32_t>(t.size()), at});
+    add({static_cast<int32_t>(row), static_cast<uint16_t>(col), Text, static_cast<uint8_t>(t.size()), at});
 }
 
 void CellList::repeat_row(size_t first, int64_t to) {
@@ -132,7 +139,7 @@ void CellList::repeat_row(size_t first, int64_t to) {
     for (size_t i = first; i < end; ++i) {
         Cell c = cells_[i];
         c.row = static_cast<int32_t>(to);
-        cells_.push_back(c);
+        add(c);
     }
 }
 
@@ -154,16 +161,17 @@ int CellList::to_sheet(VxsSelection* sel, const char* path, const char* sheet_na
     std::vector<uint8_t> style(dated.size(), 0);
     for (const Cell& c : cells_) {
         size_t k = static_cast<size_t>(c.col - fc);
-        if (c.kind == Text) {
+        if ((c.kind_style & 1) == Text) {
             store.put_text(c.row, c.col, std::string_view(arena_).substr(static_cast<size_t>(c.value), c.text_len));
             continue;
         }
         store.put_number(c.row, c.col, c.value);
-        if (c.style == Plain) {
+        uint8_t cell_style = c.kind_style >> 1;
+        if (cell_style == Plain) {
             ++plain[k];
         } else {
             ++dated[k];
-            if (!style[k]) style[k] = c.style;
+            if (!style[k]) style[k] = cell_style;
         }
     }
     store.date_formats.assign(dated.size(), 0);

@@ -69,13 +69,15 @@ public:
     int to_sheet(VxsSelection* selection, const char* path, const char* sheet_name) const;
 
 private:
+    // 16 bytes a cell: columns stop at 16384 and texts at 90 bytes once in the code page.
     struct Cell {
-        int32_t row, col;
-        Kind kind;
-        Style style;
-        uint32_t text_len;
+        int32_t row;
+        uint16_t col;
+        uint8_t kind_style;  // kind in the low bit, style above it
+        uint8_t text_len;
         double value;  // number, or text offset into arena_
     };
+    void add(const Cell& c);
     bool keep(int64_t row, int64_t col) const {
         return row >= min_row && row <= max_row && col >= min_col && col <= max_col;
     }

@@ -51,6 +51,7 @@ struct Context {
     std::vector<Var> vars;  // by index after skipping
     std::map<std::string, LabelSet> sets;
     int64_t declared_rows = -1;
+    int64_t declared_vars = -1;
     int64_t rows = 0;
     bool keep_missing = false;
     bool strip = true;
@@ -186,6 +187,7 @@ int on_metadata(readstat_metadata_t* metadata, void* ctx) {
     // Every variable takes bytes of the file: a count beyond its size is a lie.
     if (vars >= 0 && static_cast<uint64_t>(vars) > c.file_size) return READSTAT_HANDLER_ABORT;
     c.declared_rows = readstat_get_row_count(metadata);
+    c.declared_vars = vars;
     if (!c.sheet) start_sheet(c);
     const char* label = readstat_get_file_label(metadata);
     if (label && *label) vxs_add_line_to_description(c.sheet, sheet_text(label, VXS_MAX_TEXT));
@@ -210,6 +212,15 @@ int on_variable(int index, readstat_variable_t* variable, const char* val_labels
     if (!col) return READSTAT_HANDLER_ABORT;
     const char* label = readstat_variable_get_label(variable);
     if (label && *label) col->extra = sheet_text(label, MAX_LABEL);
+    // Room for the declared rows, but never more than the file's bytes could hold.
+    if (c.declared_rows > 0) {
+        uint64_t room = c.file_size / static_cast<uint64_t>(std::max<int64_t>(c.declared_vars, 1));
+        size_t n = static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(c.declared_rows), room));
+        if (text)
+            col->text.reserve(n, n * 8);
+        else
+            col->num.reserve(n);
+    }
     Var v;
     v.col = col;
     if (val_labels && *val_labels) v.set = val_labels;
