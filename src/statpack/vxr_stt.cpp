@@ -248,7 +248,7 @@ int16_t read_stata_into_sheet(const char* path) {
     if (!file.open(path)) return 0;
     // Release 111 (Stata 7 SE) shares the detection range but not the layout; the newer
     // releases' reader takes it.
-    if (ByteReader first = file.window(1, Endian::Little); first.size() == 1 && first.u8() == 111)
+    if (ByteReader first = file.window(1, Endian::Little); first.size() >= 1 && first.u8() == 111)
         return read_dta_new_into_sheet(path);
     // The descriptions are read from a window that doubles until it holds them all.
     Header h;

@@ -15,6 +15,8 @@
 #include "statpack/vxr_readstat.h"
 #include "test_util.h"
 
+#include <readstat.h>
+
 namespace {
 
 struct ExpectVar {
@@ -293,6 +295,46 @@ TEST(CodePage, Utf8IntoWindows1252AndBack) {
     EXPECT_TRUE(vxs_utf8_to_cp1252("\xC3\xBC\xC3\xBC\xC3\xBC", out, 2));
     EXPECT_EQ(out, "\xFC\xFC");
     EXPECT_EQ(vxs_cp1252_to_utf8("\x81"), "_");
+}
+
+}  // namespace
+
+namespace {
+
+ssize_t append_bytes(const void* data, size_t len, void* ctx) {
+    static_cast<std::string*>(ctx)->append(static_cast<const char*>(data), len);
+    return static_cast<ssize_t>(len);
+}
+
+// A release 111 file (Stata 7 SE), written by ReadStat's own writer: detected by the older Stata
+// row, then read by the ReadStat reader.
+TEST_F(Readstat, Release111GoesFromTheOlderRowToTheNewReader) {
+    std::string bytes;
+    readstat_writer_t* w = readstat_writer_init();
+    readstat_set_data_writer(w, append_bytes);
+    readstat_writer_set_file_format_version(w, 111);
+    readstat_variable_t* x = readstat_add_variable(w, "weight", READSTAT_TYPE_DOUBLE, 0);
+    readstat_variable_t* s = readstat_add_variable(w, "town", READSTAT_TYPE_STRING, 8);
+    ASSERT_EQ(readstat_begin_writing_dta(w, &bytes, 2), READSTAT_OK);
+    const double weights[] = {61.5, 70.25};
+    const char* towns[] = {"Bern", "Chur"};
+    for (int r = 0; r < 2; ++r) {
+        readstat_begin_row(w);
+        readstat_insert_double_value(w, x, weights[r]);
+        readstat_insert_string_value(w, s, towns[r]);
+        readstat_end_row(w);
+    }
+    readstat_end_writing(w);
+    readstat_writer_free(w);
+    ASSERT_EQ(static_cast<unsigned char>(bytes[0]), 111);
+    write_file(dir.file("s111.dta"), bytes);
+    EXPECT_EQ(VX_Find_File_Type(dir.file("s111.dta").c_str()), VXT_STATA);
+    Sheet* sheet = read(dir.file("s111.dta"));
+    ASSERT_TRUE(sheet);
+    ASSERT_EQ(sheet->column_count, 2);
+    EXPECT_EQ(sheet->cols[1]->name, "weight");
+    EXPECT_EQ(sheet->cols[1]->num, (std::vector<double>{61.5, 70.25}));
+    EXPECT_EQ(sheet->cols[2]->text.get(1), "Chur");
 }
 
 }  // namespace
