@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -52,6 +53,7 @@ struct Context {
     std::map<std::string, LabelSet> sets;
     int64_t declared_rows = -1;
     int64_t declared_vars = -1;
+    int release = 0;
     int64_t rows = 0;
     bool keep_missing = false;
     bool strip = true;
@@ -150,6 +152,9 @@ double to_day_number(const Var& v, double x) {
     return x;
 }
 
+// ReadStat leaves some texts of damaged files null.
+const char* safe(const char* s) { return s ? s : ""; }
+
 // Text of the file in the sheet's code page, at most limit characters; marks a cut.
 std::string sheet_text(std::string_view utf8, size_t limit, bool* cut = nullptr) {
     std::string out;
@@ -175,6 +180,10 @@ std::string unique_name(const Sheet* sheet, std::string name) {
     }
 }
 
+// A Stata label-set name is a fixed field of the file that ReadStat hands over as it stands, so a
+// damaged file can leave it unterminated: it is read no further than the field.
+size_t set_name_field(const Context& c) { return c.kind == ReadstatKind::Dta ? (c.release >= 118 ? 129 : 33) : 256; }
+
 void start_sheet(Context& c) {
     c.sheet = create_sheet();
     c.sheet->missing = vxs_missing;
@@ -188,6 +197,7 @@ int on_metadata(readstat_metadata_t* metadata, void* ctx) {
     if (vars >= 0 && static_cast<uint64_t>(vars) > c.file_size) return READSTAT_HANDLER_ABORT;
     c.declared_rows = readstat_get_row_count(metadata);
     c.declared_vars = vars;
+    c.release = readstat_get_file_format_version(metadata);
     if (!c.sheet) start_sheet(c);
     const char* label = readstat_get_file_label(metadata);
     if (label && *label) vxs_add_line_to_description(c.sheet, sheet_text(label, VXS_MAX_TEXT));
@@ -203,7 +213,7 @@ int on_variable(int index, readstat_variable_t* variable, const char* val_labels
         c.skipped = true;
         return READSTAT_HANDLER_SKIP_VARIABLE;
     }
-    std::string name = sheet_text(readstat_variable_get_name(variable), 2 * VXS_MAX_NAME);
+    std::string name = sheet_text(safe(readstat_variable_get_name(variable)), 2 * VXS_MAX_NAME);
     if (name.empty()) name = "C" + std::to_string(index + 1);
     make_valid_vantrix_name(name);
     name = unique_name(c.sheet, name);
@@ -223,7 +233,9 @@ int on_variable(int index, readstat_variable_t* variable, const char* val_labels
     }
     Var v;
     v.col = col;
-    if (val_labels && *val_labels) v.set = val_labels;
+    if (val_labels && *val_labels) {
+        v.set.assign(val_labels, strnlen(val_labels, set_name_field(c)));
+    }
     if (!text) classify_date(c, v, readstat_variable_get_format(variable));
     c.vars.push_back(std::move(v));
     return READSTAT_HANDLER_OK;
@@ -271,7 +283,7 @@ int on_value_label(const char* val_labels, readstat_value_t value, const char* l
     Context& c = *static_cast<Context*>(ctx);
     if (!val_labels || readstat_value_is_tagged_missing(value) || readstat_value_is_system_missing(value))
         return READSTAT_HANDLER_OK;
-    LabelSet& set = c.sets[val_labels];
+    LabelSet& set = c.sets[std::string(val_labels, strnlen(val_labels, set_name_field(c)))];
     // A set larger than the file is a lie; the count of labels is bounded by the bytes read.
     if (set.labels.size() > c.file_size) return READSTAT_HANDLER_ABORT;
     if (readstat_value_type_class(value) == READSTAT_TYPE_CLASS_STRING) {
@@ -376,11 +388,16 @@ int16_t read_readstat_into_sheet(const char* path, ReadstatKind kind) {
     readstat_set_error_handler(parser, on_error);
     readstat_error_t rc = parse(parser, path, kind, &c);
     readstat_parser_free(parser);
+    // A failed read leaves no half-made sheet behind.
     if (rc != READSTAT_OK) {
         std::printf("Error: %.100s: %s.\n", path, readstat_error_message(rc));
+        lastsheet = nullptr;
         return 0;
     }
-    if (!c.sheet || c.vars.empty() || c.rows < 1 || c.rows > INT32_MAX) return 0;
+    if (!c.sheet || c.vars.empty() || c.rows < 1 || c.rows > INT32_MAX) {
+        lastsheet = nullptr;
+        return 0;
+    }
 
     Sheet* sheet = c.sheet;
     sheet->row_count = static_cast<int32_t>(c.rows);
