@@ -64,7 +64,6 @@ echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")   pandas / mor
 echo "== big.zsav"
 measure morvalen "$bin" big.zsav out.csv
 measure readstat readstat -f big.zsav out.csv
-measure pandas /usr/bin/python3 -c "import pandas as pd; pd.read_spss('big.zsav').to_csv('out.csv', index=False)" || true
 echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")"
 
 echo "== big.xlsx"
