@@ -272,8 +272,8 @@ int16_t read_ods_into_sheet(const char* path) {
             break;
         }
     }
-    if (vxs_name_dump) vxs_fatal(xls_name_listing(path).c_str(), 0);
-    xls_select_sheet();
+    if (vxs_name_dump) vxs_fatal(xls_name_listing(path, *sel).c_str(), 0);
+    xls_select_sheet(sel);
 
     const int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     int32_t sheet_index = sel->selected;

@@ -416,29 +416,7 @@ bool read_globals(Reader& rd, Records& recs) {
 
 // The names of the workbook's sheets and ranges; also written to the name file when one is
 // asked for.
-void list_names(Reader& rd) { rd.set_fatal(0, xls_name_listing(rd.path)); }
-
-}  // namespace
-
-std::string xls_name_listing(const char* path) {
-    std::string text;
-    char line[400];
-    std::snprintf(line, sizeof line, "File: %s\nSheets: %li\n", path, static_cast<long>(g_selection->sheets.size()));
-    text += line;
-    for (const auto& s : g_selection->sheets) text += s.name + "\n";
-    std::snprintf(line, sizeof line, "Named Ranges: %li\n", static_cast<long>(g_selection->ranges.size()));
-    text += line;
-    for (const auto& r : g_selection->ranges) text += r.name + "\n";
-    if (vxs_name_file[0]) {
-        if (FILE* f = std::fopen(vxs_name_file, "w")) {
-            std::fputs(text.c_str(), f);
-            std::fclose(f);
-        }
-    }
-    return text;
-}
-
-namespace {
+void list_names(Reader& rd) { rd.set_fatal(0, xls_name_listing(rd.path, *g_selection)); }
 
 size_t leading_agreement(const std::string& a, const std::string& b) {
     size_t n = 0;
@@ -448,8 +426,7 @@ size_t leading_agreement(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void xls_select_sheet() {
-    VxsSelection* sel = g_selection;
+void xls_select_sheet(VxsSelection* sel) {
     std::string wanted = vxs_logbook_in_format ? std::string("R:column_row") : std::string(worksheet_name);
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     int32_t nranges = static_cast<int32_t>(sel->ranges.size());
@@ -493,6 +470,24 @@ void xls_select_sheet() {
         sel->selected = choice;
     }
     if (sel->selected > nsheets + nranges - 1) sel->selected = nsheets + nranges - 1;
+}
+
+std::string xls_name_listing(const char* path, const VxsSelection& sel) {
+    std::string text;
+    char line[400];
+    std::snprintf(line, sizeof line, "File: %s\nSheets: %li\n", path, static_cast<long>(sel.sheets.size()));
+    text += line;
+    for (const auto& s : sel.sheets) text += s.name + "\n";
+    std::snprintf(line, sizeof line, "Named Ranges: %li\n", static_cast<long>(sel.ranges.size()));
+    text += line;
+    for (const auto& r : sel.ranges) text += r.name + "\n";
+    if (vxs_name_file[0]) {
+        if (FILE* f = std::fopen(vxs_name_file, "w")) {
+            std::fputs(text.c_str(), f);
+            std::fclose(f);
+        }
+    }
+    return text;
 }
 
 namespace {
@@ -912,7 +907,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
         xls_deallocate_mem();
         return 1;
     }
-    xls_select_sheet();
+    xls_select_sheet(sel);
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     const VxsSheetEntry* sheet = nullptr;
     if (sel->selected < nsheets) {

@@ -348,8 +348,8 @@ int16_t read_xlsx_into_sheet(const char* path) {
         VxsRangeEntry e;
         if (range_of(d, book.sheets, &e)) sel->ranges.push_back(e);
     }
-    if (vxs_name_dump) vxs_fatal(xls_name_listing(path).c_str(), 0);
-    xls_select_sheet();
+    if (vxs_name_dump) vxs_fatal(xls_name_listing(path, *sel).c_str(), 0);
+    xls_select_sheet(sel);
 
     const int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     int32_t sheet_index = sel->selected;
