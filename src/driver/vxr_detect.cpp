@@ -2,6 +2,8 @@
 // usable signature). Each signature is a small pure test; the first that matches decides.
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <string_view>
 
 #include "vxs_formats.h"
 #include "vxs_strings.h"
@@ -80,6 +82,27 @@ int32_t by_name(const Probe& p) {
     return VXT_UNKNOWN;
 }
 
+// Formats of current statistics packages and spreadsheets. A Stata 117+ file starts with an
+// XML-like tag and a portable file with text, so both are tested before the plain-text test.
+int32_t today_format(const Probe& p) {
+    const unsigned char* b = p.b;
+    if (bytes_are(p, 0, "$FL3", 4)) return VXT_ZSAV;
+    if (b[0] >= 113 && b[0] <= 115 && (b[1] == 1 || b[1] == 2) && b[2] == 1) return VXT_STATA_NEW;
+    if (bytes_are(p, 0, "<stata_dta>", 11)) return VXT_STATA_NEW;
+    if (starts_nocase(p, "HEADER RECORD*******LIBV8   HEADER RECORD!!!!!!!")) return VXT_XPORT8;
+    // A portable file opens with five 40-character splash texts; pspp names the format in the
+    // first, ReadStat in the second.
+    std::string_view splash(reinterpret_cast<const char*>(b), p.n);
+    if (splash.find("SPSS PORT FILE") != std::string_view::npos) return VXT_SPSS_PORT;
+    if (bytes_are(p, 0, "PK\x03\x04", 4)) {
+        // An OpenDocument file stores its media type first, uncompressed.
+        if (bytes_are(p, 30, "mimetypeapplication/vnd.oasis.opendocument.spreadsheet", 54))
+            return VXT_ODS;
+        return VXT_XLSX;
+    }
+    return VXT_UNKNOWN;
+}
+
 // Plain text: only printable bytes, tab and form feed before the data ends; the data must
 // have shown a line end before the zero byte that follows it.
 int32_t text_test(const Probe& p) {
@@ -149,6 +172,7 @@ int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* nam
     if (bytes_are(p, 0, "\x01\x00\x0E\x00", 4) && strnicmp(reinterpret_cast<const char*>(p.b + 4), "QPW", 3) == 0 &&
         p.b[7] == 0)
         return VXT_QPW;
+    if (int32_t t = today_format(p)) return t;
     return text_test(p);
 }
 

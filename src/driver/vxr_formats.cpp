@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "vxs_formats.h"
+#include "../spreadsheet/vxs_workbook.h"
+#include "../statpack/vxr_readstat.h"
 
 namespace {
 
@@ -39,10 +41,16 @@ const VxsReaderEntry kReaders[] = {
     {VXT_QPW, "Quattro Pro for Windows", read_qpw_into_sheet, ".qpw", true},
     {VXT_STATISTICA5, "Statistica 5", nullptr, ".sta", true},
     {VXT_STATISTICA6, "Statistica 6", nullptr, ".sta", true},
-    {VXT_SASV8, "SAS 7/8 data set, not supported", read_sasv8_into_sheet, ".sas7bdat", true},
+    {VXT_SASV8, "SAS 7/8 data set", read_sasv8_into_sheet, ".sas7bdat", true},
     {VXT_MTP, "Minitab portable", read_mtp_into_sheet, ".mtp", true},
     {VXT_WEKA, "Weka ARFF", nullptr, ".arff", false},
     {VXT_KELMORA, "tablet", nullptr, ".ktb", true},
+    {VXT_ZSAV, "SPSS compressed", read_zsav_into_sheet, ".zsav", true},
+    {VXT_SPSS_PORT, "SPSS portable", read_por_into_sheet, ".por", true},
+    {VXT_STATA_NEW, "Stata 13 to 18", read_dta_new_into_sheet, ".dta", true},
+    {VXT_XPORT8, "SAS transport 8", read_xport8_into_sheet, ".xpt", true},
+    {VXT_XLSX, "Excel 2007 workbook", read_xlsx_into_sheet, ".xlsx", true},
+    {VXT_ODS, "OpenDocument spreadsheet", read_ods_into_sheet, ".ods", true},
 };
 
 // In the order the output name is tested; the last row catches every other extension.
@@ -64,6 +72,9 @@ const VxsWriterEntry kWriters[] = {
     {VXT_WEKA, ".arf", "Weka ARFF", nullptr},
     {VXT_WEKA, ".arff", "Weka ARFF", nullptr},
     {VXT_KELMORA, ".ktb", "tablet", nullptr},
+    {VXT_XLSX, ".xlsx", "Excel 2007 workbook", write_sheet_as_xlsx},
+    {VXT_SPSS, ".sav", "SPSS system file", write_sheet_as_sav},
+    {VXT_STATA_NEW, ".dta", "Stata 14 data set", write_sheet_as_dta},
     {VXT_TEXT, ".csv", "comma-separated text", write_txt},
     {VXT_TEXT, nullptr, "delimited text", write_txt},
 };
@@ -118,9 +129,4 @@ int16_t open_file(const char* name, int32_t type) {
     const VxsReaderEntry* r = vxs_find_reader(type);
     if (!r || !r->read) return 0;
     return r->read(name);
-}
-
-int16_t read_sasv8_into_sheet(const char*) {
-    std::printf("Sorry, SAS Version 7/8 files not yet supported.\n");
-    return 0;
 }

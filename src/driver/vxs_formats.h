@@ -48,6 +48,12 @@ enum : int32_t {
     VXT_MTP = 38,
     VXT_WEKA = 39,
     VXT_KELMORA = 40,
+    VXT_ZSAV = 41,         // SPSS compressed system file ("$FL3")
+    VXT_SPSS_PORT = 42,    // SPSS portable file
+    VXT_STATA_NEW = 43,    // Stata releases 113 to 119
+    VXT_XPORT8 = 44,       // SAS transport version 8
+    VXT_XLSX = 45,         // Office Open XML workbook (a zip)
+    VXT_ODS = 46,          // OpenDocument spreadsheet (a zip)
 };
 
 // Readers: build one sheet (left in lastsheet); non-zero on success.
@@ -82,6 +88,11 @@ int16_t read_mtp_into_sheet(const char* path);
 int16_t read_weka_into_sheet(const char* path);
 int16_t read_kelmora_into_sheet(const char* path);
 int16_t read_qpw_into_sheet(const char* path);
+// Formats read through ReadStat (statpack/vxr_readstat.cpp).
+int16_t read_zsav_into_sheet(const char* path);
+int16_t read_por_into_sheet(const char* path);
+int16_t read_dta_new_into_sheet(const char* path);
+int16_t read_xport8_into_sheet(const char* path);
 
 // Writers: write the sheet to the file; non-zero on success.
 int16_t save_sheet(Sheet* sheet, const char* path);
