@@ -12,9 +12,9 @@ int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
 int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
 int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
 const VxsReaderEntry kReaders[] = {
-    {VXT_VSH, "package spreadsheet", nullptr},
+    {VXT_VSH, "package spreadsheet", read_file_into_sheet},
     {VXT_WK1, "Lotus WK1", nullptr},
-    {VXT_DBF, "dBase", nullptr},
+    {VXT_DBF, "dBase", read_dbf_into_sheet},
     {VXT_XLS, "Excel", read_xls_into_sheet},
     {VXT_MTW, "Minitab worksheet", nullptr},
     {VXT_WQ1, "Quattro", nullptr},
@@ -49,9 +49,9 @@ const VxsWriterEntry kWriters[] = {
     {VXT_VXC, ".vxc", "package command file", write_vxc},
     {VXT_VSH, ".vsh", "package spreadsheet file", save_sheet},
     {VXT_GAUSS, ".fmt", "Gauss matrix", nullptr},
-    {VXT_XLS, ".xls", "Excel 95", nullptr},
+    {VXT_XLS, ".xls", "Excel 95", write_sheet_as_xls},
     {VXT_INSTAT, ".wor", "Instat worksheet", nullptr},
-    {VXT_DBF, ".dbf", "dBase", nullptr},
+    {VXT_DBF, ".dbf", "dBase", write_sheet_as_dbf},
     {VXT_WQ1, ".wq1", "Quattro WQ1", nullptr},
     {VXT_SPLUS_TEXT, ".sdd", "S-PLUS data dump", nullptr},
     {VXT_MATLAB, ".mat", "Matlab", nullptr},
