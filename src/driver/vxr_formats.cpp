@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "vxs_formats.h"
+#include "vxs_options.h"
 
 namespace {
 
@@ -11,6 +12,8 @@ namespace {
 int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
 int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
 int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
+int16_t read_bmp(const char* p) { return read_bmp_into_sheet(p, vxs_separate_bmpwav); }
+int16_t read_wav(const char* p) { return read_wave_into_sheet(p, vxs_separate_bmpwav); }
 const VxsReaderEntry kReaders[] = {
     {VXT_VSH, "package spreadsheet", read_file_into_sheet},
     {VXT_WK1, "Lotus WK1", nullptr},
@@ -31,11 +34,11 @@ const VxsReaderEntry kReaders[] = {
     {VXT_SPSS, "SPSS", read_spss_into_sheet},
     {VXT_STATA, "Stata", read_stata_into_sheet},
     {VXT_CSV, "delimited text", read_csv_file},
-    {VXT_SHAPE, "shapefile", nullptr},
-    {VXT_MIF, "MapInfo interchange", nullptr},
+    {VXT_SHAPE, "shapefile", read_gis_shape_file},
+    {VXT_MIF, "MapInfo interchange", read_mapinfo_file},
     {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet},
-    {VXT_BMP, "BMP image", nullptr},
-    {VXT_WAV, "WAVE sound", nullptr},
+    {VXT_BMP, "BMP image", read_bmp},
+    {VXT_WAV, "WAVE sound", read_wav},
     {VXT_STATISTICA5, "Statistica 5", nullptr},
     {VXT_STATISTICA6, "Statistica 6", nullptr},
     {VXT_SASV8, "SAS 7/8 data set", read_sasv8_into_sheet},
@@ -57,9 +60,9 @@ const VxsWriterEntry kWriters[] = {
     {VXT_MATLAB, ".mat", "Matlab", nullptr},
     {VXT_TAB, ".tab", "tab-separated text", write_tab},
     {VXT_XPORT, ".tpt", "SAS transport", write_sheet_as_sas_transport},
-    {VXT_RTF, ".rtf", "RTF table", nullptr},
-    {VXT_HTML, ".htm", "HTML table", nullptr},
-    {VXT_HTML, ".html", "HTML table", nullptr},
+    {VXT_RTF, ".rtf", "RTF table", write_sheet_as_rtf_table},
+    {VXT_HTML, ".htm", "HTML table", write_sheet_as_html_table},
+    {VXT_HTML, ".html", "HTML table", write_sheet_as_html_table},
     {VXT_WEKA, ".arf", "Weka ARFF", nullptr},
     {VXT_WEKA, ".arff", "Weka ARFF", nullptr},
     {VXT_KELMORA, ".ktb", "tablet", nullptr},
