@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Vector sheets must come back whole; the other kinds only safely.
         bool back = read_file_into_sheet(path.c_str());
         fuzz_check_sheet();
-        if (first->kind == VXS_VECTOR && (!back || lastsheet->column_count != first->column_count)) std::abort();
+        if (first->kind == VXS_VECTOR && (!back || lastsheet->column_count != first->column_count))
+            std::abort();
     }
     std::remove(path.c_str());
     return 0;

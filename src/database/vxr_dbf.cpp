@@ -47,7 +47,9 @@ struct Magnitude {
     // Digits part of a width: |log10| truncated plus 3 is largest at either end of the range.
     int32_t width(int32_t start) const {
         int32_t w = start;
-        auto digits = [](double s) { return static_cast<int32_t>(std::labs(static_cast<long>(std::log10(s)))) + 3; };
+        auto digits = [](double s) {
+            return static_cast<int32_t>(std::labs(static_cast<long>(std::log10(s)))) + 3;
+        };
         if (largest > 0) w = std::max({w, digits(largest), digits(smallest)});
         if (outside) w = std::max(w, 15);
         if (zero) w = std::max(w, 3);
@@ -98,9 +100,18 @@ std::string field_name(std::string_view raw) {
 
 bool known_type(char t) {
     switch (t) {
-        case 'C': case 'N': case 'F': case 'L': case 'D':
-        case 'B': case 'G': case 'M': case 'P': return true;
-        default: return false;
+        case 'C':
+        case 'N':
+        case 'F':
+        case 'L':
+        case 'D':
+        case 'B':
+        case 'G':
+        case 'M':
+        case 'P':
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -160,7 +171,8 @@ int read_header(ByteReader& in, DbfHeader& h, const DbfMessages& messages) {
     size_t offset = 0;
     int skipped_seen = 0;
     for (size_t i = 0; i < nfields; ++i) {
-        size_t at = h.dbase2 ? DBF2_DESCRIPTORS + i * DBF2_DESCRIPTOR : DBF3_HEADER + i * DBF3_DESCRIPTOR;
+        size_t at =
+            h.dbase2 ? DBF2_DESCRIPTORS + i * DBF2_DESCRIPTOR : DBF3_HEADER + i * DBF3_DESCRIPTOR;
         ByteReader d = in.slice(at, h.dbase2 ? DBF2_DESCRIPTOR : DBF3_DESCRIPTOR);
         if (!d.ok()) return 0;
         // A descriptor that starts with the terminator ends the list early: always so in
@@ -252,14 +264,16 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
     for (DbfField& f : h.fields) {
         if (skipped_type(f.type)) continue;
         bool text = f.type == 'C';
-        f.col = create_column_with_memory(sheet, text ? VXS_TEXT : VXS_VARIATE, f.name, static_cast<int32_t>(rows));
+        f.col = create_column_with_memory(sheet, text ? VXS_TEXT : VXS_VARIATE, f.name,
+                                          static_cast<int32_t>(rows));
         if (!f.col) continue;
         f.col->decimals = text ? -1 : f.decimals;
         // Declared decimals are shown as fixed decimals: in general form a field of N(10,0)
         // holding 123456789 would print as 1.23457e+08.
         f.col->representation = text ? VXS_REP_TEXT
-                                : (f.type != 'D' && f.type != 'L' && f.decimals <= 15) ? VXS_REP_FIXED
-                                                                                       : VXS_REP_GENERAL;
+                                : (f.type != 'D' && f.type != 'L' && f.decimals <= 15)
+                                    ? VXS_REP_FIXED
+                                    : VXS_REP_GENERAL;
         if (text) f.col->text.reserve(rows, rows * std::min<size_t>(f.length, 16));
     }
 
@@ -286,7 +300,8 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
                     col->text.set(row, vxs_strip_blanks(v, VXS_MAX_TEXT));
                 } else {
                     size_t e = v.find_last_not_of(' ');
-                    col->text.set(row, e == std::string_view::npos ? std::string_view() : v.substr(0, e + 1));
+                    col->text.set(
+                        row, e == std::string_view::npos ? std::string_view() : v.substr(0, e + 1));
                 }
                 continue;
             }
@@ -300,9 +315,12 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
                 case 'L': {
                     size_t at = v.find_first_not_of(' ');
                     char c = at == std::string_view::npos ? '?' : v[at];
-                    if (c == 'T' || c == 't' || c == 'Y' || c == 'y') value = 1;
-                    else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') value = 0;
-                    else read = c == '?';
+                    if (c == 'T' || c == 't' || c == 'Y' || c == 'y')
+                        value = 1;
+                    else if (c == 'F' || c == 'f' || c == 'N' || c == 'n')
+                        value = 0;
+                    else
+                        read = c == '?';
                     break;
                 }
                 case 'D':
@@ -313,8 +331,10 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
             if (!read) {
                 // Unreadable cells become missing; the warnings file says which.
                 value = missing;
-                std::snprintf(note, sizeof note, "%.*s", static_cast<int>(std::min(v.size(), VXS_MAX_TEXT)), v.data());
-                vxs_warn_conversion(col->name.c_str(), static_cast<long>(row + 1), note, value, missing);
+                std::snprintf(note, sizeof note, "%.*s",
+                              static_cast<int>(std::min(v.size(), VXS_MAX_TEXT)), v.data());
+                vxs_warn_conversion(col->name.c_str(), static_cast<long>(row + 1), note, value,
+                                    missing);
             }
             col->num[row] = value;
             if (value > missing) mags[i].add(value);
@@ -366,7 +386,7 @@ constexpr size_t DBF_MAX_FIELD = 254;
 struct OutField {
     Column* col = nullptr;
     char type = 'N';
-    int32_t decimals = 0;  // declared and printed
+    int32_t decimals = 0;        // declared and printed
     bool free_decimals = false;  // the column has none of its own
     size_t length = 0;
     enum { NUMBER, LEVEL_VALUE, LEVEL_NUMBER, LABEL, TEXT } source = NUMBER;
@@ -387,7 +407,8 @@ OutField plan_field(Column* c, double missing) {
         f.type = 'C';
         f.source = OutField::TEXT;
         size_t longest = 0;
-        for (size_t i = 0; i < c->text.size(); ++i) longest = std::max(longest, c->text.get(i).size());
+        for (size_t i = 0; i < c->text.size(); ++i)
+            longest = std::max(longest, c->text.get(i).size());
         c->nlevels = static_cast<int32_t>(longest);
         w = std::max<int32_t>(1, static_cast<int32_t>(longest));
     } else if (c->type == VXS_FACTOR && c->origin == 2) {
@@ -421,7 +442,8 @@ bool place_number(std::string& rec, size_t at, const OutField& f, double value, 
         n = static_cast<size_t>(r.ptr - buf);
         buf[n] = '\0';
         const char* dot = std::strchr(buf, '.');
-        bool exact_in_fixed = !std::strchr(buf, 'e') && (!dot || std::strlen(dot + 1) <= static_cast<size_t>(f.decimals));
+        bool exact_in_fixed = !std::strchr(buf, 'e') &&
+                              (!dot || std::strlen(dot + 1) <= static_cast<size_t>(f.decimals));
         if (exact_in_fixed || n > room) n = 0;
     }
     if (n == 0) {
@@ -440,7 +462,8 @@ bool place_number(std::string& rec, size_t at, const OutField& f, double value, 
 }  // namespace
 
 int16_t write_sheet_as_dbf(Sheet* sheet, const char* path) {
-    if (!sheet || sheet->row_count <= 0 || sheet->column_count <= 0 || sheet->cols.size() < 2) return 0;
+    if (!sheet || sheet->row_count <= 0 || sheet->column_count <= 0 || sheet->cols.size() < 2)
+        return 0;
     const double missing = sheet->missing;
     std::vector<OutField> fields;
     for (size_t i = 1; i < sheet->cols.size(); ++i) {
@@ -478,7 +501,10 @@ int16_t write_sheet_as_dbf(Sheet* sheet, const char* path) {
     std::string buf;
     const size_t header_length = DBF3_DESCRIPTOR * (fields.size() + 1) + 1;
     buf.reserve(std::max<size_t>(header_length, 1 << 20));
-    auto put16 = [&](uint32_t v) { buf.push_back(static_cast<char>(v & 0xff)), buf.push_back(static_cast<char>((v >> 8) & 0xff)); };
+    auto put16 = [&](uint32_t v) {
+        buf.push_back(static_cast<char>(v & 0xff)),
+            buf.push_back(static_cast<char>((v >> 8) & 0xff));
+    };
     buf.push_back(static_cast<char>(DBF_VERSION_III));
     buf.append("\x63\x0A\x01", 3);  // last update 1999-10-01
     uint32_t records = static_cast<uint32_t>(sheet->row_count);
@@ -517,10 +543,14 @@ int16_t write_sheet_as_dbf(Sheet* sheet, const char* path) {
                 double v = c->num[r];
                 if (f.source == OutField::LEVEL_VALUE || f.source == OutField::LABEL) {
                     long k = v > missing ? std::lround(v) : 0;
-                    bool has = k >= 1 && static_cast<size_t>(k) <= (f.source == OutField::LABEL ? c->labels.size() : c->levels.size());
+                    bool has = k >= 1 && static_cast<size_t>(k) <= (f.source == OutField::LABEL
+                                                                        ? c->labels.size()
+                                                                        : c->levels.size());
                     if (f.source == OutField::LABEL) {
                         if (has) {
-                            std::string_view t = std::string_view(c->labels[static_cast<size_t>(k - 1)]).substr(0, f.length - 1);
+                            std::string_view t =
+                                std::string_view(c->labels[static_cast<size_t>(k - 1)])
+                                    .substr(0, f.length - 1);
                             rec.replace(at, t.size(), t.data(), t.size());
                         }
                         at += f.length;
@@ -543,6 +573,7 @@ int16_t write_sheet_as_dbf(Sheet* sheet, const char* path) {
     if (ok && !buf.empty()) ok = std::fwrite(buf.data(), 1, buf.size(), out) == buf.size();
     if (std::fclose(out) != 0) ok = false;
     if (too_wide > 0)
-        std::printf(" Warning: %li values too wide for their dBase fields were left blank!\n", too_wide);
+        std::printf(" Warning: %li values too wide for their dBase fields were left blank!\n",
+                    too_wide);
     return ok ? 1 : 0;
 }

@@ -27,7 +27,8 @@ struct DbfMessages {
     const char* empty = "DBF file is empty.";
     const char* bad_terminator = "Header termination incorrect in DBF file.";
     // Records declared but cut off by the end of the file: printed with records kept, declared.
-    const char* short_data = " Warning: DBF file ends after %li of %li records; the rest is not read!\n";
+    const char* short_data =
+        " Warning: DBF file ends after %li of %li records; the rest is not read!\n";
     // Texts a caller may add (none printed when null). too_many takes the column limit;
     // skipped[] is printed once per table for the first B, G, M and P field.
     const char* bad_date = nullptr;

@@ -15,36 +15,36 @@ int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0)
 int16_t read_bmp(const char* p) { return read_bmp_into_sheet(p, vxs_separate_bmpwav); }
 int16_t read_wav(const char* p) { return read_wave_into_sheet(p, vxs_separate_bmpwav); }
 const VxsReaderEntry kReaders[] = {
-    {VXT_VSH, "package spreadsheet", read_file_into_sheet},
-    {VXT_WK1, "Lotus WK1", nullptr},
-    {VXT_DBF, "dBase", read_dbf_into_sheet},
-    {VXT_XLS, "Excel", read_xls_into_sheet},
-    {VXT_MTW, "Minitab worksheet", nullptr},
-    {VXT_WQ1, "Quattro", nullptr},
-    {VXT_PDX, "Paradox", nullptr},
-    {VXT_SAS, "SAS PC data set", nullptr},
-    {VXT_SPLUS, "S-PLUS binary", nullptr},
-    {VXT_SPLUS_TEXT, "S-PLUS text dump", nullptr},
-    {VXT_INSTAT, "Instat", nullptr},
-    {VXT_MSTAT, "MStat", nullptr},
-    {VXT_EPI, "Epi-Info", nullptr},
-    {VXT_GAUSS, "Gauss", nullptr},
-    {VXT_MATLAB, "Matlab", nullptr},
-    {VXT_SYSTAT, "Systat", nullptr},
-    {VXT_SPSS, "SPSS", read_spss_into_sheet},
-    {VXT_STATA, "Stata", read_stata_into_sheet},
-    {VXT_CSV, "delimited text", read_csv_file},
-    {VXT_SHAPE, "shapefile", read_gis_shape_file},
-    {VXT_MIF, "MapInfo interchange", read_mapinfo_file},
-    {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet},
-    {VXT_BMP, "BMP image", read_bmp},
-    {VXT_WAV, "WAVE sound", read_wav},
-    {VXT_STATISTICA5, "Statistica 5", nullptr},
-    {VXT_STATISTICA6, "Statistica 6", nullptr},
-    {VXT_SASV8, "SAS 7/8 data set", read_sasv8_into_sheet},
-    {VXT_MTP, "Minitab portable", nullptr},
-    {VXT_WEKA, "Weka ARFF", nullptr},
-    {VXT_KELMORA, "tablet", nullptr},
+    {VXT_VSH, "package spreadsheet", read_file_into_sheet, ".vsh", true},
+    {VXT_WK1, "Lotus WK1", nullptr, ".wk1", true},
+    {VXT_DBF, "dBase", read_dbf_into_sheet, ".dbf", true},
+    {VXT_XLS, "Excel", read_xls_into_sheet, ".xls", true},
+    {VXT_MTW, "Minitab worksheet", nullptr, ".mtw", true},
+    {VXT_WQ1, "Quattro", nullptr, ".wq1 .wb1 .wb2 .wb3", true},
+    {VXT_PDX, "Paradox", nullptr, ".db", false},
+    {VXT_SAS, "SAS PC data set", nullptr, ".ssd", true},
+    {VXT_SPLUS, "S-PLUS binary", nullptr, "", true},
+    {VXT_SPLUS_TEXT, "S-PLUS text dump", nullptr, ".sdd", false},
+    {VXT_INSTAT, "Instat", nullptr, ".wor", true},
+    {VXT_MSTAT, "MStat", nullptr, "", true},
+    {VXT_EPI, "Epi-Info", nullptr, ".rec", false},
+    {VXT_GAUSS, "Gauss", nullptr, ".dat .dht .fmt", true},
+    {VXT_MATLAB, "Matlab", nullptr, ".mat", true},
+    {VXT_SYSTAT, "Systat", nullptr, ".sys .syd", true},
+    {VXT_SPSS, "SPSS", read_spss_into_sheet, ".sav", true},
+    {VXT_STATA, "Stata", read_stata_into_sheet, ".dta", true},
+    {VXT_CSV, "delimited text", read_csv_file, ".csv .txt", true},
+    {VXT_SHAPE, "shapefile", read_gis_shape_file, ".shp", true},
+    {VXT_MIF, "MapInfo interchange", read_mapinfo_file, ".mif", false},
+    {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet, ".xpt .tpt", true},
+    {VXT_BMP, "BMP image", read_bmp, ".bmp", true},
+    {VXT_WAV, "WAVE sound", read_wav, ".wav", true},
+    {VXT_STATISTICA5, "Statistica 5", nullptr, ".sta", true},
+    {VXT_STATISTICA6, "Statistica 6", nullptr, ".sta", true},
+    {VXT_SASV8, "SAS 7/8 data set, not supported", read_sasv8_into_sheet, ".sas7bdat", true},
+    {VXT_MTP, "Minitab portable", nullptr, ".mtp", true},
+    {VXT_WEKA, "Weka ARFF", nullptr, ".arff", false},
+    {VXT_KELMORA, "tablet", nullptr, ".ktb", true},
 };
 
 // In the order the output name is tested; the last row catches every other extension.
@@ -82,6 +82,9 @@ bool ends_with_nocase(const char* name, const char* ext) {
 }
 
 }  // namespace
+
+std::span<const VxsReaderEntry> vxs_reader_rows() { return kReaders; }
+std::span<const VxsWriterEntry> vxs_writer_rows() { return kWriters; }
 
 const VxsReaderEntry* vxs_find_reader(int32_t type) {
     for (const auto& r : kReaders)

@@ -30,8 +30,15 @@ int32_t clamp32(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > h
 
 bool is_numeric_kind(int32_t type) {
     switch (type) {
-        case 1: case 4: case 5: case 7: case 22: case -4: return true;
-        default: return false;
+        case 1:
+        case 4:
+        case 5:
+        case 7:
+        case 22:
+        case -4:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -56,23 +63,32 @@ bool type_allowed(const Sheet* s, int32_t number, int32_t type) {
     bool first = number == 1;
     switch (s->kind) {
         case VXS_VECTOR:
-            return type == -4 || type == -3 || type == 2 || type == 3 || type == 4 || type == 21 || type == 22;
-        case VXS_MATRIX: return type == 5 || (first && (type == -4 || type == -3));
-        case VXS_SYMMATRIX: return type == 7 || (first && (type == -4 || type == -3));
-        case VXS_DIAGMATRIX: return type == 6 || (first && (type == -4 || type == -3));
-        case VXS_TABLE: return type == 8 || (first && type == 2);
-        case VXS_SCALARS: return type == 1;
-        default: return false;
+            return type == -4 || type == -3 || type == 2 || type == 3 || type == 4 || type == 21 ||
+                   type == 22;
+        case VXS_MATRIX:
+            return type == 5 || (first && (type == -4 || type == -3));
+        case VXS_SYMMATRIX:
+            return type == 7 || (first && (type == -4 || type == -3));
+        case VXS_DIAGMATRIX:
+            return type == 6 || (first && (type == -4 || type == -3));
+        case VXS_TABLE:
+            return type == 8 || (first && type == 2);
+        case VXS_SCALARS:
+            return type == 1;
+        default:
+            return false;
     }
 }
 
 bool count_allowed(const Sheet* s, int32_t number, int32_t count) {
     if (count < 0) return false;
     switch (s->kind) {
-        case VXS_VECTOR: return count <= s->row_count;
+        case VXS_VECTOR:
+            return count <= s->row_count;
         case VXS_SYMMATRIX:
             return count == s->row_count || count == s->row_count - number + s->units_count;
-        default: return count == s->row_count;
+        default:
+            return count == s->row_count;
     }
 }
 
@@ -80,7 +96,8 @@ bool count_allowed(const Sheet* s, int32_t number, int32_t count) {
 
 int vxs_vsh_version(uint32_t w, bool& swapped) {
     swapped = false;
-    const uint32_t magic[3] = {static_cast<uint32_t>(VXS_MAGIC_V1), static_cast<uint32_t>(VXS_MAGIC_V2),
+    const uint32_t magic[3] = {static_cast<uint32_t>(VXS_MAGIC_V1),
+                               static_cast<uint32_t>(VXS_MAGIC_V2),
                                static_cast<uint32_t>(VXS_MAGIC_V3)};
     for (int v = 0; v < 3; ++v) {
         if (w == magic[v]) return v + 1;
@@ -149,7 +166,9 @@ int add_column_data(Column* c, int32_t type, int32_t count, int32_t width, ByteR
             if (w == 0 && v > missing) {
                 double size = std::fabs(v);
                 if (size > 1e-12 && size < 1e12)
-                    digits = std::max(digits, static_cast<int32_t>(std::labs(static_cast<long>(std::log10(size)))) + 3);
+                    digits = std::max(
+                        digits,
+                        static_cast<int32_t>(std::labs(static_cast<long>(std::log10(size)))) + 3);
                 else if (size != 0)
                     digits = 15;
             }
@@ -160,8 +179,10 @@ int add_column_data(Column* c, int32_t type, int32_t count, int32_t width, ByteR
                 for (const auto& l : c->labels) w = std::max(w, static_cast<int32_t>(l.size()));
             } else {
                 w = digits;
-                if (c->decimals > 0) w += c->decimals + 1;
-                else if (c->decimals == -1) w += 4;
+                if (c->decimals > 0)
+                    w += c->decimals + 1;
+                else if (c->decimals == -1)
+                    w += 4;
             }
         }
     }
@@ -190,8 +211,10 @@ int read_column(Sheet* s, int32_t number, ByteReader& in) {
     if (rep == 0) rep = 1;
     if (rep < 1 || rep > 5) return 0;
     const bool text = type == VXS_TEXT || type == VXS_UNITS_TEXT;
-    if (text) rep = VXS_REP_TEXT;
-    else if (type != VXS_FACTOR && rep == VXS_REP_TEXT) rep = VXS_REP_GENERAL;
+    if (text)
+        rep = VXS_REP_TEXT;
+    else if (type != VXS_FACTOR && rep == VXS_REP_TEXT)
+        rep = VXS_REP_GENERAL;
     int32_t width = in.i32();
     if (width != 0) width = clamp32(width, 2, 90);
     int32_t justification = 0;
@@ -220,7 +243,8 @@ int read_column(Sheet* s, int32_t number, ByteReader& in) {
     const bool table2 = s->kind == VXS_TABLE && s->table_dims == 2;
     int32_t nlevels = 0, levels_present = 0, labels_present = 0, origin = 0, longest_label = 0;
     if (type == VXS_NUMERIC6) s->structure_name = name;
-    if (type == VXS_TABLE_BODY && table2 && s->form_code == 3) table_constant = mapped(in.f64(), s->missing);
+    if (type == VXS_TABLE_BODY && table2 && s->form_code == 3)
+        table_constant = mapped(in.f64(), s->missing);
     if (is_numeric_kind(type) || type == VXS_NUMERIC6 || type == VXS_TABLE_BODY) {
         decimals = clamp32(in.i32(), -1, 20);
     } else if (text) {
@@ -241,15 +265,18 @@ int read_column(Sheet* s, int32_t number, ByteReader& in) {
         } else {
             origin = labels_present ? 2 : levels_present ? 1 : 0;
         }
-        if (origin == 2) rep = VXS_REP_TEXT;
-        else if (rep == VXS_REP_TEXT) rep = VXS_REP_GENERAL;
+        if (origin == 2)
+            rep = VXS_REP_TEXT;
+        else if (rep == VXS_REP_TEXT)
+            rep = VXS_REP_GENERAL;
         if (levels_present) decimals = clamp32(in.i32(), -1, 20);
         if (labels_present) {
             longest_label = in.i32();
             if (longest_label < 1) return 0;
         }
         // Level values take 8 bytes each and labels at least 4: counts beyond the bytes left lie.
-        if (!in.ok() || !in.has(static_cast<size_t>(levels_present) * 8 + static_cast<size_t>(labels_present) * 4))
+        if (!in.ok() || !in.has(static_cast<size_t>(levels_present) * 8 +
+                                static_cast<size_t>(labels_present) * 4))
             return 0;
     }
     if (!in.ok()) return 0;
@@ -271,7 +298,8 @@ int read_column(Sheet* s, int32_t number, ByteReader& in) {
         c->origin = origin;
         c->longest_label = longest_label;
         c->levels.reserve(static_cast<size_t>(levels_present));
-        for (int32_t k = 0; k < levels_present; ++k) c->levels.push_back(mapped(in.f64(), s->missing));
+        for (int32_t k = 0; k < levels_present; ++k)
+            c->levels.push_back(mapped(in.f64(), s->missing));
         for (int32_t k = 0; k < labels_present; ++k) {
             std::string label;
             if (!read_str(in, label, 0)) return 0;
@@ -284,15 +312,20 @@ int read_column(Sheet* s, int32_t number, ByteReader& in) {
         c->alt_name = name;
         switch (s->form_code) {
             case 0:
-            case 2: c->table_constant = c->position - s->units_count + 1; break;
+            case 2:
+                c->table_constant = c->position - s->units_count + 1;
+                break;
             case 1: {
                 errno = 0;
                 char* end = nullptr;
                 double v = std::strtod(c->name.c_str(), &end);
-                c->table_constant = (end == c->name.c_str() || errno == ERANGE || errno == EDOM) ? s->missing : v;
+                c->table_constant =
+                    (end == c->name.c_str() || errno == ERANGE || errno == EDOM) ? s->missing : v;
                 break;
             }
-            default: c->table_constant = table_constant; break;
+            default:
+                c->table_constant = table_constant;
+                break;
         }
     }
     if (!add_column_data(c, type, count, width, in)) return 0;
@@ -313,7 +346,8 @@ int16_t vxs_decode_vsh(ByteReader& in) {
     if (!in.ok() || kind < 1 || kind > 6 || ncols < 1) return 0;
     int32_t declared = ncols;
     if (ncols > VXSMAXCOLUMNS) {
-        std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
+        std::printf("Warning Columns above %li NOT transfered!\n",
+                    static_cast<long>(VXSMAXCOLUMNS));
         ncols = VXSMAXCOLUMNS;
     }
     int32_t nrows = in.i32();
@@ -374,7 +408,8 @@ int16_t vxs_decode_vsh(ByteReader& in) {
         case VXS_SCALARS:
             if (nrows != 1) return 0;
             break;
-        default: break;
+        default:
+            break;
     }
     if (!in.ok()) return 0;
 

@@ -18,14 +18,14 @@ size_t xls_stream_limit = 70963200;
 
 namespace {
 
-constexpr size_t XLS_BUF_START = 65536;     // 128 sectors
+constexpr size_t XLS_BUF_START = 65536;  // 128 sectors
 constexpr size_t XLS_BUF_STEP = 65536;
-constexpr size_t XLS_MAX_WRITE = 4096;      // 8 sectors per writeb call
-constexpr int XLS_BLOCK_ROWS = 32;          // rows per ROW/DBCELL block
-constexpr int XLS_MAX_DATA_ROWS = 65534;    // 16-bit row numbers, row 0 the names
+constexpr size_t XLS_MAX_WRITE = 4096;    // 8 sectors per writeb call
+constexpr int XLS_BLOCK_ROWS = 32;        // rows per ROW/DBCELL block
+constexpr int XLS_MAX_DATA_ROWS = 65534;  // 16-bit row numbers, row 0 the names
 constexpr int XLS_MAX_COLUMNS = 256;
-constexpr int XLS_95_ROWS = 16384;          // Excel 95's own grid; xlrd and gnumeric stop there
-constexpr size_t XLS_NOTE_LIST = 960;       // longest level or label list in a note
+constexpr int XLS_95_ROWS = 16384;     // Excel 95's own grid; xlrd and gnumeric stop there
+constexpr size_t XLS_NOTE_LIST = 960;  // longest level or label list in a note
 constexpr size_t XLS_LABEL_MAX = 255;
 
 // Built-in formats used by the cell XF records.
@@ -37,7 +37,8 @@ constexpr int XLS_FIRST_CUSTOM_FORMAT = 164;
 constexpr int XLS_FIRST_DECIMALS_XF = 25;
 
 // Compound document constants.
-constexpr uint32_t CDF_FREE = 0xFFFFFFFF, CDF_END = 0xFFFFFFFE, CDF_FAT = 0xFFFFFFFD, CDF_DIFAT = 0xFFFFFFFC;
+constexpr uint32_t CDF_FREE = 0xFFFFFFFF, CDF_END = 0xFFFFFFFE, CDF_FAT = 0xFFFFFFFD,
+                   CDF_DIFAT = 0xFFFFFFFC;
 constexpr size_t CDF_SECTOR = 512, CDF_MINI = 64, CDF_CUTOFF = 4096;
 constexpr size_t CDF_HEADER_DIFAT = 109;
 constexpr size_t CDF_IDS_PER_SECTOR = CDF_SECTOR / 4;
@@ -118,16 +119,20 @@ std::string cell_head(int row, int column, int xf) {
     std::string b;
     put16(b, static_cast<unsigned>(row));
     put16(b, static_cast<unsigned>(column));
-    if (biff2()) b.append(3, '\0');
-    else put16(b, static_cast<unsigned>(xf));
+    if (biff2())
+        b.append(3, '\0');
+    else
+        put16(b, static_cast<unsigned>(xf));
     return b;
 }
 
 // 8-bit text with a 16-bit length (8-bit in Excel 2), cut to what one cell holds.
 void put_text(std::string& b, std::string_view text, bool short_length) {
     text = text.substr(0, XLS_LABEL_MAX);
-    if (short_length) put8(b, static_cast<unsigned>(text.size()));
-    else put16(b, static_cast<unsigned>(text.size()));
+    if (short_length)
+        put8(b, static_cast<unsigned>(text.size()));
+    else
+        put16(b, static_cast<unsigned>(text.size()));
     b.append(text);
 }
 
@@ -161,7 +166,8 @@ void xls_reset_stream() {
     xls_buf.clear();
     xls_buf.reserve(XLS_BUF_START);
     xls_failed = false;
-    xls_mulrk_buffer.assign(static_cast<size_t>(std::max(VXSMAXCOLUMNS, XLS_MAX_COLUMNS)) + 1, MulRkEntry{0, 0});
+    xls_mulrk_buffer.assign(static_cast<size_t>(std::max(VXSMAXCOLUMNS, XLS_MAX_COLUMNS)) + 1,
+                            MulRkEntry{0, 0});
     xls_mulrk_no = 0;
     xls_index_pos = 0;
     xls_index_blocks = 0;
@@ -180,8 +186,10 @@ int writeb(const void* data, size_t n) {
     }
     if (xls_buf.size() + n > xls_buf.capacity())
         xls_buf.reserve(xls_buf.capacity() + std::max(XLS_BUF_STEP, xls_buf.capacity() / 2));
-    if (data) xls_buf.append(static_cast<const char*>(data), n);
-    else xls_buf.append(n, '\0');
+    if (data)
+        xls_buf.append(static_cast<const char*>(data), n);
+    else
+        xls_buf.append(n, '\0');
     return 1;
 }
 
@@ -212,7 +220,8 @@ bool xls_rk_value(double v, uint32_t& rk) {
             return true;
         }
     }
-    if (h >= 0 && h < 536870912.0 && h == std::trunc(h) && static_cast<double>(static_cast<uint32_t>(h)) / 100 == v) {
+    if (h >= 0 && h < 536870912.0 && h == std::trunc(h) &&
+        static_cast<double>(static_cast<uint32_t>(h)) / 100 == v) {
         rk = (static_cast<uint32_t>(h) << 2) | 3;
         return true;
     }
@@ -247,8 +256,9 @@ int xls_write_global_head() {
     wa += "Vantrix";
     wa.append(24, ' ');
     return record(XLS_INTERFACEHDR, "") && record16(XLS_MMS, 0) && record(XLS_TOOLBARHDR, "") &&
-           record(XLS_TOOLBAREND, "") && record(XLS_INTERFACEEND, "") && record(XLS_WRITEACCESS, wa) &&
-           record16(XLS_CODEPAGE, 0x04E4) && record16(XLS_FNGROUPCOUNT, 14);
+           record(XLS_TOOLBAREND, "") && record(XLS_INTERFACEEND, "") &&
+           record(XLS_WRITEACCESS, wa) && record16(XLS_CODEPAGE, 0x04E4) &&
+           record16(XLS_FNGROUPCOUNT, 14);
 }
 
 int xls_write_font(int kind) {
@@ -296,12 +306,18 @@ int xls_write_format(int kind, int index) {
 // kind: the XF number of the fixed table (0..24), or 25 and up for a fixed-decimals XF.
 int xls_write_xf(int kind, int format) {
     uint16_t font = 0, type = 0xFFF5, align = 0xF420;
-    if (kind == 0) align = 0x0020;
-    else if (kind <= 2) font = 1;
-    else if (kind <= 4) font = 2;
-    else if (kind == 15) type = 0x0001, align = 0x0020;
-    else if (kind >= 16 && kind <= 20) font = 5, align = 0xF820;
-    else if (kind >= 21) type = 0x0001, align = 0x0420;
+    if (kind == 0)
+        align = 0x0020;
+    else if (kind <= 2)
+        font = 1;
+    else if (kind <= 4)
+        font = 2;
+    else if (kind == 15)
+        type = 0x0001, align = 0x0020;
+    else if (kind >= 16 && kind <= 20)
+        font = 5, align = 0xF820;
+    else if (kind >= 21)
+        type = 0x0001, align = 0x0420;
     std::string b;
     put16(b, font);
     put16(b, static_cast<unsigned>(format));
@@ -345,16 +361,18 @@ int xls_write_sheet_head() {
     header += "&A";
     put8(footer, 7);
     footer += "Page &P";
-    static const uint8_t setup_bytes[34] = {0x00, 0x00, 0x40, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x04, 0x00,
-                                            0x60, 0xEC, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x3F,
-                                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x3F, 0xFF, 0xFF};
+    static const uint8_t setup_bytes[34] = {0x00, 0x00, 0x40, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01,
+                                            0x00, 0x04, 0x00, 0x60, 0xEC, 0x12, 0x00, 0x00, 0x00,
+                                            0x00, 0x00, 0x00, 0x00, 0xE0, 0x3F, 0x00, 0x00, 0x00,
+                                            0x00, 0x00, 0x00, 0xE0, 0x3F, 0xFF, 0xFF};
     setup.assign(reinterpret_cast<const char*>(setup_bytes), sizeof setup_bytes);
     if (!(record16(XLS_CALCMODE, 1) && record16(XLS_CALCCOUNT, 100) && record16(XLS_REFMODE, 1) &&
           record16(XLS_ITERATION, 0) && record(XLS_DELTA, delta) && record16(XLS_SAVERECALC, 1) &&
-          record16(XLS_PRINTHEADERS, 0) && record16(XLS_PRINTGRIDLINES, 1) && record16(XLS_GRIDSET, 0) &&
-          record(XLS_GUTS, guts) && record(XLS_DEFAULTROWHEIGHT, drh) && record(XLS_COUNTRY, country) &&
-          record16(XLS_WSBOOL, 0x04C1) && record(XLS_HEADER, header) && record(XLS_FOOTER, footer) &&
-          record16(XLS_HCENTER, 0) && record16(XLS_VCENTER, 0) && record(XLS_SETUP, setup)))
+          record16(XLS_PRINTHEADERS, 0) && record16(XLS_PRINTGRIDLINES, 1) &&
+          record16(XLS_GRIDSET, 0) && record(XLS_GUTS, guts) && record(XLS_DEFAULTROWHEIGHT, drh) &&
+          record(XLS_COUNTRY, country) && record16(XLS_WSBOOL, 0x04C1) &&
+          record(XLS_HEADER, header) && record(XLS_FOOTER, footer) && record16(XLS_HCENTER, 0) &&
+          record16(XLS_VCENTER, 0) && record(XLS_SETUP, setup)))
         return 0;
     xls_defcolwidth_pos = xls_buf.size();
     return record16(XLS_DEFCOLWIDTH, 8);
@@ -412,7 +430,8 @@ int xls_write_number(int row, int column, int xf, double value) {
             return record(XLS_RK, b);
         }
         // Consecutive RK cells of a row gather into one MULRK.
-        if (xls_mulrk_no > 0 && (xls_mulrk_row != row || xls_mulrk_lastcol + 1 != column) && !flush_mulrk())
+        if (xls_mulrk_no > 0 && (xls_mulrk_row != row || xls_mulrk_lastcol + 1 != column) &&
+            !flush_mulrk())
             return 0;
         if (xls_mulrk_no == 0) {
             xls_mulrk_row = row;
@@ -479,7 +498,8 @@ int xls_write_gcolwidth(int columns) {
     std::string b;
     put16(b, static_cast<unsigned>(words));
     std::string bits(static_cast<size_t>(words) * 2, '\0');
-    for (int c = columns; c < words * 16; ++c) bits[static_cast<size_t>(c / 8)] |= static_cast<char>(1 << (c % 8));
+    for (int c = columns; c < words * 16; ++c)
+        bits[static_cast<size_t>(c / 8)] |= static_cast<char>(1 << (c % 8));
     b += bits;
     return record(XLS_GCW, b);
 }
@@ -491,14 +511,18 @@ int xls_setup_index(int rows) {
     return record(XLS_INDEX, b);
 }
 
-int xls_write_index(const std::vector<uint32_t>& positions, int count, uint32_t first_row_pos, int rows) {
-    if (count != xls_index_blocks || xls_index_pos + 4 + 12 + 4 * static_cast<size_t>(count) > xls_buf.size()) return 0;
+int xls_write_index(const std::vector<uint32_t>& positions, int count, uint32_t first_row_pos,
+                    int rows) {
+    if (count != xls_index_blocks ||
+        xls_index_pos + 4 + 12 + 4 * static_cast<size_t>(count) > xls_buf.size())
+        return 0;
     size_t at = xls_index_pos + 4;
     set32(xls_buf, at, 0);
     set16(xls_buf, at + 4, first_row_pos);
     set16(xls_buf, at + 6, static_cast<unsigned>(rows));
     set32(xls_buf, at + 8, static_cast<uint32_t>(xls_defcolwidth_pos));
-    for (int k = 0; k < count; ++k) set32(xls_buf, at + 12 + 4 * static_cast<size_t>(k), positions[static_cast<size_t>(k)]);
+    for (int k = 0; k < count; ++k)
+        set32(xls_buf, at + 12 + 4 * static_cast<size_t>(k), positions[static_cast<size_t>(k)]);
     return 1;
 }
 
@@ -509,11 +533,16 @@ int xls_write_dbcell(uint32_t back_to_first_row, const std::vector<uint16_t>& of
     return record(XLS_DBCELL, b);
 }
 
-int vxs_setup_logbook_headers(Sheet* sheet, std::vector<std::pair<std::string, std::string>>& headers) {
-    static const char* const fixed[8] = {"study", "study_title", "study_pinvestigator", "site",
-                                         "file", "file_author", "sheet", "date"};
-    static const std::pair<const char*, int> fallback[5] = {
-        {"study_name", 0}, {"site_name", 3}, {"file_name", 4}, {"sheet_name", 6}, {"instance_time", 7}};
+int vxs_setup_logbook_headers(Sheet* sheet,
+                              std::vector<std::pair<std::string, std::string>>& headers) {
+    static const char* const fixed[8] = {"study", "study_title", "study_pinvestigator",
+                                         "site",  "file",        "file_author",
+                                         "sheet", "date"};
+    static const std::pair<const char*, int> fallback[5] = {{"study_name", 0},
+                                                            {"site_name", 3},
+                                                            {"file_name", 4},
+                                                            {"sheet_name", 6},
+                                                            {"instance_time", 7}};
     headers.clear();
     for (const char* k : fixed) headers.emplace_back(k, "");
     auto lower = [](std::string s) {
@@ -536,7 +565,8 @@ int vxs_setup_logbook_headers(Sheet* sheet, std::vector<std::pair<std::string, s
             if (low == fixed[k]) headers[static_cast<size_t>(k)].second = value, done = true;
         for (const auto& f : fallback)
             if (!done && low == f.first) {
-                if (headers[static_cast<size_t>(f.second)].second.empty()) headers[static_cast<size_t>(f.second)].second = value;
+                if (headers[static_cast<size_t>(f.second)].second.empty())
+                    headers[static_cast<size_t>(f.second)].second = value;
                 done = true;
             }
         if (!done) headers.emplace_back(key, value);
@@ -548,12 +578,23 @@ namespace {
 
 bool is_numeric_kind(int32_t type) {
     switch (type) {
-        case 1: case 4: case 5: case 6: case 7: case 8: case 22: case -4: return true;
-        default: return false;
+        case 1:
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 22:
+        case -4:
+            return true;
+        default:
+            return false;
     }
 }
 
-bool is_date_column(const Column* c) { return c->representation == VXS_REP_DATE && c->type != VXS_FACTOR; }
+bool is_date_column(const Column* c) {
+    return c->representation == VXS_REP_DATE && c->type != VXS_FACTOR;
+}
 
 int decimals_xf(int decimals) {
     auto it = std::find(xls_decimal_counts.begin(), xls_decimal_counts.end(), decimals);
@@ -578,8 +619,10 @@ int cell_xf(const Column* c) {
 std::string heading(const Column* c) {
     std::string name = c->name.substr(0, VXS_MAX_NAME);
     if (vxs_logbook_out_format || vxs_plain_names) return name;
-    if (is_date_column(c)) name += ":D";
-    else if (c->decimals >= 0 && c->decimals <= 9 && c->type != VXS_TEXT && c->type != VXS_UNITS_TEXT)
+    if (is_date_column(c))
+        name += ":D";
+    else if (c->decimals >= 0 && c->decimals <= 9 && c->type != VXS_TEXT &&
+             c->type != VXS_UNITS_TEXT)
         name += ":" + std::to_string(c->decimals);
     if (c->type == VXS_FACTOR) name += "!";
     return name;
@@ -604,14 +647,17 @@ std::string note_text(const Column* c) {
         if (list.size() <= XLS_NOTE_LIST) note = list;
     }
     if (!c->extra.empty()) {
-        if (note.empty()) note = c->extra;
-        else if (note.size() + 1 + c->extra.size() < XLS_NOTE_LIST) note += "\n" + c->extra;
+        if (note.empty())
+            note = c->extra;
+        else if (note.size() + 1 + c->extra.size() < XLS_NOTE_LIST)
+            note += "\n" + c->extra;
     }
     return note;
 }
 
 // Writes one data cell; missing cells leave a BLANK only at the ends of the row.
-int write_cell(const Sheet* s, const Column* c, int row, int column, size_t index, bool edge, int xf) {
+int write_cell(const Sheet* s, const Column* c, int row, int column, size_t index, bool edge,
+               int xf) {
     const double missing = s->missing;
     if (c->is_text()) {
         std::string_view t = index < c->text.size() ? c->text.get(index) : std::string_view();
@@ -640,9 +686,9 @@ int write_cell(const Sheet* s, const Column* c, int row, int column, size_t inde
 struct Layout {
     std::vector<Column*> cols;
     std::vector<int> xf;
-    int first_col = 0;   // data columns start here (1 in the logbook layout)
-    int data_row = 1;    // first data row
-    int nrows = 0;       // rows written, names and headers included
+    int first_col = 0;  // data columns start here (1 in the logbook layout)
+    int data_row = 1;   // first data row
+    int nrows = 0;      // rows written, names and headers included
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
@@ -664,13 +710,17 @@ int write_heading_row(const Layout& L, int row) {
         return xls_write_label(row, 0, L.headers[static_cast<size_t>(row)].first) &&
                xls_write_label(row, 1, L.headers[static_cast<size_t>(row)].second);
     }
-    static const char* const names[5] = {"variable_type", "variable_title", "units", "date", "variable_name"};
+    static const char* const names[5] = {"variable_type", "variable_title", "units", "date",
+                                         "variable_name"};
     int k = row - h;
     if (!xls_write_label(row, 0, names[k])) return 0;
     int factors_seen = 0;
     for (size_t i = 0; i < L.cols.size(); ++i) {
         const Column* c = L.cols[i];
-        std::string text = k == 0 ? type_word(c, factors_seen) : k == 1 ? c->extra : k == 4 ? c->name : "";
+        std::string text = k == 0   ? type_word(c, factors_seen)
+                           : k == 1 ? c->extra
+                           : k == 4 ? c->name
+                                    : "";
         if (!xls_write_label(row, L.first_col + static_cast<int>(i), text)) return 0;
     }
     return 1;
@@ -696,7 +746,9 @@ int write_rows(const Sheet* s, const Layout& L) {
             size_t index = static_cast<size_t>(r - L.data_row);
             for (size_t i = 0; i < L.cols.size(); ++i) {
                 bool edge = i == 0 || i + 1 == L.cols.size();
-                if (!write_cell(s, L.cols[i], r, L.first_col + static_cast<int>(i), index, edge, L.xf[i])) return 0;
+                if (!write_cell(s, L.cols[i], r, L.first_col + static_cast<int>(i), index, edge,
+                                L.xf[i]))
+                    return 0;
             }
             if (!flush_mulrk()) return 0;
         }
@@ -749,7 +801,8 @@ int xls_write_global_sheet(Sheet*) {
     if (!xls_write_bof(1) || !xls_write_global_head()) return 0;
     if (vxs_logbook_out_format && !write_logbook_name()) return 0;
     std::string w1;
-    for (unsigned v : {0x0180u, 0x0024u, 0x2874u, 0x1710u, 0x0038u, 0u, 0u, 1u, 0x0258u}) put16(w1, v);
+    for (unsigned v : {0x0180u, 0x0024u, 0x2874u, 0x1710u, 0x0038u, 0u, 0u, 1u, 0x0258u})
+        put16(w1, v);
     if (!(record16(XLS_WINDOWPROTECT, 0) && record16(XLS_PROTECT, 0) && record16(XLS_PASSWORD, 0) &&
           record(XLS_WINDOW1, w1) && record16(XLS_BACKUP, 0) && record16(XLS_HIDEOBJ, 0) &&
           record16(XLS_DATEMODE, 0) && record16(XLS_PRECISION, 1) && record16(XLS_BOOKBOOL, 0)))
@@ -762,15 +815,40 @@ int xls_write_global_sheet(Sheet*) {
     std::vector<int> format_of;
     int next_custom = XLS_FIRST_CUSTOM_FORMAT;
     for (int d : xls_decimal_counts) {
-        if (d == 0) format_of.push_back(1);
-        else if (d == 2) format_of.push_back(2);
+        if (d == 0)
+            format_of.push_back(1);
+        else if (d == 2)
+            format_of.push_back(2);
         else {
             if (!xls_write_format(8 + d, next_custom)) return 0;
             format_of.push_back(next_custom++);
         }
     }
-    static const int fixed_format[25] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 43, 41, 44, 42, 9,
-                                         XLS_FMT_SCIENTIFIC, XLS_FMT_DATE, XLS_FMT_DATE, XLS_FMT_TIME};
+    static const int fixed_format[25] = {0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         0,
+                                         43,
+                                         41,
+                                         44,
+                                         42,
+                                         9,
+                                         XLS_FMT_SCIENTIFIC,
+                                         XLS_FMT_DATE,
+                                         XLS_FMT_DATE,
+                                         XLS_FMT_TIME};
     for (int k = 0; k < 25; ++k)
         if (!xls_write_xf(k, fixed_format[k] == 0 ? XLS_FMT_GENERAL : fixed_format[k])) return 0;
     for (size_t k = 0; k < format_of.size(); ++k)
@@ -823,8 +901,9 @@ std::string summary_information() {
     return b;  // 56 bytes
 }
 
-std::string dir_entry(const std::u16string& name, uint8_t type, uint32_t left, uint32_t right, uint32_t child,
-                      const uint8_t* clsid, uint64_t modified, uint32_t start, uint32_t size) {
+std::string dir_entry(const std::u16string& name, uint8_t type, uint32_t left, uint32_t right,
+                      uint32_t child, const uint8_t* clsid, uint64_t modified, uint32_t start,
+                      uint32_t size) {
     std::string b;
     for (char16_t ch : name) put16(b, ch);
     b.resize(64, '\0');
@@ -834,8 +913,10 @@ std::string dir_entry(const std::u16string& name, uint8_t type, uint32_t left, u
     put32(b, left);
     put32(b, right);
     put32(b, child);
-    if (clsid) b.append(reinterpret_cast<const char*>(clsid), 16);
-    else b.append(16, '\0');
+    if (clsid)
+        b.append(reinterpret_cast<const char*>(clsid), 16);
+    else
+        b.append(16, '\0');
     put32(b, 0);
     put64(b, 0);
     put64(b, modified);
@@ -849,7 +930,9 @@ void pad_to(std::string& b, size_t unit) {
     if (b.size() % unit) b.append(unit - b.size() % unit, '\0');
 }
 
-bool write_all(const std::string& b) { return std::fwrite(b.data(), 1, b.size(), xls_out) == b.size(); }
+bool write_all(const std::string& b) {
+    return std::fwrite(b.data(), 1, b.size(), xls_out) == b.size();
+}
 
 }  // namespace
 
@@ -860,7 +943,8 @@ int xls_write_new_stream() {
     const std::string& book = xls_buf;
     if (bare()) return write_all(book) ? 1 : 0;
     if (book.size() > xls_stream_limit) {
-        std::printf("XLS File too large (%lu) for this version of Morvalen!\n", static_cast<unsigned long>(book.size()));
+        std::printf("XLS File too large (%lu) for this version of Morvalen!\n",
+                    static_cast<unsigned long>(book.size()));
         return 0;
     }
     const bool small = book.size() < CDF_CUTOFF;
@@ -882,7 +966,8 @@ int xls_write_new_stream() {
     for (;;) {
         size_t total = 3 + mini_sectors + (fat - 1) + difat + book_sectors;
         size_t need_fat = (total + CDF_IDS_PER_SECTOR - 1) / CDF_IDS_PER_SECTOR;
-        size_t need_difat = need_fat > CDF_HEADER_DIFAT ? (need_fat - CDF_HEADER_DIFAT + 126) / 127 : 0;
+        size_t need_difat =
+            need_fat > CDF_HEADER_DIFAT ? (need_fat - CDF_HEADER_DIFAT + 126) / 127 : 0;
         if (need_fat <= fat && need_difat <= difat) break;
         fat = std::max(fat, need_fat);
         difat = std::max(difat, need_difat);
@@ -902,7 +987,8 @@ int xls_write_new_stream() {
     table[1] = CDF_END;
     table[2] = CDF_END;
     auto chain = [&](size_t first, size_t count) {
-        for (size_t k = 0; k < count; ++k) table[first + k] = k + 1 < count ? static_cast<uint32_t>(first + k + 1) : CDF_END;
+        for (size_t k = 0; k < count; ++k)
+            table[first + k] = k + 1 < count ? static_cast<uint32_t>(first + k + 1) : CDF_END;
     };
     chain(mini_start, mini_sectors);
     for (size_t k = 0; k < difat; ++k) table[difat_start + k] = CDF_DIFAT;
@@ -928,7 +1014,8 @@ int xls_write_new_stream() {
     put32(out, 1);
     put32(out, difat ? static_cast<uint32_t>(difat_start) : CDF_END);
     put32(out, static_cast<uint32_t>(difat));
-    for (size_t k = 0; k < CDF_HEADER_DIFAT; ++k) put32(out, k < fat_sectors.size() ? fat_sectors[k] : CDF_FREE);
+    for (size_t k = 0; k < CDF_HEADER_DIFAT; ++k)
+        put32(out, k < fat_sectors.size() ? fat_sectors[k] : CDF_FREE);
 
     std::vector<std::string> sectors(total);
     auto fat_sector = [&](size_t k) {
@@ -943,9 +1030,16 @@ int xls_write_new_stream() {
     dir += dir_entry(u"Root Entry", 5, CDF_FREE, CDF_FREE, 2, CDF_EXCEL5_CLSID, CDF_FILETIME,
                      static_cast<uint32_t>(mini_start), static_cast<uint32_t>(mini_size));
     dir += dir_entry(u"Book", 2, CDF_FREE, CDF_FREE, CDF_FREE, nullptr, 0,
-                     small ? book_mini : static_cast<uint32_t>(book_start), static_cast<uint32_t>(book.size()));
-    dir += dir_entry(u"\x01" u"CompObj", 2, 1, 3, CDF_FREE, nullptr, 0, 0, 106);
-    dir += dir_entry(u"\x05" u"SummaryInformation", 2, CDF_FREE, CDF_FREE, CDF_FREE, nullptr, 0, summary_mini, 56);
+                     small ? book_mini : static_cast<uint32_t>(book_start),
+                     static_cast<uint32_t>(book.size()));
+    dir += dir_entry(
+        u"\x01"
+        u"CompObj",
+        2, 1, 3, CDF_FREE, nullptr, 0, 0, 106);
+    dir += dir_entry(
+        u"\x05"
+        u"SummaryInformation",
+        2, CDF_FREE, CDF_FREE, CDF_FREE, nullptr, 0, summary_mini, 56);
     sectors[1] = dir;
 
     std::string minifat;
@@ -959,7 +1053,8 @@ int xls_write_new_stream() {
     if (small) mini_chain(book_mini, used_mini - book_mini);
     while (minifat.size() < CDF_SECTOR) put32(minifat, CDF_FREE);
     sectors[2] = minifat;
-    for (size_t k = 0; k < mini_sectors; ++k) sectors[mini_start + k] = mini.substr(k * CDF_SECTOR, CDF_SECTOR);
+    for (size_t k = 0; k < mini_sectors; ++k)
+        sectors[mini_start + k] = mini.substr(k * CDF_SECTOR, CDF_SECTOR);
     for (size_t k = 0; k < difat; ++k) {
         std::string s;
         for (size_t i = 0; i < 127; ++i) {
@@ -994,9 +1089,12 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     int32_t version = sheet->defaults.spreadsheet_version;
     if (version == 0) {
         version = vxs_get_global_defaults()->spreadsheet_version;
-        if (version == 2) version = 2;
-        else if (version == 4) version = 4;
-        else version = 5;
+        if (version == 2)
+            version = 2;
+        else if (version == 4)
+            version = 4;
+        else
+            version = 5;
     }
     xls_ver_2 = version == 2;
     xls_ver_34 = version == 2 || version == 3 || version == 4;
@@ -1005,11 +1103,14 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     Layout L;
     for (size_t i = 1; i < sheet->cols.size(); ++i) {
         Column* c = sheet->cols[i].get();
-        if (c->type == VXS_ROW || !(c->is_text() || c->type == VXS_FACTOR || is_numeric_kind(c->type))) continue;
+        if (c->type == VXS_ROW ||
+            !(c->is_text() || c->type == VXS_FACTOR || is_numeric_kind(c->type)))
+            continue;
         L.cols.push_back(c);
     }
     if (L.cols.empty() || sheet->row_count <= 0) return 0;
-    if (sheet->row_count > XLS_MAX_DATA_ROWS || static_cast<int>(L.cols.size()) + (vxs_logbook_out_format ? 1 : 0) > XLS_MAX_COLUMNS) {
+    if (sheet->row_count > XLS_MAX_DATA_ROWS ||
+        static_cast<int>(L.cols.size()) + (vxs_logbook_out_format ? 1 : 0) > XLS_MAX_COLUMNS) {
         std::printf("Error: Data space required exceeds Excel capabilities!\n");
         return 0;
     }
@@ -1035,8 +1136,10 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     }
     L.nrows = L.data_row + sheet->row_count;
     if (!bare() && L.nrows > XLS_95_ROWS)
-        std::printf(" Warning: Excel 95 sheets hold %d rows: other programs may read only the first %d of %d!\n",
-                    XLS_95_ROWS, XLS_95_ROWS, L.nrows);
+        std::printf(
+            " Warning: Excel 95 sheets hold %d rows: other programs may read only the first %d of "
+            "%d!\n",
+            XLS_95_ROWS, XLS_95_ROWS, L.nrows);
     for (Column* c : L.cols) L.xf.push_back(bare() ? 0 : cell_xf(c));
 
     bool ok = true;
@@ -1049,12 +1152,14 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
                 continue;
             }
             for (size_t i = 0; ok && i < L.cols.size(); ++i)
-                ok = write_cell(sheet, L.cols[i], r, static_cast<int>(i), static_cast<size_t>(r - L.data_row),
+                ok = write_cell(sheet, L.cols[i], r, static_cast<int>(i),
+                                static_cast<size_t>(r - L.data_row),
                                 i == 0 || i + 1 == L.cols.size(), 0);
         }
         ok = ok && xls_write_eof();
     } else {
-        ok = xls_write_global_sheet(sheet) && xls_write_bof(0) && xls_setup_index(L.nrows) && xls_write_sheet_head();
+        ok = xls_write_global_sheet(sheet) && xls_write_bof(0) && xls_setup_index(L.nrows) &&
+             xls_write_sheet_head();
         if (ok && vxs_logbook_out_format) ok = xls_write_col_info(0, 20, 0);
         for (size_t i = 0; ok && i < L.cols.size(); ++i)
             ok = xls_write_col_info(L.first_col + static_cast<int>(i), L.cols[i]->width, L.xf[i]);
@@ -1065,7 +1170,8 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
                 if (!note.empty()) ok = xls_write_note95(0, static_cast<int>(i), note);
             }
         }
-        ok = ok && xls_write_selection(std::max(sheet->units_count, 1)) && xls_write_gcolwidth(ncols) && xls_write_eof();
+        ok = ok && xls_write_selection(std::max(sheet->units_count, 1)) &&
+             xls_write_gcolwidth(ncols) && xls_write_eof();
     }
     ok = ok && xls_write_new_stream();
     if (std::fclose(xls_out) != 0) ok = false;

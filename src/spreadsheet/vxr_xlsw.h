@@ -110,9 +110,11 @@ int xls_write_note95(int row, int column, const std::string& text);
 int xls_write_selection(int mode);
 int xls_write_gcolwidth(int columns);
 int xls_setup_index(int rows);
-int xls_write_index(const std::vector<uint32_t>& positions, int count, uint32_t first_row_pos, int rows);
+int xls_write_index(const std::vector<uint32_t>& positions, int count, uint32_t first_row_pos,
+                    int rows);
 int xls_write_dbcell(uint32_t back_to_first_row, const std::vector<uint16_t>& offsets);
 // Writes the container around the stream (or the bare stream) to the open output file.
 int xls_write_new_stream();
 // Header pairs of the logbook layout from the sheet's description lines.
-int vxs_setup_logbook_headers(Sheet* sheet, std::vector<std::pair<std::string, std::string>>& headers);
+int vxs_setup_logbook_headers(Sheet* sheet,
+                              std::vector<std::pair<std::string, std::string>>& headers);

@@ -20,7 +20,9 @@
 
 namespace {
 
-bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool have(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 bool have_python_module(const std::string& m) {
     return std::system(("/usr/bin/python3 -c 'import " + m + "' >/dev/null 2>&1").c_str()) == 0;
 }
@@ -94,12 +96,14 @@ std::map<std::string, std::vector<std::string>> read_csv_columns(const std::stri
         if (heads.empty()) {
             for (auto h : cells) {
                 h = h.substr(0, h.find_first_of("!:#$"));
-                for (char& c : h) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                for (char& c : h)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
                 heads.push_back(h);
             }
             continue;
         }
-        for (size_t i = 0; i < heads.size(); ++i) cols[heads[i]].push_back(i < cells.size() ? cells[i] : "");
+        for (size_t i = 0; i < heads.size(); ++i)
+            cols[heads[i]].push_back(i < cells.size() ? cells[i] : "");
     }
     return cols;
 }
@@ -130,12 +134,14 @@ bool same_cell(const std::string& ours, const std::string& theirs) {
     char* e1;
     char* e2;
     double a = std::strtod(ours.c_str(), &e1), b = std::strtod(theirs.c_str(), &e2);
-    if (*e1 == 0 && *e2 == 0 && e1 != ours.c_str()) return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b));
+    if (*e1 == 0 && *e2 == 0 && e1 != ours.c_str())
+        return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(b));
     return ours == theirs;
 }
 
 // Every column of ours is compared with ogr2ogr's column of the same name, row by row.
-void expect_same_as_ogr(const std::string& dir, const std::string& dbf_path, const std::string& ours_csv) {
+void expect_same_as_ogr(const std::string& dir, const std::string& dbf_path,
+                        const std::string& ours_csv) {
     std::string ogr_csv = dir + "/ogr.csv";
     std::string cmd = "ogr2ogr -f CSV " + ogr_csv + " " + dbf_path + " >/dev/null 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
@@ -147,7 +153,8 @@ void expect_same_as_ogr(const std::string& dir, const std::string& dbf_path, con
         const auto& other = theirs[name];
         ASSERT_EQ(cells.size(), other.size()) << name;
         for (size_t r = 0; r < cells.size(); ++r)
-            EXPECT_TRUE(same_cell(cells[r], other[r])) << name << " row " << r + 1 << ": " << cells[r] << " vs " << other[r];
+            EXPECT_TRUE(same_cell(cells[r], other[r]))
+                << name << " row " << r + 1 << ": " << cells[r] << " vs " << other[r];
     }
 }
 
@@ -195,7 +202,8 @@ TEST(DbfRead, MoreFieldsThanTheLimitKeepTheFirst) {
     VXSMAXCOLUMNS = 250;
     testing::internal::CaptureStdout();
     ASSERT_TRUE(read_dbf_into_sheet(dbf("wide.dbf").c_str()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning Columns above 250 NOT transfered!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Warning Columns above 250 NOT transfered!\n");
     EXPECT_EQ(lastsheet->column_count, 250);
     EXPECT_EQ(col(lastsheet, "F249")->num, (std::vector<double>{49, 50}));
 }
@@ -305,7 +313,8 @@ TEST(DbfWriteNames, NamesCutToTheSameTenCharactersWarn) {
     testing::internal::CaptureStdout();
     EXPECT_TRUE(write_sheet_as_dbf(s, dir.file("n.dbf").c_str()));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name Abcdefghij!\n");
+              " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name "
+              "Abcdefghij!\n");
 }
 
 // Factors are written by their kind: level numbers, level values or labels.
@@ -331,9 +340,15 @@ TEST(DbfWriteFactors, EachOriginWrittenItsOwnWay) {
     // Descriptors: N(4,0) for 12 levels, N(7,2) for level values up to 40, C(10) for labels:
     // each field one wider than its widest value.
     ASSERT_GE(b.size(), 129u);
-    EXPECT_EQ(std::string(1, b[32 + 11]) + std::to_string(b[32 + 16]) + "," + std::to_string(b[32 + 17]), "N4,0");
-    EXPECT_EQ(std::string(1, b[64 + 11]) + std::to_string(b[64 + 16]) + "," + std::to_string(b[64 + 17]), "N7,2");
-    EXPECT_EQ(std::string(1, b[96 + 11]) + std::to_string(b[96 + 16]) + "," + std::to_string(b[96 + 17]), "C10,0");
+    EXPECT_EQ(
+        std::string(1, b[32 + 11]) + std::to_string(b[32 + 16]) + "," + std::to_string(b[32 + 17]),
+        "N4,0");
+    EXPECT_EQ(
+        std::string(1, b[64 + 11]) + std::to_string(b[64 + 16]) + "," + std::to_string(b[64 + 17]),
+        "N7,2");
+    EXPECT_EQ(
+        std::string(1, b[96 + 11]) + std::to_string(b[96 + 16]) + "," + std::to_string(b[96 + 17]),
+        "C10,0");
     const size_t header = 32 * 4 + 1, reclen = 1 + 4 + 7 + 10;
     ASSERT_EQ(b.size(), header + 3 * reclen);
     EXPECT_EQ(b.substr(header, reclen), "  12  40.00 dark blue ");
@@ -369,7 +384,8 @@ TEST_F(DbfWrite, ReadBackByPythonDbf) {
                "t = dbf.Table(sys.argv[1]); t.open()\n"
                "for rec in t:\n"
                "    print('|'.join('' if v is None else str(v).strip() for v in rec))\n");
-    std::string cmd = "/usr/bin/python3 " + script + " " + dir.file("out.dbf") + " > " + dir.file("py.txt") + " 2>&1";
+    std::string cmd = "/usr/bin/python3 " + script + " " + dir.file("out.dbf") + " > " +
+                      dir.file("py.txt") + " 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(dir.file("py.txt"));
     std::vector<std::string> lines;
     std::istringstream in(read_file(dir.file("py.txt")));

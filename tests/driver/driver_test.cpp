@@ -97,7 +97,6 @@ TEST(Driver, WriterThatWritesNothingIsStatusSix) {
 TEST(Driver, OutputFormatNotBuiltIsStatusSixWithoutOutput) {
     ScratchDir dir;
     write_file(dir.file("a.csv"), "x,y\n1,2\n");
-    write_file(dir.file("a.wor"), "stale");
     RunResult r = run_morvalen(dir.path(), {"a.csv", "a.wor"});
     EXPECT_EQ(r.status, 6);
     EXPECT_EQ(r.out, "Error: Writing Instat worksheet files is not supported yet!\n");

@@ -27,8 +27,8 @@ Sheet* decode(const std::string& bytes) {
 
 TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
     const std::vector<std::vector<std::string>> groups = {
-        {"csv/kinds_v1.vsh", "vsh/kinds_v1_be.vsh", "csv/kinds_v2.vsh", "vsh/kinds_v2_be.vsh", "csv/kinds_v3.vsh",
-         "vsh/kinds_v3_be.vsh"},
+        {"csv/kinds_v1.vsh", "vsh/kinds_v1_be.vsh", "csv/kinds_v2.vsh", "vsh/kinds_v2_be.vsh",
+         "csv/kinds_v3.vsh", "vsh/kinds_v3_be.vsh"},
         {"vsh/oneway_v1.vsh", "vsh/oneway_v1_be.vsh", "vsh/oneway_v2.vsh", "vsh/oneway_v2_be.vsh",
          "vsh/oneway_v3.vsh", "vsh/oneway_v3_be.vsh"},
     };

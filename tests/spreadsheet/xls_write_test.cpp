@@ -19,7 +19,9 @@
 
 namespace {
 
-bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool have(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 bool have_python_modules() {
     return std::system("/usr/bin/python3 -c 'import xlrd, olefile' >/dev/null 2>&1") == 0;
 }
@@ -45,7 +47,8 @@ void fresh_stream(int version) {
 // What check_xls.py says about a file.
 std::string check(const std::string& dir, const std::string& file, const char* option = "") {
     std::string out = dir + "/check.txt";
-    std::string cmd = "/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " + option + " > " + out + " 2>&1";
+    std::string cmd = "/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " +
+                      option + " > " + out + " 2>&1";
     int rc = std::system(cmd.c_str());
     std::string text = read_file(out);
     return rc == 0 ? text : "FAILED\n" + text;
@@ -57,14 +60,14 @@ TEST(XlsRecords, RkValuesByHand) {
         bool rk;
         uint32_t expect;
     } cases[] = {
-        {1.0, true, 0x3FF00000},              // high word of the double, low word zero
-        {2.5, true, 0x40040000},              // likewise: no x100 flag needed
-        {-3.0, true, 0xC0080000},             // negative integers have a zero low word too
+        {1.0, true, 0x3FF00000},                  // high word of the double, low word zero
+        {2.5, true, 0x40040000},                  // likewise: no x100 flag needed
+        {-3.0, true, 0xC0080000},                 // negative integers have a zero low word too
         {123456789.0, true, 123456789u * 4 + 2},  // integer form
-        {0.1, true, 0x40240001},              // 10.0 as a double, divided by 100
-        {12345.67, true, 1234567u * 4 + 3},   // integer form divided by 100
-        {1e300, false, 0},                    // range checked before truncating
-        {0.07, false, 0},                     // x100 is not a whole number
+        {0.1, true, 0x40240001},                  // 10.0 as a double, divided by 100
+        {12345.67, true, 1234567u * 4 + 3},       // integer form divided by 100
+        {1e300, false, 0},                        // range checked before truncating
+        {0.07, false, 0},                         // x100 is not a whole number
         {1.0 / 3, false, 0},
     };
     for (const Case& c : cases) {
@@ -107,7 +110,9 @@ TEST(XlsRecords, CellRecordsByHand) {
     fresh_stream(4);
     ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
     ASSERT_TRUE(xls_write_number(1, 1, 0, 2.0));
-    EXPECT_EQ(hex(xls_stream()), "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
+    EXPECT_EQ(
+        hex(xls_stream()),
+        "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
 }
 
 TEST(XlsRecords, StreamLimitStopsTheWriting) {
@@ -116,9 +121,10 @@ TEST(XlsRecords, StreamLimitStopsTheWriting) {
     xls_stream_limit = 20;
     testing::internal::CaptureStdout();
     EXPECT_TRUE(xls_write_number(0, 0, 0, 1e300));  // 18 bytes
-    EXPECT_FALSE(xls_write_eof());                   // 4 more would pass the limit
-    EXPECT_FALSE(xls_write_eof());                   // and the writing stays stopped
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Data space required exceeds Excel capabilities!\n");
+    EXPECT_FALSE(xls_write_eof());                  // 4 more would pass the limit
+    EXPECT_FALSE(xls_write_eof());                  // and the writing stays stopped
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Data space required exceeds Excel capabilities!\n");
     EXPECT_FALSE(writeb(nullptr, 4097)) << "one call takes at most 4096 bytes";
     xls_stream_limit = limit;
 }
@@ -139,12 +145,15 @@ TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     RunResult r = run_morvalen(dir.path(), {"in.csv", "out.xls"});
     ASSERT_EQ(r.status, 0) << r.out;
     std::string c = check(dir.path(), dir.file("out.xls"));
-    EXPECT_NE(c.find("streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']"), std::string::npos) << c;
+    EXPECT_NE(c.find("streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']"),
+              std::string::npos)
+        << c;
     EXPECT_NE(c.find("mini"), std::string::npos) << c;
     EXPECT_NE(c.find("walk ok 1"), std::string::npos) << c;
     EXPECT_NE(c.find("sheet Vantrix Data 5 6"), std::string::npos) << c;
-    for (const char* cell : {"0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!", "1,0,1,North", "1,1,2,1.0",
-                             "2,3,2,1.25", "4,3,2,10000000000.0", "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"})
+    for (const char* cell :
+         {"0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!", "1,0,1,North", "1,1,2,1.0",
+          "2,3,2,1.25", "4,3,2,10000000000.0", "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"})
         EXPECT_NE(c.find(std::string("\n") + cell + "\n"), std::string::npos) << cell << "\n" << c;
     EXPECT_EQ(c.find("\n3,3,"), std::string::npos) << "a missing cell inside the row is left out";
 
@@ -169,7 +178,8 @@ TEST(XlsWorkbook, ReadBackByThisProgram) {
         std::istringstream in(s);
         std::string line, out;
         while (std::getline(in, line))
-            if (line.find("Data taken from") == std::string::npos && line.find("Data read from") == std::string::npos &&
+            if (line.find("Data taken from") == std::string::npos &&
+                line.find("Data read from") == std::string::npos &&
                 line.find("_stitle_") == std::string::npos)
                 out += line + "\n";
         return out;
@@ -190,7 +200,8 @@ TEST(XlsWorkbook, ContainerSizes) {
         SCOPED_TRACE(k.rows);
         Sheet* s = new_run_with_sheet(k.rows);
         for (int c = 0; c < k.cols; ++c) {
-            Column* col = create_column_with_memory(s, VXS_VARIATE, "V" + std::to_string(c), k.rows);
+            Column* col =
+                create_column_with_memory(s, VXS_VARIATE, "V" + std::to_string(c), k.rows);
             // Thirds are never RK values, so every cell is an 18-byte NUMBER record.
             for (int r = 0; r < k.rows; ++r) col->num[static_cast<size_t>(r)] = (r + c + 1) / 3.0;
         }
@@ -201,9 +212,11 @@ TEST(XlsWorkbook, ContainerSizes) {
         bool large = k.rows > 1000;
         std::string c = check(dir.path(), dir.file("s.xls"), large ? "--container" : "");
         EXPECT_NE(c.find(k.expect), std::string::npos) << c.substr(0, 400);
-        EXPECT_NE(c.find("walk ok " + std::to_string(k.rows / 32 + 1)), std::string::npos) << c.substr(0, 400);
+        EXPECT_NE(c.find("walk ok " + std::to_string(k.rows / 32 + 1)), std::string::npos)
+            << c.substr(0, 400);
         if (!large) {
-            EXPECT_NE(c.find("sheet Vantrix Data " + std::to_string(k.rows + 1) + " " + std::to_string(k.cols)),
+            EXPECT_NE(c.find("sheet Vantrix Data " + std::to_string(k.rows + 1) + " " +
+                             std::to_string(k.cols)),
                       std::string::npos);
             std::string last = std::to_string(k.rows) + "," + std::to_string(k.cols - 1) + ",2,";
             EXPECT_NE(c.find("\n" + last), std::string::npos);
@@ -235,7 +248,8 @@ TEST(XlsWorkbook, BareForms) {
         ScratchDir dir;
         ASSERT_TRUE(write_sheet_as_xls(s, dir.file("b.xls").c_str()));
         std::string b = read_file(dir.file("b.xls"));
-        EXPECT_EQ(hex(b.substr(0, 8)), version == 2 ? "09 00 04 00 07 00 10 00" : "09 04 06 00 00 00 10 00");
+        EXPECT_EQ(hex(b.substr(0, 8)),
+                  version == 2 ? "09 00 04 00 07 00 10 00" : "09 04 06 00 00 00 10 00");
         RunResult r = run_morvalen(dir.path(), {"b.xls", "b.csv"});
         ASSERT_EQ(r.status, 0) << r.out;
         std::string csv = read_file(dir.file("b.csv"));
@@ -282,17 +296,21 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
     EXPECT_TRUE(book.empty());
     std::string file = read_file(dir.file("n.xls"));
     auto has = [&](const std::string& bytes) { return file.find(bytes) != std::string::npos; };
-    EXPECT_TRUE(has(std::string("\x1C\x00\x1C\x00\x00\x00\x00\x00\x16\x00!(0.5,12)\nmg per plant", 32)));
+    EXPECT_TRUE(
+        has(std::string("\x1C\x00\x1C\x00\x00\x00\x00\x00\x16\x00!(0.5,12)\nmg per plant", 32)));
     EXPECT_TRUE(has(std::string("\x1C\x00\x12\x00\x00\x00\x01\x00\x0C\x00!T(red,blue)", 22)));
     EXPECT_TRUE(has(std::string("\x1C\x00\x0B\x00\x00\x00\x04\x00\x05\x00grams", 15)));
     EXPECT_FALSE(has("!T(label number 0")) << "a list over 960 characters is left out whole";
-    EXPECT_TRUE(has(std::string("\x1E\x04\x08\x00\xA4\x00\x05\x30\x2E\x30\x30\x30", 12))) << "FORMAT 164 \"0.000\"";
+    EXPECT_TRUE(has(std::string("\x1E\x04\x08\x00\xA4\x00\x05\x30\x2E\x30\x30\x30", 12)))
+        << "FORMAT 164 \"0.000\"";
 
     if (have_python_modules()) {
         std::string c = check(dir.path(), dir.file("n.xls"));
-        for (const char* cell : {"0,0,1,Dose!", "0,1,1,Colour!", "0,3,1,Born:D", "0,4,1,Mass:3", "1,0,2,12.0",
-                                 "1,1,1,red", "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"})
-            EXPECT_NE(c.find(std::string("\n") + cell + "\n"), std::string::npos) << cell << "\n" << c;
+        for (const char* cell :
+             {"0,0,1,Dose!", "0,1,1,Colour!", "0,3,1,Born:D", "0,4,1,Mass:3", "1,0,2,12.0",
+              "1,1,1,red", "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"})
+            EXPECT_NE(c.find(std::string("\n") + cell + "\n"), std::string::npos) << cell << "\n"
+                                                                                  << c;
     }
     // Our reader takes the kinds, levels, labels and decimals back.
     RunResult r = run_morvalen(dir.path(), {"n.xls", "back.vsh"});
@@ -328,9 +346,10 @@ TEST(XlsWorkbook, LogbookLayout) {
     if (!have_python_modules()) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     std::string c = check(dir.path(), dir.file("l.xls"));
     // Nine headers (eight fixed and one more), five description rows, then the data.
-    for (const char* cell : {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
-                             "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
-                             "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"})
+    for (const char* cell :
+         {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
+          "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
+          "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"})
         EXPECT_NE(c.find(std::string(cell) + "\n"), std::string::npos) << cell << "\n" << c;
 }
 
@@ -340,7 +359,8 @@ TEST(XlsWorkbook, TooManyRowsAreRefused) {
     ScratchDir dir;
     testing::internal::CaptureStdout();
     EXPECT_FALSE(write_sheet_as_xls(s, dir.file("big.xls").c_str()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Data space required exceeds Excel capabilities!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Data space required exceeds Excel capabilities!\n");
     EXPECT_FALSE(file_exists(dir.file("big.xls")));
 }
 
