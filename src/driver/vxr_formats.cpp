@@ -5,6 +5,7 @@
 #include "vxs_formats.h"
 #include "../spreadsheet/vxs_workbook.h"
 #include "../statpack/vxr_readstat.h"
+#include "vxs_options.h"
 
 namespace {
 
@@ -13,6 +14,8 @@ namespace {
 int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
 int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
 int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
+int16_t read_bmp(const char* p) { return read_bmp_into_sheet(p, vxs_separate_bmpwav); }
+int16_t read_wav(const char* p) { return read_wave_into_sheet(p, vxs_separate_bmpwav); }
 const VxsReaderEntry kReaders[] = {
     {VXT_VSH, "package spreadsheet", read_file_into_sheet, ".vsh", true},
     {VXT_WK1, "Lotus WK1", read_wk1_into_sheet, ".wk1", true},
@@ -33,11 +36,11 @@ const VxsReaderEntry kReaders[] = {
     {VXT_SPSS, "SPSS", read_spss_into_sheet, ".sav", true},
     {VXT_STATA, "Stata", read_stata_into_sheet, ".dta", true},
     {VXT_CSV, "delimited text", read_csv_file, ".csv .txt", true},
-    {VXT_SHAPE, "shapefile", nullptr, ".shp", true},
-    {VXT_MIF, "MapInfo interchange", nullptr, ".mif", false},
+    {VXT_SHAPE, "shapefile", read_gis_shape_file, ".shp", true},
+    {VXT_MIF, "MapInfo interchange", read_mapinfo_file, ".mif", false},
     {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet, ".xpt .tpt", true},
-    {VXT_BMP, "BMP image", nullptr, ".bmp", true},
-    {VXT_WAV, "WAVE sound", nullptr, ".wav", true},
+    {VXT_BMP, "BMP image", read_bmp, ".bmp", true},
+    {VXT_WAV, "WAVE sound", read_wav, ".wav", true},
     {VXT_QPW, "Quattro Pro for Windows", read_qpw_into_sheet, ".qpw", true},
     {VXT_STATISTICA5, "Statistica 5", nullptr, ".sta", true},
     {VXT_STATISTICA6, "Statistica 6", nullptr, ".sta", true},
@@ -66,9 +69,9 @@ const VxsWriterEntry kWriters[] = {
     {VXT_MATLAB, ".mat", "Matlab", nullptr},
     {VXT_TAB, ".tab", "tab-separated text", write_tab},
     {VXT_XPORT, ".tpt", "SAS transport", write_sheet_as_sas_transport},
-    {VXT_RTF, ".rtf", "RTF table", nullptr},
-    {VXT_HTML, ".htm", "HTML table", nullptr},
-    {VXT_HTML, ".html", "HTML table", nullptr},
+    {VXT_RTF, ".rtf", "RTF table", write_sheet_as_rtf_table},
+    {VXT_HTML, ".htm", "HTML table", write_sheet_as_html_table},
+    {VXT_HTML, ".html", "HTML table", write_sheet_as_html_table},
     {VXT_WEKA, ".arf", "Weka ARFF", nullptr},
     {VXT_WEKA, ".arff", "Weka ARFF", nullptr},
     {VXT_KELMORA, ".ktb", "tablet", nullptr},
