@@ -95,6 +95,7 @@ struct Page {
     std::optional<std::string> kind, name;
     std::vector<KelColumn> cols;
     std::vector<Attr> attrs;
+    std::vector<int32_t> col_nattrs;  // attribute counts of the column structures
     int32_t rows = 0;
     const Attr* attr(const char* n) const {
         for (const Attr& a : attrs)
@@ -271,7 +272,13 @@ bool parse_tablet(Parser& p, Tablet& t) {
             return false;
         }
         p.attr_structures(pg.attrs, pg.nattrs);
-        // Column values and attribute structures.
+        pg.col_nattrs = std::move(nattrs);
+    }
+    // Then, page after page, the column values and attribute structures and the page
+    // attributes' values.
+    for (Page& pg : t.pages) {
+        if (pg.cols.empty()) continue;
+        const std::vector<int32_t>& nattrs = pg.col_nattrs;
         for (size_t c = 0; c < pg.cols.size(); ++c) {
             KelColumn& col = pg.cols[c];
             col.count = p.repeated(col.count, "Warning: Number of values in Kelmora Tablet column is inconsistent\n");
