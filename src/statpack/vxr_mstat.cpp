@@ -91,8 +91,11 @@ int16_t read_mstat_into_sheet(const char* path) {
         if (type != MSTAT_NUMERIC && type >= 0) return 0;
         std::string name(raw.substr(0, raw.find('\0')));
         name.resize(std::min(name.size(), VXS_MAX_NAME));
-        make_valid_vantrix_name(name);
-        if (name == "_") name = "V" + std::to_string(k + 1);
+        // MStat's unnamed variable is "_"; it is named by its number.
+        if (name == "_")
+            name = "V" + std::to_string(k + 1);
+        else
+            make_valid_vantrix_name(name);
         decimals = std::clamp<int16_t>(decimals, -1, 12);
         width = std::clamp<int16_t>(width, 3, 25);
         Variable v;
