@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const VxsFatal&) {  // the page listing ends a run on purpose
     }
     std::remove(path.c_str());
-    if (!ok || !lastsheet) return 0;
+    if (!ok || !lastsheet) return 0;  // a page of unknown column kinds leaves no sheet
     fuzz_check_sheet();
     Sheet* sheet = lastsheet;
     std::string out = path + ".out.ktb";

@@ -56,7 +56,7 @@ public:
         while (std::fgets(chunk, sizeof chunk, f_)) {
             any = true;
             size_t n = std::strlen(chunk);
-            bool end = chunk[n - 1] == '\n';
+            bool end = n > 0 && chunk[n - 1] == '\n';
             if (end) --n;
             if (line.size() < EPI_LINE_READ) line.append(chunk, std::min(n, EPI_LINE_READ - line.size()));
             if (end) break;

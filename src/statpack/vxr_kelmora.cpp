@@ -499,6 +499,11 @@ int16_t build_sheet(const char* path, const Page& pg) {
             }
         }
     }
+    // Every column skipped (kinds this reader does not know): no data.
+    if (sheet->column_count == 0) {
+        lastsheet = nullptr;
+        return 1;
+    }
     for (size_t i = 1; i < sheet->cols.size(); ++i) vxs_set_default_column_width(sheet->cols[i].get(), 0);
     if (pg.name) vxs_add_line_to_description(sheet, *pg.name);
     if (pg.kind && lower(*pg.kind) == "colmatrix") {

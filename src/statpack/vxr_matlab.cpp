@@ -20,6 +20,7 @@
 
 #ifdef MORVALEN_HAVE_MATIO
 #include <matio.h>
+#include <zlib.h>
 #endif
 
 bool vxs_is_matlab5(const unsigned char* data, size_t size) {
@@ -158,7 +159,132 @@ size_t class_size(matio_classes c) {
 // that over the whole file is lying and is not read.
 constexpr uint64_t MAX_INFLATE_RATIO = 1032;
 
+// Level 5 data element types this check looks at.
+enum : uint32_t { MI_INT8 = 1, MI_INT32 = 5, MI_UINT32 = 6, MI_MATRIX = 14, MI_COMPRESSED = 15 };
+enum : uint32_t { MX_CELL = 1, MX_STRUCT = 2, MX_OBJECT = 3, MX_SPARSE = 5 };
+constexpr int MAX_NESTING = 16;
+
+// libmatio sizes its allocations from the counts inside a variable (the elements of a cell
+// array, the fields of a struct) before it has seen the bytes that should hold them. Each
+// variable is walked here first, and a file whose counts cannot fit in the bytes present is
+// refused rather than handed to the library.
+struct Mat5Check {
+    Endian order;
+
+    // The next data element of r: its type and a reader over its bytes (small elements keep
+    // type and size in one word and their data in the next four bytes).
+    bool element(ByteReader& r, uint32_t& type, ByteReader& body) {
+        uint32_t word = r.u32();
+        if (!r.ok()) return false;
+        if (word >> 16) {
+            type = word & 0xFFFF;
+            body = r.sub(4).slice(0, std::min<uint32_t>(word >> 16, 4));
+            return r.ok() && (word >> 16) <= 4;
+        }
+        type = word;
+        uint32_t n = r.u32();
+        body = r.sub(n);
+        // Elements are padded to eight bytes, except compressed ones.
+        if (n % 8 && type != MI_COMPRESSED) r.skip(std::min<size_t>(8 - n % 8, r.remaining()));
+        return r.ok();
+    }
+
+    bool matrix(ByteReader body, int depth) {
+        if (depth > MAX_NESTING) return false;
+        if (body.size() == 0) return true;  // an empty cell
+        uint32_t type;
+        ByteReader flags, dims, name;
+        if (!element(body, type, flags) || type != MI_UINT32 || flags.size() < 8) return false;
+        uint32_t cls = flags.u32() & 0xFF;
+        if (!element(body, type, dims) || type != MI_INT32) return false;
+        uint64_t cells = 1;
+        for (size_t k = 0; k < dims.size() / 4; ++k) {
+            int32_t d = dims.i32();
+            if (d < 0 || (d > 0 && cells > UINT64_MAX / static_cast<uint64_t>(d))) return false;
+            cells *= static_cast<uint64_t>(d);
+        }
+        if (cells == 0) return true;
+        if (!element(body, type, name)) return false;
+        // Every cell of a numeric variable needs at least one byte of data; sparse variables
+        // hold only their non-zero cells.
+        if (cls != MX_CELL && cls != MX_STRUCT && cls != MX_OBJECT)
+            return cls == MX_SPARSE || cells <= body.remaining();
+        if (cls == MX_CELL) {
+            if (cells * 8 > body.remaining()) return false;
+            for (uint64_t k = 0; k < cells; ++k) {
+                ByteReader inner;
+                if (!element(body, type, inner) || type != MI_MATRIX || !matrix(inner, depth + 1)) return false;
+            }
+        } else if (cls == MX_STRUCT || cls == MX_OBJECT) {
+            if (cls == MX_OBJECT) {
+                ByteReader class_name;
+                if (!element(body, type, class_name)) return false;
+            }
+            ByteReader len, names;
+            if (!element(body, type, len) || !element(body, type, names)) return false;
+            uint32_t field_len = len.u32();
+            if (!len.ok() || field_len == 0) return true;
+            uint64_t fields = names.size() / field_len;
+            if (cells * fields * 8 > body.remaining()) return false;
+            for (uint64_t k = 0; k < cells * fields; ++k) {
+                ByteReader inner;
+                if (!element(body, type, inner) || type != MI_MATRIX || !matrix(inner, depth + 1)) return false;
+            }
+        }
+        return true;
+    }
+
+    // A compressed element inflated in full (no more than the ratio zlib allows), or false.
+    static bool inflate_all(std::string_view in, std::string& out) {
+        z_stream z{};
+        if (inflateInit(&z) != Z_OK) return false;
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        z.avail_in = static_cast<uInt>(in.size());
+        const size_t cap = std::min<uint64_t>(in.size() * MAX_INFLATE_RATIO, VXS_MAX_ALLOC * 8);
+        int rc = Z_OK;
+        while (rc == Z_OK) {
+            if (out.size() >= cap) break;
+            size_t have = out.size();
+            out.resize(std::min(cap, have + std::max<size_t>(have, 1 << 16)));
+            z.next_out = reinterpret_cast<Bytef*>(out.data() + have);
+            z.avail_out = static_cast<uInt>(out.size() - have);
+            rc = inflate(&z, Z_NO_FLUSH);
+            out.resize(out.size() - z.avail_out);
+        }
+        inflateEnd(&z);
+        return rc == Z_STREAM_END || rc == Z_BUF_ERROR || rc == Z_OK;
+    }
+
+    bool file(const std::string& bytes) {
+        ByteReader r(std::string_view(bytes), order);
+        r.skip(MAT5_HEADER_SIZE);
+        while (r.remaining() >= 8) {
+            uint32_t type;
+            ByteReader body;
+            if (!element(r, type, body)) return false;
+            if (type == MI_MATRIX) {
+                if (!matrix(body, 0)) return false;
+            } else if (type == MI_COMPRESSED) {
+                std::string inflated;
+                if (!inflate_all(std::string_view(reinterpret_cast<const char*>(body.data()), body.size()), inflated))
+                    return false;
+                ByteReader in(std::string_view(inflated), order);
+                ByteReader inner;
+                if (!element(in, type, inner)) return false;
+                if (type == MI_MATRIX && !matrix(inner, 0)) return false;
+            }
+        }
+        return true;
+    }
+};
+
 int16_t read_matlab5(const char* path, uint64_t file_size) {
+    {
+        std::string bytes;
+        if (!vxs_read_whole_file(path, bytes) || bytes.size() < MAT5_HEADER_SIZE) return 0;
+        Mat5Check check{bytes[126] == 'I' ? Endian::Little : Endian::Big};
+        if (!check.file(bytes)) return 0;
+    }
     mat_t* mat = Mat_Open(path, MAT_ACC_RDONLY);
     if (!mat) return 0;
     Sheet* sheet = nullptr;

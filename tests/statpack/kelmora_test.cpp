@@ -222,6 +222,11 @@ TEST_F(Tablet, BrokenFiles) {
         EXPECT_EQ(read_quiet(*this, dir.file("b.ktb"), printed) != nullptr, c.read);
         EXPECT_EQ(printed, c.message);
     }
+    // Columns of kinds the reader does not know are skipped; with none left there is no data.
+    std::string weird = one;
+    weird.replace(weird.find("variate"), 7, "vector_");
+    write_file(dir.file("weird.ktb"), weird);
+    EXPECT_EQ(run_morvalen(dir.path(), {"weird.ktb", "out.csv"}).status, 4);
     // A column data type outside 0..2 ends the read.
     std::string typed = one;
     size_t type_at = typed.find("variate") + 8;

@@ -44,3 +44,5 @@ sio.savemat("level5_mixed.mat", mixed, format="5", do_compression=True)
 expect("level5_mixed", sio.loadmat("level5_mixed.mat")["values"])
 
 sio.savemat("level5_only_cell.mat", {"c": np.array([[1, "x"]], dtype=object)}, format="5")
+# level5_cell_count_lies.mat is a fuzzer finding kept as it was found: a compressed variable
+# whose cell count is far beyond its bytes (libmatio would allocate gigabytes for it).
