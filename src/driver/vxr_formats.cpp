@@ -12,36 +12,36 @@ int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
 int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
 int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
 const VxsReaderEntry kReaders[] = {
-    {VXT_VSH, "package spreadsheet", nullptr},
-    {VXT_WK1, "Lotus WK1", nullptr},
-    {VXT_DBF, "dBase", nullptr},
-    {VXT_XLS, "Excel", read_xls_into_sheet},
-    {VXT_MTW, "Minitab worksheet", nullptr},
-    {VXT_WQ1, "Quattro", nullptr},
-    {VXT_PDX, "Paradox", read_pdx_into_sheet},
-    {VXT_SAS, "SAS PC data set", nullptr},
-    {VXT_SPLUS, "S-PLUS binary", nullptr},
-    {VXT_SPLUS_TEXT, "S-PLUS text dump", nullptr},
-    {VXT_INSTAT, "Instat", nullptr},
-    {VXT_MSTAT, "MStat", read_mstat_into_sheet},
-    {VXT_EPI, "Epi-Info", read_epi_into_sheet},
-    {VXT_GAUSS, "Gauss", nullptr},
-    {VXT_MATLAB, "Matlab", read_matlab_into_sheet},
-    {VXT_SYSTAT, "Systat", nullptr},
-    {VXT_SPSS, "SPSS", read_spss_into_sheet},
-    {VXT_STATA, "Stata", read_stata_into_sheet},
-    {VXT_CSV, "delimited text", read_csv_file},
-    {VXT_SHAPE, "shapefile", nullptr},
-    {VXT_MIF, "MapInfo interchange", nullptr},
-    {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet},
-    {VXT_BMP, "BMP image", nullptr},
-    {VXT_WAV, "WAVE sound", nullptr},
-    {VXT_STATISTICA5, "Statistica 5", nullptr},
-    {VXT_STATISTICA6, "Statistica 6", nullptr},
-    {VXT_SASV8, "SAS 7/8 data set", read_sasv8_into_sheet},
-    {VXT_MTP, "Minitab portable", nullptr},
-    {VXT_WEKA, "Weka ARFF", read_weka_into_sheet},
-    {VXT_KELMORA, "tablet", read_kelmora_into_sheet},
+    {VXT_VSH, "package spreadsheet", nullptr, ".vsh", true},
+    {VXT_WK1, "Lotus WK1", nullptr, ".wk1", true},
+    {VXT_DBF, "dBase", nullptr, ".dbf", true},
+    {VXT_XLS, "Excel", read_xls_into_sheet, ".xls", true},
+    {VXT_MTW, "Minitab worksheet", nullptr, ".mtw", true},
+    {VXT_WQ1, "Quattro", nullptr, ".wq1 .wb1 .wb2 .wb3", true},
+    {VXT_PDX, "Paradox", read_pdx_into_sheet, ".db", false},
+    {VXT_SAS, "SAS PC data set", nullptr, ".ssd", true},
+    {VXT_SPLUS, "S-PLUS binary", nullptr, "", true},
+    {VXT_SPLUS_TEXT, "S-PLUS text dump", nullptr, ".sdd", false},
+    {VXT_INSTAT, "Instat", nullptr, ".wor", true},
+    {VXT_MSTAT, "MStat", read_mstat_into_sheet, "", true},
+    {VXT_EPI, "Epi-Info", read_epi_into_sheet, ".rec", false},
+    {VXT_GAUSS, "Gauss", nullptr, ".dat .dht .fmt", true},
+    {VXT_MATLAB, "Matlab", read_matlab_into_sheet, ".mat", true},
+    {VXT_SYSTAT, "Systat", nullptr, ".sys .syd", true},
+    {VXT_SPSS, "SPSS", read_spss_into_sheet, ".sav", true},
+    {VXT_STATA, "Stata", read_stata_into_sheet, ".dta", true},
+    {VXT_CSV, "delimited text", read_csv_file, ".csv .txt", true},
+    {VXT_SHAPE, "shapefile", nullptr, ".shp", true},
+    {VXT_MIF, "MapInfo interchange", nullptr, ".mif", false},
+    {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet, ".xpt .tpt", true},
+    {VXT_BMP, "BMP image", nullptr, ".bmp", true},
+    {VXT_WAV, "WAVE sound", nullptr, ".wav", true},
+    {VXT_STATISTICA5, "Statistica 5", nullptr, ".sta", true},
+    {VXT_STATISTICA6, "Statistica 6", nullptr, ".sta", true},
+    {VXT_SASV8, "SAS 7/8 data set, not supported", read_sasv8_into_sheet, ".sas7bdat", true},
+    {VXT_MTP, "Minitab portable", nullptr, ".mtp", true},
+    {VXT_WEKA, "Weka ARFF", read_weka_into_sheet, ".arff", false},
+    {VXT_KELMORA, "tablet", read_kelmora_into_sheet, ".ktb", true},
 };
 
 // In the order the output name is tested; the last row catches every other extension.
@@ -79,6 +79,9 @@ bool ends_with_nocase(const char* name, const char* ext) {
 }
 
 }  // namespace
+
+std::span<const VxsReaderEntry> vxs_reader_rows() { return kReaders; }
+std::span<const VxsWriterEntry> vxs_writer_rows() { return kWriters; }
 
 const VxsReaderEntry* vxs_find_reader(int32_t type) {
     for (const auto& r : kReaders)

@@ -12,7 +12,11 @@
 #include "../sheet/vxs_txtnum.h"
 #include "vxr_main.h"
 #include "vxs_formats.h"
+#include "vxs_info.h"
 #include "vxs_options.h"
+#include "vxs_path.h"
+#include "vxs_progress.h"
+#include "vxs_tempfile.h"
 
 int32_t vxs_instat_nmv = 0;
 double vxs_instat_missing[3] = {-9999, -9999, -9999};
@@ -271,7 +275,29 @@ int32_t column_limit(int32_t output_type) {
     }
 }
 
+// --help, --version and --formats, taken only as the whole first argument (a file of that
+// name is still reachable as ./--formats). Returns -1 for anything else.
+int info_argument(const char* arg) {
+    if (std::strcmp(arg, "--help") == 0) {
+        for (const char* line : kUsage) std::fputs(line, stdout);
+        std::fputs("\n", stdout);
+        return 0;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+        std::fputs(vxs_version_text().c_str(), stdout);
+        return 0;
+    }
+    if (std::strcmp(arg, "--formats") == 0) {
+        std::fputs(vxs_formats_text().c_str(), stdout);
+        return 0;
+    }
+    return -1;
+}
+
 int run(int argc, char** argv) {
+    if (argc >= 2) {
+        if (int status = info_argument(argv[1]); status >= 0) return status;
+    }
     if (argc < 2) {
         for (const char* line : kUsage) std::fputs(line, stdout);
         return 1;
@@ -285,7 +311,7 @@ int run(int argc, char** argv) {
 
     bool use_name_file = false;
     std::string input = vxs_take_name_argument(argv[1]);
-    vxs_parse_input_options(input, use_name_file);
+    vxs_options_in_file_name(input, [&](std::string& file) { vxs_parse_input_options(file, use_name_file); });
     std::string name_file = use_name_file ? input : std::string();
 
     int32_t input_type = VX_Find_File_Type(input.c_str());
@@ -306,7 +332,7 @@ int run(int argc, char** argv) {
         output = vxs_take_name_argument(argv[2]);
     }
     bool names_after = false;
-    vxs_parse_output_options(output, names_after);
+    vxs_options_in_file_name(output, [&](std::string& file) { vxs_parse_output_options(file, names_after); });
     if (vxs_name_dump) {
         if (output.find(".out") != std::string::npos)
             std::snprintf(vxs_name_file, sizeof vxs_name_file, "%s", output.c_str());
@@ -328,13 +354,16 @@ int run(int argc, char** argv) {
     std::snprintf(worksheet_name, sizeof worksheet_name, "%s", argc > 3 ? argv[3] : "");
     std::snprintf(cell_range, sizeof cell_range, "%s", argc > 4 ? argv[4] : "");
 
-    std::remove(output.c_str());
+    // Any old output stays in place until the new one is complete.
+    VxsProgress progress(input);
     if (!open_file(input.c_str(), input_type)) {
+        progress.finish();
         std::printf(" Error: No valid data in input file %.100s!\n", input.c_str());
         return 5;
     }
     Sheet* sheet = lastsheet;
     if (!sheet) {
+        progress.finish();
         std::printf(" Warning: No valid data found in file or specified sheet/range!\n");
         return 4;
     }
@@ -342,7 +371,7 @@ int run(int argc, char** argv) {
     if (vxs_get_global_defaults()->omit_empty) vxs_delete_empty_rows(sheet);
     sheet->source_file = input.substr(0, 265);
 
-    std::string temp = with_extension(output, ".$$$");
+    std::string temp = vxs_temp_output_name(output);
     if (!name_file.empty()) {
         name_file = with_extension(name_file, ".VAR");
         if (FILE* f = std::fopen(name_file.c_str(), "r")) {
@@ -357,17 +386,22 @@ int run(int argc, char** argv) {
 
     const VxsWriterEntry* writer = vxs_find_writer(output_type);
     if (!writer || !writer->write) {
+        progress.finish();
         std::printf("Error: Writing %s files is not supported yet!\n",
                     writer ? writer->format : "this type of");
         return 6;
     }
-    if ((writer->write(sheet, temp.c_str()) & 0xffff) == 0) {
+    VxsTempOutput temp_file(temp);
+    progress.writing(temp, output);
+    bool written = temp_file.create() && (writer->write(sheet, temp.c_str()) & 0xffff) != 0;
+    progress.finish();
+    if (!written) {
         std::printf(" Output file not written! (No valid records?).\n");
         return 6;
     }
     if (names_after) write_columns(sheet, with_extension(temp, ".$V$").c_str());
     std::printf(" %li records transferred.\n", static_cast<long>(sheet->row_count));
-    std::rename(temp.c_str(), output.c_str());
+    temp_file.commit(output);  // a failed rename is not reported
     if (vxs_warn_out) {
         std::fclose(vxs_warn_out);
         vxs_warn_out = nullptr;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 #include "../sheet/vxs_sheet.h"
 
@@ -101,6 +102,8 @@ struct VxsReaderEntry {
     int32_t type;
     const char* format;
     int16_t (*read)(const char* path);
+    const char* extensions;  // the usual input extensions, blank-separated (none known: "")
+    bool by_content;         // recognised from the file's first bytes, not only from its name
 };
 
 struct VxsWriterEntry {
@@ -111,6 +114,9 @@ struct VxsWriterEntry {
 };
 
 const VxsReaderEntry* vxs_find_reader(int32_t type);
+// The rows themselves, for listings generated from the table.
+std::span<const VxsReaderEntry> vxs_reader_rows();
+std::span<const VxsWriterEntry> vxs_writer_rows();
 // Output type from the output name's extension (6 when none matches).
 int32_t vxs_output_type(const char* output_name);
 const VxsWriterEntry* vxs_find_writer(int32_t type);

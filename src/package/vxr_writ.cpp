@@ -325,7 +325,8 @@ int write_restriction(Sheet* sheet, FILE* stream) {
 int write_vector(Sheet* sheet, FILE* stream) {
     Out o{stream};
     bool any = false;
-    for (size_t i = 1; i < sheet->cols.size(); ++i) {
+    // Every column of the list, the row-number column "Row" too, whatever its type.
+    for (size_t i = 0; i < sheet->cols.size(); ++i) {
         o.emit((any ? "," : "DELETE [redefine=yes] ") + sheet->cols[i]->name);
         any = true;
     }

@@ -353,8 +353,8 @@ int16_t read_sas_transport_into_sheet(const char* path) {
         Column* col = create_column_with_memory(sheet, v.type == SAS_CHARACTER ? VXS_TEXT : VXS_VARIATE, name,
                                                 sheet->row_count);
         if (!col) break;
-        std::string label = vxs_strip_blanks(field_text(v.label), SAS_LABEL_LEN);
-        if (label != " ") col->extra = label;
+        // A label of blanks only strips to a single blank, which is kept like any label.
+        col->extra = vxs_strip_blanks(field_text(v.label), SAS_LABEL_LEN);
         if (v.type == SAS_NUMERIC) {
             if (v.format_decimals > 0) {
                 col->decimals = v.format_decimals;

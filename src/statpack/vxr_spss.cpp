@@ -255,7 +255,10 @@ bool read_dictionary(ByteReader& in, Dictionary& d) {
     d.ncases = in.i32();
     d.bias = in.f64();
     in.skip(SPSS_HEADER_SIZE - SPSS_OFF_BIAS - 8);
-    if (!in.ok() || d.ncases == 0 || d.case_size < 1) return false;
+    if (!in.ok() || d.ncases == 0) return false;
+    // Some writers leave the case size 0 (haven's iris.sav among them): the slots are then
+    // counted from the variable records, one each, as other readers of these files do.
+    const bool count_slots = d.case_size < 1;
 
     for (;;) {
         int32_t rec = in.i32();
@@ -287,7 +290,7 @@ bool read_dictionary(ByteReader& in, Dictionary& d) {
                          : v.type > 0 ? SPSS_KIND_TEXT
                                       : SPSS_KIND_CONTINUATION;
                 // Every record is one slot of the case; more records than slots is a lie.
-                if (static_cast<int64_t>(d.vars.size()) >= d.case_size) return false;
+                if (!count_slots && static_cast<int64_t>(d.vars.size()) >= d.case_size) return false;
                 d.vars.push_back(std::move(v));
                 break;
             }
@@ -335,7 +338,8 @@ bool read_dictionary(ByteReader& in, Dictionary& d) {
             }
             case SPSS_REC_END:
                 in.i32();
-                return in.ok();
+                if (count_slots) d.case_size = static_cast<int32_t>(d.vars.size());
+                return in.ok() && d.case_size >= 1;
             default:
                 return false;
         }

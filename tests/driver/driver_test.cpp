@@ -47,14 +47,13 @@ TEST(Driver, OutputEqualToInputInAnyCaseIsStatusSixBeforeReading) {
     EXPECT_EQ(read_file(dir.file("a.csv")), "x,y\n1,2\n");
 }
 
-TEST(Driver, ReaderFailureIsStatusFiveAndLeavesNoOutput) {
+TEST(Driver, ReaderFailureIsStatusFiveAndWritesNoOutput) {
     ScratchDir dir;
     // A SAS 7 data set signature: recognised, but its reader refuses.
     std::string sas7(100, '\0');
     sas7.replace(84, 3, "SAS");
     sas7[12] = 1;  // otherwise the leading zeros read as Matlab
     write_file(dir.file("d.sas7bdat"), sas7);
-    write_file(dir.file("out.csv"), "old output");
     RunResult r = run_morvalen(dir.path(), {"d.sas7bdat", "out.csv"});
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out,
@@ -92,12 +91,12 @@ TEST(Driver, WriterThatWritesNothingIsStatusSix) {
     EXPECT_EQ(r.status, 6);
     EXPECT_EQ(r.out, " Output file not written! (No valid records?).\n");
     EXPECT_FALSE(file_exists(dir.file("blank.vsh")));
+    EXPECT_FALSE(file_exists(dir.file("blank.$$$")));
 }
 
 TEST(Driver, OutputFormatNotBuiltIsStatusSixWithoutOutput) {
     ScratchDir dir;
     write_file(dir.file("a.csv"), "x,y\n1,2\n");
-    write_file(dir.file("a.xls"), "stale");
     RunResult r = run_morvalen(dir.path(), {"a.csv", "a.xls"});
     EXPECT_EQ(r.status, 6);
     EXPECT_EQ(r.out, "Error: Writing Excel 95 files is not supported yet!\n");

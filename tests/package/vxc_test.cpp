@@ -91,6 +91,55 @@ TEST_F(VxcWriter, FactorsInlineAndThroughStructures) {
               std::string::npos);
 }
 
+// Up to the inline limit (57 levels with values and labels, 88 with labels only, 133 with
+// values only) the levels and labels are written inside the FACTOR directive; above it they go
+// through the _levels_ and _labels_ structures, which the directive then names.
+TEST_F(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
+    const struct {
+        bool values, labels;
+        int32_t limit;
+    } kinds[] = {{true, true, 57}, {false, true, 88}, {true, false, 133}};
+    for (const auto& k : kinds) {
+        for (int32_t levels : {k.limit - 1, k.limit, k.limit + 1}) {
+            SCOPED_TRACE(std::to_string(levels) + (k.values ? " values" : "") + (k.labels ? " labels" : ""));
+            sheet_ = new_run_with_sheet(2);
+            Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "F", 2);
+            f->num = {1, static_cast<double>(levels)};
+            f->nlevels = levels;
+            std::string values, labels;
+            for (int32_t i = 1; i <= levels; ++i) {
+                if (k.values) f->levels.push_back(i * 10);
+                if (k.labels) f->labels.push_back("L" + std::to_string(i));
+                values += (i > 1 ? "," : "") + std::to_string(i * 10);
+                labels += (i > 1 ? ",'L" : "'L") + std::to_string(i) + "'";
+            }
+            std::string text = write();
+            // Directive lines continued with a backslash, joined again.
+            for (size_t at; (at = text.find("\\\n")) != std::string::npos;) text.erase(at, 2);
+            size_t start = text.find("FACTOR [modify=yes");
+            ASSERT_NE(start, std::string::npos) << text;
+            std::string directive = text.substr(start, text.find('\n', start) - start);
+            bool inline_lists = levels <= k.limit;
+            std::string want = "FACTOR [modify=yes;nvalues=2";
+            if (inline_lists) {
+                want += k.values ? ";levels=!(" + values + ")" : ";levels=" + std::to_string(levels);
+                if (k.labels) want += ";labels=!t(" + labels + ")";
+            } else {
+                if (k.values) want += ";levels=!(#_levels_)";
+                if (k.labels) want += ";labels=!t(#_labels_)";
+            }
+            EXPECT_EQ(directive, want + "] F");
+            EXPECT_EQ(text.find("DELETE [redefine=yes] _levels_\nVARIATE [nvalues=" + std::to_string(levels) + "] _levels_\n") !=
+                          std::string::npos,
+                      !inline_lists && k.values);
+            EXPECT_EQ(text.find("DELETE [redefine=yes] _labels_\nTEXT [nvalues=" + std::to_string(levels) + "] _labels_\n") !=
+                          std::string::npos,
+                      !inline_lists && k.labels);
+            EXPECT_NE(text.find("READ F; frepresentation=ordinal\n1 " + std::to_string(levels) + " :\n"), std::string::npos);
+        }
+    }
+}
+
 TEST_F(VxcWriter, TitleUnitsDatesExtrasEmptyColumnsRestrictionAndTemporaryEnding) {
     Column* u = create_column_with_memory(sheet_, VXS_UNITS_TEXT, "id", 2);
     u->text.set(0, "a");

@@ -74,6 +74,14 @@ TEST(CsvReader, FilesReadIntoTheSheetTheyHold) {
         {"CRLF", "a,b\r\n1,x\r\n2,y\r\n", ab_xy},
         {"CR", "a,b\r1,x\r2,y\r", ab_xy},
         {"byte order mark", "\xEF\xBB\xBF" "a,b\n1,x\n2,y", ab_xy},
+        // The row count: a final line feed starts no line, and a last line that is empty
+        // does not count; an empty line before it is an empty row.
+        {"no line feed at the end", "a,b\n1,x\n2,y", ab_xy},
+        {"one line feed at the end", "a,b\n1,x\n2,y\n", ab_xy},
+        {"one blank line at the end", "a,b\n1,x\n2,y\n\n", ab_xy},
+        {"two blank lines at the end", "a,b\n1,x\n2,y\n\n\n", "a#=1|2|*; b$=x|y|"},
+        {"two blank CRLF lines at the end", "a,b\r\n1,x\r\n2,y\r\n\r\n\r\n", "a#=1|2|*; b$=x|y|"},
+        {"one blank line, no names", "1,2\n3,4\n\n", "C1#=1|3; C2#=2|4"},
         {"zero byte ends the file", std::string("a,b\n1,x\n2,y\0junk\n", 17), ab_xy},
         {"91 characters cut to 90", "t,n\n" + x90 + "Z,1\n", "t$=" + x90 + "; n#=1"},
         {"line over 4095 characters goes on", "t\n" + std::string(4100, 'a') + "\n", "t$=" + a90 + "|aaaaa"},

@@ -84,6 +84,27 @@ TEST_F(Dates, BothScalesMatchTheCalendarAndRoundTrip) {
     }
 }
 
+// Around the spreadsheet's phantom 29 February 1900 (serial 60): serials below 60 are one day
+// later on the 1600 scale, 60 itself falls on 28 February, 61 is 1 March; back from the 1600
+// scale every day before 1 March 1900 is one serial less.
+TEST_F(Dates, ScaleConversionsAroundThePhantomLeapDay) {
+    const std::pair<double, double> to1600[] = {{58, 109571},       {59, 109572},   {59.5, 109572.5},
+                                                {59.99, 109572.99}, {60, 109572},   {60.5, 109572.5},
+                                                {61, 109573},       {61.5, 109573.5}};
+    for (auto [serial, day] : to1600) {
+        double v = serial;
+        vxs_date_1900_to_1600(&v, M);
+        EXPECT_NEAR(v, day, 1e-9) << serial;
+    }
+    const std::pair<double, double> to1900[] = {{109571, 58}, {109572, 59},     {109572.5, 59.5},
+                                                {109573, 61}, {109573.5, 61.5}, {109574, 62}};
+    for (auto [day, serial] : to1900) {
+        double v = day;
+        vxs_date_1600_to_1900(&v, M);
+        EXPECT_NEAR(v, serial, 1e-9) << day;
+    }
+}
+
 // 15 March 1999, 18:30:15 in every code, read back where the code has a layout to read.
 TEST_F(Dates, EveryFormatCodeForAKnownDate) {
     const double t = 36234 + 66615.0 / 86400, t2000 = 36600.5;

@@ -354,4 +354,32 @@ TEST_F(ExcelDamaged, OverwrittenWorkbookStartAndForeignStreams) {
     EXPECT_FALSE(file_exists(dir_.file("K7RZtemp.sta")));
 }
 
+// A stream smaller than the header's mini-stream cutoff lies in the mini stream, one of the
+// cutoff's size or larger in regular sectors. two_paths_biff8.xls holds a different copy of the
+// workbook in each place (tests/data/xls/make_cdf_paths.py), so the numbers show which was read.
+// The mini stream is followed through its mini FAT however its sectors lie: read in file order,
+// mini_scrambled_biff8.xls comes out scrambled.
+TEST(ExcelContainer, CutoffChoosesRegularSectorsOrTheMiniStream) {
+    const Table regular{{"Height", "Kind"}, {"1.5", "k1"}, {"3", "k2"}, {"4.5", "k3"}};
+    const Table mini{{"Height", "Kind"}, {"2.5", "k1"}, {"3", "k2"}, {"5.5", "k3"}};
+    const std::string two = read_file(data_path("xls/two_paths_biff8.xls"));
+    const uint32_t size = 2262;  // the stream's size in its directory entry
+    const struct {
+        uint32_t cutoff;
+        const Table& want;
+    } cases[] = {{size - 1, regular}, {size, regular}, {size + 1, mini}, {4096, mini}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("cutoff " + std::to_string(c.cutoff));
+        ScratchDir dir;
+        write_file(dir.file("in.xls"), std::string(two).replace(56, 4, le32(c.cutoff)));
+        RunResult r = run_morvalen(dir.path(), {"in.xls", "out.csv"});
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(parse_csv(read_file(dir.file("out.csv"))), c.want);
+    }
+    ScratchDir dir;
+    Converted got = convert(dir, "mini_scrambled_biff8.xls", "out.csv");
+    ASSERT_EQ(got.run.status, 0) << got.run.out;
+    EXPECT_EQ(got.table, regular);
+}
+
 }  // namespace

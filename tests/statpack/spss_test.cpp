@@ -206,6 +206,42 @@ TEST_F(Spss, PrintFormatsDatesAndValueLabels) {
     EXPECT_EQ(s->cols[2]->name, "SCORE");
 }
 
+// Some writers leave the header's case size 0; the slots are then counted from the variable
+// records. haven's iris.sav is such a file: every cell as pspp reads it. Every other file with
+// its case size patched to 0 or below reads exactly like the original.
+TEST_F(Spss, CaseSizeBelowOneIsCountedFromTheDictionary) {
+    Sheet* s = read(data_path("spss/iris_haven.sav"));
+    ASSERT_NE(s, nullptr);
+    std::istringstream csv(read_file(data_path("spss/iris_haven.csv")));
+    std::string line;
+    std::getline(csv, line);  // names
+    ASSERT_EQ(s->row_count, 150);
+    ASSERT_EQ(s->column_count, 5);
+    for (size_t r = 0; std::getline(csv, line); ++r) {
+        std::istringstream fields(line);
+        std::string f;
+        for (size_t c = 1; std::getline(fields, f, ','); ++c) EXPECT_EQ(s->cols[c]->num[r], std::stod(f)) << r << " " << c;
+    }
+    EXPECT_EQ(s->cols[5]->type, VXS_FACTOR);
+    EXPECT_EQ(s->cols[5]->labels, (std::vector<std::string>{"setosa", "versicolor", "virginica"}));
+
+    for (std::string f : {"types_comp", "types_unc", "types_comp_be", "types_unc_be", "haven_byte", "haven_none"}) {
+        for (int32_t size : {0, -1}) {
+            SCOPED_TRACE(f + " case size " + std::to_string(size));
+            std::string bytes = read_file(data_path("spss/" + f + ".sav"));
+            bool big = f.ends_with("_be");
+            for (int i = 0; i < 4; ++i) bytes[68 + i] = static_cast<char>(static_cast<uint32_t>(size) >> (big ? 24 - 8 * i : 8 * i));
+            write_file(dir.file("orig.sav"), read_file(data_path("spss/" + f + ".sav")));
+            write_file(dir.file("zero.sav"), bytes);
+            ASSERT_EQ(run_morvalen(dir.path(), {"orig.sav", "orig.csv"}).status, 0);
+            RunResult r = run_morvalen(dir.path(), {"zero.sav", "zero.csv"});
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out, " 6 records transferred.\n");
+            EXPECT_EQ(read_file(dir.file("zero.csv")), read_file(dir.file("orig.csv")));
+        }
+    }
+}
+
 // ---- Hand-built files for the decoder's corners -------------------------------------------
 
 // A little- or big-endian system file: header, variables (0 numeric, else string width), value
@@ -269,6 +305,23 @@ TEST_F(Spss, HandBuiltUncompressedFiles) {
     }
 }
 
+// Spreadsheet serial days count a 29 February 1900 that never was: a date before 1 March 1900
+// is one day less than its count of days, a date from 1 March 1900 on is its count.
+TEST_F(Spss, DatesAroundTheFirstOfMarch1900) {
+    const struct {
+        double days;    // days as counted, in spreadsheet serials from 1 March 1900 on
+        double serial;  // the sheet's day number
+    } cases[] = {{59.5, 58.5}, {60, 59}, {60.5, 59.5}, {60.999, 59.999}, {61, 61}, {61.5, 61.5}, {62, 62}};
+    SavBuilder b(1, 0, static_cast<int32_t>(std::size(cases)));
+    b.i32({2, 0, 0, 0, 0x140b00, 0x140b00});  // DATE11
+    b.text("D", 8);
+    b.i32({999, 0});
+    for (const auto& c : cases) b.f64((c.days + 115859) * 86400);  // seconds from 14 October 1582
+    Sheet* s = read_bytes(b.out);
+    ASSERT_NE(s, nullptr);
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_NEAR(s->cols[1]->num[i], cases[i].serial, 1e-6) << cases[i].days;
+}
+
 TEST_F(Spss, CompressedCasesAcrossCommandBlocksAndPadding) {
     // Cases 1 and 2 end inside the first command block, case 3 ends in the second. Then over
     // 4 MB of cases padded to a block each (as ReadStat writes them), with 8000 bytes of padding
@@ -328,12 +381,12 @@ TEST_F(Spss, BrokenFiles) {
     s = read_bytes(patch32(good, 68, 0x7fffffff));
     EXPECT_TRUE(!s || s->row_count < 10000);
 
-    // No data, status 5: cut in the dictionary; zero cases, a zero case size, a wrong layout
-    // code; absurd counts in the dictionary records (value labels, label variables, a 4 GB
-    // extension, document lines), and an unknown record type.
+    // No data, status 5: cut in the dictionary; zero cases, a case size below the number of
+    // variable records, a wrong layout code; absurd counts in the dictionary records (value
+    // labels, label variables, a 4 GB extension, document lines), and an unknown record type.
     std::vector<std::string> broken;
     for (size_t cut : {4, 100, 176, 600}) broken.push_back(good.substr(0, cut));
-    for (auto [at, v] : {std::pair<size_t, uint32_t>{80, 0}, {68, 0}, {64, 3}})
+    for (auto [at, v] : {std::pair<size_t, uint32_t>{80, 0}, {68, 1}, {64, 3}})
         broken.push_back(patch32(good, at, v));
     for (std::vector<int32_t> record : {std::vector<int32_t>{3, 0x7fffffff},
                                         {4, 0x7fffffff},

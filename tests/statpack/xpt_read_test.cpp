@@ -107,14 +107,27 @@ TEST(XptRead, HavenFilesConvertToWhatHavenReadsBack) {
         auto labels = csv_rows(read_file(data_path("xpt/" + k.stem + ".labels.csv")));  // name, label, format
         auto cols = vxc_columns(vxc);
         ASSERT_EQ(cols.size(), want[0].size());
+        // The package spreadsheet file holds each name followed by its description.
+        auto [rv, vsh] = convert(read_file(data_path("xpt/" + k.stem + ".xpt")), "out.vsh");
+        ASSERT_EQ(rv.status, 0) << rv.out;
+        auto counted = [](const std::string& s) {
+            uint32_t n = static_cast<uint32_t>(s.size());
+            return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)} + s;
+        };
+        for (size_t j = 0; j < cols.size(); ++j) {
+            const std::string& label = labels[j + 1][1];
+            EXPECT_NE(vsh.find(counted(want[0][j]) + counted(label.empty() ? " " : label)), std::string::npos)
+                << want[0][j];
+        }
         for (size_t j = 0; j < cols.size(); ++j) {
             const VxcColumn& c = cols[j];
             SCOPED_TRACE(c.declaration);
             EXPECT_EQ(c.name, want[0][j]);
             ASSERT_EQ(c.values.size(), want.size() - 1);
+            // haven writes an unlabelled variable with a label of blanks, which is kept as one blank.
             const std::string& label = labels[j + 1][1];
-            EXPECT_EQ(c.declaration.find(label.empty() ? "extra=" : "; extra='" + label + "'") == std::string::npos,
-                      label.empty());
+            EXPECT_NE(c.declaration.find("; extra='" + (label.empty() ? std::string(" ") : label) + "'"),
+                      std::string::npos);
             for (const auto& [format, shown] : formats)
                 EXPECT_EQ(c.declaration.find("; " + shown) != std::string::npos, labels[j + 1][2] == format);
             bool text = c.declaration.rfind("TEXT ", 0) == 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Expected outputs for kinds.csv, built from a hand-written description of the sheet that
 the file must give (not from the converter's output): the package spreadsheet file in its
-three versions with struct.pack, and the comma-, tab-separated and aligned text layouts.
+three versions with struct.pack, the comma-, tab-separated and aligned text layouts, and the
+command file, directive by directive through a model of the command file's line-keeping buffer.
 
 Run from this directory: /usr/bin/python3 make_expected.py
 """
@@ -136,6 +137,119 @@ def tabbed():
     return "".join(l + "\n" for l in lines)
 
 
+class CommandBuffer:
+    """The command file's output buffer: lines stay under 78 characters. Directive text
+    ("emit") that would reach the limit is continued after a backslash; a data item ("put")
+    moves to a new line instead, unless it is a single character or starts with ":"."""
+
+    LIMIT = 78
+
+    def __init__(self):
+        self.written = ""
+        self.held = ""  # bytes since the last flush
+        self.line = 0
+
+    def add(self, text, continue_mode, flush=False):
+        n = len(text)
+        if n == 0:
+            return
+        if not self.held:
+            self.line = 0
+        k = n + 1
+        if self.line + n >= self.LIMIT or continue_mode:
+            if self.held.endswith("\n"):
+                self.line = 0
+            nl = text.find("\n")
+            k = nl + 1 if nl >= 0 else n + 1
+            if self.line + k >= self.LIMIT:
+                if continue_mode:
+                    self.held += "\\\n"
+                elif n > 1 and not text.startswith(":"):
+                    self.held += "\n"
+                self.line = 0
+        self.held += text
+        if k > n:
+            self.line += n
+        else:
+            self.line = n - text.rfind("\n") - 1
+        if flush:
+            self.flush()
+
+    def flush(self):
+        self.written += self.held
+        self.held = ""
+
+    def emit(self, text):
+        self.add(text, 1)
+
+    def put(self, text):
+        self.add(text, 0)
+
+
+def quoted(s):
+    """A text inside a quoted package string: quotes, backslash and backquote doubled."""
+    out = ""
+    for ch in s[:90]:
+        out += ch * 2 if ch in "\"'\\`" else ch
+    return out
+
+
+def number(v):
+    if v <= MISSING:
+        return "*"
+    return ("%.12e" if abs(v) > 1e9 else "%.12g") % v
+
+
+def vxc(source):
+    """The command file of the sheet, as written with default options."""
+    b = CommandBuffer()
+    b.emit('"Data taken from File: %s"\n\n' % source)
+    # The DELETE line names every column of the list, the row-number column first.
+    names = ["Row"] + [c["name"] for c in COLUMNS]
+    for i, name in enumerate(names):
+        b.emit(("," if i else "DELETE [redefine=yes] ") + name)
+    b.put("\n")
+    for c in COLUMNS:
+        t, name = c["type"], c["name"]
+        if t == 3:
+            b.emit("TEXT [nvalues=")
+            b.emit("%d] %s" % (len(c["texts"]), name))
+            b.emit("\nREAD %s\n" % name)
+            for s in c["texts"]:
+                b.put("'%s' " % quoted(s))
+            b.put(":\n")
+        elif t == 4:
+            b.emit("VARIATE [nvalues=")
+            b.emit("%d] %s" % (len(c["values"]), name))
+            b.emit("\nREAD %s\n" % name)
+            for v in c["values"]:
+                b.put(number(v) + " ")
+            b.put(":\n")
+        elif t == 2:
+            labels = c.get("labels", [])
+            nlevels = len(labels) if labels else c["nlevels"]
+            b.emit("FACTOR [modify=yes")
+            b.emit(";nvalues=%d" % len(c["cells"]))
+            b.emit(";levels=%d" % nlevels)  # no level values held: a count
+            if labels:
+                b.emit(";labels=!t(")
+                for k, s in enumerate(labels):
+                    b.emit("'%s'" % quoted(s) + ("," if k + 1 < len(labels) else ")"))
+            b.emit("] %s" % name)
+            b.emit("\n")
+            b.emit("READ %s; frepresentation=ordinal\n" % name)
+            for k in c["cells"]:
+                b.put("%d " % k)
+            b.put(":\n")
+    # No rows are restricted: RESTRICT with every data column and no condition.
+    for i, c in enumerate(COLUMNS):
+        b.emit(("," if i else "RESTRICT ") + c["name"])
+    b.emit("\n")
+    b.add("RETURN [CLOSE=yes]\n\n", 1, flush=True)
+    b.flush()
+    return b.written
+
+
 if __name__ == "__main__":
     for v in (1, 2, 3):
         with open("kinds_v%d.vsh" % v, "wb") as f:
@@ -146,3 +260,5 @@ if __name__ == "__main__":
         f.write(padded(csv=False))  # the lines after the heading line
     with open("kinds_expected.tab", "w", newline="") as f:
         f.write(tabbed())
+    with open("kinds_expected.vxc", "w", newline="") as f:
+        f.write(vxc("kinds.csv"))

@@ -22,3 +22,7 @@ done
 # types_nocount.sav is checked against types_comp.expect (foreign cannot read a count of -1).
 Rscript expect.R types_comp.sav types_unc.sav types_comp_be.sav types_unc_be.sav \
   haven_byte.sav haven_none.sav
+# haven's example iris.sav (written by ReadStat) leaves the header's case size 0; pspp reads
+# all 150 cases of it, counting the slots from the dictionary. Its values as pspp reads them:
+cp "$(Rscript -e 'cat(system.file("examples", "iris.sav", package = "haven"))')" iris_haven.sav
+pspp-convert -O csv iris_haven.sav iris_haven.csv

@@ -1,0 +1,62 @@
+// The cell store turned into the sheet: the automatic factor rule at its threshold, a column
+// whose texts are exactly half its values.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/vxs_options.h"
+#include "sheet/vxs_sheet.h"
+#include "sheet/vxs_txtnum.h"
+#include "spreadsheet/vxs_cells.h"
+#include "test_util.h"
+
+namespace {
+
+// With the automatic factor rule a column stays numeric while twice its texts do not exceed
+// its values; with more texts it becomes a factor.
+TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
+    const struct {
+        int numbers, texts;
+        bool factor;
+    } cases[] = {
+        {3, 1, false}, {2, 2, false}, {1, 3, true},  // four values
+        {4, 2, false}, {3, 3, false}, {2, 4, true},  // six values
+        {1, 1, false}, {0, 2, true},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.texts) + " texts of " + std::to_string(c.numbers + c.texts));
+        vxs_init();
+        vxs_reset_options();
+        std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", dir.file("warn.err").c_str());
+        VxsCellStore store;
+        const int n = c.numbers + c.texts;
+        ASSERT_TRUE(store.create(0, n, 0, 1));
+        store.put_text(0, 0, "Mixed");
+        store.put_text(0, 1, "Plain");
+        for (int r = 1; r <= n; ++r) {
+            if (r <= c.texts)
+                store.put_text(r, 0, r % 2 ? "high" : "low");
+            else
+                store.put_number(r, 0, r);
+            store.put_number(r, 1, r);
+        }
+        VxsSelection sel;
+        sel.auto_factor = 1;
+        testing::internal::CaptureStdout();
+        int made = vxs_create_sheet_from_store(&sel, "in.xls", "Sheet1", store, 5);
+        testing::internal::GetCapturedStdout();
+        if (vxs_warn_out) std::fclose(vxs_warn_out);
+        vxs_warn_out = nullptr;
+        ASSERT_EQ(made, 1);
+        ASSERT_EQ(lastsheet->column_count, 2);
+        EXPECT_EQ(lastsheet->row_count, n);
+        EXPECT_EQ(lastsheet->cols[1]->name, "Mixed");
+        EXPECT_EQ(lastsheet->cols[1]->type, c.factor ? VXS_FACTOR : VXS_VARIATE);
+        EXPECT_EQ(lastsheet->cols[2]->type, VXS_VARIATE);  // numbers only
+    }
+}
+
+}  // namespace
