@@ -105,7 +105,8 @@ TEST(Info, FormatListReadsTheRowsOfKnownFormats) {
     // Spot checks a user would make: what is read and written today.
     EXPECT_NE(text.find("  delimited text (rwc): .csv, .txt, any other\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  SPSS (roc): .sav\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  Paradox (--): .db\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  Paradox (ro): .db\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  Lotus WK1 (--c): .wk1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  package command file (wo): .vxc\n"), std::string::npos) << text;
 }
 
