@@ -147,6 +147,11 @@ int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* nam
     if (int32_t t = by_name(p)) return t;
     if (b[0] == 'B' && b[1] == 'M') return VXT_BMP;
     if (bytes_are(p, 0, "RIFF", 4)) return VXT_WAV;
+    // A Quattro Pro for Windows notebook outside its compound document: BOF record of 14
+    // bytes whose signature is "QPW" and NUL in any case.
+    if (bytes_are(p, 0, "\x01\x00\x0E\x00", 4) && strnicmp(reinterpret_cast<const char*>(p.b + 4), "QPW", 3) == 0 &&
+        p.b[7] == 0)
+        return VXT_QPW;
     // A level 5 MAT-file starts with a line of text, which the text test would take.
     if (vxs_is_matlab5(data, size)) return VXT_MATLAB;
     return text_test(p);

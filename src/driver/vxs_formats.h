@@ -41,6 +41,7 @@ enum : int32_t {
     VXT_HTML = 31,
     VXT_BMP = 32,
     VXT_WAV = 33,
+    VXT_QPW = 34,  // Quattro Pro for Windows: reached through the container and bare notebooks
     VXT_STATISTICA5 = 35,
     VXT_STATISTICA6 = 36,
     VXT_SASV8 = 37,
@@ -80,6 +81,7 @@ int16_t read_sasv8_into_sheet(const char* path);
 int16_t read_mtp_into_sheet(const char* path);
 int16_t read_weka_into_sheet(const char* path);
 int16_t read_kelmora_into_sheet(const char* path);
+int16_t read_qpw_into_sheet(const char* path);
 
 // Writers: write the sheet to the file; non-zero on success.
 int16_t save_sheet(Sheet* sheet, const char* path);

@@ -285,6 +285,11 @@ void hand_over(StreamKind kind, const char* path) {
     if (n) std::fwrite(xls_stream.data(), 1, n, out);
     std::fclose(out);
     xls_deallocate_mem();
+    // The copy goes even when the receiving reader ends the run (a name listing, too much data).
+    struct RemoveCopy {
+        const std::string& name;
+        ~RemoveCopy() { std::remove(name.c_str()); }
+    } remove_copy{temp};
     switch (kind) {
         case kWb3:
             vxs_set_wb3_file(path);
@@ -295,15 +300,14 @@ void hand_over(StreamKind kind, const char* path) {
             open_file(temp.c_str(), VXT_MTW);
             break;
         case kQpw:
-            // The Quattro Pro for Windows reader has no file type code of its own yet.
             vxs_set_qpw_file(path);
+            open_file(temp.c_str(), VXT_QPW);
             break;
         default:
             vxs_set_sta_file(path);
             open_file(temp.c_str(), VXT_STATISTICA6);
             break;
     }
-    std::remove(temp.c_str());
     errno = 0;
 }
 

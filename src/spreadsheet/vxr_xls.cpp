@@ -416,23 +416,7 @@ bool read_globals(Reader& rd, Records& recs) {
 
 // The names of the workbook's sheets and ranges; also written to the name file when one is
 // asked for.
-void list_names(Reader& rd) {
-    std::string text;
-    char line[400];
-    std::snprintf(line, sizeof line, "File: %s\nSheets: %li\n", rd.path, static_cast<long>(g_selection->sheets.size()));
-    text += line;
-    for (const auto& s : g_selection->sheets) text += s.name + "\n";
-    std::snprintf(line, sizeof line, "Named Ranges: %li\n", static_cast<long>(g_selection->ranges.size()));
-    text += line;
-    for (const auto& r : g_selection->ranges) text += r.name + "\n";
-    if (vxs_name_file[0]) {
-        if (FILE* f = std::fopen(vxs_name_file, "w")) {
-            std::fputs(text.c_str(), f);
-            std::fclose(f);
-        }
-    }
-    rd.set_fatal(0, text);
-}
+void list_names(Reader& rd) { rd.set_fatal(0, xls_name_listing(rd.path, *g_selection)); }
 
 size_t leading_agreement(const std::string& a, const std::string& b) {
     size_t n = 0;
@@ -440,9 +424,9 @@ size_t leading_agreement(const std::string& a, const std::string& b) {
     return n;
 }
 
-// Picks the worksheet or named range that worksheet_name asks for.
-void select_sheet() {
-    VxsSelection* sel = g_selection;
+}  // namespace
+
+void xls_select_sheet(VxsSelection* sel) {
     std::string wanted = vxs_logbook_in_format ? std::string("R:column_row") : std::string(worksheet_name);
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     int32_t nranges = static_cast<int32_t>(sel->ranges.size());
@@ -487,6 +471,26 @@ void select_sheet() {
     }
     if (sel->selected > nsheets + nranges - 1) sel->selected = nsheets + nranges - 1;
 }
+
+std::string xls_name_listing(const char* path, const VxsSelection& sel) {
+    std::string text;
+    char line[400];
+    std::snprintf(line, sizeof line, "File: %s\nSheets: %li\n", path, static_cast<long>(sel.sheets.size()));
+    text += line;
+    for (const auto& s : sel.sheets) text += s.name + "\n";
+    std::snprintf(line, sizeof line, "Named Ranges: %li\n", static_cast<long>(sel.ranges.size()));
+    text += line;
+    for (const auto& r : sel.ranges) text += r.name + "\n";
+    if (vxs_name_file[0]) {
+        if (FILE* f = std::fopen(vxs_name_file, "w")) {
+            std::fputs(text.c_str(), f);
+            std::fclose(f);
+        }
+    }
+    return text;
+}
+
+namespace {
 
 // One corner of a cell range: one or two letters, then digits. Returns where parsing stopped.
 const char* parse_corner(const char* p, int32_t* col, int32_t* row) {
@@ -903,7 +907,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
         xls_deallocate_mem();
         return 1;
     }
-    select_sheet();
+    xls_select_sheet(sel);
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     const VxsSheetEntry* sheet = nullptr;
     if (sel->selected < nsheets) {

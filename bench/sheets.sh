@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Lotus and Quattro reading speed: makes an 8,192-row by 256-column WK1 worksheet and WB2
+# notebook with the test-file generator's record writers, then times converting each to CSV
+# with morvalen and with ssconvert (gnumeric) and prints the ratio.
+# Usage: bench/sheets.sh [path to morvalen]   (default: build/morvalen)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+morvalen="${1:-$here/build/morvalen}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+/usr/bin/python3 - "$here/tests/data/lotus" <<'PY'
+import random, struct, sys
+sys.path.insert(0, sys.argv[1])
+from make_lotus import rec, wk1_cell, wb_cell
+rows, cols = 8192, 256
+random.seed(7)
+cells = [(0, c, "l", "V%d" % (c + 1)) for c in range(cols)]
+for r in range(1, rows):
+    for c in range(cols):
+        if c % 8 == 7:
+            cells.append((r, c, "l", "t%d" % random.randint(1, 500)))
+        elif c % 3 == 0:
+            cells.append((r, c, "i", random.randint(0, 1000)))
+        else:
+            cells.append((r, c, "n", random.uniform(-100, 100)))
+head = rec(0x06, struct.pack("<HHHH", 0, 0, cols - 1, rows - 1))
+with open("big.wk1", "wb") as f:
+    f.write(rec(0x00, struct.pack("<H", 0x0406)) + head + b"".join(wk1_cell(*c) for c in cells) + rec(0x01))
+with open("big.wb2", "wb") as f:
+    f.write(rec(0x00, struct.pack("<H", 0x1002)) + head + rec(0xCA, b"\0"))
+    f.write(b"".join(wb_cell(0, *c) for c in cells) + rec(0xCB) + rec(0x01))
+PY
+
+seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc -l; }
+for f in big.wk1 big.wb2; do
+  echo "$f: 8192 rows x 256 columns, $(stat -c %s "$f") bytes"
+  t_m=$(seconds "$morvalen" "$f" out_m.csv)
+  t_s=$(seconds ssconvert "$f" out_s.csv)
+  printf '  morvalen  %8.3f s\n' "$t_m"
+  printf '  ssconvert %8.3f s   (%.1f x morvalen)\n' "$t_s" "$(echo "$t_s / $t_m" | bc -l)"
+  echo "  lines written: morvalen $(wc -l < out_m.csv), ssconvert $(wc -l < out_s.csv)"
+done

@@ -1,0 +1,27 @@
+// Arbitrary bytes through the Quattro WQ1/WB reader: pages, page names, named ranges, the
+// selection of a page or range, the selected page's cells.
+// Conditions that end a real run (too much data) unwind here and the next input goes on.
+#include <cstdio>
+
+#include "driver/vxs_formats.h"
+#include "driver/vxs_options.h"
+#include "fuzz_util.h"
+#include "sheet/vxs_sheet.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz_new_run();
+    std::string path = fuzz_write_input(data, size, ".wq1");
+    // The last byte picks a selection so that pages, ranges and cell ranges are reached too.
+    if (size > 0) {
+        static const char* const kSheets[] = {"", "2", "S:TRIAL", "R:doses", "b", "3"};
+        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", kSheets[data[size - 1] % 6]);
+        std::snprintf(cell_range, sizeof cell_range, "%s", (data[size - 1] & 0x40) ? "b2:c5" : "");
+    }
+    try {
+        read_wq1_into_sheet(path.c_str());
+    } catch (const VxsFatal&) {
+    }
+    fuzz_check_sheet();
+    std::remove(path.c_str());
+    return 0;
+}

@@ -1,0 +1,533 @@
+// Lotus WK1, Quattro WQ1/WB1/WB2/WB3 and Quattro Pro for Windows files made by
+// tests/data/lotus/make_lotus.py: converted end to end and compared with gnumeric's reading
+// (ssconvert, when installed); pages, named ranges and cell ranges; name listings; the WQ1
+// writer's bytes and round trip; damaged and cut copies end with their statuses.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/vxs_formats.h"
+#include "driver/vxs_options.h"
+#include "sheet/vxs_conv.h"
+#include "sheet/vxs_sheet.h"
+#include "sheet/vxs_txtnum.h"
+#include "test_util.h"
+
+namespace {
+
+using Row = std::vector<std::string>;
+using Table = std::vector<Row>;
+
+// CSV cells with padding and single or double quotes removed.
+Table parse_csv(const std::string& text) {
+    Table t;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line + ",");
+        t.emplace_back();
+        for (std::string f; std::getline(fields, f, ',');) {
+            size_t a = f.find_first_not_of(' '), b = f.find_last_not_of(' ');
+            f = a == std::string::npos ? "" : f.substr(a, b - a + 1);
+            if (f.size() >= 2 && (f[0] == '\'' || f[0] == '"') && f.back() == f[0]) f = f.substr(1, f.size() - 2);
+            t.back().push_back(f);
+        }
+    }
+    return t;
+}
+
+bool have_ssconvert() { return std::system("command -v ssconvert >/dev/null 2>&1") == 0; }
+
+// gnumeric's CSV of one sheet (0-based) of a file.
+Table ssconvert_sheet(const ScratchDir& dir, const std::string& file, int sheet) {
+    std::string cmd = "cd '" + dir.path() + "' && ssconvert -S '" + file + "' 'gn_%n.csv' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) return {};
+    return parse_csv(read_file(dir.file("gn_" + std::to_string(sheet) + ".csv")));
+}
+
+bool is_number(const std::string& s, double& v) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return *end == '\0';
+}
+
+// Our cell against gnumeric's: equal texts, equal numbers, missing for empty, and the
+// conversions this reader makes on purpose: labels cut to 90 characters, "n/a" in a numeric
+// column read as missing, serial days shown as dates in ":D" columns.
+void expect_same_cells(const Table& ours, const Table& theirs, const std::string& what) {
+    // A file without a names row gets default names from us and none from gnumeric.
+    ASSERT_TRUE(ours.size() == theirs.size() || ours.size() == theirs.size() + 1) << what;
+    const size_t shift = ours.size() - theirs.size();
+    for (size_t r = 1; r < ours.size(); ++r) {
+        const Row& mine = ours[r];
+        const Row& other = theirs[r - shift];
+        ASSERT_EQ(mine.size(), other.size()) << what << " row " << r;
+        for (size_t c = 0; c < mine.size(); ++c) {
+            const std::string &a = mine[c], &b = other[c];
+            double x, y;
+            if (shift == 0 && theirs[0][c].ends_with(":D")) continue;
+            if (is_number(a, x) && is_number(b, y)) {
+                EXPECT_NEAR(x, y, 1e-9 * std::max(1.0, std::fabs(y))) << what << " R" << r << "C" << c;
+            } else if (a == "*" || a.empty()) {
+                EXPECT_TRUE(b.empty() || b == "*" || b == "n/a") << what << " R" << r << "C" << c << ": " << b;
+            } else {
+                EXPECT_EQ(a, b.substr(0, 90)) << what << " R" << r << "C" << c;
+            }
+        }
+    }
+}
+
+struct Converted {
+    RunResult run;
+    Table table;
+};
+
+Converted convert(const ScratchDir& dir, const std::string& name, const std::string& output,
+                  const std::string& options = "", const std::vector<std::string>& selection = {}) {
+    if (!file_exists(dir.file(name))) write_file(dir.file(name), read_file(data_path("lotus/" + name)));
+    std::vector<std::string> args = {name + options, output};
+    args.insert(args.end(), selection.begin(), selection.end());
+    std::remove(dir.file(output).c_str());
+    Converted c{run_morvalen(dir.path(), args), {}};
+    if (file_exists(dir.file(output))) c.table = parse_csv(read_file(dir.file(output)));
+    return c;
+}
+
+// A fresh run in this process; the reader's sheet is left in lastsheet.
+void new_run() {
+    vxs_release_sheets();
+    vxs_init();
+    vxs_reset_options();
+    VXSMAXCOLUMNS = 2048;
+    if (vxs_warn_out) std::fclose(vxs_warn_out);
+    vxs_warn_out = nullptr;
+    std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "/dev/null");
+}
+
+Column* column_named(const std::string& name) {
+    for (auto& c : lastsheet->cols)
+        if (c->name == name) return c.get();
+    ADD_FAILURE() << "no column " << name;
+    static Column none;
+    return &none;
+}
+
+const Row kTrialNames = {"Plot", "Variety!", "Yield", "Sown:D", "Note", "Code", "Score"};
+
+TEST(LotusFiles, ConvertAsGnumericReadsThem) {
+    struct { const char* name; int sheet; std::vector<std::string> selection; Row names; } const cases[] = {
+        {"trial.wk1", 0, {}, kTrialNames},
+        {"numbers.wk1", 0, {}, {"C1", "C2", "C3"}},
+        {"trial.wq1", 0, {}, kTrialNames},
+        {"book.wb1", 0, {}, kTrialNames},
+        {"book.wb2", 0, {}, kTrialNames},
+        {"book.wb2", 1, {"2"}, {"Dose", "Response"}},
+        {"book.wb2", 2, {"SUMMARY"}, {"C1", "C2", "C3"}},
+        {"book.wb3", 0, {}, kTrialNames},
+        {"book.wb3", 1, {"S:b"}, {"Dose", "Response"}},
+        {"big.wb3", 2, {"3"}, {"C1", "C2", "C3"}},
+    };
+    const bool gnumeric = have_ssconvert();
+    for (const auto& c : cases) {
+        std::string what = std::string(c.name) + " sheet " + std::to_string(c.sheet);
+        SCOPED_TRACE(what);
+        ScratchDir dir;
+        Converted got = convert(dir, c.name, "out.csv", "", c.selection);
+        ASSERT_EQ(got.run.status, 0) << got.run.out;
+        ASSERT_FALSE(got.table.empty());
+        EXPECT_EQ(got.table[0], c.names);
+        if (!gnumeric) continue;
+        // gnumeric reads WQ1 files through its Lotus importer only.
+        std::string file = c.name;
+        if (file.ends_with(".wq1")) {
+            std::string b = read_file(dir.file(file));
+            b.replace(4, 2, "\x06\x04");
+            file = "as_lotus.wk1";
+            write_file(dir.file(file), b);
+        }
+        expect_same_cells(got.table, ssconvert_sheet(dir, file, c.sheet), what);
+    }
+    if (!gnumeric) GTEST_SKIP() << "ssconvert (gnumeric) not installed; gnumeric comparison skipped";
+}
+
+TEST(LotusFiles, TrialSheetColumnsAndWarnings) {
+    ScratchDir dir;
+    Converted c = convert(dir, "trial.wk1", "out.csv");
+    ASSERT_EQ(c.run.status, 0);
+    EXPECT_EQ(c.run.out,
+              "Data read from trial.wk1 - A:A1..G11\n 10 records transferred.\n"
+              " Text Conversion Warnings are given in file: TxtToNum.ERR!\n");
+    EXPECT_EQ(read_file(dir.file("TxtToNum.ERR")),
+              "Text to Number Conversion Warnings\n \nColumn Code Row    6 (From Cell F7): n/a read as *\n");
+    ASSERT_EQ(c.table.size(), 11u);
+    EXPECT_EQ(c.table[1], (Row{"1", "Alpha", "3.25", "01/04/2001", "note 1", "12", "0"}));
+    EXPECT_EQ(c.table[4][1], "");  // a "*" label in a factor column is missing
+    EXPECT_EQ(c.table[8][2], "*");  // an empty cell
+    EXPECT_EQ(c.table[10][4], "Long label " + std::string(79, 'x'));  // cut to 90 characters
+    // The name options and the sheet and range selection do not apply to WK1 files.
+    Converted plain = convert(dir, "trial.wk1", "out.csv", "/n", {"2", "B3:C4"});
+    EXPECT_EQ(plain.table, c.table);
+
+    new_run();
+    ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/trial.wk1").c_str()), 1);
+    EXPECT_EQ(lastsheet->row_count, 10);
+    Column* variety = column_named("Variety");
+    EXPECT_EQ(variety->type, VXS_FACTOR);
+    EXPECT_EQ(variety->labels, (Row{"Alpha", "beta", "Gamma"}));
+    EXPECT_EQ(column_named("Yield")->representation, VXS_REP_FIXED);
+    EXPECT_EQ(column_named("Yield")->decimals, 2);
+    EXPECT_EQ(column_named("Sown")->representation, VXS_REP_DATE);
+    EXPECT_EQ(column_named("Sown")->num[0], 36982);
+    EXPECT_EQ(column_named("Note")->type, VXS_TEXT);
+    EXPECT_EQ(column_named("Note")->text.str(2), "102");  // a number in a "$" column
+    EXPECT_EQ(column_named("Code")->type, VXS_VARIATE);    // texts read as numbers by "#"
+    EXPECT_EQ(column_named("Code")->num[1], 24);
+    EXPECT_EQ(column_named("Score")->num[9], 22.5);  // a formula's stored result
+
+    new_run();
+    ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/numbers.wk1").c_str()), 1);
+    EXPECT_EQ(lastsheet->row_count, 4);  // a first row of numbers is data
+}
+
+TEST(LotusFiles, PagesRangesAndCellRangesOfNotebooks) {
+    // Rows, columns, first column's name and one number (column, row) of the block read.
+    struct { const char* file; const char* sheet; const char* range; int rows, cols; const char* name;
+             size_t col, row; double value; const char* block; } const cases[] = {
+        {"book.wb2", "2", "", 5, 2, "Dose", 2, 4, 501, "B:A1..B6"},
+        {"book.wb2", "summ", "", 3, 3, "C1", 3, 2, 4.3, "C:B3..D5"},
+        {"book.wb2", "S:B", "", 5, 2, "Dose", 1, 0, 1, "B:A1..B6"},
+        {"book.wb2", "R:doses", "", 3, 2, "Dose", 2, 2, 301, "B:A1..B4"},
+        {"book.wb2", "block", "", 2, 2, "C1", 2, 1, 3.2, "C:B3..C4"},
+        {"book.wb2", "1", "A2:C5", 4, 3, "C1", 3, 3, 4.75, "A:A2..C5"},
+        {"book.wb1", "3", "C4..D5", 2, 2, "C1", 2, 1, 4.3, "C:C4..D5"},
+        {"book.wb3", "R:block", "", 2, 2, "C1", 1, 0, 2.1, "C:B3..C4"},
+        {"trial.wq1", "", "B3 C6", 4, 2, "C1", 2, 3, 5.25, "A:B3..C6"},
+        {"book.qpw", "2", "", 4, 2, "Dose", 2, 3, 400.25, "B:A1..B5"},
+        {"book.qpw", "R:DOSES", "", 3, 2, "Dose", 2, 0, 100.25, "B:A1..B4"},
+        {"bare.qpw", "TRIAL", "", 6, 3, "Plot", 1, 5, 6, "A:A1..C7"},
+        {"letters.qpw", "3", "A2:B3", 2, 2, "C1", 2, 1, 2.25, "C:A2..B3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.sheet + " " + c.range);
+        ScratchDir dir;
+        Converted got = convert(dir, c.file, "out.vsh", "", {c.sheet, c.range});
+        ASSERT_EQ(got.run.status, 0) << got.run.out;
+        EXPECT_NE(got.run.out.find(std::string("Data read from ") + c.file + " - " + c.block + "\n"), std::string::npos)
+            << got.run.out;
+        new_run();
+        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", c.sheet);
+        std::snprintf(cell_range, sizeof cell_range, "%s", c.range);
+        std::string path = data_path(std::string("lotus/") + c.file);
+        const VxsReaderEntry* reader = vxs_find_reader(VX_Find_File_Type(path.c_str()));
+        ASSERT_NE(reader, nullptr);
+        ASSERT_EQ(reader->read(path.c_str()), 1);
+        EXPECT_EQ(lastsheet->row_count, c.rows);
+        ASSERT_EQ(lastsheet->column_count, c.cols);
+        EXPECT_EQ(lastsheet->cols[1]->name, c.name);
+        EXPECT_DOUBLE_EQ(lastsheet->cols[c.col]->num[c.row], c.value);
+    }
+}
+
+TEST(LotusFiles, NameListings) {
+    const std::string book = "Sheets: 3\nTRIAL\nB\nSUMMARY\nNamed Ranges: 2\nDOSES\nBLOCK\n";
+    struct { const char* file; std::string listing; } const cases[] = {
+        {"book.wb2", "File: book.wb2\n" + book},
+        {"book.wb1", "File: book.wb1\n" + book},
+        {"book.wb3", "File: book.wb3\n" + book},  // the user's name, not the temporary copy's
+        {"trial.wq1", "File: trial.wq1\nSheets: 1\ntrial (WQ1 File)\nNamed Ranges: 0\n"},
+        {"book.qpw", "File: book.qpw\nSheets: 3\nTRIAL\nDOSES\nC\nNamed Ranges: 1\nDOSES\n"},
+        {"letters.qpw", "File: letters.qpw\nSheets: 3\nA\nB\nC\nNamed Ranges: 0\n"},
+        {"bare.qpw", "File: bare.qpw\nSheets: 3\nTRIAL\nDOSES\nC\nNamed Ranges: 1\nDOSES\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ScratchDir dir;
+        // Notebooks in compound documents are copied next to TMP; the copy goes after the listing.
+        setenv("TMP", (dir.path() + "/").c_str(), 1);
+        Converted got = convert(dir, c.file, "names.out", "/w");
+        unsetenv("TMP");
+        EXPECT_EQ(got.run.status, 0);
+        EXPECT_EQ(got.run.out, c.listing);
+        EXPECT_EQ(read_file(dir.file("names.out")), c.listing);
+        EXPECT_FALSE(file_exists(dir.file("K7RZtemp.wb2")));
+        EXPECT_FALSE(file_exists(dir.file("K7RZtemp.qpw")));
+    }
+}
+
+TEST(LotusFiles, ProtectedNotebooks) {
+    ScratchDir dir;
+    Converted qpw = convert(dir, "protected.qpw", "out.csv");
+    EXPECT_EQ(qpw.run.status, 4);
+    EXPECT_EQ(qpw.run.out,
+              "Quattro File is Password protected - cannot read data.\n"
+              " Warning: No valid data found in file or specified sheet/range!\n");
+    Converted wb = convert(dir, "protected.wb2", "out.csv");
+    EXPECT_EQ(wb.run.status, 5);
+    EXPECT_EQ(wb.run.out, " Error: No valid data in input file protected.wb2!\n");
+}
+
+TEST(LotusFiles, DetectionOfVersionsAndBareNotebooks) {
+    auto detect = [](std::string bytes, const char* name = "x.dat") {
+        bytes.resize(100, '\0');
+        return vxs_detect_bytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), name);
+    };
+    const std::string bof("\0\0\x02\0", 4);
+    EXPECT_EQ(detect(bof + "\x06\x04"), VXT_WK1);
+    EXPECT_EQ(detect(bof + "\x20\x51"), VXT_WQ1);
+    EXPECT_EQ(detect(bof + "\x01\x10"), VXT_WQ1);
+    EXPECT_EQ(detect(bof + "\x02\x10"), VXT_WQ1);
+    EXPECT_EQ(detect(bof + "\x06\x10"), VXT_WK1);  // later notebooks arrive through the container
+    EXPECT_EQ(detect(std::string("\x01\0\x0E\0QPW\0", 8)), VXT_QPW);
+    EXPECT_EQ(detect(std::string("\x01\0\x0E\0qPw\0", 8), "x.csv"), VXT_QPW);
+    EXPECT_NE(detect(std::string("\x01\0\x0E\0QPX\0", 8)), VXT_QPW);
+    EXPECT_NE(detect(std::string("\x01\0\x0E\0QPWX", 8)), VXT_QPW);
+}
+
+// ---------------------------------------------------------------- WQ1 writer
+
+void put16(std::string& b, unsigned v) {
+    b.push_back(static_cast<char>(v & 0xFF));
+    b.push_back(static_cast<char>(v >> 8));
+}
+
+std::string record(unsigned code, const std::string& body) {
+    std::string b;
+    put16(b, code);
+    put16(b, static_cast<unsigned>(body.size()));
+    return b + body;
+}
+
+std::string cell(unsigned col, unsigned row) {
+    std::string b(1, '\xFF');
+    put16(b, col);
+    put16(b, row);
+    return b;
+}
+
+std::string label(unsigned col, unsigned row, const std::string& text) {
+    return record(0x0F, cell(col, row) + "'" + text + std::string(1, '\0'));
+}
+
+std::string number(unsigned col, unsigned row, double v) {
+    std::string b = cell(col, row);
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    for (int i = 0; i < 8; ++i) b.push_back(static_cast<char>(bits >> (8 * i)));
+    return record(0x0E, b);
+}
+
+TEST(Wq1Writer, RecordsOfASmallSheet) {
+    Sheet* s = new_run_with_sheet(3);
+    Column* w = create_column_with_memory(s, VXS_VARIATE, "Weight", 3);
+    w->num = {1.5, vxs_missing, 2.25};
+    w->decimals = 2;
+    Column* d = create_column_with_memory(s, VXS_VARIATE, "Born", 3);
+    d->num = {36982, 36983, vxs_missing};
+    d->representation = VXS_REP_DATE;
+    Column* t = create_column_with_memory(s, VXS_TEXT, "Tag", 3);
+    t->text.set(0, "a");
+    t->text.set(2, "ccc");
+    Column* f = create_column_with_memory(s, VXS_TEXT, "Kind", 3);
+    f->text.set(0, "lo");
+    f->text.set(1, "hi");
+    f->text.set(2, "lo");
+    convert_text_to_factor(f, 1, 1);
+    Column* dose = create_column_with_memory(s, VXS_VARIATE, "Dose", 3);
+    dose->num = {10, vxs_missing, 20};
+    convert_variate_to_factor(dose, 1);  // levels 10 and 20: written as level values
+    ScratchDir dir;
+    ASSERT_EQ(write_sheet_as_wq1(s, dir.file("out.wq1").c_str()), 1);
+    std::string range;
+    for (unsigned v : {0u, 0u, 4u, 3u}) put16(range, v);
+    std::string expected = record(0x00, std::string("\x20\x51", 2)) + record(0x06, range);
+    expected += label(0, 0, "Weight:2") + number(0, 1, 1.5) + number(0, 3, 2.25);
+    expected += label(1, 0, "Born:D") + number(1, 1, 36982) + number(1, 2, 36983);
+    expected += label(2, 0, "Tag") + label(2, 1, "a") + label(2, 3, "ccc");
+    expected += label(3, 0, "Kind!") + label(3, 1, "lo") + label(3, 2, "hi") + label(3, 3, "lo");
+    expected += label(4, 0, "Dose!") + number(4, 1, 10) + number(4, 3, 20);
+    expected += record(0x01, "");
+    EXPECT_EQ(read_file(dir.file("out.wq1")), expected);
+}
+
+TEST(Wq1Writer, RoundTripAndRowLimit) {
+    ScratchDir dir;
+    write_file(dir.file("trial.wk1"), read_file(data_path("lotus/trial.wk1")));
+    ASSERT_EQ(run_morvalen(dir.path(), {"trial.wk1", "direct.vxc"}).status, 0);
+    ASSERT_EQ(run_morvalen(dir.path(), {"trial.wk1", "trial.wq1"}).status, 0);
+    ASSERT_EQ(run_morvalen(dir.path(), {"trial.wq1", "back.vxc"}).status, 0);
+    // Names, decimals, dates and factors come back; only the source named in the title differs.
+    std::string direct = read_file(dir.file("direct.vxc")), back = read_file(dir.file("back.vxc"));
+    size_t d = direct.find("DELETE [redefine=yes]"), b = back.find("DELETE [redefine=yes]");
+    ASSERT_NE(d, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    EXPECT_EQ(direct.substr(d), back.substr(b));
+
+    for (int rows : {8192, 8193}) {
+        SCOPED_TRACE(rows);
+        std::string csv = "N\n";
+        for (int i = 0; i < rows; ++i) csv += std::to_string(i) + "\n";
+        write_file(dir.file("rows.csv"), csv);
+        RunResult r = run_morvalen(dir.path(), {"rows.csv", "rows.wq1"});
+        if (rows == 8192) {
+            EXPECT_EQ(r.status, 0) << r.out;
+            EXPECT_EQ(read_file(dir.file("rows.wq1")).size(), 6u + 12u + 12u + static_cast<size_t>(rows) * 17u + 4u);
+        } else {
+            EXPECT_EQ(r.status, 6);
+            EXPECT_NE(r.out.find("Error: Spreadsheet has more rows than a Quattro file can handle (8192)!\n"),
+                      std::string::npos);
+            // The file of the run before stays as it was.
+            EXPECT_EQ(read_file(dir.file("rows.wq1")).size(), 6u + 12u + 12u + 8192u * 17u + 4u);
+        }
+    }
+    Sheet* s = new_run_with_sheet(1);
+    create_column_with_memory(s, VXS_VARIATE, "X", 1)->num = {1};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(write_sheet_as_wq1(s, (dir.path() + "/no/such/dir/x.wq1").c_str()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: In Writing WQ1 File - could not open file: " + dir.path() + "/no/such/dir/x.wq1\n");
+}
+
+TEST(Wq1Writer, WideWorksheetKeepsTheColumnLimit) {
+    // A WK1 worksheet of 300 columns made here with the record layout the writer uses.
+    std::string b = record(0x00, std::string("\x06\x04", 2));
+    std::string range;
+    for (unsigned v : {0u, 0u, 299u, 1u}) put16(range, v);
+    b += record(0x06, range);
+    for (unsigned c = 0; c < 300; ++c) b += label(c, 0, "V" + std::to_string(c + 1)) + number(c, 1, c + 0.5);
+    b += record(0x01, "");
+    ScratchDir dir;
+    write_file(dir.file("wide.wk1"), b);
+    RunResult r = run_morvalen(dir.path(), {"wide.wk1", "wide.wq1"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "Warning Columns above 255 NOT transfered!\nData read from wide.wk1 - A:A1..KN2\n 1 records transferred.\n");
+    r = run_morvalen(dir.path(), {"wide.wq1", "back.csv"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    Table t = parse_csv(read_file(dir.file("back.csv")));
+    ASSERT_EQ(t.size(), 2u);
+    ASSERT_EQ(t[0].size(), 255u);
+    EXPECT_EQ(t[0][254], "V255");
+    EXPECT_EQ(t[1][254], "254.5");
+}
+
+// Notebook cells: column and page, row, a 16-bit format, then the value; no leading format byte.
+std::string nb_cell(unsigned code, unsigned page, unsigned col, unsigned row, const std::string& value) {
+    std::string b;
+    put16(b, page << 8 | col);
+    put16(b, row);
+    put16(b, 0);
+    return record(code, b + value);
+}
+
+TEST(LotusFiles, NotebookCellLayouts) {
+    std::string range;
+    for (unsigned v : {0u, 0u, 0x0102u, 2u}) put16(range, v);
+    std::string b = record(0x00, std::string("\x02\x10", 2)) + record(0x06, range) + record(0xCA, std::string(1, '\0'));
+    std::string seven, half(8, '\0');
+    put16(seven, 7);
+    double v = 0.5;
+    std::memcpy(half.data(), &v, 8);
+    b += nb_cell(0x0F, 0, 0, 0, "'Count" + std::string(1, '\0')) + nb_cell(0x0F, 0, 1, 0, "^Share" + std::string(1, '\0'));
+    b += nb_cell(0x0D, 0, 0, 1, seven) + nb_cell(0x0E, 0, 1, 1, half);
+    b += nb_cell(0x10, 0, 1, 2, half + "\x03\x00\x00");  // a formula's stored result
+    b += nb_cell(0x0D, 0, 0, 2, seven);
+    b += record(0xCB, "") + record(0xCA, std::string(1, '\1'));
+    b += nb_cell(0x0E, 1, 2, 2, half);  // a cell of the second page
+    b += record(0xCB, "") + record(0x01, "");
+    ScratchDir dir;
+    write_file(dir.file("cells.wb2"), b);
+    new_run();
+    ASSERT_EQ(read_wq1_into_sheet(dir.file("cells.wb2").c_str()), 1);
+    ASSERT_EQ(lastsheet->column_count, 2);
+    EXPECT_EQ(lastsheet->cols[1]->name, "Count");
+    EXPECT_EQ(lastsheet->cols[1]->num, (std::vector<double>{7, 7}));
+    EXPECT_EQ(lastsheet->cols[2]->name, "Share");
+    EXPECT_EQ(lastsheet->cols[2]->num, (std::vector<double>{0.5, 0.5}));
+}
+
+// ---------------------------------------------------------------- damaged files
+
+TEST(LotusDamaged, StatusesOfLyingFiles) {
+    struct { const char* file; int status; const char* message; } const cases[] = {
+        {"huge_range.wk1", 9, "Error: Too much data in Lotus file for Morvalen to handle!\n"},
+        {"huge_range.wq1", 9, "Error: Too much data in Quattro file for Morvalen to handle!\n"},
+        {"far_cell.qpw", 9, "Error: Too much data in Quattro file for Morvalen to handle!\n"},
+        {"long_record.wk1", 5, nullptr},
+        {"code_above_255.wk1", 5, nullptr},
+        {"cell_before_range.wk1", 5, nullptr},
+        {"page_in_wq1.wq1", 5, nullptr},
+        {"long_record.wb2", 5, nullptr},
+        {"code_above_1200.wb2", 5, nullptr},
+        {"huge_range.wb2", 0, nullptr},  // 256 columns by 65536 rows is still allowed
+        {"lying_strings.qpw", 0, nullptr},
+        {"beyond_grid.qpw", 0, nullptr},
+        {"nan_cells.wk1", 0, nullptr},
+        {"outside_range.wk1", 0, nullptr},
+        {"bad_bof.qpw", 3, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ScratchDir dir;
+        write_file(dir.file(c.file), read_file(data_path(std::string("lotus/damaged/") + c.file)));
+        RunResult r = run_morvalen(dir.path(), {c.file, "out.csv"});
+        EXPECT_EQ(r.status, c.status) << r.out;
+        if (c.message) {
+            EXPECT_EQ(r.out, c.message);
+        }
+        if (c.status) {
+            EXPECT_FALSE(file_exists(dir.file("out.csv")));
+        }
+    }
+    // Cells outside the RANGE are dropped, not wrapped into the next row; NaN, infinities and
+    // numbers at or below the missing value leave cells empty and do not widen the extent.
+    new_run();
+    ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/damaged/outside_range.wk1").c_str()), 1);
+    EXPECT_EQ(lastsheet->row_count, 4);
+    ASSERT_EQ(lastsheet->column_count, 3);
+    EXPECT_EQ(lastsheet->cols[1]->num[1], 10.5);
+    EXPECT_EQ(lastsheet->cols[3]->num[3], 32.5);
+    new_run();
+    ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/damaged/nan_cells.wk1").c_str()), 1);
+    EXPECT_EQ(lastsheet->row_count, 4);
+    EXPECT_EQ(lastsheet->cols[1]->num, (std::vector<double>{vxs_missing, vxs_missing, vxs_missing, 1.5}));
+    // A notebook version other than WB1 or WB2 outside a container is read as Lotus: no crash.
+    ScratchDir dir;
+    write_file(dir.file("other.wb2"), read_file(data_path("lotus/damaged/other_version.wb2")));
+    RunResult other = run_morvalen(dir.path(), {"other.wb2", "out.csv"});
+    EXPECT_TRUE(other.status == 0 || other.status == 4 || other.status == 5) << other.out;
+}
+
+TEST(LotusDamaged, CutAtEveryOffset) {
+    struct { const char* file; int16_t (*read)(const char*); } const cases[] = {
+        {"trial.wk1", read_wk1_into_sheet}, {"trial.wq1", read_wq1_into_sheet}, {"book.wb2", read_wq1_into_sheet},
+        {"bare.qpw", read_qpw_into_sheet},
+    };
+    ScratchDir dir;
+    testing::internal::CaptureStdout();
+    for (const auto& c : cases) {
+        std::string whole = read_file(data_path(std::string("lotus/") + c.file));
+        for (size_t cut = 0; cut < whole.size(); cut += cut < 64 ? 1 : 7) {
+            new_run();
+            write_file(dir.file("cut"), whole.substr(0, cut));
+            try {
+                c.read(dir.file("cut").c_str());
+            } catch (const VxsFatal&) {
+                ADD_FAILURE() << c.file << " cut at " << cut << " ended the run";
+            }
+            if (!lastsheet) continue;
+            for (const auto& col : lastsheet->cols) {
+                if (col->type != VXS_ROW) {
+                    ASSERT_EQ(col->value_count(), static_cast<size_t>(lastsheet->row_count)) << c.file << " cut at " << cut;
+                }
+            }
+        }
+    }
+    testing::internal::GetCapturedStdout();
+}
+
+}  // namespace

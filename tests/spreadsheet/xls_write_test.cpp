@@ -1,0 +1,367 @@
+// The Excel writer: record bytes worked out by hand, workbooks opened by python3-olefile,
+// python3-xlrd and ssconvert, the container at mini, regular and DIFAT sizes, the bare Excel 2
+// and 3/4 forms, and sheets read back through this program's own Excel reader.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/vxs_formats.h"
+#include "driver/vxs_options.h"
+#include "package/vxr_read.h"
+#include "sheet/vxs_access.h"
+#include "sheet/vxs_sheet.h"
+#include "spreadsheet/vxr_xlsw.h"
+#include "test_util.h"
+
+namespace {
+
+bool have(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+bool have_python_modules() {
+    return std::system("/usr/bin/python3 -c 'import xlrd, olefile' >/dev/null 2>&1") == 0;
+}
+
+std::string hex(const std::string& bytes) {
+    std::string out;
+    char b[4];
+    for (unsigned char c : bytes) {
+        std::snprintf(b, sizeof b, "%02X ", c);
+        out += b;
+    }
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+void fresh_stream(int version) {
+    xls_reset_stream();
+    xls_ver_2 = version == 2;
+    xls_ver_34 = version <= 4;
+    xls_ver_97 = 0;
+}
+
+// What check_xls.py says about a file.
+std::string check(const std::string& dir, const std::string& file, const char* option = "") {
+    std::string out = dir + "/check.txt";
+    std::string cmd = "/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " +
+                      option + " > " + out + " 2>&1";
+    int rc = std::system(cmd.c_str());
+    std::string text = read_file(out);
+    return rc == 0 ? text : "FAILED\n" + text;
+}
+
+TEST(XlsRecords, RkValuesByHand) {
+    struct Case {
+        double value;
+        bool rk;
+        uint32_t expect;
+    } cases[] = {
+        {1.0, true, 0x3FF00000},                  // high word of the double, low word zero
+        {2.5, true, 0x40040000},                  // likewise: no x100 flag needed
+        {-3.0, true, 0xC0080000},                 // negative integers have a zero low word too
+        {123456789.0, true, 123456789u * 4 + 2},  // integer form
+        {0.1, true, 0x40240001},                  // 10.0 as a double, divided by 100
+        {12345.67, true, 1234567u * 4 + 3},       // integer form divided by 100
+        {1e300, false, 0},                        // range checked before truncating
+        {0.07, false, 0},                         // x100 is not a whole number
+        {1.0 / 3, false, 0},
+    };
+    for (const Case& c : cases) {
+        uint32_t rk = 0;
+        EXPECT_EQ(xls_rk_value(c.value, rk), c.rk) << c.value;
+        if (c.rk) {
+            EXPECT_EQ(rk, c.expect) << c.value;
+        }
+    }
+}
+
+TEST(XlsRecords, CellRecordsByHand) {
+    fresh_stream(5);
+    // Two RK cells gather into one MULRK; the NUMBER after them writes it out first.
+    ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
+    ASSERT_TRUE(xls_write_number(1, 1, 25, 2.5));
+    ASSERT_TRUE(xls_write_number(1, 2, 0, 1e300));
+    EXPECT_EQ(hex(xls_stream()),
+              "BD 00 12 00 01 00 00 00 00 00 00 00 F0 3F 19 00 00 00 04 40 01 00 "
+              "03 02 0E 00 01 00 02 00 00 00 9C 75 00 88 3C E4 37 7E");
+    fresh_stream(5);
+    ASSERT_TRUE(xls_write_number(2, 3, 0, 0.1));
+    ASSERT_TRUE(xls_write_mulrk(2));  // a single RK is an RK record
+    ASSERT_TRUE(xls_write_label(0, 3, "Ab"));
+    ASSERT_TRUE(xls_write_note95(0, 1, "!(1,2)"));
+    ASSERT_TRUE(xls_write_label(4, 0, ""));  // an empty text is a BLANK
+    EXPECT_EQ(hex(xls_stream()),
+              "7E 02 0A 00 02 00 03 00 00 00 01 00 24 40 "
+              "04 02 0A 00 00 00 03 00 00 00 02 00 41 62 "
+              "1C 00 0C 00 00 00 01 00 06 00 21 28 31 2C 32 29 "
+              "01 02 06 00 04 00 00 00 00 00");
+    // Excel 2: low-byte codes, three attribute bytes, 8-bit text lengths, no RK.
+    fresh_stream(2);
+    ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
+    ASSERT_TRUE(xls_write_label(0, 0, "A"));
+    EXPECT_EQ(hex(xls_stream()),
+              "03 00 0F 00 01 00 00 00 00 00 00 00 00 00 00 00 00 F0 3F "
+              "04 00 09 00 00 00 00 00 00 00 00 01 41");
+    // Excel 3/4: one RK record per value.
+    fresh_stream(4);
+    ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
+    ASSERT_TRUE(xls_write_number(1, 1, 0, 2.0));
+    EXPECT_EQ(
+        hex(xls_stream()),
+        "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
+}
+
+TEST(XlsRecords, StreamLimitStopsTheWriting) {
+    fresh_stream(5);
+    const size_t limit = xls_stream_limit;
+    xls_stream_limit = 20;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(xls_write_number(0, 0, 0, 1e300));  // 18 bytes
+    EXPECT_FALSE(xls_write_eof());                  // 4 more would pass the limit
+    EXPECT_FALSE(xls_write_eof());                  // and the writing stays stopped
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Data space required exceeds Excel capabilities!\n");
+    EXPECT_FALSE(writeb(nullptr, 4097)) << "one call takes at most 4096 bytes";
+    xls_stream_limit = limit;
+}
+
+// A sheet of every kind converted from CSV; factors and descriptions come from a .vsh-less
+// path: the CSV reader makes text factors with labels and numeric factors without.
+const char* kCsv =
+    "Site,Plot,Treatment!,Dose,Score!,Comment\n"
+    "North,1,Control,0.5,3,\"fine, dry\"\n"
+    "South,2,High N,1.25,1,said ok\n"
+    "North,3,Control,*,3,\n"
+    "East,4,low n,1e10,2,O'Brien\n";
+
+TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
+    if (!have_python_modules()) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
+    ScratchDir dir;
+    write_file(dir.file("in.csv"), kCsv);
+    RunResult r = run_morvalen(dir.path(), {"in.csv", "out.xls"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::string c = check(dir.path(), dir.file("out.xls"));
+    EXPECT_NE(c.find("streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']"),
+              std::string::npos)
+        << c;
+    EXPECT_NE(c.find("mini"), std::string::npos) << c;
+    EXPECT_NE(c.find("walk ok 1"), std::string::npos) << c;
+    EXPECT_NE(c.find("sheet Vantrix Data 5 6"), std::string::npos) << c;
+    for (const char* cell :
+         {"0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!", "1,0,1,North", "1,1,2,1.0",
+          "2,3,2,1.25", "4,3,2,10000000000.0", "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"})
+        EXPECT_NE(c.find(std::string("\n") + cell + "\n"), std::string::npos) << cell << "\n" << c;
+    EXPECT_EQ(c.find("\n3,3,"), std::string::npos) << "a missing cell inside the row is left out";
+
+    if (!have("ssconvert")) GTEST_SKIP() << "ssconvert (gnumeric) not installed";
+    std::string cmd = "cd " + dir.path() + " && ssconvert out.xls gnumeric.csv >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string g = read_file(dir.file("gnumeric.csv"));
+    EXPECT_NE(g.find("Site,Plot,Treatment!,Dose,Score!,Comment"), std::string::npos) << g;
+    EXPECT_NE(g.find("East,4,\"low n\",10000000000,2,O'Brien"), std::string::npos) << g;
+}
+
+TEST(XlsWorkbook, ReadBackByThisProgram) {
+    ScratchDir dir;
+    write_file(dir.file("in.csv"), kCsv);
+    ASSERT_EQ(run_morvalen(dir.path(), {"in.csv", "direct.vxc"}).status, 0);
+    ASSERT_EQ(run_morvalen(dir.path(), {"in.csv", "out.xls"}).status, 0);
+    RunResult r = run_morvalen(dir.path(), {"out.xls", "back.vxc"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    // Names, kinds, levels and labels survive: the command files differ only in the title
+    // lines naming the source.
+    auto body = [](std::string s) {
+        std::istringstream in(s);
+        std::string line, out;
+        while (std::getline(in, line))
+            if (line.find("Data taken from") == std::string::npos &&
+                line.find("Data read from") == std::string::npos &&
+                line.find("_stitle_") == std::string::npos)
+                out += line + "\n";
+        return out;
+    };
+    EXPECT_EQ(body(read_file(dir.file("back.vxc"))), body(read_file(dir.file("direct.vxc"))));
+}
+
+// Sizes: a stream below 4096 bytes in the mini stream, a larger one in regular sectors, and
+// one needing more than 109 FAT sectors, so DIFAT sectors. Excel 95 sheets end at row 16384,
+// and xlrd and gnumeric stop there, so the large stream is made wide rather than long.
+TEST(XlsWorkbook, ContainerSizes) {
+    if (!have_python_modules()) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
+    struct Case {
+        int rows, cols;
+        const char* expect;
+    } cases[] = {{3, 2, "mini"}, {400, 3, "regular"}, {16383, 30, "regular"}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.rows);
+        Sheet* s = new_run_with_sheet(k.rows);
+        for (int c = 0; c < k.cols; ++c) {
+            Column* col =
+                create_column_with_memory(s, VXS_VARIATE, "V" + std::to_string(c), k.rows);
+            // Thirds are never RK values, so every cell is an 18-byte NUMBER record.
+            for (int r = 0; r < k.rows; ++r) col->num[static_cast<size_t>(r)] = (r + c + 1) / 3.0;
+        }
+        ScratchDir dir;
+        ASSERT_TRUE(write_sheet_as_xls(s, dir.file("s.xls").c_str()));
+        // The large file is checked for its container by olefile and for its cells by our own
+        // reader: xlrd takes a minute over half a million cells.
+        bool large = k.rows > 1000;
+        std::string c = check(dir.path(), dir.file("s.xls"), large ? "--container" : "");
+        EXPECT_NE(c.find(k.expect), std::string::npos) << c.substr(0, 400);
+        EXPECT_NE(c.find("walk ok " + std::to_string(k.rows / 32 + 1)), std::string::npos)
+            << c.substr(0, 400);
+        if (!large) {
+            EXPECT_NE(c.find("sheet Vantrix Data " + std::to_string(k.rows + 1) + " " +
+                             std::to_string(k.cols)),
+                      std::string::npos);
+            std::string last = std::to_string(k.rows) + "," + std::to_string(k.cols - 1) + ",2,";
+            EXPECT_NE(c.find("\n" + last), std::string::npos);
+            continue;
+        }
+        std::string b = read_file(dir.file("s.xls"));
+        uint32_t difat = 0;
+        std::memcpy(&difat, b.data() + 0x48, 4);
+        EXPECT_EQ(difat, 1u) << "DIFAT sector count";
+        RunResult r = run_morvalen(dir.path(), {"s.xls", "s.csv"});
+        ASSERT_EQ(r.status, 0) << r.out;
+        std::string csv = read_file(dir.file("s.csv"));
+        // Last cell: (16382 + 29 + 1) / 3, shown with six digits.
+        ASSERT_GT(csv.size(), 8u);
+        EXPECT_EQ(csv.substr(csv.size() - 8), "5470.67\n");
+    }
+}
+
+TEST(XlsWorkbook, BareForms) {
+    for (int version : {2, 4}) {
+        SCOPED_TRACE(version);
+        Sheet* s = new_run_with_sheet(2);
+        s->defaults.spreadsheet_version = version;
+        Column* a = create_column_with_memory(s, VXS_VARIATE, "Num", 2);
+        a->num = {1.5, 123456789.0};
+        a->decimals = 1;  // the name gets ":1", so the number reads back with one decimal
+        Column* t = create_column_with_memory(s, VXS_TEXT, "Txt", 2);
+        t->text.set(0, "x");
+        ScratchDir dir;
+        ASSERT_TRUE(write_sheet_as_xls(s, dir.file("b.xls").c_str()));
+        std::string b = read_file(dir.file("b.xls"));
+        EXPECT_EQ(hex(b.substr(0, 8)),
+                  version == 2 ? "09 00 04 00 07 00 10 00" : "09 04 06 00 00 00 10 00");
+        RunResult r = run_morvalen(dir.path(), {"b.xls", "b.csv"});
+        ASSERT_EQ(r.status, 0) << r.out;
+        std::string csv = read_file(dir.file("b.csv"));
+        EXPECT_NE(csv.find("123456789.0"), std::string::npos) << csv;
+        if (!have_python_modules()) continue;
+        std::string c = check(dir.path(), dir.file("b.xls"));
+        EXPECT_NE(c.find("\n2,0,2,123456789.0\n"), std::string::npos) << c;
+        EXPECT_NE(c.find("\n1,1,1,x\n"), std::string::npos) << c;
+    }
+}
+
+// Notes carry level and label lists and descriptions; dates carry a date format so other
+// programs show them as dates; fixed decimals get their own format and a ":d" name suffix.
+TEST(XlsWorkbook, NotesDatesAndDecimals) {
+    Sheet* s = new_run_with_sheet(2);
+    Column* levels = create_column_with_memory(s, VXS_FACTOR, "Dose", 2);
+    levels->nlevels = 2;
+    levels->origin = 1;
+    levels->levels = {0.5, 12};
+    levels->num = {2, 1};
+    levels->extra = "mg per plant";
+    Column* labels = create_column_with_memory(s, VXS_FACTOR, "Colour", 2);
+    labels->nlevels = 2;
+    labels->origin = 2;
+    labels->labels = {"red", "blue"};
+    labels->num = {1, 2};
+    Column* many = create_column_with_memory(s, VXS_FACTOR, "Many", 2);
+    many->nlevels = 200;
+    many->origin = 2;
+    for (int k = 0; k < 200; ++k) many->labels.push_back("label number " + std::to_string(k));
+    many->num = {1, 200};
+    Column* date = create_column_with_memory(s, VXS_VARIATE, "Born", 2);
+    date->representation = VXS_REP_DATE;
+    date->num = {45000, 45001};
+    Column* fixed = create_column_with_memory(s, VXS_VARIATE, "Mass", 2);
+    fixed->representation = VXS_REP_FIXED;
+    fixed->decimals = 3;
+    fixed->num = {1.5, 2.25};
+    fixed->extra = "grams";
+    ScratchDir dir;
+    ASSERT_TRUE(write_sheet_as_xls(s, dir.file("n.xls").c_str()));
+
+    std::string book = xls_stream();  // still empty after the write: the stream is released
+    EXPECT_TRUE(book.empty());
+    std::string file = read_file(dir.file("n.xls"));
+    auto has = [&](const std::string& bytes) { return file.find(bytes) != std::string::npos; };
+    EXPECT_TRUE(
+        has(std::string("\x1C\x00\x1C\x00\x00\x00\x00\x00\x16\x00!(0.5,12)\nmg per plant", 32)));
+    EXPECT_TRUE(has(std::string("\x1C\x00\x12\x00\x00\x00\x01\x00\x0C\x00!T(red,blue)", 22)));
+    EXPECT_TRUE(has(std::string("\x1C\x00\x0B\x00\x00\x00\x04\x00\x05\x00grams", 15)));
+    EXPECT_FALSE(has("!T(label number 0")) << "a list over 960 characters is left out whole";
+    EXPECT_TRUE(has(std::string("\x1E\x04\x08\x00\xA4\x00\x05\x30\x2E\x30\x30\x30", 12)))
+        << "FORMAT 164 \"0.000\"";
+
+    if (have_python_modules()) {
+        std::string c = check(dir.path(), dir.file("n.xls"));
+        for (const char* cell :
+             {"0,0,1,Dose!", "0,1,1,Colour!", "0,3,1,Born:D", "0,4,1,Mass:3", "1,0,2,12.0",
+              "1,1,1,red", "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"})
+            EXPECT_NE(c.find(std::string("\n") + cell + "\n"), std::string::npos) << cell << "\n"
+                                                                                  << c;
+    }
+    // Our reader takes the kinds, levels, labels and decimals back.
+    RunResult r = run_morvalen(dir.path(), {"n.xls", "back.vsh"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    new_run_with_sheet(1);
+    lastsheet = nullptr;
+    ASSERT_TRUE(read_file_into_sheet(dir.file("back.vsh").c_str()));
+    Sheet* b = lastsheet;
+    ASSERT_EQ(b->column_count, 5);
+    EXPECT_EQ(b->cols[1]->type, VXS_FACTOR);
+    EXPECT_EQ(b->cols[1]->levels, (std::vector<double>{0.5, 12}));
+    EXPECT_EQ(b->cols[1]->extra, "mg per plant");
+    EXPECT_EQ(b->cols[2]->labels, (std::vector<std::string>{"red", "blue"}));
+    EXPECT_EQ(b->cols[4]->representation, VXS_REP_DATE);
+    EXPECT_EQ(b->cols[5]->decimals, 3);
+}
+
+TEST(XlsWorkbook, LogbookLayout) {
+    Sheet* s = new_run_with_sheet(2);
+    vxs_add_line_to_description(s, "Study_Name: Trial 7");
+    vxs_add_line_to_description(s, "Operator: J. Smith");
+    vxs_add_line_to_description(s, "A free line");
+    Column* f = create_column_with_memory(s, VXS_FACTOR, "Block", 2);
+    f->nlevels = 2;
+    f->num = {1, 2};
+    Column* v = create_column_with_memory(s, VXS_VARIATE, "Yield", 2);
+    v->num = {3.5, 4};
+    vxs_logbook_out_format = 1;
+    vxs_logbook_nfactors = 1;
+    ScratchDir dir;
+    ASSERT_TRUE(write_sheet_as_xls(s, dir.file("l.xls").c_str()));
+    vxs_logbook_out_format = 0;
+    if (!have_python_modules()) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
+    std::string c = check(dir.path(), dir.file("l.xls"));
+    // Nine headers (eight fixed and one more), five description rows, then the data.
+    for (const char* cell :
+         {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
+          "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
+          "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"})
+        EXPECT_NE(c.find(std::string(cell) + "\n"), std::string::npos) << cell << "\n" << c;
+}
+
+TEST(XlsWorkbook, TooManyRowsAreRefused) {
+    Sheet* s = new_run_with_sheet(65535);
+    create_column_with_memory(s, VXS_VARIATE, "V", 65535);
+    ScratchDir dir;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(write_sheet_as_xls(s, dir.file("big.xls").c_str()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Data space required exceeds Excel capabilities!\n");
+    EXPECT_FALSE(file_exists(dir.file("big.xls")));
+}
+
+}  // namespace
