@@ -106,7 +106,7 @@ TEST(Info, FormatListReadsTheRowsOfKnownFormats) {
     EXPECT_NE(text.find("  delimited text (rwc): .csv, .txt, any other\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  SPSS (roc): .sav\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  Paradox (ro): .db\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  Minitab worksheet (--c): .mtw\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  MapInfo interchange (--): .mif\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  package command file (wo): .vxc\n"), std::string::npos) << text;
 }
 
