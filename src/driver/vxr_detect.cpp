@@ -7,10 +7,13 @@
 
 #include "vxs_formats.h"
 #include "vxs_strings.h"
+#include "../statpack/vxr_matlab.h"
 
 namespace {
 
-constexpr size_t kProbe = 100;  // bytes read for detection
+constexpr size_t kProbe = 100;  // bytes the signature tests look at
+// Bytes read from the file: a level 5 MAT-file shows its version and byte-order mark at 124.
+constexpr size_t kReadProbe = 128;
 constexpr size_t kTextProbe = 55;
 
 struct Probe {
@@ -173,6 +176,8 @@ int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* nam
         p.b[7] == 0)
         return VXT_QPW;
     if (int32_t t = today_format(p)) return t;
+    // A level 5 MAT-file starts with a line of text, which the text test would take.
+    if (vxs_is_matlab5(data, size)) return VXT_MATLAB;
     return text_test(p);
 }
 
@@ -180,8 +185,8 @@ int32_t VX_Find_File_Type(const char* name) {
     if (!name || !*name) return VXT_UNKNOWN;
     FILE* f = std::fopen(name, "rb");
     if (!f) return VXT_MISSING;
-    unsigned char buf[kProbe];
-    size_t n = std::fread(buf, 1, kProbe, f);
+    unsigned char buf[kReadProbe];
+    size_t n = std::fread(buf, 1, kReadProbe, f);
     std::fclose(f);
     if (n == 0) return VXT_MISSING;
     return vxs_detect_bytes(buf, n, name);

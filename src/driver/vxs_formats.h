@@ -138,7 +138,7 @@ bool vxs_writer_available(int32_t type);
 bool vxs_reader_available(int32_t type);
 
 int32_t VX_Find_File_Type(const char* name);
-// Detection on bytes already read (the first up to 100 bytes of the file) and its name.
+// Detection on bytes already read (the first up to 128 bytes of the file) and its name.
 int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* name);
 int16_t open_file(const char* name, int32_t type);
 int write_columns(Sheet* sheet, const char* path);

@@ -105,7 +105,7 @@ TEST(Info, FormatListReadsTheRowsOfKnownFormats) {
     // Spot checks a user would make: what is read and written today.
     EXPECT_NE(text.find("  delimited text (rwc): .csv, .txt, any other\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  SPSS (rwc): .sav\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  Paradox (--): .db\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  Paradox (ro): .db\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  package command file (wo): .vxc\n"), std::string::npos) << text;
 }
 
