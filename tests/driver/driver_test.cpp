@@ -94,15 +94,6 @@ TEST(Driver, WriterThatWritesNothingIsStatusSix) {
     EXPECT_FALSE(file_exists(dir.file("blank.$$$")));
 }
 
-TEST(Driver, OutputFormatNotBuiltIsStatusSixWithoutOutput) {
-    ScratchDir dir;
-    write_file(dir.file("a.csv"), "x,y\n1,2\n");
-    RunResult r = run_morvalen(dir.path(), {"a.csv", "a.rtf"});
-    EXPECT_EQ(r.status, 6);
-    EXPECT_EQ(r.out, "Error: Writing RTF table files is not supported yet!\n");
-    EXPECT_FALSE(file_exists(dir.file("a.rtf")));
-}
-
 TEST(Driver, SuccessRenamesTheTemporaryIntoPlace) {
     ScratchDir dir;
     write_file(dir.file("a.csv"), "x,y\n1,2\n3,4\n");
