@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 

@@ -2,7 +2,7 @@
 // separated by zero bytes; the last byte picks a selection. Then the sheet invariants.
 #include <cstdio>
 
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "fuzz_util.h"
 #include "fuzz_zip_input.h"
 #include "sheet/vxs_sheet.h"

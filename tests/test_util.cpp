@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "vxs_formats.h"
-#include "vxs_strings.h"
+#include "../sheet/vxs_strings.h"
 #include "../statpack/vxr_matlab.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "vxs_formats.h"
 #include "../spreadsheet/vxs_workbook.h"
 #include "../statpack/vxr_readstat.h"
-#include "vxs_options.h"
+#include "../sheet/vxs_options.h"
 
 namespace {
 

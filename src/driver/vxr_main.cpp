@@ -14,7 +14,7 @@
 #include "vxr_main.h"
 #include "vxs_formats.h"
 #include "vxs_info.h"
-#include "vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "vxs_path.h"
 #include "vxs_progress.h"
 #include "vxs_tempfile.h"

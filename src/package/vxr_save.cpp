@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
 #include "vxs_package.h"
 

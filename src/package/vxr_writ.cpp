@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../statpack/vxr_instat.h"

@@ -13,7 +13,7 @@
 #include "vxs_conv.h"
 #include "vxs_dates.h"
 #include "vxs_txtnum.h"
-#include "../driver/vxs_strings.h"
+#include "vxs_strings.h"
 
 namespace {
 

@@ -12,8 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "vxs_options.h"
 #include "vxs_access.h"
 #include "vxs_conv.h"
 #include "vxs_csv.h"

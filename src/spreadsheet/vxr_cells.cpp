@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_options.h"
-#include "../driver/vxs_strings.h"
+#include "../sheet/vxs_options.h"
+#include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"

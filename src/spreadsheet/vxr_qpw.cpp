@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
-#include "../driver/vxs_strings.h"
+#include "../sheet/vxs_options.h"
+#include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
 #include "vxs_cdf.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
 #include "vxs_cdf.h"
 #include "vxs_wk1.h"

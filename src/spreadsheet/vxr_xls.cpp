@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"

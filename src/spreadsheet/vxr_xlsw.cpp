@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "../sheet/vxs_dates.h"
 
 size_t xls_stream_limit = 70963200;

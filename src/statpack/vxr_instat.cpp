@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
+#include "../sheet/vxs_options.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"

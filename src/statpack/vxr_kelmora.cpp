@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_options.h"
-#include "../driver/vxs_strings.h"
+#include "../sheet/vxs_options.h"
+#include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "vxr_outbuf.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_strings.h"
+#include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_cp1252.h"
 #include "../sheet/vxs_sheet_cells.h"
 #include "vxr_readstat.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
-#include "../driver/vxs_strings.h"
+#include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"

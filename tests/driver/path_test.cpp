@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "driver/vxr_main.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "driver/vxs_path.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"

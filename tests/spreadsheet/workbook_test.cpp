@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_cp1252.h"
 #include "sheet/vxs_sheet.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 #include "spreadsheet/vxs_xls.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "package/vxr_read.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"

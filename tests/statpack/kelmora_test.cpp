@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
