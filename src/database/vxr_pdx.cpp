@@ -17,8 +17,10 @@
 #include "../statpack/vxr_blockfile.h"
 
 double pdx_decode(uint8_t type, const uint8_t* bytes, size_t size, double missing) {
+    // A lying descriptor may claim a numeric field wider than any encoding; only 8 bytes count.
+    size = std::min<size_t>(size, 8);
     uint8_t b[8] = {0};
-    std::memcpy(b, bytes, std::min<size_t>(size, 8));
+    std::memcpy(b, bytes, size);
     bool all_zero = true;
     for (size_t i = 0; i < size; ++i) all_zero = all_zero && b[i] == 0;
     if (all_zero) return missing;
