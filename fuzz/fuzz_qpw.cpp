@@ -3,8 +3,8 @@
 // Conditions that end a real run (too much data) unwind here and the next input goes on.
 #include <cstdio>
 
-#include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
 #include "fuzz_util.h"
 #include "sheet/vxs_sheet.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "fuzz_util.h"
 #include "package/vxr_read.h"
 

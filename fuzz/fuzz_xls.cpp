@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "driver/vxs_options.h"
 #include "fuzz_util.h"
 #include "spreadsheet/vxs_xls.h"
-#include "driver/vxs_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();

@@ -20,7 +20,7 @@ list=$here/output_hashes.txt
 [ -x "$bin" ] || { echo "no morvalen binary at $bin" >&2; exit 2; }
 
 # Every output extension the program knows; unbuilt writers drop out (see above).
-formats=(vsh vxc fmt xls wor dbf wq1 sdd mat tab tpt rtf htm html arf arff ktb csv txt)
+formats=(vsh vxc fmt xls wor dbf wq1 sdd mat tab tpt rtf htm html arf arff ktb xlsx sav dta csv txt)
 # Option variants, run on every sample file: "input-options|output-name|sheet|range".
 variants=(
   "/n|out.vsh||" "/y|out.vsh||" "/u|out.vxc||" "/k|out.vxc||" "/i|out.vxc||" "/t=0|out.csv||"
@@ -28,6 +28,12 @@ variants=(
   "|out.vxc/s/f||" "|out.csv/-/n||" "|out.vsh/e/u/p||" "|out.vsh|2|" "|out.csv|1|B2:C4"
   "/w|list.out||"
 )
+
+# Writers stamp the day (dBase, Excel, SPSS, Stata, xlsx) or the time into their headers; the
+# clock is held still so that every run writes the same bytes.
+clock=()
+command -v faketime >/dev/null && clock=(faketime -f '2020-01-01 00:00:00')
+[ ${#clock[@]} -gt 0 ] || echo "faketime not found: outputs stamped with the date will differ" >&2
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -38,7 +44,7 @@ shopt -s nullglob dotglob
 printf 'a,b\n1,2\n' > "$work/probe.csv"
 built=()
 for ext in "${formats[@]}"; do
-  (cd "$work" && "$bin" probe.csv "probe.$ext" >"$work/probe.out" 2>&1) || true
+  (cd "$work" && "${clock[@]}" "$bin" probe.csv "probe.$ext" >"$work/probe.out" 2>&1) || true
   grep -q "not supported yet" "$work/probe.out" || built+=("$ext")
 done
 
@@ -50,7 +56,7 @@ run_one() {
   local args=("$file$inopt" "$out")
   [ -n "$sheet$range" ] && args+=("$sheet")
   [ -n "$range" ] && args+=("$range")
-  (cd "$dir" && exec "$bin" "${args[@]}") </dev/null >"$work/stdout" 2>&1 || status=$?
+  (cd "$dir" && exec "${clock[@]}" "$bin" "${args[@]}") </dev/null >"$work/stdout" 2>&1 || status=$?
   local left=() f
   for f in "$dir"/*; do [ -n "${present[$f]:-}" ] || left+=("$f"); done
   local sums=() line files=""

@@ -146,7 +146,11 @@ int read_header(ByteReader& in, DbfHeader& h, const DbfMessages& messages) {
         h.records = in.u32();
         size_t header_length = in.u16();
         h.record_length = in.u16();
-        if (!in.ok() || month > 12 || day > 31) return 0;
+        if (!in.ok()) return 0;
+        if (month > 12 || day > 31) {
+            if (messages.bad_date) std::printf("%s", messages.bad_date);
+            return 0;
+        }
         h.declared_fields = header_length / DBF3_DESCRIPTOR;
         h.declared_fields = h.declared_fields > 0 ? h.declared_fields - 1 : 0;
         terminator_at = DBF3_DESCRIPTOR * (h.declared_fields + 1);
@@ -158,11 +162,14 @@ int read_header(ByteReader& in, DbfHeader& h, const DbfMessages& messages) {
     }
     size_t nfields = h.declared_fields;
     if (!h.dbase2 && nfields > static_cast<size_t>(VXSMAXCOLUMNS)) {
-        std::printf("Warning Columns above %li NOT transfered!\n",
-                    static_cast<long>(VXSMAXCOLUMNS));
+        if (messages.too_many)
+            std::printf(messages.too_many, static_cast<int>(VXSMAXCOLUMNS));
+        else
+            std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
         nfields = static_cast<size_t>(VXSMAXCOLUMNS);
     }
     size_t offset = 0;
+    int skipped_seen = 0;
     for (size_t i = 0; i < nfields; ++i) {
         size_t at =
             h.dbase2 ? DBF2_DESCRIPTORS + i * DBF2_DESCRIPTOR : DBF3_HEADER + i * DBF3_DESCRIPTOR;
@@ -185,7 +192,17 @@ int read_header(ByteReader& in, DbfHeader& h, const DbfMessages& messages) {
             f.length = d.u8();
         }
         f.decimals = d.u8();
-        if (!d.ok() || !known_type(f.type)) return 0;
+        if (!d.ok()) return 0;
+        if (!known_type(f.type)) {
+            if (messages.unknown_type) std::printf("%s", messages.unknown_type);
+            return 0;
+        }
+        if (skipped_type(f.type)) {
+            int k = f.type == 'B' ? 0 : f.type == 'G' ? 1 : f.type == 'M' ? 2 : 3;
+            if (messages.skipped[k] && !(skipped_seen & (1 << k))) std::printf("%s", messages.skipped[k]);
+            skipped_seen |= 1 << k;
+        }
+        if (f.type == 'D' && f.length != 8 && messages.date_length) std::printf("%s", messages.date_length);
         f.offset = offset;
         offset += f.length;
         h.fields.push_back(std::move(f));
@@ -267,7 +284,11 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
     char note[VXS_MAX_TEXT + 1];
     for (size_t r = 0; r < rows; ++r) {
         std::string_view rec = in.view(h.record_length);
-        if (rec.empty() || rec[0] == DBF_DELETED) continue;
+        if (rec.empty()) continue;
+        if (rec[0] == DBF_DELETED) {
+            if (messages.keep_deleted) ++row;
+            continue;
+        }
         for (size_t i = 0; i < h.fields.size(); ++i) {
             const DbfField& f = h.fields[i];
             Column* col = f.col;
@@ -275,7 +296,7 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
             std::string_view v = rec.substr(1 + f.offset, f.length);
             if (f.type == 'C') {
                 v = v.substr(0, std::min(v.find('\0'), VXS_MAX_TEXT));
-                if (strip) {
+                if (strip && !messages.trailing_blanks_only) {
                     col->text.set(row, vxs_strip_blanks(v, VXS_MAX_TEXT));
                 } else {
                     size_t e = v.find_last_not_of(' ');

@@ -29,6 +29,17 @@ struct DbfMessages {
     // Records declared but cut off by the end of the file: printed with records kept, declared.
     const char* short_data =
         " Warning: DBF file ends after %li of %li records; the rest is not read!\n";
+    // Texts a caller may add (none printed when null). too_many takes the column limit;
+    // skipped[] is printed once per table for the first B, G, M and P field.
+    const char* bad_date = nullptr;
+    const char* too_many = nullptr;
+    const char* unknown_type = nullptr;
+    const char* date_length = nullptr;
+    const char* skipped[4] = {nullptr, nullptr, nullptr, nullptr};
+    // A deleted record still takes its row, all missing, so rows stay in step with records.
+    bool keep_deleted = false;
+    // Texts lose their trailing blanks only, whatever the blank-stripping setting.
+    bool trailing_blanks_only = false;
 };
 
 // Decodes a whole dBase table held in memory into a new sheet (lastsheet). Returns 1 on

@@ -3,10 +3,13 @@
 // detection walks the rows, and the first test that matches decides.
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <string_view>
 
 #include "../sheet/vxs_strings.h"
 #include "../spreadsheet/vxs_cdf.h"
 #include "vxs_formats.h"
+#include "../statpack/vxr_matlab.h"
 
 namespace {
 
@@ -131,6 +134,31 @@ bool vxs_probe_qpw_bare(const VxsProbe& p) {
            strnicmp(reinterpret_cast<const char*>(p.b + 4), "QPW", 3) == 0 && p.b[7] == 0;
 }
 
+// Formats of current statistics packages and spreadsheets.
+bool vxs_probe_zsav(const VxsProbe& p) { return p.bytes_are(0, "$FL3", 4); }
+bool vxs_probe_stata_new(const VxsProbe& p) {
+    const unsigned char* b = p.b;
+    if (b[0] >= 113 && b[0] <= 115 && (b[1] == 1 || b[1] == 2) && b[2] == 1) return true;
+    return p.bytes_are(0, "<stata_dta>", 11);
+}
+bool vxs_probe_xport8(const VxsProbe& p) {
+    return p.starts_nocase("HEADER RECORD*******LIBV8   HEADER RECORD!!!!!!!");
+}
+// A portable file opens with five 40-character splash texts; pspp names the format in the
+// first, ReadStat in the second.
+bool vxs_probe_spss_portable(const VxsProbe& p) {
+    std::string_view splash(reinterpret_cast<const char*>(p.b), p.n);
+    return splash.find("SPSS PORT FILE") != std::string_view::npos;
+}
+// An OpenDocument file stores its media type first, uncompressed; any other zip is taken for
+// an xlsx workbook.
+bool vxs_probe_ods(const VxsProbe& p) {
+    return p.bytes_are(0, "PK\x03\x04", 4) &&
+           p.bytes_are(30, "mimetypeapplication/vnd.oasis.opendocument.spreadsheet", 54);
+}
+bool vxs_probe_xlsx(const VxsProbe& p) { return p.bytes_are(0, "PK\x03\x04", 4); }
+bool vxs_probe_matlab5(const VxsProbe& p) { return vxs_is_matlab5(p.head, p.head_n); }
+
 // Plain text: only printable bytes, tab and form feed before the data ends; the data must
 // have shown a line end before the zero byte that follows it.
 bool vxs_probe_text(const VxsProbe& p) {
@@ -156,6 +184,8 @@ int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* nam
     p.n = size < VxsProbe::kBytes ? size : VxsProbe::kBytes;
     std::memcpy(p.b, data, p.n);
     p.name = name ? name : "";
+    p.head = data;
+    p.head_n = size;
     std::span<const VxsFormat> rows = vxs_formats();
     for (const VxsFormat& f : rows)
         if (f.probe && f.probe(p)) return f.type;
@@ -168,7 +198,7 @@ int32_t VX_Find_File_Type(const char* name) {
     if (!name || !*name) return VXT_UNKNOWN;
     FILE* f = std::fopen(name, "rb");
     if (!f) return VXT_MISSING;
-    unsigned char buf[VxsProbe::kBytes];
+    unsigned char buf[VxsProbe::kHeadBytes];
     size_t n = std::fread(buf, 1, sizeof buf, f);
     std::fclose(f);
     if (n == 0) return VXT_MISSING;

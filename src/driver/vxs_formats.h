@@ -51,6 +51,12 @@ enum : int32_t {
     VXT_MTP = 38,
     VXT_WEKA = 39,
     VXT_KELMORA = 40,
+    VXT_ZSAV = 41,         // SPSS compressed system file ("$FL3")
+    VXT_SPSS_PORT = 42,    // SPSS portable file
+    VXT_STATA_NEW = 43,    // Stata releases 113 to 119
+    VXT_XPORT8 = 44,       // SAS transport version 8
+    VXT_XLSX = 45,         // Office Open XML workbook (a zip)
+    VXT_ODS = 46,          // OpenDocument spreadsheet (a zip)
 };
 
 // Readers: build one sheet (left in lastsheet); non-zero on success.
@@ -85,6 +91,11 @@ int16_t read_mtp_into_sheet(const char* path);
 int16_t read_weka_into_sheet(const char* path);
 int16_t read_kelmora_into_sheet(const char* path);
 int16_t read_qpw_into_sheet(const char* path);
+// Formats read through ReadStat (statpack/vxr_readstat.cpp).
+int16_t read_zsav_into_sheet(const char* path);
+int16_t read_por_into_sheet(const char* path);
+int16_t read_dta_new_into_sheet(const char* path);
+int16_t read_xport8_into_sheet(const char* path);
 
 // Writers: write the sheet to the file; non-zero on success.
 int16_t save_sheet(Sheet* sheet, const char* path);
@@ -111,6 +122,11 @@ struct VxsProbe {
     unsigned char b[kBytes + 1] = {0};
     size_t n = 0;
     const char* name = "";
+    // Every byte read for detection (up to kHeadBytes): a level 5 MAT-file shows its version
+    // and byte-order mark at 124.
+    static constexpr size_t kHeadBytes = 128;
+    const unsigned char* head = nullptr;
+    size_t head_n = 0;
 
     bool bytes_are(size_t at, const char* expect, size_t len) const;
     bool zeros(size_t from, size_t to) const;  // bytes from..to, both included
@@ -167,7 +183,7 @@ bool vxs_writer_available(int32_t type);
 std::string vxs_usage_outputs();
 
 int32_t VX_Find_File_Type(const char* name);
-// Detection on bytes already read (the first up to 100 bytes of the file) and its name.
+// Detection on bytes already read (the first up to 128 bytes of the file) and its name.
 int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* name);
 int16_t open_file(const char* name, int32_t type);
 int write_columns(Sheet* sheet, const char* path);
@@ -205,4 +221,11 @@ bool vxs_probe_weka_name(const VxsProbe& p);
 bool vxs_probe_bmp(const VxsProbe& p);
 bool vxs_probe_wave(const VxsProbe& p);
 bool vxs_probe_qpw_bare(const VxsProbe& p);
+bool vxs_probe_zsav(const VxsProbe& p);
+bool vxs_probe_stata_new(const VxsProbe& p);
+bool vxs_probe_xport8(const VxsProbe& p);
+bool vxs_probe_spss_portable(const VxsProbe& p);
+bool vxs_probe_ods(const VxsProbe& p);
+bool vxs_probe_xlsx(const VxsProbe& p);
+bool vxs_probe_matlab5(const VxsProbe& p);
 bool vxs_probe_text(const VxsProbe& p);

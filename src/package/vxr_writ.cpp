@@ -12,6 +12,7 @@
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/byte_writer.h"
+#include "../statpack/vxr_instat.h"
 #include "vxs_package.h"
 
 std::string vxs_source;
@@ -337,6 +338,7 @@ int write_vector(Sheet* sheet, ByteWriter* stream) {
     if (any) o.put("\n");
     int ok = 1;
     for (size_t i = 1; i < sheet->cols.size(); ++i) ok &= write_column(sheet->cols[i].get(), stream);
+    if (ok) ok &= vxs_write_instat_extra(sheet, stream);
     ok &= write_restriction(sheet, stream);
     return ok;
 }

@@ -41,3 +41,5 @@ int validate_cell(Column* column, int32_t row, const char* text);
 // Line splitter with its own state: called with a buffer to start, with null to continue;
 // returns the start of the next line, or null after the last.
 const char* xvt_str_find_eol(const char* buffer, size_t length, size_t* line_length, int* found);
+// The format-table entry point for delimited text (the reader's result as a success flag).
+int16_t read_csv_file(const char* path);

@@ -424,6 +424,10 @@ void vxs_store_fill_column(Column* col, const VxsColumnPlan& p, const VxsCellSto
         col->representation = p.format;
         if (p.format == 3) col->decimals = p.decimals;
         if (p.format == 5) col->date_format = 2;
+    } else if (!p.text && !p.factor && c - st.first_col < static_cast<int64_t>(st.date_formats.size()) &&
+               st.date_formats[static_cast<size_t>(c - st.first_col)]) {
+        col->representation = VXS_REP_DATE;
+        col->date_format = st.date_formats[static_cast<size_t>(c - st.first_col)];
     }
     if (p.factor) {
         if (p.text)

@@ -59,6 +59,9 @@ public:
     // Smallest and largest row and column that received a value; no value: first > last.
     int64_t used_first_row = INT32_MAX, used_first_col = INT32_MAX, used_last_row = -1, used_last_col = -1;
     std::vector<VxsComment> comments;
+    // Date format code per store column (from the first), set by readers whose cells carry date
+    // styles; 0 or absent: the column's numbers are plain numbers.
+    std::vector<int32_t> date_formats;
 
     bool created() const { return rows > 0 && cols > 0; }
     // Makes the store for the inclusive bounds; false when the cell array cannot be had.

@@ -201,7 +201,8 @@ const DateFormatRule SAS_DATE_FORMATS[] = {
     {"HOUR", 4, 36},     {"HHMM", 4, 36},
 };
 
-// The sheet date format for a SAS output format name, or 0 when it is not a date format.
+}  // namespace
+
 int32_t sas_date_format_of(const std::string& format) {
     for (const DateFormatRule& rule : SAS_DATE_FORMATS) {
         size_t len = std::strlen(rule.name);
@@ -211,6 +212,8 @@ int32_t sas_date_format_of(const std::string& format) {
     }
     return 0;
 }
+
+namespace {
 
 bool header_tag(std::string_view record) { return same_text(record, 0, SAS_HEADER_TAG, SAS_HEADER_TAG_LEN); }
 

@@ -129,44 +129,6 @@ std::string label_key(const std::array<uint8_t, 8>& value) {
     return std::string(reinterpret_cast<const char*>(value.data()), n);
 }
 
-// SPSS keeps dates as seconds since 14 October 1582 and times as seconds. The sheet keeps dates
-// as day numbers on the spreadsheet serial scale, so they are moved there; left as seconds they
-// would print as nonsense dates. 14 October 1582 is serial -115859 counted back from 1 March
-// 1900; serials before that day are one lower for the serial 60 that stands for no real day.
-constexpr double SPSS_EPOCH_SERIAL = VxsEpoch::spss;
-
-bool is_duration_format(int32_t format_type) { return format_type == 21 || format_type == 25; }
-
-double spss_seconds_to_day_number(double seconds, bool duration) {
-    double days = seconds / 86400.0;
-    if (duration) return days;
-    double serial = days + SPSS_EPOCH_SERIAL;
-    return serial < 61.0 ? serial - 1.0 : serial;
-}
-
-int32_t date_format_of(int32_t format_type) {
-    switch (format_type) {
-        case 20:
-            return 1;  // DATE
-        case 21:
-            return 36;  // TIME
-        case 22:
-            return 33;  // DATETIME
-        case 23:
-            return 24;  // ADATE
-        case 24:
-            return 35;  // JDATE
-        case 25:
-            return 33;  // DTIME
-        case 38:
-            return 2;  // EDATE
-        case 39:
-            return 20;  // SDATE
-        default:
-            return 0;
-    }
-}
-
 std::string cut_at_nul(std::string_view s) { return vxs_fixed_field(s, VxsPad::Nul); }
 
 void raise_width(Column* col) { col->width = std::max(col->width, col->longest_label + 2); }
@@ -361,6 +323,44 @@ int32_t read_case(BlockFile& f, const Dictionary& d, uint8_t* buf, size_t kept_s
 
 }  // namespace
 
+// SPSS keeps dates as seconds since 14 October 1582 and times as seconds. The sheet keeps dates
+// as day numbers on the spreadsheet serial scale, so they are moved there; left as seconds they
+// would print as nonsense dates. 14 October 1582 is serial -115859 counted back from 1 March
+// 1900; serials before that day are one lower for the serial 60 that stands for no real day.
+constexpr double SPSS_EPOCH_SERIAL = VxsEpoch::spss;
+
+bool spss_is_duration_format(int32_t format_type) { return format_type == 21 || format_type == 25; }
+
+double spss_seconds_to_day_number(double seconds, bool duration) {
+    double days = seconds / 86400.0;
+    if (duration) return days;
+    double serial = days + SPSS_EPOCH_SERIAL;
+    return serial < 61.0 ? serial - 1.0 : serial;
+}
+
+int32_t spss_date_format_of(int32_t format_type) {
+    switch (format_type) {
+        case 20:
+            return 1;  // DATE
+        case 21:
+            return 36;  // TIME
+        case 22:
+            return 33;  // DATETIME
+        case 23:
+            return 24;  // ADATE
+        case 24:
+            return 35;  // JDATE
+        case 25:
+            return 33;  // DTIME
+        case 38:
+            return 2;  // EDATE
+        case 39:
+            return 20;  // SDATE
+        default:
+            return 0;
+    }
+}
+
 void spss_reset_decompressor() { g_comp = Decompressor{}; }
 
 int32_t spss_read_compressed_record(uint8_t* slots, int32_t n, double bias, ByteReader& in) {
@@ -446,7 +446,7 @@ int16_t read_spss_into_sheet(const char* path) {
         col->decimals = std::min(v.print_format & 0xff, MAX_DECIMALS);
         int32_t width = std::min((v.print_format >> 8) & 0xff, static_cast<int32_t>(VXS_MAX_TEXT));
         col->width = std::max(width, static_cast<int32_t>(col->name.size()) + 2);
-        if (int32_t code = date_format_of((v.print_format >> 16) & 0xff)) {
+        if (int32_t code = spss_date_format_of((v.print_format >> 16) & 0xff)) {
             col->representation = VXS_REP_DATE;
             col->gregorian = 0;
             col->date_format = code;
@@ -492,7 +492,7 @@ int16_t read_spss_into_sheet(const char* path) {
 
     for (size_t c = 0; c < cols.size(); ++c) {
         if (cols[c]->representation != VXS_REP_DATE) continue;
-        bool duration = is_duration_format((d.vars[col_vars[c]].print_format >> 16) & 0xff);
+        bool duration = spss_is_duration_format((d.vars[col_vars[c]].print_format >> 16) & 0xff);
         for (double& value : cols[c]->num)
             if (value > missing && value < VXS_NUM_CEILING)
                 value = spss_seconds_to_day_number(value, duration);

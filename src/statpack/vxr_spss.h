@@ -61,3 +61,10 @@ int32_t spss_read_compressed_record(uint8_t* slots, int32_t n, double bias, Byte
 // 1 when the value is missing for the variable (system-missing, at or below the sheet's
 // missing value, or user-missing unless keep_declared_missing is set).
 int spss_is_missing(const SpssVariable& variable, double missing, double value);
+
+// Dates and times are seconds since 14 October 1582 (durations plain seconds). The sheet date
+// format of a print format type (0 when it is not a date), whether the type is a duration, and
+// a value moved onto the sheet's serial day scale.
+int32_t spss_date_format_of(int32_t format_type);
+bool spss_is_duration_format(int32_t format_type);
+double spss_seconds_to_day_number(double seconds, bool duration);

@@ -22,13 +22,6 @@
 
 namespace {
 
-// Serial day number of 1 January 1960, the day Stata's dates count from.
-constexpr double STATA_DATE_EPOCH_SERIAL = VxsEpoch::stata;
-
-bool stata_is_daily_date(const std::string& format) {
-    return format.rfind("%d", 0) == 0 || format.rfind("%td", 0) == 0 ||
-           format.rfind("%-d", 0) == 0 || format.rfind("%-td", 0) == 0;
-}
 
 constexpr size_t MAX_ENTRY_LABEL = 80;
 constexpr size_t MAX_COLUMN_LABEL = 40;
@@ -154,6 +147,11 @@ void apply_table(Column* col, const LabelTable& t) { vxs_label_levels(col, t.val
 
 }  // namespace
 
+bool stata_is_daily_date(const std::string& format) {
+    return format.rfind("%d", 0) == 0 || format.rfind("%td", 0) == 0 ||
+           format.rfind("%-d", 0) == 0 || format.rfind("%-td", 0) == 0;
+}
+
 int stata_is_missing(double missing, double value) {
     return std::isnan(value) || std::isinf(value) || value <= missing ||
            value > STATA_MISSING_DOUBLE;
@@ -225,6 +223,10 @@ bool read_header(ByteReader& in, Header& h) {
 int16_t read_stata_into_sheet(const char* path) {
     BlockFile file;
     if (!file.open(path)) return 0;
+    // Release 111 (Stata 7 SE) shares the detection range but not the layout; the newer
+    // releases' reader takes it.
+    if (ByteReader first = file.window(1, Endian::Little); first.size() >= 1 && first.u8() == 111)
+        return read_dta_new_into_sheet(path);
     // The descriptions are read from a window that doubles until it holds them all.
     Header h;
     bool ok = false;

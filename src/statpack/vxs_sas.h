@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "../sheet/vxs_reader_kit.h"
 
@@ -65,6 +66,10 @@ constexpr int SAS_MAX_NUM_LEN = 8;
 constexpr double SAS_EPOCH_1600 = VxsEpoch::on_1600(VxsEpoch::sas);
 constexpr double SAS_EPOCH_1900 = VxsEpoch::sas;
 constexpr double SAS_SECONDS_PER_DAY = 86400.0;
+
+// The sheet date format for a SAS output format name (10 dates, 33 date-times, 36 times), or 0
+// when it is not a date format. Dates count days and the others seconds from 1 January 1960.
+int32_t sas_date_format_of(const std::string& format);
 
 // IBM double (8 bytes, big-endian, excess-64 power of 16) to IEEE double bytes (big-endian,
 // most significant first). A SAS missing value (non-zero first byte, seven zero bytes) becomes

@@ -107,8 +107,8 @@ TEST(Info, FormatListReadsTheRowsOfKnownFormats) {
     std::string text = vxs_formats_text();
     // Spot checks a user would make: what is read and written today.
     EXPECT_NE(text.find("  delimited text (rwc): .csv, .txt, any other\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  SPSS (roc): .sav\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  Paradox (--): .db\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  SPSS (rwc): .sav\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  Paradox (ro): .db\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  package command file (wo): .vxc\n"), std::string::npos) << text;
 }
 
@@ -143,7 +143,7 @@ std::string make_big_refused_input(const ScratchDir& dir) {
 }
 
 const char kRefused[] =
-    "Sorry, SAS Version 7/8 files not yet supported.\n"
+    "Error: big.dat: Invalid file, or file has unsupported features.\n"
     " Error: No valid data in input file big.dat!\n";
 
 TEST(Progress, NeverShownWhenStandardErrorIsNotATerminal) {

@@ -3,9 +3,9 @@
 
 #include <string>
 
+#include "driver/vxs_options.h"
 #include "driver/vxr_main.h"
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 

@@ -81,8 +81,6 @@ TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
          "Error: Invalid Excel file Dimension record!\n", 0},
         {"writer refuses the sheet", "blank.csv", "a,b\n*,*\n*,*\n", "out.vsh", 6,
          " Output file not written! (No valid records?).\n", 0},
-        {"writer not built", "a.csv", "x,y\n1,2\n", "out.wor", 6,
-         "Error: Writing Instat worksheet files is not supported yet!\n", 0},
         // Writers that fail midway, the disk full after 4 KB.
         {"text writer fails midway", "big.csv", big_csv(), "out.csv", 6,
          " Output file not written! (No valid records?).\n", 8},

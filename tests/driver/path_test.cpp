@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/vxr_main.h"
 #include "driver/vxs_options.h"
+#include "driver/vxr_main.h"
 #include "driver/vxs_path.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
 #include "package/vxr_read.h"
 #include "package/vxs_package.h"
 #include "sheet/vxs_access.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
 #include "package/vxs_package.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "package/vxs_package.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"

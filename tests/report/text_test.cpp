@@ -6,7 +6,7 @@
 #include <string>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
+#include "sheet/vxs_options.h"
 #include "report/vxs_text.h"
 #include "sheet/vxs_dates.h"
 #include "sheet/vxs_sheet.h"

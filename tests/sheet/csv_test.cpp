@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
 #include "sheet/vxs_csv.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
 #include "sheet/vxs_conv.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"

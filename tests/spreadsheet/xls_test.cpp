@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 #include "spreadsheet/vxs_xls.h"

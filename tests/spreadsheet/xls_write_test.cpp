@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/vxs_formats.h"
 #include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
 #include "package/vxr_read.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"

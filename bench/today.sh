@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Benchmark of the formats read through ReadStat and the xlsx reader: makes a 1,000,000 x 20
+# .sas7bdat and .zsav (R haven) and a 200,000 x 20 .xlsx (from a CSV through morvalen's
+# libxlsxwriter writer), then times morvalen against readstat, pandas and ssconvert converting each
+# to CSV, with peak memory. Target: half the fastest peer's time.
+# Usage: bench/today.sh [morvalen binary] (default build/morvalen); work files in $BENCH_DIR.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=$(realpath "${1:-$root/build/morvalen}")
+dir=${BENCH_DIR:-/tmp/morvalen-bench-today}
+rows=${BENCH_ROWS:-1000000}
+xrows=${BENCH_XLSX_ROWS:-200000}
+mkdir -p "$dir"
+cd "$dir"
+
+if [ ! -f big.sas7bdat ] || [ ! -f big.zsav ]; then
+  Rscript -e "library(haven); set.seed(1); n <- $rows;
+    d <- data.frame(id = seq_len(n));
+    for (k in 1:14) d[[paste0('x', k)]] <- rnorm(n, 50, 10);
+    d\$grade <- sample(1:5, n, TRUE); d\$year <- sample(1950:2019, n, TRUE);
+    d\$born <- as.Date('1940-01-01') + sample(0:21900, n, TRUE);
+    d\$name <- paste0('n', sample(0:999, n, TRUE));
+    d\$town <- paste('Town number', sample(0:49, n, TRUE));
+    write_sas(d, 'big.sas7bdat');
+    d\$grade <- labelled(d\$grade, c(one = 1, two = 2, three = 3, four = 4, five = 5));
+    write_sav(d, 'big.zsav', compress = 'zsav')"
+fi
+if [ ! -f big.xlsx ]; then
+  /usr/bin/python3 - "$xrows" <<'PY'
+import random, sys
+random.seed(1)
+n = int(sys.argv[1])
+with open("big_x.csv", "w") as f:
+    f.write(",".join(["id"] + [f"x{k}" for k in range(1, 17)] + ["grade", "name", "town"]) + "\n")
+    for i in range(1, n + 1):
+        xs = ",".join(f"{random.gauss(50, 10):.6f}" for _ in range(16))
+        f.write(f"{i},{xs},{random.randint(1, 5)},n{random.randint(0, 999)},Town {random.randint(0, 49)}\n")
+PY
+  "$bin" big_x.csv big.xlsx >/dev/null
+fi
+ls -l big.sas7bdat big.zsav big.xlsx
+
+# Runs a command under /usr/bin/time -v; prints wall seconds and peak memory in MB.
+measure() {
+  local label=$1
+  shift
+  rm -f out.csv
+  /usr/bin/time -v "$@" >/dev/null 2>time.txt || { cat time.txt; return 1; }
+  local wall rss
+  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' time.txt)
+  rss=$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' time.txt)
+  printf '  %-14s %8.2f s %8s MB\n' "$label" "$wall" "$rss"
+  eval "t_${label//[^a-z]/_}=$wall"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a > 0) printf "%.2f", b / a; else print "inf" }'; }
+
+echo "== big.sas7bdat"
+measure morvalen "$bin" big.sas7bdat out.csv
+measure readstat readstat -f big.sas7bdat out.csv
+measure pandas /usr/bin/python3 -c "import pandas as pd; pd.read_sas('big.sas7bdat').to_csv('out.csv', index=False)"
+echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")   pandas / morvalen: $(ratio "$t_morvalen" "$t_pandas")"
+
+echo "== big.zsav"
+measure morvalen "$bin" big.zsav out.csv
+measure readstat readstat -f big.zsav out.csv
+echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")"
+
+echo "== big.xlsx"
+measure morvalen "$bin" big.xlsx out.csv
+measure openpyxl /usr/bin/python3 -c "import pandas as pd; pd.read_excel('big.xlsx', engine='openpyxl').to_csv('out.csv', index=False)"
+measure ssconvert ssconvert big.xlsx out.csv
+echo "  pandas+openpyxl / morvalen: $(ratio "$t_morvalen" "$t_openpyxl")   ssconvert / morvalen: $(ratio "$t_morvalen" "$t_ssconvert")"

@@ -1,0 +1,13 @@
+// Builds a zip from parts of the fuzz input, so the xlsx and ods fuzzers reach the XML readers
+// rather than spending their time on the zip container.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The input split at zero bytes into at most n parts (the last takes the rest).
+std::vector<std::string> fuzz_split(const uint8_t* data, size_t size, size_t n);
+// Writes a zip holding the members (name, bytes) to path; false when it cannot.
+bool fuzz_write_zip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members);

@@ -1,0 +1,16 @@
+// ESRI shapefiles (.shp with its .dbf attribute table) read as one row per point.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "../sheet/byte_reader.h"
+
+constexpr uint32_t SHP_FILE_CODE = 9994;
+constexpr size_t SHP_HEADER = 100;
+constexpr size_t SHP_RECORD_HEADER = 8;
+
+// Decodes a shapefile held in memory; dbf is the attribute table (null when there is none);
+// name is for messages. Returns 1 when the sheet was made.
+int16_t vxs_decode_shape(ByteReader& shp, ByteReader* dbf, const char* name);
+int16_t read_gis_shape_file(const char* path);

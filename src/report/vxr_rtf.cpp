@@ -1,0 +1,211 @@
+// The RTF table writer: a header row of column names in bold, then one table row per sheet
+// row, with a thick outer border and thin inner lines, centred on the page.
+#include "vxr_rtf.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "../sheet/vxs_dates.h"
+
+namespace {
+
+// Fixed table style of this writer.
+constexpr long RTF_TABLE_WIDTH = 8640;  // twips: 6 inches
+constexpr int RTF_OUTER_LINE = 2;
+constexpr int RTF_INNER_LINE = 1;
+constexpr int RTF_ALIGNMENT = 0;  // left
+
+const char* const lty[] = {"", "\\brdrs\\brdrw15\\brdcf1", "\\brdrs\\brdrw30\\brdcf1",
+                           "\\brdrdb\\brdrw10\\brdcf1"};
+const char* const cbp[] = {"\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr"};
+
+FILE* rtf_out = nullptr;
+std::string rtf_buf;  // the sink when no file is set
+bool rtf_failed = false;
+
+}  // namespace
+
+std::vector<const Column*> vxs_table_columns(const Sheet* sheet) {
+    std::vector<const Column*> cols;
+    for (size_t i = 1; i < sheet->cols.size(); ++i)
+        if (sheet->cols[i]->type != VXS_ROW) cols.push_back(sheet->cols[i].get());
+    return cols;
+}
+
+std::string vxs_table_cell_text(const Sheet* sheet, const Column* c, size_t row, size_t sym_index) {
+    char buf[128];
+    auto number = [&](double v, int32_t rep, int32_t decimals) {
+        if (rep == VXS_REP_DATE) {
+            vxs_set_gregorian(c->gregorian);
+            vxs_set_date_format(c->date_format);
+        }
+        write_num(buf, v, rep, decimals, sheet->missing);
+        return std::string(buf);
+    };
+    if (c->type == VXS_SYMMAT_COL) {
+        if (row < sym_index) return {};
+        size_t idx = c->num.size() >= sheet->rows.size() ? row : row - sym_index;
+        return idx < c->num.size() ? number(c->num[idx], c->representation, c->decimals)
+                                   : std::string();
+    }
+    if (row >= c->value_count()) return {};
+    if (c->is_text()) return std::string(c->text.get(row));
+    double v = c->num[row];
+    if (c->type != VXS_FACTOR) return number(v, c->representation, c->decimals);
+    if (!(v > sheet->missing)) return {};
+    double k = std::floor(v + 0.5);
+    if (c->origin == 0) return number(k, VXS_REP_FIXED, 0);
+    if (c->origin == 1) {
+        if (k < 1 || k > static_cast<double>(c->levels.size())) return {};
+        return number(c->levels[static_cast<size_t>(k) - 1], c->representation, c->decimals);
+    }
+    if (k < 1 || k > static_cast<double>(c->labels.size())) return {};
+    return c->labels[static_cast<size_t>(k) - 1];
+}
+
+std::vector<size_t> vxs_table_widths(const Sheet* sheet, const std::vector<const Column*>& cols) {
+    std::vector<size_t> widths;
+    const size_t nrows = static_cast<size_t>(std::max(sheet->row_count, 0));
+    size_t sym = 0;
+    for (const Column* c : cols) {
+        size_t w = c->name.size();
+        size_t s = c->type == VXS_SYMMAT_COL ? sym++ : 0;
+        for (size_t r = 0; r < nrows; ++r)
+            w = std::max(w, vxs_table_cell_text(sheet, c, r, s).size());
+        widths.push_back(w);
+    }
+    return widths;
+}
+
+int rtf_add(const char* text) {
+    size_t n = std::strlen(text);
+    if (n == 0) return 0;
+    if (!rtf_out) {
+        rtf_buf.append(text, n);
+        return 0;
+    }
+    if (rtf_failed || std::fwrite(text, 1, n, rtf_out) != n) {
+        rtf_failed = true;
+        return 1;
+    }
+    return 0;
+}
+
+std::string rtf_take_buffer() {
+    std::string s;
+    s.swap(rtf_buf);
+    return s;
+}
+
+void rtf_write_header() { rtf_add("{\\rtf\\ansi\\deff\n"); }
+void rtf_write_end() { rtf_add("}"); }
+void rtf_write_row_end() { rtf_add("}\n\\pard\\widctlpar\\intbl\\adjustright {\\row }\n"); }
+
+void rtf_write_cell(long right_edge, int header_row, int first_cell, int last_row, int last_cell,
+                    int) {
+    int side[4] = {RTF_INNER_LINE, RTF_INNER_LINE, RTF_INNER_LINE,
+                   RTF_INNER_LINE};  // top, left, bottom, right
+    if (header_row)
+        side[0] = side[2] = RTF_OUTER_LINE;  // a repeated header row is closed below too
+    if (first_cell) side[1] = RTF_OUTER_LINE;
+    if (last_row) side[2] = RTF_OUTER_LINE;
+    if (last_cell) side[3] = RTF_OUTER_LINE;
+    if (first_cell) {
+        rtf_add("\\trowd \\trgaph108\\trleft0\n");
+        rtf_add("\\trqc ");
+        if (header_row) rtf_add("\\trhdr ");
+    }
+    rtf_add("\\clvertalc");
+    for (int k = 0; k < 4; ++k) {
+        if (!*lty[side[k]]) continue;
+        rtf_add(cbp[k]);
+        rtf_add(lty[side[k]]);
+    }
+    char edge[32];
+    std::snprintf(edge, sizeof edge, "%li\n", right_edge);
+    rtf_add("\\cltxlrtb");
+    rtf_add("\\cellx");
+    rtf_add(edge);
+    if (last_cell) {
+        rtf_add("\\pard\\plain ");
+        if (RTF_ALIGNMENT == 1) rtf_add("\\qc ");
+        if (RTF_ALIGNMENT == 2) rtf_add("\\qr ");
+        rtf_add("\\nowidctlpar\\intbl\\adjustright\n{");
+    }
+}
+
+void rtf_special_chars(std::string& text) {
+    if (text.find_first_of("\\{}") == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char ch : text) {
+        if (ch == '\\' || ch == '{' || ch == '}') out += '\\';
+        out += ch;
+    }
+    text.swap(out);
+}
+
+void rtf_write_item(const char* text, int bold) {
+    std::string t = text;
+    rtf_special_chars(t);
+    if (bold) rtf_add("\\b ");
+    rtf_add(t.c_str());
+    if (bold) rtf_add("\\b0");
+    rtf_add("\\cell ");
+}
+
+int16_t write_sheet_as_rtf_table(Sheet* sheet, const char* path) {
+    if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) {
+        std::printf("No valid data to save to table.\n");
+        return 0;
+    }
+    std::vector<const Column*> cols = vxs_table_columns(sheet);
+    if (cols.empty()) {
+        std::printf("No valid data to save to table.\n");
+        return 0;
+    }
+    FILE* f = std::fopen(path, "wb");
+    if (!f) {
+        std::printf("Write Rich Text File - could not open file %.100s\n", path);
+        return 0;
+    }
+    std::vector<char> iobuf(1 << 16);
+    std::setvbuf(f, iobuf.data(), _IOFBF, iobuf.size());
+    rtf_out = f;
+    rtf_failed = false;
+
+    std::vector<size_t> widths = vxs_table_widths(sheet, cols);
+    long long total = 0;
+    for (size_t w : widths) total += static_cast<long long>(w) + 2;
+    std::vector<long> edges;
+    long long running = 0;
+    for (size_t w : widths) {
+        running += static_cast<long long>(w) + 2;
+        edges.push_back(static_cast<long>(running * RTF_TABLE_WIDTH / total));
+    }
+
+    const size_t n = cols.size();
+    rtf_write_header();
+    for (size_t i = 0; i < n; ++i) rtf_write_cell(edges[i], 1, i == 0, 0, i + 1 == n, 0);
+    for (const Column* c : cols) rtf_write_item(c->name.c_str(), 1);
+    rtf_write_row_end();
+
+    const size_t nrows = static_cast<size_t>(sheet->row_count);
+    std::vector<size_t> sym(n, 0);
+    for (size_t i = 0, k = 0; i < n; ++i)
+        if (cols[i]->type == VXS_SYMMAT_COL) sym[i] = k++;
+    for (size_t r = 0; r < nrows && !rtf_failed; ++r) {
+        bool last_row = r + 1 == nrows;
+        for (size_t i = 0; i < n; ++i) rtf_write_cell(edges[i], 0, i == 0, last_row, i + 1 == n, 0);
+        for (size_t i = 0; i < n; ++i)
+            rtf_write_item(vxs_table_cell_text(sheet, cols[i], r, sym[i]).c_str(), 0);
+        rtf_write_row_end();
+    }
+    rtf_write_end();
+    bool ok = !rtf_failed;
+    rtf_out = nullptr;
+    if (std::fclose(f) != 0) ok = false;
+    return ok ? 1 : 0;
+}

@@ -1,0 +1,113 @@
+// Paradox tables: pxlib-made tables (newer layout, version byte 12), hand-built older-layout
+// tables that pxlib reads, value encodings, widths, passed-over fields, and damaged tables.
+#include <gtest/gtest.h>
+
+#include "database/vxr_pdx.h"
+#include "driver/vxs_formats.h"
+#include "sheet/vxs_sheet.h"
+#include "statpack/reader_test_util.h"
+#include "test_util.h"
+
+namespace {
+using Paradox = ReaderTest<read_pdx_into_sheet>;
+
+std::vector<std::string> names(const Sheet* s) {
+    std::vector<std::string> n;
+    for (size_t c = 1; c < s->cols.size(); ++c) n.push_back(s->cols[c]->name);
+    return n;
+}
+}  // namespace
+
+TEST_F(Paradox, PxlibTable) {
+    Sheet* s = read(data_path("paradox/pxlib_types.db"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->row_count, 300);
+    // The memo field makes no column; the field after it keeps its values.
+    EXPECT_EQ(names(s), (std::vector<std::string>{"Name", "Small", "Big", "Money", "Num", "Flag", "After"}));
+    EXPECT_EQ(s->cols[1]->text.get(299), "row 300");
+    EXPECT_EQ(s->cols[2]->num[0], -2);
+    EXPECT_EQ(s->cols[2]->num[1], 300);
+    EXPECT_EQ(s->cols[3]->num[0], -70000);
+    EXPECT_EQ(s->cols[4]->num[0], 12345.67);
+    EXPECT_EQ(s->cols[4]->num[1], -0.25);
+    EXPECT_EQ(s->cols[4]->decimals, 2);
+    EXPECT_EQ(s->cols[5]->num[0], 0);  // pxlib stores 0 with the sign bit: a value, not blank
+    EXPECT_EQ(s->cols[5]->num[2], 1.0 / 3);
+    EXPECT_EQ(s->cols[6]->num[1], 1);
+    EXPECT_EQ(s->cols[7]->num[299], 1299);
+
+    write_file(dir.file("empty.db"), read_file(data_path("paradox/pxlib_empty.db")));
+    RunResult r = run_morvalen(dir.path(), {"empty.db", "out.csv"});
+    EXPECT_EQ(r.status, 4);
+}
+
+TEST_F(Paradox, OlderLayout) {
+    Sheet* s = read(data_path("paradox/old_layout.db"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->row_count, 60);
+    EXPECT_EQ(names(s), (std::vector<std::string>{"Name", "Price", "SixteenCharsName", "Count", "Ratio", "Day",
+                                                  "Seen", "Clock", "Id"}));
+    const double m = s->missing;
+    EXPECT_EQ(s->cols[4]->num[0], -2);
+    EXPECT_EQ(s->cols[4]->num[1], 300);
+    EXPECT_EQ(s->cols[5]->num[0], m);  // eight zero bytes: blank
+    EXPECT_EQ(s->cols[5]->num[1], 0.125);
+    EXPECT_EQ(s->cols[6]->num[59], 730059);  // a date is its stored day number
+    EXPECT_EQ(s->cols[6]->representation, VXS_REP_FIXED);
+    EXPECT_EQ(s->cols[7]->num[1], 1);
+    EXPECT_EQ(s->cols[8]->num[0], 3723);  // milliseconds to seconds
+    EXPECT_EQ(s->cols[9]->num[59], 60);
+    // Widths: money 12345.67 under a five-letter name gives 4 + 3 + 2 + 1; small values under a
+    // sixteen-letter name give the name's length + 1.
+    EXPECT_EQ(s->cols[2]->width, 10);
+    EXPECT_EQ(s->cols[3]->width, 17);
+    EXPECT_EQ(s->cols[1]->nlevels, 7);
+
+    // A newer-layout table whose version byte says nothing fails the older checks and is read
+    // through the newer offsets.
+    Sheet* n = read(data_path("paradox/new_layout_unknown_version.db"));
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(names(n), (std::vector<std::string>{"Name", "Price"}));
+    EXPECT_EQ(n->cols[2]->num[2], -1);
+}
+
+TEST_F(Paradox, ValueEncodings) {
+    struct {
+        uint8_t type;
+        std::string bytes;
+        double want;
+    } cases[] = {
+        {PDX_SHORT, std::string("\x7F\xFE", 2), -2},   {PDX_SHORT, std::string("\x81\x2C", 2), 300},
+        {PDX_SHORT, std::string("\x80\x00", 2), 0},    {PDX_LONG, std::string("\x80\0\0\x05", 4), 5},
+        {PDX_TIME, std::string("\x80\0\x03\xE8", 4), 1},
+        {PDX_NUMBER, std::string("\xBF\xF0\0\0\0\0\0\0", 8), 1},
+        {PDX_NUMBER, std::string("\x40\x0F\xFF\xFF\xFF\xFF\xFF\xFF", 8), -1},
+        {PDX_NUMBER, std::string(8, '\0'), -1e307},    {PDX_LOGICAL, std::string("\x81", 1), 1},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(pdx_decode(c.type, reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), -1e307), c.want);
+}
+
+TEST_F(Paradox, DamagedTables) {
+    // A block chain that loops back ends at the block met twice; the rows of the blocks read stay.
+    write_file(dir.file("loop.db"), read_file(data_path("paradox/chain_loop.db")));
+    RunResult loop = run_morvalen(dir.path(), {"loop.db", "out.csv"});
+    EXPECT_EQ(loop.status, 0);
+    EXPECT_EQ(loop.out, " 39 records transferred.\n");
+    read_cuts(read_file(data_path("paradox/old_layout.db")), 97);
+    read_cuts(read_file(data_path("paradox/pxlib_types.db")), 211);
+    std::string good = read_file(data_path("paradox/old_layout.db"));
+    auto with = [&](size_t at, std::string bytes) {
+        std::string b = good;
+        b.replace(at, bytes.size(), bytes);
+        return b;
+    };
+    std::vector<std::string> broken = {
+        read_file(data_path("paradox/count_lies.db")),
+        with(88, std::string("\x07\x04", 2)),   // a type that is never accepted
+        with(0, std::string("\0\0", 2)),        // record size 0
+        with(2, std::string("\xFF\xFF", 2)),    // header past the file
+        with(0, std::string("\x10\0", 2)),      // fields longer than the record
+    };
+    expect_no_data(broken, "t.db");
+}

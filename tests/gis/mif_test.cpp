@@ -1,0 +1,177 @@
+// MapInfo interchange reader: ogr2ogr's files, a hand-written file of every object kind, the
+// line reader, and refused or cut files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/vxs_formats.h"
+#include "gis/vxr_mif.h"
+#include "sheet/vxs_dates.h"
+#include "sheet/vxs_sheet.h"
+#include "test_util.h"
+
+namespace {
+
+const Column* col(const Sheet* s, const std::string& name) {
+    for (auto& c : s->cols)
+        if (c->name == name) return c.get();
+    return nullptr;
+}
+
+std::string cell(const Sheet* s, const std::string& name, size_t row) {
+    const Column* c = col(s, name);
+    if (!c) return "-";
+    if (c->is_text()) return std::string(c->text.get(row));
+    double v = c->num[row];
+    if (!(v > s->missing)) return "*";
+    if (c->type == VXS_FACTOR && !c->levels.empty()) v = c->levels[static_cast<size_t>(v) - 1];
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+std::vector<std::string> names(const Sheet* s) {
+    std::vector<std::string> out;
+    for (size_t i = 1; i < s->cols.size(); ++i) out.push_back(s->cols[i]->name);
+    return out;
+}
+
+Sheet* read_mif(const std::string& path, std::string* printed = nullptr) {
+    new_run_with_sheet(1);
+    lastsheet = nullptr;
+    testing::internal::CaptureStdout();
+    int16_t ok = read_mapinfo_file(path.c_str());
+    std::string out = testing::internal::GetCapturedStdout();
+    if (printed) *printed = out;
+    return ok ? lastsheet : nullptr;
+}
+
+TEST(MifReader, LineReaderDropsLineEndsAndEmptyLines) {
+    std::string text = "a\r\n\r\n\nbc\n\rd\nlong";
+    size_t pos = 0;
+    std::string line;
+    std::vector<std::string> got;
+    while (mgetline(line, 3, text, pos)) got.push_back(line);
+    EXPECT_EQ(got, (std::vector<std::string>{"a", "bc", "\rd", "lo", "ng"}));
+}
+
+TEST(MifReader, Ogr2ogrPoints) {
+    Sheet* s = read_mif(data_path("mif/ogr_mif.mif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(names(s),
+              (std::vector<std::string>{"Feature", "REC", "X", "Y", "name", "pop", "area"}));
+    std::vector<std::string> rows;
+    for (size_t r = 0; r < 3; ++r)
+        rows.push_back(cell(s, "Feature", r) + " " + cell(s, "REC", r) + " " + cell(s, "X", r) +
+                       " " + cell(s, "Y", r) + " " + cell(s, "name", r) + " " + cell(s, "pop", r) +
+                       " " + cell(s, "area", r));
+    EXPECT_EQ(rows, (std::vector<std::string>{"2 1 1 2 Aberdeen 100 1.5",
+                                              "2 2 -3.25 55.5 Leith 2500 *", "2 3 10 20  0 7.25"}));
+    EXPECT_EQ(col(s, "Feature")->labels, (std::vector<std::string>{"Point"}));
+}
+
+TEST(MifReader, Ogr2ogrRegions) {
+    Sheet* s = read_mif(data_path("mif/ogr_mif_poly.mif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(names(s),
+              (std::vector<std::string>{"Feature", "REC", "PART", "PNT", "X", "Y", "name"}));
+    ASSERT_EQ(s->row_count, 14);
+    std::string parts, pnts;
+    for (size_t r = 0; r < 14; ++r) parts += cell(s, "PART", r), pnts += cell(s, "PNT", r);
+    EXPECT_EQ(parts, "11111222221111");
+    EXPECT_EQ(pnts, "12345123451234");
+    EXPECT_EQ(cell(s, "name", 13), "tri");
+}
+
+TEST(MifReader, EveryObjectKind) {
+    Sheet* s = read_mif(data_path("mif/hand_objects.mif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(names(s), (std::vector<std::string>{"Feature", "REC", "PART", "PNT", "X", "Y",
+                                                  "TextLabel", "ArcAngle", "RectRound", "Name",
+                                                  "Born", "Alive", "Score"}));
+    std::vector<std::string> rows;
+    for (size_t r = 0; r < static_cast<size_t>(s->row_count); ++r) {
+        std::string line;
+        for (const char* n : {"Feature", "REC", "PART", "PNT", "X", "Y", "TextLabel", "ArcAngle",
+                              "RectRound", "Name", "Alive", "Score"})
+            line += cell(s, n, r) + "|";
+        rows.push_back(line);
+    }
+    std::vector<std::string> want = {
+        "7|1|1|0|1|2|Hello, map|*|*|text \"\"one\"\"|1|1.5|",
+        "7|1|1|1|3|4|Hello, map|*|*|text \"\"one\"\"|1|1.5|",
+        "6|2|1|0|0|0||0|*|arc|0|2|",
+        "6|2|1|1|4|2||90|*|arc|0|2|",
+        "8|3|1|0|0|0||*|*|rect, with comma|1|*|",
+        "8|3|1|1|0|2||*|*|rect, with comma|1|*|",
+        "8|3|1|2|4|2||*|*|rect, with comma|1|*|",
+        "8|3|1|3|4|0||*|*|rect, with comma|1|*|",
+        "9|4|1|0|0|0||*|0.5|roundrect|*|-3|",
+        "9|4|1|1|0|2||*|0.5|roundrect|*|-3|",
+        "9|4|1|2|4|2||*|0.5|roundrect|*|-3|",
+        "9|4|1|3|4|0||*|0.5|roundrect|*|-3|",
+        "10|5|1|0|0|0||*|*|ellipse|0|1000|",
+        "10|5|1|1|0|2||*|*|ellipse|0|1000|",
+        "10|5|1|2|4|2||*|*|ellipse|0|1000|",
+        "10|5|1|3|4|0||*|*|ellipse|0|1000|",
+        "*|*|*|*|*|*||*|*|none|*|*|",
+        "4|8|1|1|1|1||*|*|pline|*|*|",
+        "4|8|1|2|2|2||*|*|pline|*|*|",
+        "4|8|1|3|3|3||*|*|pline|*|*|",
+        "4|9|1|1|5|5||*|*|pline next line|*|*|",
+        "4|9|1|2|6|6||*|*|pline next line|*|*|",
+        "4|10|1|1|0|0||*|*|pline multiple|*|*|",
+        "4|10|1|2|1|1||*|*|pline multiple|*|*|",
+        "4|10|2|1|9|9||*|*|pline multiple|*|*|",
+        "3|11|1|0|1|1||*|*|line|*|*|",
+        "3|11|1|1|2|2||*|*|line|*|*|",
+    };
+    EXPECT_EQ(rows, want);
+    // Dates: 1999-12-31 read, month 13 missing.
+    EXPECT_EQ(col(s, "Born")->num[0], vxs_day_number(31, 12, 1999));
+    EXPECT_FALSE(col(s, "Born")->num[2] > s->missing);
+    const Column* f = col(s, "Feature");
+    EXPECT_EQ(f->labels, (std::vector<std::string>{"Line", "PolyLine", "Arc", "Text", "Rectangle",
+                                                   "Rounded Rectangle", "Elipse"}));
+    EXPECT_EQ(f->longest_label, 17);
+}
+
+TEST(MifReader, RefusalsAndMissingMid) {
+    ScratchDir dir;
+    write_file(dir.file("p.mif"),
+               "Version 300\nColumns 1\n  a Integer\nData\nPoint 1 2\nPoint 3 4\n");
+    RunResult r = run_morvalen(dir.path(), {"p.mif", "p.tab"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("MapInfo Data record file " + std::string("p.MID") + " was not found"), 0u)
+        << r.out;
+    EXPECT_EQ(read_file(dir.file("p.tab")), "Feature\tREC\tX\tY\nPoint\t1\t1\t2\nPoint\t2\t3\t4\n");
+
+    std::string printed;
+    write_file(dir.file("bad.mif"), "Versio 300\nData\nPoint 1 2\n");
+    EXPECT_EQ(read_mif(dir.file("bad.mif"), &printed), nullptr);
+    EXPECT_NE(printed.find("bad.mif is not a valid MapInfo file"), std::string::npos) << printed;
+    EXPECT_EQ(read_mif(dir.file("none.mif"), &printed), nullptr);
+    EXPECT_NE(printed.find("MapInfo File"), std::string::npos);
+
+    // Long items are cut to 90 characters, with a message.
+    write_file(dir.file("long.mif"), "Version 300\nColumns 1\n  a Char(200)\nData\nPoint 1 2\n");
+    write_file(dir.file("long.mid"), "\"" + std::string(120, 'x') + "\"\n");
+    Sheet* s = read_mif(dir.file("long.mif"), &printed);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cell(s, "a", 0), std::string(89, 'x'));
+    EXPECT_NE(printed.find(" were truncated to 90 characters"), std::string::npos);
+
+    // Cut anywhere, a file reads or is refused, and never hangs.
+    std::string whole = read_file(data_path("mif/hand_objects.mif"));
+    std::string mid = read_file(data_path("mif/hand_objects.mid"));
+    for (size_t cut = 0; cut < whole.size(); cut += 5) {
+        new_run_with_sheet(1);
+        testing::internal::CaptureStdout();
+        vxs_decode_mapinfo(std::string_view(whole).substr(0, cut), &mid, "x.mif");
+        testing::internal::GetCapturedStdout();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,220 @@
+// WAV reader: sox's files against Python's wave module, hand-built chunk layouts, the refusal
+// messages, and cut files.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/vxs_formats.h"
+#include "media/vxr_wav.h"
+#include "sheet/vxs_sheet.h"
+#include "test_util.h"
+
+namespace {
+
+std::vector<std::vector<double>> python_frames(const std::string& path) {
+    std::vector<std::vector<double>> out;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::vector<double> f;
+        double v;
+        while (fields >> v) f.push_back(v);
+        out.push_back(f);
+    }
+    return out;
+}
+
+Sheet* read_wav(const std::string& path, int16_t separate) {
+    new_run_with_sheet(1);
+    lastsheet = nullptr;
+    return read_wave_into_sheet(path.c_str(), separate) ? lastsheet : nullptr;
+}
+
+TEST(WavReader, SoxFilesMatchPythonsWaveModuleInBothLayouts) {
+    for (const char* name :
+         {"mono_8_bit", "mono_16_bit", "mono_24_bit_pcm", "stereo_16_bit", "quad_8_bit"}) {
+        SCOPED_TRACE(name);
+        std::string path = data_path(std::string("wav/") + name + ".wav");
+        auto want = python_frames(data_path(std::string("wav/samples_") + name + ".txt"));
+        ASSERT_FALSE(want.empty());
+        const size_t channels = want[0].size();
+        testing::internal::CaptureStdout();
+        Sheet* apart = read_wav(path, 1);
+        testing::internal::GetCapturedStdout();
+        ASSERT_NE(apart, nullptr);
+        ASSERT_EQ(static_cast<size_t>(apart->row_count), want.size());
+        ASSERT_EQ(static_cast<size_t>(apart->column_count), channels);
+        for (size_t c = 0; c < channels; ++c) {
+            EXPECT_EQ(apart->cols[c + 1]->name,
+                      channels == 1 ? "Sound" : "Sound" + std::to_string(c + 1));
+            for (size_t f = 0; f < want.size(); ++f)
+                ASSERT_EQ(apart->cols[c + 1]->num[f], want[f][c]) << f;
+        }
+        testing::internal::CaptureStdout();
+        Sheet* joined = read_wav(path, 0);
+        testing::internal::GetCapturedStdout();
+        ASSERT_NE(joined, nullptr);
+        ASSERT_EQ(joined->column_count, 1);
+        EXPECT_EQ(joined->cols[1]->name, "Sound");
+        for (size_t f = 0; f < want.size(); ++f) {
+            double sum = 0;
+            for (double v : want[f]) sum += v;
+            ASSERT_DOUBLE_EQ(joined->cols[1]->num[f], sum / static_cast<double>(channels));
+        }
+    }
+}
+
+// A WAVE file from its parts: format fields, then the given chunks.
+std::string le(uint32_t v, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += static_cast<char>((v >> (8 * i)) & 0xff);
+    return s;
+}
+std::string wave(int16_t tag, int16_t channels, int16_t align, const std::string& chunks,
+                 uint32_t fmt_size = 16) {
+    std::string fmt = le(static_cast<uint16_t>(tag), 2) + le(static_cast<uint16_t>(channels), 2) +
+                      le(8000, 4) + le(8000u * static_cast<uint32_t>(align), 4) +
+                      le(static_cast<uint16_t>(align), 2) + le(8, 2);
+    fmt.resize(fmt_size, '\0');
+    if (fmt_size & 1) fmt += '\0';
+    std::string body = "WAVEfmt " + le(fmt_size, 4) + fmt + chunks;
+    return "RIFF" + le(static_cast<uint32_t>(body.size()), 4) + body;
+}
+std::string chunk(const std::string& id, const std::string& data) {
+    return id + le(static_cast<uint32_t>(data.size()), 4) + data +
+           (data.size() & 1 ? std::string(1, '\0') : "");
+}
+
+TEST(WavReader, HandBuiltLayouts) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int16_t separate;
+        std::vector<std::vector<double>> columns;
+        std::string out;
+    };
+    std::vector<Case> cases = {
+        {"unsigned 16-bit",
+         wave(1, 1, 2, chunk("data", std::string("\xff\xff\x01\x00", 4))),
+         1,
+         {{65535, 1}},
+         "Wave Play duration: 0.00 seconds\n"},
+        {"odd list chunk and a longer format chunk skipped",
+         wave(1, 1, 1, chunk("LIST", "abc") + chunk("data", "\x05\x07"), 18),
+         1,
+         {{5, 7}},
+         "Wave Play duration: 0.00 seconds\n"},
+        {"stereo mean",
+         wave(1, 2, 2, chunk("data", "\x02\x04\x06\x09")),
+         0,
+         {{3, 7.5}},
+         "Wave Play duration: 0.00 seconds\n"},
+        {"data shorter than a frame",
+         wave(1, 2, 4, chunk("data", "\x01\x02")),
+         1,
+         {},
+         "Wave Play duration: 0.00 seconds\nNo Data: Sample duration is zero\n"},
+        {"not RIFF", "RIFX" + std::string(40, '\0'), 1, {}, "Error: x.wav is NOT a WAVE file!\n"},
+        {"RIFF size 0", "RIFF" + le(0, 4) + "WAVE", 1, {}, "Error: RIFF Size is Invalid (0)\n"},
+        {"not WAVE",
+         "RIFF" + le(4, 4) + "AVI ",
+         1,
+         {},
+         "Error: x.wav is NOT a simple WAVE file!\n"},
+        {"no format chunk",
+         "RIFF" + le(12, 4) + "WAVEdata" + le(0, 4),
+         1,
+         {},
+         "Error: WAVE format chunk is missing\n"},
+        {"format too short",
+         "RIFF" + le(12, 4) + "WAVEfmt " + le(14, 4),
+         1,
+         {},
+         "Error: WAVE Format data Size is Invalid (14)\n"},
+        {"extensible",
+         wave(-2, 1, 3, chunk("data", "abc")),
+         1,
+         {},
+         "Error: WAVE Format is not of PC origin (Type -2)\n"},
+        {"three channels",
+         wave(1, 3, 3, chunk("data", "abc")),
+         1,
+         {},
+         "Error: WAVE Invalid number of channels (3)\n"},
+        {"wide frame",
+         wave(1, 2, 6, chunk("data", "abcdef")),
+         1,
+         {},
+         "Error: Invalid data sample size (6)\n"},
+        {"alignment 0",
+         wave(1, 1, 0, chunk("data", "ab")),
+         1,
+         {},
+         "Error: Invalid data sample size (0)\n"},
+        {"alignment not whole samples",
+         wave(1, 2, 3, chunk("data", "abc")),
+         1,
+         {},
+         "Error: Invalid data sample size (3)\n"},
+        {"negative chunk size",
+         wave(1, 1, 1, "LIST" + le(0xfffffff0u, 4)),
+         1,
+         {},
+         "Error: WAVE data chunk - invalid data size\n"},
+        {"chunk past the end",
+         wave(1, 1, 1, "LIST" + le(100, 4) + "ab"),
+         1,
+         {},
+         "Error: WAVE data chunk is missing\n"},
+        {"data size beyond the file", wave(1, 1, 1, "data" + le(0x7ffffff0u, 4) + "ab"), 1, {}, ""},
+        {"no data chunk", wave(1, 1, 1, ""), 1, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        new_run_with_sheet(1);
+        lastsheet = nullptr;
+        ByteReader in(c.bytes);
+        testing::internal::CaptureStdout();
+        int16_t ok = vxs_decode_wave(in, "x.wav", c.separate);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
+        ASSERT_EQ(ok != 0, !c.columns.empty());
+        if (!ok) continue;
+        ASSERT_EQ(static_cast<size_t>(lastsheet->column_count), c.columns.size());
+        for (size_t k = 0; k < c.columns.size(); ++k)
+            EXPECT_EQ(lastsheet->cols[k + 1]->num, c.columns[k]);
+    }
+}
+
+TEST(WavReader, WholeConversionsAndRefusedFiles) {
+    ScratchDir dir;
+    write_file(dir.file("s.wav"), read_file(data_path("wav/stereo_16_bit.wav")));
+    RunResult apart = run_morvalen(dir.path(), {"s.wav", "s.tab"});
+    ASSERT_EQ(apart.status, 0) << apart.out;
+    EXPECT_EQ(apart.out.find("Wave Play duration: 0.01 seconds\n"), 0u) << apart.out;
+    EXPECT_EQ(read_file(dir.file("s.tab")).substr(0, 14), "Sound1\tSound2\n");
+    RunResult joined = run_morvalen(dir.path(), {"s.wav", "j.tab/c"});
+    ASSERT_EQ(joined.status, 0) << joined.out;
+    EXPECT_EQ(read_file(dir.file("j.tab")).substr(0, 6), "Sound\n");
+
+    for (const char* name : {"mono_24_bit_extensible", "quad_16_bit"}) {
+        write_file(dir.file("e.wav"), read_file(data_path(std::string("wav/") + name + ".wav")));
+        RunResult r = run_morvalen(dir.path(), {"e.wav", "e.csv"});
+        EXPECT_EQ(r.status, 5) << name;
+    }
+    // Cut anywhere, a file gives no sheet and no hang.
+    std::string whole = read_file(data_path("wav/mono_16_bit.wav"));
+    for (size_t cut = 0; cut + 2 < whole.size(); cut += 7) {
+        ByteReader in(std::string_view(whole).substr(0, cut));
+        new_run_with_sheet(1);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(vxs_decode_wave(in, "x", 1), 0) << cut;
+        testing::internal::GetCapturedStdout();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,237 @@
+// Tablet files: the writer against bytes built from the layout by an independent script, page
+// choice and listing, factors, texts and missing codes, matrices, a round trip, pointer
+// numbers out of step, and broken files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/vxs_options.h"
+#include "driver/vxs_formats.h"
+#include "sheet/vxs_access.h"
+#include "sheet/vxs_sheet.h"
+#include "statpack/reader_test_util.h"
+#include "statpack/vxr_kelmora.h"
+#include "statpack/vxr_outbuf.h"
+#include "test_util.h"
+
+namespace {
+
+using Tablet = ReaderTest<read_kelmora_into_sheet>;
+
+std::string be32(int32_t v) {
+    uint32_t u = static_cast<uint32_t>(v);
+    return {char(u >> 24), char(u >> 16), char(u >> 8), char(u)};
+}
+
+// Reads quietly: the text the reader printed goes to printed.
+Sheet* read_quiet(Tablet& t, const std::string& path, std::string& printed) {
+    testing::internal::CaptureStdout();
+    Sheet* s = t.read(path);
+    printed = testing::internal::GetCapturedStdout();
+    return s;
+}
+
+std::string tablet_file(const char* name) { return data_path(std::string("tablet/") + name); }
+
+}  // namespace
+
+TEST_F(Tablet, TextItems) {
+    struct {
+        std::optional<std::string> text;
+        std::string bytes;
+    } cases[] = {{std::nullopt, be32(-1)},
+                 {std::string(""), be32(4) + std::string(4, '\0')},
+                 {std::string("abc"), be32(4) + "abc" + std::string(1, '\0')},
+                 {std::string("abcd"), be32(8) + "abcd" + std::string(4, '\0')},
+                 {std::string("(null)"), be32(8) + "(null)" + std::string(2, '\0')}};
+    for (auto& c : cases) {
+        FILE* f = std::fopen(dir.file("t").c_str(), "wb");
+        {
+            OutBuffer out(f, Endian::Big);
+            write_kel_text(out, c.text);
+            out.flush();
+        }
+        std::fclose(f);
+        EXPECT_EQ(read_file(dir.file("t")), c.bytes);
+        ByteReader in(std::string_view(c.bytes), Endian::Big);
+        EXPECT_EQ(get_kel_text(in), c.text);
+    }
+}
+
+TEST_F(Tablet, WriterMatchesTheLayout) {
+    Sheet* s = new_run_with_sheet(3);
+    s->source_file = "in.csv";
+    Column* x = create_column_with_memory(s, VXS_VARIATE, "x", 3);
+    x->num = {1.5, vxs_missing, 3.0};
+    ASSERT_TRUE(write_sheet_as_kelmora(s, dir.file("o.ktb").c_str()));
+    EXPECT_EQ(read_file(dir.file("o.ktb")), read_file(tablet_file("one_variate.ktb")));
+
+    std::string printed;
+    Sheet* back = read_quiet(*this, dir.file("o.ktb"), printed);
+    EXPECT_EQ(printed, "");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->column_count, 1);
+    EXPECT_EQ(back->cols[1]->name, "x");
+    EXPECT_EQ(back->cols[1]->num, (std::vector<double>{1.5, vxs_missing, 3.0}));
+}
+
+TEST_F(Tablet, PagesFactorsTextsAndMatrices) {
+    std::string printed;
+    Sheet* s = read_quiet(*this, tablet_file("two_pages.ktb"), printed);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(s->description_lines, std::vector<std::string>{"First"});
+    ASSERT_EQ(s->column_count, 3);
+    const Column* dose = s->cols[1].get();
+    EXPECT_EQ(dose->type, VXS_FACTOR);
+    EXPECT_EQ(dose->nlevels, 2);
+    EXPECT_EQ(dose->levels, (std::vector<double>{5, 10}));
+    EXPECT_EQ(dose->labels, (std::vector<std::string>{"low", "high"}));
+    EXPECT_EQ(dose->origin, 2);
+    EXPECT_EQ(dose->num, (std::vector<double>{1, 2, vxs_missing, 2}));
+    const Column* who = s->cols[2].get();
+    EXPECT_EQ(who->type, VXS_TEXT);
+    EXPECT_EQ(who->text.get(0), "ann");
+    EXPECT_EQ(who->text.get(1), "");  // "(null)" is the missing text
+    EXPECT_EQ(who->text.get(2), "");  // an absent text
+    EXPECT_EQ(who->nlevels, 13);
+    // No kind text and integer data: a variate, the integer missing code missing.
+    EXPECT_EQ(s->cols[3]->type, VXS_VARIATE);
+    EXPECT_EQ(s->cols[3]->num, (std::vector<double>{3, vxs_missing, 5, 7}));
+
+    for (const char* choice : {"2", "second", "SECOND"}) {
+        vxs_parser_options().worksheet_name = choice;
+        Sheet* m = read_quiet(*this, tablet_file("two_pages.ktb"), printed);
+        ASSERT_NE(m, nullptr) << choice;
+        EXPECT_EQ(printed, "Numbers in " + tablet_file("two_pages.ktb") +
+                               " greater than 9.99999E+307 have been set to this value.");
+        EXPECT_EQ(m->kind, VXS_MATRIX);
+        EXPECT_EQ(m->structure_name, "Second");
+        EXPECT_EQ(m->second_structure_name, "Treatment");
+        EXPECT_EQ(m->cols[2]->type, VXS_MATRIX_COL);
+        EXPECT_EQ(m->cols[2]->num, (std::vector<double>{3, VXS_NUM_CEILING}));
+    }
+    vxs_parser_options().worksheet_name = "third";
+    EXPECT_EQ(read_quiet(*this, tablet_file("two_pages.ktb"), printed), nullptr);
+    EXPECT_EQ(printed, "No valid data found in Kelmora Tablet file " + tablet_file("two_pages.ktb"));
+    vxs_parser_options().worksheet_name.clear();
+
+    write_file(dir.file("two.ktb"), read_file(tablet_file("two_pages.ktb")));
+    RunResult list = run_morvalen(dir.path(), {"two.ktb/w", "names.out"});
+    EXPECT_EQ(list.status, 0);
+    const std::string listing = "File: two.ktb\nPages: 2\nFirst (3 columns x 4 rows)\nSecond (2 columns x 2 rows)\n";
+    EXPECT_EQ(list.out, listing);
+    EXPECT_EQ(read_file(dir.file("names.out")), listing);
+}
+
+TEST_F(Tablet, PointerNumbersOutOfStepStillRead) {
+    std::string printed;
+    Sheet* s = read_quiet(*this, tablet_file("pointers_off.ktb"), printed);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->column_count, 3);
+    const std::string first = "Kelmora Tablet Pointer ID mismatch in columns structures\nKelmora Tablet Pointer ID mismatch\n"
+                              "Kelmora Tablet Pointer ID mismatch in column values\nKelmora Tablet Pointer ID mismatch\n";
+    EXPECT_EQ(printed.substr(0, first.size()), first);
+    EXPECT_NE(printed.find("Kelmora Tablet Pointer ID mismatch in page attribute values\n"), std::string::npos);
+    EXPECT_NE(printed.find("Kelmora Tablet Pointer ID mismatch in column attribute values\n"), std::string::npos);
+}
+
+TEST_F(Tablet, RoundTripFactorsTextsTwoPagesKinds) {
+    Sheet* s = new_run_with_sheet(3);
+    VXSMAXCOLUMNS = 2048;
+    Column* f = create_column_with_memory(s, VXS_FACTOR, "f", 3);
+    f->num = {2, 1, vxs_missing};
+    f->nlevels = 2;
+    f->labels = {"no", "yes"};
+    f->origin = 2;
+    Column* lv = create_column_with_memory(s, VXS_FACTOR, "lv", 3);
+    lv->num = {1, 1, 2};
+    lv->nlevels = 2;
+    lv->levels = {0.5, 7};
+    lv->origin = 1;
+    Column* t = create_column_with_memory(s, VXS_TEXT, "t", 3);
+    t->text.set(0, "abcd");
+    t->text.set(2, std::string(90, 'q'));
+    Column* v = create_column_with_memory(s, VXS_VARIATE, "v", 3);
+    v->num = {-1e300, vxs_missing, 0};
+    vxs_add_line_to_description(s, "My page");
+    ASSERT_TRUE(write_sheet_as_kelmora(s, dir.file("r.ktb").c_str()));
+    std::string printed;
+    Sheet* b = read_quiet(*this, dir.file("r.ktb"), printed);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(b->description_lines, std::vector<std::string>{"My page"});
+    EXPECT_EQ(b->cols[1]->labels, f->labels);
+    EXPECT_EQ(b->cols[1]->num, f->num);
+    EXPECT_EQ(b->cols[2]->levels, lv->levels);
+    EXPECT_EQ(b->cols[2]->origin, 1);
+    EXPECT_EQ(b->cols[3]->text.get(0), "abcd");
+    EXPECT_EQ(b->cols[3]->text.get(1), "");
+    EXPECT_EQ(b->cols[3]->text.get(2), std::string(90, 'q'));
+    EXPECT_EQ(b->cols[4]->num, v->num);
+
+    // A matrix sheet goes out as "colmatrix" and comes back a matrix named after the page.
+    Sheet* m = new_run_with_sheet(2, VXS_MATRIX);
+    Column* c1 = create_column_with_memory(m, VXS_MATRIX_COL, "1", 2);
+    c1->num = {1, 2};
+    vxs_add_line_to_description(m, "M");
+    ASSERT_TRUE(write_sheet_as_kelmora(m, dir.file("m.ktb").c_str()));
+    EXPECT_NE(read_file(dir.file("m.ktb")).find("colmatrix"), std::string::npos);
+    EXPECT_NE(read_file(dir.file("m.ktb")).find("A_NDIM"), std::string::npos);
+    Sheet* mb = read_quiet(*this, dir.file("m.ktb"), printed);
+    ASSERT_NE(mb, nullptr);
+    EXPECT_EQ(mb->kind, VXS_MATRIX);
+    EXPECT_EQ(mb->structure_name, "M");
+}
+
+TEST_F(Tablet, BrokenFiles) {
+    std::string good = read_file(tablet_file("two_pages.ktb"));
+    read_cuts(good, 3);
+    std::string printed;
+    write_file(dir.file("bad.ktb"), "#!/usr/explorer/bin/explorer cxTablet ascii 5.0\n\f\f\n" + std::string(40, '\0'));
+    EXPECT_EQ(read_quiet(*this, dir.file("bad.ktb"), printed), nullptr);
+    EXPECT_EQ(printed, dir.file("bad.ktb") + "\nis not in Kelmora Tablet file format\n");
+
+    // Counts given twice: the second one is used. A count past the bytes left sizes nothing.
+    const std::string one = read_file(tablet_file("one_variate.ktb"));
+    const size_t pages_again = 52 + 52;
+    const size_t values_again = one.find(be32(3) + std::string("\x3f\xf8\0\0\0\0\0\0", 8));
+    ASSERT_NE(values_again, std::string::npos);
+    struct Case {
+        const char* what;
+        size_t at;
+        int32_t value;
+        bool read;
+        std::string message;
+    } cases[] = {
+        {"first page count 0", 52, 0, true, "No pages found in Kelmora Tablet file\nNumber of Kelmora Tablet pages is inconsistent\n"},
+        {"second page count 0", pages_again, 0, false, "Number of Kelmora Tablet pages is inconsistent\n"},
+        {"second page count huge", pages_again, 0x7fffffff, false, "Number of Kelmora Tablet pages is inconsistent\n"},
+        {"value count huge", values_again, 0x7ffffff0, false,
+         "Warning: Number of values in Kelmora Tablet column is inconsistent\n"},
+        {"negative value count", values_again, -5, false,
+         "Warning: Number of values in Kelmora Tablet column is inconsistent\n"
+         "Illegal number of attributes found in Kelmora Tablet file\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string b = one;
+        b.replace(c.at, 4, be32(c.value));
+        write_file(dir.file("b.ktb"), b);
+        EXPECT_EQ(read_quiet(*this, dir.file("b.ktb"), printed) != nullptr, c.read);
+        EXPECT_EQ(printed, c.message);
+    }
+    // Columns of kinds the reader does not know are skipped; with none left there is no data.
+    std::string weird = one;
+    weird.replace(weird.find("variate"), 7, "vector_");
+    write_file(dir.file("weird.ktb"), weird);
+    EXPECT_EQ(run_morvalen(dir.path(), {"weird.ktb", "out.csv"}).status, 4);
+    // A column data type outside 0..2 ends the read.
+    std::string typed = one;
+    size_t type_at = typed.find("variate") + 8;
+    typed.replace(type_at, 4, be32(7));
+    write_file(dir.file("t.ktb"), typed);
+    EXPECT_EQ(read_quiet(*this, dir.file("t.ktb"), printed), nullptr);
+    EXPECT_EQ(printed, "Illegal Kelmora Tablet data type found\n");
+}

@@ -1,0 +1,221 @@
+// Weka ARFF files: files made by Weka, R's foreign and liac-arff (dense and sparse rows, dates,
+// quoted labels), the header rules, the writer's choices and quoting, and written files read
+// back by Weka, liac-arff and the reader itself.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/vxs_formats.h"
+#include "sheet/vxs_access.h"
+#include "sheet/vxs_dates.h"
+#include "sheet/vxs_sheet.h"
+#include "statpack/reader_test_util.h"
+#include "statpack/vxr_weka.h"
+#include "test_util.h"
+
+namespace {
+
+using Weka = ReaderTest<read_weka_into_sheet>;
+
+// A column's cells as text: numbers %.12g, factors by label, texts as they are, missing ".".
+std::string cells(const Sheet* s, size_t c) {
+    const Column* col = s->cols[c].get();
+    std::string out;
+    char num[64];
+    for (size_t r = 0; r < size_t(s->row_count); ++r) {
+        if (r) out += '|';
+        if (col->is_text()) {
+            out += col->text.get(r);
+        } else if (col->num[r] <= s->missing) {
+            out += '.';
+        } else if (col->type == VXS_FACTOR && !col->labels.empty()) {
+            out += col->labels[size_t(col->num[r]) - 1];
+        } else if (col->representation == VXS_REP_DATE) {
+            vxs_write_date(num, col->num[r], 0, 34);
+            out += num;
+        } else {
+            std::snprintf(num, sizeof num, "%.12g", col->num[r]);
+            out += num;
+        }
+    }
+    return out;
+}
+
+std::string run_output(const std::string& cmd) {
+    FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r");
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+bool tool_present(const std::string& check) { return std::system((check + " >/dev/null 2>&1").c_str()) == 0; }
+
+}  // namespace
+
+TEST_F(Weka, ToolFilesRead) {
+    struct Case {
+        const char* file;
+        std::string relation;
+        std::vector<std::string> names;
+        std::vector<std::string> columns;
+    } cases[] = {
+        // Weka's sparse rows leave out the first label and zeros: the same sheet as dense rows.
+        {"weka_csvloader", "iris_small", {"sepal_length", "sepal_width", "species", "note"},
+         {"5.1|4.9|7|6.4|6.3", "3.5|3|3.2|.|3.3", "Iris-setosa|Iris-setosa|Iris-versicolor|Iris-versicolor|Iris-virginica",
+          "first one|.|comma, inside|plain|odd"}},
+        {"weka_sparse", "iris_small-weka.filters.unsupervised.instance.", {"sepal_length", "sepal_width", "species", "note"},
+         {"5.1|4.9|7|6.4|6.3", "3.5|3|3.2|.|3.3", "Iris-setosa|Iris-setosa|Iris-versicolor|Iris-versicolor|Iris-virginica",
+          "first one|.|comma, inside|plain|odd"}},
+        {"r_write_arff", "rdata", {"when", "colour", "x", "txt"},
+         {"2001-02-03 04:05:06|1999-12-31 23:59:59|.", "red|green blue|.", "1.25|.|-30000000000", "a b|plain|100%"}},
+        {"liac_sparse", "sparse demo", {"a", "b", "kind", "n"}, {"1|0|0|0", "0|2.5|0|0", "low|high|low|low", "0|0|7|0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Sheet* s = read(data_path(std::string("weka/") + c.file + ".arff"));
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->structure_name, c.relation.substr(0, 40));
+        ASSERT_EQ(s->column_count, int32_t(c.names.size()));
+        for (size_t k = 0; k < c.names.size(); ++k) {
+            EXPECT_EQ(s->cols[k + 1]->name, c.names[k]);
+            EXPECT_EQ(cells(s, k + 1), c.columns[k]) << k;
+        }
+    }
+    Sheet* r = read(data_path("weka/r_write_arff.arff"));
+    EXPECT_EQ(r->cols[1]->representation, VXS_REP_DATE);
+    EXPECT_EQ(r->cols[2]->labels, (std::vector<std::string>{"red", "green blue", "it's"}));
+    EXPECT_EQ(r->cols[2]->origin, 2);
+}
+
+TEST_F(Weka, HeaderRules) {
+    std::string text =
+        "% first comment\n%\n%   second\n@relation 'my data'\n% late comment\n"
+        "@ATTRIBUTE colour {red, 'green', \"blue\"}\n@attribute n integer\n@Attribute r REAL\n"
+        "@attribute s string\n@attribute rel relational\n@attribute d date 'dd/MM/yyyy'\n@data\n"
+        "GREEN, 3, 1.5, 'it\\'s', x, 31/12/1999\n%comment row\n\nBlue,?,?,?,?,?\npurple,1e400,-1e400,\"q\",y,01/01/2000\n";
+    Sheet* s = read_bytes(text);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->description_lines, (std::vector<std::string>{" first comment", "   second"}));
+    EXPECT_EQ(s->structure_name, "my data");
+    EXPECT_EQ(s->row_count, 3);
+    EXPECT_EQ(cells(s, 1), "green|blue|.");
+    EXPECT_EQ(s->cols[1]->num[0], 2);
+    EXPECT_EQ(cells(s, 2), "3|.|9.99999e+307");
+    EXPECT_EQ(cells(s, 3), "1.5|.|.");
+    EXPECT_EQ(s->cols[4]->type, VXS_TEXT);
+    EXPECT_EQ(cells(s, 4), "it's||q");
+    EXPECT_EQ(s->cols[5]->type, VXS_TEXT);  // an unknown type word reads as text
+    EXPECT_EQ(cells(s, 6), "1999-12-31 00:00:00|.|2000-01-01 00:00:00");
+
+    // A line past 64000 characters is cut, and the rest of it is not another row.
+    std::string longline = "@relation x\n@attribute a numeric\n@attribute b string\n@data\n1,'" +
+                           std::string(70000, 'z') + "'\n2,b\n";
+    Sheet* l = read_bytes(longline);
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->row_count, 2);
+    EXPECT_EQ(cells(l, 1), "1|2");
+    EXPECT_EQ(l->cols[2]->text.get(0).size(), 90u);
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(read_bytes("@relation x\n@attribute a numeric\n@data\n% none\n"), nullptr);
+    EXPECT_EQ(read_bytes("@relation x\n@data\n1\n"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "No valid data found in WEKA ARFF file!\nNo valid data found in WEKA ARFF file!\n");
+}
+
+TEST_F(Weka, GetWekaLine) {
+    write_file(dir.file("l.txt"), "a\tb  \r\nlast");
+    FILE* f = std::fopen(dir.file("l.txt").c_str(), "rb");
+    std::string line;
+    EXPECT_EQ(get_weka_line(line, f), 3);
+    EXPECT_EQ(line, "a b");
+    EXPECT_EQ(get_weka_line(line, f), 4);
+    EXPECT_EQ(get_weka_line(line, f), -1);
+    std::fclose(f);
+    struct {
+        const char* in;
+        const char* out;
+    } quotes[] = {{"plain", "plain"}, {"a b", "'a b'"}, {"a,b", "'a,b'"}, {"it's", "'it\\'s'"},
+                  {"50%", "'50\\%'"}, {"{x}", "'{x}'"}, {"?", "'?'"}, {"", "''"}, {"q\"", "'q\\\"'"}};
+    for (auto& q : quotes) EXPECT_EQ(weka_quote(q.in), q.out) << q.in;
+}
+
+TEST_F(Weka, WriterChoicesAndRelationName) {
+    Sheet* s = new_run_with_sheet(30);
+    VXSMAXCOLUMNS = 2048;
+    Column* few = create_column_with_memory(s, VXS_TEXT, "few", 30);
+    Column* many = create_column_with_memory(s, VXS_TEXT, "many", 30);
+    Column* num = create_column_with_memory(s, VXS_VARIATE, "x", 30);
+    Column* when = create_column_with_memory(s, VXS_VARIATE, "when", 30);
+    when->representation = VXS_REP_DATE;
+    const char* words[] = {"red", "green blue", "it's"};
+    for (size_t r = 0; r < 30; ++r) {
+        few->text.set(r, words[r % 3]);
+        many->text.set(r, "w" + std::to_string(r));
+        num->num[r] = r == 1 ? vxs_missing : r / 4.0;
+        when->num[r] = 36526 + r + 0.5;  // 1 January 2000, noon
+    }
+    many->text.set(2, "");
+    vxs_add_line_to_description(s, "about this");
+    ASSERT_TRUE(write_sheet_as_weka(s, dir.file("results.$$$").c_str()));
+    std::string out = read_file(dir.file("results.$$$"));
+    EXPECT_EQ(s->structure_name, "results");
+    EXPECT_EQ(out.substr(0, out.find("'green blue','w4'")),
+              "%\n% Weka ARFF file written by Morvalen\n%\n% about this\n%\n@RELATION 'results'\n\n"
+              "@ATTRIBUTE few {'green blue','it\\'s',red}\n@ATTRIBUTE many STRING\n@ATTRIBUTE x NUMERIC\n"
+              "@ATTRIBUTE when DATE \"yyyy-MM-dd HH:mm:ss\"\n\n@DATA\nred,'w0',0,\"2000-01-01 12:00:00\"\n"
+              "'green blue','w1',?,\"2000-01-02 12:00:00\"\n'it\\'s',?,0.5,\"2000-01-03 12:00:00\"\nred,'w3',0.75,\"2000-01-04 12:00:00\"\n");
+
+    // Read back: the same cells.
+    Sheet* back = read(dir.file("results.$$$"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(cells(back, 1).substr(0, 25), "red|green blue|it's|red|g");
+    EXPECT_EQ(cells(back, 2).substr(0, 8), "w0|w1||w");
+    EXPECT_EQ(cells(back, 4).substr(0, 19), "2000-01-01 12:00:00");
+    // Through the driver: the relation is named after the output, not its temporary name.
+    write_file(dir.file("in.csv"), "a,b\n1,x\n2,y\n");
+    RunResult r = run_morvalen(dir.path(), {"in.csv", "results.arff"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(read_file(dir.file("results.arff")).find("@RELATION 'results'"), std::string::npos);
+
+}
+
+TEST_F(Weka, ToolsReadWrittenFiles) {
+    Sheet* s = read(data_path("weka/r_write_arff.arff"));
+    ASSERT_NE(s, nullptr);
+    ASSERT_TRUE(write_sheet_as_weka(s, dir.file("ours.arff").c_str()));
+    Sheet* again = read(dir.file("ours.arff"));
+    ASSERT_NE(again, nullptr);
+    for (size_t c = 1; c <= 4; ++c) EXPECT_EQ(cells(again, c), cells(s, c)) << c;
+
+    if (tool_present("test -r /usr/share/java/weka.jar && command -v java")) {
+        std::string csv = run_output("java -cp /usr/share/java/weka.jar weka.core.converters.CSVSaver -i " +
+                                     dir.file("ours.arff"));
+        EXPECT_EQ(csv,
+                  "when,colour,x,txt\n'2001-02-03 04:05:06',red,1.25,'a b'\n'1999-12-31 23:59:59','green blue',?,plain\n"
+                  "?,?,-30000000000,'100\\%'\n");
+    }
+    // liac-arff has no dates: a sheet without them.
+    Sheet* plain = read(data_path("weka/weka_csvloader.arff"));
+    ASSERT_TRUE(write_sheet_as_weka(plain, dir.file("plain.arff").c_str()));
+    if (tool_present("/usr/bin/python3 -c 'import arff'")) {
+        std::string got = run_output("/usr/bin/python3 -c \"import arff; d=arff.load(open('" + dir.file("plain.arff") +
+                                     "')); print(d['relation'], d['attributes'][3], d['data'][2])\"");
+        EXPECT_EQ(got,
+                  "iris_small ('note', ['first one', 'comma, inside', 'plain', 'odd']) [7.0, 3.2, 'Iris-versicolor', "
+                  "'comma, inside']\n");
+    }
+}
+
+TEST_F(Weka, BrokenFiles) {
+    std::string good = read_file(data_path("weka/r_write_arff.arff"));
+    read_cuts(good, 3);
+    read_cuts(read_file(data_path("weka/weka_sparse.arff")), 5);
+    Sheet* s = read_bytes("@relation x\n@attribute a numeric\n@attribute k {a,b}\n@data\n{12345 1, 1 zz, 0}\n{0 5\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cells(s, 1), "0|5");
+    EXPECT_EQ(cells(s, 2), ".|a");
+}
