@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "../report/vxr_html.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
@@ -336,7 +335,7 @@ int run(int argc, char** argv) {
                     out_format.output_name ? out_format.output_name : out_format.name);
         return 6;
     }
-    vxs_html_output_name = output;
+    vxs_parser_options().output_name = output;
     VxsTempOutput temp_file(temp);
     progress.writing(temp, output);
     bool written = temp_file.create() && (out_format.write(sheet, temp.c_str()) & 0xffff) != 0;

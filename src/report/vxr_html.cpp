@@ -7,9 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "../sheet/vxs_options.h"
 #include "vxs_table.h"
-
-std::string vxs_html_output_name;
 
 namespace {
 
@@ -120,7 +119,7 @@ int16_t write_sheet_as_html_table(Sheet* sheet, const char* path) {
     else if (!sheet->description.empty())
         title = sheet->description.substr(0, sheet->description.find('\0'));
     if (title.empty())
-        title = vxs_html_output_name.empty() ? std::string(path) : vxs_html_output_name;
+        title = vxs_options().output_name.empty() ? std::string(path) : vxs_options().output_name;
     html_write_header(title.c_str());
 
     for (size_t i = 0; i < n; ++i)
