@@ -395,7 +395,7 @@ void normalise_lines(std::string& buf) {
 Sheet* new_from_text(std::string_view text, std::string* owned) {
     VxsDefaults* d = vxs_get_global_defaults();
     VxsTextOptions options;
-    options.names_mode = vxs_no_column_names ? 2 : (vxs_use_column_names ? 1 : 0);
+    options.names_mode = vxs_options().no_column_names ? 2 : (vxs_options().use_column_names ? 1 : 0);
     options.sort = d->sort_levels;
     options.ignore_case = d->factor_ignore_case;
     options.strip = d->factor_strip_blanks;
@@ -413,7 +413,7 @@ Sheet* new_from_text(std::string_view text, std::string* owned) {
         std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
 
     // Text columns are made text before filling (blank_sheet creates them so directly).
-    VxsSheetSpec shape;
+    VxsSheetShape shape;
     shape.kind = VXS_VECTOR;
     shape.rows = rows;
     shape.columns = columns;
@@ -473,7 +473,7 @@ int validate_cell(Column* column, int32_t row, const char* text) {
     return 1;
 }
 
-int blank_sheet(const VxsSheetSpec* shape, int32_t default_type) {
+int blank_sheet(const VxsSheetShape* shape, int32_t default_type) {
     if (!shape || shape->rows < 1 || shape->columns < 1) return 0;
     Sheet* previous = lastsheet;
     Sheet* sheet = create_sheet();
