@@ -454,21 +454,32 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
     const double missing = sheet->missing;
     const VxsDefaults* defaults = vxs_get_global_defaults();
 
+    // Cells of each column counted in one pass in store order (row by row): walking the store
+    // column by column strides through all of it once per column, which made a sparse block of
+    // a few cells over many rows and columns take seconds.
+    const size_t width = static_cast<size_t>(lc - fc + 1);
+    std::vector<int64_t> col_values(width, 0), col_texts(width, 0);
+    std::vector<char> col_is_text(width, 0);
+    for (int64_t r : data_rows) {
+        for (size_t i = 0; i < width; ++i) {
+            const int64_t c = fc + static_cast<int64_t>(i);
+            int32_t k = st.kind(r, c);
+            if (k == VXS_CELL_EMPTY) continue;
+            ++col_values[i];
+            if (k == VXS_CELL_TEXT) {
+                ++col_texts[i];
+                if (!col_is_text[i] && !vxs_is_missing_text(std::string(st.text(r, c)).c_str()))
+                    col_is_text[i] = 1;
+            }
+        }
+    }
+
     VxsLabelsWarning warning;
     int32_t made = 0;
     for (int64_t c = fc; c <= lc; ++c) {
-        int64_t values = 0, texts = 0;
-        bool is_text = false;
-        for (int64_t r : data_rows) {
-            int32_t k = st.kind(r, c);
-            if (k == VXS_CELL_EMPTY) continue;
-            ++values;
-            if (k == VXS_CELL_TEXT) {
-                ++texts;
-                if (!is_text && !vxs_is_missing_text(std::string(st.text(r, c)).c_str()))
-                    is_text = true;
-            }
-        }
+        const size_t i = static_cast<size_t>(c - fc);
+        const int64_t values = col_values[i], texts = col_texts[i];
+        const bool is_text = col_is_text[i] != 0;
         if (values == 0) continue;
         if (made >= VXSMAXCOLUMNS) {
             std::printf("Warning Columns above %li NOT transfered!\n",
