@@ -70,6 +70,16 @@ bool VxsCellStore::put_text(int64_t row, int64_t col, std::string_view text) {
     return true;
 }
 
+int64_t VxsCellStore::next_used(int64_t row, int64_t col, int64_t last) const {
+    if (!created() || row < first_row || row > last_row) return last + 1;
+    const int64_t from = std::max(col, first_col), to = std::min(last, last_col);
+    if (from > to) return last + 1;
+    auto begin = ref_.begin() + static_cast<std::ptrdiff_t>(index(row, from));
+    auto end = begin + static_cast<std::ptrdiff_t>(to - from + 1);
+    auto hit = std::find_if(begin, end, [](uint32_t ref) { return ref != 0; });
+    return hit == end ? last + 1 : from + (hit - begin);
+}
+
 void VxsCellStore::clear_cell(int64_t row, int64_t col) {
     if (created() && inside(row, col)) ref_[index(row, col)] = 0;
 }
@@ -239,11 +249,7 @@ bool vxs_store_header_rows(const VxsSelection* sel, const VxsCellStore& st, VxsS
     else if (vxs_options().use_column_names)
         names_mode = 1;
 
-    auto row_empty = [&](int64_t r) {
-        for (int64_t c = L.fc; c <= L.lc; ++c)
-            if (st.kind(r, c) != VXS_CELL_EMPTY) return false;
-        return true;
-    };
+    auto row_empty = [&](int64_t r) { return st.next_used(r, L.fc, L.lc) > L.lc; };
 
     L.empty_mode = sel->empty_row_mode || sel->restart;
     if (!L.empty_mode) {
@@ -306,11 +312,7 @@ bool vxs_store_header_rows(const VxsSelection* sel, const VxsCellStore& st, VxsS
 }
 
 bool vxs_store_rows(const VxsSelection* sel, const VxsCellStore& st, VxsStoreLayout& L) {
-    auto row_empty = [&](int64_t r) {
-        for (int64_t c = L.fc; c <= L.lc; ++c)
-            if (st.kind(r, c) != VXS_CELL_EMPTY) return false;
-        return true;
-    };
+    auto row_empty = [&](int64_t r) { return st.next_used(r, L.fc, L.lc) > L.lc; };
     L.data_rows.clear();
     for (int64_t r = L.fr; r <= L.lr; ++r) {
         if (L.names && r == L.name_row) continue;
@@ -461,10 +463,9 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
     std::vector<int64_t> col_values(width, 0), col_texts(width, 0);
     std::vector<char> col_is_text(width, 0);
     for (int64_t r : data_rows) {
-        for (size_t i = 0; i < width; ++i) {
-            const int64_t c = fc + static_cast<int64_t>(i);
+        for (int64_t c = st.next_used(r, fc, lc); c <= lc; c = st.next_used(r, c + 1, lc)) {
+            const size_t i = static_cast<size_t>(c - fc);
             int32_t k = st.kind(r, c);
-            if (k == VXS_CELL_EMPTY) continue;
             ++col_values[i];
             if (k == VXS_CELL_TEXT) {
                 ++col_texts[i];
