@@ -57,8 +57,11 @@ TEST(Layers, TheSheetLayerIncludesOnlyItself) {
 TEST(Layers, NoFormatModuleIncludesTheDriver) {
     std::vector<Include> all = includes_of("");
     ASSERT_FALSE(all.empty());
-    for (const Include& i : all)
-        if (i.file.rfind("driver/", 0) != 0) EXPECT_NE(i.folder, "driver") << i.file;
+    for (const Include& i : all) {
+        if (i.file.rfind("driver/", 0) != 0) {
+            EXPECT_NE(i.folder, "driver") << i.file;
+        }
+    }
 }
 
 }  // namespace
