@@ -42,7 +42,8 @@ std::string ByteWriter::take() {
 }
 
 bool ByteWriter::patch(uint64_t at, const void* p, size_t n) {
-    if (at < written_ || at - written_ > buf_.size() || n > buf_.size() - (at - written_)) return false;
+    if (at < written_ || at - written_ > buf_.size() || n > buf_.size() - (at - written_))
+        return false;
     std::memcpy(buf_.data() + (at - written_), p, n);
     return true;
 }
