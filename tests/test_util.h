@@ -29,6 +29,10 @@ private:
 
 // Runs morvalen with the arguments inside dir (its working directory).
 RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args);
+// The same with the size of the files it writes limited to blocks of 512 bytes, as on a full disk:
+// with SIGXFSZ ignored a write past the limit fails instead of ending the process.
+RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args,
+                                       int blocks);
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
+#include "../sheet/byte_writer.h"
 #include "vxs_table.h"
 
 namespace {
@@ -21,31 +23,24 @@ const char* const lty[] = {"", "\\brdrs\\brdrw15\\brdcf1", "\\brdrs\\brdrw30\\br
                            "\\brdrdb\\brdrw10\\brdcf1"};
 const char* const cbp[] = {"\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr"};
 
-FILE* rtf_out = nullptr;
-std::string rtf_buf;  // the sink when no file is set
-bool rtf_failed = false;
+ByteWriter* rtf_out = nullptr;  // the file being written, if any
+
+// Where text goes when no file is set.
+ByteWriter& rtf_memory() {
+    static ByteWriter memory;
+    if (!memory.in_memory()) memory.to_memory();
+    return memory;
+}
 
 }  // namespace
 
 int rtf_add(const char* text) {
-    size_t n = std::strlen(text);
-    if (n == 0) return 0;
-    if (!rtf_out) {
-        rtf_buf.append(text, n);
-        return 0;
-    }
-    if (rtf_failed || std::fwrite(text, 1, n, rtf_out) != n) {
-        rtf_failed = true;
-        return 1;
-    }
-    return 0;
+    ByteWriter& out = rtf_out ? *rtf_out : rtf_memory();
+    out.bytes(std::string_view(text));
+    return out.ok() ? 0 : 1;
 }
 
-std::string rtf_take_buffer() {
-    std::string s;
-    s.swap(rtf_buf);
-    return s;
-}
+std::string rtf_take_buffer() { return rtf_memory().take(); }
 
 void rtf_write_header() { rtf_add("{\\rtf\\ansi\\deff\n"); }
 void rtf_write_end() { rtf_add("}"); }
@@ -107,15 +102,12 @@ void rtf_write_item(const char* text, int bold) {
 int16_t write_sheet_as_rtf_table(Sheet* sheet, const char* path) {
     std::vector<const Column*> cols = vxs_table_columns_to_write(sheet);
     if (cols.empty()) return 0;
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
+    ByteWriter file;
+    if (!file.open(path)) {
         std::printf("Write Rich Text File - could not open file %.100s\n", path);
         return 0;
     }
-    std::vector<char> iobuf(1 << 16);
-    std::setvbuf(f, iobuf.data(), _IOFBF, iobuf.size());
-    rtf_out = f;
-    rtf_failed = false;
+    rtf_out = &file;
 
     std::vector<size_t> widths = vxs_table_widths(sheet, cols);
     long long total = 0;
@@ -135,7 +127,7 @@ int16_t write_sheet_as_rtf_table(Sheet* sheet, const char* path) {
 
     const size_t nrows = static_cast<size_t>(sheet->row_count);
     std::vector<size_t> sym = vxs_table_sym_indexes(cols);
-    for (size_t r = 0; r < nrows && !rtf_failed; ++r) {
+    for (size_t r = 0; r < nrows && file.ok(); ++r) {
         bool last_row = r + 1 == nrows;
         for (size_t i = 0; i < n; ++i) rtf_write_cell(edges[i], 0, i == 0, last_row, i + 1 == n, 0);
         for (size_t i = 0; i < n; ++i)
@@ -143,8 +135,6 @@ int16_t write_sheet_as_rtf_table(Sheet* sheet, const char* path) {
         rtf_write_row_end();
     }
     rtf_write_end();
-    bool ok = !rtf_failed;
     rtf_out = nullptr;
-    if (std::fclose(f) != 0) ok = false;
-    return ok ? 1 : 0;
+    return file.close() ? 1 : 0;
 }

@@ -115,6 +115,13 @@ int16_t write_sheet_as_rtf_table(Sheet* sheet, const char* path);
 int16_t write_sheet_as_html_table(Sheet* sheet, const char* path);
 int16_t write_sheet_as_weka(Sheet* sheet, const char* path);
 int16_t write_sheet_as_kelmora(Sheet* sheet, const char* path);
+// The written-side limits in a format's table row (0: none of its own), for its writer's
+// check before the first byte.
+struct VxsWriteLimits {
+    int32_t max_columns = 0;
+    int32_t max_name = 0;
+};
+VxsWriteLimits vxs_write_limits(int32_t type);
 
 // What detection sees of a file: its first bytes (at most 100, followed by zeros) and its name.
 struct VxsProbe {

@@ -11,6 +11,7 @@
 
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_reader_kit.h"
 #include "vxr_blockfile.h"
@@ -276,23 +277,6 @@ int16_t read_gauss_into_sheet(const char* path) {
 
 namespace {
 
-// Output bytes in one order, gathered for large writes.
-class Out {
-public:
-    explicit Out(bool big) : big_(big) {}
-    template <typename T>
-    void put(T v) {
-        uint8_t b[sizeof(T)];
-        std::memcpy(b, &v, sizeof(T));
-        if (big_ != kHostBig) std::reverse(b, b + sizeof(T));
-        buf.append(reinterpret_cast<const char*>(b), sizeof(T));
-    }
-    void raw(const uint8_t* b, size_t n) { buf.append(reinterpret_cast<const char*>(b), n); }
-    std::string buf;
-
-private:
-    bool big_;
-};
 
 }  // namespace
 
@@ -307,37 +291,35 @@ int16_t write_sheet_as_gauss(Sheet* sheet, const char* path) {
     const uint64_t rows = static_cast<uint64_t>(sheet->row_count);
     const uint64_t size = rows * cols.size() * 8;
 
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return 0;
     // A sheet read from a Gauss file goes back in that file's byte order, else in the host's.
-    Out out(kHostBig != (vxs_reverse != 0));
+    ByteWriter out(kHostBig != (vxs_reverse != 0) ? Endian::Big : Endian::Little);
+    if (!out.open(path)) return 0;
     if (size < GAUSS_SMALL_LIMIT) {
-        out.put<uint16_t>(GAUSS_MATRIX_SMALL);
-        out.put<uint16_t>(static_cast<uint16_t>(rows));
-        out.put<uint16_t>(static_cast<uint16_t>(cols.size()));
-        out.put<uint16_t>(static_cast<uint16_t>(size));
-        out.put<uint16_t>(GAUSS_MATRIX_TYPE);
-        for (int k = 0; k < 3; ++k) out.put<uint16_t>(0);
+        out.u16(GAUSS_MATRIX_SMALL);
+        out.u16(static_cast<uint16_t>(rows));
+        out.u16(static_cast<uint16_t>(cols.size()));
+        out.u16(static_cast<uint16_t>(size));
+        out.u16(GAUSS_MATRIX_TYPE);
+        for (int k = 0; k < 3; ++k) out.u16(0);
     } else {
-        out.put<uint32_t>(GAUSS_LARGE_MAGIC);
-        out.put<uint32_t>(static_cast<uint32_t>(rows));
-        out.put<uint32_t>(static_cast<uint32_t>(cols.size()));
-        out.put<uint32_t>(static_cast<uint32_t>(size));
+        out.u32(GAUSS_LARGE_MAGIC);
+        out.u32(static_cast<uint32_t>(rows));
+        out.u32(static_cast<uint32_t>(cols.size()));
+        out.u32(static_cast<uint32_t>(size));
     }
-    bool ok = true;
     const double missing = sheet->missing;
-    for (uint64_t r = 0; r < rows && ok; ++r) {
+    for (uint64_t r = 0; r < rows && out.ok(); ++r) {
         for (const Column* c : cols) {
             double v = r < c->num.size() ? c->num[r] : missing;
             if (c->type == VXS_FACTOR) {
                 if (!(v > 0)) {
-                    out.raw(GAUSS_FACTOR_MISSING, 8);
+                    out.bytes(GAUSS_FACTOR_MISSING, 8);
                     continue;
                 }
                 size_t k = static_cast<size_t>(v);
                 if (!c->levels.empty()) {
                     if (k > c->levels.size()) {
-                        out.raw(GAUSS_FACTOR_MISSING, 8);
+                        out.bytes(GAUSS_FACTOR_MISSING, 8);
                         continue;
                     }
                     v = c->levels[k - 1];
@@ -346,16 +328,10 @@ int16_t write_sheet_as_gauss(Sheet* sheet, const char* path) {
                 v = missing;
             }
             if (v <= missing)
-                out.raw(GAUSS_MISSING, 8);
+                out.bytes(GAUSS_MISSING, 8);
             else
-                out.put<double>(v);
-        }
-        if (out.buf.size() >= (1u << 20) || r + 1 == rows) {
-            ok = std::fwrite(out.buf.data(), 1, out.buf.size(), f) == out.buf.size();
-            out.buf.clear();
+                out.f64(v);
         }
     }
-    if (std::fflush(f) != 0) ok = false;
-    if (std::fclose(f) != 0) ok = false;
-    return ok ? 1 : 0;
+    return out.close() ? 1 : 0;
 }

@@ -23,26 +23,6 @@ bool name_taken(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// morvalen with the size of the files it writes limited, as on a full disk: with SIGXFSZ
-// ignored a write past the limit fails instead of ending the process. (Test names hold no
-// quote characters.)
-RunResult run_with_file_limit(const std::string& dir, const std::vector<std::string>& args,
-                              int blocks) {
-    std::string cmd = "cd '" + dir + "' && trap '' XFSZ && ulimit -f " + std::to_string(blocks) +
-                      " && '" + std::string(MORVALEN_BIN) + "'";
-    for (const auto& a : args) cmd += " '" + a + "'";
-    cmd += " 2>&1";
-    RunResult r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
 std::string big_csv() {
     std::string s = "Plot,Yield,Note\n";
     for (int i = 1; i <= 3000; ++i)
@@ -103,7 +83,7 @@ TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
         write_file(dir.file(c.input_name), c.input);
         write_file(dir.file(c.output), kOld);
         std::vector<std::string> args = {c.input_name, c.output};
-        RunResult r = c.limit_blocks ? run_with_file_limit(dir.path(), args, c.limit_blocks)
+        RunResult r = c.limit_blocks ? run_morvalen_with_file_limit(dir.path(), args, c.limit_blocks)
                                      : run_morvalen(dir.path(), args);
         EXPECT_EQ(r.status, c.status) << r.out;
         EXPECT_TRUE(r.out.ends_with(c.message)) << r.out;
