@@ -11,6 +11,8 @@
 #include "../sheet/vxs_csv.h"
 #include "../sheet/vxs_sheet.h"
 
+class VxsSource;
+
 // File type codes (input and output).
 enum : int32_t {
     VXT_UNKNOWN = 0,
@@ -79,6 +81,10 @@ int16_t read_systat_into_sheet(const char* path);
 int16_t read_spss_into_sheet(const char* path);
 int16_t read_stata_into_sheet(const char* path);
 // read_csv_file: see ../sheet/vxs_csv.h
+// Readers of a byte source (a file or memory), which the path forms above wrap.
+int16_t read_pdx_source(VxsSource& src);
+int16_t read_systat_source(VxsSource& src);
+int16_t read_spss_source(VxsSource& src);
 int16_t read_gis_shape_file(const char* path);
 int16_t read_mapinfo_file(const char* path);
 int16_t read_sas_transport_into_sheet(const char* path);
