@@ -1,10 +1,6 @@
 // Arbitrary bytes through the Gauss reader. An input whose first bytes are a 1989 header is read
 // as a framed data set (the header, then a ".dat" part); any other as one matrix or data set
-// file. The sheet read is written as a matrix into an anonymous memory file, which must read
-// again with no more rows.
-#include <sys/mman.h>
-#include <unistd.h>
-
+// file. The sheet read is written as a matrix, which must read again with no more rows.
 #include <cstdlib>
 #include <string>
 
@@ -21,14 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!read_gauss_source(src)) return 0;
     fuzz_check_sheet();
     Sheet* sheet = lastsheet;
-
-    static int fd = memfd_create("fuzz_gauss_out", 0);
-    if (fd < 0) std::abort();
-    std::string out = "/proc/self/fd/" + std::to_string(fd);
-    if (!write_sheet_as_gauss(sheet, out.c_str())) return 0;
-    std::string written(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
-    if (pread(fd, written.data(), written.size(), 0) != static_cast<ssize_t>(written.size()))
-        std::abort();
+    std::string written;
+    if (!fuzz_write_to_memory([&](const char* p) { return write_sheet_as_gauss(sheet, p); }, written))
+        return 0;
     lastsheet = nullptr;
     VxsSource again = VxsSource::memory(written, "fuzz.fmt");
     if (read_gauss_source(again)) {

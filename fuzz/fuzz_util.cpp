@@ -2,6 +2,7 @@
 #include "driver/vxs_options.h"
 #include "fuzz_util.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,6 +41,19 @@ VxsSource fuzz_framed_source(const uint8_t* data, size_t size, const char* name)
 
 VxsSource fuzz_memory_source(const uint8_t* data, size_t size, const char* name) {
     return VxsSource::memory(std::string_view(reinterpret_cast<const char*>(data), size), name);
+}
+
+bool fuzz_write_to_memory(const std::function<int(const char* path)>& write, std::string& out) {
+    static const int fd = memfd_create("morvalen-fuzz-out", 0);
+    if (fd < 0) std::abort();
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (ftruncate(fd, 0) != 0) std::abort();
+    if (!write(path.c_str())) return false;
+    off_t size = lseek(fd, 0, SEEK_END);
+    if (size < 0) std::abort();
+    out.resize(static_cast<size_t>(size));
+    if (pread(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())) std::abort();
+    return true;
 }
 
 void fuzz_new_run() {

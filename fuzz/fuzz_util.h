@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "sheet/vxs_source.h"
@@ -16,6 +17,9 @@ constexpr const char* FUZZ_PART_MARKER = "\n--8<-- ";
 VxsSource fuzz_framed_source(const uint8_t* data, size_t size, const char* name);
 // The input as one in-memory file named name.
 VxsSource fuzz_memory_source(const uint8_t* data, size_t size, const char* name);
+// Runs a writer on an anonymous in-memory file (no file on disk) and returns what it wrote in
+// out; false when the writer reports failure.
+bool fuzz_write_to_memory(const std::function<int(const char* path)>& write, std::string& out);
 // Writes the bytes to a per-process scratch file with the given extension; returns its path.
 std::string fuzz_write_input(const uint8_t* data, size_t size, const char* extension);
 // Resets the sheet library and options as a new run would.

@@ -89,7 +89,9 @@ TEST(SourceReaders, MemoryDataSetReadsAsItsFilesWithAndWithoutCompanions) {
                 return c.by_source(src);
             });
             EXPECT_EQ(from_memory, from_file);
-            if (with_companions) EXPECT_NE(from_file.find("status 1"), std::string::npos) << from_file;
+            if (with_companions) {
+                EXPECT_NE(from_file.find("status 1"), std::string::npos) << from_file;
+            }
         }
     }
 }

@@ -221,7 +221,9 @@ TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
         EXPECT_EQ(b, expect);
         // A companion of the companion is the data set's own main file again.
         std::string main_ext = std::string(c.main).substr(vxs_path_stem(c.main).size());
-        if (!main_ext.empty()) EXPECT_TRUE(fs.open_sibling(main_ext).is_open());
+        if (!main_ext.empty()) {
+            EXPECT_TRUE(fs.open_sibling(main_ext).is_open());
+        }
     }
 }
 
