@@ -102,6 +102,14 @@ ByteReader VxsSource::reader(Endian order) {
     return failed;
 }
 
+std::FILE* VxsSource::open_stream() const {
+    if (!memory_) return file_ ? std::fopen(name_.c_str(), "rb") : nullptr;
+    // fmemopen wants a buffer even for no bytes.
+    static char empty[1];
+    if (bytes_.empty()) return fmemopen(empty, 0, "rb");
+    return fmemopen(const_cast<char*>(bytes_.data()), bytes_.size(), "rb");
+}
+
 std::string vxs_path_stem(const std::string& path) {
     size_t dot = path.find_last_of('.');
     size_t sep = path.find_last_of("/\\");

@@ -48,6 +48,9 @@ public:
     bool whole(std::string_view& out);
     // A reader over the whole contents (failed and empty when they cannot be read).
     ByteReader reader(Endian order = Endian::Little);
+    // A new stdio stream at the start of the contents, for readers that read lines: the file
+    // opened again, or the memory opened as a stream. The caller closes it; null on failure.
+    std::FILE* open_stream() const;
 
     // The companion with the same stem and the extension ext (".dbf"), tried as given, then in
     // upper and lower case. A source that is not open when none is there.

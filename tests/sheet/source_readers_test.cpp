@@ -37,6 +37,16 @@ const std::vector<ReaderCase> kReaders = {
     {"spss/types_comp_be.sav", {}, read_spss_into_sheet, read_spss_source},
     {"paradox/pxlib_types.db", {}, read_pdx_into_sheet, read_pdx_source},
     {"systat/double.sys", {}, read_systat_into_sheet, read_systat_source},
+    {"lotus/trial.wk1", {}, read_wk1_into_sheet, read_wk1_source},
+    {"lotus/trial.wq1", {}, read_wq1_into_sheet, read_wq1_source},
+    {"lotus/book.qpw", {}, read_qpw_into_sheet, read_qpw_source},
+    {"minitab/old_v11.mtw", {}, read_mtw_into_sheet, read_mtw_source},
+    {"minitab/portable.mtp", {}, read_mtp_into_sheet, read_mtp_source},
+    {"instat/trial.wor", {}, read_instat_into_sheet, read_instat_source},
+    {"tablet/two_pages.ktb", {}, read_kelmora_into_sheet, read_kelmora_source},
+    {"vsh/oneway_v2_be.vsh", {}, read_file_into_sheet, read_file_source},
+    {"epi/types.rec", {}, read_epi_into_sheet, read_epi_source},
+    {"weka/r_write_arff.arff", {}, read_weka_into_sheet, read_weka_source},
 };
 
 // The status, printed text and whole sheet of one read, as text to compare.
