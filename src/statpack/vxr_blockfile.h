@@ -41,6 +41,7 @@ public:
     }
 
     const VxsSource& source() const { return src_; }
+    VxsSource& source() { return src_; }
     uint64_t size() const { return size_; }
     uint64_t position() const { return start_ + cursor_; }
     uint64_t remaining() const { return size_ - position(); }

@@ -16,6 +16,7 @@
 #include "sheet/vxs_source.h"
 #include "statpack/vxr_gauss.h"
 #include "statpack/vxr_mstat.h"
+#include "statpack/vxr_readstat.h"
 #include "test_util.h"
 
 namespace {
@@ -47,6 +48,20 @@ const std::vector<ReaderCase> kReaders = {
     {"vsh/oneway_v2_be.vsh", {}, read_file_into_sheet, read_file_source},
     {"epi/types.rec", {}, read_epi_into_sheet, read_epi_source},
     {"weka/r_write_arff.arff", {}, read_weka_into_sheet, read_weka_source},
+    {"stata/foreign_v7.dta", {}, read_stata_into_sheet, read_stata_source},
+    {"stata/s110_be.dta", {}, read_stata_into_sheet, read_stata_source},
+    {"readstat/pandas_118.dta", {},
+     [](const char* p) { return read_readstat_into_sheet(p, ReadstatKind::Dta); },
+     [](VxsSource& s) { return read_readstat_source(s, ReadstatKind::Dta); }},
+    {"readstat/readstat.sas7bdat", {},
+     [](const char* p) { return read_readstat_into_sheet(p, ReadstatKind::Sas7bdat); },
+     [](VxsSource& s) { return read_readstat_source(s, ReadstatKind::Sas7bdat); }},
+    {"readstat/pspp.zsav", {},
+     [](const char* p) { return read_readstat_into_sheet(p, ReadstatKind::Sav); },
+     [](VxsSource& s) { return read_readstat_source(s, ReadstatKind::Sav); }},
+    {"readstat/readstat.por", {},
+     [](const char* p) { return read_readstat_into_sheet(p, ReadstatKind::Por); },
+     [](VxsSource& s) { return read_readstat_source(s, ReadstatKind::Por); }},
 };
 
 // The status, printed text and whole sheet of one read, as text to compare.
