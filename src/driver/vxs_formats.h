@@ -97,8 +97,6 @@ int16_t read_file_source(VxsSource& src);
 int16_t read_epi_source(VxsSource& src);
 int16_t read_weka_source(VxsSource& src);
 int16_t read_stata_source(VxsSource& src);
-int16_t read_bmp_source(VxsSource& src, int16_t separate);
-int16_t read_wave_source(VxsSource& src, int16_t separate);
 int16_t read_gis_shape_file(const char* path);
 int16_t read_mapinfo_file(const char* path);
 int16_t read_sas_transport_into_sheet(const char* path);

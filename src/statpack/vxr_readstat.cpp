@@ -391,7 +391,7 @@ ssize_t memory_read(void* buf, size_t nbyte, void* ctx) {
     if (io->pos >= static_cast<readstat_off_t>(io->bytes.size())) return 0;
     size_t at = static_cast<size_t>(io->pos);
     size_t n = std::min(nbyte, io->bytes.size() - at);
-    std::memcpy(buf, io->bytes.data() + at, n);
+    if (n) std::memcpy(buf, io->bytes.data() + at, n);
     io->pos += static_cast<readstat_off_t>(n);
     return static_cast<ssize_t>(n);
 }
