@@ -40,7 +40,7 @@ const std::vector<ReaderCase> kReaders = {
     {"systat/double.sys", {}, read_systat_into_sheet, read_systat_source},
     {"lotus/trial.wk1", {}, read_wk1_into_sheet, read_wk1_source},
     {"lotus/trial.wq1", {}, read_wq1_into_sheet, read_wq1_source},
-    {"lotus/book.qpw", {}, read_qpw_into_sheet, read_qpw_source},
+    {"lotus/bare.qpw", {}, read_qpw_into_sheet, read_qpw_source},
     {"minitab/old_v11.mtw", {}, read_mtw_into_sheet, read_mtw_source},
     {"minitab/portable.mtp", {}, read_mtp_into_sheet, read_mtp_source},
     {"instat/trial.wor", {}, read_instat_into_sheet, read_instat_source},

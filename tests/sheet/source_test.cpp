@@ -200,8 +200,10 @@ TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
         ASSERT_TRUE(file.open_file(dir.file(c.main)));
         VxsSource fs = file.open_sibling(c.ext);
 
+        // A data set in memory holds only its own files, each named by its extension.
         std::vector<VxsPart> parts;
-        for (const std::string& f : c.files) parts.push_back({f.substr(f.rfind('.')), expect});
+        for (const std::string& f : c.files)
+            if (vxs_path_stem(f) == vxs_path_stem(c.main)) parts.push_back({f.substr(f.rfind('.')), expect});
         VxsSource mem = VxsSource::memory("main", c.main, parts);
         VxsSource ms = mem.open_sibling(c.ext);
 
