@@ -9,21 +9,21 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
-    std::string path = fuzz_write_input(data, size, ".ktb");
+    VxsSource src = fuzz_memory_source(data, size, "fuzz.ktb");
     int16_t ok = 0;
     try {
-        ok = read_kelmora_into_sheet(path.c_str());
+        ok = read_kelmora_source(src);
     } catch (const VxsFatal&) {  // the page listing ends a run on purpose
     }
-    std::remove(path.c_str());
     if (!ok || !lastsheet) return 0;  // a page of unknown column kinds leaves no sheet
     fuzz_check_sheet();
     Sheet* sheet = lastsheet;
-    std::string out = path + ".out.ktb";
-    if (!write_sheet_as_kelmora(sheet, out.c_str())) std::abort();
+    std::string out;
+    if (!fuzz_write_to_memory([&](const char* p) { return write_sheet_as_kelmora(sheet, p); }, out))
+        std::abort();
     lastsheet = nullptr;
-    int16_t again = read_kelmora_into_sheet(out.c_str());
-    std::remove(out.c_str());
+    VxsSource back = VxsSource::memory(out, "fuzz.out.ktb");
+    int16_t again = read_kelmora_source(back);
     if (!again || !lastsheet) std::abort();
     fuzz_check_sheet();
     if (lastsheet->column_count != sheet->column_count || lastsheet->row_count != sheet->row_count) std::abort();

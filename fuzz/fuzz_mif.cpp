@@ -1,20 +1,12 @@
-// One input split into a .mif and its .mid text at the first NUL byte (no .mid without one).
-#include <string>
-#include <string_view>
-
+// A MapInfo .mif with its .mid in one framed input, read through the reader's own entry, then
+// the sheet invariants.
 #include "fuzz_util.h"
 #include "gis/vxr_mif.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string_view all(reinterpret_cast<const char*>(data), size);
-    size_t nul = all.find('\0');
     fuzz_new_run();
-    if (nul == std::string_view::npos) {
-        vxs_decode_mapinfo(all, nullptr, "fuzz.mif");
-    } else {
-        std::string mid(all.substr(nul + 1));
-        vxs_decode_mapinfo(all.substr(0, nul), &mid, "fuzz.mif");
-    }
+    VxsSource src = fuzz_framed_source(data, size, "fuzz.mif");
+    read_mapinfo_source(src);
     fuzz_check_sheet();
     return 0;
 }

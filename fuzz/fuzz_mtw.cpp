@@ -9,20 +9,19 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     fuzz_new_run();
-    std::string path = fuzz_write_input(data + 1, size - 1, ".mtw");
+    VxsSource src = fuzz_memory_source(data + 1, size - 1, "fuzz.mtw");
     switch (data[0] % 3) {
         case 0:
-            read_mtw_into_sheet(path.c_str());
+            read_mtw_source(src);
             break;
         case 1:
             vxs_set_container_file("user.mtw");
-            read_mtw_into_sheet(path.c_str());
+            read_mtw_source(src);
             break;
         default:
-            read_mtp_into_sheet(path.c_str());
+            read_mtp_source(src);
             break;
     }
     fuzz_check_sheet();
-    std::remove(path.c_str());
     return 0;
 }

@@ -1,14 +1,11 @@
 // Arbitrary bytes through the Paradox reader, then the sheet invariants.
-#include <cstdio>
-
 #include "driver/vxs_formats.h"
 #include "fuzz_util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
-    std::string path = fuzz_write_input(data, size, ".db");
-    read_pdx_into_sheet(path.c_str());
+    VxsSource src = fuzz_memory_source(data, size, "fuzz.db");
+    read_pdx_source(src);
     fuzz_check_sheet();
-    std::remove(path.c_str());
     return 0;
 }

@@ -11,12 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
     static const ReadstatKind kKinds[] = {ReadstatKind::Sas7bdat, ReadstatKind::Sav, ReadstatKind::Por,
                                           ReadstatKind::Dta, ReadstatKind::Xport};
-    std::string path = fuzz_write_input(data + 1, size - 1, ".bin");
+    VxsSource src = fuzz_memory_source(data + 1, size - 1, "fuzz.bin");
     try {
-        read_readstat_into_sheet(path.c_str(), kKinds[data[0] % 5]);
+        read_readstat_source(src, kKinds[data[0] % 5]);
     } catch (const VxsFatal&) {
     }
     fuzz_check_sheet();
-    std::remove(path.c_str());
     return 0;
 }

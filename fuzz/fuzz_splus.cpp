@@ -9,18 +9,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
-    std::string path = fuzz_write_input(data, size, ".sdd");
-    int16_t ok = read_splus_text_into_sheet(path.c_str());
-    std::remove(path.c_str());
+    VxsSource src = fuzz_memory_source(data, size, "fuzz.sdd");
+    int16_t ok = read_splus_text_source(src);
     if (!ok) return 0;
     fuzz_check_sheet();
     Sheet* sheet = lastsheet;
-    std::string out = path + ".out.sdd";
-    if (!write_sheet_as_splus_text(sheet, out.c_str())) std::abort();
+    std::string out;
+    if (!fuzz_write_to_memory([&](const char* p) { return write_sheet_as_splus_text(sheet, p); }, out))
+        std::abort();
     lastsheet = nullptr;
-    if (!read_splus_text_into_sheet(out.c_str())) std::abort();
+    VxsSource again = VxsSource::memory(out, "fuzz.out.sdd");
+    if (!read_splus_text_source(again)) std::abort();
     fuzz_check_sheet();
     if (lastsheet->row_count != sheet->row_count) std::abort();
-    std::remove(out.c_str());
     return 0;
 }

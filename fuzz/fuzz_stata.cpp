@@ -6,9 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
-    std::string path = fuzz_write_input(data, size, ".dta");
-    read_stata_into_sheet(path.c_str());
+    VxsSource src = fuzz_memory_source(data, size, "fuzz.dta");
+    read_stata_source(src);
     fuzz_check_sheet();
-    std::remove(path.c_str());
     return 0;
 }

@@ -2,10 +2,13 @@
 #include "driver/vxs_options.h"
 #include "fuzz_util.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
+#include <vector>
 
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
@@ -17,6 +20,40 @@ std::string fuzz_write_input(const uint8_t* data, size_t size, const char* exten
     if (size) std::fwrite(data, 1, size, f);
     std::fclose(f);
     return path;
+}
+
+VxsSource fuzz_framed_source(const uint8_t* data, size_t size, const char* name) {
+    std::string_view all(reinterpret_cast<const char*>(data), size);
+    const std::string_view marker = FUZZ_PART_MARKER;
+    size_t at = all.find(marker);
+    std::string_view main = all.substr(0, at);
+    std::vector<VxsPart> parts;
+    while (at != std::string_view::npos) {
+        size_t ext_start = at + marker.size();
+        size_t eol = all.find('\n', ext_start);
+        if (eol == std::string_view::npos) break;
+        std::string ext(all.substr(ext_start, eol - ext_start));
+        at = all.find(marker, eol + 1);
+        parts.push_back({std::move(ext), all.substr(eol + 1, at == std::string_view::npos ? at : at - eol - 1)});
+    }
+    return VxsSource::memory(main, name, std::move(parts));
+}
+
+VxsSource fuzz_memory_source(const uint8_t* data, size_t size, const char* name) {
+    return VxsSource::memory(std::string_view(reinterpret_cast<const char*>(data), size), name);
+}
+
+bool fuzz_write_to_memory(const std::function<int(const char* path)>& write, std::string& out) {
+    static const int fd = memfd_create("morvalen-fuzz-out", 0);
+    if (fd < 0) std::abort();
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (ftruncate(fd, 0) != 0) std::abort();
+    if (!write(path.c_str())) return false;
+    off_t size = lseek(fd, 0, SEEK_END);
+    if (size < 0) std::abort();
+    out.resize(static_cast<size_t>(size));
+    if (pread(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())) std::abort();
+    return true;
 }
 
 void fuzz_new_run() {

@@ -9,17 +9,17 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
-    std::string path = fuzz_write_input(data, size, ".arff");
-    int16_t ok = read_weka_into_sheet(path.c_str());
-    std::remove(path.c_str());
+    VxsSource src = fuzz_memory_source(data, size, "fuzz.arff");
+    int16_t ok = read_weka_source(src);
     if (!ok || !lastsheet) return 0;
     fuzz_check_sheet();
     Sheet* sheet = lastsheet;
-    std::string out = path + ".out.arff";
-    if (!write_sheet_as_weka(sheet, out.c_str())) std::abort();
+    std::string out;
+    if (!fuzz_write_to_memory([&](const char* p) { return write_sheet_as_weka(sheet, p); }, out))
+        std::abort();
     lastsheet = nullptr;
-    int16_t again = read_weka_into_sheet(out.c_str());
-    std::remove(out.c_str());
+    VxsSource back = VxsSource::memory(out, "fuzz.out.arff");
+    int16_t again = read_weka_source(back);
     if (!again || !lastsheet) std::abort();
     fuzz_check_sheet();
     if (lastsheet->column_count != sheet->column_count || lastsheet->row_count != sheet->row_count) std::abort();

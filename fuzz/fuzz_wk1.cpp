@@ -9,12 +9,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
-    std::string path = fuzz_write_input(data, size, ".wk1");
+    VxsSource src = fuzz_memory_source(data, size, "fuzz.wk1");
     try {
-        read_wk1_into_sheet(path.c_str());
+        read_wk1_source(src);
     } catch (const VxsFatal&) {
     }
     fuzz_check_sheet();
-    std::remove(path.c_str());
     return 0;
 }

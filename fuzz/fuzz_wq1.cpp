@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
-    std::string path = fuzz_write_input(data, size, ".wq1");
+    VxsSource src = fuzz_memory_source(data, size, "fuzz.wq1");
     // The last byte picks a selection so that pages, ranges and cell ranges are reached too.
     if (size > 0) {
         static const char* const kSheets[] = {"", "2", "S:TRIAL", "R:doses", "b", "3"};
@@ -18,10 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         vxs_parser_options().cell_range = (data[size - 1] & 0x40) ? "b2:c5" : "";
     }
     try {
-        read_wq1_into_sheet(path.c_str());
+        read_wq1_source(src);
     } catch (const VxsFatal&) {
     }
     fuzz_check_sheet();
-    std::remove(path.c_str());
     return 0;
 }

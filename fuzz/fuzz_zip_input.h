@@ -9,5 +9,5 @@
 
 // The input split at zero bytes into at most n parts (the last takes the rest).
 std::vector<std::string> fuzz_split(const uint8_t* data, size_t size, size_t n);
-// Writes a zip holding the members (name, bytes) to path; false when it cannot.
-bool fuzz_write_zip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members);
+// A zip holding the members (name, bytes), made in memory into out; false when it cannot.
+bool fuzz_zip_to_memory(const std::vector<std::pair<std::string, std::string>>& members, std::string& out);

@@ -115,8 +115,14 @@ int32_t value_width(double x, double missing) {
 }  // namespace
 
 int16_t read_pdx_into_sheet(const char* path) {
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_pdx_source(src);
+}
+
+int16_t read_pdx_source(VxsSource& src) {
     BlockFile file;
-    if (!file.open(path)) return 0;
+    if (!file.open(std::move(src))) return 0;
     ByteReader h = file.window(PDX_FIELDS_NEW, Endian::Little);
     const uint16_t record_size = h.u16_at(PDX_RECORD_SIZE);
     const uint16_t header_size = h.u16_at(PDX_HEADER_SIZE);

@@ -432,14 +432,14 @@ int16_t vxs_decode_shape(ByteReader& in, ByteReader* dbf, const char* name) {
     return 1;
 }
 
-int16_t read_gis_shape_file(const char* path) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) {
+int16_t read_gis_shape_source(VxsSource& src) {
+    const char* path = src.name().c_str();
+    std::string_view bytes;
+    if (!src.is_open() || !src.whole(bytes)) {
         std::printf("Shape File %s was not found", path);
         return 0;
     }
-    std::string p = path;
-    std::string up = upper(p);
+    std::string up = upper(src.name());
     size_t dot = up.rfind('.');
     size_t at = dot == std::string::npos ? std::string::npos : up.find(".SHP", dot);
     if (at == std::string::npos) {
@@ -451,11 +451,17 @@ int16_t read_gis_shape_file(const char* path) {
         return 0;
     }
     // Tools that write lower-case names (ogr2ogr) give ".dbf" beside ".shp".
-    std::string base = p.substr(0, at), table;
-    bool have_table = vxs_read_whole_file((base + ".DBF").c_str(), table) ||
-                      vxs_read_whole_file((base + ".dbf").c_str(), table);
-    if (!have_table) std::printf("Shape dBASE table %s was not found", (base + ".DBF").c_str());
+    VxsSource table = src.open_sibling(".DBF");
+    std::string_view table_bytes;
+    bool have_table = table.is_open() && table.whole(table_bytes);
+    if (!have_table) std::printf("Shape dBASE table %s was not found", src.sibling_name(".DBF").c_str());
     ByteReader shp(bytes);
-    ByteReader dbf(table);
+    ByteReader dbf(table_bytes);
     return vxs_decode_shape(shp, have_table ? &dbf : nullptr, path);
+}
+
+int16_t read_gis_shape_file(const char* path) {
+    VxsSource src;
+    src.open_file(path);
+    return read_gis_shape_source(src);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../sheet/byte_reader.h"
+#include "../sheet/vxs_source.h"
 
 constexpr uint32_t SHP_FILE_CODE = 9994;
 constexpr size_t SHP_HEADER = 100;
@@ -13,4 +14,6 @@ constexpr size_t SHP_RECORD_HEADER = 8;
 // Decodes a shapefile held in memory; dbf is the attribute table (null when there is none);
 // name is for messages. Returns 1 when the sheet was made.
 int16_t vxs_decode_shape(ByteReader& shp, ByteReader* dbf, const char* name);
+// The shapefile of a source with the table beside it; the path form opens the file.
+int16_t read_gis_shape_source(VxsSource& src);
 int16_t read_gis_shape_file(const char* path);

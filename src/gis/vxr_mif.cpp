@@ -165,7 +165,7 @@ size_t mgetline(std::string& line, size_t size, std::string_view text, size_t& p
     }
 }
 
-int16_t vxs_decode_mapinfo(std::string_view mif, const std::string* mid, const char* name) {
+int16_t vxs_decode_mapinfo(std::string_view mif, const std::string_view* mid, const char* name) {
     size_t pos = 0;
     std::string line;
     if (!mgetline(line, MIF_LINE, mif, pos) || !starts_nocase(line, "VERSION")) {
@@ -489,13 +489,14 @@ int16_t vxs_decode_mapinfo(std::string_view mif, const std::string* mid, const c
     return 1;
 }
 
-int16_t read_mapinfo_file(const char* path) {
-    std::string text;
-    if (!vxs_read_whole_file(path, text)) {
+int16_t read_mapinfo_source(VxsSource& src) {
+    const char* path = src.name().c_str();
+    std::string_view text;
+    if (!src.is_open() || !src.whole(text)) {
         std::printf("MapInfo File %s was not found", path);
         return 0;
     }
-    std::string p = path, up = path;
+    std::string up = src.name();
     for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     size_t dot = up.rfind('.');
     size_t at = dot == std::string::npos ? std::string::npos : up.find(".MIF", dot);
@@ -507,10 +508,16 @@ int16_t read_mapinfo_file(const char* path) {
         std::printf("MapInfo Filename %.200s is too long", path);
         return 0;
     }
-    std::string base = p.substr(0, at), mid;
-    bool have_mid = vxs_read_whole_file((base + ".MID").c_str(), mid) ||
-                    vxs_read_whole_file((base + ".mid").c_str(), mid);
+    VxsSource data = src.open_sibling(".MID");
+    std::string_view mid;
+    bool have_mid = data.is_open() && data.whole(mid);
     if (!have_mid)
-        std::printf("MapInfo Data record file %s was not found", (base + ".MID").c_str());
+        std::printf("MapInfo Data record file %s was not found", src.sibling_name(".MID").c_str());
     return vxs_decode_mapinfo(text, have_mid ? &mid : nullptr, path);
+}
+
+int16_t read_mapinfo_file(const char* path) {
+    VxsSource src;
+    src.open_file(path);
+    return read_mapinfo_source(src);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 
 namespace {
 
@@ -136,8 +137,14 @@ int16_t vxs_decode_bmp(ByteReader& in, int16_t separate) {
 }
 
 int16_t read_bmp_into_sheet(const char* path, int16_t separate) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_bmp_source(src, separate);
+}
+
+int16_t read_bmp_source(VxsSource& src, int16_t separate) {
+    std::string_view bytes;
+    if (!src.whole(bytes)) return 0;
     ByteReader in(bytes);
     return vxs_decode_bmp(in, separate);
 }

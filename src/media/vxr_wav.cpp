@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 
 int16_t vxs_decode_wave(ByteReader& in, const char* name, int16_t separate) {
     std::string_view magic = in.view(4);
@@ -149,8 +150,14 @@ int16_t vxs_decode_wave(ByteReader& in, const char* name, int16_t separate) {
 }
 
 int16_t read_wave_into_sheet(const char* path, int16_t separate) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_wave_source(src, separate);
+}
+
+int16_t read_wave_source(VxsSource& src, int16_t separate) {
+    std::string_view bytes;
+    if (!src.whole(bytes)) return 0;
     ByteReader in(bytes);
-    return vxs_decode_wave(in, path, separate);
+    return vxs_decode_wave(in, src.name().c_str(), separate);
 }

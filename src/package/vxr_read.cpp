@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_access.h"
 #include "vxs_package.h"
 
@@ -423,8 +424,14 @@ int16_t vxs_decode_vsh(ByteReader& in) {
 }
 
 int16_t read_file_into_sheet(const char* path) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_file_source(src);
+}
+
+int16_t read_file_source(VxsSource& src) {
+    std::string_view bytes;
+    if (!src.whole(bytes)) return 0;
     ByteReader in(bytes);
     return vxs_decode_vsh(in);
 }

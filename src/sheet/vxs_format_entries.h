@@ -78,6 +78,23 @@ int16_t read_matlab_into_sheet(const char* path);
 int16_t read_systat_into_sheet(const char* path);
 int16_t read_spss_into_sheet(const char* path);
 int16_t read_stata_into_sheet(const char* path);
+// Readers of a byte source (a file or memory), which the path forms wrap.
+class VxsSource;
+int16_t read_pdx_source(VxsSource& src);
+int16_t read_systat_source(VxsSource& src);
+int16_t read_spss_source(VxsSource& src);
+int16_t read_wk1_source(VxsSource& src);
+int16_t read_wq1_source(VxsSource& src);
+int16_t read_qpw_source(VxsSource& src);
+int16_t read_mtw_source(VxsSource& src);
+int16_t read_mtp_source(VxsSource& src);
+int16_t read_instat_source(VxsSource& src);
+int16_t read_kelmora_source(VxsSource& src);
+int16_t read_splus_text_source(VxsSource& src);
+int16_t read_file_source(VxsSource& src);
+int16_t read_epi_source(VxsSource& src);
+int16_t read_weka_source(VxsSource& src);
+int16_t read_stata_source(VxsSource& src);
 // read_csv_file: see ../sheet/vxs_csv.h
 int16_t read_gis_shape_file(const char* path);
 int16_t read_mapinfo_file(const char* path);

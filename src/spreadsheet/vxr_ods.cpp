@@ -246,9 +246,17 @@ int16_t not_workbook(const char* path) {
 }  // namespace
 
 int16_t read_ods_into_sheet(const char* path) {
+    VxsSource src;
+    src.open_file(path);
+    return read_ods_source(src);
+}
+
+int16_t read_ods_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
     ZipArchive zip;
     Tables tables;
-    if (!zip.open(path) || !zip.parse("content.xml", tables) || tables.names.empty()) return not_workbook(path);
+    if (!zip.open(src) || !zip.parse("content.xml", tables) || tables.names.empty()) return not_workbook(path);
 
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_sheet.h"
@@ -96,7 +97,7 @@ void read_named_range(ByteReader b, VxsSelection& sel) {
 // Pass over the records. Without a page to read (page < 0) it gathers pages, names and
 // strings; with one it keeps that page's cells inside the selection. 0 on a missing BOF, -1 on
 // a password, 1 otherwise.
-int read_records(const std::string& bytes, VxsSelection& sel, int64_t page, Notebook& nb) {
+int read_records(std::string_view bytes, VxsSelection& sel, int64_t page, Notebook& nb) {
     LotusRecords recs(bytes);
     LotusRecord rec;
     if (!recs.next(rec) || !is_bof(rec)) return 0;
@@ -171,11 +172,19 @@ int read_records(const std::string& bytes, VxsSelection& sel, int64_t page, Note
 }  // namespace
 
 int16_t read_qpw_into_sheet(const char* path) {
+    VxsSource src;
+    src.open_file(path);
+    return read_qpw_source(src);
+}
+
+int16_t read_qpw_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
     // A notebook copied out of a compound document is shown under the user's name.
     std::string shown = vxs_container_file()[0] ? vxs_container_file() : path;
     vxs_set_container_file("");
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
+    std::string_view bytes;
+    if (!src.is_open() || !src.whole(bytes)) return 0;
 
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};

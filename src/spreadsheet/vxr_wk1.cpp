@@ -10,6 +10,7 @@
 
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/vxs_access.h"
@@ -225,8 +226,16 @@ constexpr size_t kCellHead = 5;
 }  // namespace
 
 int16_t read_wk1_into_sheet(const char* path) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_wk1_source(src);
+}
+
+int16_t read_wk1_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
+    std::string_view bytes;
+    if (!src.whole(bytes)) return 0;
     LotusRecords recs(bytes);
     LotusRecord rec;
     VxsCellStore store;

@@ -12,6 +12,7 @@
 
 #include "../sheet/byte_writer.h"
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_reader_kit.h"
@@ -70,7 +71,7 @@ void read_name(ByteReader b, VxsSelection& sel) {
 
 // First pass: version, the RANGE, pages and their names, named ranges. False when the file
 // must not be read.
-bool read_layout(const std::string& bytes, const char* shown_path, bool& notebook, Range& range, VxsSelection& sel) {
+bool read_layout(std::string_view bytes, const char* shown_path, bool& notebook, Range& range, VxsSelection& sel) {
     LotusRecords recs(bytes);
     LotusRecord rec;
     bool first = true;
@@ -126,7 +127,7 @@ bool read_layout(const std::string& bytes, const char* shown_path, bool& noteboo
 }
 
 // Second pass: the cells of one page inside the store's bounds.
-void read_cells(const std::string& bytes, bool notebook, int32_t page, VxsCellStore& store) {
+void read_cells(std::string_view bytes, bool notebook, int32_t page, VxsCellStore& store) {
     LotusRecords recs(bytes);
     LotusRecord rec;
     while (recs.next(rec)) {
@@ -164,11 +165,19 @@ void read_cells(const std::string& bytes, bool notebook, int32_t page, VxsCellSt
 }  // namespace
 
 int16_t read_wq1_into_sheet(const char* path) {
+    VxsSource src;
+    src.open_file(path);
+    return read_wq1_source(src);
+}
+
+int16_t read_wq1_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
     // A notebook handed over from a compound document is shown under the user's name.
     std::string shown = vxs_container_file()[0] ? vxs_container_file() : path;
     vxs_set_container_file("");
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
+    std::string_view bytes;
+    if (!src.is_open() || !src.whole(bytes)) return 0;
 
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};

@@ -333,8 +333,16 @@ int xlsx_format_code_style(const std::string& code) {
 }
 
 int16_t read_xlsx_into_sheet(const char* path) {
+    VxsSource src;
+    src.open_file(path);
+    return read_xlsx_source(src);
+}
+
+int16_t read_xlsx_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
     ZipArchive zip;
-    if (!zip.open(path) || !zip.has("xl/workbook.xml")) return not_workbook(path);
+    if (!zip.open(src) || !zip.has("xl/workbook.xml")) return not_workbook(path);
     Workbook book;
     Relations rels;
     if (!zip.parse("xl/workbook.xml", book) || book.sheets.empty()) return not_workbook(path);

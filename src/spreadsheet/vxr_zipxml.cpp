@@ -73,6 +73,19 @@ bool ZipArchive::open(const char* path) {
     return zip_ != nullptr;
 }
 
+bool ZipArchive::open(VxsSource& src) {
+    if (!src.is_memory()) return src.is_open() && open(src.name().c_str());
+    std::string_view bytes;
+    src.whole(bytes);
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t* from = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &err);
+    if (from) zip_ = zip_open_from_source(from, ZIP_RDONLY, &err);
+    if (from && !zip_) zip_source_free(from);
+    zip_error_fini(&err);
+    return zip_ != nullptr;
+}
+
 bool ZipArchive::has(const std::string& member) const {
     return zip_ && zip_name_locate(zip_, member.c_str(), 0) >= 0;
 }

@@ -37,13 +37,13 @@ struct LotusRecord {
 // Walks the records of a whole file held in memory.
 class LotusRecords {
 public:
-    explicit LotusRecords(const std::string& bytes) : bytes_(bytes) {}
+    explicit LotusRecords(std::string_view bytes) : bytes_(bytes) {}
     // False at the end of the data; a record whose content runs past the end also ends it.
     bool next(LotusRecord& rec);
     void rewind() { pos_ = 0; }
 
 private:
-    const std::string& bytes_;
+    std::string_view bytes_;
     size_t pos_ = 0;
 };
 

@@ -5,8 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "../sheet/vxs_source.h"
+
 int16_t read_xlsx_into_sheet(const char* path);
 int16_t read_ods_into_sheet(const char* path);
+// The same from a byte source: a file by its path, memory read in place.
+int16_t read_xlsx_source(VxsSource& src);
+int16_t read_ods_source(VxsSource& src);
 
 // Kind of number a cell format shows: 0 plain, 1 date, 2 date and time, 3 time of day. Built-in
 // format numbers of Excel, or a format code.

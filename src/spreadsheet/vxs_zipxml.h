@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "../sheet/vxs_source.h"
+
 struct zip;
 
 class XmlHandler {
@@ -32,6 +34,8 @@ public:
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
     bool open(const char* path);
+    // A file source opens by its path; memory is read in place (it must outlive the archive).
+    bool open(VxsSource& src);
     bool has(const std::string& member) const;
     // Parses the member; false when it is missing, damaged or not well-formed XML.
     bool parse(const std::string& member, XmlHandler& handler) const;

@@ -1,14 +1,16 @@
-// A window onto a binary file read in large blocks, so the statistics readers never hold a
+// A window onto a binary source read in large blocks, so the statistics readers never hold a
 // whole data file besides the sheet it fills. The window is handed out as a ByteReader over the
-// buffered bytes at the cursor; the caller consumes what it decoded.
+// buffered bytes at the cursor; the caller consumes what it decoded. Over a memory source the
+// window is the memory itself.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "../sheet/byte_reader.h"
+#include "../sheet/vxs_source.h"
 
 class BlockFile {
 public:
@@ -17,33 +19,42 @@ public:
     BlockFile() = default;
     BlockFile(const BlockFile&) = delete;
     BlockFile& operator=(const BlockFile&) = delete;
-    ~BlockFile() {
-        if (f_) std::fclose(f_);
-    }
 
     bool open(const char* path) {
-        f_ = std::fopen(path, "rb");
-        if (!f_) return false;
-        if (std::fseek(f_, 0, SEEK_END) != 0) return false;
-        long size = std::ftell(f_);
-        if (size < 0 || std::fseek(f_, 0, SEEK_SET) != 0) return false;
-        size_ = static_cast<uint64_t>(size);
+        VxsSource s;
+        return s.open_file(path) && open(std::move(s));
+    }
+    // Takes the source over; false when it is not open or cannot be read at any offset.
+    bool open(VxsSource&& source) {
+        src_ = std::move(source);
+        start_ = len_ = cursor_ = 0;
+        base_ = nullptr;
+        if (!src_.seekable()) return false;
+        size_ = src_.size();
+        if (src_.is_memory()) {
+            std::string_view all;
+            src_.whole(all);
+            base_ = reinterpret_cast<const uint8_t*>(all.data());
+            len_ = all.size();
+        }
         return true;
     }
 
+    const VxsSource& source() const { return src_; }
+    VxsSource& source() { return src_; }
     uint64_t size() const { return size_; }
     uint64_t position() const { return start_ + cursor_; }
     uint64_t remaining() const { return size_ - position(); }
 
     // A reader over the buffered bytes at the cursor, holding at least n of them (or all that
-    // remain in the file), in the given byte order.
+    // remain in the source), in the given byte order.
     ByteReader window(size_t n, Endian order) {
         n = static_cast<size_t>(std::min<uint64_t>(n, remaining()));
         if (len_ - cursor_ < n) refill(n);
-        return ByteReader(buf_.data() + cursor_, len_ - cursor_, order);
+        return ByteReader(base_ + cursor_, len_ - cursor_, order);
     }
 
-    // Moves the cursor n bytes on; past the buffered bytes it repositions the file.
+    // Moves the cursor n bytes on; past the buffered bytes it repositions the source.
     void consume(uint64_t n) {
         if (n <= len_ - cursor_) {
             cursor_ += static_cast<size_t>(n);
@@ -58,7 +69,6 @@ public:
             cursor_ = static_cast<size_t>(offset - start_);
             return true;
         }
-        if (std::fseek(f_, static_cast<long>(offset), SEEK_SET) != 0) return false;
         start_ = offset;
         len_ = cursor_ = 0;
         return true;
@@ -66,6 +76,7 @@ public:
 
 private:
     void refill(size_t n) {
+        if (src_.is_memory()) return;  // all of it is already in the window
         size_t keep = len_ - cursor_;
         std::copy(buf_.begin() + static_cast<std::ptrdiff_t>(cursor_),
                   buf_.begin() + static_cast<std::ptrdiff_t>(len_), buf_.begin());
@@ -75,14 +86,15 @@ private:
         size_t want = std::max(n, BLOCK);
         want = static_cast<size_t>(std::min<uint64_t>(want, size_ - start_));
         if (buf_.size() < want) buf_.resize(want);
-        if (std::fseek(f_, static_cast<long>(start_ + len_), SEEK_SET) != 0) return;
-        len_ += std::fread(buf_.data() + len_, 1, want - len_, f_);
+        base_ = buf_.data();
+        len_ += src_.read_at(start_ + len_, buf_.data() + len_, want - len_);
     }
 
-    std::FILE* f_ = nullptr;
+    VxsSource src_;
     uint64_t size_ = 0;
-    uint64_t start_ = 0;  // file offset of buf_[0]
-    size_t len_ = 0;      // bytes held in buf_
-    size_t cursor_ = 0;   // cursor within buf_
+    uint64_t start_ = 0;   // source offset of base_[0]
+    size_t len_ = 0;       // bytes held at base_
+    size_t cursor_ = 0;    // cursor within base_
+    const uint8_t* base_ = nullptr;
     std::vector<uint8_t> buf_;
 };

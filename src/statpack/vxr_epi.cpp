@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_sheet.h"
@@ -146,7 +147,13 @@ void store(Field& f, const std::string& t, size_t row, double missing, bool stri
 }  // namespace
 
 int16_t read_epi_into_sheet(const char* path) {
-    FILE* f = std::fopen(path, "rb");
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_epi_source(src);
+}
+
+int16_t read_epi_source(VxsSource& src) {
+    FILE* f = src.open_stream();
     if (!f) return 0;
     struct Closer {
         FILE* f;

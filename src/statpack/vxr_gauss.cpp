@@ -151,14 +151,10 @@ bool parse_header(ByteReader& in, uint64_t file_size, Layout& L) {
 }
 
 // The 1989 data file: the header's name with its extension replaced by ".dat" (or ".DAT").
-bool open_data_file(const std::string& header, BlockFile& data) {
-    if (header.size() > GAUSS_MAX_HEADER_NAME) return false;
-    size_t dot = header.find_last_of('.');
-    size_t sep = header.find_last_of("/\\:");
-    std::string base = (dot != std::string::npos && (sep == std::string::npos || dot > sep))
-                           ? header.substr(0, dot)
-                           : header;
-    return data.open((base + ".dat").c_str()) || data.open((base + ".DAT").c_str());
+bool open_data_file(const VxsSource& header, BlockFile& data) {
+    if (header.name().size() > GAUSS_MAX_HEADER_NAME) return false;
+    VxsSource s = header.open_sibling(".dat");
+    return s.is_open() && data.open(std::move(s));
 }
 
 std::string sheet_name_of(const char* path) {
@@ -201,8 +197,15 @@ long get_records(FILE* file, long record_size) {
 }
 
 int16_t read_gauss_into_sheet(const char* path) {
+    VxsSource src;
+    if (!path || !src.open_file(path)) return 0;
+    return read_gauss_source(src);
+}
+
+int16_t read_gauss_source(VxsSource& src) {
+    const std::string path = src.name();
     BlockFile file;
-    if (!path || !file.open(path)) return 0;
+    if (!file.open(std::move(src))) return 0;
     // The header, names and type bytes lie in the first bytes; names are at most 9 bytes a
     // variable, so a window of the whole header file (or enough of it) holds them.
     Layout L;
@@ -214,7 +217,7 @@ int16_t read_gauss_into_sheet(const char* path) {
     BlockFile data_file;
     BlockFile* data = &file;
     if (L.separate_data) {
-        if (!open_data_file(path, data_file)) return 0;
+        if (!open_data_file(file.source(), data_file)) return 0;
         data = &data_file;
         L.rows = data_file.size() / (L.cols * L.elsize);
         L.data_offset = 0;
@@ -232,7 +235,7 @@ int16_t read_gauss_into_sheet(const char* path) {
     sheet->kind = L.matrix ? VXS_MATRIX : VXS_VECTOR;
     sheet->source_type = VXT_GAUSS;
     sheet->missing = vxs_missing;
-    sheet->structure_name = sheet_name_of(path);
+    sheet->structure_name = sheet_name_of(path.c_str());
     sheet->row_count = static_cast<int32_t>(L.rows);
     create_row_attr(sheet);
 

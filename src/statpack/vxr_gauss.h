@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "../sheet/vxs_source.h"
+
 // First two bytes (low byte first) of each layout.
 constexpr uint16_t GAUSS_MATRIX_SMALL = 0xDDDD;
 constexpr uint16_t GAUSS_MATRIX_LARGE = 0xEEDD;
@@ -36,3 +38,7 @@ extern int16_t vxs_reverse;
 
 // File size div record size (0 when shorter than one record); the file is left at its start.
 long get_records(FILE* file, long record_size);
+
+// A Gauss file from a source; a 1989 header finds its data file beside it. The path form
+// (read_gauss_into_sheet) opens the file.
+int16_t read_gauss_source(VxsSource& src);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_options.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
@@ -165,9 +166,17 @@ size_t attribute_length(size_t g_, size_t a, const long ap[INSTAT_GROUPS][INSTAT
 }  // namespace
 
 int16_t read_instat_into_sheet(const char* path) {
-    std::string bytes;
-    if (!path || !vxs_read_whole_file(path, bytes)) {
-        std::printf("Error: Cannot open INSTAT worksheet %.100s\n", path ? path : "");
+    VxsSource src;
+    if (path) src.open_file(path);
+    return read_instat_source(src);
+}
+
+int16_t read_instat_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
+    std::string_view bytes;
+    if (!src.is_open() || !src.whole(bytes)) {
+        std::printf("Error: Cannot open INSTAT worksheet %.100s\n", path);
         return 0;
     }
     g = InstatState();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/byte_writer.h"
@@ -527,16 +528,24 @@ int16_t build_sheet(const char* path, const Page& pg) {
 }  // namespace
 
 int16_t read_kelmora_into_sheet(const char* path) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) {
+    VxsSource src;
+    src.open_file(path);
+    return read_kelmora_source(src);
+}
+
+int16_t read_kelmora_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
+    std::string_view bytes;
+    if (!src.is_open() || !src.whole(bytes)) {
         std::printf("Kelmora Tablet file %s not found\n", path);
         return 0;
     }
-    if (bytes.size() < KEL_FIRST_LINE_SIZE || strnicmp(bytes.c_str(), KEL_FIRST_LINE, KEL_SIGNATURE_SIZE) != 0) {
+    if (bytes.size() < KEL_FIRST_LINE_SIZE || strnicmp(bytes.data(), KEL_FIRST_LINE, KEL_SIGNATURE_SIZE) != 0) {
         std::printf("%s\nis not in Kelmora Tablet file format\n", path);
         return 0;
     }
-    Parser p{ByteReader(std::string_view(bytes), Endian::Big)};
+    Parser p{ByteReader(bytes, Endian::Big)};
     p.in.skip(KEL_FIRST_LINE_SIZE);
     Tablet t;
     try {

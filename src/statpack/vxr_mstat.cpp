@@ -44,22 +44,18 @@ struct Variable {
 
 const char* const kVersions[] = {"3.00/EM", "3.00/EV", "4.00/EM", "4.00/EV"};
 
-// The data file beside the header: its extension replaced by ".dat" (appended when there is
-// none); ".DAT" when that is not there, as on systems that keep names in capitals.
-bool open_data(const std::string& header, BlockFile& data) {
-    std::string base = header;
-    size_t slash = base.find_last_of("/\\");
-    size_t dot = base.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) base.resize(dot);
-    return data.open((base + ".dat").c_str()) || data.open((base + ".DAT").c_str());
-}
-
 }  // namespace
 
 int16_t read_mstat_into_sheet(const char* path) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
-    ByteReader in(std::string_view(bytes), Endian::Little);
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_mstat_source(src);
+}
+
+int16_t read_mstat_source(VxsSource& src) {
+    std::string_view bytes;
+    if (!src.whole(bytes)) return 0;
+    ByteReader in(bytes, Endian::Little);
     uint16_t reclen = in.u16(), nrec = in.u16(), nvar = in.u16();
     if (!in.ok() || reclen == 0 || nrec == 0 || nvar == 0) return 0;
     int32_t nread = nvar;
@@ -119,8 +115,11 @@ int16_t read_mstat_into_sheet(const char* path) {
         vars.push_back(v);
     }
 
+    // The data file beside the header: its extension replaced by ".dat" (appended when there
+    // is none); ".DAT" when that is not there, as on systems that keep names in capitals.
     BlockFile data;
-    if (!open_data(path, data)) return 0;
+    VxsSource data_source = src.open_sibling(".dat");
+    if (!data_source.is_open() || !data.open(std::move(data_source))) return 0;
     const size_t record = static_cast<size_t>(reclen) + 1;
     // Every announced record must be there; the count then sizes nothing beyond the file.
     if (data.size() < static_cast<uint64_t>(nrec) * record) return 0;

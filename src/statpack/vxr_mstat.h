@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "../sheet/vxs_source.h"
+
 // Header file layout (2-byte integers low byte first).
 constexpr size_t MSTAT_RECORD_LENGTH = 0;
 constexpr size_t MSTAT_RECORDS = 2;
@@ -19,3 +21,7 @@ constexpr uint8_t MSTAT_IN_USE = '*';
 // A 4-byte Microsoft binary format real (bytes low first, exponent last, bias 129) as a
 // double; missing for four blanks.
 double mstat_mbf_to_double(const unsigned char* b, double missing);
+
+// An MStat header from a source with its data file beside it (".dat"); the path form
+// (read_mstat_into_sheet) opens the file.
+int16_t read_mstat_source(VxsSource& src);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
@@ -114,7 +115,7 @@ void make_sheet(std::vector<MtwColumn>& cols, size_t rows, const std::vector<std
 }
 
 // Releases 10 and 11: an 80-byte header, then column records until one of another kind.
-int16_t read_old_worksheet(const std::string& bytes, const char* path) {
+int16_t read_old_worksheet(std::string_view bytes, const char* path) {
     ByteReader in(bytes);
     std::string_view head = in.view(MTW_OLD_HEADER);
     if (!in.ok() || std::memcmp(head.data(), MTW_SIGNATURE, 8) != 0) {
@@ -218,7 +219,7 @@ Fault read_column_record(ByteReader rec, size_t head, MtwColumn& m) {
     return rec.ok() ? Fault::None : Fault::Corrupt;
 }
 
-int16_t read_record_worksheet(const std::string& bytes, const char* user) {
+int16_t read_record_worksheet(std::string_view bytes, const char* user) {
     ByteReader in(bytes);
     std::vector<MtwColumn> cols;
     std::vector<std::string> titles;
@@ -292,12 +293,20 @@ int16_t read_record_worksheet(const std::string& bytes, const char* user) {
 }  // namespace
 
 int16_t read_mtw_into_sheet(const char* path) {
+    VxsSource src;
+    if (path) src.open_file(path);
+    return read_mtw_source(src);
+}
+
+int16_t read_mtw_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
     // A stored user's name means the container reader handed over a release 12-14 stream; it
     // serves this read only.
     std::string user = vxs_container_file();
     vxs_set_container_file("");
-    std::string bytes;
-    if (!path || !vxs_read_whole_file(path, bytes)) return 0;
+    std::string_view bytes;
+    if (!src.is_open() || !src.whole(bytes)) return 0;
     if (!user.empty()) return read_record_worksheet(bytes, user.c_str());
     return read_old_worksheet(bytes, path);
 }
@@ -331,7 +340,7 @@ bool parse_mtp_header(const std::string& line, MtpHeader& h) {
     return h.number >= 1 && h.count >= 1;
 }
 
-bool next_line(const std::string& text, size_t& pos, std::string& line) {
+bool next_line(std::string_view text, size_t& pos, std::string& line) {
     if (pos >= text.size()) return false;
     size_t nl = text.find('\n', pos);
     size_t end = nl == std::string::npos ? text.size() : nl;
@@ -344,8 +353,16 @@ bool next_line(const std::string& text, size_t& pos, std::string& line) {
 }  // namespace
 
 int16_t read_mtp_into_sheet(const char* path) {
-    std::string text;
-    if (!path || !vxs_read_whole_file(path, text)) return 0;
+    VxsSource src;
+    if (!path || !src.open_file(path)) return 0;
+    return read_mtp_source(src);
+}
+
+int16_t read_mtp_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
+    std::string_view text;
+    if (!src.whole(text)) return 0;
     size_t pos = 0;
     std::string line;
     if (!next_line(text, pos, line) ||

@@ -356,14 +356,65 @@ readstat_error_t parse(readstat_parser_t* parser, const char* path, ReadstatKind
     return READSTAT_ERROR_PARSE;
 }
 
+// Bytes in memory handed to the library through its I/O handlers.
+struct MemoryIo {
+    std::string_view bytes;
+    readstat_off_t pos = 0;
+};
+
+int memory_open(const char*, void*) { return 0; }
+int memory_close(void*) { return 0; }
+
+// As lseek: any position from the start on, past the end too (reads there give nothing).
+readstat_off_t memory_seek(readstat_off_t offset, readstat_io_flags_t whence, void* ctx) {
+    auto* io = static_cast<MemoryIo*>(ctx);
+    readstat_off_t base = whence == READSTAT_SEEK_SET   ? 0
+                          : whence == READSTAT_SEEK_CUR ? io->pos
+                                                        : static_cast<readstat_off_t>(io->bytes.size());
+    if (offset < -base || (offset > 0 && base > INT64_MAX - offset)) return -1;
+    io->pos = base + offset;
+    return io->pos;
+}
+
+ssize_t memory_read(void* buf, size_t nbyte, void* ctx) {
+    auto* io = static_cast<MemoryIo*>(ctx);
+    if (io->pos >= static_cast<readstat_off_t>(io->bytes.size())) return 0;
+    size_t at = static_cast<size_t>(io->pos);
+    size_t n = std::min(nbyte, io->bytes.size() - at);
+    if (n) std::memcpy(buf, io->bytes.data() + at, n);
+    io->pos += static_cast<readstat_off_t>(n);
+    return static_cast<ssize_t>(n);
+}
+
+readstat_error_t memory_update(long, readstat_progress_handler, void*, void*) { return READSTAT_OK; }
+
+// Reads through the library from the path, or from memory when memory is given.
+int16_t read_readstat(const char* path, ReadstatKind kind, uint64_t file_size, MemoryIo* memory);
+
 }  // namespace
 
 int16_t read_readstat_into_sheet(const char* path, ReadstatKind kind) {
     struct stat st;
     if (!path || stat(path, &st) != 0) return 0;
+    return read_readstat(path, kind, static_cast<uint64_t>(st.st_size), nullptr);
+}
+
+int16_t read_readstat_source(VxsSource& src, ReadstatKind kind) {
+    if (!src.is_memory()) {
+        if (!src.is_open()) return 0;
+        return read_readstat_into_sheet(src.name().c_str(), kind);
+    }
+    MemoryIo io;
+    src.whole(io.bytes);
+    return read_readstat(src.name().c_str(), kind, io.bytes.size(), &io);
+}
+
+namespace {
+
+int16_t read_readstat(const char* path, ReadstatKind kind, uint64_t file_size, MemoryIo* memory) {
     Context c;
     c.kind = kind;
-    c.file_size = static_cast<uint64_t>(st.st_size);
+    c.file_size = file_size;
     const VxsDefaults& g = *vxs_get_global_defaults();
     c.keep_missing = g.keep_declared_missing != 0;
     c.strip = g.factor_strip_blanks != 0;
@@ -376,6 +427,14 @@ int16_t read_readstat_into_sheet(const char* path, ReadstatKind kind) {
     readstat_set_value_handler(parser, on_value);
     readstat_set_value_label_handler(parser, on_value_label);
     readstat_set_error_handler(parser, on_error);
+    if (memory) {
+        readstat_set_open_handler(parser, memory_open);
+        readstat_set_close_handler(parser, memory_close);
+        readstat_set_seek_handler(parser, memory_seek);
+        readstat_set_read_handler(parser, memory_read);
+        readstat_set_update_handler(parser, memory_update);
+        readstat_set_io_ctx(parser, memory);
+    }
     readstat_error_t rc = parse(parser, path, kind, &c);
     readstat_parser_free(parser);
     // A failed read leaves no half-made sheet behind.
@@ -424,6 +483,8 @@ int16_t read_readstat_into_sheet(const char* path, ReadstatKind kind) {
     if (c.large) std::printf("Numbers greater than %s have been set to this value!\n", "9.99999E+307");
     return 1;
 }
+
+}  // namespace
 
 int16_t read_sasv8_into_sheet(const char* path) { return read_readstat_into_sheet(path, ReadstatKind::Sas7bdat); }
 int16_t read_zsav_into_sheet(const char* path) { return read_readstat_into_sheet(path, ReadstatKind::Sav); }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/byte_writer.h"
@@ -292,8 +293,14 @@ void fill_numbers(Column* col, const std::vector<double>& v, double missing) {
 }  // namespace
 
 int16_t read_splus_text_into_sheet(const char* path) {
-    std::string text;
-    if (!path || !vxs_read_whole_file(path, text)) return 0;
+    VxsSource src;
+    if (!path || !src.open_file(path)) return 0;
+    return read_splus_text_source(src);
+}
+
+int16_t read_splus_text_source(VxsSource& src) {
+    std::string_view text;
+    if (!src.whole(text)) return 0;
     Lines in(text);
     std::string_view name;
     SObject top;

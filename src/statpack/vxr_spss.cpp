@@ -382,8 +382,16 @@ int spss_is_missing(const SpssVariable& v, double missing, double value) {
 }
 
 int16_t read_spss_into_sheet(const char* path) {
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_spss_source(src);
+}
+
+int16_t read_spss_source(VxsSource& src) {
+    const std::string name = src.name();
+    const char* path = name.c_str();
     BlockFile file;
-    if (!file.open(path)) return 0;
+    if (!file.open(std::move(src))) return 0;
     // The dictionary is read from a window that doubles until it holds the whole dictionary.
     Dictionary d;
     bool ok = false;

@@ -13,6 +13,7 @@
 #include "../sheet/vxs_reader_kit.h"
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
+#include "vxr_readstat.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
@@ -216,12 +217,18 @@ bool read_header(ByteReader& in, Header& h) {
 }  // namespace
 
 int16_t read_stata_into_sheet(const char* path) {
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_stata_source(src);
+}
+
+int16_t read_stata_source(VxsSource& src) {
     BlockFile file;
-    if (!file.open(path)) return 0;
+    if (!file.open(std::move(src))) return 0;
     // Release 111 (Stata 7 SE) shares the detection range but not the layout; the newer
     // releases' reader takes it.
     if (ByteReader first = file.window(1, Endian::Little); first.size() >= 1 && first.u8() == 111)
-        return read_dta_new_into_sheet(path);
+        return read_readstat_source(file.source(), ReadstatKind::Dta);
     // The descriptions are read from a window that doubles until it holds them all.
     Header h;
     bool ok = false;

@@ -112,8 +112,14 @@ bool read_header(ByteReader& in, Header& h) {
 }  // namespace
 
 int16_t read_systat_into_sheet(const char* path) {
+    VxsSource src;
+    if (!path || !src.open_file(path)) return 0;
+    return read_systat_source(src);
+}
+
+int16_t read_systat_source(VxsSource& src) {
     BlockFile file;
-    if (!path || !file.open(path)) return 0;
+    if (!file.open(std::move(src))) return 0;
     Header h;
     bool ok = false;
     size_t used = 0;

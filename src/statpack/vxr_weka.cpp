@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
+#include "../sheet/vxs_source.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
@@ -275,7 +276,13 @@ bool is_data_line(const std::string& line) {
 }  // namespace
 
 int16_t read_weka_into_sheet(const char* path) {
-    FILE* f = std::fopen(path, "rb");
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return read_weka_source(src);
+}
+
+int16_t read_weka_source(VxsSource& src) {
+    FILE* f = src.open_stream();
     if (!f) return 0;
     Sheet* sheet = create_sheet();
     sheet->source_type = VXT_WEKA;

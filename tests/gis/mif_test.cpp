@@ -165,7 +165,8 @@ TEST(MifReader, RefusalsAndMissingMid) {
 
     // Cut anywhere, a file reads or is refused, and never hangs.
     std::string whole = read_file(data_path("mif/hand_objects.mif"));
-    std::string mid = read_file(data_path("mif/hand_objects.mid"));
+    std::string mid_text = read_file(data_path("mif/hand_objects.mid"));
+    std::string_view mid = mid_text;
     for (size_t cut = 0; cut < whole.size(); cut += 5) {
         new_run_with_sheet(1);
         testing::internal::CaptureStdout();
