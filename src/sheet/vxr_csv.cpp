@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -400,10 +401,11 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines
 // when anything is left of it. A line stays valid until the next call.
 class FileLines {
 public:
-    // A regular file, read from its start; every pass makes a new reader.
-    explicit FileLines(FILE* f) : f_(f) {
-        own_.resize(kBlock);
-        data_ = own_.data();
+    // A regular file of about size bytes, read from its start; every pass makes a new reader.
+    // The buffer is left uninitialised: a small file touches only the pages it fills.
+    FileLines(FILE* f, size_t size) : f_(f), cap_(std::clamp<size_t>(size + 1, 4096, kBlock)) {
+        own_.reset(new char[cap_]);
+        data_ = own_.get();
         std::fseek(f_, 0, SEEK_SET);
         fill();
         skip_bom();
@@ -462,12 +464,17 @@ private:
             return;
         }
         size_t left = end_ - beg_;
-        if (beg_ > 0 && left > 0) std::memmove(own_.data(), own_.data() + beg_, left);
+        if (beg_ > 0 && left > 0) std::memmove(own_.get(), own_.get() + beg_, left);
         beg_ = 0;
         end_ = left;
-        if (end_ == own_.size()) own_.resize(own_.size() * 2);
-        data_ = own_.data();
-        size_t got = std::fread(own_.data() + end_, 1, own_.size() - end_, f_);
+        if (end_ == cap_) {
+            std::unique_ptr<char[]> bigger(new char[cap_ * 2]);
+            std::memcpy(bigger.get(), own_.get(), end_);
+            own_ = std::move(bigger);
+            cap_ *= 2;
+        }
+        data_ = own_.get();
+        size_t got = std::fread(own_.get() + end_, 1, cap_ - end_, f_);
         end_ += got;
         if (got == 0) eof_ = true;
     }
@@ -479,7 +486,8 @@ private:
     }
 
     FILE* f_ = nullptr;
-    std::vector<char> own_;
+    size_t cap_ = 0;
+    std::unique_ptr<char[]> own_;
     const char* data_ = nullptr;
     size_t beg_ = 0, end_ = 0;
     bool eof_ = false;
@@ -652,7 +660,8 @@ int read_csv_into_sheet(const char* path) {
     Sheet* sheet = nullptr;
     if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)) {
         // Each pass reads the file again in blocks: it stays in the page cache, not beside the sheet.
-        sheet = new_from_text([f] { return FileLines(f); });
+        size_t size = static_cast<size_t>(st.st_size);
+        sheet = new_from_text([f, size] { return FileLines(f, size); });
     } else {
         // A pipe cannot be read twice: it is kept in memory.
         std::string buf;
