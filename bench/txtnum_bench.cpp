@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_options.h"
 #include "sheet/vxs_dates.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
@@ -41,14 +42,14 @@ const std::vector<std::string>& cells() {
 void BM_TextToNumber(benchmark::State& state) {
     vxs_init();
     const auto& in = cells();
-    vxs_txt_to_num_mode = static_cast<int32_t>(state.range(0));
+    vxs_parser_options().txt_to_num_mode = static_cast<int32_t>(state.range(0));
     for (auto _ : state) {
         double sum = 0;
         int16_t changed = 0;
         for (const std::string& s : in) sum += vxs_spread_read_num_from_text(s.c_str(), -1e307, &changed) > 0;
         benchmark::DoNotOptimize(sum);
     }
-    vxs_txt_to_num_mode = 3;
+    vxs_parser_options().txt_to_num_mode = 3;
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * in.size()));
 }
 BENCHMARK(BM_TextToNumber)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             read_mtw_into_sheet(path.c_str());
             break;
         case 1:
-            vxs_set_mtw_file("user.mtw");
+            vxs_set_container_file("user.mtw");
             read_mtw_into_sheet(path.c_str());
             break;
         default:

@@ -2,7 +2,7 @@
 // sheet invariants.
 #include <cstdio>
 
-#include "sheet/vxs_options.h"
+#include "driver/vxs_options.h"
 #include "fuzz_util.h"
 #include "fuzz_zip_input.h"
 #include "sheet/vxs_sheet.h"
@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0) {
         static const char* const kSheets[] = {"", "2", "S:Trial", "R:block", "sec"};
         uint8_t pick = data[size - 1];
-        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", kSheets[pick % 5]);
-        std::snprintf(cell_range, sizeof cell_range, "%s", (pick & 0x40) ? "b2:d12" : "");
+        vxs_parser_options().worksheet_name = kSheets[pick % 5];
+        vxs_parser_options().cell_range = (pick & 0x40) ? "b2:d12" : "";
     }
     try {
         read_ods_into_sheet(path.c_str());

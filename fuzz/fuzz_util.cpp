@@ -1,4 +1,5 @@
 // Shared pieces of the fuzz targets.
+#include "driver/vxs_options.h"
 #include "fuzz_util.h"
 
 #include <unistd.h>
@@ -6,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 

@@ -3,8 +3,8 @@
 // Conditions that end a real run (too much data) unwind here and the next input goes on.
 #include <cstdio>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "fuzz_util.h"
 #include "sheet/vxs_sheet.h"
 
@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The last byte picks a selection so that pages, ranges and cell ranges are reached too.
     if (size > 0) {
         static const char* const kSheets[] = {"", "2", "S:TRIAL", "R:doses", "b", "3"};
-        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", kSheets[data[size - 1] % 6]);
-        std::snprintf(cell_range, sizeof cell_range, "%s", (data[size - 1] & 0x40) ? "b2:c5" : "");
+        vxs_parser_options().worksheet_name = kSheets[data[size - 1] % 6];
+        vxs_parser_options().cell_range = (data[size - 1] & 0x40) ? "b2:c5" : "";
     }
     try {
         read_wq1_into_sheet(path.c_str());

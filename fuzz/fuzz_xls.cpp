@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "driver/vxs_options.h"
 #include "fuzz_util.h"
 #include "spreadsheet/vxs_xls.h"
-#include "sheet/vxs_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_new_run();
@@ -15,10 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // reached too.
     if (size > 0) {
         static const char* const kSheets[] = {"", "2", "S:DATA", "R:column_row", "dat", "Trial"};
-        worksheet_name[0] = '\0';
-        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", kSheets[data[size - 1] % 6]);
-        std::snprintf(cell_range, sizeof cell_range, "%s", (data[size - 1] & 0x40) ? "b3:d12" : "");
-        vxs_logbook_in_format = (data[size - 1] & 0x80) ? 1 : 0;
+        vxs_parser_options().worksheet_name = kSheets[data[size - 1] % 6];
+        vxs_parser_options().cell_range = (data[size - 1] & 0x40) ? "b3:d12" : "";
+        vxs_parser_options().logbook_in_format = (data[size - 1] & 0x80) ? 1 : 0;
     }
     XlsFatal fatal;
     xls_read_workbook(path.c_str(), &fatal);

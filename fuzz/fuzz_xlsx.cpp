@@ -2,7 +2,7 @@
 // separated by zero bytes; the last byte picks a selection. Then the sheet invariants.
 #include <cstdio>
 
-#include "sheet/vxs_options.h"
+#include "driver/vxs_options.h"
 #include "fuzz_util.h"
 #include "fuzz_zip_input.h"
 #include "sheet/vxs_sheet.h"
@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0) {
         static const char* const kSheets[] = {"", "2", "S:Sheet1", "R:block", "blo"};
         uint8_t pick = data[size - 1];
-        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", kSheets[pick % 5]);
-        std::snprintf(cell_range, sizeof cell_range, "%s", (pick & 0x40) ? "b2:d12" : "");
-        vxs_logbook_in_format = (pick & 0x80) ? 1 : 0;
+        vxs_parser_options().worksheet_name = kSheets[pick % 5];
+        vxs_parser_options().cell_range = (pick & 0x40) ? "b2:d12" : "";
+        vxs_parser_options().logbook_in_format = (pick & 0x80) ? 1 : 0;
     }
     try {
         read_xlsx_into_sheet(path.c_str());

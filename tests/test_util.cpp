@@ -1,4 +1,5 @@
 // Helpers for whole-conversion tests.
+#include "driver/vxs_options.h"
 #include "test_util.h"
 
 #include <sys/wait.h>
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 
 namespace fs = std::filesystem;

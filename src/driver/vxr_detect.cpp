@@ -1,43 +1,42 @@
 // Input type detection from the first bytes of a file (and its name for formats without a
-// usable signature). Each signature is a small pure test; the first that matches decides.
+// usable signature). Each test is a small pure function named in its format's table row;
+// detection walks the rows, and the first test that matches decides.
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
 #include <string_view>
 
-#include "vxs_formats.h"
 #include "../sheet/vxs_strings.h"
+#include "../spreadsheet/vxs_cdf.h"
+#include "vxs_formats.h"
 #include "../statpack/vxr_matlab.h"
 
 namespace {
 
-constexpr size_t kProbe = 100;  // bytes the signature tests look at
-// Bytes read from the file: a level 5 MAT-file shows its version and byte-order mark at 124.
-constexpr size_t kReadProbe = 128;
 constexpr size_t kTextProbe = 55;
 
-struct Probe {
-    unsigned char b[kProbe + 1] = {0};  // followed by a zero byte for the text test
-    size_t n = 0;
-    const char* name = "";
-};
+}  // namespace
 
-bool bytes_are(const Probe& p, size_t at, const char* expect, size_t len) {
-    return std::memcmp(p.b + at, expect, len) == 0;
+bool VxsProbe::bytes_are(size_t at, const char* expect, size_t len) const {
+    return std::memcmp(b + at, expect, len) == 0;
 }
 
-bool zeros(const Probe& p, size_t from, size_t to) {
+bool VxsProbe::zeros(size_t from, size_t to) const {
     for (size_t i = from; i <= to; ++i)
-        if (p.b[i]) return false;
+        if (b[i]) return false;
     return true;
 }
 
-bool name_ends(const Probe& p, const char* ext) {
-    size_t n = std::strlen(p.name), e = std::strlen(ext);
-    return n >= e && stricmp(p.name + n - e, ext) == 0;
+bool VxsProbe::name_ends(const char* ext) const {
+    size_t len = std::strlen(name), e = std::strlen(ext);
+    return len >= e && stricmp(name + len - e, ext) == 0;
 }
 
-bool is_package_sheet(const Probe& p) {
+bool VxsProbe::starts_nocase(const char* text) const {
+    return strnicmp(reinterpret_cast<const char*>(b), text, std::strlen(text)) == 0;
+}
+
+bool vxs_probe_package_sheet(const VxsProbe& p) {
     static const unsigned char magic[3][4] = {
         {0x03, 0x2D, 0x87, 0x03}, {0x03, 0x2D, 0xAE, 0x14}, {0x03, 0x3E, 0x50, 0x51}};
     for (const auto& m : magic) {
@@ -47,68 +46,122 @@ bool is_package_sheet(const Probe& p) {
     return false;
 }
 
-bool is_gauss(const Probe& p) {
+bool vxs_probe_splus(const VxsProbe& p) { return p.bytes_are(0, "\0S data\1", 8); }
+bool vxs_probe_systat(const VxsProbe& p) { return p.bytes_are(0, "\x4B\x06\x1E\0\0\0\0\0", 8); }
+
+bool vxs_probe_gauss(const VxsProbe& p) {
     const unsigned char* b = p.b;
-    if (bytes_are(p, 0, "\xFF\xFF\xFF\xFF\0\0\0\0", 8)) return true;
-    if (b[0] == 0xDA && b[1] == 0xDA && name_ends(p, ".dht")) return true;
+    if (p.bytes_are(0, "\xFF\xFF\xFF\xFF\0\0\0\0", 8)) return true;
+    if (b[0] == 0xDA && b[1] == 0xDA && p.name_ends(".dht")) return true;
     if (b[0] == 0xDD && b[1] == 0xDD && b[8] == 0x86 && b[9] == 0x00) return true;
-    if (b[0] == 0xDA && b[1] == 0xEE && zeros(p, 3, 7)) return true;
-    if (bytes_are(p, 0, "\xDD\xEE\x86\x00", 4)) return true;
-    return bytes_are(p, 0, "\0\0\0\0\xCA\xCA\xCA\xEE", 8);
+    if (b[0] == 0xDA && b[1] == 0xEE && p.zeros(3, 7)) return true;
+    if (p.bytes_are(0, "\xDD\xEE\x86\x00", 4)) return true;
+    return p.bytes_are(0, "\0\0\0\0\xCA\xCA\xCA\xEE", 8);
 }
 
-bool is_mstat(const Probe& p) {
+bool vxs_probe_mstat(const VxsProbe& p) {
     if (p.b[5] != 0) return false;
     for (const char* v : {"3.00/EM", "3.00/EV", "4.00/EM", "4.00/EV"})
-        if (bytes_are(p, 6, v, 7)) return true;
+        if (p.bytes_are(6, v, 7)) return true;
     return false;
 }
 
-bool is_dbase(const Probe& p) {
+bool vxs_probe_matlab(const VxsProbe& p) { return p.zeros(0, 3) && p.zeros(11, 14); }
+
+// Lotus and Quattro share the BOF record; Quattro's version words come first.
+bool vxs_probe_quattro(const VxsProbe& p) {
+    const unsigned char* b = p.b;
+    return p.bytes_are(0, "\0\0\x02\0", 4) &&
+           ((b[4] == 0x20 && b[5] == 0x51) || (b[4] == 0x01 && b[5] == 0x10) ||
+            (b[4] == 0x02 && b[5] == 0x10));
+}
+bool vxs_probe_lotus(const VxsProbe& p) { return p.bytes_are(0, "\0\0\x02\0", 4); }
+
+bool vxs_probe_excel(const VxsProbe& p) {
+    return xls_bare_version(p.b, p.kBytes) != 0 || xls_is_container(p.b, p.kBytes);
+}
+
+bool vxs_probe_stata(const VxsProbe& p) {
+    const unsigned char* b = p.b;
+    return b[0] >= 102 && b[0] <= 112 && (b[1] == 1 || b[1] == 2) && (b[2] == 1 || b[2] == 2);
+}
+
+bool vxs_probe_shape(const VxsProbe& p) {
+    return p.bytes_are(0, "\0\0\x27\x0A", 4) && p.zeros(4, 23);
+}
+bool vxs_probe_spss(const VxsProbe& p) { return p.bytes_are(0, "$FL2", 4); }
+bool vxs_probe_instat(const VxsProbe& p) { return p.b[0] == 0x40 && p.b[1] == '\r'; }
+bool vxs_probe_minitab(const VxsProbe& p) { return p.bytes_are(0, "WORKSHEE", 8); }
+bool vxs_probe_statistica5(const VxsProbe& p) {
+    return p.bytes_are(0, "CSS ", 4) && p.b[6] == 0xFF && p.b[7] == 0xFF;
+}
+bool vxs_probe_statistica6(const VxsProbe& p) {
+    return p.bytes_are(0, "\0\x04\0\0\0\x01\0\0\0\x03\0\0\0", 13);
+}
+bool vxs_probe_sas(const VxsProbe& p) { return p.bytes_are(0, "SAS", 3); }
+bool vxs_probe_sasv8(const VxsProbe& p) { return p.zeros(0, 7) && p.bytes_are(84, "SAS", 3); }
+bool vxs_probe_xport(const VxsProbe& p) {
+    return p.starts_nocase("HEADER RECORD*******LIBRARY HEADER RECORD!!!!!!!00");
+}
+
+bool vxs_probe_dbase(const VxsProbe& p) {
     const unsigned char* b = p.b;
     if ((b[0] & 7) && b[1] > 60 && b[2] >= 1 && b[2] <= 12 && b[3] >= 1 && b[3] <= 31) return true;
     return b[0] == 2 && b[3] >= 1 && b[3] <= 12 && b[4] >= 1 && b[4] <= 31 && b[5] >= 61;
 }
 
-bool starts_nocase(const Probe& p, const char* text) {
-    size_t len = std::strlen(text);
-    return strnicmp(reinterpret_cast<const char*>(p.b), text, len) == 0;
+bool vxs_probe_minitab_portable(const VxsProbe& p) {
+    return p.starts_nocase("Minitab Portable Worksheet");
+}
+bool vxs_probe_tablet(const VxsProbe& p) {
+    return p.starts_nocase("#!/usr/explorer/bin/explorer cxTablet binary");
 }
 
-int32_t by_name(const Probe& p) {
-    if (name_ends(p, ".dbf")) return VXT_DBF;
-    if (name_ends(p, ".mif") && starts_nocase(p, "VERSION")) return VXT_MIF;
-    if (name_ends(p, ".db")) return VXT_PDX;
-    if (name_ends(p, ".sdd")) return VXT_SPLUS_TEXT;
-    if (name_ends(p, ".rec")) return VXT_EPI;
-    if (name_ends(p, ".arff")) return VXT_WEKA;
-    return VXT_UNKNOWN;
+bool vxs_probe_dbase_name(const VxsProbe& p) { return p.name_ends(".dbf"); }
+bool vxs_probe_mapinfo_name(const VxsProbe& p) {
+    return p.name_ends(".mif") && p.starts_nocase("VERSION");
+}
+bool vxs_probe_paradox_name(const VxsProbe& p) { return p.name_ends(".db"); }
+bool vxs_probe_splus_text_name(const VxsProbe& p) { return p.name_ends(".sdd"); }
+bool vxs_probe_epi_name(const VxsProbe& p) { return p.name_ends(".rec"); }
+bool vxs_probe_weka_name(const VxsProbe& p) { return p.name_ends(".arff"); }
+bool vxs_probe_bmp(const VxsProbe& p) { return p.b[0] == 'B' && p.b[1] == 'M'; }
+bool vxs_probe_wave(const VxsProbe& p) { return p.bytes_are(0, "RIFF", 4); }
+// A Quattro Pro for Windows notebook outside its compound document: BOF record of 14 bytes
+// whose signature is "QPW" and NUL in any case.
+bool vxs_probe_qpw_bare(const VxsProbe& p) {
+    return p.bytes_are(0, "\x01\x00\x0E\x00", 4) &&
+           strnicmp(reinterpret_cast<const char*>(p.b + 4), "QPW", 3) == 0 && p.b[7] == 0;
 }
 
-// Formats of current statistics packages and spreadsheets. A Stata 117+ file starts with an
-// XML-like tag and a portable file with text, so both are tested before the plain-text test.
-int32_t today_format(const Probe& p) {
+// Formats of current statistics packages and spreadsheets.
+bool vxs_probe_zsav(const VxsProbe& p) { return p.bytes_are(0, "$FL3", 4); }
+bool vxs_probe_stata_new(const VxsProbe& p) {
     const unsigned char* b = p.b;
-    if (bytes_are(p, 0, "$FL3", 4)) return VXT_ZSAV;
-    if (b[0] >= 113 && b[0] <= 115 && (b[1] == 1 || b[1] == 2) && b[2] == 1) return VXT_STATA_NEW;
-    if (bytes_are(p, 0, "<stata_dta>", 11)) return VXT_STATA_NEW;
-    if (starts_nocase(p, "HEADER RECORD*******LIBV8   HEADER RECORD!!!!!!!")) return VXT_XPORT8;
-    // A portable file opens with five 40-character splash texts; pspp names the format in the
-    // first, ReadStat in the second.
-    std::string_view splash(reinterpret_cast<const char*>(b), p.n);
-    if (splash.find("SPSS PORT FILE") != std::string_view::npos) return VXT_SPSS_PORT;
-    if (bytes_are(p, 0, "PK\x03\x04", 4)) {
-        // An OpenDocument file stores its media type first, uncompressed.
-        if (bytes_are(p, 30, "mimetypeapplication/vnd.oasis.opendocument.spreadsheet", 54))
-            return VXT_ODS;
-        return VXT_XLSX;
-    }
-    return VXT_UNKNOWN;
+    if (b[0] >= 113 && b[0] <= 115 && (b[1] == 1 || b[1] == 2) && b[2] == 1) return true;
+    return p.bytes_are(0, "<stata_dta>", 11);
 }
+bool vxs_probe_xport8(const VxsProbe& p) {
+    return p.starts_nocase("HEADER RECORD*******LIBV8   HEADER RECORD!!!!!!!");
+}
+// A portable file opens with five 40-character splash texts; pspp names the format in the
+// first, ReadStat in the second.
+bool vxs_probe_spss_portable(const VxsProbe& p) {
+    std::string_view splash(reinterpret_cast<const char*>(p.b), p.n);
+    return splash.find("SPSS PORT FILE") != std::string_view::npos;
+}
+// An OpenDocument file stores its media type first, uncompressed; any other zip is taken for
+// an xlsx workbook.
+bool vxs_probe_ods(const VxsProbe& p) {
+    return p.bytes_are(0, "PK\x03\x04", 4) &&
+           p.bytes_are(30, "mimetypeapplication/vnd.oasis.opendocument.spreadsheet", 54);
+}
+bool vxs_probe_xlsx(const VxsProbe& p) { return p.bytes_are(0, "PK\x03\x04", 4); }
+bool vxs_probe_matlab5(const VxsProbe& p) { return vxs_is_matlab5(p.head, p.head_n); }
 
 // Plain text: only printable bytes, tab and form feed before the data ends; the data must
 // have shown a line end before the zero byte that follows it.
-int32_t text_test(const Probe& p) {
+bool vxs_probe_text(const VxsProbe& p) {
     bool line_end = false;
     // Spreadsheet programs put a UTF-8 byte-order mark in front of the CSV files they export;
     // the text reader drops it, so it must not make the file unknown.
@@ -118,75 +171,35 @@ int32_t text_test(const Probe& p) {
         if (c == '\n' || c == '\r') {
             line_end = true;
         } else if (c == 0 && line_end) {
-            return VXT_CSV;
+            return true;
         } else if ((c < 32 || c >= 128) && c != '\t' && c != '\f') {
-            return VXT_UNKNOWN;
+            return false;
         }
     }
-    return VXT_CSV;
+    return true;
 }
 
-}  // namespace
-
 int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* name) {
-    Probe p;
-    p.n = size < kProbe ? size : kProbe;
+    VxsProbe p;
+    p.n = size < VxsProbe::kBytes ? size : VxsProbe::kBytes;
     std::memcpy(p.b, data, p.n);
     p.name = name ? name : "";
-    const unsigned char* b = p.b;
-
-    if (is_package_sheet(p)) return VXT_VSH;
-    if (bytes_are(p, 0, "\0S data\1", 8)) return VXT_SPLUS;
-    if (bytes_are(p, 0, "\x4B\x06\x1E\0\0\0\0\0", 8)) return VXT_SYSTAT;
-    if (is_gauss(p)) return VXT_GAUSS;
-    if (is_mstat(p)) return VXT_MSTAT;
-    if (zeros(p, 0, 3) && zeros(p, 11, 14)) return VXT_MATLAB;
-    if (bytes_are(p, 0, "\0\0\x02\0", 4)) {
-        bool quattro = (b[4] == 0x20 && b[5] == 0x51) || (b[4] == 0x01 && b[5] == 0x10) ||
-                       (b[4] == 0x02 && b[5] == 0x10);
-        return quattro ? VXT_WQ1 : VXT_WK1;
-    }
-    // Excel 2 to 4 worksheets. Excel 2 files carry either 07 05 or 07 00 as the version word.
-    if (bytes_are(p, 0, "\x09\x00\x04\x00\x07\x05\x10\x00", 8) ||
-        bytes_are(p, 0, "\x09\x00\x04\x00\x07\x00\x10\x00", 8) ||
-        bytes_are(p, 0, "\x09\x02\x06\x00\x00\x00\x10\x00", 8) ||
-        bytes_are(p, 0, "\x09\x04\x06\x00\x00\x00\x10\x00", 8))
-        return VXT_XLS;
-    if (bytes_are(p, 0, "\xD0\xCF\x11\xE0\xA1\xB1", 6)) return VXT_XLS;
-    if (b[0] >= 102 && b[0] <= 112 && (b[1] == 1 || b[1] == 2) && (b[2] == 1 || b[2] == 2))
-        return VXT_STATA;
-    if (bytes_are(p, 0, "\0\0\x27\x0A", 4) && zeros(p, 4, 23)) return VXT_SHAPE;
-    if (bytes_are(p, 0, "$FL2", 4)) return VXT_SPSS;
-    if (b[0] == 0x40 && b[1] == '\r') return VXT_INSTAT;
-    if (bytes_are(p, 0, "WORKSHEE", 8)) return VXT_MTW;
-    if (bytes_are(p, 0, "CSS ", 4) && b[6] == 0xFF && b[7] == 0xFF) return VXT_STATISTICA5;
-    if (bytes_are(p, 0, "\0\x04\0\0\0\x01\0\0\0\x03\0\0\0", 13)) return VXT_STATISTICA6;
-    if (bytes_are(p, 0, "SAS", 3)) return VXT_SAS;
-    if (zeros(p, 0, 7) && bytes_are(p, 84, "SAS", 3)) return VXT_SASV8;
-    if (starts_nocase(p, "HEADER RECORD*******LIBRARY HEADER RECORD!!!!!!!00")) return VXT_XPORT;
-    if (is_dbase(p)) return VXT_DBF;
-    if (starts_nocase(p, "Minitab Portable Worksheet")) return VXT_MTP;
-    if (starts_nocase(p, "#!/usr/explorer/bin/explorer cxTablet binary")) return VXT_KELMORA;
-    if (int32_t t = by_name(p)) return t;
-    if (b[0] == 'B' && b[1] == 'M') return VXT_BMP;
-    if (bytes_are(p, 0, "RIFF", 4)) return VXT_WAV;
-    // A Quattro Pro for Windows notebook outside its compound document: BOF record of 14
-    // bytes whose signature is "QPW" and NUL in any case.
-    if (bytes_are(p, 0, "\x01\x00\x0E\x00", 4) && strnicmp(reinterpret_cast<const char*>(p.b + 4), "QPW", 3) == 0 &&
-        p.b[7] == 0)
-        return VXT_QPW;
-    if (int32_t t = today_format(p)) return t;
-    // A level 5 MAT-file starts with a line of text, which the text test would take.
-    if (vxs_is_matlab5(data, size)) return VXT_MATLAB;
-    return text_test(p);
+    p.head = data;
+    p.head_n = size;
+    std::span<const VxsFormat> rows = vxs_formats();
+    for (const VxsFormat& f : rows)
+        if (f.probe && f.probe(p)) return f.type;
+    for (const VxsFormat& f : rows)
+        if (f.weak_probe && f.weak_probe(p)) return f.type;
+    return VXT_UNKNOWN;
 }
 
 int32_t VX_Find_File_Type(const char* name) {
     if (!name || !*name) return VXT_UNKNOWN;
     FILE* f = std::fopen(name, "rb");
     if (!f) return VXT_MISSING;
-    unsigned char buf[kReadProbe];
-    size_t n = std::fread(buf, 1, kReadProbe, f);
+    unsigned char buf[VxsProbe::kHeadBytes];
+    size_t n = std::fread(buf, 1, sizeof buf, f);
     std::fclose(f);
     if (n == 0) return VXT_MISSING;
     return vxs_detect_bytes(buf, n, name);

@@ -1,89 +1,307 @@
-// The one table of formats: file type code to reader, output extension to writer. A format
-// that is not built yet has a null entry; the driver reports it rather than writing nothing.
+// The one table of formats. Rows stand in detection order: the signature tests are tried from
+// the top, then the weak tests (names, short signatures, plain text) from the top. A format
+// that is not built yet has a null reader or writer; the driver reports it rather than
+// writing nothing.
 #include <cstring>
 
 #include "vxs_formats.h"
+#include "../sheet/vxs_options.h"
 #include "../spreadsheet/vxs_workbook.h"
 #include "../statpack/vxr_readstat.h"
-#include "../sheet/vxs_options.h"
 
 namespace {
 
 // Readers that take extra arguments (BMP, WAVE) and writers with a mode argument are adapted
-// by small functions here so every row has the same shape.
+// here so every row has the same shape.
 int16_t write_vxc(Sheet* s, const char* p) { return write_sheet(s, p, 0); }
-int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 1); }
-int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, 0); }
-int16_t read_bmp(const char* p) { return read_bmp_into_sheet(p, vxs_separate_bmpwav); }
-int16_t read_wav(const char* p) { return read_wave_into_sheet(p, vxs_separate_bmpwav); }
-const VxsReaderEntry kReaders[] = {
-    {VXT_VSH, "package spreadsheet", read_file_into_sheet, ".vsh", true},
-    {VXT_WK1, "Lotus WK1", read_wk1_into_sheet, ".wk1", true},
-    {VXT_DBF, "dBase", read_dbf_into_sheet, ".dbf", true},
-    {VXT_XLS, "Excel", read_xls_into_sheet, ".xls", true},
-    {VXT_MTW, "Minitab worksheet", read_mtw_into_sheet, ".mtw", true},
-    {VXT_WQ1, "Quattro", read_wq1_into_sheet, ".wq1 .wb1 .wb2 .wb3", true},
-    {VXT_PDX, "Paradox", read_pdx_into_sheet, ".db", false},
-    {VXT_SAS, "SAS PC data set", nullptr, ".ssd", true},
-    {VXT_SPLUS, "S-PLUS binary", read_splus_into_sheet, "", true},
-    {VXT_SPLUS_TEXT, "S-PLUS text dump", read_splus_text_into_sheet, ".sdd", false},
-    {VXT_INSTAT, "Instat", read_instat_into_sheet, ".wor", true},
-    {VXT_MSTAT, "MStat", read_mstat_into_sheet, "", true},
-    {VXT_EPI, "Epi-Info", read_epi_into_sheet, ".rec", false},
-    {VXT_GAUSS, "Gauss", read_gauss_into_sheet, ".dat .dht .fmt", true},
-    {VXT_MATLAB, "Matlab", read_matlab_into_sheet, ".mat", true},
-    {VXT_SYSTAT, "Systat", read_systat_into_sheet, ".sys .syd", true},
-    {VXT_SPSS, "SPSS", read_spss_into_sheet, ".sav", true},
-    {VXT_STATA, "Stata", read_stata_into_sheet, ".dta", true},
-    {VXT_CSV, "delimited text", read_csv_file, ".csv .txt", true},
-    {VXT_SHAPE, "shapefile", read_gis_shape_file, ".shp", true},
-    {VXT_MIF, "MapInfo interchange", read_mapinfo_file, ".mif", false},
-    {VXT_XPORT, "SAS transport", read_sas_transport_into_sheet, ".xpt .tpt", true},
-    {VXT_BMP, "BMP image", read_bmp, ".bmp", true},
-    {VXT_WAV, "WAVE sound", read_wav, ".wav", true},
-    {VXT_QPW, "Quattro Pro for Windows", read_qpw_into_sheet, ".qpw", true},
-    {VXT_STATISTICA5, "Statistica 5", nullptr, ".sta", true},
-    {VXT_STATISTICA6, "Statistica 6", nullptr, ".sta", true},
-    {VXT_SASV8, "SAS 7/8 data set", read_sasv8_into_sheet, ".sas7bdat", true},
-    {VXT_MTP, "Minitab portable", read_mtp_into_sheet, ".mtp", true},
-    {VXT_WEKA, "Weka ARFF", read_weka_into_sheet, ".arff", false},
-    {VXT_KELMORA, "tablet", read_kelmora_into_sheet, ".ktb", true},
-    {VXT_ZSAV, "SPSS compressed", read_zsav_into_sheet, ".zsav", true},
-    {VXT_SPSS_PORT, "SPSS portable", read_por_into_sheet, ".por", true},
-    {VXT_STATA_NEW, "Stata 13 to 18", read_dta_new_into_sheet, ".dta", true},
-    {VXT_XPORT8, "SAS transport 8", read_xport8_into_sheet, ".xpt", true},
-    {VXT_XLSX, "Excel 2007 workbook", read_xlsx_into_sheet, ".xlsx", true},
-    {VXT_ODS, "OpenDocument spreadsheet", read_ods_into_sheet, ".ods", true},
+int16_t write_tab(Sheet* s, const char* p) { return write_sheet_as_text(s, p, VXS_TEXT_TAB); }
+int16_t write_txt(Sheet* s, const char* p) { return write_sheet_as_text(s, p, VXS_TEXT_ALIGNED); }
+int16_t write_csv(Sheet* s, const char* p) { return write_sheet_as_text(s, p, VXS_TEXT_COMMA); }
+int16_t read_bmp(const char* p) { return read_bmp_into_sheet(p, vxs_options().separate_bmpwav); }
+int16_t read_wav(const char* p) { return read_wave_into_sheet(p, vxs_options().separate_bmpwav); }
+
+// Streams of compound documents that belong to other programs.
+constexpr VxsContainerStream kQuattroStream{"PerfectOffice_MAIN", 36, "temp.wb2"};
+constexpr VxsContainerStream kMinitabStream{"Worksheet", 20, "temp.mtw"};
+constexpr VxsContainerStream kQpwStream{"NativeContent_MAIN", 36, "temp.qpw"};
+constexpr VxsContainerStream kStatisticaStream{"Contents", 18, "temp.sta"};
+
+const VxsFormat kFormats[] = {
+    {.type = VXT_VSH,
+     .name = "package spreadsheet",
+     .output_name = "package spreadsheet file",
+     .extensions = ".vsh",
+     .input_extensions = ".vsh",
+     .probe = vxs_probe_package_sheet,
+     .read = read_file_into_sheet,
+     .write = save_sheet,
+     .column_limit = 250,
+     .max_columns = 250,
+     .max_name = 40,
+     .unique_names = true,
+     .usage = ".VSH - Vantrix spreadsheet file loaded with SPLOAD",
+     .usage_order = 1},
+    {.type = VXT_SPLUS, .name = "S-PLUS binary", .probe = vxs_probe_splus, .read = read_splus_into_sheet},
+    {.type = VXT_SYSTAT,
+     .name = "Systat",
+     .input_extensions = ".sys .syd",
+     .probe = vxs_probe_systat,
+     .read = read_systat_into_sheet},
+    {.type = VXT_GAUSS,
+     .name = "Gauss",
+     .output_name = "Gauss matrix",
+     .extensions = ".fmt",
+     .input_extensions = ".dat .dht .fmt",
+     .probe = vxs_probe_gauss,
+     .read = read_gauss_into_sheet,
+     .write = write_sheet_as_gauss,
+     .usage = ".FMT - Gauss PC Matrix file loaded with LOADM",
+     .usage_order = 3},
+    {.type = VXT_MSTAT, .name = "MStat", .probe = vxs_probe_mstat, .read = read_mstat_into_sheet},
+    {.type = VXT_MATLAB,
+     .name = "Matlab",
+     .extensions = ".mat",
+     .input_extensions = ".mat",
+     .probe = vxs_probe_matlab,
+     .read = read_matlab_into_sheet,
+     .write = write_sheet_as_matlab},
+    {.type = VXT_WQ1,
+     .name = "Quattro",
+     .output_name = "Quattro WQ1",
+     .extensions = ".wq1",
+     .input_extensions = ".wq1 .wb1 .wb2 .wb3",
+     .probe = vxs_probe_quattro,
+     .read = read_wq1_into_sheet,
+     .write = write_sheet_as_wq1,
+     .column_limit = 255,
+     .container = &kQuattroStream},
+    {.type = VXT_WK1,
+     .name = "Lotus WK1",
+     .input_extensions = ".wk1",
+     .probe = vxs_probe_lotus,
+     .read = read_wk1_into_sheet},
+    {.type = VXT_XLS,
+     .name = "Excel",
+     .output_name = "Excel 95",
+     .extensions = ".xls",
+     .input_extensions = ".xls",
+     .probe = vxs_probe_excel,
+     .read = read_xls_into_sheet,
+     .write = write_sheet_as_xls,
+     .column_limit = 255,
+     .usage = ".XLS - Excel 95 Spreadsheet file, ",
+     .usage_order = 7},
+    {.type = VXT_STATA,
+     .name = "Stata",
+     .input_extensions = ".dta",
+     .probe = vxs_probe_stata,
+     .read = read_stata_into_sheet},
+    {.type = VXT_SHAPE,
+     .name = "shapefile",
+     .input_extensions = ".shp",
+     .probe = vxs_probe_shape,
+     .read = read_gis_shape_file},
+    {.type = VXT_SPSS,
+     .name = "SPSS",
+     .output_name = "SPSS system file",
+     .extensions = ".sav",
+     .input_extensions = ".sav",
+     .probe = vxs_probe_spss,
+     .read = read_spss_into_sheet,
+     .write = write_sheet_as_sav},
+    {.type = VXT_INSTAT,
+     .name = "Instat",
+     .output_name = "Instat worksheet",
+     .extensions = ".wor",
+     .input_extensions = ".wor",
+     .probe = vxs_probe_instat,
+     .read = read_instat_into_sheet,
+     .write = write_sheet_as_instat,
+     .column_limit = 224,
+     .usage = ".WOR - Instat Worksheet file",
+     .usage_order = 6},
+    {.type = VXT_MTW,
+     .name = "Minitab worksheet",
+     .input_extensions = ".mtw",
+     .probe = vxs_probe_minitab,
+     .read = read_mtw_into_sheet,
+     .container = &kMinitabStream},
+    {.type = VXT_STATISTICA5,
+     .name = "Statistica 5",
+     .input_extensions = ".sta",
+     .probe = vxs_probe_statistica5},
+    {.type = VXT_STATISTICA6,
+     .name = "Statistica 6",
+     .input_extensions = ".sta",
+     .probe = vxs_probe_statistica6,
+     .container = &kStatisticaStream},
+    {.type = VXT_SAS,
+     .name = "SAS PC data set",
+     .input_extensions = ".ssd",
+     .probe = vxs_probe_sas},
+    {.type = VXT_SASV8,
+     .name = "SAS 7/8 data set",
+     .input_extensions = ".sas7bdat",
+     .probe = vxs_probe_sasv8,
+     .read = read_sasv8_into_sheet},
+    {.type = VXT_XPORT,
+     .name = "SAS transport",
+     .extensions = ".tpt",
+     .input_extensions = ".xpt .tpt",
+     .probe = vxs_probe_xport,
+     .read = read_sas_transport_into_sheet,
+     .write = write_sheet_as_sas_transport,
+     .max_name = 8},
+    {.type = VXT_DBF,
+     .name = "dBase",
+     .extensions = ".dbf",
+     .input_extensions = ".dbf",
+     .probe = vxs_probe_dbase,
+     .weak_probe = vxs_probe_dbase_name,
+     .read = read_dbf_into_sheet,
+     .write = write_sheet_as_dbf,
+     .column_limit = 511,
+     .usage = ".DBF - dBase 3 file,  ",
+     .usage_order = 5},
+    {.type = VXT_MTP,
+     .name = "Minitab portable",
+     .input_extensions = ".mtp",
+     .probe = vxs_probe_minitab_portable,
+     .read = read_mtp_into_sheet},
+    {.type = VXT_KELMORA,
+     .name = "tablet",
+     .extensions = ".ktb",
+     .input_extensions = ".ktb",
+     .probe = vxs_probe_tablet,
+     .read = read_kelmora_into_sheet,
+     .write = write_sheet_as_kelmora},
+    {.type = VXT_MIF,
+     .name = "MapInfo interchange",
+     .input_extensions = ".mif",
+     .by_content = false,
+     .weak_probe = vxs_probe_mapinfo_name,
+     .read = read_mapinfo_file},
+    {.type = VXT_PDX,
+     .name = "Paradox",
+     .input_extensions = ".db",
+     .by_content = false,
+     .weak_probe = vxs_probe_paradox_name,
+     .read = read_pdx_into_sheet},
+    {.type = VXT_SPLUS_TEXT,
+     .name = "S-PLUS text dump",
+     .output_name = "S-PLUS data dump",
+     .extensions = ".sdd",
+     .input_extensions = ".sdd",
+     .by_content = false,
+     .weak_probe = vxs_probe_splus_text_name,
+     .read = read_splus_text_into_sheet,
+     .write = write_sheet_as_splus_text,
+     .usage = ".SDD - S+ Data Frame",
+     .usage_order = 8},
+    {.type = VXT_EPI,
+     .name = "Epi-Info",
+     .input_extensions = ".rec",
+     .by_content = false,
+     .weak_probe = vxs_probe_epi_name,
+     .read = read_epi_into_sheet},
+    {.type = VXT_WEKA,
+     .name = "Weka ARFF",
+     .extensions = ".arf .arff",
+     .input_extensions = ".arff",
+     .by_content = false,
+     .weak_probe = vxs_probe_weka_name,
+     .read = read_weka_into_sheet,
+     .write = write_sheet_as_weka},
+    {.type = VXT_BMP,
+     .name = "BMP image",
+     .input_extensions = ".bmp",
+     .weak_probe = vxs_probe_bmp,
+     .read = read_bmp},
+    {.type = VXT_WAV,
+     .name = "WAVE sound",
+     .input_extensions = ".wav",
+     .weak_probe = vxs_probe_wave,
+     .read = read_wav},
+    {.type = VXT_QPW,
+     .name = "Quattro Pro for Windows",
+     .input_extensions = ".qpw",
+     .weak_probe = vxs_probe_qpw_bare,
+     .read = read_qpw_into_sheet,
+     .container = &kQpwStream},
+    // Formats of current statistics packages and spreadsheets, read and written through
+    // libraries. Their tests come after the older formats' so that no file recognised before
+    // changes its type; a Stata 117+ file and a portable file start with text, a level 5
+    // MAT-file with a line of text, so all come before the plain-text test.
+    {.type = VXT_ZSAV,
+     .name = "SPSS compressed",
+     .input_extensions = ".zsav",
+     .weak_probe = vxs_probe_zsav,
+     .read = read_zsav_into_sheet},
+    {.type = VXT_STATA_NEW,
+     .name = "Stata 13 to 18",
+     .output_name = "Stata 14 data set",
+     .extensions = ".dta",
+     .input_extensions = ".dta",
+     .weak_probe = vxs_probe_stata_new,
+     .read = read_dta_new_into_sheet,
+     .write = write_sheet_as_dta},
+    {.type = VXT_XPORT8,
+     .name = "SAS transport 8",
+     .input_extensions = ".xpt",
+     .weak_probe = vxs_probe_xport8,
+     .read = read_xport8_into_sheet},
+    {.type = VXT_SPSS_PORT,
+     .name = "SPSS portable",
+     .input_extensions = ".por",
+     .weak_probe = vxs_probe_spss_portable,
+     .read = read_por_into_sheet},
+    {.type = VXT_ODS,
+     .name = "OpenDocument spreadsheet",
+     .input_extensions = ".ods",
+     .weak_probe = vxs_probe_ods,
+     .read = read_ods_into_sheet},
+    {.type = VXT_XLSX,
+     .name = "Excel 2007 workbook",
+     .extensions = ".xlsx",
+     .input_extensions = ".xlsx",
+     .weak_probe = vxs_probe_xlsx,
+     .read = read_xlsx_into_sheet,
+     .write = write_sheet_as_xlsx},
+    // The level 5 MAT-file test: a second detection row of the Matlab format.
+    {.type = VXT_MATLAB, .name = "Matlab", .weak_probe = vxs_probe_matlab5},
+    {.type = VXT_CSV,
+     .name = "delimited text",
+     .output_name = "comma-separated text",
+     .extensions = ".csv",
+     .input_extensions = ".csv .txt",
+     .weak_probe = vxs_probe_text,
+     .read = read_csv_file,
+     .write = write_csv},
+    // Output only.
+    {.type = VXT_VXC,
+     .name = "package command file",
+     .extensions = ".vxc",
+     .write = write_vxc,
+     .max_name = 40,
+     .unique_names = true,
+     .usage = ".VXC - Vantrix command file loaded with INPUT",
+     .usage_order = 2},
+    {.type = VXT_TAB, .name = "tab-separated text", .extensions = ".tab", .write = write_tab},
+    {.type = VXT_RTF, .name = "RTF table", .extensions = ".rtf", .write = write_sheet_as_rtf_table},
+    {.type = VXT_HTML,
+     .name = "HTML table",
+     .extensions = ".htm .html",
+     .write = write_sheet_as_html_table},
+    // Every other output extension.
+    {.type = VXT_TEXT,
+     .name = "delimited text",
+     .write = write_txt,
+     .usage = ".TXT - ASCII Text file (Note +/s produces suffixed Identifiers)",
+     .usage_order = 4},
 };
 
-// In the order the output name is tested; the last row catches every other extension.
-const VxsWriterEntry kWriters[] = {
-    {VXT_VXC, ".vxc", "package command file", write_vxc},
-    {VXT_VSH, ".vsh", "package spreadsheet file", save_sheet},
-    {VXT_GAUSS, ".fmt", "Gauss matrix", write_sheet_as_gauss},
-    {VXT_XLS, ".xls", "Excel 95", write_sheet_as_xls},
-    {VXT_INSTAT, ".wor", "Instat worksheet", write_sheet_as_instat},
-    {VXT_DBF, ".dbf", "dBase", write_sheet_as_dbf},
-    {VXT_WQ1, ".wq1", "Quattro WQ1", write_sheet_as_wq1},
-    {VXT_SPLUS_TEXT, ".sdd", "S-PLUS data dump", write_sheet_as_splus_text},
-    {VXT_MATLAB, ".mat", "Matlab", write_sheet_as_matlab},
-    {VXT_TAB, ".tab", "tab-separated text", write_tab},
-    {VXT_XPORT, ".tpt", "SAS transport", write_sheet_as_sas_transport},
-    {VXT_RTF, ".rtf", "RTF table", write_sheet_as_rtf_table},
-    {VXT_HTML, ".htm", "HTML table", write_sheet_as_html_table},
-    {VXT_HTML, ".html", "HTML table", write_sheet_as_html_table},
-    {VXT_WEKA, ".arf", "Weka ARFF", write_sheet_as_weka},
-    {VXT_WEKA, ".arff", "Weka ARFF", write_sheet_as_weka},
-    {VXT_KELMORA, ".ktb", "tablet", write_sheet_as_kelmora},
-    {VXT_XLSX, ".xlsx", "Excel 2007 workbook", write_sheet_as_xlsx},
-    {VXT_SPSS, ".sav", "SPSS system file", write_sheet_as_sav},
-    {VXT_STATA_NEW, ".dta", "Stata 14 data set", write_sheet_as_dta},
-    {VXT_TEXT, ".csv", "comma-separated text", write_txt},
-    {VXT_TEXT, nullptr, "delimited text", write_txt},
-};
-
-bool ends_with_nocase(const char* name, const char* ext) {
-    size_t n = std::strlen(name), e = std::strlen(ext);
+bool ends_with_nocase(const char* name, const char* ext, size_t e) {
+    size_t n = std::strlen(name);
     if (n < e) return false;
     for (size_t i = 0; i < e; ++i) {
         char a = name[n - e + i], b = ext[i];
@@ -93,43 +311,62 @@ bool ends_with_nocase(const char* name, const char* ext) {
     return true;
 }
 
+bool has_extension(const VxsFormat& f, const char* output_name) {
+    for (const char* e = f.extensions; *e;) {
+        size_t len = std::strcspn(e, " ");
+        if (ends_with_nocase(output_name, e, len)) return true;
+        e += len;
+        while (*e == ' ') ++e;
+    }
+    return false;
+}
+
 }  // namespace
 
-std::span<const VxsReaderEntry> vxs_reader_rows() { return kReaders; }
-std::span<const VxsWriterEntry> vxs_writer_rows() { return kWriters; }
+std::span<const VxsFormat> vxs_formats() { return kFormats; }
 
-const VxsReaderEntry* vxs_find_reader(int32_t type) {
-    for (const auto& r : kReaders)
-        if (r.type == type) return &r;
+const VxsFormat* vxs_find_format(int32_t type) {
+    for (const auto& f : kFormats)
+        if (f.type == type) return &f;
     return nullptr;
 }
 
 bool vxs_reader_available(int32_t type) {
-    const VxsReaderEntry* r = vxs_find_reader(type);
-    return r && r->read;
-}
-
-int32_t vxs_output_type(const char* output_name) {
-    for (const auto& w : kWriters) {
-        if (!w.extension) break;
-        if (ends_with_nocase(output_name, w.extension)) return w.type;
-    }
-    return VXT_TEXT;
-}
-
-const VxsWriterEntry* vxs_find_writer(int32_t type) {
-    for (const auto& w : kWriters)
-        if (w.type == type) return &w;
-    return nullptr;
+    const VxsFormat* f = vxs_find_format(type);
+    return f && f->read;
 }
 
 bool vxs_writer_available(int32_t type) {
-    const VxsWriterEntry* w = vxs_find_writer(type);
-    return w && w->write;
+    const VxsFormat* f = vxs_find_format(type);
+    return f && f->write;
+}
+
+const VxsFormat& vxs_output_format(const char* output_name) {
+    for (const auto& f : kFormats)
+        if (has_extension(f, output_name)) return f;
+    return *vxs_find_format(VXT_TEXT);
+}
+
+int32_t vxs_output_type(const char* output_name) { return vxs_output_format(output_name).type; }
+
+std::string vxs_usage_outputs() {
+    std::string text;
+    bool line_start = true;
+    for (int order = 1;; ++order) {
+        const VxsFormat* row = nullptr;
+        for (const auto& f : kFormats)
+            if (f.usage_order == order) row = &f;
+        if (!row) break;
+        if (line_start) text += "                ";
+        text += row->usage;
+        line_start = row->usage[std::strlen(row->usage) - 1] != ' ';
+        if (line_start) text += '\n';
+    }
+    return text;
 }
 
 int16_t open_file(const char* name, int32_t type) {
-    const VxsReaderEntry* r = vxs_find_reader(type);
-    if (!r || !r->read) return 0;
-    return r->read(name);
+    const VxsFormat* f = vxs_find_format(type);
+    if (!f || !f->read) return 0;
+    return f->read(name);
 }

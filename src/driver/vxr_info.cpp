@@ -1,4 +1,4 @@
-// --version and --formats. The format list is built from the reader and writer rows each
+// --version and --formats. The format list is built from the format table's rows each
 // time, so it cannot drift from what the program actually does.
 #include "vxs_info.h"
 
@@ -39,27 +39,31 @@ VxsFormatLine& line_for(std::vector<VxsFormatLine>& lines, std::vector<int32_t>&
     return lines.back();
 }
 
+void add_extensions(VxsFormatLine& line, const char* list) {
+    std::string exts = list ? list : "";
+    for (size_t pos = 0; pos < exts.size();) {
+        size_t end = exts.find(' ', pos);
+        if (end == std::string::npos) end = exts.size();
+        if (end > pos) add_extension(line, exts.substr(pos, end - pos));
+        pos = end + 1;
+    }
+}
+
 }  // namespace
 
 std::vector<VxsFormatLine> vxs_format_lines() {
     std::vector<VxsFormatLine> lines;
     std::vector<int32_t> keys;
-    for (const VxsReaderEntry& r : vxs_reader_rows()) {
-        VxsFormatLine& line = line_for(lines, keys, r.type, r.format);
-        line.read = line.read || r.read != nullptr;
-        line.by_content = line.by_content || r.by_content;
-        std::string exts = r.extensions ? r.extensions : "";
-        for (size_t pos = 0; pos < exts.size();) {
-            size_t end = exts.find(' ', pos);
-            if (end == std::string::npos) end = exts.size();
-            if (end > pos) add_extension(line, exts.substr(pos, end - pos));
-            pos = end + 1;
-        }
-    }
-    for (const VxsWriterEntry& w : vxs_writer_rows()) {
-        VxsFormatLine& line = line_for(lines, keys, w.type, w.format);
-        line.write = line.write || w.write != nullptr;
-        add_extension(line, w.extension ? w.extension : "any other");
+    for (const VxsFormat& f : vxs_formats()) {
+        VxsFormatLine& line = line_for(lines, keys, f.type, f.name);
+        line.read = line.read || f.read != nullptr;
+        line.write = line.write || f.write != nullptr;
+        line.by_content = line.by_content || (f.by_content && (f.probe || f.weak_probe));
+        add_extensions(line, f.input_extensions);
+        if (f.type == VXT_TEXT)
+            add_extension(line, "any other");
+        else
+            add_extensions(line, f.extensions);
     }
     return lines;
 }

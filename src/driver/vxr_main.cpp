@@ -14,60 +14,13 @@
 #include "vxr_main.h"
 #include "vxs_formats.h"
 #include "vxs_info.h"
-#include "../sheet/vxs_options.h"
+#include "vxs_options.h"
 #include "vxs_path.h"
 #include "vxs_progress.h"
 #include "vxs_tempfile.h"
 
-int32_t vxs_instat_nmv = 0;
-double vxs_instat_missing[3] = {-9999, -9999, -9999};
-int16_t vxs_inst_drop_factors = 0;
-int16_t vxs_logbook_in_format = 0;
-int32_t vxs_logbook_match_no = 1;
-int16_t vxs_no_column_names = 0;
-int16_t vxs_use_column_names = 0;
-int16_t vxs_name_dump = 0;
-char vxs_name_file[257] = "";
-char pointer[41] = "";
-int16_t vxs_no_return = 0;
-int16_t vxs_end_break = 0;
-int16_t vxs_fixed_decimals = 0;
-int16_t vxs_logbook_out_format = 0;
-int32_t vxs_logbook_nfactors = 1;
-int16_t vxs_read_print = 1;
-int16_t vxs_separate_bmpwav = 1;
-int16_t vxs_no_names_in_txt = 0;
-int16_t vxs_plain_names = 0;
-int16_t vxs_csv_text_format = 0;
-int32_t vxs_version = 3;
-char worksheet_name[257] = "";
-char cell_range[257] = "";
-
 void vxs_reset_options() {
-    vxs_instat_nmv = 0;
-    for (double& m : vxs_instat_missing) m = -9999;
-    vxs_inst_drop_factors = 0;
-    vxs_logbook_in_format = 0;
-    vxs_logbook_match_no = 1;
-    vxs_no_column_names = 0;
-    vxs_use_column_names = 0;
-    vxs_name_dump = 0;
-    vxs_name_file[0] = '\0';
-    pointer[0] = '\0';
-    vxs_no_return = 0;
-    vxs_end_break = 0;
-    vxs_fixed_decimals = 0;
-    vxs_logbook_out_format = 0;
-    vxs_logbook_nfactors = 1;
-    vxs_read_print = 1;
-    vxs_separate_bmpwav = 1;
-    vxs_no_names_in_txt = 0;
-    vxs_plain_names = 0;
-    vxs_csv_text_format = 0;
-    vxs_version = 3;
-    worksheet_name[0] = '\0';
-    cell_range[0] = '\0';
-    vxs_txt_to_num_mode = 3;
+    vxs_parser_options() = VxsOptions{};
     VXSMAXCOLUMNS = 250;
     lastsheet = nullptr;
 }
@@ -87,12 +40,7 @@ const char* const kUsage[] = {
     "Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n",
     "   Inputfile  - name of file to take data from (+/v takes names from .VAR file)\n",
     "   Outputfile - name of file to write data to - extension determines file type:\n",
-    "                .VSH - Vantrix spreadsheet file loaded with SPLOAD\n",
-    "                .VXC - Vantrix command file loaded with INPUT\n",
-    "                .FMT - Gauss PC Matrix file loaded with LOADM\n",
-    "                .TXT - ASCII Text file (Note +/s produces suffixed Identifiers)\n",
-    "                .DBF - dBase 3 file,  .WOR - Instat Worksheet file\n",
-    "                .XLS - Excel 95 Spreadsheet file, .SDD - S+ Data Frame\n",
+    nullptr,  // the output formats, from the format table
     "   Sheet      - optional number or name of worksheet or named range within a\n",
     "                spreadsheet file to take data from (enclose names containing\n",
     "                spaces in quotes eg \"Sheet One\").\n",
@@ -138,7 +86,7 @@ void take_instat_missing(std::string& arg) {
     if (at == std::string::npos) return;
     size_t p = at + 2;
     if (p < arg.size() && arg[p] == '=') ++p;
-    vxs_instat_nmv = 0;
+    vxs_parser_options().instat_nmv = 0;
     size_t consumed = p;
     for (int k = 0; k < 3; ++k) {
         double value = 0;
@@ -153,7 +101,7 @@ void take_instat_missing(std::string& arg) {
             q = p + static_cast<size_t>(end - start);
         }
         if (q == p) break;
-        vxs_instat_missing[vxs_instat_nmv++] = value;
+        vxs_parser_options().instat_missing[vxs_parser_options().instat_nmv++] = value;
         consumed = q;
         if (k == 2 || q >= arg.size() || arg[q] != ',') break;
         p = q + 1;
@@ -180,69 +128,69 @@ bool take_cut_option(std::string& arg, const char* option, std::string& value) {
 void vxs_parse_input_options(std::string& arg, bool& use_name_file) {
     VxsDefaults* d = vxs_get_global_defaults();
     take_instat_missing(arg);
-    if (take_flag(arg, "/f")) vxs_inst_drop_factors = 1;
+    if (take_flag(arg, "/f")) vxs_parser_options().inst_drop_factors = 1;
     if (take_flag(arg, "/k")) d->factor_strip_blanks = 0;
     if (size_t at = arg.find("/l"); at != std::string::npos) {
-        vxs_logbook_in_format = 1;
+        vxs_parser_options().logbook_in_format = 1;
         size_t end = at + 2;
         if (end < arg.size() && arg[end] == '=') {
             ++end;
             long n = 0;
             while (end < arg.size() && arg[end] >= '0' && arg[end] <= '9') n = n * 10 + (arg[end++] - '0');
-            vxs_logbook_match_no = static_cast<int32_t>(n);
+            vxs_parser_options().logbook_match_no = static_cast<int32_t>(n);
         }
         arg.erase(at, end - at);
     }
-    if (take_flag(arg, "/n")) vxs_no_column_names = 1;
-    if (take_flag(arg, "/y")) vxs_use_column_names = 1;
+    if (take_flag(arg, "/n")) vxs_parser_options().no_column_names = 1;
+    if (take_flag(arg, "/y")) vxs_parser_options().use_column_names = 1;
     if (size_t at = arg.find("/t"); at != std::string::npos) {
         size_t len = 2;
         if (at + 2 < arg.size() && arg[at + 2] == '=') {
             len = 3;
             if (at + 3 < arg.size() && arg[at + 3] >= '0' && arg[at + 3] <= '9') {
                 int digit = arg[at + 3] - '0';
-                vxs_txt_to_num_mode = digit < 4 ? digit : 4;
+                vxs_parser_options().txt_to_num_mode = digit < 4 ? digit : 4;
                 len = 4;
             }
         }
         arg.erase(at, len);
     }
-    if (take_flag(arg, "/w")) vxs_name_dump = 1;
+    if (take_flag(arg, "/w")) vxs_parser_options().name_dump = 1;
     if (take_flag(arg, "/i")) d->keep_declared_missing = 1;
     d->sort_levels = take_flag(arg, "/u") ? 0 : 1;
     if (take_flag(arg, "/v")) use_name_file = true;
     std::string value;
     if (take_cut_option(arg, "/x=", value)) {
         value = value.substr(0, 80);
-        std::snprintf(vxs_xls_mv, sizeof vxs_xls_mv, "%s", value.c_str());
+        vxs_parser_options().xls_mv = value;
     }
     if (size_t at = arg.find("/p="); at != std::string::npos) {
-        std::snprintf(pointer, sizeof pointer, "%s", arg.c_str() + at + 3);
+        vxs_parser_options().pointer = arg.substr(at + 3, 40);
         arg.erase(at);
     }
 }
 
 void vxs_parse_output_options(std::string& arg, bool& names_after) {
     VxsDefaults* d = vxs_get_global_defaults();
-    if (take_flag(arg, "/*")) vxs_no_return = 1;
-    if (take_flag(arg, "/b")) vxs_end_break = 1;
+    if (take_flag(arg, "/*")) vxs_parser_options().no_return = 1;
+    if (take_flag(arg, "/b")) vxs_parser_options().end_break = 1;
     if (take_flag(arg, "/e")) d->omit_empty = 1;
-    if (take_flag(arg, "/f")) vxs_fixed_decimals = 1;
+    if (take_flag(arg, "/f")) vxs_parser_options().fixed_decimals = 1;
     std::string value;
     if (take_cut_option(arg, "/l=", value)) {
-        vxs_logbook_out_format = 1;
-        vxs_logbook_nfactors = static_cast<int32_t>(std::atol(value.c_str()));
+        vxs_parser_options().logbook_out_format = 1;
+        vxs_parser_options().logbook_nfactors = static_cast<int32_t>(std::atol(value.c_str()));
     }
     if (take_flag(arg, "/p")) names_after = true;
-    if (take_flag(arg, "/q")) vxs_read_print = 0;
+    if (take_flag(arg, "/q")) vxs_parser_options().read_print = 0;
     if (take_flag(arg, "/s")) d->suffixed_ids = 1;
     d->quote_csv_text = take_flag(arg, "/-") ? 0 : 1;
-    if (take_flag(arg, "/c")) vxs_separate_bmpwav = 0;
-    if (take_flag(arg, "/n")) vxs_no_names_in_txt = 1;
-    if (take_flag(arg, "/u")) vxs_plain_names = 1;
+    if (take_flag(arg, "/c")) vxs_parser_options().separate_bmpwav = 0;
+    if (take_flag(arg, "/n")) vxs_parser_options().no_names_in_txt = 1;
+    if (take_flag(arg, "/u")) vxs_parser_options().plain_names = 1;
     if (take_cut_option(arg, "/v=", value)) {
-        vxs_version = static_cast<int32_t>(std::atol(value.c_str()));
-        if (vxs_version < 1) vxs_version = 3;
+        vxs_parser_options().version = static_cast<int32_t>(std::atol(value.c_str()));
+        if (vxs_parser_options().version < 1) vxs_parser_options().version = 3;
     }
 }
 
@@ -265,22 +213,15 @@ std::string with_extension(const std::string& name, const char* ext) {
     return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
 }
 
-int32_t column_limit(int32_t output_type) {
-    switch (output_type) {
-        case VXT_VSH: return 250;
-        case VXT_DBF: return 511;
-        case VXT_XLS:
-        case VXT_WQ1: return 255;
-        case VXT_INSTAT: return 224;
-        default: return 2048;
-    }
+void print_usage() {
+    for (const char* line : kUsage) std::fputs(line ? line : vxs_usage_outputs().c_str(), stdout);
 }
 
 // --help, --version and --formats, taken only as the whole first argument (a file of that
 // name is still reachable as ./--formats). Returns -1 for anything else.
 int info_argument(const char* arg) {
     if (std::strcmp(arg, "--help") == 0) {
-        for (const char* line : kUsage) std::fputs(line, stdout);
+        print_usage();
         std::fputs("\n", stdout);
         return 0;
     }
@@ -300,12 +241,11 @@ int run(int argc, char** argv) {
         if (int status = info_argument(argv[1]); status >= 0) return status;
     }
     if (argc < 2) {
-        for (const char* line : kUsage) std::fputs(line, stdout);
+        print_usage();
         return 1;
     }
     vxs_init();
     vxs_reset_options();
-    std::snprintf(vxs_xls_mv, sizeof vxs_xls_mv, "*");
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "TxtToNum.ERR");
     std::remove(vxs_warn_file);
     errno = 0;
@@ -328,32 +268,30 @@ int run(int argc, char** argv) {
     std::string output;
     if (argc < 3) {
         output = "Morvalen.VSH";
-        if (!vxs_name_dump) std::printf("Note: Writing data to %s by default.\n", output.c_str());
+        if (!vxs_parser_options().name_dump) std::printf("Note: Writing data to %s by default.\n", output.c_str());
     } else {
         output = vxs_take_name_argument(argv[2]);
     }
     bool names_after = false;
     vxs_options_in_file_name(output, [&](std::string& file) { vxs_parse_output_options(file, names_after); });
-    if (vxs_name_dump) {
+    if (vxs_parser_options().name_dump) {
         if (output.find(".out") != std::string::npos)
-            std::snprintf(vxs_name_file, sizeof vxs_name_file, "%s", output.c_str());
+            vxs_parser_options().name_file = output.substr(0, 256);
         else
-            vxs_name_file[0] = '\0';
+            vxs_parser_options().name_file.clear();
     }
-    if (vxs_version < 1) vxs_version = 1;
-    if (vxs_version > 3) vxs_version = 3;
+    if (vxs_parser_options().version < 1) vxs_parser_options().version = 1;
+    if (vxs_parser_options().version > 3) vxs_parser_options().version = 3;
 
-    int32_t output_type = vxs_output_type(output.c_str());
-    if (output_type == VXT_TEXT && output.size() >= 4 && equal_nocase(output.substr(output.size() - 4), ".csv"))
-        vxs_csv_text_format = 1;
+    const VxsFormat& out_format = vxs_output_format(output.c_str());
     if (equal_nocase(input, output)) {
         std::printf("Error: Output File %.100s is the same as the input file!\n", output.c_str());
         return 6;
     }
     bool temp_caller = output.find("K7RZ") != std::string::npos;
-    VXSMAXCOLUMNS = column_limit(output_type);
-    std::snprintf(worksheet_name, sizeof worksheet_name, "%s", argc > 3 ? argv[3] : "");
-    std::snprintf(cell_range, sizeof cell_range, "%s", argc > 4 ? argv[4] : "");
+    VXSMAXCOLUMNS = out_format.column_limit;
+    vxs_parser_options().worksheet_name = std::string(argc > 3 ? argv[3] : "").substr(0, 256);
+    vxs_parser_options().cell_range = std::string(argc > 4 ? argv[4] : "").substr(0, 256);
 
     // Any old output stays in place until the new one is complete.
     VxsProgress progress(input);
@@ -368,7 +306,7 @@ int run(int argc, char** argv) {
         std::printf(" Warning: No valid data found in file or specified sheet/range!\n");
         return 4;
     }
-    if (output_type == VXT_VSH || output_type == VXT_VXC) vxs_make_unique_column_names(sheet);
+    if (out_format.unique_names) vxs_make_unique_column_names(sheet);
     if (vxs_get_global_defaults()->omit_empty) vxs_delete_empty_rows(sheet);
     sheet->source_file = input.substr(0, 265);
 
@@ -383,19 +321,18 @@ int run(int argc, char** argv) {
             write_columns(sheet, name_file.c_str());
         }
     }
-    if (vxs_fixed_decimals) vxs_fix_decimals(sheet);
+    if (vxs_parser_options().fixed_decimals) vxs_fix_decimals(sheet);
 
-    const VxsWriterEntry* writer = vxs_find_writer(output_type);
-    if (!writer || !writer->write) {
+    if (!out_format.write) {
         progress.finish();
         std::printf("Error: Writing %s files is not supported yet!\n",
-                    writer ? writer->format : "this type of");
+                    out_format.output_name ? out_format.output_name : out_format.name);
         return 6;
     }
     vxs_html_output_name = output;
     VxsTempOutput temp_file(temp);
     progress.writing(temp, output);
-    bool written = temp_file.create() && (writer->write(sheet, temp.c_str()) & 0xffff) != 0;
+    bool written = temp_file.create() && (out_format.write(sheet, temp.c_str()) & 0xffff) != 0;
     progress.finish();
     if (!written) {
         std::printf(" Output file not written! (No valid records?).\n");

@@ -1,11 +1,14 @@
-// Every reader and writer of the converter, and the one table that maps file type codes to
-// them. Adding a format is adding a module and a row in vxr_formats.cpp.
+// Every reader and writer of the converter, and the one table of formats: a row per format
+// with its type code, names, detection tests, reader, writer and limits. Adding a format is
+// adding a module and a row in vxr_formats.cpp.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
 
+#include "../sheet/vxs_csv.h"
 #include "../sheet/vxs_sheet.h"
 
 // File type codes (input and output).
@@ -75,7 +78,7 @@ int16_t read_matlab_into_sheet(const char* path);
 int16_t read_systat_into_sheet(const char* path);
 int16_t read_spss_into_sheet(const char* path);
 int16_t read_stata_into_sheet(const char* path);
-int16_t read_csv_file(const char* path);  // wraps read_csv_into_sheet
+// read_csv_file: see ../sheet/vxs_csv.h
 int16_t read_gis_shape_file(const char* path);
 int16_t read_mapinfo_file(const char* path);
 int16_t read_sas_transport_into_sheet(const char* path);
@@ -104,38 +107,80 @@ int16_t write_sheet_as_dbf(Sheet* sheet, const char* path);
 int16_t write_sheet_as_wq1(Sheet* sheet, const char* path);
 int16_t write_sheet_as_splus_text(Sheet* sheet, const char* path);
 int16_t write_sheet_as_matlab(Sheet* sheet, const char* path);
-int16_t write_sheet_as_text(Sheet* sheet, const char* path, int tabs);
+// Layouts of the text writer.
+enum : int { VXS_TEXT_ALIGNED = 0, VXS_TEXT_TAB = 1, VXS_TEXT_COMMA = 2 };
+int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout);
 int16_t write_sheet_as_sas_transport(Sheet* sheet, const char* path);
 int16_t write_sheet_as_rtf_table(Sheet* sheet, const char* path);
 int16_t write_sheet_as_html_table(Sheet* sheet, const char* path);
 int16_t write_sheet_as_weka(Sheet* sheet, const char* path);
 int16_t write_sheet_as_kelmora(Sheet* sheet, const char* path);
 
-struct VxsReaderEntry {
-    int32_t type;
-    const char* format;
-    int16_t (*read)(const char* path);
-    const char* extensions;  // the usual input extensions, blank-separated (none known: "")
-    bool by_content;         // recognised from the file's first bytes, not only from its name
+// What detection sees of a file: its first bytes (at most 100, followed by zeros) and its name.
+struct VxsProbe {
+    static constexpr size_t kBytes = 100;
+    unsigned char b[kBytes + 1] = {0};
+    size_t n = 0;
+    const char* name = "";
+    // Every byte read for detection (up to kHeadBytes): a level 5 MAT-file shows its version
+    // and byte-order mark at 124.
+    static constexpr size_t kHeadBytes = 128;
+    const unsigned char* head = nullptr;
+    size_t head_n = 0;
+
+    bool bytes_are(size_t at, const char* expect, size_t len) const;
+    bool zeros(size_t from, size_t to) const;  // bytes from..to, both included
+    bool name_ends(const char* ext) const;     // without regard to case
+    bool starts_nocase(const char* text) const;
 };
 
-struct VxsWriterEntry {
-    int32_t type;
-    const char* extension;  // compared without regard to case against the output name's end
-    const char* format;
-    int16_t (*write)(Sheet* sheet, const char* path);
+// A stream of a compound document that is copied to a temporary file and handed to this
+// format's reader: its name, the bytes of its UTF-16 directory name compared, the temporary
+// file's name.
+struct VxsContainerStream {
+    const char* name = nullptr;
+    size_t compared = 0;
+    const char* temp_name = nullptr;
 };
 
-const VxsReaderEntry* vxs_find_reader(int32_t type);
-// The rows themselves, for listings generated from the table.
-std::span<const VxsReaderEntry> vxs_reader_rows();
-std::span<const VxsWriterEntry> vxs_writer_rows();
-// Output type from the output name's extension (6 when none matches).
+// Everything the program knows about one format. The table (vxr_formats.cpp) lists the rows
+// in detection order.
+struct VxsFormat {
+    int32_t type = VXT_UNKNOWN;
+    const char* name = "";        // display name
+    const char* output_name = nullptr;  // name in messages about writing it, when not name
+    const char* extensions = "";  // output extensions, blank-separated, compared without case
+    const char* input_extensions = "";  // the usual input extensions, blank-separated
+    bool by_content = true;  // recognised from the file's first bytes, not only from its name
+    // Signature test, tried in table order; then the weak tests (file name, two-byte
+    // signatures, plain text), tried in table order after every signature failed.
+    bool (*probe)(const VxsProbe&) = nullptr;
+    bool (*weak_probe)(const VxsProbe&) = nullptr;
+    int16_t (*read)(const char* path) = nullptr;
+    int16_t (*write)(Sheet* sheet, const char* path) = nullptr;
+    int32_t column_limit = 2048;  // columns readers keep when this is the output format
+    const VxsContainerStream* container = nullptr;
+    // Written side: most columns and longest name the format holds (0: no limit of its own).
+    int32_t max_columns = 0;
+    int32_t max_name = 0;
+    bool unique_names = false;  // output needs column names unique in their first characters
+    // This format's entry in the usage text (a trailing blank keeps the next on the same line)
+    // and its place there (0: not listed).
+    const char* usage = nullptr;
+    int usage_order = 0;
+};
+
+// Every row, in detection order.
+std::span<const VxsFormat> vxs_formats();
+const VxsFormat* vxs_find_format(int32_t type);
+// The output format chosen by the output name's extension (the text row when none matches).
+const VxsFormat& vxs_output_format(const char* output_name);
 int32_t vxs_output_type(const char* output_name);
-const VxsWriterEntry* vxs_find_writer(int32_t type);
-// Whether a writer for this type has been built yet.
-bool vxs_writer_available(int32_t type);
+// Whether a reader or writer for this type has been built yet.
 bool vxs_reader_available(int32_t type);
+bool vxs_writer_available(int32_t type);
+// The output part of the usage text, built from the rows.
+std::string vxs_usage_outputs();
 
 int32_t VX_Find_File_Type(const char* name);
 // Detection on bytes already read (the first up to 128 bytes of the file) and its name.
@@ -143,3 +188,44 @@ int32_t vxs_detect_bytes(const unsigned char* data, size_t size, const char* nam
 int16_t open_file(const char* name, int32_t type);
 int write_columns(Sheet* sheet, const char* path);
 int rename_columns(Sheet* sheet, FILE* file);
+
+// Detection tests of the rows.
+bool vxs_probe_package_sheet(const VxsProbe& p);
+bool vxs_probe_splus(const VxsProbe& p);
+bool vxs_probe_systat(const VxsProbe& p);
+bool vxs_probe_gauss(const VxsProbe& p);
+bool vxs_probe_mstat(const VxsProbe& p);
+bool vxs_probe_matlab(const VxsProbe& p);
+bool vxs_probe_quattro(const VxsProbe& p);
+bool vxs_probe_lotus(const VxsProbe& p);
+bool vxs_probe_excel(const VxsProbe& p);
+bool vxs_probe_stata(const VxsProbe& p);
+bool vxs_probe_shape(const VxsProbe& p);
+bool vxs_probe_spss(const VxsProbe& p);
+bool vxs_probe_instat(const VxsProbe& p);
+bool vxs_probe_minitab(const VxsProbe& p);
+bool vxs_probe_statistica5(const VxsProbe& p);
+bool vxs_probe_statistica6(const VxsProbe& p);
+bool vxs_probe_sas(const VxsProbe& p);
+bool vxs_probe_sasv8(const VxsProbe& p);
+bool vxs_probe_xport(const VxsProbe& p);
+bool vxs_probe_dbase(const VxsProbe& p);
+bool vxs_probe_minitab_portable(const VxsProbe& p);
+bool vxs_probe_tablet(const VxsProbe& p);
+bool vxs_probe_dbase_name(const VxsProbe& p);
+bool vxs_probe_mapinfo_name(const VxsProbe& p);
+bool vxs_probe_paradox_name(const VxsProbe& p);
+bool vxs_probe_splus_text_name(const VxsProbe& p);
+bool vxs_probe_epi_name(const VxsProbe& p);
+bool vxs_probe_weka_name(const VxsProbe& p);
+bool vxs_probe_bmp(const VxsProbe& p);
+bool vxs_probe_wave(const VxsProbe& p);
+bool vxs_probe_qpw_bare(const VxsProbe& p);
+bool vxs_probe_zsav(const VxsProbe& p);
+bool vxs_probe_stata_new(const VxsProbe& p);
+bool vxs_probe_xport8(const VxsProbe& p);
+bool vxs_probe_spss_portable(const VxsProbe& p);
+bool vxs_probe_ods(const VxsProbe& p);
+bool vxs_probe_xlsx(const VxsProbe& p);
+bool vxs_probe_matlab5(const VxsProbe& p);
+bool vxs_probe_text(const VxsProbe& p);

@@ -1,6 +1,7 @@
 // The package spreadsheet file (.VSH) writer, versions 1 to 3: a stream of native-order 32-bit
 // integers, doubles and length-prefixed texts; and the missing-value test writers share.
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "../driver/vxs_formats.h"
 #include "../sheet/vxs_options.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "vxs_package.h"
 
@@ -23,20 +25,34 @@ int vxs_is_missing(double value) {
 
 namespace {
 
+// State of one save: the file version being written (1..3).
+struct SaveState {
+    int32_t version = 3;
+};
+SaveState g_save;
+
 constexpr int32_t kRestrictionType = 21;
 
-// Buffered native-order output; the first failed write stops everything after it.
+// Native-order output with the file's value and name conventions; the first failed write
+// stops everything after it.
 class VshWriter {
 public:
-    explicit VshWriter(FILE* f) : f_(f) { buf_.reserve(kChunk + 64); }
-    bool ok() const { return ok_; }
-    void i32(int32_t v) { put(&v, sizeof v); }
-    void f64(double v) { put(&v, sizeof v); }
+    explicit VshWriter(FILE* f) : out_(std::endian::native == std::endian::big ? Endian::Big : Endian::Little) {
+        out_.attach(f);
+    }
+    bool ok() const { return ok_ && out_.ok(); }
+    void i32(int32_t v) {
+        if (ok_) out_.i32(v);
+    }
+    void f64(double v) {
+        if (ok_) out_.f64(v);
+    }
     // Missing-mapped double: anything that counts as missing is written as vxs_missing.
     void value(double v) { f64(vxs_is_missing(v) ? vxs_missing : v); }
     void str(std::string_view s) {
+        if (!ok_) return;
         i32(static_cast<int32_t>(s.size()));
-        put(s.data(), s.size());
+        out_.bytes(s);
     }
     // A name must not be empty: its zero-length write counts as a short write.
     void name(std::string_view s) {
@@ -47,21 +63,10 @@ public:
         }
         str(s);
     }
-    bool flush() {
-        if (ok_ && !buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size()) ok_ = false;
-        buf_.clear();
-        return ok_;
-    }
+    bool flush() { return out_.flush() && ok_; }
 
 private:
-    static constexpr size_t kChunk = 1 << 20;
-    void put(const void* p, size_t n) {
-        if (!ok_) return;
-        buf_.append(static_cast<const char*>(p), n);
-        if (buf_.size() >= kChunk) flush();
-    }
-    FILE* f_;
-    std::string buf_;
+    ByteWriter out_;
     bool ok_ = true;
 };
 
@@ -159,7 +164,7 @@ void write_factor(Sheet* sheet, Column* c, bool omit, VshWriter& w) {
     w.i32(levels + extra);
     w.i32(vp > 0 ? vp + extra : 0);
     w.i32(bp > 0 ? bp + extra : 0);
-    if (vxs_version >= 2) w.i32(c->origin);
+    if (g_save.version >= 2) w.i32(c->origin);
     if (vp > 0) w.i32(c->decimals);
     if (bp > 0) {
         int32_t longest = 0;
@@ -183,7 +188,7 @@ void write_factor(Sheet* sheet, Column* c, bool omit, VshWriter& w) {
 }
 
 void write_column(Sheet* sheet, Column* c, bool omit, VshWriter& w) {
-    int32_t version = vxs_version;
+    int32_t version = g_save.version;
     // Normalisations are kept in the column.
     if (c->is_text()) c->representation = VXS_REP_TEXT;
     if (c->representation < 1 || c->representation > 5) c->representation = VXS_REP_GENERAL;
@@ -242,11 +247,11 @@ void write_structure_block(const Sheet* sheet, VshWriter& w) {
             break;
         case VXS_TABLE: {
             w.i32(sheet->table_dims);
-            if (vxs_version >= 3) {
+            if (g_save.version >= 3) {
                 w.i32(sheet->margins);
                 if (sheet->table_dims >= 2) w.i32(sheet->second_margins);
             }
-            if (vxs_version < 3 || sheet->table_dims >= 2) {
+            if (g_save.version < 3 || sheet->table_dims >= 2) {
                 w.name(sheet->structure_name);
                 w.i32(sheet->form_code);
                 w.name(sheet->second_structure_name);
@@ -297,8 +302,9 @@ int vxs_save_spread_description(Sheet* sheet, FILE* stream) {
 
 int16_t save_sheet(Sheet* sheet, const char* path) {
     if (!sheet || !path) return 0;
-    int32_t version = std::clamp(vxs_version, 1, 3);
-    vxs_version = version;
+    g_save = SaveState{};
+    g_save.version = std::clamp(vxs_options().version, 1, 3);
+    const int32_t version = g_save.version;
 
     bool omit = vxs_get_global_defaults()->omit_empty && sheet->kind != VXS_SYMMATRIX;
     int32_t empty_columns = 0, empty_rows = 0;

@@ -11,6 +11,7 @@
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
+#include "../sheet/byte_writer.h"
 #include "../statpack/vxr_instat.h"
 #include "vxs_package.h"
 
@@ -22,29 +23,32 @@ namespace {
 constexpr size_t kLineLimit = 78;
 constexpr size_t kBufferSize = 128000;
 
+// The command file's text on its way out: the pending text (which a reader may start, see
+// write_sheet), the length of its last line, whether the output failed, and the counters of
+// generated names. One per run.
 struct OutBuffer {
     std::string data;
     size_t line_length = 0;
     bool allocated = false;
+    bool failed = false;
+    long table_class_counter = 1;  // "_tfc_" names
+    long row_class_counter = 1;    // "_tf1_" names
 };
 OutBuffer g_buf;
-bool g_write_failed = false;
 
-long g_table_class_counter = 1;  // "_tfc_" names
-long g_row_class_counter = 1;    // "_tf1_" names
-
-bool write_out(FILE* stream) {
-    if (!g_buf.data.empty() && stream &&
-        std::fwrite(g_buf.data.data(), 1, g_buf.data.size(), stream) != g_buf.data.size())
-        g_write_failed = true;
+bool write_out(ByteWriter* stream) {
+    if (!g_buf.data.empty() && stream) {
+        stream->bytes(g_buf.data);
+        if (!stream->flush()) g_buf.failed = true;
+    }
     g_buf.data.clear();
     g_buf.allocated = false;
-    return !g_write_failed;
+    return !g_buf.failed;
 }
 
 }  // namespace
 
-void vxs_add_to_buf(const char* text, int continue_mode, int flush, FILE* stream) {
+void vxs_add_to_buf(const char* text, int continue_mode, int flush, ByteWriter* stream) {
     size_t n = text ? std::strlen(text) : 0;
     if (n == 0) return;
     if (!g_buf.allocated) {
@@ -83,11 +87,11 @@ void vxs_add_to_buf(const char* text, int continue_mode, int flush, FILE* stream
     }
 }
 
-void vxs_add_to_buf(const std::string& text, int continue_mode, int flush, FILE* stream) {
+void vxs_add_to_buf(const std::string& text, int continue_mode, int flush, ByteWriter* stream) {
     vxs_add_to_buf(text.c_str(), continue_mode, flush, stream);
 }
 
-int vxs_flush_buf(FILE* stream) { return write_out(stream) ? 1 : 0; }
+int vxs_flush_buf(ByteWriter* stream) { return write_out(stream) ? 1 : 0; }
 
 std::string translate_out_str(std::string_view src, size_t max) {
     std::string out;
@@ -120,7 +124,7 @@ namespace {
 
 // Short names for the three ways text reaches the buffer.
 struct Out {
-    FILE* f;
+    ByteWriter* f;
     void emit(const std::string& s) const { vxs_add_to_buf(s, 1, 0, f); }
     void put(const std::string& s) const { vxs_add_to_buf(s, 0, 0, f); }
     void end_with(const std::string& s) const { vxs_add_to_buf(s, 0, 1, f); }
@@ -150,7 +154,7 @@ std::string fmt(const char* format, const std::string& a, const std::string& b) 
 std::string count_and_name(long n, const std::string& name) { return std::to_string(n) + "] " + name; }
 
 std::string read_form(const std::string& name) {
-    return (vxs_read_print ? "\nREAD " : "\nREAD [print=*] ") + name + "\n";
+    return (vxs_options().read_print ? "\nREAD " : "\nREAD [print=*] ") + name + "\n";
 }
 
 int date_flag(const Column* c) { return c->representation == VXS_REP_DATE && c->gregorian == 0 ? 1 : 0; }
@@ -185,7 +189,7 @@ int32_t inline_limit(bool values, bool labels) {
 
 }  // namespace
 
-int write_factor_levels(Column* column, size_t nvalues, FILE* stream) {
+int write_factor_levels(Column* column, size_t nvalues, ByteWriter* stream) {
     Out o{stream};
     Sheet* sheet = column->sheet;
     int32_t levels = column->nlevels;
@@ -219,13 +223,13 @@ int write_factor_levels(Column* column, size_t nvalues, FILE* stream) {
     } else {
         if (V > 0) {
             o.emit("DELETE [redefine=yes] _levels_\nVARIATE [nvalues=");
-            o.emit(std::to_string(V) + (vxs_read_print ? "] _levels_\nREAD _levels_\n" : "] _levels_\nREAD [print=*] _levels_\n"));
+            o.emit(std::to_string(V) + (vxs_options().read_print ? "] _levels_\nREAD _levels_\n" : "] _levels_\nREAD [print=*] _levels_\n"));
             for (int32_t k = 0; k < V; ++k) o.put(write_out_number(column->levels[static_cast<size_t>(k)], missing, df) + " ");
             o.put(":\n");
         }
         if (B > 0) {
             o.emit("DELETE [redefine=yes] _labels_\nTEXT [nvalues=");
-            o.emit(std::to_string(B) + (vxs_read_print ? "] _labels_\nREAD _labels_\n" : "] _labels_\nREAD [print=*] _labels_\n"));
+            o.emit(std::to_string(B) + (vxs_options().read_print ? "] _labels_\nREAD _labels_\n" : "] _labels_\nREAD [print=*] _labels_\n"));
             for (int32_t k = 0; k < B; ++k) o.put("'" + translate_out_str(column->labels[static_cast<size_t>(k)], 90) + "' ");
             o.put(":\n");
         }
@@ -246,7 +250,7 @@ int write_factor_levels(Column* column, size_t nvalues, FILE* stream) {
     return 1;
 }
 
-int write_column(Column* c, FILE* stream) {
+int write_column(Column* c, ByteWriter* stream) {
     Out o{stream};
     double missing = c->sheet ? c->sheet->missing : vxs_missing;
     size_t n = c->value_count();
@@ -284,7 +288,7 @@ int write_column(Column* c, FILE* stream) {
         case VXS_FACTOR:
             write_factor_levels(c, n, stream);
             if (n > 0) {
-                o.emit((vxs_read_print ? "READ " : "READ [print=*] ") + c->name + "; frepresentation=ordinal\n");
+                o.emit((vxs_options().read_print ? "READ " : "READ [print=*] ") + c->name + "; frepresentation=ordinal\n");
                 for (size_t i = 0; i < n; ++i) {
                     double v = c->num[i];
                     if (v < 1 || v > c->nlevels)
@@ -301,7 +305,7 @@ int write_column(Column* c, FILE* stream) {
     return 1;
 }
 
-int write_restriction(Sheet* sheet, FILE* stream) {
+int write_restriction(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     bool written = false;
     if (sheet->restriction_present && sheet->row_count > 0) {
@@ -323,7 +327,7 @@ int write_restriction(Sheet* sheet, FILE* stream) {
     return 1;
 }
 
-int write_vector(Sheet* sheet, FILE* stream) {
+int write_vector(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     bool any = false;
     // Every column of the list, the row-number column "Row" too, whatever its type.
@@ -339,7 +343,7 @@ int write_vector(Sheet* sheet, FILE* stream) {
     return ok;
 }
 
-int write_scalars(Sheet* sheet, FILE* stream) {
+int write_scalars(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     if (sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
     for (size_t i = 1; i < sheet->cols.size(); ++i) {
@@ -399,7 +403,7 @@ void body_options(const Out& o, const Column* c, bool translate_extra) {
 
 }  // namespace
 
-int write_matrix(Sheet* sheet, FILE* stream) {
+int write_matrix(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     long R = sheet->row_count;
     long C = sheet->column_count - sheet->units_count + 1;
@@ -440,7 +444,7 @@ int write_matrix(Sheet* sheet, FILE* stream) {
     return 1;
 }
 
-int write_symmetricmatrix(Sheet* sheet, FILE* stream) {
+int write_symmetricmatrix(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     long R = sheet->row_count;
     long C = sheet->column_count - sheet->units_count + 1;
@@ -466,7 +470,7 @@ int write_symmetricmatrix(Sheet* sheet, FILE* stream) {
     return 1;
 }
 
-int write_diagonalmatrix(Sheet* sheet, FILE* stream) {
+int write_diagonalmatrix(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     long R = sheet->row_count;
     long C = sheet->column_count - sheet->units_count + 1;
@@ -503,7 +507,7 @@ void write_column_class(Sheet* sheet, const Out& o, const std::vector<const Colu
     if (L > t) {
         if (values) {
             o.emit("DELETE [redefine=yes] _levels_\nVARIATE [nvalues=");
-            o.emit(std::to_string(L) + (vxs_read_print ? "] _levels_\nREAD _levels_\n" : "] _levels_\nREAD [print=*] _levels_\n"));
+            o.emit(std::to_string(L) + (vxs_options().read_print ? "] _levels_\nREAD _levels_\n" : "] _levels_\nREAD [print=*] _levels_\n"));
             for (int32_t k = 0; k < L; ++k) o.put(level_text(k) + " ");
             o.put(":\n");
         }
@@ -538,13 +542,13 @@ std::string next_name(const char* prefix, long& counter) { return prefix + std::
 
 }  // namespace
 
-int write_1d_table(Column* column, bool first, FILE* stream) {
+int write_1d_table(Column* column, bool first, ByteWriter* stream) {
     Out o{stream};
     Sheet* sheet = column->sheet;
     static std::string class_name;
     if (first) {
         if (column->type != VXS_FACTOR) {
-            class_name = next_name("_tfc_", g_table_class_counter);
+            class_name = next_name("_tfc_", g_buf.table_class_counter);
             o.emit("FACTOR [modify=yes;");
             o.emit(fmt("levels=%li] ", static_cast<long>(sheet->row_count)) + class_name + "\n");
         } else {
@@ -571,7 +575,7 @@ static size_t first_table_column(const Sheet* sheet) {
     return 0;
 }
 
-int write_2d_table(Sheet* sheet, FILE* stream) {
+int write_2d_table(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     size_t first = first_table_column(sheet);
     if (!first) return 0;
@@ -581,7 +585,7 @@ int write_2d_table(Sheet* sheet, FILE* stream) {
         if (fc->modified) write_factor_levels(fc, 0, stream);
         row_class = fc->name;
     } else {
-        row_class = next_name("_tf1_", g_row_class_counter);
+        row_class = next_name("_tf1_", g_buf.row_class_counter);
         o.emit(fmt("FACTOR [modify=yes;levels=%li] ", static_cast<long>(sheet->row_count)) + row_class + "\n");
     }
     std::vector<const Column*> body;
@@ -605,7 +609,7 @@ int write_2d_table(Sheet* sheet, FILE* stream) {
     return 1;
 }
 
-int write_nway_table(Sheet* sheet, FILE* stream) {
+int write_nway_table(Sheet* sheet, ByteWriter* stream) {
     Out o{stream};
     size_t first = first_table_column(sheet);
     if (!first || sheet->cols[first]->type == VXS_TABLE_BODY) return 0;
@@ -665,7 +669,7 @@ int write_nway_table(Sheet* sheet, FILE* stream) {
     return 1;
 }
 
-int write_table(Sheet* sheet, FILE* stream) {
+int write_table(Sheet* sheet, ByteWriter* stream) {
     int ok = 1;
     if (sheet->table_dims == 1) {
         bool first = true;
@@ -692,11 +696,12 @@ int16_t write_sheet(Sheet* sheet, const char* path, int) {
     } else if (sheet->structure_name.empty()) {
         sheet->structure_name = vxs_def_column_name(0);
     }
-    FILE* f = std::fopen(path, "w");
-    if (!f) return 0;
+    ByteWriter file;
+    if (!file.open(path)) return 0;
+    ByteWriter* f = &file;
     // The buffer is not emptied here: lines a reader queued (the SAS transport overflow notes)
     // belong at the top of the command file.
-    g_write_failed = false;
+    g_buf.failed = false;
     Out o{f};
     if (!sheet->source_file.empty()) o.emit("\"Data taken from File: " + sheet->source_file + "\"\n\n");
     if (!vxs_source.empty()) {
@@ -714,20 +719,20 @@ int16_t write_sheet(Sheet* sheet, const char* path, int) {
         case VXS_SCALARS: result = write_scalars(sheet, f); break;
         default: result = 0;
     }
-    if (pointer[0]) {
-        o.emit(std::string("DELETE [redefine=yes] ") + pointer + "\n");
-        o.emit(std::string("POINTER ") + pointer + "; !p(");
+    if (!vxs_options().pointer.empty()) {
+        o.emit(std::string("DELETE [redefine=yes] ") + vxs_options().pointer + "\n");
+        o.emit(std::string("POINTER ") + vxs_options().pointer + "; !p(");
         for (size_t i = 1; i < sheet->cols.size(); ++i) o.emit((i > 1 ? "," : "") + sheet->cols[i]->name);
         o.emit(")\n\n");
     }
-    if (vxs_end_break)
+    if (vxs_options().end_break)
         vxs_add_to_buf("ENDBREAK\n\n", 1, 1, f);
     else if (std::strstr(path, "K7RZ"))
         vxs_add_to_buf("RETURN [CLOSE=yes;DELETE=yes]\n\n", 1, 1, f);
-    else if (!vxs_no_return)
+    else if (!vxs_options().no_return)
         vxs_add_to_buf("RETURN [CLOSE=yes]\n\n", 1, 1, f);
     bool ok = vxs_flush_buf(f) != 0;
-    if (std::fclose(f) != 0) ok = false;
+    if (!file.close()) ok = false;
     if (!ok) return 0;
     return static_cast<int16_t>(result);
 }

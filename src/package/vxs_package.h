@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_sheet.h"
 
 // Magic numbers of the three spreadsheet file versions (first 32-bit word, native order).
@@ -34,10 +35,10 @@ extern std::string vxs_source;
 // The command-file output buffer: keeps lines under the package's 78-character limit,
 // continuing directive text with a backslash. continue_mode 1 for directive text, 0 for data
 // items and terminators; flush 1 writes the buffer out after the text.
-void vxs_add_to_buf(const char* text, int continue_mode, int flush, FILE* stream);
-void vxs_add_to_buf(const std::string& text, int continue_mode, int flush, FILE* stream);
+void vxs_add_to_buf(const char* text, int continue_mode, int flush, ByteWriter* stream);
+void vxs_add_to_buf(const std::string& text, int continue_mode, int flush, ByteWriter* stream);
 // Writes out whatever the buffer holds and empties it; 0 when the write failed.
-int vxs_flush_buf(FILE* stream);
+int vxs_flush_buf(ByteWriter* stream);
 // The inside of a quoted package string: control and non-ASCII bytes become blanks; quotes,
 // backslashes and backquotes are doubled. dst must hold 2 * max + 1 characters.
 void translate_out_str(char* dst, const char* src, size_t max);
@@ -47,15 +48,15 @@ std::string translate_out_str(std::string_view src, size_t max);
 std::string write_out_number(double value, double missing, int date_flag);
 
 // Structure and column writers of the command file; each returns 1 done, 0 refused.
-int write_vector(Sheet* sheet, FILE* stream);
-int write_matrix(Sheet* sheet, FILE* stream);
-int write_symmetricmatrix(Sheet* sheet, FILE* stream);
-int write_diagonalmatrix(Sheet* sheet, FILE* stream);
-int write_table(Sheet* sheet, FILE* stream);
-int write_scalars(Sheet* sheet, FILE* stream);
-int write_column(Column* column, FILE* stream);
-int write_factor_levels(Column* column, size_t nvalues, FILE* stream);
-int write_restriction(Sheet* sheet, FILE* stream);
-int write_1d_table(Column* column, bool first, FILE* stream);
-int write_2d_table(Sheet* sheet, FILE* stream);
-int write_nway_table(Sheet* sheet, FILE* stream);
+int write_vector(Sheet* sheet, ByteWriter* stream);
+int write_matrix(Sheet* sheet, ByteWriter* stream);
+int write_symmetricmatrix(Sheet* sheet, ByteWriter* stream);
+int write_diagonalmatrix(Sheet* sheet, ByteWriter* stream);
+int write_table(Sheet* sheet, ByteWriter* stream);
+int write_scalars(Sheet* sheet, ByteWriter* stream);
+int write_column(Column* column, ByteWriter* stream);
+int write_factor_levels(Column* column, size_t nvalues, ByteWriter* stream);
+int write_restriction(Sheet* sheet, ByteWriter* stream);
+int write_1d_table(Column* column, bool first, ByteWriter* stream);
+int write_2d_table(Sheet* sheet, ByteWriter* stream);
+int write_nway_table(Sheet* sheet, ByteWriter* stream);

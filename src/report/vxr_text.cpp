@@ -32,7 +32,7 @@ void double_quote(char* dst, const char* src, size_t max) {
     std::memcpy(dst, s.c_str(), s.size() + 1);
 }
 
-int vxs_write_line(std::string_view line, size_t max, int comma_split, FILE* stream) {
+int vxs_write_line(std::string_view line, size_t max, int comma_split, TextWriter& out) {
     if (line.empty()) return 1;
     if (max == 0) max = line.size();
     while (!line.empty()) {
@@ -41,10 +41,10 @@ int vxs_write_line(std::string_view line, size_t max, int comma_split, FILE* str
             size_t cut = line.substr(0, take).rfind(comma_split ? ',' : ' ');
             if (cut != std::string_view::npos) take = cut + 1;
         }
-        if (std::fwrite(line.data(), 1, take, stream) != take || std::fputc('\n', stream) == EOF) return 0;
+        out.line(line.substr(0, take));
         line.remove_prefix(take);
     }
-    return 1;
+    return out.ok() ? 1 : 0;
 }
 
 namespace {
@@ -179,17 +179,18 @@ void place(std::string& line, size_t start, size_t width, bool right, std::strin
 
 }  // namespace
 
-int16_t write_sheet_as_text(Sheet* sheet, const char* path, int tabs) {
+int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
     if (!sheet || !path || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
-    Layout layout = tabs ? Layout::Tab : (vxs_csv_text_format ? Layout::Comma : Layout::Aligned);
+    Layout layout = layout_code == VXS_TEXT_TAB     ? Layout::Tab
+                    : layout_code == VXS_TEXT_COMMA ? Layout::Comma
+                                                    : Layout::Aligned;
     bool quote = layout == Layout::Comma && vxs_get_global_defaults()->quote_csv_text;
-    bool suffixes = !vxs_plain_names;
+    bool suffixes = !vxs_options().plain_names;
     const size_t nrows = static_cast<size_t>(sheet->row_count);
 
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return 0;
-    std::vector<char> iobuf(1 << 20);
-    std::setvbuf(f, iobuf.data(), _IOFBF, iobuf.size());
+    ByteWriter file;
+    if (!file.open(path)) return 0;
+    TextWriter f(file);
     bool ok = true;
     auto write_line = [&](std::string_view line) {
         if (ok && !vxs_write_line(line, kLineMax, layout == Layout::Comma, f)) ok = false;
@@ -229,7 +230,7 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int tabs) {
     const size_t total = pos;
 
     std::string line;
-    if (!vxs_no_names_in_txt) {
+    if (!vxs_options().no_names_in_txt) {
         if (layout == Layout::Tab) {
             line.clear();
             for (const ColumnPlan& p : plan) line += p.col->name + "\t";
@@ -277,7 +278,6 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int tabs) {
         }
         write_line(line);
     }
-    if (std::fflush(f) != 0) ok = false;
-    if (std::fclose(f) != 0) ok = false;
+    if (!file.close()) ok = false;
     return ok ? 1 : 0;
 }

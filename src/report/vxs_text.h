@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "../sheet/byte_writer.h"
+
 // Copies at most max characters of src with every single quote doubled; control and
 // non-ASCII bytes are dropped. dst must hold max + 1 characters.
 void double_quote(char* dst, const char* src, size_t max);
 std::string double_quote(std::string_view src, size_t max);
 // Writes the line and a newline; a line longer than max is written in pieces, each ending
-// after its last ',' (comma_split) or blank when it has one. 1 when every write succeeded.
-int vxs_write_line(std::string_view line, size_t max, int comma_split, FILE* stream);
+// after its last ',' (comma_split) or blank when it has one. 1 while the output is intact.
+int vxs_write_line(std::string_view line, size_t max, int comma_split, TextWriter& out);

@@ -499,7 +499,7 @@ template <typename Open>
 Sheet* new_from_text(Open&& open_lines) {
     VxsDefaults* d = vxs_get_global_defaults();
     VxsTextOptions options;
-    options.names_mode = vxs_no_column_names ? 2 : (vxs_use_column_names ? 1 : 0);
+    options.names_mode = vxs_options().no_column_names ? 2 : (vxs_options().use_column_names ? 1 : 0);
     options.sort = d->sort_levels;
     options.ignore_case = d->factor_ignore_case;
     options.strip = d->factor_strip_blanks;
@@ -528,7 +528,7 @@ Sheet* new_from_text(Open&& open_lines) {
         std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
 
     // Text columns are made text before filling (blank_sheet creates them so directly).
-    VxsSheetSpec shape;
+    VxsSheetShape shape;
     shape.kind = VXS_VECTOR;
     shape.rows = rows;
     shape.columns = columns;
@@ -592,7 +592,7 @@ int validate_cell(Column* column, int32_t row, const char* text) {
     return 1;
 }
 
-int blank_sheet(const VxsSheetSpec* shape, int32_t default_type) {
+int blank_sheet(const VxsSheetShape* shape, int32_t default_type) {
     if (!shape || shape->rows < 1 || shape->columns < 1) return 0;
     Sheet* previous = lastsheet;
     Sheet* sheet = create_sheet();

@@ -6,9 +6,8 @@
 
 #include "vxs_sheet.h"
 #include "vxs_txtnum.h"
+#include "vxs_options.h"
 
-int32_t vxs_txt_to_num_mode = 3;
-char vxs_xls_mv[82] = "*";
 char vxs_warn_file[257] = "TxtToNum.ERR";
 FILE* vxs_warn_out = nullptr;
 
@@ -100,7 +99,8 @@ double vxs_spread_read_num_from_text(const char* text, double missing, int16_t* 
     }
     buf[n] = '\0';
 
-    const int32_t mode = (vxs_txt_to_num_mode < 0 || vxs_txt_to_num_mode > 4) ? 3 : vxs_txt_to_num_mode;
+    const int32_t set = vxs_options().txt_to_num_mode;
+    const int32_t mode = (set < 0 || set > 4) ? 3 : set;
     bool change = false;
     int repairs = 0;
 
@@ -230,11 +230,12 @@ int vxs_is_missing_text(const char* text) {
     if (n == 0 || (n == 1 && buf[0] == ' ')) return 1;
     // The first character must match exactly; the rest is compared without regard to case,
     // so with "NA" as missing text "Na" is missing and "na" is data.
-    if (buf[0] != vxs_xls_mv[0]) return 0;
+    const std::string& mv = vxs_options().xls_mv;
+    if (buf[0] != mv[0]) return 0;
     size_t i = 1;
-    for (; buf[i] && vxs_xls_mv[i]; ++i)
-        if (lower_ascii(buf[i]) != lower_ascii(vxs_xls_mv[i])) return 0;
-    return buf[i] == vxs_xls_mv[i] ? 1 : 0;
+    for (; buf[i] && i < mv.size(); ++i)
+        if (lower_ascii(buf[i]) != lower_ascii(mv[i])) return 0;
+    return buf[i] == (i < mv.size() ? mv[i] : '\0') ? 1 : 0;
 }
 
 void vxs_warn_conversion(const char* column_name, long row1, const char* text, double value,

@@ -20,7 +20,8 @@ struct VxsTextOptions {
     char delimiters[9] = {0};
 };
 
-struct VxsSheetSpec {
+// The shape of a sheet to make: structure kind, rows, columns and the type of each column.
+struct VxsSheetShape {
     int32_t kind = 1;
     int32_t rows = 0;
     int32_t columns = 0;
@@ -28,12 +29,14 @@ struct VxsSheetSpec {
 };
 
 int read_csv_into_sheet(const char* path);
+// The same as the table's reader entry.
+int16_t read_csv_file(const char* path);
 Sheet* vxs_new_from_text(const char* text);
 int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
                       const VxsTextOptions* options, const char* text);
 void vxs_set_text_into_sheet(Sheet* sheet, int has_names, const VxsTextOptions* options,
                              const char* text);
-int blank_sheet(const VxsSheetSpec* spec, int32_t default_type);
+int blank_sheet(const VxsSheetShape* spec, int32_t default_type);
 int validate_cell(Column* column, int32_t row, const char* text);
 // Line splitter with its own state: called with a buffer to start, with null to continue;
 // returns the start of the next line, or null after the last.

@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-extern int32_t vxs_txt_to_num_mode;  // 0..4, default 3
-extern char vxs_xls_mv[82];          // missing-value text, default "*"
 extern char vxs_warn_file[257];      // "TxtToNum.ERR"
 extern FILE* vxs_warn_out;           // open warnings file, or null
 

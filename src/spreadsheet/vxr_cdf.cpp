@@ -23,12 +23,18 @@ int16_t xls_in_label = 0;
 namespace {
 
 constexpr uint8_t kSignature[6] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1};
-// Bare worksheet files: a BOF record with its header, version and worksheet type.
-constexpr uint8_t kExcel3[8] = {0x09, 0x02, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00};
-constexpr uint8_t kExcel4[8] = {0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00};
-constexpr uint8_t kExcel2[8] = {0x09, 0x00, 0x04, 0x00, 0x07, 0x00, 0x10, 0x00};
-// Input detection knows Excel 2 files by this version word; both are taken as Excel 2.
-constexpr uint8_t kExcel2b[8] = {0x09, 0x00, 0x04, 0x00, 0x07, 0x05, 0x10, 0x00};
+// Bare worksheet files: a BOF record with its header, version and worksheet type, and the
+// Excel version it stands for. Excel 2 files carry either 07 05 or 07 00 as the version word.
+struct BareMagic {
+    uint8_t bytes[8];
+    int version;
+};
+constexpr BareMagic kBareMagic[] = {
+    {{0x09, 0x00, 0x04, 0x00, 0x07, 0x05, 0x10, 0x00}, 2},
+    {{0x09, 0x00, 0x04, 0x00, 0x07, 0x00, 0x10, 0x00}, 2},
+    {{0x09, 0x02, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00}, 3},
+    {{0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00}, 4},
+};
 // First record of the workbook globals in a "Book" (BIFF5) and a "Workbook" (BIFF8) stream.
 constexpr uint8_t kBof5[8] = {0x09, 0x08, 0x08, 0x00, 0x00, 0x05, 0x05, 0x00};
 constexpr uint8_t kBof8[8] = {0x09, 0x08, 0x10, 0x00, 0x00, 0x06, 0x05, 0x00};
@@ -44,53 +50,55 @@ constexpr size_t kSectorShift = 30, kMiniShift = 32, kFatCount = 44, kDirStart =
 // Directory entry field offsets.
 constexpr size_t kEntryStart = 116, kEntrySize = 120;
 
-enum StreamKind { kBook, kWorkbook, kWb3, kMinitab, kQpw, kStatistica };
+enum StreamKind { kBook, kWorkbook, kHandOver };
 
 struct StreamName {
     const char* name;
     size_t compared;  // bytes of UTF-16LE compared, with the terminator where it counts
     StreamKind kind;
+    const char* temp_name = nullptr;
+    const VxsFormat* format = nullptr;  // the reader a handed-over stream goes to
 };
 
-// In the order names are tried on each directory entry.
+// The streams read here; the streams of other programs come from the format table.
 constexpr StreamName kNames[] = {
     {"Book", 10, kBook},
     {"Workbook", 18, kWorkbook},
-    {"PerfectOffice_MAIN", 36, kWb3},
-    {"Worksheet", 20, kMinitab},
-    {"NativeContent_MAIN", 36, kQpw},
-    {"Contents", 18, kStatistica},
 };
 
-FILE* xls_in = nullptr;
-uint64_t file_size = 0;
-uint32_t PAGE = 512, SPAGE = 64, SMALL = 4096;
-std::vector<uint32_t> xls_fat;      // the whole FAT, host order
-std::vector<uint32_t> xls_fat_pos;  // FAT sector numbers from the header and the DIFAT chain
-std::vector<uint32_t> xls_root_fat; // the mini FAT
-std::vector<uint8_t> xls_stream;    // the stream being read, from its first sector
-size_t xls_pos = 0;
-uint32_t xls_biff_start = 0, xls_biff_bias = 0, xls_biff_length = 0;
-int16_t xls_small_pages = 0;
+// Everything known about the open file; reset whenever a file is opened or released.
+struct CdfState {
+    FILE* in = nullptr;
+    uint64_t file_size = 0;
+    uint32_t page = 512, small_page = 64, small_cutoff = 4096;  // sector sizes, mini-stream cutoff
+    std::vector<uint32_t> fat;       // the whole FAT, host order
+    std::vector<uint32_t> fat_pos;   // FAT sector numbers from the header and the DIFAT chain
+    std::vector<uint32_t> root_fat;  // the mini FAT
+    std::vector<uint8_t> stream;     // the stream being read, from its first sector
+    size_t pos = 0;
+    uint32_t biff_start = 0, biff_bias = 0, biff_length = 0;
+    int16_t small_pages = 0;
+};
+CdfState g;
 
-std::string g_wb3_file, g_mtw_file, g_qpw_file, g_sta_file;
+std::string g_container_file;
 
 size_t read_some(uint64_t offset, uint8_t* dest, size_t n) {
-    if (!xls_in || offset >= file_size) return 0;
-    if (std::fseek(xls_in, static_cast<long>(offset), SEEK_SET) != 0) return 0;
-    return std::fread(dest, 1, n, xls_in);
+    if (!g.in || offset >= g.file_size) return 0;
+    if (std::fseek(g.in, static_cast<long>(offset), SEEK_SET) != 0) return 0;
+    return std::fread(dest, 1, n, g.in);
 }
 
-uint64_t sector_offset(uint32_t sector) { return (static_cast<uint64_t>(sector) + 1) * PAGE; }
+uint64_t sector_offset(uint32_t sector) { return (static_cast<uint64_t>(sector) + 1) * g.page; }
 
-bool read_sector(uint32_t sector, uint8_t* dest) { return read_some(sector_offset(sector), dest, PAGE) == PAGE; }
+bool read_sector(uint32_t sector, uint8_t* dest) { return read_some(sector_offset(sector), dest, g.page) == g.page; }
 
 // The sectors of a chain, ending at an end mark, an entry outside the FAT or a sector already
 // visited.
 std::vector<uint32_t> chain_of(uint32_t head) {
     std::vector<uint32_t> out;
-    std::vector<bool> seen(xls_fat.size());
-    for (uint32_t s = head; s < xls_fat.size() && !seen[s]; s = xls_fat[s]) {
+    std::vector<bool> seen(g.fat.size());
+    for (uint32_t s = head; s < g.fat.size() && !seen[s]; s = g.fat[s]) {
         seen[s] = true;
         out.push_back(s);
     }
@@ -105,9 +113,9 @@ void append_sectors(const std::vector<uint32_t>& sectors, std::vector<uint8_t>& 
         size_t j = i + 1;
         while (j < sectors.size() && sectors[j] == sectors[j - 1] + 1) ++j;
         uint64_t offset = sector_offset(sectors[i]);
-        if (offset >= file_size) return;
-        uint64_t want = static_cast<uint64_t>(j - i) * PAGE;
-        if (want > file_size - offset) want = file_size - offset;
+        if (offset >= g.file_size) return;
+        uint64_t want = static_cast<uint64_t>(j - i) * g.page;
+        if (want > g.file_size - offset) want = g.file_size - offset;
         size_t old = out.size();
         out.resize(old + want);
         size_t got = read_some(offset, out.data() + old, want);
@@ -139,23 +147,23 @@ bool gather_fat_sectors(ByteReader& head, uint32_t count, uint32_t difat) {
     for (uint32_t i = 0; i < from_header; ++i) {
         uint32_t s = head.u32_at(kDifatArray + 4 * i);
         if (s == kFree) return true;
-        xls_fat_pos.push_back(s);
+        g.fat_pos.push_back(s);
     }
     if (count <= kHeaderFatSlots) return true;
-    std::vector<uint8_t> sector(PAGE);
+    std::vector<uint8_t> sector(g.page);
     if (!read_sector(difat, sector.data())) return false;
     uint32_t left = count - static_cast<uint32_t>(kHeaderFatSlots);
     size_t at = 0;
     // The DIFAT chain is bounded by the count, itself bounded by the file's sectors.
     while (left > 0) {
-        if (at >= PAGE - 4) {
-            uint32_t next = ByteReader(sector.data(), PAGE).u32_at(PAGE - 4);
+        if (at >= g.page - 4) {
+            uint32_t next = ByteReader(sector.data(), g.page).u32_at(g.page - 4);
             if (!read_sector(next, sector.data())) return false;
             at = 0;
         }
-        uint32_t s = ByteReader(sector.data(), PAGE).u32_at(at);
+        uint32_t s = ByteReader(sector.data(), g.page).u32_at(at);
         if (s == kFree) break;
-        xls_fat_pos.push_back(s);
+        g.fat_pos.push_back(s);
         at += 4;
         --left;
     }
@@ -163,28 +171,28 @@ bool gather_fat_sectors(ByteReader& head, uint32_t count, uint32_t difat) {
 }
 
 bool read_fat() {
-    xls_fat.assign(static_cast<size_t>(xls_fat_pos.size()) * (PAGE / 4), 0);
-    std::vector<uint8_t> sector(PAGE);
+    g.fat.assign(static_cast<size_t>(g.fat_pos.size()) * (g.page / 4), 0);
+    std::vector<uint8_t> sector(g.page);
     size_t k = 0;
-    for (uint32_t s : xls_fat_pos) {
+    for (uint32_t s : g.fat_pos) {
         if (!read_sector(s, sector.data())) return false;
-        ByteReader r(sector.data(), PAGE);
-        for (uint32_t i = 0; i < PAGE / 4; ++i) xls_fat[k++] = r.u32();
+        ByteReader r(sector.data(), g.page);
+        for (uint32_t i = 0; i < g.page / 4; ++i) g.fat[k++] = r.u32();
     }
     return true;
 }
 
 bool read_directory(uint32_t first, std::vector<uint8_t>& dir) {
-    std::vector<bool> seen(xls_fat.size());
+    std::vector<bool> seen(g.fat.size());
     uint32_t s = first;
-    while (dir.size() < SMALL) {
+    while (dir.size() < g.small_cutoff) {
         size_t old = dir.size();
-        dir.resize(old + PAGE);
+        dir.resize(old + g.page);
         if (!read_sector(s, dir.data() + old)) return false;
-        if (s >= xls_fat.size()) break;
+        if (s >= g.fat.size()) break;
         seen[s] = true;
-        s = xls_fat[s];
-        if (s >= xls_fat.size() || seen[s]) break;
+        s = g.fat[s];
+        if (s >= g.fat.size() || seen[s]) break;
     }
     return true;
 }
@@ -193,35 +201,35 @@ bool read_directory(uint32_t first, std::vector<uint8_t>& dir) {
 // chain of container sectors.
 bool read_small_stream(uint32_t root_storage) {
     std::vector<uint32_t> mini_sectors = chain_of(root_storage);
-    uint32_t s = xls_biff_start;
-    if (s >= xls_root_fat.size()) return true;
-    std::vector<bool> seen(xls_root_fat.size());
+    uint32_t s = g.biff_start;
+    if (s >= g.root_fat.size()) return true;
+    std::vector<bool> seen(g.root_fat.size());
     while (true) {
         if (seen[s]) return false;
         seen[s] = true;
-        uint64_t pos = static_cast<uint64_t>(s) * SPAGE;
-        uint64_t index = pos / PAGE;
-        if (index >= mini_sectors.size() || xls_stream.size() >= SMALL) return false;
-        size_t old = xls_stream.size();
-        xls_stream.resize(old + SPAGE);
-        size_t got = read_some(sector_offset(mini_sectors[index]) + pos % PAGE, xls_stream.data() + old, SPAGE);
-        xls_stream.resize(old + got);
+        uint64_t pos = static_cast<uint64_t>(s) * g.small_page;
+        uint64_t index = pos / g.page;
+        if (index >= mini_sectors.size() || g.stream.size() >= g.small_cutoff) return false;
+        size_t old = g.stream.size();
+        g.stream.resize(old + g.small_page);
+        size_t got = read_some(sector_offset(mini_sectors[index]) + pos % g.page, g.stream.data() + old, g.small_page);
+        g.stream.resize(old + got);
         if (got == 0) return false;
-        uint32_t next = xls_root_fat[s];
-        if (next >= xls_root_fat.size()) return true;
+        uint32_t next = g.root_fat[s];
+        if (next >= g.root_fat.size()) return true;
         s = next;
     }
 }
 
 bool read_mini_fat(uint32_t first) {
     std::vector<uint32_t> sectors = chain_of(first);
-    xls_root_fat.assign(sectors.size() * (PAGE / 4), 0);
-    std::vector<uint8_t> sector(PAGE);
+    g.root_fat.assign(sectors.size() * (g.page / 4), 0);
+    std::vector<uint8_t> sector(g.page);
     size_t k = 0;
     for (uint32_t s : sectors) {
         if (!read_sector(s, sector.data())) return false;
-        ByteReader r(sector.data(), PAGE);
-        for (uint32_t i = 0; i < PAGE / 4; ++i) xls_root_fat[k++] = r.u32();
+        ByteReader r(sector.data(), g.page);
+        for (uint32_t i = 0; i < g.page / 4; ++i) g.root_fat[k++] = r.u32();
     }
     return true;
 }
@@ -234,18 +242,18 @@ bool starts_with(const std::vector<uint8_t>& bytes, size_t at, const uint8_t* pa
 // order of their first sectors. A sector searched once is not searched again through another
 // head, which keeps the scan linear in the file's size however the chains merge.
 bool recovery_scan() {
-    xls_small_pages = 0;
-    xls_biff_bias = 0;
-    size_t n = xls_fat.size();
+    g.small_pages = 0;
+    g.biff_bias = 0;
+    size_t n = g.fat.size();
     std::vector<bool> pointed(n);
-    for (uint32_t e : xls_fat)
+    for (uint32_t e : g.fat)
         if (e < n) pointed[e] = true;
     std::vector<bool> searched(n);
     for (uint32_t head = 0; head < n; ++head) {
-        uint32_t e = xls_fat[head];
+        uint32_t e = g.fat[head];
         if (e == kFree || e == kFatMark || pointed[head] || searched[head]) continue;
         std::vector<uint32_t> sectors;
-        for (uint32_t s = head; s < n && !searched[s]; s = xls_fat[s]) {
+        for (uint32_t s = head; s < n && !searched[s]; s = g.fat[s]) {
             searched[s] = true;
             sectors.push_back(s);
         }
@@ -254,11 +262,11 @@ bool recovery_scan() {
         for (const uint8_t* pattern : {kBof5, kBof8}) {
             for (size_t at = 0; at + 8 <= bytes.size(); ++at) {
                 if (bytes[at] != pattern[0] || !starts_with(bytes, at, pattern)) continue;
-                size_t k = at / PAGE;
-                xls_biff_start = sectors[k];
-                xls_biff_bias = static_cast<uint32_t>(at % PAGE);
-                xls_stream.assign(bytes.begin() + static_cast<std::ptrdiff_t>(k * PAGE), bytes.end());
-                xls_pos = xls_biff_bias;
+                size_t k = at / g.page;
+                g.biff_start = sectors[k];
+                g.biff_bias = static_cast<uint32_t>(at % g.page);
+                g.stream.assign(bytes.begin() + static_cast<std::ptrdiff_t>(k * g.page), bytes.end());
+                g.pos = g.biff_bias;
                 return true;
             }
         }
@@ -268,8 +276,7 @@ bool recovery_scan() {
 
 // Copies the stream to a temporary file named after TMP or TEMP and hands it to the reader of
 // its format; the sheet is whatever that reader makes.
-void hand_over(StreamKind kind, const char* path) {
-    const char* fixed = kind == kWb3 ? "temp.wb2" : kind == kMinitab ? "temp.mtw" : kind == kQpw ? "temp.qpw" : "temp.sta";
+void hand_over(const StreamName& stream, const char* path) {
     std::string dir;
     if (const char* t = std::getenv("TMP"))
         dir = t;
@@ -278,36 +285,20 @@ void hand_over(StreamKind kind, const char* path) {
     else
         dir = "\\";
     if (dir.size() > 256) dir.resize(256);
-    std::string temp = dir + "K7RZ" + fixed;
+    std::string temp = dir + "K7RZ" + stream.temp_name;
     FILE* out = std::fopen(temp.c_str(), "wb");
     if (!out) return;
-    size_t n = xls_biff_length < xls_stream.size() ? xls_biff_length : xls_stream.size();
-    if (n) std::fwrite(xls_stream.data(), 1, n, out);
+    size_t n = g.biff_length < g.stream.size() ? g.biff_length : g.stream.size();
+    if (n) std::fwrite(g.stream.data(), 1, n, out);
     std::fclose(out);
     xls_deallocate_mem();
+    g_container_file = path ? path : "";
     // The copy goes even when the receiving reader ends the run (a name listing, too much data).
     struct RemoveCopy {
         const std::string& name;
         ~RemoveCopy() { std::remove(name.c_str()); }
     } remove_copy{temp};
-    switch (kind) {
-        case kWb3:
-            vxs_set_wb3_file(path);
-            open_file(temp.c_str(), VXT_WQ1);
-            break;
-        case kMinitab:
-            vxs_set_mtw_file(path);
-            open_file(temp.c_str(), VXT_MTW);
-            break;
-        case kQpw:
-            vxs_set_qpw_file(path);
-            open_file(temp.c_str(), VXT_QPW);
-            break;
-        default:
-            vxs_set_sta_file(path);
-            open_file(temp.c_str(), VXT_STATISTICA6);
-            break;
-    }
+    if (stream.format) open_file(temp.c_str(), stream.format->type);
     errno = 0;
 }
 
@@ -317,17 +308,17 @@ int open_container(const uint8_t* header, const char* path) {
     uint32_t mini_shift = head.u16_at(kMiniShift);
     // Real files use 512- or 4096-byte sectors; anything far outside is a corrupt header.
     if (shift < 7 || shift > 16 || mini_shift > shift) return 1;
-    PAGE = 1u << shift;
-    SPAGE = 1u << mini_shift;
-    SMALL = head.u32_at(kCutoff);
+    g.page = 1u << shift;
+    g.small_page = 1u << mini_shift;
+    g.small_cutoff = head.u32_at(kCutoff);
     uint32_t fat_count = head.u32_at(kFatCount);
     uint32_t dir_start = head.u32_at(kDirStart);
     uint32_t mini_fat_start = head.u32_at(kMiniFatStart);
     uint32_t difat_start = head.u32_at(kDifatStart);
 
     // A FAT cannot have more sectors than the file holds.
-    if (fat_count > file_size / PAGE) return 1;
-    if (!gather_fat_sectors(head, fat_count, difat_start) || xls_fat_pos.empty()) return 1;
+    if (fat_count > g.file_size / g.page) return 1;
+    if (!gather_fat_sectors(head, fat_count, difat_start) || g.fat_pos.empty()) return 1;
     if (!read_fat()) return 1;
 
     std::vector<uint8_t> dir;
@@ -335,10 +326,14 @@ int open_container(const uint8_t* header, const char* path) {
     if (dir.size() < kDirEntry || !is_root(dir.data())) return 1;
     uint32_t root_storage = ByteReader(dir.data(), dir.size()).u32_at(kEntryStart);
 
+    std::vector<StreamName> names(std::begin(kNames), std::end(kNames));
+    for (const VxsFormat& f : vxs_formats())
+        if (f.container)
+            names.push_back({f.container->name, f.container->compared, kHandOver, f.container->temp_name, &f});
     const StreamName* found = nullptr;
     size_t entry = kDirEntry;
     for (; entry + kDirEntry <= dir.size() && !found; entry += kDirEntry)
-        for (const StreamName& n : kNames)
+        for (const StreamName& n : names)
             if (name_is(dir.data() + entry, n)) {
                 found = &n;
                 break;
@@ -348,28 +343,28 @@ int open_container(const uint8_t* header, const char* path) {
     if (found->kind == kWorkbook) xls_ver_97 = 1;
 
     ByteReader e(dir.data() + entry, kDirEntry);
-    xls_biff_start = e.u32_at(kEntryStart);
-    xls_biff_length = e.u32_at(kEntrySize);
-    if (xls_biff_length == 0 || xls_biff_length == kFree || xls_biff_length > XLS_STREAM_LIMIT) return 1;
+    g.biff_start = e.u32_at(kEntryStart);
+    g.biff_length = e.u32_at(kEntrySize);
+    if (g.biff_length == 0 || g.biff_length == kFree || g.biff_length > XLS_STREAM_LIMIT) return 1;
 
-    if (xls_biff_length >= SMALL && xls_biff_start < xls_fat.size()) {
-        xls_small_pages = 0;
-        append_sectors(chain_of(xls_biff_start), xls_stream);
-        if (xls_stream.empty()) return 1;
+    if (g.biff_length >= g.small_cutoff && g.biff_start < g.fat.size()) {
+        g.small_pages = 0;
+        append_sectors(chain_of(g.biff_start), g.stream);
+        if (g.stream.empty()) return 1;
     } else {
-        xls_small_pages = 1;
-        if (mini_fat_start == 0 || mini_fat_start >= xls_fat.size()) return 1;
+        g.small_pages = 1;
+        if (mini_fat_start == 0 || mini_fat_start >= g.fat.size()) return 1;
         if (!read_mini_fat(mini_fat_start)) return 1;
         if (!read_small_stream(root_storage)) return 1;
     }
-    xls_pos = 0;
+    g.pos = 0;
 
     if (found->kind != kBook && found->kind != kWorkbook) {
-        hand_over(found->kind, path);
+        hand_over(*found, path);
         return 1;
     }
-    if (starts_with(xls_stream, 0, xls_ver_97 ? kBof8 : kBof5)) return 0;
-    xls_stream.clear();
+    if (starts_with(g.stream, 0, xls_ver_97 ? kBof8 : kBof5)) return 0;
+    g.stream.clear();
     return recovery_scan() ? 0 : 1;
 }
 
@@ -378,33 +373,25 @@ int open_container(const uint8_t* header, const char* path) {
 int open_xls_file(const char* path) {
     xls_deallocate_mem();
     xls_ver_2 = xls_ver_34 = xls_ver_97 = 0;
-    xls_biff_bias = 0;
-    PAGE = 512;
-    SPAGE = 64;
-    SMALL = 4096;
-    xls_in = std::fopen(path, "rb");
-    if (!xls_in) return 1;
-    if (std::fseek(xls_in, 0, SEEK_END) == 0) {
-        long end = std::ftell(xls_in);
-        file_size = end > 0 ? static_cast<uint64_t>(end) : 0;
+    g.in = std::fopen(path, "rb");
+    if (!g.in) return 1;
+    if (std::fseek(g.in, 0, SEEK_END) == 0) {
+        long end = std::ftell(g.in);
+        g.file_size = end > 0 ? static_cast<uint64_t>(end) : 0;
     }
     uint8_t header[512] = {};
     size_t got = read_some(0, header, sizeof header);
     if (got == 0) return 1;
-    if (got < 6 || std::memcmp(header, kSignature, 6) != 0) {
+    if (!xls_is_container(header, got)) {
         if (got < 8) return 1;
-        if (std::memcmp(header, kExcel3, 8) == 0 || std::memcmp(header, kExcel4, 8) == 0) {
-            xls_ver_34 = 1;
-        } else if (std::memcmp(header, kExcel2, 8) == 0 || std::memcmp(header, kExcel2b, 8) == 0) {
-            xls_ver_34 = 1;
-            xls_ver_2 = 1;
-        } else {
-            return 1;
-        }
+        int version = xls_bare_version(header, got);
+        if (version == 0) return 1;
+        xls_ver_34 = 1;
+        xls_ver_2 = version == 2;
         // A bare worksheet is one record sequence from the start of the file.
-        xls_stream.resize(file_size);
-        xls_stream.resize(read_some(0, xls_stream.data(), xls_stream.size()));
-        xls_pos = 0;
+        g.stream.resize(g.file_size);
+        g.stream.resize(read_some(0, g.stream.data(), g.stream.size()));
+        g.pos = 0;
         return 0;
     }
     return open_container(header, path);
@@ -413,10 +400,10 @@ int open_xls_file(const char* path) {
 int readb(void* dest, long n, int16_t* err_flag) {
     if (n < 1) return 0;
     size_t want = static_cast<size_t>(n);
-    size_t have = xls_pos <= xls_stream.size() ? xls_stream.size() - xls_pos : 0;
+    size_t have = g.pos <= g.stream.size() ? g.stream.size() - g.pos : 0;
     size_t take = want < have ? want : have;
-    if (dest && take) std::memcpy(dest, xls_stream.data() + xls_pos, take);
-    xls_pos += take;
+    if (dest && take) std::memcpy(dest, g.stream.data() + g.pos, take);
+    g.pos += take;
     if (take < want) {
         if (err_flag) *err_flag = 1;
         return 1;
@@ -453,38 +440,34 @@ int readc(void* dest, long n, long* used, uint16_t* rec_len, int16_t* err_flag) 
 }
 
 int get_abs_biff_page(long offset) {
-    if (offset < 0 || static_cast<size_t>(offset) > xls_stream.size()) {
-        xls_pos = xls_stream.size();
+    if (offset < 0 || static_cast<size_t>(offset) > g.stream.size()) {
+        g.pos = g.stream.size();
         return 1;
     }
-    xls_pos = static_cast<size_t>(offset);
+    g.pos = static_cast<size_t>(offset);
     return 0;
 }
 
 void xls_deallocate_mem() {
-    if (xls_in) std::fclose(xls_in);
-    xls_in = nullptr;
-    file_size = 0;
-    std::vector<uint32_t>().swap(xls_fat);
-    std::vector<uint32_t>().swap(xls_fat_pos);
-    std::vector<uint32_t>().swap(xls_root_fat);
-    std::vector<uint8_t>().swap(xls_stream);
-    xls_pos = 0;
-    xls_biff_start = 0;
-    xls_biff_length = 0;
-    xls_small_pages = 0;
+    if (g.in) std::fclose(g.in);
+    g = CdfState{};
     xls_in_label = 0;
 }
 
-std::span<const uint8_t> xls_stream_bytes() { return {xls_stream.data(), xls_stream.size()}; }
-size_t xls_stream_pos() { return xls_pos; }
-void xls_set_stream_pos(size_t pos) { xls_pos = pos <= xls_stream.size() ? pos : xls_stream.size(); }
+std::span<const uint8_t> xls_stream_bytes() { return {g.stream.data(), g.stream.size()}; }
+size_t xls_stream_pos() { return g.pos; }
+void xls_set_stream_pos(size_t pos) { g.pos = pos <= g.stream.size() ? pos : g.stream.size(); }
 
-void vxs_set_wb3_file(const char* path) { g_wb3_file = path ? path : ""; }
-void vxs_set_mtw_file(const char* path) { g_mtw_file = path ? path : ""; }
-void vxs_set_qpw_file(const char* path) { g_qpw_file = path ? path : ""; }
-void vxs_set_sta_file(const char* path) { g_sta_file = path ? path : ""; }
-const char* vxs_get_wb3_file() { return g_wb3_file.c_str(); }
-const char* vxs_get_mtw_file() { return g_mtw_file.c_str(); }
-const char* vxs_get_qpw_file() { return g_qpw_file.c_str(); }
-const char* vxs_get_sta_file() { return g_sta_file.c_str(); }
+const char* vxs_container_file() { return g_container_file.c_str(); }
+void vxs_set_container_file(const char* path) { g_container_file = path ? path : ""; }
+
+int xls_bare_version(const uint8_t* head, size_t n) {
+    if (n < 8) return 0;
+    for (const BareMagic& m : kBareMagic)
+        if (std::memcmp(head, m.bytes, 8) == 0) return m.version;
+    return 0;
+}
+
+bool xls_is_container(const uint8_t* head, size_t n) {
+    return n >= sizeof kSignature && std::memcmp(head, kSignature, sizeof kSignature) == 0;
+}

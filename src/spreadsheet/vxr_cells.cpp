@@ -3,8 +3,6 @@
 // name, description and display format from the name's suffix, the cells themselves with
 // text-to-number warnings, and the "logbook" layout whose header block is the named range
 // column_row.
-#include "vxs_cells.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,14 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "../sheet/vxs_options.h"
-#include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
+#include "../sheet/vxs_options.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "../sheet/vxs_sheet.h"
+#include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_txtnum.h"
+#include "vxs_cells.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ bool VxsCellStore::put_number(int64_t row, int64_t col, double value) {
 
 bool VxsCellStore::put_text(int64_t row, int64_t col, std::string_view text) {
     if (!created() || !inside(row, col)) return false;
-    texts_.push_back(static_cast<uint64_t>(arena_.size()) << 8 | std::min<size_t>(text.size(), 255));
+    texts_.push_back(static_cast<uint64_t>(arena_.size()) << 8 |
+                     std::min<size_t>(text.size(), 255));
     arena_.append(text.substr(0, 255));
     ref_[index(row, col)] = kTextTag | static_cast<uint32_t>(texts_.size() - 1);
     used(row, col);
@@ -105,7 +106,7 @@ std::string format_g(const char* format, double v) {
 
 // A number as a column's text: %.12g, or with fixed decimals %.12f without trailing zeros.
 std::string number_text(double v) {
-    if (!vxs_fixed_decimals) return format_g("%.12g", v);
+    if (!vxs_options().fixed_decimals) return format_g("%.12g", v);
     std::string s = format_g("%.12f", v);
     if (s.find('.') != std::string::npos) {
         while (!s.empty() && s.back() == '0') s.pop_back();
@@ -133,7 +134,8 @@ void read_comment(const std::string& text, std::string& list, std::string& descr
             description = text.substr(close + 1);
         } else {
             size_t eol = text.find_first_of("\r\n", open);
-            list = text.substr(open + 1, eol == std::string::npos ? std::string::npos : eol - open - 1);
+            list = text.substr(open + 1,
+                               eol == std::string::npos ? std::string::npos : eol - open - 1);
             description = eol == std::string::npos ? "" : text.substr(eol + 1);
         }
     } else {
@@ -151,20 +153,9 @@ void open_warnings() {
     if (vxs_warn_out) std::fputs("Text to Number Conversion Warnings\n \n", vxs_warn_out);
 }
 
-struct ColumnPlan {
-    std::string name;
-    std::string description;
-    std::string list;  // level order from a comment
-    bool has_description = false;
-    bool text = false;
-    bool factor = false;
-    int32_t format = 0;  // 2 exponent, 3 fixed decimals, 5 date (from a ":" suffix)
-    int32_t decimals = -1;
-};
-
 // ":d", ":e" or ":<digit>" at the end of a name (before any final "!", "#" or "$") sets the
 // display format; then "!" asks for a factor, "#" for numbers and "$" for text.
-void apply_suffixes(ColumnPlan& p, int64_t values, int64_t texts, bool auto_factor) {
+void apply_suffixes(VxsColumnPlan& p, int64_t values, int64_t texts, bool auto_factor) {
     std::string& n = p.name;
     size_t end = n.size();
     while (end > 0 && n.size() - end < 2 && std::strchr("!#$", n[end - 1])) --end;
@@ -207,128 +198,263 @@ void apply_suffixes(ColumnPlan& p, int64_t values, int64_t texts, bool auto_fact
 
 }  // namespace
 
-int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char* sheet_name,
-                                const VxsCellStore& st, int32_t source_code) {
-    if (!st.created() || st.used_last_row < 0) return 0;
-    int64_t fc, fr, lc, lr;
-    int64_t name_row = -1, title_row = -2, type_row = -3;
+bool vxs_store_bounds(VxsSelection* sel, const VxsCellStore& st, VxsStoreLayout& L) {
     if (!sel->logbook) {
-        fc = std::max<int64_t>(sel->first_col, st.used_first_col);
-        fr = std::max<int64_t>(sel->first_row, st.used_first_row);
-        lc = std::min<int64_t>(sel->last_col, st.used_last_col);
-        lr = std::min<int64_t>(sel->last_row, st.used_last_row);
+        L.fc = std::max<int64_t>(sel->first_col, st.used_first_col);
+        L.fr = std::max<int64_t>(sel->first_row, st.used_first_row);
+        L.lc = std::min<int64_t>(sel->last_col, st.used_last_col);
+        L.lr = std::min<int64_t>(sel->last_row, st.used_last_row);
     } else {
         // The data start below the header block, whose first column tags its rows.
-        fc = std::max<int64_t>(sel->first_col, st.used_first_col);
-        fr = std::max<int64_t>(static_cast<int64_t>(sel->last_row) + 1, st.used_first_row);
-        lc = st.used_last_col;
-        lr = st.used_last_row;
+        L.fc = std::max<int64_t>(sel->first_col, st.used_first_col);
+        L.fr = std::max<int64_t>(static_cast<int64_t>(sel->last_row) + 1, st.used_first_row);
+        L.lc = st.used_last_col;
+        L.lr = st.used_last_row;
         sel->empty_row_mode = 1;
         sel->title_flag = 1;
         sel->names_mode = 1;
         sel->restart = 0;
-        for (int64_t r = std::max<int64_t>(sel->first_row, st.first_row); r <= sel->last_row && r <= st.last_row; ++r) {
+        for (int64_t r = std::max<int64_t>(sel->first_row, st.first_row);
+             r <= sel->last_row && r <= st.last_row; ++r) {
             std::string_view t = st.text(r, st.first_col);
             if (equal_nocase(t, "variable_name"))
-                name_row = r;
+                L.name_row = r;
             else if (equal_nocase(t, "variable_title"))
-                title_row = r;
+                L.title_row = r;
             else if (equal_nocase(t, "variable_type"))
-                type_row = r;
-            else if (name_row < 0 && (equal_nocase(t, "trait_name") || equal_nocase(t, "trait")))
-                name_row = r;
-            else if (name_row >= 0 && title_row < 0 && equal_nocase(t, "trait_title"))
-                title_row = r;
+                L.type_row = r;
+            else if (L.name_row < 0 && (equal_nocase(t, "trait_name") || equal_nocase(t, "trait")))
+                L.name_row = r;
+            else if (L.name_row >= 0 && L.title_row < 0 && equal_nocase(t, "trait_title"))
+                L.title_row = r;
         }
     }
-    if (fr > lr || fc > lc) return 0;
+    return L.fr <= L.lr && L.fc <= L.lc;
+}
 
+bool vxs_store_header_rows(const VxsSelection* sel, const VxsCellStore& st, VxsStoreLayout& L) {
     int32_t names_mode = sel->names_mode;
-    if (vxs_no_column_names)
+    if (vxs_options().no_column_names)
         names_mode = 2;
-    else if (vxs_use_column_names)
+    else if (vxs_options().use_column_names)
         names_mode = 1;
 
     auto row_empty = [&](int64_t r) {
-        for (int64_t c = fc; c <= lc; ++c)
+        for (int64_t c = L.fc; c <= L.lc; ++c)
             if (st.kind(r, c) != VXS_CELL_EMPTY) return false;
         return true;
     };
 
-    bool empty_mode = sel->empty_row_mode || sel->restart;
-    if (!empty_mode) {
-        if (names_mode != 2 && name_row < 0 && fr + sel->name_row_offset <= lr) name_row = fr + sel->name_row_offset;
-        if (sel->title_flag && title_row < 0 && fr + sel->title_row_offset <= lr) title_row = fr + sel->title_row_offset;
+    L.empty_mode = sel->empty_row_mode || sel->restart;
+    if (!L.empty_mode) {
+        if (names_mode != 2 && L.name_row < 0 && L.fr + sel->name_row_offset <= L.lr)
+            L.name_row = L.fr + sel->name_row_offset;
+        if (sel->title_flag && L.title_row < 0 && L.fr + sel->title_row_offset <= L.lr)
+            L.title_row = L.fr + sel->title_row_offset;
     } else {
         // Rows with nothing in the columns taken are left out; a block must pass the threshold
         // before the data start when restarting.
-        int64_t start = fr;
+        int64_t start = L.fr;
         if (sel->restart) {
-            start = lr + 1;
-            for (int64_t r = fr; r <= lr;) {
+            start = L.lr + 1;
+            for (int64_t r = L.fr; r <= L.lr;) {
                 if (row_empty(r)) {
                     ++r;
                     continue;
                 }
                 int64_t b = r;
-                while (r <= lr && !row_empty(r)) ++r;
+                while (r <= L.lr && !row_empty(r)) ++r;
                 if (r - b > sel->block_threshold) {
                     start = b;
                     break;
                 }
             }
         }
-        fr = start;
+        L.fr = start;
         int64_t count = 0, last = -1;
-        for (int64_t r = fr; r <= lr; ++r) {
+        for (int64_t r = L.fr; r <= L.lr; ++r) {
             if (row_empty(r)) continue;
-            if (names_mode != 2 && name_row < 0 && count == sel->name_row_offset) name_row = r;
-            if (sel->title_flag && title_row < 0 && count == sel->title_row_offset) title_row = r;
+            if (names_mode != 2 && L.name_row < 0 && count == sel->name_row_offset) L.name_row = r;
+            if (sel->title_flag && L.title_row < 0 && count == sel->title_row_offset)
+                L.title_row = r;
             ++count;
             last = r;
         }
-        if (last < 0) return 0;
-        lr = last;
+        if (last < 0) return false;
+        L.lr = last;
     }
 
-    bool names = false;
+    L.names = false;
     if (names_mode == 1) {
-        names = true;
-        if (name_row < 0) name_row = fr;
-        if (name_row == title_row) ++name_row;
+        L.names = true;
+        if (L.name_row < 0) L.name_row = L.fr;
+        if (L.name_row == L.title_row) ++L.name_row;
     } else if (names_mode == 0) {
-        int64_t cand = name_row >= 0 ? name_row : fr;
-        names = true;
-        for (int64_t c = fc; c <= lc && names; ++c)
-            if (st.kind(cand, c) == VXS_CELL_NUMBER) names = false;
-        if (names) {
-            name_row = cand;
-        } else if (name_row >= 0 && name_row == fr - 1) {
-            --fr;  // the row fixed above the data was data after all
+        int64_t cand = L.name_row >= 0 ? L.name_row : L.fr;
+        L.names = true;
+        for (int64_t c = L.fc; c <= L.lc && L.names; ++c)
+            if (st.kind(cand, c) == VXS_CELL_NUMBER) L.names = false;
+        if (L.names) {
+            L.name_row = cand;
+        } else if (L.name_row >= 0 && L.name_row == L.fr - 1) {
+            --L.fr;  // the row fixed above the data was data after all
         }
     }
-    if (!empty_mode && fr == lr) names = false;  // a single row is always data
+    if (!L.empty_mode && L.fr == L.lr) L.names = false;  // a single row is always data
 
-    std::vector<int64_t> data_rows;
-    for (int64_t r = fr; r <= lr; ++r) {
-        if (names && r == name_row) continue;
-        if (sel->title_flag && r == title_row) continue;
-        if (empty_mode && row_empty(r)) continue;
-        data_rows.push_back(r);
+    return true;
+}
+
+bool vxs_store_rows(const VxsSelection* sel, const VxsCellStore& st, VxsStoreLayout& L) {
+    auto row_empty = [&](int64_t r) {
+        for (int64_t c = L.fc; c <= L.lc; ++c)
+            if (st.kind(r, c) != VXS_CELL_EMPTY) return false;
+        return true;
+    };
+    L.data_rows.clear();
+    for (int64_t r = L.fr; r <= L.lr; ++r) {
+        if (L.names && r == L.name_row) continue;
+        if (sel->title_flag && r == L.title_row) continue;
+        if (L.empty_mode && row_empty(r)) continue;
+        L.data_rows.push_back(r);
     }
-    if (data_rows.empty()) return 0;
+    return !L.data_rows.empty();
+}
 
-    Sheet* sheet = create_sheet();
+VxsColumnPlan vxs_store_column_plan(const VxsSelection* sel, const VxsCellStore& st,
+                                    const VxsStoreLayout& L, int64_t c, int64_t values,
+                                    int64_t texts, bool is_text) {
+    VxsColumnPlan p;
+    p.text = is_text;
+    // In the logbook layout the title row lies in the header block above the data.
+    if (sel->title_flag && L.title_row >= st.first_row && L.title_row <= st.last_row) {
+        int32_t k = st.kind(L.title_row, c);
+        if (k == VXS_CELL_TEXT)
+            p.description = " " + std::string(st.text(L.title_row, c).substr(0, kDescription - 1));
+        else if (k == VXS_CELL_NUMBER)
+            p.description = " " + format_g("%.20g", st.number(L.title_row, c));
+        p.has_description = true;
+    }
+    if (L.names) {
+        int32_t k = st.kind(L.name_row, c);
+        if (k == VXS_CELL_NUMBER)
+            p.name = "%" + format_g("%.12g", st.number(L.name_row, c));
+        else if (k == VXS_CELL_TEXT)
+            p.name = std::string(st.text(L.name_row, c).substr(0, VXS_MAX_NAME));
+        if (!sel->title_flag) {
+            for (const VxsComment& note : st.comments) {
+                if (note.row != L.name_row || note.col != c || note.text.empty()) continue;
+                read_comment(note.text, p.list, p.description);
+                if (!p.description.empty()) p.has_description = true;
+                break;
+            }
+        }
+    }
+    if (p.name.empty()) p.name = vxs_def_column_name(0);
+    apply_suffixes(p, values, texts, sel->auto_factor);
+    if (L.type_row >= 0) {
+        std::string_view t = st.text(L.type_row, c);
+        if (equal_nocase(t, "factor") || equal_nocase(t, "treatment")) p.factor = true;
+    }
+    make_valid_vantrix_name(p.name);
+    if (p.name.size() > VXS_MAX_NAME) p.name.resize(VXS_MAX_NAME);
+    return p;
+}
+
+void vxs_store_fill_column(Column* col, const VxsColumnPlan& p, const VxsCellStore& st,
+                           const VxsStoreLayout& L, int64_t c, int32_t made,
+                           VxsLabelsWarning& warning) {
+    const double missing = col->sheet ? col->sheet->missing : vxs_missing;
+    const VxsDefaults* defaults = vxs_get_global_defaults();
+    std::string& labels_warning = warning.text;
+    bool& labels_cut = warning.cut;
+    if (p.has_description) col->extra = printable(p.description, kDescription);
+
+    for (size_t i = 0; i < L.data_rows.size(); ++i) {
+        int64_t r = L.data_rows[i];
+        int32_t k = st.kind(r, c);
+        if (p.text) {
+            if (k == VXS_CELL_NUMBER) {
+                col->text.set(i, number_text(st.number(r, c)));
+            } else if (k == VXS_CELL_TEXT) {
+                std::string_view t = st.text(r, c);
+                if (p.factor && stricmp(std::string(t).c_str(), vxs_options().xls_mv.c_str()) == 0)
+                    t = {};
+                col->text.set(i, t);
+            }
+            continue;
+        }
+        if (k == VXS_CELL_NUMBER) {
+            col->num[i] = std::min(st.number(r, c), VXS_NUM_CEILING);
+        } else if (k == VXS_CELL_TEXT) {
+            std::string t(st.text(r, c));
+            if (vxs_is_missing_text(t.c_str())) continue;
+            int16_t changed = 0;
+            double v = vxs_spread_read_num_from_text(t.c_str(), missing, &changed);
+            col->num[i] = v;
+            char at[64];
+            std::snprintf(at, sizeof at,
+                          labels_warning.empty() ? "Warning: Labels in numeric column at: R%liC%li"
+                                                 : ", R%liC%li",
+                          static_cast<long>(r - st.first_row + 1), static_cast<long>(made));
+            if (labels_warning.size() < kMaxLabelsWarning) {
+                labels_warning += at;
+            } else if (!labels_cut) {
+                labels_warning += "...";
+                labels_cut = true;
+            }
+            if (changed) {
+                open_warnings();
+                if (vxs_warn_out) {
+                    std::string cell = vxs_column_letters(c) + std::to_string(r + 1);
+                    if (v > missing)
+                        std::fprintf(vxs_warn_out,
+                                     "Column %s Row %4li (From Cell %s): %s read as %.12g\n",
+                                     col->name.c_str(), static_cast<long>(i + 1), cell.c_str(),
+                                     t.c_str(), v);
+                    else
+                        std::fprintf(
+                            vxs_warn_out, "Column %s Row %4li (From Cell %s): %s read as *\n",
+                            col->name.c_str(), static_cast<long>(i + 1), cell.c_str(), t.c_str());
+                }
+            }
+        }
+    }
+    if (!p.text && p.format) {
+        col->representation = p.format;
+        if (p.format == 3) col->decimals = p.decimals;
+        if (p.format == 5) col->date_format = 2;
+    } else if (!p.text && !p.factor && c - st.first_col < static_cast<int64_t>(st.date_formats.size()) &&
+               st.date_formats[static_cast<size_t>(c - st.first_col)]) {
+        col->representation = VXS_REP_DATE;
+        col->date_format = st.date_formats[static_cast<size_t>(c - st.first_col)];
+    }
+    if (p.factor) {
+        if (p.text)
+            convert_text_to_factor(col, defaults->factor_ignore_case,
+                                   defaults->factor_strip_blanks);
+        else
+            convert_variate_to_factor(col, 1);
+        if (!p.list.empty()) vxs_reorder_levels_from_list(col, p.list.c_str());
+    }
+    vxs_set_default_column_width(col, 0);
+}
+
+int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char* sheet_name,
+                                const VxsCellStore& st, int32_t source_code) {
+    if (!st.created() || st.used_last_row < 0) return 0;
+    VxsStoreLayout L;
+    if (!vxs_store_bounds(sel, st, L) || !vxs_store_header_rows(sel, st, L) ||
+        !vxs_store_rows(sel, st, L))
+        return 0;
+    const int64_t fc = L.fc, fr = L.fr, lc = L.lc, lr = L.lr;  // the block taken
+    const std::vector<int64_t>& data_rows = L.data_rows;
+    Sheet* sheet = vxs_begin_sheet(static_cast<int64_t>(data_rows.size()));
     if (!sheet) return 0;
-    sheet->missing = vxs_missing;
-    vxs_set_gregorian(sheet->defaults.gregorian);
-    sheet->row_count = static_cast<int32_t>(data_rows.size());
-    create_row_attr(sheet);
     const double missing = sheet->missing;
     const VxsDefaults* defaults = vxs_get_global_defaults();
 
-    std::string labels_warning;
-    bool labels_cut = false;
+    VxsLabelsWarning warning;
     int32_t made = 0;
     for (int64_t c = fc; c <= lc; ++c) {
         int64_t values = 0, texts = 0;
@@ -339,116 +465,23 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
             ++values;
             if (k == VXS_CELL_TEXT) {
                 ++texts;
-                if (!is_text && !vxs_is_missing_text(std::string(st.text(r, c)).c_str())) is_text = true;
+                if (!is_text && !vxs_is_missing_text(std::string(st.text(r, c)).c_str()))
+                    is_text = true;
             }
         }
         if (values == 0) continue;
         if (made >= VXSMAXCOLUMNS) {
-            std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
+            std::printf("Warning Columns above %li NOT transfered!\n",
+                        static_cast<long>(VXSMAXCOLUMNS));
             break;
         }
 
-        ColumnPlan p;
-        p.text = is_text;
-        // In the logbook layout the title row lies in the header block above the data.
-        if (sel->title_flag && title_row >= st.first_row && title_row <= st.last_row) {
-            int32_t k = st.kind(title_row, c);
-            if (k == VXS_CELL_TEXT)
-                p.description = " " + std::string(st.text(title_row, c).substr(0, kDescription - 1));
-            else if (k == VXS_CELL_NUMBER)
-                p.description = " " + format_g("%.20g", st.number(title_row, c));
-            p.has_description = true;
-        }
-        if (names) {
-            int32_t k = st.kind(name_row, c);
-            if (k == VXS_CELL_NUMBER)
-                p.name = "%" + format_g("%.12g", st.number(name_row, c));
-            else if (k == VXS_CELL_TEXT)
-                p.name = std::string(st.text(name_row, c).substr(0, VXS_MAX_NAME));
-            if (!sel->title_flag) {
-                for (const VxsComment& note : st.comments) {
-                    if (note.row != name_row || note.col != c || note.text.empty()) continue;
-                    read_comment(note.text, p.list, p.description);
-                    if (!p.description.empty()) p.has_description = true;
-                    break;
-                }
-            }
-        }
-        if (p.name.empty()) p.name = vxs_def_column_name(0);
-        apply_suffixes(p, values, texts, sel->auto_factor);
-        if (type_row >= 0) {
-            std::string_view t = st.text(type_row, c);
-            if (equal_nocase(t, "factor") || equal_nocase(t, "treatment")) p.factor = true;
-        }
-        make_valid_vantrix_name(p.name);
-        if (p.name.size() > VXS_MAX_NAME) p.name.resize(VXS_MAX_NAME);
-
-        Column* col = create_column_with_memory(sheet, p.text ? VXS_TEXT : VXS_VARIATE, p.name, sheet->row_count);
+        VxsColumnPlan p = vxs_store_column_plan(sel, st, L, c, values, texts, is_text);
+        Column* col = create_column_with_memory(sheet, p.text ? VXS_TEXT : VXS_VARIATE, p.name,
+                                                sheet->row_count);
         if (!col) break;
         ++made;
-        if (p.has_description) col->extra = printable(p.description, kDescription);
-
-        for (size_t i = 0; i < data_rows.size(); ++i) {
-            int64_t r = data_rows[i];
-            int32_t k = st.kind(r, c);
-            if (p.text) {
-                if (k == VXS_CELL_NUMBER) {
-                    col->text.set(i, number_text(st.number(r, c)));
-                } else if (k == VXS_CELL_TEXT) {
-                    std::string_view t = st.text(r, c);
-                    if (p.factor && stricmp(std::string(t).c_str(), vxs_xls_mv) == 0) t = {};
-                    col->text.set(i, t);
-                }
-                continue;
-            }
-            if (k == VXS_CELL_NUMBER) {
-                col->num[i] = std::min(st.number(r, c), VXS_NUM_CEILING);
-            } else if (k == VXS_CELL_TEXT) {
-                std::string t(st.text(r, c));
-                if (vxs_is_missing_text(t.c_str())) continue;
-                int16_t changed = 0;
-                double v = vxs_spread_read_num_from_text(t.c_str(), missing, &changed);
-                col->num[i] = v;
-                char at[64];
-                std::snprintf(at, sizeof at, labels_warning.empty() ? "Warning: Labels in numeric column at: R%liC%li" : ", R%liC%li",
-                              static_cast<long>(r - st.first_row + 1), static_cast<long>(made));
-                if (labels_warning.size() < kMaxLabelsWarning) {
-                    labels_warning += at;
-                } else if (!labels_cut) {
-                    labels_warning += "...";
-                    labels_cut = true;
-                }
-                if (changed) {
-                    open_warnings();
-                    if (vxs_warn_out) {
-                        std::string cell = vxs_column_letters(c) + std::to_string(r + 1);
-                        if (v > missing)
-                            std::fprintf(vxs_warn_out, "Column %s Row %4li (From Cell %s): %s read as %.12g\n",
-                                         col->name.c_str(), static_cast<long>(i + 1), cell.c_str(), t.c_str(), v);
-                        else
-                            std::fprintf(vxs_warn_out, "Column %s Row %4li (From Cell %s): %s read as *\n",
-                                         col->name.c_str(), static_cast<long>(i + 1), cell.c_str(), t.c_str());
-                    }
-                }
-            }
-        }
-        if (!p.text && p.format) {
-            col->representation = p.format;
-            if (p.format == 3) col->decimals = p.decimals;
-            if (p.format == 5) col->date_format = 2;
-        } else if (!p.text && !p.factor && c - st.first_col < static_cast<int64_t>(st.date_formats.size()) &&
-                   st.date_formats[static_cast<size_t>(c - st.first_col)]) {
-            col->representation = VXS_REP_DATE;
-            col->date_format = st.date_formats[static_cast<size_t>(c - st.first_col)];
-        }
-        if (p.factor) {
-            if (p.text)
-                convert_text_to_factor(col, defaults->factor_ignore_case, defaults->factor_strip_blanks);
-            else
-                convert_variate_to_factor(col, 1);
-            if (!p.list.empty()) vxs_reorder_levels_from_list(col, p.list.c_str());
-        }
-        vxs_set_default_column_width(col, 0);
+        vxs_store_fill_column(col, p, st, L, c, made, warning);
     }
     if (made == 0) return 0;
 
@@ -461,7 +494,8 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
             if (!col) break;
             int32_t before = col->type;
             if (col->type == VXS_TEXT)
-                convert_text_to_factor(col, defaults->factor_ignore_case, defaults->factor_strip_blanks);
+                convert_text_to_factor(col, defaults->factor_ignore_case,
+                                       defaults->factor_strip_blanks);
             else if (col->type == VXS_VARIATE)
                 convert_variate_to_factor(col, 1);
             if (i == 1 && col->type == VXS_FACTOR && before != VXS_FACTOR) {
@@ -507,6 +541,6 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
                       vxs_column_letters(lc).c_str(), static_cast<long>(last_row_shown));
     vxs_source = std::string(line).substr(0, 499);
     std::printf("%s\n", vxs_source.c_str());
-    if (!labels_warning.empty()) std::printf("%s\n", labels_warning.c_str());
+    if (!warning.text.empty()) std::printf("%s\n", warning.text.c_str());
     return 1;
 }

@@ -172,14 +172,14 @@ int read_records(const std::string& bytes, VxsSelection& sel, int64_t page, Note
 
 int16_t read_qpw_into_sheet(const char* path) {
     // A notebook copied out of a compound document is shown under the user's name.
-    std::string shown = vxs_get_qpw_file()[0] ? vxs_get_qpw_file() : path;
-    vxs_set_qpw_file("");
+    std::string shown = vxs_container_file()[0] ? vxs_container_file() : path;
+    vxs_set_container_file("");
     std::string bytes;
     if (!vxs_read_whole_file(path, bytes)) return 0;
 
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};
-    sel->logbook = vxs_logbook_in_format;
+    sel->logbook = vxs_options().logbook_in_format;
     // Quattro Pro for Windows pages run past Excel's 65536 rows.
     sel->last_row = QPW_MAX_ROWS - 1;
     Notebook nb;
@@ -189,7 +189,7 @@ int16_t read_qpw_into_sheet(const char* path) {
         std::printf("Quattro File is Password protected - cannot read data.\n");
         return 1;
     }
-    if (vxs_name_dump) vxs_fatal(xls_name_listing(shown.c_str(), *sel).c_str(), 0);
+    if (vxs_options().name_dump) vxs_fatal(xls_name_listing(shown.c_str(), *sel).c_str(), 0);
     if (sel->sheets.empty()) return 0;
 
     xls_select_sheet(sel);
@@ -197,7 +197,7 @@ int16_t read_qpw_into_sheet(const char* path) {
     const VxsSheetEntry* sheet = nullptr;
     if (sel->selected < nsheets) {
         sheet = &sel->sheets[static_cast<size_t>(sel->selected)];
-        xls_parse_cell_range(cell_range, sel);
+        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
     } else {
         const VxsRangeEntry& r = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
         sel->first_col = r.first_col;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../sheet/vxs_options.h"
 #include "../driver/vxs_formats.h"
 #include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
@@ -172,7 +173,7 @@ int lotus_store_to_sheet(const VxsCellStore& st, const char* path, const std::st
                     col->text.set(i, buf);
                 } else if (k == VXS_CELL_TEXT) {
                     std::string_view t = st.text(r, w.col);
-                    if (p.factor && stricmp(std::string(t).c_str(), vxs_xls_mv) == 0) t = {};
+                    if (p.factor && stricmp(std::string(t).c_str(), vxs_options().xls_mv.c_str()) == 0) t = {};
                     col->text.set(i, t);
                 }
                 continue;

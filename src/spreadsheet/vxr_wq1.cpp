@@ -168,8 +168,8 @@ void read_cells(const std::string& bytes, bool notebook, int32_t page, VxsCellSt
 
 int16_t read_wq1_into_sheet(const char* path) {
     // A notebook handed over from a compound document is shown under the user's name.
-    std::string shown = vxs_get_wb3_file()[0] ? vxs_get_wb3_file() : path;
-    vxs_set_wb3_file("");
+    std::string shown = vxs_container_file()[0] ? vxs_container_file() : path;
+    vxs_set_container_file("");
     std::string bytes;
     if (!vxs_read_whole_file(path, bytes)) return 0;
 
@@ -178,7 +178,7 @@ int16_t read_wq1_into_sheet(const char* path) {
     bool notebook = false;
     Range range;
     if (!read_layout(bytes, shown.c_str(), notebook, range, *sel)) return 0;
-    if (vxs_name_dump) vxs_fatal(xls_name_listing(shown.c_str(), *sel).c_str(), 0);
+    if (vxs_options().name_dump) vxs_fatal(xls_name_listing(shown.c_str(), *sel).c_str(), 0);
     if (sel->sheets.empty() || !range.seen) return 0;
 
     xls_select_sheet(sel);
@@ -186,7 +186,7 @@ int16_t read_wq1_into_sheet(const char* path) {
     const VxsSheetEntry* sheet = nullptr;
     if (sel->selected < nsheets) {
         sheet = &sel->sheets[static_cast<size_t>(sel->selected)];
-        xls_parse_cell_range(cell_range, sel);
+        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
     } else {
         const VxsRangeEntry& r = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
         sel->first_col = r.first_col;
@@ -260,7 +260,7 @@ bool is_numeric_kind(int32_t type) {
 
 std::string name_cell(const Column& c) {
     std::string name = c.name.substr(0, VXS_MAX_NAME);
-    if (vxs_plain_names) return name;
+    if (vxs_options().plain_names) return name;
     char suffix[16] = "";
     if (c.representation == VXS_REP_DATE)
         std::snprintf(suffix, sizeof suffix, ":D");

@@ -427,12 +427,12 @@ size_t leading_agreement(const std::string& a, const std::string& b) {
 }  // namespace
 
 void xls_select_sheet(VxsSelection* sel) {
-    std::string wanted = vxs_logbook_in_format ? std::string("R:column_row") : std::string(worksheet_name);
+    std::string wanted = vxs_options().logbook_in_format ? std::string("R:column_row") : std::string(vxs_options().worksheet_name);
     int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
     int32_t nranges = static_cast<int32_t>(sel->ranges.size());
     sel->selected = 0;
     bool numbered = false;
-    if (!vxs_logbook_in_format && !wanted.empty()) {
+    if (!vxs_options().logbook_in_format && !wanted.empty()) {
         char* end = nullptr;
         long n = std::strtol(wanted.c_str(), &end, 10);
         char again[32];
@@ -462,7 +462,7 @@ void xls_select_sheet(VxsSelection* sel) {
             std::string want = wanted.substr(2);
             int32_t matches = 0;
             for (int32_t k = 0; k < nranges; ++k)
-                if (consider(nsheets + k, sel->ranges[k].name, want) && ++matches == vxs_logbook_match_no) break;
+                if (consider(nsheets + k, sel->ranges[k].name, want) && ++matches == vxs_options().logbook_match_no) break;
         } else {
             for (int32_t i = 0; i < nsheets; ++i) consider(i, sel->sheets[i].name, wanted);
             for (int32_t k = 0; k < nranges; ++k) consider(nsheets + k, sel->ranges[k].name, wanted);
@@ -481,8 +481,8 @@ std::string xls_name_listing(const char* path, const VxsSelection& sel) {
     std::snprintf(line, sizeof line, "Named Ranges: %li\n", static_cast<long>(sel.ranges.size()));
     text += line;
     for (const auto& r : sel.ranges) text += r.name + "\n";
-    if (vxs_name_file[0]) {
-        if (FILE* f = std::fopen(vxs_name_file, "w")) {
+    if (!vxs_options().name_file.empty()) {
+        if (FILE* f = std::fopen(vxs_options().name_file.c_str(), "w")) {
             std::fputs(text.c_str(), f);
             std::fclose(f);
         }
@@ -874,7 +874,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
     fatal->message.clear();
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};
-    sel->logbook = vxs_logbook_in_format;
+    sel->logbook = vxs_options().logbook_in_format;
     if (open_xls_file(path) != 0) {
         xls_deallocate_mem();
         return 1;
@@ -902,7 +902,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
         xls_deallocate_mem();
         return 1;
     }
-    if (vxs_name_dump) {
+    if (vxs_options().name_dump) {
         list_names(rd);
         xls_deallocate_mem();
         return 1;
@@ -912,7 +912,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
     const VxsSheetEntry* sheet = nullptr;
     if (sel->selected < nsheets) {
         sheet = &sel->sheets[sel->selected];
-        xls_parse_cell_range(cell_range, sel);
+        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
     } else {
         const VxsRangeEntry& range = sel->ranges[sel->selected - nsheets];
         sel->first_col = range.first_col;

@@ -18,6 +18,9 @@ size_t xls_stream_limit = 70963200;
 
 namespace {
 
+// The logbook layout of this write: asked for, and dropped for a bare worksheet.
+bool g_logbook = false;
+
 constexpr size_t XLS_BUF_START = 65536;  // 128 sectors
 constexpr size_t XLS_BUF_STEP = 65536;
 constexpr size_t XLS_MAX_WRITE = 4096;    // 8 sectors per writeb call
@@ -478,7 +481,7 @@ int selection(int pane, int row, int column) {
 }  // namespace
 
 int xls_write_selection(int mode) {
-    int n = vxs_logbook_out_format ? xls_logbook_range[3] + 1 : 1;
+    int n = g_logbook ? xls_logbook_range[3] + 1 : 1;
     std::string w2, pane;
     put16(w2, 0x07BE);
     w2.append(8, '\0');
@@ -618,7 +621,7 @@ int cell_xf(const Column* c) {
 
 std::string heading(const Column* c) {
     std::string name = c->name.substr(0, VXS_MAX_NAME);
-    if (vxs_logbook_out_format || vxs_plain_names) return name;
+    if (g_logbook || vxs_options().plain_names) return name;
     if (is_date_column(c))
         name += ":D";
     else if (c->decimals >= 0 && c->decimals <= 9 && c->type != VXS_TEXT &&
@@ -694,12 +697,12 @@ struct Layout {
 
 const char* type_word(const Column* c, int& factors_seen) {
     if (c->type != VXS_FACTOR) return "measurement";
-    return factors_seen++ < vxs_logbook_nfactors ? "treatment" : "factor";
+    return factors_seen++ < vxs_options().logbook_nfactors ? "treatment" : "factor";
 }
 
 // Labels of the rows above the data: names in row 0, or the logbook header block.
 int write_heading_row(const Layout& L, int row) {
-    if (!vxs_logbook_out_format) {
+    if (!g_logbook) {
         if (row != 0) return 1;
         for (size_t i = 0; i < L.cols.size(); ++i)
             if (!xls_write_label(0, static_cast<int>(i), heading(L.cols[i]))) return 0;
@@ -793,13 +796,13 @@ int write_logbook_name() {
     return record16(XLS_EXTERNCOUNT, 1) && record(XLS_EXTERNSHEET, ext) && record(XLS_NAME, b);
 }
 
-const char* sheet_name() { return vxs_logbook_out_format ? "LogBook Data" : "Vantrix Data"; }
+const char* sheet_name() { return g_logbook ? "LogBook Data" : "Vantrix Data"; }
 
 }  // namespace
 
 int xls_write_global_sheet(Sheet*) {
     if (!xls_write_bof(1) || !xls_write_global_head()) return 0;
-    if (vxs_logbook_out_format && !write_logbook_name()) return 0;
+    if (g_logbook && !write_logbook_name()) return 0;
     std::string w1;
     for (unsigned v : {0x0180u, 0x0024u, 0x2874u, 0x1710u, 0x0038u, 0u, 0u, 1u, 0x0258u})
         put16(w1, v);
@@ -1085,6 +1088,7 @@ int xls_write_new_stream() {
 
 int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     if (!sheet || !path) return 0;
+    g_logbook = vxs_options().logbook_out_format != 0;
     // The form comes from the sheet's setting, not from what an Excel input left behind.
     int32_t version = sheet->defaults.spreadsheet_version;
     if (version == 0) {
@@ -1110,24 +1114,24 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     }
     if (L.cols.empty() || sheet->row_count <= 0) return 0;
     if (sheet->row_count > XLS_MAX_DATA_ROWS ||
-        static_cast<int>(L.cols.size()) + (vxs_logbook_out_format ? 1 : 0) > XLS_MAX_COLUMNS) {
+        static_cast<int>(L.cols.size()) + (g_logbook ? 1 : 0) > XLS_MAX_COLUMNS) {
         std::printf("Error: Data space required exceeds Excel capabilities!\n");
         return 0;
     }
     if (!open_xls_output_file(path)) return 0;
 
-    if (vxs_logbook_out_format && !bare()) {
+    if (g_logbook && !bare()) {
         vxs_setup_logbook_headers(sheet, L.headers);
         xls_logbook_nheaders = static_cast<int>(L.headers.size());
         L.first_col = 1;
         L.data_row = xls_logbook_nheaders + 5;
-        int factors = std::max(1, vxs_logbook_nfactors);
+        int factors = std::max(1, vxs_options().logbook_nfactors);
         xls_logbook_range[0] = 1;
         xls_logbook_range[1] = xls_logbook_nheaders;
         xls_logbook_range[2] = factors;
         xls_logbook_range[3] = xls_logbook_nheaders + 4;
     } else {
-        vxs_logbook_out_format = vxs_logbook_out_format && !bare();
+        g_logbook = g_logbook && !bare();
     }
     if (L.data_row + sheet->row_count > XLS_MAX_DATA_ROWS + 1) {
         std::printf("Error: Data space required exceeds Excel capabilities!\n");
@@ -1160,11 +1164,11 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     } else {
         ok = xls_write_global_sheet(sheet) && xls_write_bof(0) && xls_setup_index(L.nrows) &&
              xls_write_sheet_head();
-        if (ok && vxs_logbook_out_format) ok = xls_write_col_info(0, 20, 0);
+        if (ok && g_logbook) ok = xls_write_col_info(0, 20, 0);
         for (size_t i = 0; ok && i < L.cols.size(); ++i)
             ok = xls_write_col_info(L.first_col + static_cast<int>(i), L.cols[i]->width, L.xf[i]);
         ok = ok && xls_write_dimensions(L.nrows, ncols) && write_rows(sheet, L);
-        if (ok && !vxs_logbook_out_format && !xls_ver_97) {
+        if (ok && !g_logbook && !xls_ver_97) {
             for (size_t i = 0; ok && i < L.cols.size(); ++i) {
                 std::string note = note_text(L.cols[i]);
                 if (!note.empty()) ok = xls_write_note95(0, static_cast<int>(i), note);

@@ -341,14 +341,14 @@ int16_t read_xlsx_into_sheet(const char* path) {
 
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};
-    sel->logbook = vxs_logbook_in_format;
+    sel->logbook = vxs_options().logbook_in_format;
     for (size_t i = 0; i < book.sheets.size(); ++i)
         sel->sheets.push_back({upper(book.sheets[i].name.substr(0, kMaxName)), 0, static_cast<int32_t>(i)});
     for (const DefinedName& d : book.names) {
         VxsRangeEntry e;
         if (range_of(d, book.sheets, &e)) sel->ranges.push_back(e);
     }
-    if (vxs_name_dump) vxs_fatal(xls_name_listing(path, *sel).c_str(), 0);
+    if (vxs_options().name_dump) vxs_fatal(xls_name_listing(path, *sel).c_str(), 0);
     xls_select_sheet(sel);
 
     const int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
@@ -357,7 +357,7 @@ int16_t read_xlsx_into_sheet(const char* path) {
     if (sel->selected < nsheets) {
         sel->last_row = 1048575;
         sel->last_col = 16383;
-        xls_parse_cell_range(cell_range, sel);
+        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
     } else {
         const VxsRangeEntry& range = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
         sel->first_col = range.first_col;

@@ -40,11 +40,11 @@ void xls_set_stream_pos(size_t pos);
 
 // The user's path of a file whose inner stream is handed over, for the receiving reader's
 // messages (the reader itself sees only the temporary copy).
-void vxs_set_wb3_file(const char* path);
-void vxs_set_mtw_file(const char* path);
-void vxs_set_qpw_file(const char* path);
-void vxs_set_sta_file(const char* path);
-const char* vxs_get_wb3_file();
-const char* vxs_get_mtw_file();
-const char* vxs_get_qpw_file();
-const char* vxs_get_sta_file();
+const char* vxs_container_file();
+void vxs_set_container_file(const char* path);
+
+// The Excel version (2, 3 or 4) of a bare worksheet file from its first bytes; 0 when the
+// bytes are not one.
+int xls_bare_version(const uint8_t* head, size_t n);
+// Whether the bytes open a compound document (the container of Excel 5 and later).
+bool xls_is_container(const uint8_t* head, size_t n);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "../sheet/vxs_sheet.h"
+
 // Cell kinds.
 enum : int32_t { VXS_CELL_EMPTY = 0, VXS_CELL_NUMBER = 1, VXS_CELL_TEXT = 2 };
 
@@ -101,6 +103,48 @@ private:
 
 // Column letters of a 0-based column number: A..Z, then AA, AB, ...
 std::string vxs_column_letters(int64_t col);
+
+// The steps from a cell store to a sheet, for every spreadsheet reader. The layout of the block
+// taken: its bounds, the rows holding names, titles and types (negative when none), and the
+// rows that become data.
+struct VxsStoreLayout {
+    int64_t fc = 0, fr = 0, lc = 0, lr = 0;
+    int64_t name_row = -1, title_row = -2, type_row = -3;
+    bool names = false;       // the name row holds the column names
+    bool empty_mode = false;  // rows with nothing in the block are left out
+    std::vector<int64_t> data_rows;
+};
+// What one column of the block becomes: its name and description, a level order from a cell
+// comment, text or numbers, a factor or not, and a display format from the name's suffix.
+struct VxsColumnPlan {
+    std::string name;
+    std::string description;
+    std::string list;
+    bool has_description = false;
+    bool text = false;
+    bool factor = false;
+    int32_t format = 0;  // 2 exponent, 3 fixed decimals, 5 date
+    int32_t decimals = -1;
+};
+// The "Labels in numeric column" warning gathered over the columns.
+struct VxsLabelsWarning {
+    std::string text;
+    bool cut = false;
+};
+// 1. Bounds of the block from the selection and the used cells (the logbook layout finds its
+// header rows here); false when nothing is left.
+bool vxs_store_bounds(VxsSelection* selection, const VxsCellStore& store, VxsStoreLayout& layout);
+// 2. The name and title rows, under the options and the selection's empty-row rules.
+bool vxs_store_header_rows(const VxsSelection* selection, const VxsCellStore& store, VxsStoreLayout& layout);
+// 3. The data rows; false when there are none.
+bool vxs_store_rows(const VxsSelection* selection, const VxsCellStore& store, VxsStoreLayout& layout);
+// 4. The plan of column c, given its count of values, of texts, and whether a text is data.
+VxsColumnPlan vxs_store_column_plan(const VxsSelection* selection, const VxsCellStore& store,
+                                    const VxsStoreLayout& layout, int64_t c, int64_t values, int64_t texts,
+                                    bool is_text);
+// 5. Fills the made column (the made-th of the sheet) from column c of the store.
+void vxs_store_fill_column(Column* column, const VxsColumnPlan& plan, const VxsCellStore& store,
+                           const VxsStoreLayout& layout, int64_t c, int32_t made, VxsLabelsWarning& warning);
 
 // Turns the store's selected block into the sheet (lastsheet); 1 when a sheet with data was
 // made. path and sheet_name go into the "Data read from" line, which is printed and left in

@@ -26,7 +26,7 @@ double convert_rk_to_double(uint32_t rk);
 // bounds (0-based; columns limited to 0..255).
 void xls_parse_cell_range(const char* text, VxsSelection* selection);
 
-// Picks the sheet or named range that worksheet_name asks for (a number, a name or a prefix
+// Picks the sheet or named range that vxs_options().worksheet_name asks for (a number, a name or a prefix
 // of one, "S:" sheets only, "R:" ranges only; the logbook range when that layout is asked for).
 void xls_select_sheet(VxsSelection* selection);
 // The "File:", "Sheets:" and "Named Ranges:" listing of a workbook, also written to the name

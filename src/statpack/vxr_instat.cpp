@@ -50,7 +50,7 @@ void long_to_5bytes(long n, uint8_t out[5]) {
 }
 
 void double_to_5bytes(double x, uint8_t out[5]) {
-    if (vxs_is_missing(x)) x = vxs_instat_missing[0];
+    if (vxs_is_missing(x)) x = vxs_options().instat_missing[0];
     // The exponent byte cannot hold magnitudes much past 1e38; both ends stop at 1e35, so a
     // missing code of "*" is written as -1e35 and still matches the cells written with it.
     if (x > INSTAT_MAX_VALUE) x = INSTAT_MAX_VALUE;
@@ -306,9 +306,9 @@ int16_t read_instat_into_sheet(const char* path) {
     for (int k = 0; k < 3; ++k) {
         g.m[k] = m[k];
         g.opts[k] = k == 0 ? kMissing : kKeep;
-        if (k < vxs_instat_nmv) {
+        if (k < vxs_options().instat_nmv) {
             g.opts[k] = kReplace;
-            g.replace[k] = vxs_instat_missing[k];
+            g.replace[k] = vxs_options().instat_missing[k];
         }
     }
 
@@ -468,12 +468,12 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
         Column* c = sheet->cols[i].get();
         if (c->type == VXS_FACTOR && !suitable(c)) {
             bool labelled = c->labels_present() > 0;
-            if (labelled && !vxs_inst_drop_factors) {
+            if (labelled && !vxs_options().inst_drop_factors) {
                 // kept: its indices and labels are written
-            } else if (!labelled && !vxs_inst_drop_factors && c->nlevels >= 1 &&
+            } else if (!labelled && !vxs_options().inst_drop_factors && c->nlevels >= 1 &&
                        c->nlevels <= INSTAT_MAX_LABELS - 1) {
                 vxs_fac_default_labels(c);
-            } else if (vxs_inst_drop_factors) {
+            } else if (vxs_options().inst_drop_factors) {
                 tell_once();
                 std::printf("Factor %s not written to Instat file\n", c->name.c_str());
                 continue;
@@ -628,9 +628,9 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
                                             N * R,
                                             T,
                                             long(INSTAT_LABEL),
-                                            std::max(1L, long(vxs_instat_nmv))};
+                                            std::max(1L, long(vxs_options().instat_nmv))};
     for (long c : controls) put_long(out, c);
-    for (double mcode : vxs_instat_missing) put_double(out, mcode);
+    for (double mcode : vxs_options().instat_missing) put_double(out, mcode);
     for (const auto& grp : ap)
         for (long v : grp) put_long(out, v);
     for (const auto& x : xs) put_string(out, x, x.size());
@@ -674,7 +674,7 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
     return ok ? 1 : 0;
 }
 
-int vxs_write_instat_extra(Sheet* sheet, FILE* output) {
+int vxs_write_instat_extra(Sheet* sheet, ByteWriter* output) {
     if (!g.node || g.node != sheet) return 1;
     auto emit = [output](const std::string& s) { vxs_add_to_buf(s, 1, 0, output); };
     auto list = [](char letter, size_t n) {

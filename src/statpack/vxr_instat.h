@@ -73,4 +73,4 @@ int instat_missing(double* value, const double* missing);
 
 // Adds the title, missing codes, strings, label sets, constants and the column pointer of the
 // worksheet last read to the command file; 1 (nothing is added unless a worksheet was read).
-int vxs_write_instat_extra(struct Sheet* sheet, FILE* output);
+int vxs_write_instat_extra(struct Sheet* sheet, class ByteWriter* output);

@@ -327,8 +327,8 @@ void list_pages(const char* path, const Tablet& t) {
                       static_cast<long>(pg.cols.size()), static_cast<long>(pg.rows));
         text += line;
     }
-    if (vxs_name_file[0]) {
-        if (FILE* f = std::fopen(vxs_name_file, "w")) {
+    if (!vxs_options().name_file.empty()) {
+        if (FILE* f = std::fopen(vxs_options().name_file.c_str(), "w")) {
             std::fputs(text.c_str(), f);
             std::fclose(f);
         }
@@ -339,10 +339,10 @@ void list_pages(const char* path, const Tablet& t) {
 // The page the sheet argument names: its number written exactly, or its name in any case;
 // the first page when none is given or the tablet has one page.
 const Page* choose_page(const Tablet& t) {
-    if (t.pages.size() == 1 || !worksheet_name[0]) return &t.pages[0];
+    if (t.pages.size() == 1 || vxs_options().worksheet_name.empty()) return &t.pages[0];
     for (size_t k = 0; k < t.pages.size(); ++k)
-        if (std::to_string(k + 1) == worksheet_name) return &t.pages[k];
-    std::string wanted = worksheet_name;
+        if (std::to_string(k + 1) == vxs_options().worksheet_name) return &t.pages[k];
+    std::string wanted = vxs_options().worksheet_name;
     for (char& c : wanted)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     for (const Page& pg : t.pages)
@@ -543,7 +543,7 @@ int16_t read_kelmora_into_sheet(const char* path) {
     } catch (const Stop&) {
         return 0;
     }
-    if (vxs_name_dump) list_pages(path, t);
+    if (vxs_options().name_dump) list_pages(path, t);
     const Page* pg = choose_page(t);
     if (!pg) {
         std::printf("No valid data found in Kelmora Tablet file %s", path);

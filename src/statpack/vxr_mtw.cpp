@@ -293,8 +293,8 @@ int16_t read_record_worksheet(const std::string& bytes, const char* user) {
 int16_t read_mtw_into_sheet(const char* path) {
     // A stored user's name means the container reader handed over a release 12-14 stream; it
     // serves this read only.
-    std::string user = vxs_get_mtw_file();
-    vxs_set_mtw_file("");
+    std::string user = vxs_container_file();
+    vxs_set_container_file("");
     std::string bytes;
     if (!path || !vxs_read_whole_file(path, bytes)) return 0;
     if (!user.empty()) return read_record_worksheet(bytes, user.c_str());

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "../driver/vxs_formats.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
@@ -168,10 +170,7 @@ bool same_text(std::string_view bytes, size_t at, const char* text, size_t n) {
 }
 
 // Bytes of a fixed-width text field up to the first zero byte.
-std::string field_text(std::string_view bytes) {
-    size_t end = bytes.find('\0');
-    return std::string(bytes.substr(0, end));
-}
+std::string field_text(std::string_view bytes) { return vxs_fixed_field(bytes, VxsPad::Nul); }
 
 std::string trim_right_blanks(std::string s) {
     while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -362,12 +361,8 @@ int16_t read_sas_transport_into_sheet(const char* path) {
         return fail_cannot_read();
     }
 
-    Sheet* sheet = create_sheet();
-    if (!sheet) return fail_cannot_read();
-    sheet->missing = vxs_missing;
-    vxs_set_gregorian(sheet->defaults.gregorian);
-    sheet->row_count = static_cast<int32_t>(nrows);
-    if (!create_row_attr(sheet)) return fail_cannot_read();
+    Sheet* sheet = vxs_begin_sheet(static_cast<int64_t>(nrows));
+    if (!sheet || sheet->rows.empty()) return fail_cannot_read();
 
     struct Target {
         Column* col;
@@ -379,9 +374,7 @@ int16_t read_sas_transport_into_sheet(const char* path) {
         const SasVariable& v = vars[i];
         std::string name = field_text(v.name);
         if (name.empty() || name[0] == ' ') name = "C" + std::to_string(i);
-        make_valid_vantrix_name(name);
-        Column* col = create_column_with_memory(sheet, v.type == SAS_CHARACTER ? VXS_TEXT : VXS_VARIATE, name,
-                                                sheet->row_count);
+        Column* col = vxs_add_column(sheet, v.type == SAS_CHARACTER ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
         if (!col) break;
         // A label of blanks only strips to a single blank, which is kept like any label.
         col->extra = vxs_strip_blanks(field_text(v.label), SAS_LABEL_LEN);
@@ -608,47 +601,25 @@ void put_number(char* out, double v, const OutColumn& oc, double missing) {
     sas_dbl_to_xport(v, reinterpret_cast<unsigned char*>(out));
 }
 
-class BlockWriter {
-public:
-    explicit BlockWriter(FILE* f) : f_(f) { buf_.reserve(BLOCK + 1024); }
-    void put(std::string_view s) {
-        buf_.append(s);
-        if (buf_.size() >= BLOCK) flush();
-    }
-    bool flush() {
-        if (!buf_.empty() && ok_ && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size()) ok_ = false;
-        buf_.clear();
-        return ok_;
-    }
-    bool ok() const { return ok_; }
-
-private:
-    static constexpr size_t BLOCK = 1 << 20;
-    FILE* f_;
-    std::string buf_;
-    bool ok_ = true;
-};
-
 }  // namespace
 
 int16_t write_sheet_as_sas_transport(Sheet* sheet, const char* path) {
     if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
+    ByteWriter out;
+    if (!out.open(path)) {
         std::printf("Write SAS Tranport file - could not open file %.100s\n", path);
         return 0;
     }
     const double missing = sheet->missing;
     const std::string now = sas_date_time_now();
-    BlockWriter out(f);
-    out.put(SAS_LIBRARY_HEADER);
-    out.put(record("SAS     SAS     SASLIB  6.12    WIN_NT                          " + now));
-    out.put(record(now));
-    out.put(SAS_MEMBER_HEADER);
-    out.put(SAS_DSCRPTR_HEADER);
-    out.put(record("SAS     " + sas_member_name(sheet->source_file) + "SASDATA 6.12    WIN_NT" +
+    out.bytes(SAS_LIBRARY_HEADER);
+    out.bytes(record("SAS     SAS     SASLIB  6.12    WIN_NT                          " + now));
+    out.bytes(record(now));
+    out.bytes(SAS_MEMBER_HEADER);
+    out.bytes(SAS_DSCRPTR_HEADER);
+    out.bytes(record("SAS     " + sas_member_name(sheet->source_file) + "SASDATA 6.12    WIN_NT" +
                    std::string(26, ' ') + now));
-    out.put(record(now));
+    out.bytes(record(now));
 
     std::vector<OutColumn> cols;
     for (size_t i = 1; i < sheet->cols.size(); ++i) {
@@ -683,13 +654,13 @@ int16_t write_sheet_as_sas_transport(Sheet* sheet, const char* path) {
         cols.push_back(oc);
     }
     if (cols.empty()) {
-        std::fclose(f);
+        out.close();
         return 0;
     }
 
     char count_text[16];
     std::snprintf(count_text, sizeof count_text, "%04li", long(cols.size()) % 10000);
-    out.put(record(std::string("HEADER RECORD*******NAMESTR HEADER RECORD!!!!!!!000000") + count_text +
+    out.bytes(record(std::string("HEADER RECORD*******NAMESTR HEADER RECORD!!!!!!!000000") + count_text +
                    "00000000000000000000  "));
 
     std::unordered_set<std::string> used;
@@ -728,8 +699,8 @@ int16_t write_sheet_as_sas_transport(Sheet* sheet, const char* path) {
         descriptors += ns;
     }
     descriptors.resize((descriptors.size() + SAS_RECORD - 1) / SAS_RECORD * SAS_RECORD, ' ');
-    out.put(descriptors);
-    out.put(SAS_OBS_HEADER);
+    out.bytes(descriptors);
+    out.bytes(SAS_OBS_HEADER);
 
     const uint32_t obs_len = position;
     std::string obs(obs_len, '\0');
@@ -773,11 +744,9 @@ int16_t write_sheet_as_sas_transport(Sheet* sheet, const char* path) {
             }
             }
         }
-        out.put(obs);
+        out.bytes(obs);
     }
     uint64_t data_bytes = uint64_t(obs_len) * uint64_t(sheet->row_count);
-    if (uint64_t r = data_bytes % SAS_RECORD; r > 0) out.put(std::string(SAS_RECORD - r, ' '));
-    bool ok = out.flush();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok ? 1 : 0;
+    if (uint64_t r = data_bytes % SAS_RECORD; r > 0) out.bytes(std::string(SAS_RECORD - r, ' '));
+    return out.close() ? 1 : 0;
 }

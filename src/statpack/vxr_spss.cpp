@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../sheet/vxs_reader_kit.h"
 #include "../driver/vxs_formats.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
@@ -31,10 +32,15 @@ struct LabelSet {
     std::vector<std::array<uint8_t, 8>> values;
 };
 
-// Current command block of the decompressor: one block may serve two cases.
-uint8_t comp_c[8];
-int comp_nc = 8;          // next command in comp_c; 8 when used up
-bool comp_ended = false;  // the end command has been seen
+// State of the decompressor, reset for every file: the current command block (one block may
+// serve two cases), the next command in it (8 when used up), and whether the end command has
+// been seen.
+struct Decompressor {
+    uint8_t c[8] = {};
+    int nc = 8;
+    bool ended = false;
+};
+Decompressor g_comp;
 
 uint64_t load64(const uint8_t* p, Endian order) {
     uint64_t v = 0;
@@ -66,24 +72,24 @@ void put_f64(uint8_t* p, double d, Endian order) {
 // fill nothing: ReadStat pads every case to a whole block, so the blocks of a case are not
 // planned ahead but read until the case is full.
 int32_t decompress(uint8_t* slots, int32_t n, int32_t keep, double bias, ByteReader& in) {
-    if (comp_ended) return 0;
+    if (g_comp.ended) return 0;
     int32_t filled = 0;
     int64_t count = 0;
     for (;;) {
-        if (comp_nc >= 8) {
-            if (!in.bytes(comp_c, 8)) return filled ? -1 : 0;
-            comp_nc = 0;
+        if (g_comp.nc >= 8) {
+            if (!in.bytes(g_comp.c, 8)) return filled ? -1 : 0;
+            g_comp.nc = 0;
         }
-        while (comp_nc < 8) {
-            uint8_t c = comp_c[comp_nc++];
+        while (g_comp.nc < 8) {
+            uint8_t c = g_comp.c[g_comp.nc++];
             ++count;
             uint8_t* slot = filled < keep ? slots + static_cast<size_t>(filled) * SLOT : nullptr;
             switch (c) {
                 case SPSS_CMD_PAD:
                     continue;
                 case SPSS_CMD_END:
-                    comp_nc = 8;
-                    comp_ended = true;
+                    g_comp.nc = 8;
+                    g_comp.ended = true;
                     return filled ? -1 : 0;
                 case SPSS_CMD_RAW:
                     if (!in.has(SLOT)) return 0;
@@ -123,10 +129,7 @@ std::string label_key(const std::array<uint8_t, 8>& value) {
     return std::string(reinterpret_cast<const char*>(value.data()), n);
 }
 
-std::string cut_at_nul(std::string_view s) {
-    size_t z = s.find('\0');
-    return std::string(z == std::string_view::npos ? s : s.substr(0, z));
-}
+std::string cut_at_nul(std::string_view s) { return vxs_fixed_field(s, VxsPad::Nul); }
 
 void raise_width(Column* col) { col->width = std::max(col->width, col->longest_label + 2); }
 
@@ -134,33 +137,10 @@ void raise_width(Column* col) { col->width = std::max(col->width, col->longest_l
 // level, otherwise the level printed.
 void label_variate(Column* col, const LabelSet& set, Endian order) {
     if (!convert_variate_to_factor(col, 1)) return;
-    if (col->levels.empty()) vxs_fac_default_levels(col, nullptr);
     std::vector<double> values;
     values.reserve(set.values.size());
     for (const auto& v : set.values) values.push_back(get_f64(v.data(), order));
-    col->labels.clear();
-    col->longest_label = 0;
-    for (double level : col->levels) {
-        std::string label;
-        bool found = false;
-        for (size_t k = 0; k < values.size(); ++k) {
-            if (std::fabs(values[k] - level) < 1e-12) {
-                label = set.labels[k];
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.12g", level);
-            label = buf;
-        }
-        if (label.size() > MAX_SET_LABEL) label.resize(MAX_SET_LABEL);
-        col->longest_label = std::max(col->longest_label, static_cast<int32_t>(label.size()));
-        col->labels.push_back(std::move(label));
-    }
-    col->origin = 2;
-    col->text_capacity = 41;
+    vxs_label_levels(col, values, set.labels, MAX_SET_LABEL);
     raise_width(col);
 }
 
@@ -324,19 +304,19 @@ int32_t read_case(BlockFile& f, const Dictionary& d, uint8_t* buf, size_t kept_s
     // A case takes at most 9 bytes a slot plus padding; when the window ends before the case
     // does and the file goes on, the case is decoded again from a window twice as large.
     uint8_t saved_c[8];
-    std::memcpy(saved_c, comp_c, 8);
-    const int saved_nc = comp_nc;
+    std::memcpy(saved_c, g_comp.c, 8);
+    const int saved_nc = g_comp.nc;
     size_t need = static_cast<size_t>(
         std::min<uint64_t>(static_cast<uint64_t>(d.case_size) * 9 + 8, BlockFile::BLOCK));
     for (;;) {
         ByteReader w = f.window(need, d.order);
         int32_t r = decompress(buf, d.case_size, static_cast<int32_t>(kept_slots), d.bias, w);
-        if (r > 0 || comp_ended || w.size() >= f.remaining()) {
+        if (r > 0 || g_comp.ended || w.size() >= f.remaining()) {
             f.consume(w.pos());
             return r;
         }
-        std::memcpy(comp_c, saved_c, 8);
-        comp_nc = saved_nc;
+        std::memcpy(g_comp.c, saved_c, 8);
+        g_comp.nc = saved_nc;
         need = w.size() * 2;
     }
 }
@@ -347,7 +327,7 @@ int32_t read_case(BlockFile& f, const Dictionary& d, uint8_t* buf, size_t kept_s
 // as day numbers on the spreadsheet serial scale, so they are moved there; left as seconds they
 // would print as nonsense dates. 14 October 1582 is serial -115859 counted back from 1 March
 // 1900; serials before that day are one lower for the serial 60 that stands for no real day.
-constexpr double SPSS_EPOCH_SERIAL = -115859.0;
+constexpr double SPSS_EPOCH_SERIAL = VxsEpoch::spss;
 
 bool spss_is_duration_format(int32_t format_type) { return format_type == 21 || format_type == 25; }
 
@@ -381,10 +361,7 @@ int32_t spss_date_format_of(int32_t format_type) {
     }
 }
 
-void spss_reset_decompressor() {
-    comp_nc = 8;
-    comp_ended = false;
-}
+void spss_reset_decompressor() { g_comp = Decompressor{}; }
 
 int32_t spss_read_compressed_record(uint8_t* slots, int32_t n, double bias, ByteReader& in) {
     return decompress(slots, n, n, bias, in);
@@ -456,21 +433,14 @@ int16_t read_spss_into_sheet(const char* path) {
     ncases = std::min<int64_t>(ncases, static_cast<int64_t>(max_cases));
     if (ncases <= 0) return 0;
 
-    Sheet* sheet = create_sheet();
+    Sheet* sheet = vxs_begin_sheet(static_cast<int64_t>(ncases));
     if (!sheet) return 0;
-    sheet->missing = vxs_missing;
-    vxs_set_gregorian(sheet->defaults.gregorian);
-    sheet->row_count = static_cast<int32_t>(ncases);
-    create_row_attr(sheet);
 
     std::vector<Column*> cols;
     for (size_t i : col_vars) {
         const SpssVariable& v = d.vars[i];
-        std::string name = v.name.substr(0, 8);
-        make_valid_vantrix_name(name);
-        if (name.size() > 8) name.resize(8);
-        Column* col = create_column_with_memory(
-            sheet, v.kind == SPSS_KIND_TEXT ? VXS_TEXT : VXS_VARIATE, name, sheet->row_count);
+        Column* col = vxs_add_column(sheet, v.kind == SPSS_KIND_TEXT ? VXS_TEXT : VXS_VARIATE, v.name.substr(0, 8),
+                                     sheet->row_count, 8);
         if (!col) return 0;
         col->extra = cut_at_nul(v.label);
         col->decimals = std::min(v.print_format & 0xff, MAX_DECIMALS);

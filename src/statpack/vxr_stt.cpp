@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../sheet/vxs_reader_kit.h"
 #include "../driver/vxs_formats.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/byte_reader.h"
@@ -70,10 +71,7 @@ struct LabelTable {
     std::vector<double> values;
 };
 
-std::string field(std::string_view s) {
-    size_t z = s.find('\0');
-    return std::string(z == std::string_view::npos ? s : s.substr(0, z));
-}
+std::string field(std::string_view s) { return vxs_fixed_field(s, VxsPad::Nul); }
 
 bool valid_type(uint8_t t) {
     return t == STATA_BYTE || t == STATA_INT || t == STATA_LONG || t == STATA_FLOAT ||
@@ -145,28 +143,7 @@ void read_label_tables(ByteReader& in, const Layout& l, std::vector<LabelTable>&
 
 // Gives a factor one label per level from the table: the entry within 1e-12 of the level,
 // else the level printed.
-void apply_table(Column* col, const LabelTable& t) {
-    if (col->levels.empty()) vxs_fac_default_levels(col, nullptr);
-    col->labels.clear();
-    col->longest_label = 0;
-    for (double level : col->levels) {
-        std::string label;
-        size_t k = 0;
-        while (k < t.values.size() && !(std::fabs(t.values[k] - level) < 1e-12)) ++k;
-        if (k < t.values.size()) {
-            label = t.labels[k];
-        } else {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.12g", level);
-            label = buf;
-        }
-        if (label.size() > MAX_COLUMN_LABEL) label.resize(MAX_COLUMN_LABEL);
-        col->longest_label = std::max(col->longest_label, static_cast<int32_t>(label.size()));
-        col->labels.push_back(std::move(label));
-    }
-    col->text_capacity = 41;
-    col->origin = 2;
-}
+void apply_table(Column* col, const LabelTable& t) { vxs_label_levels(col, t.values, t.labels, MAX_COLUMN_LABEL); }
 
 }  // namespace
 
@@ -283,21 +260,15 @@ int16_t read_stata_into_sheet(const char* path) {
         std::min<uint64_t>(static_cast<uint64_t>(h.nobs), file.remaining() / obs_width));
     if (nrows < 1) return 0;
 
-    Sheet* sheet = create_sheet();
+    Sheet* sheet = vxs_begin_sheet(nrows);
     if (!sheet) return 0;
     sheet->source_type = VXT_STATA;
-    sheet->missing = vxs_missing;
-    vxs_set_gregorian(sheet->defaults.gregorian);
-    sheet->row_count = nrows;
-    create_row_attr(sheet);
     vxs_add_line_to_description(sheet, h.data_label);
 
     std::vector<Column*> cols(vars.size(), nullptr);
     for (int32_t i = 0; i < ncols; ++i) {
         StataVariable& v = vars[static_cast<size_t>(i)];
-        std::string name = v.name;
-        make_valid_vantrix_name(name);
-        Column* col = create_column_with_memory(sheet, v.kind, name, nrows);
+        Column* col = vxs_add_column(sheet, v.kind, v.name, nrows);
         if (!col) break;
         if (!v.label.empty()) col->extra = v.label.substr(0, MAX_COLUMN_LABEL);
         cols[static_cast<size_t>(i)] = col;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "../sheet/vxs_reader_kit.h"
+
 // Storage type bytes; 128..255 are strings of (code - 127) bytes.
 enum : uint8_t {
     STATA_BYTE = 98,
@@ -31,6 +33,6 @@ constexpr int32_t STATA_MAX_TABLE_ENTRIES = 65536;
 int stata_is_missing(double missing, double value);
 
 // Serial day number of 1 January 1960, the day Stata's dates count from.
-constexpr double STATA_DATE_EPOCH_SERIAL = 21916.0;
+constexpr double STATA_DATE_EPOCH_SERIAL = VxsEpoch::stata;
 // Whether a display format shows daily dates ("%d...", "%td...").
 bool stata_is_daily_date(const std::string& format);

@@ -16,6 +16,7 @@
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
+#include "../sheet/vxs_options.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
 #include "vxr_outbuf.h"
@@ -458,7 +459,7 @@ int16_t write_sheet_as_weka(Sheet* sheet, const char* path) {
             if (c) line += ',';
             if (how[c] == As::Text) {
                 std::string_view t = r < col->text.size() ? col->text.get(r) : std::string_view();
-                if (t.empty() || t == " " || t == vxs_xls_mv)
+                if (t.empty() || t == " " || t == vxs_options().xls_mv)
                     line += '?';
                 else
                     line += weka_quote(t, true);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "../sheet/vxs_reader_kit.h"
+
 // Every record of the file is one 80-byte card image.
 constexpr size_t SAS_RECORD = 80;
 // Every header record starts with this; the reader compares it without regard to case.
@@ -61,8 +63,8 @@ constexpr int SAS_MIN_NUM_LEN = 3;
 constexpr int SAS_MAX_NUM_LEN = 8;
 
 // Day number of 1 January 1960 (SAS day 0) on the sheet's 1600 and 1900 scales.
-constexpr double SAS_EPOCH_1600 = 131428.0;
-constexpr double SAS_EPOCH_1900 = 21916.0;
+constexpr double SAS_EPOCH_1600 = VxsEpoch::on_1600(VxsEpoch::sas);
+constexpr double SAS_EPOCH_1900 = VxsEpoch::sas;
 constexpr double SAS_SECONDS_PER_DAY = 86400.0;
 
 // The sheet date format for a SAS output format name (10 dates, 33 date-times, 36 times), or 0

@@ -10,6 +10,15 @@ TEST(Driver, UsageWithoutArgumentsIsStatusOne) {
     EXPECT_EQ(r.out.rfind("Morvalen - Translates Spreadsheet/Database files into Vantrix/Gauss format.\n", 0), 0u);
     EXPECT_NE(r.out.find("Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n"),
               std::string::npos);
+    // The output formats come from the format table, two to a line where the text says so.
+    EXPECT_NE(r.out.find("                .VSH - Vantrix spreadsheet file loaded with SPLOAD\n"
+                         "                .VXC - Vantrix command file loaded with INPUT\n"
+                         "                .FMT - Gauss PC Matrix file loaded with LOADM\n"
+                         "                .TXT - ASCII Text file (Note +/s produces suffixed Identifiers)\n"
+                         "                .DBF - dBase 3 file,  .WOR - Instat Worksheet file\n"
+                         "                .XLS - Excel 95 Spreadsheet file, .SDD - S+ Data Frame\n"
+                         "   Sheet      - optional"),
+              std::string::npos);
     // The last usage line has no line end.
     const std::string last = "          Morvalen Test.WB2 Test.TXT A C1:K100";
     ASSERT_GE(r.out.size(), last.size());

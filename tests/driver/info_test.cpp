@@ -54,8 +54,8 @@ TEST(Info, WordsAreTakenOnlyAsTheWholeFirstArgument) {
     EXPECT_EQ(glued.status, 0) << glued.out;  // the file --formats with option /n
 }
 
-// --formats against the reader and writer rows themselves: each row is on exactly one line,
-// and a line says r or w exactly when one of its rows has a reader or a writer.
+// --formats against the table's rows themselves: each row is on exactly one line, and a line
+// says r or w exactly when one of its rows has a reader or a writer.
 TEST(Info, FormatListMatchesTheTable) {
     std::vector<VxsFormatLine> lines = vxs_format_lines();
     std::vector<std::string> printed = lines_of(vxs_formats_text());
@@ -70,8 +70,8 @@ TEST(Info, FormatListMatchesTheTable) {
             EXPECT_TRUE(seen.insert(type).second) << "type " << type << " on two lines";
             reads = reads || vxs_reader_available(type);
             writes = writes || vxs_writer_available(type);
-            const VxsReaderEntry* r = vxs_find_reader(type);
-            content = content || (r && r->by_content);
+            const VxsFormat* f = vxs_find_format(type);
+            content = content || (f && f->by_content && (f->probe || f->weak_probe));
         }
         EXPECT_EQ(line.read, reads) << line.name;
         EXPECT_EQ(line.write, writes) << line.name;
@@ -87,16 +87,19 @@ TEST(Info, FormatListMatchesTheTable) {
         EXPECT_EQ(flags.substr(0, 2), reads && writes ? "rw" : reads ? "ro" : writes ? "wo" : "--") << text;
         EXPECT_EQ(flags.size() == 3 && flags[2] == 'c', content) << text;
     }
-    for (const VxsReaderEntry& r : vxs_reader_rows()) EXPECT_TRUE(seen.count(r.type)) << r.format;
-    for (const VxsWriterEntry& w : vxs_writer_rows()) {
-        ASSERT_TRUE(seen.count(w.type)) << w.format;
-        // Every output extension stands on the line of its writer.
+    for (const VxsFormat& f : vxs_formats()) {
+        ASSERT_TRUE(seen.count(f.type)) << f.name;
+        // Every output extension stands on the line of its format.
         auto line = std::find_if(lines.begin(), lines.end(), [&](const VxsFormatLine& l) {
-            return std::find(l.types.begin(), l.types.end(), w.type) != l.types.end();
+            return std::find(l.types.begin(), l.types.end(), f.type) != l.types.end();
         });
-        std::string ext = w.extension ? w.extension : "any other";
-        EXPECT_NE(std::find(line->extensions.begin(), line->extensions.end(), ext), line->extensions.end())
-            << w.format << " " << ext;
+        std::vector<std::string> exts;
+        std::istringstream list(f.extensions);
+        for (std::string ext; list >> ext;) exts.push_back(ext);
+        if (f.type == VXT_TEXT) exts = {"any other"};
+        for (const std::string& ext : exts)
+            EXPECT_NE(std::find(line->extensions.begin(), line->extensions.end(), ext), line->extensions.end())
+                << f.name << " " << ext;
     }
 }
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
+#include "driver/vxs_options.h"
 #include "driver/vxr_main.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 
@@ -34,54 +34,54 @@ struct Options : ::testing::Test {
 
 TEST_F(Options, TextToNumberMode) {
     EXPECT_EQ(input("a.csv/t=9"), "a.csv");
-    EXPECT_EQ(vxs_txt_to_num_mode, 4);
+    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 4);
     EXPECT_EQ(input("a.csv/t=0"), "a.csv");
-    EXPECT_EQ(vxs_txt_to_num_mode, 0);
-    vxs_txt_to_num_mode = 3;
+    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 0);
+    vxs_parser_options().txt_to_num_mode = 3;
     EXPECT_EQ(input("a.csv/t"), "a.csv");
-    EXPECT_EQ(vxs_txt_to_num_mode, 3);
+    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 3);
     EXPECT_EQ(input("a.csv/t=x"), "a.csvx");
-    EXPECT_EQ(vxs_txt_to_num_mode, 3);
+    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 3);
 }
 
 TEST_F(Options, InstatMissingCodes) {
     EXPECT_EQ(input("w.wor/m=*,-99"), "w.wor");
-    EXPECT_EQ(vxs_instat_nmv, 2);
-    EXPECT_EQ(vxs_instat_missing[0], vxs_missing);
-    EXPECT_EQ(vxs_instat_missing[1], -99);
+    EXPECT_EQ(vxs_parser_options().instat_nmv, 2);
+    EXPECT_EQ(vxs_parser_options().instat_missing[0], vxs_missing);
+    EXPECT_EQ(vxs_parser_options().instat_missing[1], -99);
     EXPECT_EQ(input("w.wor/m=abc"), "w.worabc");
-    EXPECT_EQ(vxs_instat_nmv, 0);
+    EXPECT_EQ(vxs_parser_options().instat_nmv, 0);
     EXPECT_EQ(input("w.wor/m1,2,3,4"), "w.wor,4");
-    EXPECT_EQ(vxs_instat_nmv, 3);
+    EXPECT_EQ(vxs_parser_options().instat_nmv, 3);
 }
 
 TEST_F(Options, MissingTextThenLaterOptionsSurvive) {
     EXPECT_EQ(input("d.xls/x=NA/n"), "d.xls");
-    EXPECT_STREQ(vxs_xls_mv, "NA");
-    EXPECT_EQ(vxs_no_column_names, 1);
+    EXPECT_EQ(vxs_parser_options().xls_mv, "NA");
+    EXPECT_EQ(vxs_parser_options().no_column_names, 1);
     EXPECT_EQ(input("d.xls/x=-9/f"), "d.xls");
-    EXPECT_STREQ(vxs_xls_mv, "-9");
-    EXPECT_EQ(vxs_inst_drop_factors, 1);
+    EXPECT_EQ(vxs_parser_options().xls_mv, "-9");
+    EXPECT_EQ(vxs_parser_options().inst_drop_factors, 1);
 }
 
 TEST_F(Options, QuotedNameKeepsOptionsAfterTheClosingQuote) {
     EXPECT_EQ(input("\"My Data.csv\"/n"), "My Data.csv");
-    EXPECT_EQ(vxs_no_column_names, 1);
+    EXPECT_EQ(vxs_parser_options().no_column_names, 1);
 }
 
 TEST_F(Options, LogbookPointerAndFlags) {
     bool names = false;
     EXPECT_EQ(input("log.xls/l=12/v/i/k/u/y/w", &names), "log.xls");
-    EXPECT_EQ(vxs_logbook_in_format, 1);
-    EXPECT_EQ(vxs_logbook_match_no, 12);
+    EXPECT_EQ(vxs_parser_options().logbook_in_format, 1);
+    EXPECT_EQ(vxs_parser_options().logbook_match_no, 12);
     EXPECT_TRUE(names);
     EXPECT_EQ(vxs_get_global_defaults()->keep_declared_missing, 1);
     EXPECT_EQ(vxs_get_global_defaults()->factor_strip_blanks, 0);
     EXPECT_EQ(vxs_get_global_defaults()->sort_levels, 0);
-    EXPECT_EQ(vxs_use_column_names, 1);
-    EXPECT_EQ(vxs_name_dump, 1);
+    EXPECT_EQ(vxs_parser_options().use_column_names, 1);
+    EXPECT_EQ(vxs_parser_options().name_dump, 1);
     EXPECT_EQ(input("d.csv/p=Data"), "d.csv");
-    EXPECT_STREQ(pointer, "Data");
+    EXPECT_EQ(vxs_parser_options().pointer, "Data");
     EXPECT_EQ(vxs_get_global_defaults()->sort_levels, 1);
 }
 
@@ -89,31 +89,31 @@ TEST_F(Options, LogbookPointerAndFlags) {
 // file-name part (path_test.cpp).
 TEST_F(Options, ParserSearchesTheWholeTextItIsGiven) {
     EXPECT_EQ(input("/data/new/d.csv"), "/dataew/d.csv");
-    EXPECT_EQ(vxs_no_column_names, 1);
+    EXPECT_EQ(vxs_parser_options().no_column_names, 1);
 }
 
 TEST_F(Options, OutputVersionAndFlags) {
     EXPECT_EQ(output("Test.VSH/v=7"), "Test.VSH");
-    EXPECT_EQ(vxs_version, 7);  // clamped to 3 by the driver
+    EXPECT_EQ(vxs_parser_options().version, 7);  // clamped to 3 by the driver
     EXPECT_EQ(output("Test.VSH/v=0"), "Test.VSH");
-    EXPECT_EQ(vxs_version, 3);
+    EXPECT_EQ(vxs_parser_options().version, 3);
     EXPECT_EQ(output("Test.VSH/v=2/s/e"), "Test.VSH");
-    EXPECT_EQ(vxs_version, 2);
+    EXPECT_EQ(vxs_parser_options().version, 2);
     EXPECT_EQ(vxs_get_global_defaults()->suffixed_ids, 1);
     bool after = false;
     EXPECT_EQ(output("T.vxc/*/b/f/p/q/-/c/n/u", &after), "T.vxc");
     EXPECT_TRUE(after);
-    EXPECT_EQ(vxs_no_return, 1);
-    EXPECT_EQ(vxs_end_break, 1);
-    EXPECT_EQ(vxs_fixed_decimals, 1);
-    EXPECT_EQ(vxs_read_print, 0);
+    EXPECT_EQ(vxs_parser_options().no_return, 1);
+    EXPECT_EQ(vxs_parser_options().end_break, 1);
+    EXPECT_EQ(vxs_parser_options().fixed_decimals, 1);
+    EXPECT_EQ(vxs_parser_options().read_print, 0);
     EXPECT_EQ(vxs_get_global_defaults()->quote_csv_text, 0);
-    EXPECT_EQ(vxs_separate_bmpwav, 0);
-    EXPECT_EQ(vxs_no_names_in_txt, 1);
-    EXPECT_EQ(vxs_plain_names, 1);
+    EXPECT_EQ(vxs_parser_options().separate_bmpwav, 0);
+    EXPECT_EQ(vxs_parser_options().no_names_in_txt, 1);
+    EXPECT_EQ(vxs_parser_options().plain_names, 1);
     EXPECT_EQ(output("L.xls/l=3/s"), "L.xls");
-    EXPECT_EQ(vxs_logbook_out_format, 1);
-    EXPECT_EQ(vxs_logbook_nfactors, 3);
+    EXPECT_EQ(vxs_parser_options().logbook_out_format, 1);
+    EXPECT_EQ(vxs_parser_options().logbook_nfactors, 3);
 }
 
 }  // namespace
@@ -136,7 +136,7 @@ TEST(OutputType, ByExtensionWithoutRegardToCase) {
     EXPECT_EQ(vxs_output_type("a.arf"), VXT_WEKA);
     EXPECT_EQ(vxs_output_type("a.arff"), VXT_WEKA);
     EXPECT_EQ(vxs_output_type("a.ktb"), VXT_KELMORA);
-    EXPECT_EQ(vxs_output_type("a.csv"), VXT_TEXT);
+    EXPECT_EQ(vxs_output_type("a.csv"), VXT_CSV);
     EXPECT_EQ(vxs_output_type("a.txt"), VXT_TEXT);
     EXPECT_EQ(vxs_output_type("noextension"), VXT_TEXT);
 }

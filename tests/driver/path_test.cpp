@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_options.h"
 #include "driver/vxr_main.h"
-#include "sheet/vxs_options.h"
 #include "driver/vxs_path.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
@@ -71,10 +71,10 @@ TEST(DirectoryPart, OptionsAreParsedInTheFileNamePartOnly) {
     std::string arg = vxs_take_name_argument(("\"" + tree + "/My Data.csv\"/n/t=1/v").c_str());
     vxs_options_in_file_name(arg, [&](std::string& file) { vxs_parse_input_options(file, names); });
     EXPECT_EQ(arg, tree + "/My Data.csv");
-    EXPECT_EQ(vxs_no_column_names, 1);
-    EXPECT_EQ(vxs_txt_to_num_mode, 1);
+    EXPECT_EQ(vxs_parser_options().no_column_names, 1);
+    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 1);
     EXPECT_TRUE(names);
-    EXPECT_EQ(vxs_inst_drop_factors, 0);  // the directory named f stays a directory
+    EXPECT_EQ(vxs_parser_options().inst_drop_factors, 0);  // the directory named f stays a directory
 }
 
 // A small CSV whose conversions show the effect of several options.

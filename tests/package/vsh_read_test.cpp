@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "package/vxr_read.h"
 #include "package/vxs_package.h"
 #include "sheet/vxs_access.h"
@@ -129,7 +129,7 @@ TEST(VshRead, EveryColumnKindRoundTripsInEachVersion) {
         Sheet* s = every_kind_sheet();
         s->defaults.omit_empty = 0;
         vxs_get_global_defaults()->omit_empty = 0;
-        vxs_version = version;
+        vxs_parser_options().version = version;
         ASSERT_TRUE(save_sheet(s, dir.file("k.vsh").c_str()));
         lastsheet = nullptr;
         ASSERT_TRUE(read_file_into_sheet(dir.file("k.vsh").c_str()));

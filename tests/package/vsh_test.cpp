@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "package/vxs_package.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
@@ -161,7 +161,7 @@ TEST_F(VshWriter, WidthsClampedPerVersionAndDatesShownPlainBeforeVersionThree) {
     const int32_t cap[] = {0, 40, 60, 90};
     for (int v = 1; v <= 3; ++v) {
         SCOPED_TRACE(v);
-        vxs_version = v;
+        vxs_parser_options().version = v;
         VshWalk w = save();
         ASSERT_TRUE(w.ok);
         EXPECT_EQ(w.widths, (std::vector<int32_t>{std::min(75, cap[v]), cap[v], 2}));
@@ -200,7 +200,7 @@ TEST_F(VshWriter, OneWayTablesMarginsAndFactorCellsOfZero) {
     sheet_->second_structure_name = "U";
     for (int v : {2, 3}) {
         SCOPED_TRACE(v);
-        vxs_version = v;
+        vxs_parser_options().version = v;
         VshWalk w = save();
         ASSERT_TRUE(w.ok);
         // Only before version 3 does a one-way table have a name part.

@@ -56,7 +56,9 @@ protected:
 
 TEST_F(VxcWriter, BufferStringsAndNumbers) {
     std::string path = dir_.file("buf.txt");
-    FILE* f = std::fopen(path.c_str(), "w");
+    ByteWriter out;
+    ASSERT_TRUE(out.open(path.c_str()));
+    ByteWriter* f = &out;
     std::string long_text(70, 'a');
     vxs_add_to_buf("DIRECTIVE ", 1, 0, f);
     vxs_add_to_buf(long_text, 1, 0, f);     // directive: continued with a backslash
@@ -64,7 +66,7 @@ TEST_F(VxcWriter, BufferStringsAndNumbers) {
     vxs_add_to_buf(long_text, 0, 0, f);
     vxs_add_to_buf(" " + long_text, 0, 0, f);  // data: a plain new line
     vxs_add_to_buf(":\n", 0, 1, f);            // never moved to a new line
-    std::fclose(f);
+    EXPECT_TRUE(out.close());
     EXPECT_EQ(read_file(path), "DIRECTIVE \\\n" + long_text + "\n" + long_text + "\n " + long_text + ":\n");
     EXPECT_EQ(translate_out_str("it's \"q\" a\\b `c`", 90), "it''s \"\"q\"\" a\\\\b ``c``");
     EXPECT_EQ(translate_out_str("tab\there\xe9", 90), "tab here ");

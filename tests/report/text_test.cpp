@@ -61,8 +61,7 @@ protected:
     }
     // The aligned layout, or the comma layout when csv is set.
     std::string write(bool csv) {
-        vxs_csv_text_format = csv ? 1 : 0;
-        EXPECT_EQ(write_sheet_as_text(sheet_, dir_.file("out.txt").c_str(), 0), 1);
+        EXPECT_EQ(write_sheet_as_text(sheet_, dir_.file("out.txt").c_str(), csv ? VXS_TEXT_COMMA : VXS_TEXT_ALIGNED), 1);
         return read_file(dir_.file("out.txt"));
     }
     Sheet* sheet_ = nullptr;
@@ -103,11 +102,13 @@ TEST_F(TextWriter, LongLinesSplitAtTheLastSeparatorAndNothingToWrite) {
 
 TEST_F(TextWriter, DoubleQuoteAndWriteLine) {
     EXPECT_EQ(double_quote("a\tb\xe9", 90), "ab");
-    FILE* f = std::fopen(dir_.file("l.txt").c_str(), "wb");
+    ByteWriter out;
+    ASSERT_TRUE(out.open(dir_.file("l.txt").c_str()));
+    ::TextWriter f(out);
     EXPECT_EQ(vxs_write_line("", 5, 0, f), 1);
     EXPECT_EQ(vxs_write_line("ab cd ef", 5, 0, f), 1);  // split at a blank
     EXPECT_EQ(vxs_write_line("a,b,c,d", 5, 1, f), 1);   // split after a comma
-    std::fclose(f);
+    EXPECT_TRUE(out.close());
     EXPECT_EQ(read_file(dir_.file("l.txt")), "ab \ncd ef\na,b,\nc,d\n");
 }
 

@@ -10,8 +10,8 @@
 
 #include <sys/stat.h>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_csv.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"
@@ -61,8 +61,8 @@ TEST(CsvReader, FilesReadIntoTheSheetTheyHold) {
     const ReadCase cases[] = {
         {"names line and column types", "Name,Height\na,1.5\nb,2\n", "Name$=a|b; Height#=1.5|2"},
         {"no-names option", "Name,Height\na,1.5\nb,2\n", "C1$=Name|a|b; C2$=Height|1.5|2",
-         [] { vxs_no_column_names = 1; }},
-        {"names option on a numeric line", "2019,2020\n1,2\n", "%2019#=1; %2020#=2", [] { vxs_use_column_names = 1; }},
+         [] { vxs_parser_options().no_column_names = 1; }},
+        {"names option on a numeric line", "2019,2020\n1,2\n", "%2019#=1; %2020#=2", [] { vxs_parser_options().use_column_names = 1; }},
         {"numeric first line is data", "1\t2\t3\n4\t5\t6\n", "C1#=1|4; C2#=2|5; C3#=3|6"},
         {"sign behind a blank starts a number", "x, -1\n2,3\n", "C1$=x|2; C2#=-1|3"},
         {"quoted sign starts a number", "\"+1\",\"a\"\n2,b\n", "C1#=1|2; C2$=a|b"},
@@ -190,11 +190,11 @@ TEST(CsvReader, ValidateCellAndBlankSheet) {
     vxs_init();
     vxs_reset_options();
     Sheet* before = lastsheet;
-    VxsSheetSpec empty{1, 0, 2, nullptr};
+    VxsSheetShape empty{1, 0, 2, nullptr};
     EXPECT_EQ(blank_sheet(&empty, 4), 0);
     EXPECT_EQ(lastsheet, before);
     int32_t types[2] = {4, -3};
-    VxsSheetSpec two{1, 2, 2, types};
+    VxsSheetShape two{1, 2, 2, types};
     ASSERT_EQ(blank_sheet(&two, 4), 1);
     Sheet* s = lastsheet;
     Column* num = s->cols[1].get();

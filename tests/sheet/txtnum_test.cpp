@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "driver/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 #include "test_util.h"
@@ -18,20 +19,20 @@ constexpr double C = 9.99999e307;  // the largest number kept
 struct Reading { double value; int changed; };
 
 Reading read_in(int mode, const std::string& text) {
-    vxs_txt_to_num_mode = mode;
+    vxs_parser_options().txt_to_num_mode = mode;
     int16_t changed = -1;
     double v = vxs_spread_read_num_from_text(text.c_str(), M, &changed);
-    vxs_txt_to_num_mode = 3;
+    vxs_parser_options().txt_to_num_mode = 3;
     return {v, changed};
 }
 
 struct NumbersFromText : ::testing::Test {
     void SetUp() override {
         vxs_init();
-        vxs_txt_to_num_mode = 3;
-        std::snprintf(vxs_xls_mv, sizeof vxs_xls_mv, "*");
+        vxs_parser_options().txt_to_num_mode = 3;
+        vxs_parser_options().xls_mv = "*";
     }
-    void TearDown() override { vxs_txt_to_num_mode = 3; }
+    void TearDown() override { vxs_parser_options().txt_to_num_mode = 3; }
 };
 
 // One row per tricky input: the value in modes 0..4 and whether each mode flags a change
@@ -102,7 +103,7 @@ TEST_F(NumbersFromText, StripBlanksAndMissingText) {
          {std::tuple{"*", "", 1}, {"*", "     ", 1}, {"*", "*", 1}, {"*", "  *  ", 1},
           {"*", "**", 0}, {"*", "0", 0}, {"*", "NA", 0}, {"NA", "NA", 1}, {"NA", " NA ", 1},
           {"NA", "Na", 1}, {"NA", "na", 0}, {"NA", "NAN", 0}, {"NA", "*", 0}, {"NA", "", 1}}) {
-        std::snprintf(vxs_xls_mv, sizeof vxs_xls_mv, "%s", mv);
+        vxs_parser_options().xls_mv = mv;
         EXPECT_EQ(vxs_is_missing_text(t), want) << "[" << t << "] with " << mv;
     }
 }

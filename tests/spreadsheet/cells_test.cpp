@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sheet/vxs_options.h"
+#include "driver/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 #include "spreadsheet/vxs_cells.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_conv.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
@@ -221,10 +221,10 @@ TEST(LotusFiles, PagesRangesAndCellRangesOfNotebooks) {
         EXPECT_NE(got.run.out.find(std::string("Data read from ") + c.file + " - " + c.block + "\n"), std::string::npos)
             << got.run.out;
         new_run();
-        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", c.sheet);
-        std::snprintf(cell_range, sizeof cell_range, "%s", c.range);
+        vxs_parser_options().worksheet_name = c.sheet;
+        vxs_parser_options().cell_range = c.range;
         std::string path = data_path(std::string("lotus/") + c.file);
-        const VxsReaderEntry* reader = vxs_find_reader(VX_Find_File_Type(path.c_str()));
+        const VxsFormat* reader = vxs_find_format(VX_Find_File_Type(path.c_str()));
         ASSERT_NE(reader, nullptr);
         ASSERT_EQ(reader->read(path.c_str()), 1);
         EXPECT_EQ(lastsheet->row_count, c.rows);

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_cp1252.h"
 #include "sheet/vxs_sheet.h"
@@ -40,8 +40,8 @@ Sheet* read_in_process(const std::string& name, const char* sheet = "", const ch
     vxs_reset_options();
     VXSMAXCOLUMNS = 2048;
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "/dev/null");
-    std::snprintf(worksheet_name, sizeof worksheet_name, "%s", sheet);
-    std::snprintf(cell_range, sizeof cell_range, "%s", range);
+    vxs_parser_options().worksheet_name = sheet;
+    vxs_parser_options().cell_range = range;
     lastsheet = nullptr;
     std::string path = data_path("xlsx/" + name);
     testing::internal::CaptureStdout();

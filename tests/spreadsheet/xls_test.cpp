@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 #include "spreadsheet/vxs_xls.h"
@@ -59,9 +59,9 @@ int16_t read_in_process(const std::string& name, const char* sheet = "", const c
     if (vxs_warn_out) std::fclose(vxs_warn_out);
     vxs_warn_out = nullptr;
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "/dev/null");
-    std::snprintf(worksheet_name, sizeof worksheet_name, "%s", sheet);
-    std::snprintf(cell_range, sizeof cell_range, "%s", range);
-    vxs_logbook_in_format = logbook;
+    vxs_parser_options().worksheet_name = sheet;
+    vxs_parser_options().cell_range = range;
+    vxs_parser_options().logbook_in_format = logbook;
     XlsFatal fatal;
     int16_t r = xls_read_workbook(data_path("xls/" + name).c_str(), &fatal);
     EXPECT_EQ(fatal.status, -1) << fatal.message;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "package/vxr_read.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
@@ -338,11 +338,11 @@ TEST(XlsWorkbook, LogbookLayout) {
     f->num = {1, 2};
     Column* v = create_column_with_memory(s, VXS_VARIATE, "Yield", 2);
     v->num = {3.5, 4};
-    vxs_logbook_out_format = 1;
-    vxs_logbook_nfactors = 1;
+    vxs_parser_options().logbook_out_format = 1;
+    vxs_parser_options().logbook_nfactors = 1;
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_xls(s, dir.file("l.xls").c_str()));
-    vxs_logbook_out_format = 0;
+    vxs_parser_options().logbook_out_format = 0;
     if (!have_python_modules()) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     std::string c = check(dir.path(), dir.file("l.xls"));
     // Nine headers (eight fixed and one more), five description rows, then the data.

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <fstream>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_instat.h"
@@ -206,8 +206,8 @@ TEST_F(Instat, RoundTripKeepsFactorsLabelsAndCodes) {
     big->nlevels = 2;
     big->levels = {1000, 2000};  // level values Instat cannot hold: labels made from them
     big->num = {1, 2, 2, 1};
-    vxs_instat_nmv = 1;
-    vxs_instat_missing[0] = -5;
+    vxs_parser_options().instat_nmv = 1;
+    vxs_parser_options().instat_missing[0] = -5;
     ASSERT_EQ(write_sheet_as_instat(s, dir.file("r.wor").c_str()), 1);
     std::string file = read_file(dir.file("r.wor"));
     EXPECT_EQ(control(file, 13), 1);
@@ -239,7 +239,7 @@ TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
         f->nlevels = 300;
         for (int r = 0; r < 300; ++r) f->num[r] = r + 1;
         create_column_with_memory(s, VXS_VARIATE, "V", 300)->num.assign(300, 2.5);
-        vxs_inst_drop_factors = static_cast<int16_t>(drop);
+        vxs_parser_options().inst_drop_factors = static_cast<int16_t>(drop);
         testing::internal::CaptureStdout();
         ASSERT_EQ(write_sheet_as_instat(s, dir.file("m.wor").c_str()), 1);
         EXPECT_EQ(

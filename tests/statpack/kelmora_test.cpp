@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
-#include "sheet/vxs_options.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
@@ -101,7 +101,7 @@ TEST_F(Tablet, PagesFactorsTextsAndMatrices) {
     EXPECT_EQ(s->cols[3]->num, (std::vector<double>{3, vxs_missing, 5, 7}));
 
     for (const char* choice : {"2", "second", "SECOND"}) {
-        std::snprintf(worksheet_name, sizeof worksheet_name, "%s", choice);
+        vxs_parser_options().worksheet_name = choice;
         Sheet* m = read_quiet(*this, tablet_file("two_pages.ktb"), printed);
         ASSERT_NE(m, nullptr) << choice;
         EXPECT_EQ(printed, "Numbers in " + tablet_file("two_pages.ktb") +
@@ -112,10 +112,10 @@ TEST_F(Tablet, PagesFactorsTextsAndMatrices) {
         EXPECT_EQ(m->cols[2]->type, VXS_MATRIX_COL);
         EXPECT_EQ(m->cols[2]->num, (std::vector<double>{3, VXS_NUM_CEILING}));
     }
-    std::snprintf(worksheet_name, sizeof worksheet_name, "third");
+    vxs_parser_options().worksheet_name = "third";
     EXPECT_EQ(read_quiet(*this, tablet_file("two_pages.ktb"), printed), nullptr);
     EXPECT_EQ(printed, "No valid data found in Kelmora Tablet file " + tablet_file("two_pages.ktb"));
-    worksheet_name[0] = '\0';
+    vxs_parser_options().worksheet_name.clear();
 
     write_file(dir.file("two.ktb"), read_file(tablet_file("two_pages.ktb")));
     RunResult list = run_morvalen(dir.path(), {"two.ktb/w", "names.out"});

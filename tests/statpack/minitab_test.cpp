@@ -96,7 +96,7 @@ TEST_F(Mtw, OldWorksheetsHoldWhatTheGeneratorWroteAndConvert) {
 }
 
 TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
-    vxs_set_mtw_file("field.mtw");
+    vxs_set_container_file("field.mtw");
     Sheet* s = read(data_path("minitab/stream14.bin"));
     ASSERT_NE(s, nullptr);
     check_against(s, "stream14");
@@ -138,13 +138,13 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
         {good.substr(0, good.size() - 5), "Minitab Worksheet: field.mtw is corrupt."},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        vxs_set_mtw_file("field.mtw");
+        vxs_set_container_file("field.mtw");
         testing::internal::CaptureStdout();
         EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i;
         EXPECT_EQ(testing::internal::GetCapturedStdout(), cases[i].message) << i;
     }
     for (size_t cut = 0; cut < good.size(); ++cut) {
-        vxs_set_mtw_file("field.mtw");
+        vxs_set_container_file("field.mtw");
         testing::internal::CaptureStdout();
         Sheet* c = read_bytes(good.substr(0, cut));
         testing::internal::GetCapturedStdout();

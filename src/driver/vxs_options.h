@@ -1,0 +1,11 @@
+// The writable view of the run's settings, for the driver's option parser (and tests that
+// stand in for it). Everything else reads them through vxs_options().
+#pragma once
+
+#include "../sheet/vxs_options.h"
+
+VxsOptions& vxs_parser_options();
+
+// Resets every option to its default, and the column limit and current sheet with them (the
+// driver calls it once per run; tests between runs).
+void vxs_reset_options();

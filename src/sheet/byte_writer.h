@@ -1,0 +1,102 @@
+// Buffered binary output shared by every writer: values in either byte order, fixed-width
+// padded text, and a latched error. The first short write (a full disk, a closed pipe) stops
+// all later output and is reported once, by close() returning false; writers check ok() only
+// where they would stop early anyway.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "byte_reader.h"  // Endian
+
+class ByteWriter {
+public:
+    explicit ByteWriter(Endian order = Endian::Little) : order_(order) {}
+    ~ByteWriter();
+    ByteWriter(const ByteWriter&) = delete;
+    ByteWriter& operator=(const ByteWriter&) = delete;
+
+    // Creates (truncates) the file; false when it cannot be created.
+    bool open(const char* path);
+    // Writes to a stream the caller opened and closes.
+    void attach(FILE* stream);
+    // Flushes and closes (or detaches) the output; false when any write failed.
+    bool close();
+    bool flush();
+
+    bool ok() const { return ok_; }
+    uint64_t written() const { return written_ + buf_.size(); }
+    Endian order() const { return order_; }
+    void set_order(Endian order) { order_ = order; }
+
+    void bytes(const void* p, size_t n) {
+        if (!ok_ || n == 0) return;
+        buf_.append(static_cast<const char*>(p), n);
+        if (buf_.size() >= kChunk) flush();
+    }
+    void bytes(std::string_view s) { bytes(s.data(), s.size()); }
+    void fill(size_t n, char byte) {
+        if (ok_) buf_.append(n, byte);
+        if (buf_.size() >= kChunk) flush();
+    }
+    void u8(uint8_t v) { bytes(&v, 1); }
+    void u16(uint16_t v) { put(v, 2); }
+    void i16(int16_t v) { put(static_cast<uint16_t>(v), 2); }
+    void u32(uint32_t v) { put(v, 4); }
+    void i32(int32_t v) { put(static_cast<uint32_t>(v), 4); }
+    void u64(uint64_t v) { put(v, 8); }
+    void f32(float v) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        put(bits, 4);
+    }
+    void f64(double v) {
+        uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        put(bits, 8);
+    }
+    // Text in a field of width bytes: cut when longer, padded with pad when shorter.
+    void text(std::string_view s, size_t width, char pad = ' ') {
+        if (s.size() > width) s = s.substr(0, width);
+        bytes(s);
+        fill(width - s.size(), pad);
+    }
+
+private:
+    static constexpr size_t kChunk = size_t(1) << 20;
+    void put(uint64_t v, size_t n) {
+        unsigned char b[8];
+        for (size_t i = 0; i < n; ++i) {
+            unsigned char byte = static_cast<unsigned char>(v >> (8 * i));
+            b[order_ == Endian::Little ? i : n - 1 - i] = byte;
+        }
+        bytes(b, n);
+    }
+
+    FILE* f_ = nullptr;
+    bool own_ = false;
+    std::string buf_;
+    uint64_t written_ = 0;
+    bool ok_ = true;
+    Endian order_;
+};
+
+// Line-oriented text output on a ByteWriter.
+class TextWriter {
+public:
+    explicit TextWriter(ByteWriter& out) : out_(out) {}
+    void put(std::string_view s) { out_.bytes(s); }
+    void line(std::string_view s) {
+        out_.bytes(s);
+        out_.u8('\n');
+    }
+    bool ok() const { return out_.ok(); }
+    ByteWriter& bytes() { return out_; }
+
+private:
+    ByteWriter& out_;
+};
