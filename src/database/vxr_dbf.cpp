@@ -11,10 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "../statpack/vxr_blockfile.h"
 
 namespace {
@@ -319,9 +320,7 @@ int16_t decode_table(ByteReader& in, uint64_t total, Start&& records, Record&& r
                 if (strip && !messages.trailing_blanks_only) {
                     col->text.set(row, strip_blanks(v, scratch));
                 } else {
-                    size_t e = v.find_last_not_of(' ');
-                    col->text.set(
-                        row, e == std::string_view::npos ? std::string_view() : v.substr(0, e + 1));
+                    col->text.set(row, vxs_fixed_view(v, VxsPad::Blank));
                 }
                 continue;
             }

@@ -7,9 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "vxr_rtf.h"
-
-std::string vxs_html_output_name;
+#include "../sheet/vxs_options.h"
+#include "vxs_table.h"
 
 namespace {
 
@@ -88,15 +87,8 @@ void html_write_item(const char* text, double percent, int bold, int first_row, 
 }
 
 int16_t write_sheet_as_html_table(Sheet* sheet, const char* path) {
-    if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) {
-        std::printf("No valid data to save to table.\n");
-        return 0;
-    }
-    std::vector<const Column*> cols = vxs_table_columns(sheet);
-    if (cols.empty()) {
-        std::printf("No valid data to save to table.\n");
-        return 0;
-    }
+    std::vector<const Column*> cols = vxs_table_columns_to_write(sheet);
+    if (cols.empty()) return 0;
     FILE* f = std::fopen(path, "wb");
     if (!f) {
         std::printf("Write Rich Text File - could not open file %.100s\n", path);
@@ -127,15 +119,13 @@ int16_t write_sheet_as_html_table(Sheet* sheet, const char* path) {
     else if (!sheet->description.empty())
         title = sheet->description.substr(0, sheet->description.find('\0'));
     if (title.empty())
-        title = vxs_html_output_name.empty() ? std::string(path) : vxs_html_output_name;
+        title = vxs_options().output_name.empty() ? std::string(path) : vxs_options().output_name;
     html_write_header(title.c_str());
 
     for (size_t i = 0; i < n; ++i)
         html_write_item(cols[i]->name.c_str(), percent[i], 1, 1, i == 0, 0, i + 1 == n, 0);
     const size_t nrows = static_cast<size_t>(sheet->row_count);
-    std::vector<size_t> sym(n, 0);
-    for (size_t i = 0, k = 0; i < n; ++i)
-        if (cols[i]->type == VXS_SYMMAT_COL) sym[i] = k++;
+    std::vector<size_t> sym = vxs_table_sym_indexes(cols);
     for (size_t r = 0; r < nrows && !html_failed; ++r) {
         for (size_t i = 0; i < n; ++i)
             html_write_item(vxs_table_cell_text(sheet, cols[i], r, sym[i]).c_str(), percent[i], 0,

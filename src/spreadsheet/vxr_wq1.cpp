@@ -10,9 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxs_cdf.h"
 #include "vxs_wk1.h"
 #include "vxs_xls.h"
@@ -26,10 +27,7 @@ std::string upper(std::string s) {
 
 // Text up to the first NUL of what remains in the record.
 std::string zero_ended(ByteReader& b, size_t limit) {
-    std::string_view rest = b.view(b.remaining());
-    size_t nul = rest.find('\0');
-    if (nul != std::string_view::npos) rest = rest.substr(0, nul);
-    return std::string(rest.substr(0, limit));
+    return std::string(vxs_fixed_view(b.view(b.remaining()), VxsPad::Nul).substr(0, limit));
 }
 
 // The base name of a path (after the last "/" or "\", up to the last ".").
@@ -64,9 +62,7 @@ void read_name(ByteReader b, VxsSelection& sel) {
     int32_t last_page = b.u8();
     e.last_row = b.u16();
     if (!b.ok() || first_page != last_page) return;
-    size_t nul = name.find('\0');
-    if (nul != std::string::npos) name.resize(nul);
-    e.name = upper(name.substr(0, WQ1_MAX_PAGE_NAME));
+    e.name = upper(vxs_fixed_field(name, VxsPad::Nul).substr(0, WQ1_MAX_PAGE_NAME));
     e.sheet_number = first_page;
     sel.ranges.push_back(e);
 }
@@ -181,24 +177,7 @@ int16_t read_wq1_into_sheet(const char* path) {
     if (vxs_options().name_dump) vxs_fatal(xls_name_listing(shown.c_str(), *sel).c_str(), 0);
     if (sel->sheets.empty() || !range.seen) return 0;
 
-    xls_select_sheet(sel);
-    int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
-    const VxsSheetEntry* sheet = nullptr;
-    if (sel->selected < nsheets) {
-        sheet = &sel->sheets[static_cast<size_t>(sel->selected)];
-        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
-    } else {
-        const VxsRangeEntry& r = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
-        sel->first_col = r.first_col;
-        sel->first_row = r.first_row;
-        sel->last_col = r.last_col;
-        sel->last_row = r.last_row;
-        for (const auto& s : sel->sheets)
-            if (s.number == r.sheet_number) {
-                sheet = &s;
-                break;
-            }
-    }
+    const VxsSheetEntry* sheet = xls_choose_sheet(sel);
     if (!sheet) return 0;
 
     int64_t first_col = range.first_col, last_col = range.last_col;
@@ -240,22 +219,6 @@ std::string cell_head(int32_t row, int32_t column) {
     put16(b, static_cast<uint32_t>(column));
     put16(b, static_cast<uint32_t>(row));
     return b;
-}
-
-bool is_numeric_kind(int32_t type) {
-    switch (type) {
-        case VXS_SCALAR:
-        case VXS_VARIATE:
-        case VXS_MATRIX_COL:
-        case VXS_NUMERIC6:
-        case VXS_SYMMAT_COL:
-        case VXS_TABLE_BODY:
-        case VXS_NUMERIC22:
-        case VXS_UNITS_NUM:
-            return true;
-        default:
-            return false;
-    }
 }
 
 std::string name_cell(const Column& c) {
@@ -345,7 +308,7 @@ int16_t write_sheet_as_wq1(Sheet* sheet, const char* path) {
                 } else if (k >= 1 && k <= static_cast<double>(c.labels.size())) {
                     ok &= wq1_write_label(row, j, c.labels[static_cast<size_t>(k) - 1].c_str(), file);
                 }
-            } else if (is_numeric_kind(c.type)) {
+            } else if (vxs_is_number_type(c.type)) {
                 if (c.num[i] > missing) ok &= wq1_write_number(row, j, c.num[i], file);
             }
         }

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxr_blockfile.h"
 
 int16_t vxs_reverse = 0;
@@ -43,11 +44,9 @@ bool read_names(ByteReader& in, Layout& L, bool types) {
     L.names.resize(L.cols);
     L.is_char.assign(L.cols, 0);
     for (uint64_t i = 0; i < L.cols; ++i) {
-        std::string_view raw = in.view(GAUSS_NAME);
-        raw = raw.substr(0, std::min(raw.find('\0'), raw.size()));
-        L.names[i] = std::string(raw);
+        L.names[i] = vxs_fixed_field(in.view(GAUSS_NAME), VxsPad::Nul);
         // 1989: upper-case names are numeric, lower-case ones character.
-        if (!types) L.is_char[i] = !raw.empty() && static_cast<unsigned char>(raw[0]) >= 'a';
+        if (!types) L.is_char[i] = !L.names[i].empty() && static_cast<unsigned char>(L.names[i][0]) >= 'a';
     }
     if (types)
         for (uint64_t i = 0; i < L.cols; ++i) L.is_char[i] = in.u8() == 0;
@@ -265,7 +264,7 @@ int16_t read_gauss_into_sheet(const char* path) {
             Column* col = cols[c];
             if (col->type == VXS_TEXT) {
                 std::string_view raw = row.view(L.elsize);
-                col->text.set(r, raw.substr(0, std::min(raw.find('\0'), raw.size())));
+                col->text.set(r, vxs_fixed_view(raw, VxsPad::Nul));
             } else {
                 col->num[r] = decode(row, L.elsize, missing);
             }
@@ -276,22 +275,6 @@ int16_t read_gauss_into_sheet(const char* path) {
 }
 
 namespace {
-
-bool numeric_kind(int32_t type) {
-    switch (type) {
-        case VXS_SCALAR:
-        case VXS_VARIATE:
-        case VXS_UNITS_NUM:
-        case VXS_MATRIX_COL:
-        case VXS_NUMERIC6:
-        case VXS_TABLE_BODY:
-        case VXS_NUMERIC22:
-        case VXS_SYMMAT_COL:
-            return true;
-        default:
-            return false;
-    }
-}
 
 // Output bytes in one order, gathered for large writes.
 class Out {
@@ -359,7 +342,7 @@ int16_t write_sheet_as_gauss(Sheet* sheet, const char* path) {
                     }
                     v = c->levels[k - 1];
                 }
-            } else if (!numeric_kind(c->type)) {
+            } else if (!vxs_is_number_type(c->type)) {
                 v = missing;
             }
             if (v <= missing)

@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 
 void read5b(const uint8_t* src, uint8_t out[5]) { std::memcpy(out, src, 5); }
 
@@ -166,10 +167,7 @@ uint8_t at(const std::string& s, size_t i) {
     return i < s.size() ? static_cast<uint8_t>(s[i]) : ' ';
 }
 
-std::string trim_right(std::string s) {
-    size_t end = s.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : s.substr(0, end + 1);
-}
+std::string trim_right(const std::string& s) { return vxs_fixed_field(s, VxsPad::Blank); }
 
 // Attribute string lengths of the five groups, from the structure table.
 size_t attribute_length(size_t g_, size_t a, const long ap[INSTAT_GROUPS][INSTAT_GROUP_FIELDS]) {
@@ -190,6 +188,7 @@ int16_t read_instat_into_sheet(const char* path) {
         return 0;
     }
     g = InstatState();
+    vxs_set_command_extra(vxs_write_instat_extra);
     ByteReader in(bytes);
     std::string_view header = in.view(INSTAT_HEADER);
     auto five = [&in]() {

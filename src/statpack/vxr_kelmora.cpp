@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxr_outbuf.h"
 
 const char* const p_attributes[KEL_PAGE_ATTRS] = {"A_NDIM", "A_MVREAL", "A_MVINT", "A_MVTEXT",
@@ -29,7 +30,7 @@ std::optional<std::string> get_kel_text(ByteReader& in) {
     int32_t len = in.i32();
     if (!in.ok() || len < 1) return std::nullopt;
     std::string_view raw = in.view(static_cast<size_t>(len));
-    return std::string(raw.substr(0, raw.find('\0')));
+    return vxs_fixed_field(raw, VxsPad::Nul);
 }
 
 void write_kel_text(OutBuffer& out, const std::optional<std::string>& text) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_sheet.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
@@ -18,22 +18,6 @@ namespace {
 
 bool put_line(std::string_view s, FILE* f) {
     return std::fwrite(s.data(), 1, s.size(), f) == s.size() && std::fputc('\n', f) != EOF;
-}
-
-bool numeric_type(int32_t t) {
-    switch (t) {
-        case VXS_SCALAR:
-        case VXS_VARIATE:
-        case VXS_MATRIX_COL:
-        case VXS_NUMERIC6:
-        case VXS_SYMMAT_COL:
-        case VXS_TABLE_BODY:
-        case VXS_NUMERIC22:
-        case VXS_UNITS_NUM:
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace
@@ -81,7 +65,7 @@ namespace {
 
 // Whether the column can be written as a component: the rest have no form in the dump.
 bool writable(const Column* c) {
-    return numeric_type(c->type) || c->type == VXS_TEXT || c->type == VXS_FACTOR ||
+    return vxs_is_number_type(c->type) || c->type == VXS_TEXT || c->type == VXS_FACTOR ||
            c->type == VXS_UNITS_TEXT;
 }
 

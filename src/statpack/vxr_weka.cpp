@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"

@@ -3,6 +3,7 @@
 // back in each version, and cut or lying files.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -209,6 +210,12 @@ TEST(VshRead, CutAndLyingFilesFailCleanly) {
     EXPECT_FALSE(decode(patched(40, 0x7ffffff0)));  // further header bytes
     EXPECT_FALSE(decode(patched(48, 0x7fffffff)));  // first value count
     EXPECT_FALSE(decode(patched(52, 0x7fffffff)));  // first name length
+    // A sheet missing value that marks nothing as missing would let bad factor codes through.
+    for (double missing : {std::nan(""), 1e308, 0.0, -1e300}) {
+        std::string b = good;
+        std::memcpy(b.data() + 16, &missing, 8);
+        EXPECT_FALSE(decode(b)) << missing;
+    }
 
     ScratchDir dir;
     write_file(dir.file("cut.vsh"), good.substr(0, 100));
