@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Benchmark (not a test): a 1,000,000-row dBase table made by ogr2ogr (gdal-bin) converted to
-# CSV by morvalen and by `ogr2ogr -f CSV`, with times, peak memory and their ratio; then checks
-# that CSV -> .vsh -> CSV gives the values of CSV -> CSV.
-# Usage: bench/dbf.sh [rows]   (build first: cmake --preset default && cmake --build --preset default)
+# CSV by morvalen and by `ogr2ogr -f CSV`; then checks that CSV -> .vsh -> CSV gives the values
+# of CSV -> CSV. Prints the timing table of bench/lib.sh.
+# Usage: bench/dbf.sh [rows]   (or BENCH_ROWS; build first: cmake --preset default && cmake --build --preset default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-bin="$root/build/morvalen"
-rows=${1:-1000000}
+. "$root/bench/lib.sh"
+bin="${MORVALEN:-$root/build/morvalen}"
+rows=${1:-${BENCH_ROWS:-1000000}}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 [ -x "$bin" ] || { echo "build morvalen first"; exit 1; }
@@ -27,27 +28,10 @@ with open(path, "w") as f:
 PY
 cd "$work"
 ogr2ogr -f "ESRI Shapefile" -oo AUTODETECT_TYPE=YES big.dbf src.csv
-size=$(stat -c %s big.dbf)
-echo "input: $rows rows, $(( size / 1048576 )) MiB .dbf"
-
-measure() {
-    local log="$work/time.log"
-    /usr/bin/time -v "$@" >/dev/null 2>"$log" || { cat "$log"; exit 1; }
-    local secs kb
-    secs=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,a,":"); s=0; for(i=1;i<=n;i++) s=s*60+a[i]; print s}' "$log")
-    kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
-    echo "$secs $kb"
-}
-
-read -r t_m m_m < <(measure "$bin" big.dbf big.csv)
-read -r t_o m_o < <(measure ogr2ogr -f CSV ogr.csv big.dbf)
-mib() { awk -v k="$1" 'BEGIN {printf "%.0f MiB", k / 1024}'; }
-printf '%-34s %8.2f s   peak %s\n' "morvalen big.dbf big.csv" "$t_m" "$(mib "$m_m")"
-printf '%-34s %8.2f s   peak %s\n' "ogr2ogr -f CSV" "$t_o" "$(mib "$m_o")"
-awk -v a="$t_m" -v b="$t_o" -v m="$m_m" -v s="$size" 'BEGIN {
-    printf "dBase to CSV: ogr2ogr / morvalen = %.2f (target above 1)\n", b / a
-    printf "peak memory / input size: %.2f\n", m * 1024 / s
-}'
+bench_workload dbf "$(stat -c %s big.dbf)" $(( rows * 6 * 8 ))
+bench_run morvalen "$bin" big.dbf big.csv
+bench_run ogr2ogr ogr2ogr -f CSV ogr.csv big.dbf
+bench_finish
 
 # The package file keeps every value: CSV -> .vsh -> CSV equals CSV -> CSV.
 "$bin" big.csv direct.csv >/dev/null

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Lotus and Quattro reading speed: makes an 8,192-row by 256-column WK1 worksheet and WB2
 # notebook with the test-file generator's record writers, then times converting each to CSV
-# with morvalen and with ssconvert (gnumeric) and prints the ratio.
-# Usage: bench/sheets.sh [path to morvalen]   (default: build/morvalen)
+# with morvalen and with ssconvert (gnumeric). Prints the timing table of bench/lib.sh.
+# Usage: bench/sheets.sh [path to morvalen]   (default: build/morvalen; BENCH_SHEET_ROWS for fewer rows)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-morvalen="${1:-$here/build/morvalen}"
+. "$here/bench/lib.sh"
+morvalen="${1:-${MORVALEN:-$here/build/morvalen}}"
+rows=${BENCH_SHEET_ROWS:-8192}
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-/usr/bin/python3 - "$here/tests/data/lotus" <<'PY'
+/usr/bin/python3 - "$here/tests/data/lotus" "$rows" <<'PY'
 import random, struct, sys
 sys.path.insert(0, sys.argv[1])
 from make_lotus import rec, wk1_cell, wb_cell
-rows, cols = 8192, 256
+rows, cols = int(sys.argv[2]), 256
 random.seed(7)
 cells = [(0, c, "l", "V%d" % (c + 1)) for c in range(cols)]
 for r in range(1, rows):
@@ -33,12 +35,9 @@ with open("big.wb2", "wb") as f:
     f.write(b"".join(wb_cell(0, *c) for c in cells) + rec(0xCB) + rec(0x01))
 PY
 
-seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc -l; }
 for f in big.wk1 big.wb2; do
-  echo "$f: 8192 rows x 256 columns, $(stat -c %s "$f") bytes"
-  t_m=$(seconds "$morvalen" "$f" out_m.csv)
-  t_s=$(seconds ssconvert "$f" out_s.csv)
-  printf '  morvalen  %8.3f s\n' "$t_m"
-  printf '  ssconvert %8.3f s   (%.1f x morvalen)\n' "$t_s" "$(echo "$t_s / $t_m" | bc -l)"
-  echo "  lines written: morvalen $(wc -l < out_m.csv), ssconvert $(wc -l < out_s.csv)"
+  bench_workload "${f#big.}" "$(stat -c %s "$f")" $(( rows * 256 * 8 ))
+  bench_run morvalen "$morvalen" "$f" out_m.csv
+  bench_run ssconvert ssconvert "$f" out_s.csv
 done
+bench_finish

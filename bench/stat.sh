@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Benchmark of the SPSS and Stata readers: makes a 1,000,000-row by 20-variable .sav (pspp,
-# bytecode compressed, and an uncompressed copy) and .dta (R foreign, release 110), then times
-# morvalen against readstat and pspp-convert converting each to CSV, with peak memory.
-# Usage: bench/stat.sh [morvalen binary] (default build/morvalen); work files in $BENCH_DIR.
+# Benchmark of the SPSS, Stata and SAS transport readers: makes a 1,000,000-row by 20-variable
+# .sav (pspp, bytecode compressed, and an uncompressed copy), .dta (R foreign, release 110) and
+# .xpt (R haven, version 5), then times morvalen against readstat, pspp-convert and pandas
+# converting each to CSV. Prints the timing table of bench/lib.sh.
+# Usage: bench/stat.sh [morvalen binary] (default build/morvalen); BENCH_ROWS rows; work files
+# in $BENCH_DIR (kept between runs, one directory per row count).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(realpath "${1:-$root/build/morvalen}")
-dir=${BENCH_DIR:-/tmp/morvalen-bench-stat}
+bin=$(realpath "${1:-${MORVALEN:-$root/build/morvalen}}")
 rows=${BENCH_ROWS:-1000000}
+dir=${BENCH_DIR:-/tmp/morvalen-bench-stat-$rows}
+. "$root/bench/lib.sh"
 mkdir -p "$dir"
 cd "$dir"
 
@@ -48,31 +51,28 @@ if [ ! -f big.dta ]; then
     d\$town <- paste('Town number', sample(0:49, n, TRUE));
     write.dta(d, 'big.dta', version = 7L)"
 fi
-ls -l big.sav big_unc.sav big.dta
+if [ ! -f big.xpt ]; then
+  Rscript -e "library(haven); set.seed(1); n <- $rows;
+    d <- data.frame(id = seq_len(n));
+    for (k in 1:16) d[[paste0('x', k)]] <- rnorm(n, 50, 10);
+    d\$born <- as.Date('1940-01-01') + sample(0:21900, n, TRUE);
+    d\$name <- paste0('n', sample(0:999, n, TRUE));
+    d\$town <- paste('Town number', sample(0:49, n, TRUE));
+    write_xpt(d, 'big.xpt', version = 5)"
+fi
 
-# Runs a command under /usr/bin/time -v; prints wall seconds and peak memory in MB.
-measure() {
-  local label=$1
-  shift
-  rm -f out.csv
-  /usr/bin/time -v "$@" >/dev/null 2>time.txt || { cat time.txt; return 1; }
-  local wall rss
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' time.txt)
-  rss=$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' time.txt)
-  printf '  %-14s %8.2f s %8s MB\n' "$label" "$wall" "$rss"
-  eval "t_${label//[^a-z]/_}=$wall"
-}
-
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a > 0) printf "%.2f", b / a; else print "inf" }'; }
-
+size() { stat -c %s "$1"; }
 for f in big.sav big_unc.sav; do
-  echo "== $f"
-  measure morvalen "$bin" "$f" out.csv
-  measure readstat readstat -f "$f" out.csv
-  measure pspp_convert pspp-convert -O csv "$f" out.csv
-  echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")   pspp-convert / morvalen: $(ratio "$t_morvalen" "$t_pspp_convert")"
+  bench_workload "${f#big}" "$(size "$f")" $(( rows * 20 * 8 ))
+  bench_run morvalen "$bin" "$f" out.csv
+  bench_run readstat readstat -f "$f" out.csv
+  bench_run pspp-convert pspp-convert -O csv "$f" out.csv
 done
-echo "== big.dta"
-measure morvalen "$bin" big.dta out.csv
-measure readstat readstat -f big.dta out.csv
-echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")"
+bench_workload .dta "$(size big.dta)" $(( rows * 20 * 8 ))
+bench_run morvalen "$bin" big.dta out.csv
+bench_run readstat readstat -f big.dta out.csv
+bench_workload .xpt "$(size big.xpt)" $(( rows * 20 * 8 ))
+bench_run morvalen "$bin" big.xpt out.csv
+bench_run readstat readstat -f big.xpt out.csv
+bench_run pandas /usr/bin/python3 -c "import pandas as pd; pd.read_sas('big.xpt', format='xport').to_csv('out.csv', index=False)"
+bench_finish

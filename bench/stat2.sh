@@ -2,13 +2,15 @@
 # Benchmark of the Systat and Gauss readers: makes a 1,000,000-row by 12-variable Systat file
 # (10 numbers and 2 strings, single precision) and a Gauss matrix (.fmt, 12 columns) with the
 # generators' layouts, then times morvalen converting each to CSV against R foreign's
-# read.systat + write.csv and numpy + pandas, with peak memory.
-# Usage: bench/stat2.sh [morvalen binary] (default build/morvalen); work files in $BENCH_DIR.
+# read.systat + write.csv and numpy + pandas. Prints the timing table of bench/lib.sh.
+# Usage: bench/stat2.sh [morvalen binary] (default build/morvalen); BENCH_ROWS rows; work files
+# in $BENCH_DIR (kept between runs, one directory per row count).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(realpath "${1:-$root/build/morvalen}")
-dir=${BENCH_DIR:-/tmp/morvalen-bench-stat2}
+bin=$(realpath "${1:-${MORVALEN:-$root/build/morvalen}}")
 rows=${BENCH_ROWS:-1000000}
+dir=${BENCH_DIR:-/tmp/morvalen-bench-stat2-$rows}
+. "$root/bench/lib.sh"
 mkdir -p "$dir"
 cd "$dir"
 
@@ -47,28 +49,10 @@ with open("big.fmt", "wb") as f:
     f.write(m.tobytes())
 PY
 fi
-ls -l big.sys big.fmt
-
-# Runs a command under /usr/bin/time -v; prints wall seconds and peak memory in MB.
-measure() {
-  local label=$1
-  shift
-  rm -f out.csv
-  /usr/bin/time -v "$@" >/dev/null 2>time.txt || { cat time.txt; return 1; }
-  local wall rss
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' time.txt)
-  rss=$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' time.txt)
-  printf '  %-14s %8.2f s %8s MB\n' "$label" "$wall" "$rss"
-  eval "t_${label//[^a-z]/_}=$wall"
-}
-
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a > 0) printf "%.2f", b / a; else print "inf" }'; }
-
-echo "== big.sys"
-measure morvalen "$bin" big.sys out.csv
-measure r_foreign Rscript -e 'library(foreign); write.csv(read.systat("big.sys"), "out.csv", row.names = FALSE)'
-echo "  R foreign / morvalen: $(ratio "$t_morvalen" "$t_r_foreign")"
-echo "== big.fmt"
-measure morvalen "$bin" big.fmt out.csv
-measure numpy_pandas /usr/bin/python3 -c 'import numpy, pandas; n = numpy.fromfile("big.fmt", "<f8", offset=16).reshape(-1, 12); pandas.DataFrame(n).to_csv("out.csv", index=False)'
-echo "  numpy+pandas / morvalen: $(ratio "$t_morvalen" "$t_numpy_pandas")"
+bench_workload .sys "$(stat -c %s big.sys)" $(( rows * 12 * 8 ))
+bench_run morvalen "$bin" big.sys out.csv
+bench_run r-foreign Rscript -e 'library(foreign); write.csv(read.systat("big.sys"), "out.csv", row.names = FALSE)'
+bench_workload .fmt "$(stat -c %s big.fmt)" $(( rows * 12 * 8 ))
+bench_run morvalen "$bin" big.fmt out.csv
+bench_run numpy+pandas /usr/bin/python3 -c 'import numpy, pandas; n = numpy.fromfile("big.fmt", "<f8", offset=16).reshape(-1, 12); pandas.DataFrame(n).to_csv("out.csv", index=False)'
+bench_finish

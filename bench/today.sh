@@ -2,14 +2,16 @@
 # Benchmark of the formats read through ReadStat and the xlsx reader: makes a 1,000,000 x 20
 # .sas7bdat and .zsav (R haven) and a 200,000 x 20 .xlsx (from a CSV through morvalen's
 # libxlsxwriter writer), then times morvalen against readstat, pandas and ssconvert converting each
-# to CSV, with peak memory. Target: half the fastest peer's time.
-# Usage: bench/today.sh [morvalen binary] (default build/morvalen); work files in $BENCH_DIR.
+# to CSV. Prints the timing table of bench/lib.sh.
+# Usage: bench/today.sh [morvalen binary] (default build/morvalen); BENCH_ROWS and BENCH_XLSX_ROWS
+# rows; work files in $BENCH_DIR (kept between runs, one directory per row count).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$(realpath "${1:-$root/build/morvalen}")
-dir=${BENCH_DIR:-/tmp/morvalen-bench-today}
+bin=$(realpath "${1:-${MORVALEN:-$root/build/morvalen}}")
 rows=${BENCH_ROWS:-1000000}
 xrows=${BENCH_XLSX_ROWS:-200000}
+dir=${BENCH_DIR:-/tmp/morvalen-bench-today-$rows-$xrows}
+. "$root/bench/lib.sh"
 mkdir -p "$dir"
 cd "$dir"
 
@@ -38,36 +40,15 @@ with open("big_x.csv", "w") as f:
 PY
   "$bin" big_x.csv big.xlsx >/dev/null
 fi
-ls -l big.sas7bdat big.zsav big.xlsx
-
-# Runs a command under /usr/bin/time -v; prints wall seconds and peak memory in MB.
-measure() {
-  local label=$1
-  shift
-  rm -f out.csv
-  /usr/bin/time -v "$@" >/dev/null 2>time.txt || { cat time.txt; return 1; }
-  local wall rss
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' time.txt)
-  rss=$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' time.txt)
-  printf '  %-14s %8.2f s %8s MB\n' "$label" "$wall" "$rss"
-  eval "t_${label//[^a-z]/_}=$wall"
-}
-
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a > 0) printf "%.2f", b / a; else print "inf" }'; }
-
-echo "== big.sas7bdat"
-measure morvalen "$bin" big.sas7bdat out.csv
-measure readstat readstat -f big.sas7bdat out.csv
-measure pandas /usr/bin/python3 -c "import pandas as pd; pd.read_sas('big.sas7bdat').to_csv('out.csv', index=False)"
-echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")   pandas / morvalen: $(ratio "$t_morvalen" "$t_pandas")"
-
-echo "== big.zsav"
-measure morvalen "$bin" big.zsav out.csv
-measure readstat readstat -f big.zsav out.csv
-echo "  readstat / morvalen: $(ratio "$t_morvalen" "$t_readstat")"
-
-echo "== big.xlsx"
-measure morvalen "$bin" big.xlsx out.csv
-measure openpyxl /usr/bin/python3 -c "import pandas as pd; pd.read_excel('big.xlsx', engine='openpyxl').to_csv('out.csv', index=False)"
-measure ssconvert ssconvert big.xlsx out.csv
-echo "  pandas+openpyxl / morvalen: $(ratio "$t_morvalen" "$t_openpyxl")   ssconvert / morvalen: $(ratio "$t_morvalen" "$t_ssconvert")"
+bench_workload .sas7bdat "$(stat -c %s big.sas7bdat)" $(( rows * 20 * 8 ))
+bench_run morvalen "$bin" big.sas7bdat out.csv
+bench_run readstat readstat -f big.sas7bdat out.csv
+bench_run pandas /usr/bin/python3 -c "import pandas as pd; pd.read_sas('big.sas7bdat').to_csv('out.csv', index=False)"
+bench_workload .zsav "$(stat -c %s big.zsav)" $(( rows * 20 * 8 ))
+bench_run morvalen "$bin" big.zsav out.csv
+bench_run readstat readstat -f big.zsav out.csv
+bench_workload .xlsx "$(stat -c %s big.xlsx)" $(( xrows * 20 * 8 ))
+bench_run morvalen "$bin" big.xlsx out.csv
+bench_run pandas+openpyxl /usr/bin/python3 -c "import pandas as pd; pd.read_excel('big.xlsx', engine='openpyxl').to_csv('out.csv', index=False)"
+bench_run ssconvert ssconvert big.xlsx out.csv
+bench_finish

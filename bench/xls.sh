@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Excel reading speed: makes a 65,000-row by 20-column Excel 97 workbook with gnumeric, then
-# times converting it to CSV with morvalen, with ssconvert, and reading it with python3-xlrd.
-# Usage: bench/xls.sh [path to morvalen]   (default: build/morvalen)
+# times converting it to CSV with morvalen and with ssconvert, and reading it with python3-xlrd.
+# Prints the timing table of bench/lib.sh.
+# Usage: bench/xls.sh [path to morvalen]   (default: build/morvalen; BENCH_XLS_ROWS for fewer rows)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-morvalen="${1:-$here/build/morvalen}"
+. "$here/bench/lib.sh"
+morvalen="${1:-${MORVALEN:-$here/build/morvalen}}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-rows=65000
+rows=${BENCH_XLS_ROWS:-65000}
 cols=20
 /usr/bin/python3 - "$rows" "$cols" <<'PY'
 import random, sys
@@ -31,20 +33,14 @@ with open("big.csv", "w") as f:
         f.write(",".join(cells) + "\n")
 PY
 ssconvert -T Gnumeric_Excel:excel_biff8 big.csv big.xls >/dev/null 2>&1
-echo "workbook: $rows rows x $cols columns, $(stat -c %s big.xls) bytes"
 
-seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc -l; }
-
-t_m=$(seconds "$morvalen" big.xls out_m.csv)
-t_s=$(seconds ssconvert big.xls out_s.csv)
-t_x=$(seconds /usr/bin/python3 -c "
+bench_workload xls "$(stat -c %s big.xls)" $(( rows * cols * 8 ))
+bench_run morvalen "$morvalen" big.xls out_m.csv
+bench_run ssconvert ssconvert big.xls out_s.csv
+bench_run xlrd /usr/bin/python3 -c "
 import xlrd
 b = xlrd.open_workbook('big.xls')
 s = b.sheet_by_index(0)
 n = sum(len(s.row_values(r)) for r in range(s.nrows))
-")
-printf 'morvalen big.xls big.csv   %8.3f s\n' "$t_m"
-printf 'ssconvert big.xls big.csv  %8.3f s   (%.1f x morvalen)\n' "$t_s" "$(echo "$t_s / $t_m" | bc -l)"
-printf 'python3-xlrd reading it    %8.3f s   (%.1f x morvalen)\n' "$t_x" "$(echo "$t_x / $t_m" | bc -l)"
-lines=$(wc -l < out_m.csv)
-echo "morvalen wrote $lines lines"
+"
+bench_finish

@@ -17,6 +17,7 @@
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
 #include "../sheet/vxs_reader_kit.h"
+#include "../statpack/vxr_blockfile.h"
 
 namespace {
 
@@ -243,12 +244,30 @@ void set_width(Column* col, const DbfField& f, const Magnitude& m) {
 
 }  // namespace
 
-int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
+namespace {
+
+// vxs_strip_blanks(v, 90) for v of at most 90 characters, without building a string for the
+// usual text: blank padded at the end only.
+std::string_view strip_blanks(std::string_view v, std::string& scratch) {
+    size_t e = v.find_last_not_of(' ');
+    if (e != std::string_view::npos && v[0] != ' ') {
+        std::string_view t = v.substr(0, e + 1);
+        if (t.find("  ") == std::string_view::npos) return t;
+    }
+    scratch = vxs_strip_blanks(v, VXS_MAX_TEXT);
+    return scratch;
+}
+
+// The table from a header reader and a record source: records(start) positions the source at
+// the first record, record(n) gives the next n bytes (empty when fewer remain). total is the
+// size of the whole table, header and records.
+template <typename Start, typename Record>
+int16_t decode_table(ByteReader& in, uint64_t total, Start&& records, Record&& record, const DbfMessages& messages) {
     DbfHeader h;
     if (!read_header(in, h, messages)) return 0;
 
     // Only whole records that are present become rows; a count beyond them sizes nothing.
-    size_t present = in.size() > h.data_start ? (in.size() - h.data_start) / h.record_length : 0;
+    size_t present = total > h.data_start ? static_cast<size_t>((total - h.data_start) / h.record_length) : 0;
     size_t rows = std::min<size_t>(h.records, present);
     if (rows < h.records)
         std::printf(messages.short_data, static_cast<long>(rows), static_cast<long>(h.records));
@@ -281,11 +300,12 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
 
     const bool strip = vxs_get_global_defaults()->factor_strip_blanks != 0;
     const double missing = sheet->missing;
-    in.seek(h.data_start);
+    records(h.data_start);
     size_t row = 0;
     char note[VXS_MAX_TEXT + 1];
+    std::string scratch;
     for (size_t r = 0; r < rows; ++r) {
-        std::string_view rec = in.view(h.record_length);
+        std::string_view rec = record(h.record_length);
         if (rec.empty()) continue;
         if (rec[0] == DBF_DELETED) {
             if (messages.keep_deleted) ++row;
@@ -299,7 +319,7 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
             if (f.type == 'C') {
                 v = v.substr(0, std::min(v.find('\0'), VXS_MAX_TEXT));
                 if (strip && !messages.trailing_blanks_only) {
-                    col->text.set(row, vxs_strip_blanks(v, VXS_MAX_TEXT));
+                    col->text.set(row, strip_blanks(v, scratch));
                 } else {
                     col->text.set(row, vxs_fixed_view(v, VxsPad::Blank));
                 }
@@ -367,11 +387,27 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
     return 1;
 }
 
+}  // namespace
+
+int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
+    return decode_table(
+        in, in.size(), [&](size_t start) { in.seek(start); }, [&](size_t n) { return in.view(n); }, messages);
+}
+
 int16_t read_dbf_into_sheet(const char* path) {
-    std::string bytes;
-    if (!vxs_read_whole_file(path, bytes)) return 0;
-    ByteReader in(bytes);
-    return vxs_decode_dbf_table(in, DbfMessages());
+    // Header first (at most 64 KiB), then the records a block at a time: the file is never
+    // held whole beside the sheet.
+    BlockFile file;
+    if (!file.open(path)) return 0;
+    ByteReader head = file.window(size_t(1) << 17, Endian::Little);
+    auto start = [&](size_t offset) { file.seek(offset); };
+    auto next = [&](size_t n) {
+        ByteReader window = file.window(n, Endian::Little);
+        std::string_view rec = window.view(n);
+        file.consume(rec.size());
+        return rec;
+    };
+    return decode_table(head, file.size(), start, next, DbfMessages());
 }
 
 // ---------------------------------------------------------------------------------------------

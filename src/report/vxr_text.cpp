@@ -63,77 +63,78 @@ struct ColumnPlan {
     size_t start = 0;
 };
 
+// Cell texts go into one scratch area reused for every cell (numbers are formatted straight
+// into it; unquoted texts are viewed where the column keeps them), so no cell allocates.
 class CellWriter {
 public:
     CellWriter(const Sheet* sheet, Layout layout, bool quote) : sheet_(sheet), layout_(layout), quote_(quote) {}
 
-    // The text of one cell into out; false for a blank cell.
-    bool cell(const ColumnPlan& p, size_t row, std::string& out) const {
+    // The text of one cell; false for a blank cell. The view lasts until the next call.
+    bool cell(const ColumnPlan& p, size_t row, std::string_view& out) {
         const Column* c = p.col;
-        out.clear();
         if (c->type == VXS_SYMMAT_COL) {
             if (row < p.sym_index) return false;
             size_t idx = c->num.size() >= sheet_->rows.size() ? row : row - p.sym_index;
             if (idx >= c->num.size()) return false;
-            number(c, c->num[idx], out);
+            out = number(c, c->num[idx]);
             return true;
         }
         if (row >= c->value_count()) return false;
         if (c->is_text()) {
-            text(c->text.get(row), p.width, out);
+            out = text(c->text.get(row), p.width);
             return true;
         }
         if (c->type != VXS_FACTOR) {
-            number(c, c->num[row], out);
+            out = number(c, c->num[row]);
             return true;
         }
         double v = c->num[row];
         if (c->origin == 0) {
-            number(c, v, out);
+            out = number(c, v);
             return true;
         }
         if (!(v > sheet_->missing)) return false;
         double k = std::floor(v + 0.5);
         if (c->origin == 1) {
             if (k < 1 || k > static_cast<double>(c->levels.size())) return false;
-            number(c, c->levels[static_cast<size_t>(k) - 1], out);
+            out = number(c, c->levels[static_cast<size_t>(k) - 1]);
             return true;
         }
         if (k < 1 || k > static_cast<double>(c->labels.size())) return false;
-        text(c->labels[static_cast<size_t>(k) - 1], p.width, out);
+        out = text(c->labels[static_cast<size_t>(k) - 1], p.width);
         return true;
     }
 
     // Width a cell takes in its field (quotes doubled and added in CSV).
-    size_t cell_width(const ColumnPlan& p, size_t row, std::string& scratch) const {
-        return cell(p, row, scratch) ? scratch.size() : 0;
+    size_t cell_width(const ColumnPlan& p, size_t row) {
+        std::string_view s;
+        return cell(p, row, s) ? s.size() : 0;
     }
 
 private:
-    void number(const Column* c, double v, std::string& out) const {
-        char buf[128];
+    std::string_view number(const Column* c, double v) {
         if (c->representation == VXS_REP_DATE) {
             vxs_set_gregorian(c->gregorian);
             vxs_set_date_format(c->date_format);
         }
-        write_num(buf, v, c->representation, c->decimals, sheet_->missing);
-        out.assign(buf);
+        return std::string_view(num_, write_num(num_, v, c->representation, c->decimals, sheet_->missing));
     }
-    void text(std::string_view s, size_t width, std::string& out) const {
-        if (layout_ == Layout::Comma && quote_) {
-            out += '\'';
-            if (s.find('\'') != std::string_view::npos)
-                out += double_quote(s, width ? width : 2 * s.size());
-            else
-                out.append(s);
-            out += '\'';
-        } else {
-            out.assign(s);
-        }
+    std::string_view text(std::string_view s, size_t width) {
+        if (layout_ != Layout::Comma || !quote_) return s;
+        quoted_.clear();
+        quoted_ += '\'';
+        if (s.find('\'') != std::string_view::npos)
+            quoted_ += double_quote(s, width ? width : 2 * s.size());
+        else
+            quoted_.append(s);
+        quoted_ += '\'';
+        return quoted_;
     }
     const Sheet* sheet_;
     Layout layout_;
     bool quote_;
+    char num_[128];
+    std::string quoted_;
 };
 
 bool is_factor_with_labels(const Column* c) { return c->type == VXS_FACTOR && c->origin == 2; }
@@ -173,7 +174,7 @@ void place(std::string& line, size_t start, size_t width, bool right, std::strin
     size_t room = width > 0 ? width - 1 : 0;
     if (s.size() > room) s = s.substr(0, room);
     size_t at = right ? start + room - s.size() : start;
-    line.replace(at, s.size(), s);
+    std::memcpy(line.data() + at, s.data(), s.size());
 }
 
 }  // namespace
@@ -211,14 +212,13 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
     }
 
     // Field widths: one more than the longest cell, and room for the name and its mark.
-    std::string scratch;
     size_t pos = 0;
     for (ColumnPlan& p : plan) {
         size_t longest = 0;
         if (layout != Layout::Tab) {
             ColumnPlan unbounded = p;
             unbounded.width = 0;
-            for (size_t r = 0; r < nrows; ++r) longest = std::max(longest, cells.cell_width(unbounded, r, scratch));
+            for (size_t r = 0; r < nrows; ++r) longest = std::max(longest, cells.cell_width(unbounded, r));
         }
         size_t w = longest + 1;
         w = std::max(w, p.col->name.size() + (p.col->type == VXS_FACTOR ? 2 : 1));
@@ -259,7 +259,7 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
         write_line(line);
     }
 
-    std::string cell;
+    std::string_view cell;
     for (size_t r = 0; r < nrows && ok; ++r) {
         if (layout == Layout::Tab) {
             line.clear();

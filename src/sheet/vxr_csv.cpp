@@ -1,6 +1,6 @@
-// Delimited text into a sheet: the whole file is read in one block, line ends are normalised,
-// then a sizing pass (rows, columns, names line, column types) and a filling pass run over the
-// same memory.
+// Delimited text into a sheet: a sizing pass (rows, columns, names line, column types) and a
+// filling pass, each reading the file in large blocks and normalising line ends on the way,
+// so the file's text is never held beside the sheet.
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -8,9 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "vxs_options.h"
 #include "vxs_access.h"
@@ -45,36 +48,50 @@ private:
     size_t pos_ = 0;
 };
 
+// What a character means to the field splitter, worked out once per pass.
+struct FieldChars {
+    enum : uint8_t { kPlain = 0, kDelimiter = 1, kQuote = 2 };
+    uint8_t kind[256] = {};
+    bool custom = false;
+    FieldChars(bool custom_mode, const char* delimiters) : custom(custom_mode) {
+        if (!custom) {
+            kind[static_cast<unsigned char>('\t')] = kDelimiter;
+            return;
+        }
+        kind[static_cast<unsigned char>('"')] = kQuote;
+        kind[static_cast<unsigned char>('\'')] = kQuote;
+        for (const char* d = delimiters; *d; ++d) kind[static_cast<unsigned char>(*d)] = kDelimiter;
+    }
+};
+
 // Fields of one line. In custom-delimiter mode a quote character that has a matching closing
 // quote on the line makes the field run to it (a doubled quote inside counts as one); a quote
 // without a partner is an ordinary character, so an apostrophe in "farmer's note" does not
 // swallow the rest of the line.
 class FieldSplitter {
 public:
-    FieldSplitter(std::string_view line, bool custom, const char* delimiters)
-        : line_(line), custom_(custom), delimiters_(delimiters) {}
+    FieldSplitter(std::string_view line, const FieldChars& chars) : line_(line), chars_(chars), custom_(chars.custom) {}
 
     // raw: the field after leading blanks, trailing blanks removed, quotes still in place.
     bool next(std::string_view& raw) {
         if (done_) return false;
+        const size_t n = line_.size();
         size_t p = pos_;
-        while (p < line_.size() && (line_[p] == ' ' || (custom_ && line_[p] == '\t'))) ++p;
+        while (p < n && (line_[p] == ' ' || (custom_ && line_[p] == '\t'))) ++p;
         size_t start = p;
         bool ended_by_delimiter = false;
-        while (p < line_.size()) {
-            char c = line_[p];
-            if (is_delimiter(c)) {
+        while (p < n) {
+            uint8_t k = chars_.kind[static_cast<unsigned char>(line_[p])];
+            if (k == FieldChars::kPlain) {
+                ++p;
+                continue;
+            }
+            if (k == FieldChars::kDelimiter) {
                 ended_by_delimiter = true;
                 break;
             }
-            if (custom_ && (c == '"' || c == '\'')) {
-                size_t close = closing_quote(p);
-                if (close != std::string_view::npos) {
-                    p = close + 1;
-                    continue;
-                }
-            }
-            ++p;
+            size_t close = closing_quote(p);
+            p = close != std::string_view::npos ? close + 1 : p + 1;
         }
         size_t end = p;
         while (end > start && (line_[end - 1] == ' ' || (custom_ && line_[end - 1] == '\t'))) --end;
@@ -109,15 +126,9 @@ public:
     }
 
 private:
-    bool is_delimiter(char c) const {
-        if (!custom_) return c == '\t';
-        for (const char* d = delimiters_; *d; ++d)
-            if (*d == c) return true;
-        return false;
-    }
     std::string_view line_;
+    const FieldChars& chars_;
     bool custom_;
-    const char* delimiters_;
     size_t pos_ = 0;
     bool done_ = false;
     size_t no_double_from_ = std::string_view::npos;
@@ -128,7 +139,8 @@ private:
 // quote and the blanks before that; doubled quotes inside become single ones.
 std::string_view unquote(std::string_view raw, bool custom, std::string& scratch) {
     if (!custom || raw.empty() || (raw[0] != '"' && raw[0] != '\'')) return raw;
-    FieldSplitter probe(raw, true, "");
+    static const FieldChars quotes_only(true, "");
+    FieldSplitter probe(raw, quotes_only);
     size_t close = probe.closing_quote(0);
     if (close == std::string_view::npos) return raw;
     char q = raw[0];
@@ -142,11 +154,45 @@ std::string_view unquote(std::string_view raw, bool custom, std::string& scratch
     return scratch;
 }
 
+// The common field "-123.45": an optional minus, digits and at most one point, at most 15
+// digits in all. Its value is then exact as an integer and one correctly rounded division by a
+// power of ten, which is what strtod gives; anything else goes the long way.
+bool plain_decimal(std::string_view s, double& v) {
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    size_t i = 0, n = s.size();
+    bool neg = n > 0 && s[0] == '-';
+    if (neg) ++i;
+    uint64_t m = 0;
+    int digits = 0, decimals = 0;
+    bool point = false;
+    for (; i < n; ++i) {
+        char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15) return false;
+            m = m * 10 + static_cast<uint64_t>(c - '0');
+            if (point) ++decimals;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0) return false;
+    double x = static_cast<double>(m);
+    if (decimals) x /= kPow10[decimals];
+    v = neg ? -x : x;
+    return true;
+}
+
 // A number read as strtod reads it. ok: at least one character was read; whole: nothing
 // follows the number; overflow: the reading reported a range error of infinite size.
 double read_number(std::string_view s, bool& ok, bool& whole, bool& overflow) {
     double v = 0;
     overflow = false;
+    if (plain_decimal(s, v)) {
+        ok = whole = true;
+        return v;
+    }
     // from_chars gives strtod's value whenever it consumes the whole text; it is much faster.
     if (!s.empty() && s[0] != '+' && s[0] != ' ') {
         auto r = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -182,31 +228,33 @@ bool starts_number(std::string_view s) {
     return !s.empty() && ((s[0] >= '0' && s[0] <= '9') || s[0] == '+' || s[0] == '-');
 }
 
-struct TextScan {
-    bool custom = false;
-    std::string_view text;   // from the first line that is not a title
-    std::vector<size_t> text_bytes;  // per column, bytes a text column will hold
+// Without custom delimiters, lines at the top that start with a double quote are titles
+// (the aligned text writer's heading line among them). Lines is any source with
+// bool next(std::string_view&).
+template <typename Lines>
+class TitleSkipper {
+public:
+    TitleSkipper(Lines& lines, bool custom) : lines_(lines), top_(!custom) {}
+    bool next(std::string_view& line) {
+        while (lines_.next(line)) {
+            if (top_ && !line.empty() && line[0] == '"') continue;
+            top_ = false;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    Lines& lines_;
+    bool top_;
 };
 
-// Without custom delimiters, lines at the top that start with a double quote are titles
-// (the aligned text writer's heading line among them).
-std::string_view skip_titles(std::string_view text, bool custom) {
-    if (custom) return text;
-    while (!text.empty() && text[0] == '"') {
-        size_t nl = text.find('\n');
-        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-    }
-    return text;
-}
-
+template <typename Lines>
 int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
-              const VxsTextOptions* options, std::string_view text, std::vector<size_t>* text_bytes) {
-    if (text.empty()) return 0;
+              const VxsTextOptions* options, Lines& source, std::vector<size_t>* text_bytes) {
     bool custom = options->custom_delimiters != 0;
-    const char* delims = options->delimiters;
-    text = skip_titles(text, custom);
-
-    LineSplitter lines(text);
+    const FieldChars chars(custom, options->delimiters);
+    TitleSkipper<Lines> lines(source, custom);
     std::string_view line, raw;
     std::string scratch;
     int has_names = 0;
@@ -226,14 +274,14 @@ int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>*
                 has_names = 1;
             } else if (options->names_mode == 0) {
                 has_names = 1;
-                FieldSplitter fields(line, custom, delims);
+                FieldSplitter fields(line, chars);
                 while (fields.next(raw))
                     if (starts_number(unquote(raw, custom, scratch))) has_names = 0;
             }
         }
         bool description = options->use_description && line_count - 1 == options->description_line &&
                            !(first && has_names);
-        FieldSplitter fields(line, custom, delims);
+        FieldSplitter fields(line, chars);
         int32_t col = 0;
         while (line.size() && fields.next(raw)) {
             if (static_cast<size_t>(col) >= t.size()) {
@@ -297,11 +345,11 @@ int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>*
     return 1;
 }
 
-void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, std::string_view text) {
+template <typename Lines>
+void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines& source) {
     bool custom = options->custom_delimiters != 0;
-    const char* delims = options->delimiters;
-    text = skip_titles(text, custom);
-    LineSplitter lines(text);
+    const FieldChars chars(custom, options->delimiters);
+    TitleSkipper<Lines> lines(source, custom);
     std::string_view line, raw;
     std::string scratch, stripped;
     int32_t line_index = 0, row = 0;
@@ -313,7 +361,7 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, std::
         bool names_line = has_names && li == 0;
         bool description = options->use_description && li == options->description_line && !names_line;
         if (!names_line && !description && row >= nrows) break;
-        FieldSplitter fields(line, custom, delims);
+        FieldSplitter fields(line, chars);
         int32_t col = 0;
         while (line.size() && col < ncols && fields.next(raw)) {
             Column* c = sheet->cols[static_cast<size_t>(col) + 1].get();
@@ -325,7 +373,9 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, std::
                 c->num[static_cast<size_t>(row)] = cell_number(v, missing);
                 continue;
             }
-            if (options->strip) {
+            // Stripping leaves a text without outer or doubled blanks as it is (the usual case).
+            if (options->strip && !v.empty() &&
+                (v.front() == ' ' || v.back() == ' ' || v.find("  ") != std::string_view::npos)) {
                 stripped = vxs_strip_blanks(v, VXS_MAX_TEXT);
                 v = stripped;
             }
@@ -345,69 +395,134 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, std::
     }
 }
 
-// Normalises line ends in place: CR LF and lone CR become LF, a line is cut at a zero byte,
-// a leading UTF-8 byte-order mark is dropped, lines longer than kMaxLine are split, and the
-// last line gets its line feed.
-void normalise_lines(std::string& buf) {
-    size_t r = 0, w = 0, line_start = 0;
-    bool long_line = false;
-    if (buf.size() >= 3 && static_cast<unsigned char>(buf[0]) == 0xEF && static_cast<unsigned char>(buf[1]) == 0xBB &&
-        static_cast<unsigned char>(buf[2]) == 0xBF)
-        r = 3;
-    const size_t n = buf.size();
-    while (r < n) {
-        char c = buf[r++];
-        if (c == '\r') {
-            if (r < n && buf[r] == '\n') ++r;
-            c = '\n';
-        }
-        if (c == '\n') {
-            buf[w++] = '\n';
-            line_start = w;
-            continue;
-        }
-        if (c == '\0') {
-            while (r < n && buf[r] != '\n' && buf[r] != '\r') ++r;
-            continue;
-        }
-        buf[w++] = c;
-        if (w - line_start > kMaxLine) long_line = true;
+// Lines of a file, read in large blocks and normalised on the way: CR LF and a lone CR end a
+// line as LF does, a zero byte cuts the rest of its line, a leading UTF-8 byte-order mark is
+// dropped, and lines longer than kMaxLine are split. A last line without a line end counts
+// when anything is left of it. A line stays valid until the next call.
+class FileLines {
+public:
+    // A regular file of about size bytes, read from its start; every pass makes a new reader.
+    // The buffer is left uninitialised: a small file touches only the pages it fills.
+    FileLines(FILE* f, size_t size) : f_(f), cap_(std::clamp<size_t>(size + 1, 4096, kBlock)) {
+        own_.reset(new char[cap_]);
+        data_ = own_.get();
+        std::fseek(f_, 0, SEEK_SET);
+        fill();
+        skip_bom();
     }
-    buf.resize(w);
-    if (!buf.empty() && buf.back() != '\n') buf += '\n';
-    if (!long_line) return;
-    std::string split;
-    split.reserve(buf.size() + buf.size() / kMaxLine + 1);
-    size_t len = 0;
-    for (char c : buf) {
-        if (c != '\n' && len == kMaxLine) {
-            split += '\n';
-            len = 0;
-        }
-        split += c;
-        len = c == '\n' ? 0 : len + 1;
-    }
-    buf.swap(split);
-}
+    // Text already in memory (a pipe, read to its end).
+    explicit FileLines(std::string_view whole) : data_(whole.data()), end_(whole.size()), eof_(true) { skip_bom(); }
 
-// owned: the buffer that holds the text, released as soon as the filling pass is done so that
-// the factor conversions do not add to the peak.
-Sheet* new_from_text(std::string_view text, std::string* owned) {
+    bool next(std::string_view& line) {
+        if (!rest_.empty()) return piece(rest_, line);
+        while (true) {
+            const char* p = data_ + beg_;
+            const size_t n = end_ - beg_;
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', n));
+            size_t len = nl ? static_cast<size_t>(nl - p) : n;
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', len));
+            if (cr) len = static_cast<size_t>(cr - p);
+            bool ended = nl || cr;
+            // The line end must be in the buffer, and the line feed that may follow a CR too.
+            if (!eof_ && (!ended || (cr && len + 1 == n))) {
+                fill();
+                continue;
+            }
+            if (!ended && n == 0) return false;
+            std::string_view content(p, len);
+            if (const void* zero = std::memchr(p, '\0', len)) content = content.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - p));
+            beg_ += len;
+            if (ended) {
+                ++beg_;
+                if (cr && beg_ < end_ && data_[beg_] == '\n') ++beg_;
+            } else if (content.empty()) {
+                return false;  // nothing left after the last line end
+            }
+            return piece(content, line);
+        }
+    }
+
+private:
+    static constexpr size_t kBlock = size_t(1) << 20;
+
+    // The next at most kMaxLine characters of a line; the remainder waits in rest_.
+    bool piece(std::string_view& text, std::string_view& line) {
+        if (text.size() <= kMaxLine) {
+            line = text;
+            rest_ = std::string_view();
+        } else {
+            line = text.substr(0, kMaxLine);
+            rest_ = text.substr(kMaxLine);
+        }
+        return true;
+    }
+    // Moves what is left to the front and reads more, growing the buffer for a line longer
+    // than it.
+    void fill() {
+        if (eof_ || !f_) {
+            eof_ = true;
+            return;
+        }
+        size_t left = end_ - beg_;
+        if (beg_ > 0 && left > 0) std::memmove(own_.get(), own_.get() + beg_, left);
+        beg_ = 0;
+        end_ = left;
+        if (end_ == cap_) {
+            std::unique_ptr<char[]> bigger(new char[cap_ * 2]);
+            std::memcpy(bigger.get(), own_.get(), end_);
+            own_ = std::move(bigger);
+            cap_ *= 2;
+        }
+        data_ = own_.get();
+        size_t got = std::fread(own_.get() + end_, 1, cap_ - end_, f_);
+        end_ += got;
+        if (got == 0) eof_ = true;
+    }
+    void skip_bom() {
+        while (!eof_ && end_ < 3) fill();
+        if (end_ >= 3 && static_cast<unsigned char>(data_[0]) == 0xEF && static_cast<unsigned char>(data_[1]) == 0xBB &&
+            static_cast<unsigned char>(data_[2]) == 0xBF)
+            beg_ = 3;
+    }
+
+    FILE* f_ = nullptr;
+    size_t cap_ = 0;
+    std::unique_ptr<char[]> own_;
+    const char* data_ = nullptr;
+    size_t beg_ = 0, end_ = 0;
+    bool eof_ = false;
+    std::string_view rest_;
+};
+
+// Builds the sheet; open_lines() gives a fresh line source for each pass over the text.
+template <typename Open>
+Sheet* new_from_text(Open&& open_lines) {
     VxsDefaults* d = vxs_get_global_defaults();
     VxsTextOptions options;
     options.names_mode = vxs_options().no_column_names ? 2 : (vxs_options().use_column_names ? 1 : 0);
     options.sort = d->sort_levels;
     options.ignore_case = d->factor_ignore_case;
     options.strip = d->factor_strip_blanks;
-    if (text.find(',') != std::string_view::npos) {
-        options.custom_delimiters = 1;
-        std::snprintf(options.delimiters, sizeof options.delimiters, ",;|");
+    {
+        // A comma anywhere makes the text comma-separated (usually found on the first line).
+        auto lines = open_lines();
+        std::string_view line;
+        while (lines.next(line)) {
+            if (line.find(',') != std::string_view::npos) {
+                options.custom_delimiters = 1;
+                std::snprintf(options.delimiters, sizeof options.delimiters, ",;|");
+                break;
+            }
+        }
     }
     int32_t rows = 0, columns = 0;
     int names = 0;
     std::vector<int32_t> types;
     std::vector<size_t> text_bytes;
-    if (!size_text(&rows, &columns, &names, &types, &options, text, &text_bytes)) return nullptr;
+    {
+        auto lines = open_lines();
+        if (!size_text(&rows, &columns, &names, &types, &options, lines, &text_bytes)) return nullptr;
+    }
     if (rows < 1 || columns < 1) return nullptr;
     if (columns > VXSMAXCOLUMNS)
         std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
@@ -424,8 +539,10 @@ Sheet* new_from_text(std::string_view text, std::string* owned) {
         Column* col = sheet->cols[static_cast<size_t>(c)].get();
         if (col->is_text()) col->text.reserve(static_cast<size_t>(rows), text_bytes[static_cast<size_t>(c - 1)]);
     }
-    fill_text(sheet, names, &options, text);
-    if (owned) std::string().swap(*owned);
+    {
+        auto lines = open_lines();
+        fill_text(sheet, names, &options, lines);
+    }
 
     for (int32_t c = 1; c <= sheet->column_count; ++c) {
         Column* col = sheet->cols[static_cast<size_t>(c)].get();
@@ -448,13 +565,15 @@ Sheet* new_from_text(std::string_view text, std::string* owned) {
 
 int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
                       const VxsTextOptions* options, const char* text) {
-    if (!rows || !columns || !options || !text) return 0;
-    return size_text(rows, columns, names, types, options, std::string_view(text), nullptr);
+    if (!rows || !columns || !options || !text || !*text) return 0;
+    LineSplitter lines{std::string_view(text)};
+    return size_text(rows, columns, names, types, options, lines, nullptr);
 }
 
 void vxs_set_text_into_sheet(Sheet* sheet, int has_names, const VxsTextOptions* options, const char* text) {
     if (!sheet || !options || !text) return;
-    fill_text(sheet, has_names, options, std::string_view(text));
+    LineSplitter lines{std::string_view(text)};
+    fill_text(sheet, has_names, options, lines);
 }
 
 int validate_cell(Column* column, int32_t row, const char* text) {
@@ -528,33 +647,31 @@ const char* xvt_str_find_eol(const char* buffer, size_t length, size_t* line_len
 }
 
 Sheet* vxs_new_from_text(const char* text) {
-    if (!text) return nullptr;
-    return new_from_text(std::string_view(text), nullptr);
+    if (!text || !*text) return nullptr;
+    std::string_view whole(text);
+    return new_from_text([whole] { return LineSplitter(whole); });
 }
 
 int read_csv_into_sheet(const char* path) {
     if (!path) return 0;
     FILE* f = std::fopen(path, "rb");
     if (!f) return 0;
-    std::string buf;
-    // One block: the size from the end position, then a single read; a file that changes
-    // size meanwhile is read as far as it goes.
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        long size = std::ftell(f);
-        if (size > 0) buf.resize(static_cast<size_t>(size));
-        std::fseek(f, 0, SEEK_SET);
+    struct stat st {};
+    Sheet* sheet = nullptr;
+    if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)) {
+        // Each pass reads the file again in blocks: it stays in the page cache, not beside the sheet.
+        size_t size = static_cast<size_t>(st.st_size);
+        sheet = new_from_text([f, size] { return FileLines(f, size); });
+    } else {
+        // A pipe cannot be read twice: it is kept in memory.
+        std::string buf;
+        char block[1 << 16];
+        size_t k;
+        while ((k = std::fread(block, 1, sizeof block, f)) > 0) buf.append(block, k);
+        sheet = new_from_text([&buf] { return FileLines(std::string_view(buf)); });
     }
-    size_t got = buf.empty() ? 0 : std::fread(buf.data(), 1, buf.size(), f);
-    buf.resize(got);
-    // Streams without a size (pipes) are read to their end in blocks.
-    char block[1 << 16];
-    size_t k;
-    while ((k = std::fread(block, 1, sizeof block, f)) > 0) buf.append(block, k);
     std::fclose(f);
-    if (buf.empty()) return 0;
-    normalise_lines(buf);
-    if (buf.empty()) return 0;
-    return new_from_text(buf, &buf) ? 1 : 0;
+    return sheet ? 1 : 0;
 }
 
 int16_t read_csv_file(const char* path) { return static_cast<int16_t>(read_csv_into_sheet(path)); }

@@ -1,5 +1,6 @@
 // Day numbers on the 1900 (spreadsheet serial) and 1600 scales, reading and writing dates in
 // the 40 format codes, and write_num, the number formatter every text writer shares.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <string_view>
 
 #include "vxs_dates.h"
+#include "vxs_numfmt.h"
 #include "vxs_sheet.h"
 #include "vxs_txtnum.h"
 
@@ -571,46 +573,59 @@ std::string write_num(double value, int32_t representation, int32_t decimals, do
     return buffer;
 }
 
-void write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing) {
-    if (!buffer) return;
+// static_cast<long>(std::log10(m)) for 1e-12 < m < 1e12, from a table: log10 itself is the
+// costly part of formatting a column with decimals. Within a millionth of a power of ten the
+// library function decides, so the result is always the one it gives.
+static long truncated_log10(double m) {
+    static constexpr double kPow[] = {1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,
+                                      1e1,   1e2,   1e3,   1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12};
+    int d = 0;  // kPow[d] <= m < kPow[d + 1], as far as the table's roundings tell
+    while (d < 23 && m >= kPow[d + 1]) ++d;
+    const double lo = kPow[d], hi = kPow[d + 1];
+    if (m < lo * (1 + 1e-6) || m > hi * (1 - 1e-6)) return static_cast<long>(std::log10(m));
+    int e = d - 12;  // log10(m) lies strictly between e and e + 1
+    return e >= 0 ? e : e + 1;
+}
+
+size_t write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing) {
+    if (!buffer) return 0;
     if (!(value > missing)) {
-        std::snprintf(buffer, kOut, "*");
-        return;
+        buffer[0] = '*';
+        buffer[1] = '\0';
+        return 1;
     }
     if (representation == VXS_REP_DATE) {
         vxs_write_date(buffer, value, vxs_gregorian, vxs_date_format);
-        return;
+        return std::strlen(buffer);
     }
     const int precision = decimals > 60 ? 60 : static_cast<int>(decimals);
-    // std::to_chars with an explicit format and precision is defined to give what printf's
-    // %g, %e and %f give, and is several times faster: a million-row column formats twice
-    // (widths, then cells).
-    std::chars_format form = std::chars_format::general;
+    // vxs_format_double gives what printf's %g, %e and %f give, several times faster: a
+    // million-row column formats twice (widths, then cells).
+    char form = 'g';
     int digits_wanted = 6;
     switch (representation) {
         case VXS_REP_GENERAL: {
             // The digit count only matters when decimals are set; log10 is the costly part.
             const double magnitude = std::fabs(value);
             if (decimals > 0 && magnitude > 1e-12 && magnitude < 1e12) {
-                long digits = std::labs(static_cast<long>(std::log10(magnitude)) + 1);
+                long digits = std::labs(truncated_log10(magnitude) + 1);
                 if (digits < decimals) digits_wanted = precision;
             }
             break;
         }
         case VXS_REP_EXPONENT:
-            form = std::chars_format::scientific;
+            form = 'e';
             if (decimals > 0) digits_wanted = precision;
             break;
         case VXS_REP_FIXED:
-            form = std::chars_format::fixed;
+            form = 'f';
             if (decimals >= 0) digits_wanted = precision;
             break;
         default: break;
     }
-    auto result = std::to_chars(buffer, buffer + kOut - 1, value, form, digits_wanted);
-    int len = result.ec == std::errc() ? static_cast<int>(result.ptr - buffer) : -1;
-    if (len >= 0) buffer[len] = '\0';
+    int len = vxs_format_double(buffer, kOut, value, form, digits_wanted);
     // Fixed notation of a huge number does not fit any cell; general form keeps every digit
     // that matters instead of a cut text.
-    if (len < 0 || static_cast<size_t>(len) >= kOut) std::snprintf(buffer, kOut, "%.15g", value);
+    if (len < 0 || static_cast<size_t>(len) >= kOut) return static_cast<size_t>(std::max(0, std::snprintf(buffer, kOut, "%.15g", value)));
+    return static_cast<size_t>(len);
 }

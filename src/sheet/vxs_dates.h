@@ -2,6 +2,7 @@
 // write_num, the shared number formatter.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,6 +24,6 @@ int vxs_read_date(std::string& text, double* value, int16_t gregorian, int32_t f
 // buffer: at least 64 characters (texts are never longer than 63).
 int vxs_write_date(char* buffer, double value, int16_t gregorian, int32_t format);
 // buffer: at least 64 characters. A value at or below missing writes "*"; a number whose
-// fixed form would not fit in 63 characters is written as %.15g.
-void write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing);
+// fixed form would not fit in 63 characters is written as %.15g. Returns the text's length.
+size_t write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing);
 std::string write_num(double value, int32_t representation, int32_t decimals, double missing);

@@ -18,6 +18,7 @@
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
+#include "vxr_blockfile.h"
 #include "vxs_sas.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -217,12 +218,27 @@ namespace {
 
 bool header_tag(std::string_view record) { return same_text(record, 0, SAS_HEADER_TAG, SAS_HEADER_TAG_LEN); }
 
-// Data of the first member ends where a second member's header starts.
-size_t first_member_end(std::string_view data, size_t start) {
+// Data of the first member ends where a second member's header starts: a scan of the records
+// from start, a block at a time.
+uint64_t first_member_end(BlockFile& file, uint64_t start) {
     size_t tag_len = std::strlen(SAS_MEMBER_TAG);
-    for (size_t at = start; at + SAS_RECORD <= data.size(); at += SAS_RECORD)
-        if (data[at] == 'H' && same_text(data, at, SAS_MEMBER_TAG, tag_len)) return at;
-    return data.size();
+    file.seek(start);
+    while (file.remaining() >= SAS_RECORD) {
+        ByteReader block = file.window(BlockFile::BLOCK, Endian::Big);
+        size_t whole = block.size() / SAS_RECORD * SAS_RECORD;
+        std::string_view data = block.view(whole);
+        for (size_t at = 0; at + SAS_RECORD <= whole; at += SAS_RECORD)
+            if (data[at] == 'H' && same_text(data, at, SAS_MEMBER_TAG, tag_len)) return file.position() + at;
+        file.consume(whole);
+    }
+    return file.size();
+}
+
+// The bytes of one observation at a file offset (inside the file: checked by the caller).
+std::string_view observation(BlockFile& file, uint64_t offset, size_t len) {
+    file.seek(offset);
+    ByteReader w = file.window(len, Endian::Big);
+    return w.view(len);
 }
 
 bool all_blank(std::string_view bytes) { return bytes.find_first_not_of(' ') == std::string_view::npos; }
@@ -240,10 +256,21 @@ int16_t fail_cannot_read() {
 }  // namespace
 
 int16_t read_sas_transport_into_sheet(const char* path) {
-    std::string file;
-    if (!vxs_read_whole_file(path, file)) return fail_not_transport();
-    std::string_view data(file);
-    ByteReader in(data, Endian::Big);
+    // The file is read in blocks: headers first, then the observations a block at a time.
+    BlockFile file;
+    if (!file.open(path)) return fail_not_transport();
+    size_t head_len = 8 * SAS_RECORD;
+    {
+        // The header size: eight records, the descriptors, then the observation header.
+        ByteReader head = file.window(head_len, Endian::Big);
+        std::string_view first = head.view(head_len);
+        if (head.ok() && header_tag(first.substr(3 * SAS_RECORD))) {
+            long ns = leading_number(first.substr(3 * SAS_RECORD + SAS_MEMBER_NAMESTR_LEN_AT));
+            long count = leading_number(first.substr(7 * SAS_RECORD + SAS_NAMESTR_COUNT_AT, SAS_NAMESTR_COUNT_DIGITS));
+            if (ns > 0 && ns <= 140 && count > 0) head_len += (size_t(ns) * size_t(count) + SAS_RECORD - 1) / SAS_RECORD * SAS_RECORD + SAS_RECORD;
+        }
+    }
+    ByteReader in = file.window(head_len, Endian::Big);
 
     // Library, member and descriptor headers.
     std::string_view rec[8];
@@ -285,9 +312,9 @@ int16_t read_sas_transport_into_sheet(const char* path) {
     }
 
     // Observations: whole records up to the end of the file or of the first member.
-    size_t start = in.pos();
-    size_t end = first_member_end(data, start);
-    size_t remaining = end - start;
+    uint64_t start = in.pos();
+    uint64_t end = first_member_end(file, start);
+    size_t remaining = static_cast<size_t>(end - start);
     int64_t obs_len = vars.empty() ? 0 : int64_t(vars.back().position) + vars.back().length;
     int64_t nrows = obs_len > 0 ? int64_t(remaining) / obs_len : 0;
     if (nrows < 1 || nvars < 1 || obs_len < 1) {
@@ -301,7 +328,7 @@ int16_t read_sas_transport_into_sheet(const char* path) {
     if (remaining >= SAS_RECORD) {
         int64_t last_record = int64_t((remaining / SAS_RECORD - 1) * SAS_RECORD);
         int64_t first = (last_record + obs_len - 1) / obs_len;
-        while (nrows > first && all_blank(data.substr(start + size_t((nrows - 1) * obs_len), size_t(obs_len))))
+        while (nrows > first && all_blank(observation(file, start + uint64_t((nrows - 1) * obs_len), size_t(obs_len))))
             --nrows;
     }
     if (nrows < 1) {
@@ -376,8 +403,11 @@ int16_t read_sas_transport_into_sheet(const char* path) {
     long overflows = 0;
     bool large = false;
     const double missing = sheet->missing;
+    file.seek(start);
     for (int64_t row = 0; row < nrows; ++row) {
-        std::string_view obs = data.substr(start + size_t(row * obs_len), size_t(obs_len));
+        ByteReader window = file.window(size_t(obs_len), Endian::Big);
+        std::string_view obs = window.view(size_t(obs_len));
+        file.consume(uint64_t(obs_len));
         for (Target& t : cols) {
             const SasVariable& v = *t.var;
             std::string_view bytes = obs.substr(v.position, size_t(v.length));

@@ -3,8 +3,12 @@
 // and bad files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <thread>
+
+#include <sys/stat.h>
 
 #include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
@@ -106,6 +110,80 @@ TEST(CsvReader, FilesReadIntoTheSheetTheyHold) {
     vxs_reset_options();
     vxs_init();
     EXPECT_EQ(dump(vxs_new_from_text("Name,Height\na,1.5\n")), "Name$=a; Height#=1.5");
+}
+
+// The file is read in blocks of 1 MiB: line ends, zero bytes and long lines that meet a block
+// boundary, and a pipe (read once, kept in memory), give the sheet that the same lines with
+// plain line feeds give.
+TEST(CsvReader, BlockBoundariesAndPipesChangeNothing) {
+    constexpr size_t kBlock = size_t(1) << 20;
+    // Rows "i,text" with line end eol, up to about size bytes, then a row whose eol starts at
+    // byte at (its first byte), then two short rows.
+    auto rows = [](const std::string& eol, size_t at, const std::string& tail) {
+        std::string s = "n,t" + eol;
+        for (int i = 0; s.size() + 40 < at; ++i) s += std::to_string(i) + ",row" + std::to_string(i % 7) + eol;
+        s += "7," + std::string(at - s.size() - 2, 'y') + tail + "8,z" + eol + "9,w" + eol;
+        return s;
+    };
+    // The same text with every CR LF and lone CR made a line feed.
+    auto lf = [](const std::string& t) {
+        std::string out;
+        for (size_t i = 0; i < t.size(); ++i) {
+            if (t[i] != '\r') {
+                out += t[i];
+            } else {
+                out += '\n';
+                if (i + 1 < t.size() && t[i + 1] == '\n') ++i;
+            }
+        }
+        return out;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes, same_as;
+    };
+    const std::string long_line(kBlock * 2 + 1000, 'q');
+    std::string long_split;
+    for (size_t i = 0; i < long_line.size(); i += 4095) long_split += long_line.substr(i, 4095) + "\n";
+    const Case cases[] = {
+        {"CR LF across the boundary", rows("\r\n", kBlock - 1, "\r\n"), lf(rows("\r\n", kBlock - 1, "\r\n"))},
+        {"lone CR at the boundary", rows("\r", kBlock - 1, "\r"), lf(rows("\r", kBlock - 1, "\r"))},
+        {"CR LF just after the boundary", rows("\r\n", kBlock, "\r\n"), lf(rows("\r\n", kBlock, "\r\n"))},
+        {"zero byte before the boundary", rows("\n", kBlock - 3, std::string("\0\0\0junk\n", 8)), rows("\n", kBlock - 3, "\n")},
+        {"line longer than a block", "t\nfirst\n" + long_line + "\nlast\n", "t\nfirst\n" + long_split + "last\n"},
+        {"long last line without line end", "t\nfirst\n" + long_line, "t\nfirst\n" + long_split},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        vxs_init();
+        vxs_reset_options();
+        write_file(dir.file("a.csv"), c.bytes);
+        write_file(dir.file("b.csv"), c.same_as);
+        std::string a = dump(read_csv_into_sheet(dir.file("a.csv").c_str()) ? lastsheet : nullptr);
+        vxs_init();
+        std::string b = dump(read_csv_into_sheet(dir.file("b.csv").c_str()) ? lastsheet : nullptr);
+        EXPECT_NE(a, "no sheet");
+        EXPECT_TRUE(a == b) << "first difference at " << std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+    }
+
+    // A pipe: the writer runs beside the reader.
+    const std::string text = rows("\r\n", kBlock + 5, "\r\n");
+    write_file(dir.file("c.csv"), text);
+    vxs_init();
+    std::string from_file = dump(read_csv_into_sheet(dir.file("c.csv").c_str()) ? lastsheet : nullptr);
+    std::string fifo = dir.file("pipe.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        FILE* f = std::fopen(fifo.c_str(), "wb");
+        if (!f) return;
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    });
+    vxs_init();
+    std::string from_pipe = dump(read_csv_into_sheet(fifo.c_str()) ? lastsheet : nullptr);
+    writer.join();
+    EXPECT_TRUE(from_pipe == from_file);
 }
 
 TEST(CsvReader, ValidateCellAndBlankSheet) {

@@ -1,0 +1,265 @@
+// Fast printf-exact number formatting. The shortest round-trip digits S of a double x (what
+// std::to_chars gives without a precision) decide printf's rounding of x to n significant
+// digits whenever n <= 15 and S is not exactly the midpoint between two n-digit neighbours:
+// - when S has at most n digits, x rounds to S, because x lies within half a unit in the last
+//   place of S and the n-digit grid is coarser than that for n <= 15;
+// - otherwise no n-digit grid point or midpoint lies strictly between x and S (it would be a
+//   shorter, or an equally short and closer, round-trip form than S), so x and S round the
+//   same way.
+// The midpoint case (n + 1 digits ending in 5) and everything outside these bounds is left to
+// std::to_chars with an explicit precision, which computes the exact digits.
+// Before all that, the cheapest way: x times a power of ten is rounded once, so unless the
+// product lies within its rounding error of a half, rounding it to an integer gives the digits.
+#include "vxs_numfmt.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <system_error>
+
+namespace {
+
+constexpr int kMaxExact = 15;  // significant digits the shortest form decides
+
+struct Digits {
+    char d[32];  // significant digits, no leading zero
+    int n = 0;   // how many
+    int exp = 0; // decimal exponent of the first digit
+};
+
+// Shortest round-trip digits of a finite positive x.
+bool shortest(double x, Digits& out) {
+    char buf[40];
+    auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    if (r.ec != std::errc()) return false;
+    const char* p = buf;
+    const char* end = r.ptr;
+    out.n = 0;
+    for (; p < end && *p != 'e'; ++p)
+        if (*p != '.') out.d[out.n++] = *p;
+    if (p == end) return false;
+    ++p;  // 'e'
+    bool neg = *p == '-';
+    ++p;
+    int e = 0;
+    for (; p < end; ++p) e = e * 10 + (*p - '0');
+    out.exp = neg ? -e : e;
+    while (out.n > 1 && out.d[out.n - 1] == '0') --out.n;
+    return true;
+}
+
+// Rounds to keep significant digits (keep >= 1); false when the shortest digits cannot decide.
+bool round_to(Digits& s, int keep) {
+    if (s.n <= keep) return true;
+    if (s.n == keep + 1 && s.d[keep] == '5') return false;
+    bool up = s.d[keep] >= '5';
+    s.n = keep;
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && s.d[i] == '9') --i;
+        if (i < 0) {
+            s.d[0] = '1';
+            s.n = 1;
+            ++s.exp;
+        } else {
+            ++s.d[i];
+            s.n = i + 1;
+        }
+    }
+    while (s.n > 1 && s.d[s.n - 1] == '0') --s.n;
+    return true;
+}
+
+constexpr double kExact10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr uint64_t kPow10u[] = {1ull,          10ull,          100ull,          1000ull,          10000ull,
+                                100000ull,     1000000ull,     10000000ull,     100000000ull,     1000000000ull,
+                                10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+                                100000000000000ull, 1000000000000000ull};
+
+// The last n decimal digits of v into out[0..n), two at a time.
+void put_digits(char* out, int n, uint64_t v) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    int i = n;
+    while (i >= 2) {
+        const char* pair = kPairs + 2 * (v % 100);
+        v /= 100;
+        out[--i] = pair[1];
+        out[--i] = pair[0];
+    }
+    if (i == 1) out[0] = static_cast<char>('0' + v % 10);
+}
+
+// The integer nearest to x * 10^k (x > 0), when one rounded product decides it.
+bool scaled_round(double x, int k, uint64_t& r) {
+    if (k > 22 || k < -22) return false;
+    double s = k >= 0 ? x * kExact10[k] : x / kExact10[-k];
+    if (!(s < 1e15)) return false;
+    double f = std::floor(s);
+    double frac = s - f;
+    // The product is within 2^-53 of its size of x * 10^k; keep well clear of the half.
+    if (std::fabs(frac - 0.5) <= s * 4.5e-16) return false;
+    r = static_cast<uint64_t>(f) + (frac > 0.5 ? 1 : 0);
+    return true;
+}
+
+// x rounded to P significant digits (P <= 14) as digits and exponent, by scaled_round.
+bool scaled_digits(double x, int P, Digits& out) {
+    int e2 = 0;
+    std::frexp(x, &e2);
+    int X = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));  // may be one short
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        uint64_t r = 0;
+        if (!scaled_round(x, P - 1 - X, r)) return false;
+        if (r > kPow10u[P]) {
+            ++X;
+            continue;
+        }
+        if (r < kPow10u[P - 1]) {
+            --X;
+            continue;
+        }
+        if (r == kPow10u[P]) {  // rounded up to the next power of ten
+            r = kPow10u[P - 1];
+            ++X;
+        }
+        put_digits(out.d, P, r);
+        out.n = P;
+        while (out.n > 1 && out.d[out.n - 1] == '0') --out.n;
+        out.exp = X;
+        return true;
+    }
+    return false;
+}
+
+char digit_at(const Digits& s, int i) { return i >= 0 && i < s.n ? s.d[i] : '0'; }
+
+// Appends the exponent part "e+XX" (at least two digits).
+char* put_exponent(char* p, int e) {
+    *p++ = 'e';
+    *p++ = e < 0 ? '-' : '+';
+    unsigned u = static_cast<unsigned>(e < 0 ? -e : e);
+    if (u >= 100) {
+        *p++ = static_cast<char>('0' + u / 100);
+        u %= 100;
+    }
+    *p++ = static_cast<char>('0' + u / 10);
+    *p++ = static_cast<char>('0' + u % 10);
+    return p;
+}
+
+// The fast path; returns the length, or -1 to leave the value to std::to_chars.
+int fast(char* out, double value, char form, int precision) {
+    // Subnormals carry too few bits for the argument above; zero, infinities and NaN are rare.
+    if (!std::isnormal(value) || precision < 0 || precision > 40) return -1;
+    char* p = out;
+    if (value < 0) {
+        *p++ = '-';
+        value = -value;
+    }
+    Digits s;
+    if (form == 'f' && precision <= 14) {
+        uint64_t r = 0;
+        if (scaled_round(value, precision, r)) {
+            uint64_t whole = r / kPow10u[precision], part = r % kPow10u[precision];
+            char tmp[24];
+            int t = 0;
+            do {
+                tmp[t++] = static_cast<char>('0' + whole % 10);
+                whole /= 10;
+            } while (whole);
+            while (t) *p++ = tmp[--t];
+            if (precision > 0) {
+                *p++ = '.';
+                put_digits(p, precision, part);
+                p += precision;
+            }
+            return static_cast<int>(p - out);
+        }
+    }
+    bool have = false;
+    if (form == 'g') {
+        int P = precision == 0 ? 1 : precision;
+        have = P <= 14 && scaled_digits(value, P, s);
+    }
+    if (!have && !shortest(value, s)) return -1;
+    if (form == 'g') {
+        int P = precision == 0 ? 1 : precision;
+        if (P > kMaxExact) return -1;
+        if (!have && !round_to(s, P)) return -1;
+        int X = s.exp;
+        if (X < -4 || X >= P) {
+            *p++ = s.d[0];
+            if (s.n > 1) {
+                *p++ = '.';
+                for (int i = 1; i < s.n; ++i) *p++ = s.d[i];
+            }
+            p = put_exponent(p, X);
+        } else if (X >= 0) {
+            for (int i = 0; i <= X; ++i) *p++ = digit_at(s, i);
+            if (s.n > X + 1) {
+                *p++ = '.';
+                for (int i = X + 1; i < s.n; ++i) *p++ = s.d[i];
+            }
+        } else {
+            *p++ = '0';
+            *p++ = '.';
+            for (int i = X + 1; i < 0; ++i) *p++ = '0';
+            for (int i = 0; i < s.n; ++i) *p++ = s.d[i];
+        }
+        return static_cast<int>(p - out);
+    }
+    if (form == 'e') {
+        int keep = precision + 1;
+        if (keep > kMaxExact) return -1;
+        if (!round_to(s, keep)) return -1;
+        *p++ = s.d[0];
+        if (precision > 0) {
+            *p++ = '.';
+            for (int i = 1; i <= precision; ++i) *p++ = digit_at(s, i);
+        }
+        return static_cast<int>(put_exponent(p, s.exp) - out);
+    }
+    if (form == 'f') {
+        int keep = s.exp + 1 + precision;  // significant digits up to the last decimal
+        if (keep < 1 || keep > kMaxExact) return -1;
+        if (!round_to(s, keep)) return -1;
+        int X = s.exp;
+        if (X >= 0) {
+            for (int i = 0; i <= X; ++i) *p++ = digit_at(s, i);
+        } else {
+            *p++ = '0';
+        }
+        if (precision > 0) {
+            *p++ = '.';
+            for (int j = 1; j <= precision; ++j) *p++ = digit_at(s, X + j);
+        }
+        return static_cast<int>(p - out);
+    }
+    return -1;
+}
+
+}  // namespace
+
+int vxs_format_double(char* out, size_t size, double value, char form, int precision) {
+    if (!out || size == 0) return -1;
+    char buf[128];
+    int len = fast(buf, value, form, precision);
+    if (len < 0) {
+        std::chars_format f = form == 'e'   ? std::chars_format::scientific
+                              : form == 'f' ? std::chars_format::fixed
+                                            : std::chars_format::general;
+        auto r = std::to_chars(out, out + size - 1, value, f, precision);
+        if (r.ec != std::errc()) return -1;
+        *r.ptr = '\0';
+        return static_cast<int>(r.ptr - out);
+    }
+    if (static_cast<size_t>(len) >= size) return -1;
+    std::memcpy(out, buf, static_cast<size_t>(len));
+    out[len] = '\0';
+    return len;
+}

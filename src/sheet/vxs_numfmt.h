@@ -1,0 +1,12 @@
+// Numbers as printf's "%.*g", "%.*e" and "%.*f" write them, byte for byte, but several times
+// faster: the digits come from the shortest round-trip form and are rounded by hand whenever
+// that provably gives printf's digits; the rare case it cannot decide goes to std::to_chars
+// with an explicit precision.
+#pragma once
+
+#include <cstddef>
+
+// form: 'g', 'e' or 'f'; precision as printf takes it (0 for "%.0g" means 1). Writes at most
+// size - 1 characters and a terminating zero; returns the length, or -1 when the text does not
+// fit (then out holds nothing useful).
+int vxs_format_double(char* out, size_t size, double value, char form, int precision);
