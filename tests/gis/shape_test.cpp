@@ -162,20 +162,10 @@ TEST(ShapeReader, GdalFilesMatchOgr2ogr) {
     EXPECT_EQ(cell(s, col(s, "Z"), 2), "3");
 }
 
+std::string be32(uint32_t v) { return be_bytes(v, 4); }
+std::string le32(uint32_t v) { return le_bytes(v, 4); }
+
 // Shapefile bytes from records: (record number, content) pairs under a header of the type.
-std::string be32(uint32_t v) {
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-            static_cast<char>(v)};
-}
-std::string le32(uint32_t v) {
-    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-            static_cast<char>(v >> 24)};
-}
-std::string f64(double d) {
-    std::string s(8, '\0');
-    std::memcpy(s.data(), &d, 8);
-    return s;
-}
 std::string shp(int type, const std::vector<std::string>& contents) {
     std::string body;
     for (size_t i = 0; i < contents.size(); ++i)
@@ -186,13 +176,13 @@ std::string shp(int type, const std::vector<std::string>& contents) {
                        le32(static_cast<uint32_t>(type)) + std::string(64, '\0');
     return head + body;
 }
-std::string point(double x, double y) { return le32(1) + f64(x) + f64(y); }
+std::string point(double x, double y) { return le32(1) + le_f64(x) + le_f64(y); }
 std::string poly(int type, const std::vector<std::vector<std::pair<double, double>>>& rings) {
     std::string parts, pts;
     uint32_t n = 0;
     for (const auto& r : rings) {
         parts += le32(n);
-        for (auto [x, y] : r) pts += f64(x) + f64(y), ++n;
+        for (auto [x, y] : r) pts += le_f64(x) + le_f64(y), ++n;
     }
     return le32(static_cast<uint32_t>(type)) + std::string(32, '\0') +
            le32(static_cast<uint32_t>(rings.size())) + le32(n) + parts + pts;
@@ -227,7 +217,7 @@ TEST(ShapeReader, RecordMessagesAndRefusals) {
         {"unknown type", shp(2, {}), -1, "Unknown Shape Type (2) in Shape file"},
         {"empty record", shp(1, {std::string("\x01\0", 2)}), -1, "Empty Record in Shape file!"},
         {"record points beyond it",
-         shp(8, {le32(8) + std::string(32, '\0') + le32(0x7fffffff) + f64(1) + f64(2)}), 1,
+         shp(8, {le32(8) + std::string(32, '\0') + le32(0x7fffffff) + le_f64(1) + le_f64(2)}), 1,
          "Bad MultiPoint Shape record!"},
     };
     std::string zero_len = shp(1, {});
@@ -318,9 +308,6 @@ TEST(ShapeReader, CutAndLyingFilesNeverCrash) {
     testing::internal::CaptureStdout();
     vxs_decode_shape(in, nullptr, "x.shp");
     testing::internal::GetCapturedStdout();
-    ScratchDir dir;
-    write_file(dir.file("cut.shp"), whole.substr(0, 150));
-    EXPECT_EQ(run_morvalen(dir.path(), {"cut.shp", "cut.csv"}).status, 5);
 }
 
 }  // namespace

@@ -12,23 +12,6 @@
 
 namespace {
 
-bool have(const char* tool) {
-    std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
-bool have_r_haven() { return have("Rscript") && std::system("Rscript -e 'library(haven)' >/dev/null 2>&1") == 0; }
-
-std::string run_capture(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
 struct Writers : ::testing::Test {
     ScratchDir dir;
     void copy_in(const std::string& data, const std::string& name) { write_file(dir.file(name), read_file(data_path(data))); }
@@ -74,7 +57,7 @@ TEST_F(Writers, CsvRoundTripsThroughEveryWriter) {
 // What haven reads from the written .sav and .dta equals what it reads from the source, with the
 // source's text in the sheet's code page and cut to 90 characters.
 TEST_F(Writers, HavenReadsTheWrittenFilesAsTheSource) {
-    if (!have_r_haven()) GTEST_SKIP() << "R haven not installed";
+    if (!tool_present("Rscript -e 'library(haven)'")) GTEST_SKIP() << "R haven not installed";
     copy_in("readstat/haven_v15.dta", "src.dta");
     std::vector<std::string> want;
     {
@@ -108,7 +91,7 @@ TEST_F(Writers, PandasReadsTheWrittenDta) {
     // pandas reads dates as nanosecond times, so the 1582 date of the pspp file is left out.
     copy_in("readstat/pspp.zsav", "src.zsav");
     convert("src.zsav", "w.dta");
-    std::string out = run_capture("cd " + dir.path() +
+    std::string out = shell_output("cd " + dir.path() +
                                   " && /usr/bin/python3 -c \"import pandas as pd; d = pd.read_stata('w.dta'); "
                                   "print(list(d.columns)); print(d['city'].tolist()); "
                                   "print(d['stamp'].astype(str).tolist()); print(d['grp'].astype(str).tolist())\"");
@@ -123,7 +106,7 @@ TEST_F(Writers, OpenpyxlAndSsconvertReadTheWrittenXlsx) {
     copy_in("readstat/haven_v15.dta", "src.dta");
     convert("src.dta", "w.xlsx");
     if (std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0) {
-        std::string out = run_capture("cd " + dir.path() +
+        std::string out = shell_output("cd " + dir.path() +
                                       " && /usr/bin/python3 -c \"import openpyxl; ws = openpyxl.load_workbook('w.xlsx').active; "
                                       "print(ws.title); [print(r) for r in ws.iter_rows(max_row=3, values_only=True)]\"");
         EXPECT_EQ(out,
@@ -131,7 +114,7 @@ TEST_F(Writers, OpenpyxlAndSsconvertReadTheWrittenXlsx) {
                   "(1, 1.5, 'Zurich', datetime.datetime(2020, 2, 29, 0, 0), 'low')\n"
                   "(2, None, 'Z\xC3\xBCrich', datetime.datetime(1960, 1, 1, 0, 0), 'high')\n");
     }
-    if (have("ssconvert")) {
+    if (tool_present("command -v ssconvert")) {
         ASSERT_EQ(std::system(("cd " + dir.path() + " && ssconvert w.xlsx w_ss.csv >/dev/null 2>&1").c_str()), 0);
         std::string csv = read_file(dir.file("w_ss.csv"));
         EXPECT_EQ(csv.substr(0, csv.find('\n', csv.find('\n') + 1)), "id,score,name,when,group\n1,1.5,Zurich,2020/02/29,low");

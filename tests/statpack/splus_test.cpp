@@ -145,7 +145,7 @@ TEST_F(Splus, WrittenDumpsReadBack) {
 }
 
 TEST_F(Splus, RDataRestoreLoadsEveryWrittenDump) {
-    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0)
+    if (!tool_present("Rscript -e 'library(foreign)'"))
         GTEST_SKIP() << "R foreign not installed";
     ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
     std::string out = dir.file("r.txt");

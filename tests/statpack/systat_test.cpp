@@ -91,7 +91,7 @@ TEST_F(Systat, ColumnLimitKeepsTheRecordWhole) {
 
 // R's foreign reads the same files to the same numbers (its data frame, written as text).
 TEST_F(Systat, ForeignReadsTheGeneratedFilesAlike) {
-    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0)
+    if (!tool_present("Rscript -e 'library(foreign)'"))
         GTEST_SKIP() << "R foreign not installed";
     for (std::string f : {"single", "double", "wide_single", "wide_double"}) {
         SCOPED_TRACE(f);
@@ -170,8 +170,6 @@ TEST_F(Systat, BrokenFilesEndTheReadWithTheirMessage) {
               "Error in reading Systat File: Invalid record marker.\n");
 
     expect_no_data({good.substr(0, 8), lying}, "bad.sys");
-    read_cuts(good, 1);
-    read_cuts(read_file(data_path("systat/double.sys")), 1);
 }
 
 }  // namespace
