@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -142,6 +143,45 @@ std::vector<std::vector<std::string>> tsv_rows(const std::string& path) {
         if (rows.back().size() < rows[0].size()) rows.back().resize(rows[0].size());  // trailing empties
     }
     return rows;
+}
+
+void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::string>>& rows, bool names_row,
+                        double rel_tol) {
+    ASSERT_FALSE(rows.empty());
+    const size_t first = names_row ? 1 : 0;
+    ASSERT_EQ(size_t(s->column_count), rows[0].size());
+    ASSERT_EQ(size_t(s->row_count), rows.size() - first);
+    for (size_t c = 0; c < rows[0].size(); ++c) {
+        const Column* col = s->cols[c + 1].get();
+        if (names_row) EXPECT_EQ(col->name, rows[0][c]);
+        for (size_t r = 0; r + first < rows.size(); ++r) {
+            const std::string& want = rows[r + first].at(c);
+            SCOPED_TRACE(col->name + " row " + std::to_string(r + 1));
+            if (col->is_text()) {
+                EXPECT_EQ(col->text.get(r), want == "NA" ? "" : want);
+                continue;
+            }
+            double x = col->num[r];
+            if (want == "NA") {
+                EXPECT_LE(x, s->missing);
+                continue;
+            }
+            if (col->type == VXS_FACTOR) {
+                ASSERT_GE(x, 1);
+                size_t k = static_cast<size_t>(x) - 1;
+                if (!col->labels.empty()) {
+                    EXPECT_EQ(col->labels.at(k), want);
+                    continue;
+                }
+                if (!col->levels.empty()) x = col->levels.at(k);
+            }
+            double y = std::stod(want);
+            if (rel_tol > 0)
+                EXPECT_NEAR(x, y, std::fabs(y) * rel_tol);
+            else
+                EXPECT_DOUBLE_EQ(x, y);
+        }
+    }
 }
 
 void begin_stdout_capture() { testing::internal::CaptureStdout(); }

@@ -58,6 +58,13 @@ std::vector<std::vector<std::string>> csv_cells(const std::string& text);
 // rows shorter than the first are padded with empty fields.
 std::vector<std::vector<std::string>> tsv_rows(const std::string& path);
 
+// The sheet against a table of cells as text, as an independent tool or a sample's generator
+// wrote them; with names_row the first row holds the column names. "NA" is missing (an empty
+// text in a text column), a factor cell is its label, else its level value, else its level
+// number; numbers agree within rel_tol (0: within a few units in the last place).
+void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::string>>& rows, bool names_row,
+                        double rel_tol = 0);
+
 // A new run's state (sheet library and options reset) and a vector sheet of the given rows,
 // missing value set and row attributes made, as a reader leaves it before adding columns.
 Sheet* new_run_with_sheet(int32_t rows, int32_t kind = 1);

@@ -136,7 +136,10 @@ const Row kRows[] = {
     {"readstat/haven.zsav", cut_by(40), "cut.zsav", 5, Says::Containing, no_data("cut.zsav")},
     {"readstat/haven.sas7bdat", halved(), "cut.sas7bdat", 5, Says::Containing, no_data("cut.sas7bdat")},
     {"readstat/haven_v8.xpt", cut_to(400), "cut.xpt", 5, Says::Containing, no_data("cut.xpt")},
-    // Maps and media.
+    {"xpt/values_labels_dates.xpt", cut_to(700), "in.xpt", 5, Says::Exactly,
+     "Cannot successfully read SAS transport file\n" + no_data("in.xpt")},
+    // Package files, maps and media.
+    {"csv/kinds_v3.vsh", cut_to(100), "cut.vsh", 5, Says::Anything, ""},
     {"shape/polygonz.shp", cut_to(150), "cut.shp", 5, Says::Anything, ""},
     {"bmp/rle8.bmp", nullptr, "r.bmp", 5, Says::Starting, "Sorry: RLE Compressed Bitmaps not yet supported!\n"},
     {"wav/mono_24_bit_extensible.wav", nullptr, "e.wav", 5, Says::Anything, ""},

@@ -62,22 +62,12 @@ TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBack) {
         Sheet* s = read(data_path(std::string("matlab/") + c.file + ".mat"));
         testing::internal::GetCapturedStdout();
         ASSERT_NE(s, nullptr);
-        auto want = tsv_rows(data_path(std::string("matlab/") + c.file + ".expect"));
         EXPECT_EQ(s->kind, VXS_MATRIX);
         EXPECT_EQ(s->structure_name, c.name);
-        ASSERT_EQ(s->row_count, int32_t(want.size()));
-        ASSERT_EQ(s->column_count, int32_t(want[0].size()));
-        for (int32_t col = 1; col <= s->column_count; ++col) {
-            const Column* k = s->cols[size_t(col)].get();
-            EXPECT_EQ(k->type, VXS_MATRIX_COL);
-            EXPECT_EQ(k->name, std::to_string(col));
-            for (size_t r = 0; r < want.size(); ++r) {
-                const std::string& w = want[r][size_t(col - 1)];
-                if (w == "NA")
-                    EXPECT_LE(k->num[r], s->missing) << r;
-                else
-                    EXPECT_DOUBLE_EQ(k->num[r], std::stod(w)) << r;
-            }
+        expect_sheet_cells(s, tsv_rows(data_path(std::string("matlab/") + c.file + ".expect")), false);
+        for (size_t col = 1; col < s->cols.size(); ++col) {
+            EXPECT_EQ(s->cols[col]->type, VXS_MATRIX_COL);
+            EXPECT_EQ(s->cols[col]->name, std::to_string(col));
         }
     }
 }
