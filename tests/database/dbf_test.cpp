@@ -337,24 +337,4 @@ TEST_F(DbfWrite, ReadBackByOgr2ogr) {
     expect_same_as_ogr(dir.path(), dir.file("out.dbf"), dir.file("ours.csv"));
 }
 
-TEST_F(DbfWrite, ReadBackByPythonDbf) {
-    if (!tool_present("/usr/bin/python3 -c \'import dbf\'")) GTEST_SKIP() << "python3-dbf not installed";
-    ASSERT_EQ(r.status, 0) << r.out;
-    std::string script = dir.file("check.py");
-    write_file(script,
-               "import dbf, sys\n"
-               "t = dbf.Table(sys.argv[1]); t.open()\n"
-               "for rec in t:\n"
-               "    print('|'.join('' if v is None else str(v).strip() for v in rec))\n");
-    std::string cmd = "/usr/bin/python3 " + script + " " + dir.file("out.dbf") + " > " +
-                      dir.file("py.txt") + " 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(dir.file("py.txt"));
-    std::vector<std::string> lines;
-    std::istringstream in(read_file(dir.file("py.txt")));
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].substr(0, 14), "alpha|1.0|1.5|");
-    EXPECT_EQ(lines[2].substr(0, 10), "gamma||0.0");
-}
-
 }  // namespace

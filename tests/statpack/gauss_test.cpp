@@ -159,21 +159,6 @@ TEST_F(Gauss, MissingPatternsReadAsMissingInEitherOrderAndOrderIsKept) {
     }
 }
 
-TEST_F(Gauss, NumpyReadsTheWrittenMatrix) {
-    if (!tool_present("/usr/bin/python3 -c 'import numpy'"))
-        GTEST_SKIP() << "python3-numpy not installed";
-    vxs_reverse = 0;
-    Sheet* s = numbers_sheet(5, 3);
-    s->cols[2]->num[4] = s->missing;
-    ASSERT_TRUE(write_sheet_as_gauss(s, dir.file("np.fmt").c_str()));
-    std::string cmd =
-        "/usr/bin/python3 -c \"import numpy; a = numpy.fromfile('" + dir.file("np.fmt") +
-        "', '<f8', offset=16).reshape(5, 3); print(a[2].tolist(), a[4, 1] < 1e-300)\" > " +
-        dir.file("np.txt");
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    EXPECT_EQ(read_file(dir.file("np.txt")), "[20.0, 21.0, 22.0] True\n");
-}
-
 TEST_F(Gauss, BrokenFilesAreRefusedWithoutGuessing) {
     std::string small = read_file(data_path("gauss/matrix_small.fmt"));
     std::string v92 = read_file(data_path("gauss/dataset_v92.dat"));

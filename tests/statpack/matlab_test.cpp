@@ -134,7 +134,7 @@ TEST_F(Matlab, WriterBytes) {
               "Error: In Write Matlab File - could not open file: " + dir.path() + "/no/such/dir.mat\n");
 }
 
-TEST_F(Matlab, ReadWriteReadAndToolsReadOurFiles) {
+TEST_F(Matlab, ReadWriteRead) {
     std::string bytes = read_file(data_path("matlab/level4_A_3x2_nan.mat"));
     Sheet* s = read_bytes(bytes);
     ASSERT_NE(s, nullptr);
@@ -146,16 +146,6 @@ TEST_F(Matlab, ReadWriteReadAndToolsReadOurFiles) {
     Sheet* again = read(dir.file("again.mat"));
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->cols[2]->num, s->cols[2]->num);
-
-    if (tool_present("/usr/bin/python3 -c 'import scipy.io'")) {
-        std::string py = "/usr/bin/python3 -c \"import scipy.io as s, numpy as n; a=s.loadmat('" + dir.file("again.mat") +
-                         "')['A']; print(a.shape, n.isnan(a[1,0]), a[2,1])\"";
-        EXPECT_EQ(shell_output(py), "(3, 2) True 10000000000.0\n");
-    }
-    if (tool_present("command -v matdump")) {
-        std::string out = shell_output("matdump -d " + dir.file("again.mat") + " A 2>&1");
-        EXPECT_NE(out.find("1.5 2 \nnan 4 \n5 1e+10"), std::string::npos) << out;
-    }
 }
 
 TEST_F(Matlab, BrokenFiles) {
