@@ -77,7 +77,9 @@ TEST(Driver, FailuresEndWithTheirStatusAndMessage) {
         for (const auto& [name, bytes] : c.files) write_file(dir.file(name), bytes);
         RunResult r = run_morvalen(dir.path(), c.args);
         EXPECT_EQ(r.status, c.status);
-        if (c.out) EXPECT_EQ(r.out, c.out);
+        if (c.out) {
+            EXPECT_EQ(r.out, c.out);
+        }
         for (const auto& [name, bytes] : c.files) EXPECT_EQ(read_file(dir.file(name)), bytes);  // inputs untouched
         std::string out = c.args[1].substr(0, c.args[1].find('/'));
         EXPECT_FALSE(file_exists(dir.file(out)));

@@ -160,28 +160,6 @@ TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     EXPECT_NE(g.find("East,4,\"low n\",10000000000,2,O'Brien"), std::string::npos) << g;
 }
 
-TEST(XlsWorkbook, ReadBackByThisProgram) {
-    ScratchDir dir;
-    write_file(dir.file("in.csv"), kCsv);
-    ASSERT_EQ(run_morvalen(dir.path(), {"in.csv", "direct.vxc"}).status, 0);
-    ASSERT_EQ(run_morvalen(dir.path(), {"in.csv", "out.xls"}).status, 0);
-    RunResult r = run_morvalen(dir.path(), {"out.xls", "back.vxc"});
-    ASSERT_EQ(r.status, 0) << r.out;
-    // Names, kinds, levels and labels survive: the command files differ only in the title
-    // lines naming the source.
-    auto body = [](std::string s) {
-        std::istringstream in(s);
-        std::string line, out;
-        while (std::getline(in, line))
-            if (line.find("Data taken from") == std::string::npos &&
-                line.find("Data read from") == std::string::npos &&
-                line.find("_stitle_") == std::string::npos)
-                out += line + "\n";
-        return out;
-    };
-    EXPECT_EQ(body(read_file(dir.file("back.vxc"))), body(read_file(dir.file("direct.vxc"))));
-}
-
 // Sizes: a stream below 4096 bytes in the mini stream, a larger one in regular sectors, and
 // one needing more than 109 FAT sectors, so DIFAT sectors. Excel 95 sheets end at row 16384,
 // and xlrd and gnumeric stop there, so the large stream is made wide rather than long.
