@@ -168,9 +168,7 @@ TEST(MifReader, RefusalsAndMissingMid) {
     std::string mid = read_file(data_path("mif/hand_objects.mid"));
     for (size_t cut = 0; cut < whole.size(); cut += 5) {
         new_run_with_sheet(1);
-        testing::internal::CaptureStdout();
-        vxs_decode_mapinfo(std::string_view(whole).substr(0, cut), &mid, "x.mif");
-        testing::internal::GetCapturedStdout();
+        stdout_of([&] { vxs_decode_mapinfo(std::string_view(whole).substr(0, cut), &mid, "x.mif"); });
     }
 }
 

@@ -43,9 +43,8 @@ TEST(WavReader, SoxFilesMatchPythonsWaveModuleInBothLayouts) {
         auto want = python_frames(data_path(std::string("wav/samples_") + name + ".txt"));
         ASSERT_FALSE(want.empty());
         const size_t channels = want[0].size();
-        testing::internal::CaptureStdout();
-        Sheet* apart = read_wav(path, 1);
-        testing::internal::GetCapturedStdout();
+        Sheet* apart{};
+        stdout_of([&] { apart = read_wav(path, 1); });
         ASSERT_NE(apart, nullptr);
         ASSERT_EQ(static_cast<size_t>(apart->row_count), want.size());
         ASSERT_EQ(static_cast<size_t>(apart->column_count), channels);
@@ -55,9 +54,8 @@ TEST(WavReader, SoxFilesMatchPythonsWaveModuleInBothLayouts) {
             for (size_t f = 0; f < want.size(); ++f)
                 ASSERT_EQ(apart->cols[c + 1]->num[f], want[f][c]) << f;
         }
-        testing::internal::CaptureStdout();
-        Sheet* joined = read_wav(path, 0);
-        testing::internal::GetCapturedStdout();
+        Sheet* joined{};
+        stdout_of([&] { joined = read_wav(path, 0); });
         ASSERT_NE(joined, nullptr);
         ASSERT_EQ(joined->column_count, 1);
         EXPECT_EQ(joined->cols[1]->name, "Sound");
@@ -201,9 +199,7 @@ TEST(WavReader, WholeConversionsAndCutFiles) {
     for (size_t cut = 0; cut + 2 < whole.size(); cut += 7) {
         ByteReader in(std::string_view(whole).substr(0, cut));
         new_run_with_sheet(1);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(vxs_decode_wave(in, "x", 1), 0) << cut;
-        testing::internal::GetCapturedStdout();
+        stdout_of([&] { EXPECT_EQ(vxs_decode_wave(in, "x", 1), 0) << cut; });
     }
 }
 

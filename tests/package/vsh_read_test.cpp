@@ -171,9 +171,8 @@ TEST(VshRead, ColumnLimitAndLongNames) {
     lastsheet = nullptr;
     VXSMAXCOLUMNS = 4;
     ByteReader in(b);
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(vxs_decode_vsh(in));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning Columns above 4 NOT transfered!\n");
+    EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(vxs_decode_vsh(in)); }),
+              "Warning Columns above 4 NOT transfered!\n");
     EXPECT_EQ(lastsheet->column_count, 4);
 
     // A 60-character name is read whole and its first 40 kept.

@@ -7,6 +7,7 @@
 
 #include "sheet/byte_reader.h"
 #include "sheet/vxs_sheet.h"
+#include "test_util.h"
 
 namespace {
 
@@ -117,13 +118,13 @@ int fatal_status(const std::function<void()>& f) {
 }
 
 TEST(Memory, RequestAboveTheLimitEndsWithSeven) {
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(fatal_status([] { mymalloc(VXS_MAX_ALLOC + 1); }), 7);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+    int status = 0;
+    EXPECT_EQ(stdout_of([&] { status = fatal_status([] { mymalloc(VXS_MAX_ALLOC + 1); }); }),
               "Error: Data too large for this version of Morvalen!\n");
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(fatal_status([] { myrealloc(nullptr, VXS_MAX_ALLOC + 1); }), 7);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error: Data too large for DOS version!\n");
+    EXPECT_EQ(status, 7);
+    EXPECT_EQ(stdout_of([&] { status = fatal_status([] { myrealloc(nullptr, VXS_MAX_ALLOC + 1); }); }),
+              "Error: Data too large for DOS version!\n");
+    EXPECT_EQ(status, 7);
     void* small = mymalloc(16);
     EXPECT_EQ(static_cast<unsigned char*>(small)[15], 0);  // zero-filled
     std::free(small);

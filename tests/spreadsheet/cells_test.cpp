@@ -45,9 +45,8 @@ TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
         }
         VxsSelection sel;
         sel.auto_factor = 1;
-        testing::internal::CaptureStdout();
-        int made = vxs_create_sheet_from_store(&sel, "in.xls", "Sheet1", store, 5);
-        testing::internal::GetCapturedStdout();
+        int made{};
+        stdout_of([&] { made = vxs_create_sheet_from_store(&sel, "in.xls", "Sheet1", store, 5); });
         if (vxs_warn_out) std::fclose(vxs_warn_out);
         vxs_warn_out = nullptr;
         ASSERT_EQ(made, 1);

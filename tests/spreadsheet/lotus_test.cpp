@@ -328,9 +328,9 @@ TEST(Wq1Writer, RowLimit) {
     }
     Sheet* s = new_run_with_sheet(1);
     create_column_with_memory(s, VXS_VARIATE, "X", 1)->num = {1};
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_wq1(s, (dir.path() + "/no/such/dir/x.wq1").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] {
+        EXPECT_EQ(write_sheet_as_wq1(s, (dir.path() + "/no/such/dir/x.wq1").c_str()), 0);
+    }),
               "Error: In Writing WQ1 File - could not open file: " + dir.path() + "/no/such/dir/x.wq1\n");
 }
 

@@ -44,9 +44,8 @@ Sheet* read_in_process(const std::string& name, const char* sheet = "", const ch
     vxs_parser_options().cell_range = range;
     lastsheet = nullptr;
     std::string path = data_path("xlsx/" + name);
-    testing::internal::CaptureStdout();
-    int16_t ok = open_file(path.c_str(), VX_Find_File_Type(path.c_str()));
-    testing::internal::GetCapturedStdout();
+    int16_t ok{};
+    stdout_of([&] { ok = open_file(path.c_str(), VX_Find_File_Type(path.c_str())); });
     // As the driver does after every reader.
     if (ok && lastsheet) vxs_delete_empty_rows(lastsheet);
     return ok ? lastsheet : nullptr;

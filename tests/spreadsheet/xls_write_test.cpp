@@ -330,9 +330,7 @@ TEST(XlsWorkbook, TooManyRowsAreRefused) {
     Sheet* s = new_run_with_sheet(65535);
     create_column_with_memory(s, VXS_VARIATE, "V", 65535);
     ScratchDir dir;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(write_sheet_as_xls(s, dir.file("big.xls").c_str()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { EXPECT_FALSE(write_sheet_as_xls(s, dir.file("big.xls").c_str())); }),
               "Error: Data space required exceeds Excel capabilities!\n");
     EXPECT_FALSE(file_exists(dir.file("big.xls")));
 }

@@ -136,15 +136,11 @@ TEST_F(Instat, ColumnSlotsAndLimits) {
     }
     Sheet* s = numbers_sheet(3, 128);
     s->structure_name = "wide";
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_instat(s, dir.file("w.wor").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(s, dir.file("w.wor").c_str()), 0); }),
               "Error: Too many columns in wide to save.\nInstat has a maximum of 127 columns.\n");
     s = numbers_sheet(50401, 1);
     s->structure_name = "long";
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 0); }),
               "Error: Too many rows in long to save.\nInstat has a maximum of 50400 rows.\n");
     EXPECT_FALSE(file_exists(dir.file("l.wor")));
 }
@@ -249,9 +245,8 @@ TEST_F(Instat, BrokenWorksheets) {
         {good.substr(0, 300), ""},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i;
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), cases[i].message) << i;
+        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }),
+                  cases[i].message) << i;
     }
     for (size_t i = 0; i < 2; ++i) {
         write_file(dir.file("bad.wor"), cases[i].bytes);
@@ -262,9 +257,8 @@ TEST_F(Instat, BrokenWorksheets) {
                       " Error: No valid data in input file bad.wor!\n");
     }
     // A column offset that lies past the file reads nothing from it.
-    testing::internal::CaptureStdout();
-    Sheet* s = read_bytes(with(200 + 30 * 3 + 10, bytes5(1e9)));
-    testing::internal::GetCapturedStdout();
+    Sheet* s{};
+    stdout_of([&] { s = read_bytes(with(200 + 30 * 3 + 10, bytes5(1e9))); });
     EXPECT_EQ(s, nullptr);
 }
 

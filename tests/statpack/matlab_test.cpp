@@ -58,9 +58,8 @@ TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         if (c.level5 && !vxs_matlab5_supported()) continue;
-        testing::internal::CaptureStdout();
-        Sheet* s = read(data_path(std::string("matlab/") + c.file + ".mat"));
-        testing::internal::GetCapturedStdout();
+        Sheet* s{};
+        stdout_of([&] { s = read(data_path(std::string("matlab/") + c.file + ".mat")); });
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->kind, VXS_MATRIX);
         EXPECT_EQ(s->structure_name, c.name);
@@ -128,9 +127,9 @@ TEST_F(Matlab, WriterBytes) {
     Sheet* texts = sheet_with(1);
     create_column_with_memory(texts, VXS_TEXT, "T", 1);
     EXPECT_FALSE(write_sheet_as_matlab(texts, dir.file("t.mat").c_str()));
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(write_sheet_as_matlab(s, (dir.path() + "/no/such/dir.mat").c_str()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] {
+        EXPECT_FALSE(write_sheet_as_matlab(s, (dir.path() + "/no/such/dir.mat").c_str()));
+    }),
               "Error: In Write Matlab File - could not open file: " + dir.path() + "/no/such/dir.mat\n");
 }
 

@@ -61,9 +61,7 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
     EXPECT_EQ(s->cols[1]->extra, "grain yield in t/ha, measured at harvest");
     EXPECT_EQ(s->cols[2]->type, VXS_FACTOR);
     // The stored name serves one read: the same bytes without it are not an old worksheet.
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(read(data_path("minitab/stream14.bin")), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read(data_path("minitab/stream14.bin")), nullptr); }),
               "Data file " + data_path("minitab/stream14.bin") + " is not a Mintab Worksheet!\n");
 
     std::string good = read_file(data_path("minitab/stream14.bin"));
@@ -93,15 +91,13 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         vxs_set_container_file("field.mtw");
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i;
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), cases[i].message) << i;
+        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }),
+                  cases[i].message) << i;
     }
     for (size_t cut = 0; cut < good.size(); ++cut) {
         vxs_set_container_file("field.mtw");
-        testing::internal::CaptureStdout();
-        Sheet* c = read_bytes(good.substr(0, cut));
-        testing::internal::GetCapturedStdout();
+        Sheet* c{};
+        stdout_of([&] { c = read_bytes(good.substr(0, cut)); });
         for (size_t k = 1; c && k < c->cols.size(); ++k)
             EXPECT_EQ(c->cols[k]->value_count(), size_t(c->row_count));
     }
@@ -142,9 +138,8 @@ TEST_F(Mtw, OldWorksheetsBroken) {
     std::string lying = good;
     lying[88] = '\xFF';  // words of the first column
     lying[89] = '\xFF';
-    testing::internal::CaptureStdout();
-    Sheet* s = read_bytes(lying);
-    testing::internal::GetCapturedStdout();
+    Sheet* s{};
+    stdout_of([&] { s = read_bytes(lying); });
     EXPECT_EQ(s, nullptr);
 }
 

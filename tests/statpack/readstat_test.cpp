@@ -133,9 +133,8 @@ TEST_F(Readstat, EveryFileHoldsWhatHavenReadsBackAndConverts) {
         SCOPED_TRACE(f.name);
         std::string path = data_path(std::string("readstat/") + f.name);
         EXPECT_EQ(VX_Find_File_Type(path.c_str()), f.type);
-        testing::internal::CaptureStdout();
-        Sheet* s = read(path);
-        testing::internal::GetCapturedStdout();
+        Sheet* s{};
+        stdout_of([&] { s = read(path); });
         ASSERT_TRUE(s);
         check_against(s, load_expect(f.name));
 
@@ -185,9 +184,8 @@ TEST_F(Readstat, ColumnLimitKeepsTheFirstColumnsWithAWarning) {
 }
 
 TEST_F(Readstat, StringValueLabelsMakeFactors) {
-    testing::internal::CaptureStdout();
-    Sheet* s = read(data_path("readstat/pspp.zsav"));
-    testing::internal::GetCapturedStdout();
+    Sheet* s{};
+    stdout_of([&] { s = read(data_path("readstat/pspp.zsav")); });
     ASSERT_TRUE(s);
     const Column* city = s->cols[3].get();
     ASSERT_EQ(city->type, VXS_FACTOR);

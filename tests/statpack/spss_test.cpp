@@ -198,9 +198,8 @@ TEST_F(Spss, PrintFormatsDatesAndValueLabels) {
     // Columns above the limit are dropped.
 
     VXSMAXCOLUMNS = 2;
-    testing::internal::CaptureStdout();
-    s = read(data_path("spss/types_comp.sav"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning Columns above 2 NOT transfered!\n");
+    EXPECT_EQ(stdout_of([&] { s = read(data_path("spss/types_comp.sav")); }),
+              "Warning Columns above 2 NOT transfered!\n");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->column_count, 2);
     EXPECT_EQ(s->cols[2]->name, "SCORE");

@@ -141,9 +141,8 @@ TEST_F(Stata, InputOptionsAndColumnLimit) {
     EXPECT_EQ(s->cols[6]->text.get(3), "  pad  ");
 
     VXSMAXCOLUMNS = 3;
-    testing::internal::CaptureStdout();
-    s = read(data_path("stata/s105_be.dta"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning Columns above 3 NOT transfered!\n");
+    EXPECT_EQ(stdout_of([&] { s = read(data_path("stata/s105_be.dta")); }),
+              "Warning Columns above 3 NOT transfered!\n");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->column_count, 3);
     EXPECT_EQ(s->cols[3]->num[0], 70000);

@@ -54,9 +54,8 @@ struct XptWrite : ::testing::Test {
     }
     Sheet* read_back() {
         lastsheet = nullptr;
-        testing::internal::CaptureStdout();
-        int16_t ok = read_sas_transport_into_sheet(dir.file("out.tpt").c_str());
-        testing::internal::GetCapturedStdout();
+        int16_t ok{};
+        stdout_of([&] { ok = read_sas_transport_into_sheet(dir.file("out.tpt").c_str()); });
         return ok ? lastsheet : nullptr;
     }
 };
