@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "sheet/vxs_sheet.h"
+#include "sheet/vxs_txtnum.h"
 
 namespace fs = std::filesystem;
 
@@ -184,6 +185,22 @@ void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::strin
                 EXPECT_DOUBLE_EQ(x, y);
         }
     }
+}
+
+void fresh_run(const std::string& warn_file) {
+    vxs_release_sheets();
+    vxs_init();
+    vxs_reset_options();
+    VXSMAXCOLUMNS = 2048;
+    if (vxs_warn_out) std::fclose(vxs_warn_out);
+    vxs_warn_out = nullptr;
+    std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", warn_file.c_str());
+}
+
+Column* find_column(const Sheet* s, const std::string& name) {
+    for (auto& c : s->cols)
+        if (c->name == name) return c.get();
+    return nullptr;
 }
 
 void begin_stdout_capture() { testing::internal::CaptureStdout(); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct Sheet;
+struct Column;
 
 struct RunResult {
     int status = -1;
@@ -64,6 +65,12 @@ std::vector<std::vector<std::string>> tsv_rows(const std::string& path);
 // number; numbers agree within rel_tol (0: within a few units in the last place).
 void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::string>>& rows, bool names_row,
                         double rel_tol = 0);
+
+// A fresh run in this process: sheets released, library and options reset, the column limit
+// high, and text conversion warnings going to warn_file (opened at the first warning).
+void fresh_run(const std::string& warn_file = "/dev/null");
+// The sheet's column of that name, or null.
+Column* find_column(const Sheet* s, const std::string& name);
 
 // A new run's state (sheet library and options reset) and a vector sheet of the given rows,
 // missing value set and row attributes made, as a reader leaves it before adding columns.

@@ -30,11 +30,6 @@ Sheet* read_dbf(const std::string& path) {
     return read_dbf_into_sheet(path.c_str()) ? lastsheet : nullptr;
 }
 
-Column* col(Sheet* s, const char* name) {
-    for (auto& c : s->cols)
-        if (c->name == name) return c.get();
-    return nullptr;
-}
 
 // A CSV line split into trimmed cells; quotes of either kind (ogr2ogr's double, our single)
 // are removed with their doubled inner quotes.
@@ -157,10 +152,10 @@ TEST(DbfRead, HandBuiltTablesCellByCell) {
     ASSERT_TRUE(s);
     EXPECT_EQ(s->row_count, 4);  // the deleted record is dropped
     EXPECT_EQ(s->column_count, 4);
-    Column* name = col(s, "NAME");
-    Column* value = col(s, "VALUE");
-    Column* ok = col(s, "OK");
-    Column* when = col(s, "WHEN");
+    Column* name = find_column(s, "NAME");
+    Column* value = find_column(s, "VALUE");
+    Column* ok = find_column(s, "OK");
+    Column* when = find_column(s, "WHEN");
     ASSERT_TRUE(name && value && ok && when);
     EXPECT_EQ(name->type, VXS_TEXT);
     EXPECT_EQ(value->type, VXS_VARIATE);
@@ -184,10 +179,10 @@ TEST(DbfRead, HandBuiltTablesCellByCell) {
     s = read_dbf(dbf("dbase2.dbf"));
     ASSERT_TRUE(s);
     EXPECT_EQ(s->row_count, 3);
-    ASSERT_TRUE(col(s, "QTY") && col(s, "FLAG") && col(s, "NAME"));
-    EXPECT_EQ(col(s, "NAME")->text.str(2), "nib");
-    EXPECT_EQ(col(s, "QTY")->num, (std::vector<double>{12, -3, s->missing}));
-    EXPECT_EQ(col(s, "FLAG")->num, (std::vector<double>{1, 0, s->missing}));
+    ASSERT_TRUE(find_column(s, "QTY") && find_column(s, "FLAG") && find_column(s, "NAME"));
+    EXPECT_EQ(find_column(s, "NAME")->text.str(2), "nib");
+    EXPECT_EQ(find_column(s, "QTY")->num, (std::vector<double>{12, -3, s->missing}));
+    EXPECT_EQ(find_column(s, "FLAG")->num, (std::vector<double>{1, 0, s->missing}));
 }
 
 TEST(DbfRead, MoreFieldsThanTheLimitKeepTheFirst) {
@@ -199,7 +194,7 @@ TEST(DbfRead, MoreFieldsThanTheLimitKeepTheFirst) {
               "Warning Columns above 250 NOT transfered!\n");
     ASSERT_TRUE(ok);
     EXPECT_EQ(lastsheet->column_count, 250);
-    EXPECT_EQ(col(lastsheet, "F249")->num, (std::vector<double>{49, 50}));
+    EXPECT_EQ(find_column(lastsheet, "F249")->num, (std::vector<double>{49, 50}));
 }
 
 // Tables written by GDAL and python3-dbf (tests/data/dbf/make_dbf.sh) against ogr2ogr's
@@ -220,8 +215,8 @@ TEST(DbfRead, MemoFieldInThirdPlaceHasNoColumn) {
     Sheet* s = read_dbf(dbf("pydbf_memo.dbf"));
     ASSERT_TRUE(s);
     for (auto& c : s->cols) EXPECT_NE(c->name, "NOTES");
-    ASSERT_TRUE(col(s, "NAME") && col(s, "QTY") && col(s, "PRICE"));
-    EXPECT_EQ(col(s, "PRICE")->num[0], 1.25);
+    ASSERT_TRUE(find_column(s, "NAME") && find_column(s, "QTY") && find_column(s, "PRICE"));
+    EXPECT_EQ(find_column(s, "PRICE")->num[0], 1.25);
 }
 
 // A CSV written as .dbf and read back by ogr2ogr, python3-dbf and this reader.
@@ -321,11 +316,11 @@ TEST_F(DbfWrite, ReadBackByThisReader) {
     Sheet* s = read_dbf(dir.file("out.dbf"));
     ASSERT_TRUE(s);
     EXPECT_EQ(s->row_count, 3);
-    EXPECT_EQ(col(s, "Name")->text.str(1), "a much longer text, with comma");
-    EXPECT_EQ(col(s, "Count")->num, (std::vector<double>{1, -20, s->missing}));
-    EXPECT_EQ(col(s, "Ratio")->num, (std::vector<double>{1.5, s->missing, 0.001}));
-    EXPECT_EQ(col(s, "Big")->num[0], 1e15);
-    EXPECT_EQ(col(s, "Big")->num[1], -3.25e-5);  // six decimals would lose it
+    EXPECT_EQ(find_column(s, "Name")->text.str(1), "a much longer text, with comma");
+    EXPECT_EQ(find_column(s, "Count")->num, (std::vector<double>{1, -20, s->missing}));
+    EXPECT_EQ(find_column(s, "Ratio")->num, (std::vector<double>{1.5, s->missing, 0.001}));
+    EXPECT_EQ(find_column(s, "Big")->num[0], 1e15);
+    EXPECT_EQ(find_column(s, "Big")->num[1], -3.25e-5);  // six decimals would lose it
 }
 
 TEST_F(DbfWrite, ReadBackByOgr2ogr) {

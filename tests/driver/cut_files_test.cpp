@@ -47,11 +47,7 @@ TEST(CutFiles, EveryCutReadsAWholeSheetOrNothing) {
         int32_t type = VX_Find_File_Type(path.c_str());
         ASSERT_TRUE(vxs_reader_available(type)) << type;
         for (size_t cut = 0; cut < bytes.size(); cut += c.step ? c.step : bytes.size() / 40 + 1) {
-            vxs_release_sheets();
-            vxs_init();
-            vxs_reset_options();
-            VXSMAXCOLUMNS = 2048;
-            std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", dir.file("warn.err").c_str());
+            fresh_run(dir.file("warn.err"));
             write_file(path, bytes.substr(0, cut));
             lastsheet = nullptr;
             int16_t ok = 0;

@@ -39,11 +39,6 @@ Sheet* read_bmp(const std::string& path, int16_t separate) {
     return read_bmp_into_sheet(path.c_str(), separate) ? lastsheet : nullptr;
 }
 
-const Column* col(const Sheet* s, const char* name) {
-    for (auto& c : s->cols)
-        if (c->name == name) return c.get();
-    return nullptr;
-}
 
 TEST(BmpReader, ImageMagickFilesMatchItsPixelListing) {
     for (const char* name :
@@ -60,8 +55,8 @@ TEST(BmpReader, ImageMagickFilesMatchItsPixelListing) {
         Sheet* s = read_bmp(path, 1);
         ASSERT_NE(s, nullptr);
         ASSERT_EQ(static_cast<size_t>(s->row_count), want.size());
-        const Column *x = col(s, "X"), *y = col(s, "Y"), *r = col(s, "Red"), *g = col(s, "Green"),
-                     *b = col(s, "Blue");
+        const Column *x = find_column(s, "X"), *y = find_column(s, "Y"), *r = find_column(s, "Red"), *g = find_column(s, "Green"),
+                     *b = find_column(s, "Blue");
         ASSERT_TRUE(x && y && r && g && b);
         int32_t width = static_cast<int32_t>(want.size()) / rows;
         for (const Pixel& p : want) {
@@ -80,7 +75,7 @@ TEST(BmpReader, ImageMagickFilesMatchItsPixelListing) {
 TEST(BmpReader, SixteenBitChannelsStayFiveBit) {
     Sheet* s = read_bmp(data_path("bmp/rgb_16_bit.bmp"), 0);
     ASSERT_NE(s, nullptr);
-    const Column* rgb = col(s, "RGB");
+    const Column* rgb = find_column(s, "RGB");
     ASSERT_NE(rgb, nullptr);
     // in file order: 0x7FFF, 0x7C00, 0x001F, then 0x03E0, 0, 0x4210
     std::vector<double> want = {31 * 65536 + 31 * 256 + 31, 31 * 65536, 31, 31 * 256, 0,

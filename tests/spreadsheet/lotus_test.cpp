@@ -80,23 +80,11 @@ Converted convert(const ScratchDir& dir, const std::string& name, const std::str
     return c;
 }
 
-// A fresh run in this process; the reader's sheet is left in lastsheet.
-void new_run() {
-    vxs_release_sheets();
-    vxs_init();
-    vxs_reset_options();
-    VXSMAXCOLUMNS = 2048;
-    if (vxs_warn_out) std::fclose(vxs_warn_out);
-    vxs_warn_out = nullptr;
-    std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "/dev/null");
-}
-
 Column* column_named(const std::string& name) {
-    for (auto& c : lastsheet->cols)
-        if (c->name == name) return c.get();
-    ADD_FAILURE() << "no column " << name;
     static Column none;
-    return &none;
+    Column* c = find_column(lastsheet, name);
+    EXPECT_TRUE(c) << "no column " << name;
+    return c ? c : &none;
 }
 
 const Row kTrialNames = {"Plot", "Variety!", "Yield", "Sown:D", "Note", "Code", "Score"};
@@ -155,7 +143,7 @@ TEST(LotusFiles, TrialSheetColumnsAndWarnings) {
     Converted plain = convert(dir, "trial.wk1", "out.csv", "/n", {"2", "B3:C4"});
     EXPECT_EQ(plain.table, c.table);
 
-    new_run();
+    fresh_run();
     ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/trial.wk1").c_str()), 1);
     EXPECT_EQ(lastsheet->row_count, 10);
     Column* variety = column_named("Variety");
@@ -171,7 +159,7 @@ TEST(LotusFiles, TrialSheetColumnsAndWarnings) {
     EXPECT_EQ(column_named("Code")->num[1], 24);
     EXPECT_EQ(column_named("Score")->num[9], 22.5);  // a formula's stored result
 
-    new_run();
+    fresh_run();
     ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/numbers.wk1").c_str()), 1);
     EXPECT_EQ(lastsheet->row_count, 4);  // a first row of numbers is data
 }
@@ -201,7 +189,7 @@ TEST(LotusFiles, PagesRangesAndCellRangesOfNotebooks) {
         ASSERT_EQ(got.run.status, 0) << got.run.out;
         EXPECT_NE(got.run.out.find(std::string("Data read from ") + c.file + " - " + c.block + "\n"), std::string::npos)
             << got.run.out;
-        new_run();
+        fresh_run();
         vxs_parser_options().worksheet_name = c.sheet;
         vxs_parser_options().cell_range = c.range;
         std::string path = data_path(std::string("lotus/") + c.file);
@@ -382,7 +370,7 @@ TEST(LotusFiles, NotebookCellLayouts) {
     b += record(0xCB, "") + record(0x01, "");
     ScratchDir dir;
     write_file(dir.file("cells.wb2"), b);
-    new_run();
+    fresh_run();
     ASSERT_EQ(read_wq1_into_sheet(dir.file("cells.wb2").c_str()), 1);
     ASSERT_EQ(lastsheet->column_count, 2);
     EXPECT_EQ(lastsheet->cols[1]->name, "Count");
@@ -396,13 +384,13 @@ TEST(LotusFiles, NotebookCellLayouts) {
 TEST(LotusDamaged, CellsOutsideTheRangeAndNotNumbers) {
     // Cells outside the RANGE are dropped, not wrapped into the next row; NaN, infinities and
     // numbers at or below the missing value leave cells empty and do not widen the extent.
-    new_run();
+    fresh_run();
     ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/damaged/outside_range.wk1").c_str()), 1);
     EXPECT_EQ(lastsheet->row_count, 4);
     ASSERT_EQ(lastsheet->column_count, 3);
     EXPECT_EQ(lastsheet->cols[1]->num[1], 10.5);
     EXPECT_EQ(lastsheet->cols[3]->num[3], 32.5);
-    new_run();
+    fresh_run();
     ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/damaged/nan_cells.wk1").c_str()), 1);
     EXPECT_EQ(lastsheet->row_count, 4);
     EXPECT_EQ(lastsheet->cols[1]->num, (std::vector<double>{vxs_missing, vxs_missing, vxs_missing, 1.5}));

@@ -36,10 +36,7 @@ Table load_table(const std::string& name) {
 }
 
 Sheet* read_in_process(const std::string& name, const char* sheet = "", const char* range = "") {
-    vxs_init();
-    vxs_reset_options();
-    VXSMAXCOLUMNS = 2048;
-    std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "/dev/null");
+    fresh_run();
     vxs_parser_options().worksheet_name = sheet;
     vxs_parser_options().cell_range = range;
     lastsheet = nullptr;

@@ -37,11 +37,7 @@ Converted convert(const ScratchDir& dir, const std::string& name, const std::str
 
 // Reads a workbook in-process; the sheet is left in lastsheet.
 int16_t read_in_process(const std::string& name, const char* sheet = "", const char* range = "", int logbook = 0) {
-    vxs_init();
-    vxs_reset_options();
-    if (vxs_warn_out) std::fclose(vxs_warn_out);
-    vxs_warn_out = nullptr;
-    std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "/dev/null");
+    fresh_run();
     vxs_parser_options().worksheet_name = sheet;
     vxs_parser_options().cell_range = range;
     vxs_parser_options().logbook_in_format = logbook;
@@ -52,11 +48,10 @@ int16_t read_in_process(const std::string& name, const char* sheet = "", const c
 }
 
 Column* column_named(const std::string& name) {
-    for (auto& c : lastsheet->cols)
-        if (c->name == name) return c.get();
-    ADD_FAILURE() << "no column " << name;
     static Column none;
-    return &none;
+    Column* c = find_column(lastsheet, name);
+    EXPECT_TRUE(c) << "no column " << name;
+    return c ? c : &none;
 }
 
 std::string g(double v) {
