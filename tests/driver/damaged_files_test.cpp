@@ -58,7 +58,7 @@ std::string no_data(const std::string& name) { return " Error: No valid data in 
 
 const Row kRows[] = {
     // Excel: records that lie end with the fatal status of each fault.
-    {"xls/damaged/excel2_bad_dimension.xls", nullptr, "bad.xls", 10, Says::Exactly,
+    {"xls/damaged/excel2_bad_dimension.xls", nullptr, "bad.xls", 10, Says::Exactly,  // found by fuzzing
      "Error: Invalid Excel file Dimension record!\n"},
     {"xls/trial_biff8.xls", put_le(xls_record(kDimensions, 8, le_bytes(13, 4), 8), 0x01000000, 4), "bad.xls", 9,
      Says::Exactly, "Error: Too much data in Excel file for Morvalen to handle!\n"},  // sixteen million rows
