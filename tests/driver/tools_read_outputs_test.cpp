@@ -42,7 +42,7 @@ const struct {
     {"weka/weka_csvloader.arff", "plain.arff", std::string(kPython) + "'import arff'",  // liac-arff has no dates
      std::string(kPython) +
          "\"import arff; d=arff.load(open('plain.arff')); print(d['relation'], d['attributes'][3], d['data'][2])\"",
-     "plain ('note', ['first one', 'comma, inside', 'plain', 'odd']) [7.0, 3.2, 'Iris-versicolor', "
+     "iris_small ('note', ['first one', 'comma, inside', 'plain', 'odd']) [7.0, 3.2, 'Iris-versicolor', "
      "'comma, inside']\n"},
     // A NaN read as missing goes back out as the missing NaN.
     {"matlab/level4_A_3x2_nan.mat", "again.mat", std::string(kPython) + "'import scipy.io'",
