@@ -362,6 +362,10 @@ int16_t vxs_decode_vsh(ByteReader& in) {
     s->row_count = nrows;
     if (!create_row_attr(s)) return 0;
     s->missing = in.f64();
+    // Cells count as data only above this value, and factor codes are checked only there: a
+    // missing value the missing test would not take (not a number, an ordinary number) would
+    // let any code through, so such a file is damaged.
+    if (!vxs_is_missing(s->missing)) return 0;
     if (version >= 2) s->header_flag = in.i32() != 0 ? 1 : 0;
     if (version >= 3) {
         s->header_word = in.i32();

@@ -70,6 +70,16 @@ bool VxsCellStore::put_text(int64_t row, int64_t col, std::string_view text) {
     return true;
 }
 
+int64_t VxsCellStore::next_used(int64_t row, int64_t col, int64_t last) const {
+    if (!created() || row < first_row || row > last_row) return last + 1;
+    const int64_t from = std::max(col, first_col), to = std::min(last, last_col);
+    if (from > to) return last + 1;
+    auto begin = ref_.begin() + static_cast<std::ptrdiff_t>(index(row, from));
+    auto end = begin + static_cast<std::ptrdiff_t>(to - from + 1);
+    auto hit = std::find_if(begin, end, [](uint32_t ref) { return ref != 0; });
+    return hit == end ? last + 1 : from + (hit - begin);
+}
+
 void VxsCellStore::clear_cell(int64_t row, int64_t col) {
     if (created() && inside(row, col)) ref_[index(row, col)] = 0;
 }
@@ -239,11 +249,7 @@ bool vxs_store_header_rows(const VxsSelection* sel, const VxsCellStore& st, VxsS
     else if (vxs_options().use_column_names)
         names_mode = 1;
 
-    auto row_empty = [&](int64_t r) {
-        for (int64_t c = L.fc; c <= L.lc; ++c)
-            if (st.kind(r, c) != VXS_CELL_EMPTY) return false;
-        return true;
-    };
+    auto row_empty = [&](int64_t r) { return st.next_used(r, L.fc, L.lc) > L.lc; };
 
     L.empty_mode = sel->empty_row_mode || sel->restart;
     if (!L.empty_mode) {
@@ -306,11 +312,7 @@ bool vxs_store_header_rows(const VxsSelection* sel, const VxsCellStore& st, VxsS
 }
 
 bool vxs_store_rows(const VxsSelection* sel, const VxsCellStore& st, VxsStoreLayout& L) {
-    auto row_empty = [&](int64_t r) {
-        for (int64_t c = L.fc; c <= L.lc; ++c)
-            if (st.kind(r, c) != VXS_CELL_EMPTY) return false;
-        return true;
-    };
+    auto row_empty = [&](int64_t r) { return st.next_used(r, L.fc, L.lc) > L.lc; };
     L.data_rows.clear();
     for (int64_t r = L.fr; r <= L.lr; ++r) {
         if (L.names && r == L.name_row) continue;
@@ -454,21 +456,31 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
     const double missing = sheet->missing;
     const VxsDefaults* defaults = vxs_get_global_defaults();
 
+    // Cells of each column counted in one pass in store order (row by row): walking the store
+    // column by column strides through all of it once per column, which made a sparse block of
+    // a few cells over many rows and columns take seconds.
+    const size_t width = static_cast<size_t>(lc - fc + 1);
+    std::vector<int64_t> col_values(width, 0), col_texts(width, 0);
+    std::vector<char> col_is_text(width, 0);
+    for (int64_t r : data_rows) {
+        for (int64_t c = st.next_used(r, fc, lc); c <= lc; c = st.next_used(r, c + 1, lc)) {
+            const size_t i = static_cast<size_t>(c - fc);
+            int32_t k = st.kind(r, c);
+            ++col_values[i];
+            if (k == VXS_CELL_TEXT) {
+                ++col_texts[i];
+                if (!col_is_text[i] && !vxs_is_missing_text(std::string(st.text(r, c)).c_str()))
+                    col_is_text[i] = 1;
+            }
+        }
+    }
+
     VxsLabelsWarning warning;
     int32_t made = 0;
     for (int64_t c = fc; c <= lc; ++c) {
-        int64_t values = 0, texts = 0;
-        bool is_text = false;
-        for (int64_t r : data_rows) {
-            int32_t k = st.kind(r, c);
-            if (k == VXS_CELL_EMPTY) continue;
-            ++values;
-            if (k == VXS_CELL_TEXT) {
-                ++texts;
-                if (!is_text && !vxs_is_missing_text(std::string(st.text(r, c)).c_str()))
-                    is_text = true;
-            }
-        }
+        const size_t i = static_cast<size_t>(c - fc);
+        const int64_t values = col_values[i], texts = col_texts[i];
+        const bool is_text = col_is_text[i] != 0;
         if (values == 0) continue;
         if (made >= VXSMAXCOLUMNS) {
             std::printf("Warning Columns above %li NOT transfered!\n",

@@ -74,6 +74,10 @@ public:
     bool put_text(int64_t row, int64_t col, std::string_view text);
     void clear_cell(int64_t row, int64_t col);
 
+    // The first column from col to last whose cell in the row holds a value, or last + 1. Walks
+    // the row in store order, so passes over a large, sparse block stay cheap.
+    int64_t next_used(int64_t row, int64_t col, int64_t last) const;
+
     int32_t kind(int64_t row, int64_t col) const {
         if (!inside(row, col)) return VXS_CELL_EMPTY;
         uint32_t r = ref_[index(row, col)];

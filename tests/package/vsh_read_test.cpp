@@ -3,6 +3,7 @@
 // back in each version, and cut or lying files.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -200,6 +201,9 @@ TEST(VshRead, CutAndLyingFilesFailCleanly) {
     for (auto [at, v] : {std::pair<size_t, uint32_t>{8, 0x7fffffff}, {12, 0x7fffffff}, {12, uint32_t(-1)}, {4, 7},
                          {40, 0x7ffffff0}, {48, 0x7fffffff}, {52, 0x7fffffff}})
         EXPECT_FALSE(decode(patched(good, at, le_bytes(v, 4)))) << at;
+    // A sheet missing value that marks nothing as missing would let bad factor codes through.
+    for (double missing : {std::nan(""), 1e308, 0.0, -1e300})
+        EXPECT_FALSE(decode(patched(good, 16, le_f64(missing)))) << missing;
 }
 
 }  // namespace
