@@ -44,9 +44,10 @@ std::string shell_quote(const std::string& s) {
 }
 }  // namespace
 
-RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args,
-                       const std::string& shell_prefix) {
-    std::string cmd = "cd " + shell_quote(dir) + " && " + shell_prefix + shell_quote(MORVALEN_BIN);
+namespace {
+RunResult run_command(const std::string& dir, const std::string& prefix,
+                      const std::vector<std::string>& args) {
+    std::string cmd = "cd " + shell_quote(dir) + " && " + prefix + shell_quote(MORVALEN_BIN);
     for (const auto& a : args) cmd += " " + shell_quote(a);
     cmd += " 2>&1";
     RunResult r;
@@ -58,6 +59,16 @@ RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& a
     int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+}  // namespace
+
+RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args) {
+    return run_command(dir, "", args);
+}
+
+RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args,
+                                       int blocks) {
+    return run_command(dir, "trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && ", args);
 }
 
 void write_file(const std::string& path, const std::string& bytes) {

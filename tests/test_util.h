@@ -28,10 +28,12 @@ private:
     std::string path_;
 };
 
-// Runs morvalen with the arguments inside dir (its working directory); a shell prefix such as
-// "ulimit -f 8 && " goes before the command.
-RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args,
-                       const std::string& shell_prefix = "");
+// Runs morvalen with the arguments inside dir (its working directory).
+RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args);
+// The same with the size of the files it writes limited to blocks of 512 bytes, as on a full disk:
+// with SIGXFSZ ignored a write past the limit fails instead of ending the process.
+RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args,
+                                       int blocks);
 // Copies tests/data/<sample> into dir (data paths may hold "/t" or "/w", which the command line
 // would take as options) under name, by default the sample's own file name; returns the name.
 std::string copy_sample(const ScratchDir& dir, const std::string& sample, std::string name = "");

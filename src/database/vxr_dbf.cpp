@@ -11,10 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/byte_writer.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 
 namespace {
 
@@ -299,9 +301,7 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
                 if (strip && !messages.trailing_blanks_only) {
                     col->text.set(row, vxs_strip_blanks(v, VXS_MAX_TEXT));
                 } else {
-                    size_t e = v.find_last_not_of(' ');
-                    col->text.set(
-                        row, e == std::string_view::npos ? std::string_view() : v.substr(0, e + 1));
+                    col->text.set(row, vxs_fixed_view(v, VxsPad::Blank));
                 }
                 continue;
             }
@@ -479,10 +479,11 @@ int16_t write_sheet_as_dbf(Sheet* sheet, const char* path) {
         return 0;
     }
 
-    // Field names are cut to 10 characters; say so when two become the same.
+    // Field names are cut to the format's longest; say so when two become the same.
+    const size_t max_name = static_cast<size_t>(vxs_write_limits(VXT_DBF).max_name);
     std::vector<std::string> names;
     for (const auto& f : fields) {
-        std::string n = f.col->name.substr(0, 10);
+        std::string n = f.col->name.substr(0, max_name);
         for (size_t k = 0; k < names.size(); ++k) {
             if (names[k] == n) {
                 std::printf(" Warning: Columns %s and %s have the same dBase field name %s!\n",
@@ -493,43 +494,32 @@ int16_t write_sheet_as_dbf(Sheet* sheet, const char* path) {
         names.push_back(std::move(n));
     }
 
-    FILE* out = std::fopen(path, "wb");
-    if (!out) {
+    ByteWriter out(Endian::Little);
+    if (!out.open(path)) {
         std::printf("Error: %.100s not found\n", path);
         return 0;
     }
-    std::string buf;
     const size_t header_length = DBF3_DESCRIPTOR * (fields.size() + 1) + 1;
-    buf.reserve(std::max<size_t>(header_length, 1 << 20));
-    auto put16 = [&](uint32_t v) {
-        buf.push_back(static_cast<char>(v & 0xff)),
-            buf.push_back(static_cast<char>((v >> 8) & 0xff));
-    };
-    buf.push_back(static_cast<char>(DBF_VERSION_III));
-    buf.append("\x63\x0A\x01", 3);  // last update 1999-10-01
-    uint32_t records = static_cast<uint32_t>(sheet->row_count);
-    put16(records & 0xffff);
-    put16(records >> 16);
-    put16(static_cast<uint32_t>(header_length));
-    put16(static_cast<uint32_t>(record_length));
-    buf.append(20, '\0');
+    out.u8(DBF_VERSION_III);
+    out.bytes("\x63\x0A\x01", 3);  // last update 1999-10-01
+    out.u32(static_cast<uint32_t>(sheet->row_count));
+    out.u16(static_cast<uint16_t>(header_length));
+    out.u16(static_cast<uint16_t>(record_length));
+    out.fill(20, '\0');
     for (size_t i = 0; i < fields.size(); ++i) {
-        std::string name = names[i];
-        name.resize(DBF_NAME, '\0');
-        buf += name;
-        buf.push_back(fields[i].type);
-        buf.append(4, '\0');
-        buf.push_back(static_cast<char>(fields[i].length));
-        buf.push_back(static_cast<char>(fields[i].type == 'N' ? fields[i].decimals : 0));
-        buf.append(14, '\0');
+        out.text(names[i], DBF_NAME, '\0');
+        out.u8(static_cast<uint8_t>(fields[i].type));
+        out.fill(4, '\0');
+        out.u8(static_cast<uint8_t>(fields[i].length));
+        out.u8(static_cast<uint8_t>(fields[i].type == 'N' ? fields[i].decimals : 0));
+        out.fill(14, '\0');
     }
-    buf.push_back(static_cast<char>(DBF_HEADER_END));
+    out.u8(DBF_HEADER_END);
 
-    bool ok = true;
     long too_wide = 0;
     std::string rec;
     const size_t nrows = static_cast<size_t>(sheet->row_count);
-    for (size_t r = 0; r < nrows && ok; ++r) {
+    for (size_t r = 0; r < nrows && out.ok(); ++r) {
         rec.assign(record_length, ' ');
         size_t at = 1;
         for (const OutField& f : fields) {
@@ -564,14 +554,9 @@ int16_t write_sheet_as_dbf(Sheet* sheet, const char* path) {
             }
             at += f.length;
         }
-        buf += rec;
-        if (buf.size() >= (1 << 20)) {
-            ok = std::fwrite(buf.data(), 1, buf.size(), out) == buf.size();
-            buf.clear();
-        }
+        out.bytes(rec);
     }
-    if (ok && !buf.empty()) ok = std::fwrite(buf.data(), 1, buf.size(), out) == buf.size();
-    if (std::fclose(out) != 0) ok = false;
+    bool ok = out.close();
     if (too_wide > 0)
         std::printf(" Warning: %li values too wide for their dBase fields were left blank!\n",
                     too_wide);

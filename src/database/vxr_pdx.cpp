@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "../statpack/vxr_blockfile.h"
 
 double pdx_decode(uint8_t type, const uint8_t* bytes, size_t size, double missing) {
@@ -169,9 +170,7 @@ int16_t read_pdx_into_sheet(const char* path) {
     for (size_t k = 0; k < nfields; ++k) {
         PdxField& f = fields[k];
         if (!has_column(f.type)) continue;
-        std::string name = f.name;
-        make_valid_vantrix_name(name);
-        f.col = create_column_with_memory(sheet, f.type == PDX_ALPHA ? VXS_TEXT : VXS_VARIATE, name, rows);
+        f.col = vxs_add_column(sheet, f.type == PDX_ALPHA ? VXS_TEXT : VXS_VARIATE, f.name, rows);
         if (!f.col) break;
     }
 
@@ -200,7 +199,7 @@ int16_t read_pdx_into_sheet(const char* path) {
                 const uint8_t* p = rec.data() + f.offset;
                 if (f.type == PDX_ALPHA) {
                     std::string_view raw(reinterpret_cast<const char*>(p), f.size);
-                    raw = raw.substr(0, raw.find('\0'));
+                    raw = vxs_fixed_view(raw, VxsPad::Nul);
                     std::string t = strip ? vxs_strip_blanks(raw, VXS_MAX_TEXT) : std::string(raw.substr(0, VXS_MAX_TEXT));
                     fields[k].width = std::max(f.width, static_cast<int32_t>(t.size()));
                     f.col->text.set(row, t);

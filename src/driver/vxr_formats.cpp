@@ -89,6 +89,7 @@ const VxsFormat kFormats[] = {
      .read = read_xls_into_sheet,
      .write = write_sheet_as_xls,
      .column_limit = 255,
+     .max_columns = 256,
      .usage = ".XLS - Excel 95 Spreadsheet file, ",
      .usage_order = 7},
     {.type = VXT_STATA,
@@ -118,6 +119,7 @@ const VxsFormat kFormats[] = {
      .read = read_instat_into_sheet,
      .write = write_sheet_as_instat,
      .column_limit = 224,
+     .max_columns = 127,
      .usage = ".WOR - Instat Worksheet file",
      .usage_order = 6},
     {.type = VXT_MTW,
@@ -161,6 +163,7 @@ const VxsFormat kFormats[] = {
      .read = read_dbf_into_sheet,
      .write = write_sheet_as_dbf,
      .column_limit = 511,
+     .max_name = 10,
      .usage = ".DBF - dBase 3 file,  ",
      .usage_order = 5},
     {.type = VXT_MTP,
@@ -329,6 +332,11 @@ const VxsFormat* vxs_find_format(int32_t type) {
     for (const auto& f : kFormats)
         if (f.type == type) return &f;
     return nullptr;
+}
+
+VxsWriteLimits vxs_write_limits(int32_t type) {
+    const VxsFormat* f = vxs_find_format(type);
+    return f ? VxsWriteLimits{f->max_columns, f->max_name} : VxsWriteLimits{};
 }
 
 bool vxs_reader_available(int32_t type) {

@@ -6,11 +6,12 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
-#include "../report/vxr_html.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../spreadsheet/vxs_cdf.h"
 #include "vxr_main.h"
 #include "vxs_formats.h"
 #include "vxs_info.h"
@@ -23,6 +24,11 @@ void vxs_reset_options() {
     vxs_parser_options() = VxsOptions{};
     VXSMAXCOLUMNS = 250;
     lastsheet = nullptr;
+    // The container reader learns here which formats its streams go to.
+    std::vector<VxsHandOver> hand_over;
+    for (const VxsFormat& f : vxs_formats())
+        if (f.container) hand_over.push_back({f.container, f.read});
+    vxs_set_container_hand_over(std::move(hand_over));
 }
 
 namespace {
@@ -329,7 +335,7 @@ int run(int argc, char** argv) {
                     out_format.output_name ? out_format.output_name : out_format.name);
         return 6;
     }
-    vxs_html_output_name = output;
+    vxs_parser_options().output_name = output;
     VxsTempOutput temp_file(temp);
     progress.writing(temp, output);
     bool written = temp_file.create() && (out_format.write(sheet, temp.c_str()) & 0xffff) != 0;

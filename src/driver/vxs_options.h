@@ -6,6 +6,7 @@
 
 VxsOptions& vxs_parser_options();
 
-// Resets every option to its default, and the column limit and current sheet with them (the
-// driver calls it once per run; tests between runs).
+// Resets every option to its default, and the column limit and current sheet with them, and
+// tells the container reader where its streams go (the driver calls it once per run; tests
+// between runs).
 void vxs_reset_options();

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../database/vxr_dbf.h"
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
 

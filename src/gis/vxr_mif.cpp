@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
@@ -73,7 +73,7 @@ std::vector<std::string> fields(std::string_view s) {
 double num(const std::vector<std::string>& f, size_t i) {
     return i < f.size() ? std::atof(f[i].c_str()) : 0.0;
 }
-long count(const std::vector<std::string>& f, size_t i) {
+long count_at(const std::vector<std::string>& f, size_t i) {
     return i < f.size() ? std::atol(f[i].c_str()) : 0;
 }
 
@@ -242,7 +242,7 @@ int16_t vxs_decode_mapinfo(std::string_view mif, const std::string* mid, const c
                 --collection_left;
             else
                 ++objects;
-            if (starts_nocase(l, "COLL")) collection_left = std::max(0L, count(fields(l), 1));
+            if (starts_nocase(l, "COLL")) collection_left = std::max(0L, count_at(fields(l), 1));
             continue;
         }
         if (!kind) continue;  // pen, brush, symbol and the like
@@ -317,16 +317,16 @@ int16_t vxs_decode_mapinfo(std::string_view mif, const std::string* mid, const c
             case K_REGION: {
                 long sections = 1, points = -1;
                 if (kind == K_REGION) {
-                    sections = count(f, 1);
+                    sections = count_at(f, 1);
                 } else if (f.size() > 2 && starts_nocase(f[1], "MULTIPLE")) {
-                    sections = count(f, 2);
+                    sections = count_at(f, 2);
                 } else if (f.size() > 1) {
-                    points = count(f, 1);  // the count on the keyword's line
+                    points = count_at(f, 1);  // the count on the keyword's line
                 }
                 for (long sct = 1; sct <= sections; ++sct) {
                     if (points < 0) {
                         if (!next_line(f)) break;
-                        points = count(f, 0);
+                        points = count_at(f, 0);
                     }
                     for (long p = 1; p <= points; ++p) {
                         if (!next_line(f)) break;

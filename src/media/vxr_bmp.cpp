@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 
 int16_t vxs_decode_wave(ByteReader& in, const char* name, int16_t separate) {
     std::string_view magic = in.view(4);

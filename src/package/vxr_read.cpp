@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_access.h"
 #include "vxs_package.h"
 

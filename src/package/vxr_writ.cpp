@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/byte_writer.h"
-#include "../statpack/vxr_instat.h"
 #include "vxs_package.h"
 
 std::string vxs_source;
@@ -33,8 +32,10 @@ struct OutBuffer {
     bool failed = false;
     long table_class_counter = 1;  // "_tfc_" names
     long row_class_counter = 1;    // "_tf1_" names
+    std::string table_class;       // the "_tfc_" class of the one-way table being written
 };
 OutBuffer g_buf;
+VxsCommandExtra g_command_extra = nullptr;
 
 bool write_out(ByteWriter* stream) {
     if (!g_buf.data.empty() && stream) {
@@ -47,6 +48,8 @@ bool write_out(ByteWriter* stream) {
 }
 
 }  // namespace
+
+void vxs_set_command_extra(VxsCommandExtra extra) { g_command_extra = extra; }
 
 void vxs_add_to_buf(const char* text, int continue_mode, int flush, ByteWriter* stream) {
     size_t n = text ? std::strlen(text) : 0;
@@ -338,7 +341,7 @@ int write_vector(Sheet* sheet, ByteWriter* stream) {
     if (any) o.put("\n");
     int ok = 1;
     for (size_t i = 1; i < sheet->cols.size(); ++i) ok &= write_column(sheet->cols[i].get(), stream);
-    if (ok) ok &= vxs_write_instat_extra(sheet, stream);
+    if (ok && g_command_extra) ok &= g_command_extra(sheet, stream);
     ok &= write_restriction(sheet, stream);
     return ok;
 }
@@ -545,12 +548,11 @@ std::string next_name(const char* prefix, long& counter) { return prefix + std::
 int write_1d_table(Column* column, bool first, ByteWriter* stream) {
     Out o{stream};
     Sheet* sheet = column->sheet;
-    static std::string class_name;
     if (first) {
         if (column->type != VXS_FACTOR) {
-            class_name = next_name("_tfc_", g_buf.table_class_counter);
+            g_buf.table_class = next_name("_tfc_", g_buf.table_class_counter);
             o.emit("FACTOR [modify=yes;");
-            o.emit(fmt("levels=%li] ", static_cast<long>(sheet->row_count)) + class_name + "\n");
+            o.emit(fmt("levels=%li] ", static_cast<long>(sheet->row_count)) + g_buf.table_class + "\n");
         } else {
             write_factor_levels(column, 0, stream);
         }
@@ -558,7 +560,7 @@ int write_1d_table(Column* column, bool first, ByteWriter* stream) {
     if (column->type == VXS_FACTOR) return 1;
     if (column->type != VXS_TABLE_BODY) return 0;
     const Column* c1 = sheet->cols.size() > 1 ? sheet->cols[1].get() : nullptr;
-    std::string cls = c1 && c1->type == VXS_FACTOR ? c1->name : class_name;
+    std::string cls = c1 && c1->type == VXS_FACTOR ? c1->name : g_buf.table_class;
     o.emit("DELETE [redefine=yes] " + column->name + "\nTABLE [");
     o.emit("class=" + cls + ";margins=no] " + column->name);
     column_options(o, column, true);

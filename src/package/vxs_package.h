@@ -32,6 +32,12 @@ int vxs_save_spread_description(Sheet* sheet, FILE* stream);
 // none.
 extern std::string vxs_source;
 
+// What a reader adds to the command file of a sheet it read, after the vector's columns (the
+// Instat reader: the worksheet's title, strings, label sets and constants); 1 while the output
+// is intact. The reader sets it when it is entered; none by default.
+using VxsCommandExtra = int (*)(Sheet* sheet, ByteWriter* output);
+void vxs_set_command_extra(VxsCommandExtra extra);
+
 // The command-file output buffer: keeps lines under the package's 78-character limit,
 // continuing directive text with a backslash. continue_mode 1 for directive text, 0 for data
 // items and terminators; flush 1 writes the buffer out after the text.

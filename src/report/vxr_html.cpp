@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
-#include "vxr_rtf.h"
-
-std::string vxs_html_output_name;
+#include "../sheet/byte_writer.h"
+#include "../sheet/vxs_options.h"
+#include "vxs_table.h"
 
 namespace {
 
@@ -18,31 +19,24 @@ constexpr bool HTML_CENTRED = true;
 constexpr bool HTML_OUTER_BORDER = true;
 constexpr int HTML_ALIGNMENT = 0;
 
-FILE* html_out = nullptr;
-std::string html_buf;
-bool html_failed = false;
+ByteWriter* html_out = nullptr;  // the file being written, if any
+
+// Where text goes when no file is set.
+ByteWriter& html_memory() {
+    static ByteWriter memory;
+    if (!memory.in_memory()) memory.to_memory();
+    return memory;
+}
 
 }  // namespace
 
 int html_add(const char* text) {
-    size_t n = std::strlen(text);
-    if (n == 0) return 0;
-    if (!html_out) {
-        html_buf.append(text, n);
-        return 0;
-    }
-    if (html_failed || std::fwrite(text, 1, n, html_out) != n) {
-        html_failed = true;
-        return 1;
-    }
-    return 0;
+    ByteWriter& out = html_out ? *html_out : html_memory();
+    out.bytes(std::string_view(text));
+    return out.ok() ? 0 : 1;
 }
 
-std::string html_take_buffer() {
-    std::string s;
-    s.swap(html_buf);
-    return s;
-}
+std::string html_take_buffer() { return html_memory().take(); }
 
 void html_write_header(const char* title) {
     html_add("<HTML>\n<HEAD>\n");
@@ -88,24 +82,14 @@ void html_write_item(const char* text, double percent, int bold, int first_row, 
 }
 
 int16_t write_sheet_as_html_table(Sheet* sheet, const char* path) {
-    if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) {
-        std::printf("No valid data to save to table.\n");
-        return 0;
-    }
-    std::vector<const Column*> cols = vxs_table_columns(sheet);
-    if (cols.empty()) {
-        std::printf("No valid data to save to table.\n");
-        return 0;
-    }
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
+    std::vector<const Column*> cols = vxs_table_columns_to_write(sheet);
+    if (cols.empty()) return 0;
+    ByteWriter file;
+    if (!file.open(path)) {
         std::printf("Write Rich Text File - could not open file %.100s\n", path);
         return 0;
     }
-    std::vector<char> iobuf(1 << 16);
-    std::setvbuf(f, iobuf.data(), _IOFBF, iobuf.size());
-    html_out = f;
-    html_failed = false;
+    html_out = &file;
 
     std::vector<size_t> widths = vxs_table_widths(sheet, cols);
     long long total = 0;
@@ -127,23 +111,19 @@ int16_t write_sheet_as_html_table(Sheet* sheet, const char* path) {
     else if (!sheet->description.empty())
         title = sheet->description.substr(0, sheet->description.find('\0'));
     if (title.empty())
-        title = vxs_html_output_name.empty() ? std::string(path) : vxs_html_output_name;
+        title = vxs_options().output_name.empty() ? std::string(path) : vxs_options().output_name;
     html_write_header(title.c_str());
 
     for (size_t i = 0; i < n; ++i)
         html_write_item(cols[i]->name.c_str(), percent[i], 1, 1, i == 0, 0, i + 1 == n, 0);
     const size_t nrows = static_cast<size_t>(sheet->row_count);
-    std::vector<size_t> sym(n, 0);
-    for (size_t i = 0, k = 0; i < n; ++i)
-        if (cols[i]->type == VXS_SYMMAT_COL) sym[i] = k++;
-    for (size_t r = 0; r < nrows && !html_failed; ++r) {
+    std::vector<size_t> sym = vxs_table_sym_indexes(cols);
+    for (size_t r = 0; r < nrows && file.ok(); ++r) {
         for (size_t i = 0; i < n; ++i)
             html_write_item(vxs_table_cell_text(sheet, cols[i], r, sym[i]).c_str(), percent[i], 0,
                             0, i == 0, r + 1 == nrows, i + 1 == n, 0);
     }
     html_write_end();
-    bool ok = !html_failed;
     html_out = nullptr;
-    if (std::fclose(f) != 0) ok = false;
-    return ok ? 1 : 0;
+    return file.close() ? 1 : 0;
 }

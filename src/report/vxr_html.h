@@ -6,10 +6,6 @@
 
 #include "../sheet/vxs_sheet.h"
 
-// The name the user gave the output; the page title when the sheet has no description (the
-// writer itself is handed the temporary name).
-extern std::string vxs_html_output_name;
-
 int html_add(const char* text);
 void html_write_header(const char* title);
 void html_write_item(const char* text, double percent, int bold, int first_row, int first_cell,

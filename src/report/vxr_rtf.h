@@ -1,4 +1,4 @@
-// The RTF table writer, and the cell texts it shares with the HTML table writer.
+// The RTF table writer.
 #pragma once
 
 #include <cstdint>
@@ -6,16 +6,7 @@
 #include <vector>
 
 #include "../sheet/vxs_sheet.h"
-
-// The data columns of a sheet in order (the "Row" column is not part of a table).
-std::vector<const Column*> vxs_table_columns(const Sheet* sheet);
-// The text of one table cell: numbers as written by write_num, factors by their origin (level
-// number, level value or label), texts as stored; empty for a cell the column lacks.
-// sym_index is the column's place among the symmetric-matrix body columns.
-std::string vxs_table_cell_text(const Sheet* sheet, const Column* col, size_t row,
-                                size_t sym_index);
-// Widest text of each column: its name or any of its cells.
-std::vector<size_t> vxs_table_widths(const Sheet* sheet, const std::vector<const Column*>& cols);
+#include "vxs_table.h"
 
 int rtf_add(const char* text);
 void rtf_write_header();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_dates.h"
 #include "vxs_text.h"

@@ -9,6 +9,7 @@ bool ByteWriter::open(const char* path) {
     close();
     f_ = std::fopen(path, "wb");
     own_ = true;
+    memory_ = false;
     ok_ = f_ != nullptr;
     written_ = 0;
     buf_.clear();
@@ -20,12 +21,35 @@ void ByteWriter::attach(FILE* stream) {
     close();
     f_ = stream;
     own_ = false;
+    memory_ = false;
     ok_ = f_ != nullptr;
     written_ = 0;
     buf_.clear();
 }
 
+void ByteWriter::to_memory() {
+    close();
+    memory_ = true;
+    ok_ = true;
+    written_ = 0;
+    buf_.clear();
+}
+
+std::string ByteWriter::take() {
+    std::string s;
+    s.swap(buf_);
+    return s;
+}
+
+bool ByteWriter::patch(uint64_t at, const void* p, size_t n) {
+    if (at < written_ || at - written_ > buf_.size() || n > buf_.size() - (at - written_))
+        return false;
+    std::memcpy(buf_.data() + (at - written_), p, n);
+    return true;
+}
+
 bool ByteWriter::flush() {
+    if (memory_) return ok_;
     if (ok_ && !buf_.empty()) {
         if (!f_ || std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size()) ok_ = false;
         written_ += buf_.size();

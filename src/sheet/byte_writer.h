@@ -24,6 +24,18 @@ public:
     bool open(const char* path);
     // Writes to a stream the caller opened and closes.
     void attach(FILE* stream);
+    // Keeps everything written in memory, for take(), instead of writing a file.
+    void to_memory();
+    bool in_memory() const { return memory_; }
+    // The bytes kept in memory so far; the writer starts empty again.
+    std::string take();
+    // The bytes not yet handed to the file (all of them when kept in memory).
+    std::string_view buffered() const { return buf_; }
+    // Overwrites bytes written earlier at offset at (a length or a position known only later);
+    // false, changing nothing, when they are no longer held in memory.
+    bool patch(uint64_t at, const void* p, size_t n);
+    bool patch_u16(uint64_t at, uint16_t v) { return patch_value(at, v, 2); }
+    bool patch_u32(uint64_t at, uint32_t v) { return patch_value(at, v, 4); }
     // Flushes and closes (or detaches) the output; false when any write failed.
     bool close();
     bool flush();
@@ -68,13 +80,21 @@ public:
 
 private:
     static constexpr size_t kChunk = size_t(1) << 20;
-    void put(uint64_t v, size_t n) {
-        unsigned char b[8];
+    void encode(uint64_t v, size_t n, unsigned char* b) const {
         for (size_t i = 0; i < n; ++i) {
             unsigned char byte = static_cast<unsigned char>(v >> (8 * i));
             b[order_ == Endian::Little ? i : n - 1 - i] = byte;
         }
+    }
+    void put(uint64_t v, size_t n) {
+        unsigned char b[8];
+        encode(v, n, b);
         bytes(b, n);
+    }
+    bool patch_value(uint64_t at, uint64_t v, size_t n) {
+        unsigned char b[8];
+        encode(v, n, b);
+        return patch(at, b, n);
     }
 
     FILE* f_ = nullptr;
@@ -82,6 +102,7 @@ private:
     std::string buf_;
     uint64_t written_ = 0;
     bool ok_ = true;
+    bool memory_ = false;
     Endian order_;
 };
 

@@ -48,9 +48,13 @@ void vxs_label_levels(Column* col, std::span<const double> values,
     col->origin = 2;
 }
 
-std::string vxs_fixed_field(std::string_view bytes, VxsPad pad) {
+std::string_view vxs_fixed_view(std::string_view bytes, VxsPad pad) {
     if (pad != VxsPad::Blank) bytes = bytes.substr(0, bytes.find('\0'));
     if (pad != VxsPad::Nul)
         while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
-    return std::string(bytes);
+    return bytes;
+}
+
+std::string vxs_fixed_field(std::string_view bytes, VxsPad pad) {
+    return std::string(vxs_fixed_view(bytes, pad));
 }

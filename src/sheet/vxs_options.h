@@ -30,6 +30,8 @@ struct VxsOptions {
     int16_t no_names_in_txt = 0;     // /n
     int16_t plain_names = 0;         // /u
     int32_t version = 3;             // /v=n, package spreadsheet file version 1..3
+    // The output file as the user named it (writers are handed a temporary name).
+    std::string output_name;
     // The sheet and range arguments.
     std::string worksheet_name;
     std::string cell_range;

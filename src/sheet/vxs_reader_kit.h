@@ -17,7 +17,7 @@
 Sheet* vxs_begin_sheet(int64_t rows);
 
 // A column of rows cells named after raw: made a valid name, then cut to max_name characters
-// (0: the general 40). Names are made unique later, by the writers that need it. Null when the
+// when max_name is given. Names are made unique later, by the writers that need it. Null when the
 // sheet holds no more columns.
 Column* vxs_add_column(Sheet* sheet, int32_t type, std::string raw, int32_t rows,
                        size_t max_name = 0);
@@ -31,6 +31,8 @@ void vxs_label_levels(Column* factor, std::span<const double> values,
 // How a fixed-width text field is padded: up to the first NUL, trailing blanks cut, or both.
 enum class VxsPad { Nul, Blank, NulThenBlank };
 std::string vxs_fixed_field(std::string_view bytes, VxsPad pad);
+// The same field as a view into bytes, for cells set straight from a record.
+std::string_view vxs_fixed_view(std::string_view bytes, VxsPad pad);
 
 // Day 0 of other programs' date counts, as day numbers on the sheet's 1900 scale (1 is
 // 1 January 1900); the 1600 scale lies VXS_SCALE_OFFSET days further on.

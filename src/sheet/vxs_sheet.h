@@ -25,6 +25,17 @@ enum : int32_t {
     VXS_UNITS_TEXT = -3,
 };
 
+// Whether columns of this type hold plain numbers (not factors, texts or row numbers).
+constexpr bool vxs_is_number_type(int32_t type) {
+    switch (type) {
+        case VXS_SCALAR: case VXS_VARIATE: case VXS_MATRIX_COL: case VXS_NUMERIC6:
+        case VXS_SYMMAT_COL: case VXS_TABLE_BODY: case VXS_NUMERIC22: case VXS_UNITS_NUM:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Storage kinds passed to free_memory besides the type codes.
 enum : int32_t { VXS_KIND_LEVELS = 90, VXS_KIND_LABELS = 91, VXS_KIND_ROWATTR = 92 };
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 
 int32_t xls_ver_2 = 0;
@@ -57,10 +57,10 @@ struct StreamName {
     size_t compared;  // bytes of UTF-16LE compared, with the terminator where it counts
     StreamKind kind;
     const char* temp_name = nullptr;
-    const VxsFormat* format = nullptr;  // the reader a handed-over stream goes to
+    int16_t (*read)(const char* path) = nullptr;  // the reader a handed-over stream goes to
 };
 
-// The streams read here; the streams of other programs come from the format table.
+// The streams read here; the streams of other programs are the ones the driver hands in.
 constexpr StreamName kNames[] = {
     {"Book", 10, kBook},
     {"Workbook", 18, kWorkbook},
@@ -82,6 +82,8 @@ struct CdfState {
 CdfState g;
 
 std::string g_container_file;
+// Set once by the driver, not per file.
+std::vector<VxsHandOver> g_hand_over;
 
 size_t read_some(uint64_t offset, uint8_t* dest, size_t n) {
     if (!g.in || offset >= g.file_size) return 0;
@@ -298,7 +300,7 @@ void hand_over(const StreamName& stream, const char* path) {
         const std::string& name;
         ~RemoveCopy() { std::remove(name.c_str()); }
     } remove_copy{temp};
-    if (stream.format) open_file(temp.c_str(), stream.format->type);
+    if (stream.read) stream.read(temp.c_str());
     errno = 0;
 }
 
@@ -327,9 +329,8 @@ int open_container(const uint8_t* header, const char* path) {
     uint32_t root_storage = ByteReader(dir.data(), dir.size()).u32_at(kEntryStart);
 
     std::vector<StreamName> names(std::begin(kNames), std::end(kNames));
-    for (const VxsFormat& f : vxs_formats())
-        if (f.container)
-            names.push_back({f.container->name, f.container->compared, kHandOver, f.container->temp_name, &f});
+    for (const VxsHandOver& f : g_hand_over)
+        names.push_back({f.stream->name, f.stream->compared, kHandOver, f.stream->temp_name, f.read});
     const StreamName* found = nullptr;
     size_t entry = kDirEntry;
     for (; entry + kDirEntry <= dir.size() && !found; entry += kDirEntry)
@@ -459,6 +460,9 @@ size_t xls_stream_pos() { return g.pos; }
 void xls_set_stream_pos(size_t pos) { g.pos = pos <= g.stream.size() ? pos : g.stream.size(); }
 
 const char* vxs_container_file() { return g_container_file.c_str(); }
+void vxs_set_container_hand_over(std::vector<VxsHandOver> formats) {
+    g_hand_over = std::move(formats);
+}
 void vxs_set_container_file(const char* path) { g_container_file = path ? path : ""; }
 
 int xls_bare_version(const uint8_t* head, size_t n) {

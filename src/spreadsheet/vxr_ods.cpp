@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_sheet.h"
 #include "vxs_cells.h"
@@ -283,10 +283,7 @@ int16_t read_ods_into_sheet(const char* path) {
         xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
     } else {
         const VxsRangeEntry& range = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
-        sel->first_col = range.first_col;
-        sel->first_row = range.first_row;
-        sel->last_col = range.last_col;
-        sel->last_row = range.last_row;
+        xls_bound_to_range(sel, range);
         sheet_index = range.sheet_number;
     }
     CellList cells;

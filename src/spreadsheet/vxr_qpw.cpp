@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_sheet.h"
@@ -192,24 +192,7 @@ int16_t read_qpw_into_sheet(const char* path) {
     if (vxs_options().name_dump) vxs_fatal(xls_name_listing(shown.c_str(), *sel).c_str(), 0);
     if (sel->sheets.empty()) return 0;
 
-    xls_select_sheet(sel);
-    int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
-    const VxsSheetEntry* sheet = nullptr;
-    if (sel->selected < nsheets) {
-        sheet = &sel->sheets[static_cast<size_t>(sel->selected)];
-        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
-    } else {
-        const VxsRangeEntry& r = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
-        sel->first_col = r.first_col;
-        sel->first_row = r.first_row;
-        sel->last_col = r.last_col;
-        sel->last_row = r.last_row;
-        for (const auto& s : sel->sheets)
-            if (s.number == r.sheet_number) {
-                sheet = &s;
-                break;
-            }
-    }
+    const VxsSheetEntry* sheet = xls_choose_sheet(sel);
     if (!sheet) return 1;
     read_records(bytes, *sel, sheet->number, nb);
     if (nb.cells.empty()) return 1;

@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "../sheet/vxs_options.h"
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 
 bool LotusRecords::next(LotusRecord& rec) {
     if (pos_ + 4 > bytes_.size()) return false;
@@ -43,10 +44,7 @@ bool lotus_usable_number(double v) { return !std::isnan(v) && std::isfinite(v) &
 std::string lotus_label_text(ByteReader body) {
     if (!body.has(1)) return {};
     body.skip(1);  // alignment prefix: ' " ^ or backslash
-    std::string_view rest = body.view(body.remaining());
-    size_t nul = rest.find('\0');
-    if (nul != std::string_view::npos) rest = rest.substr(0, nul);
-    std::string text(rest.substr(0, LOTUS_MAX_LABEL));
+    std::string text(vxs_fixed_view(body.view(body.remaining()), VxsPad::Nul).substr(0, LOTUS_MAX_LABEL));
     if (vxs_get_global_defaults()->factor_strip_blanks) text = vxs_strip_blanks(text, LOTUS_MAX_LABEL);
     return text;
 }
@@ -159,9 +157,7 @@ int lotus_store_to_sheet(const VxsCellStore& st, const char* path, const std::st
         if (p.name.empty()) p.name = vxs_def_column_name(0);
         read_suffixes(p);
         bool text = (w.text || p.text) && !p.variate;
-        make_valid_vantrix_name(p.name);
-        if (p.name.size() > VXS_MAX_NAME) p.name.resize(VXS_MAX_NAME);
-        Column* col = create_column_with_memory(sheet, text ? VXS_TEXT : VXS_VARIATE, p.name, sheet->row_count);
+        Column* col = vxs_add_column(sheet, text ? VXS_TEXT : VXS_VARIATE, p.name, sheet->row_count, VXS_MAX_NAME);
         if (!col) break;
         for (int64_t r = first_data; r <= lr; ++r) {
             size_t i = static_cast<size_t>(r - first_data);

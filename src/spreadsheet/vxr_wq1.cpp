@@ -10,9 +10,11 @@
 #include <cstring>
 #include <string>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/byte_writer.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_access.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxs_cdf.h"
 #include "vxs_wk1.h"
 #include "vxs_xls.h"
@@ -26,10 +28,7 @@ std::string upper(std::string s) {
 
 // Text up to the first NUL of what remains in the record.
 std::string zero_ended(ByteReader& b, size_t limit) {
-    std::string_view rest = b.view(b.remaining());
-    size_t nul = rest.find('\0');
-    if (nul != std::string_view::npos) rest = rest.substr(0, nul);
-    return std::string(rest.substr(0, limit));
+    return std::string(vxs_fixed_view(b.view(b.remaining()), VxsPad::Nul).substr(0, limit));
 }
 
 // The base name of a path (after the last "/" or "\", up to the last ".").
@@ -64,9 +63,7 @@ void read_name(ByteReader b, VxsSelection& sel) {
     int32_t last_page = b.u8();
     e.last_row = b.u16();
     if (!b.ok() || first_page != last_page) return;
-    size_t nul = name.find('\0');
-    if (nul != std::string::npos) name.resize(nul);
-    e.name = upper(name.substr(0, WQ1_MAX_PAGE_NAME));
+    e.name = upper(vxs_fixed_field(name, VxsPad::Nul).substr(0, WQ1_MAX_PAGE_NAME));
     e.sheet_number = first_page;
     sel.ranges.push_back(e);
 }
@@ -181,24 +178,7 @@ int16_t read_wq1_into_sheet(const char* path) {
     if (vxs_options().name_dump) vxs_fatal(xls_name_listing(shown.c_str(), *sel).c_str(), 0);
     if (sel->sheets.empty() || !range.seen) return 0;
 
-    xls_select_sheet(sel);
-    int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
-    const VxsSheetEntry* sheet = nullptr;
-    if (sel->selected < nsheets) {
-        sheet = &sel->sheets[static_cast<size_t>(sel->selected)];
-        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
-    } else {
-        const VxsRangeEntry& r = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
-        sel->first_col = r.first_col;
-        sel->first_row = r.first_row;
-        sel->last_col = r.last_col;
-        sel->last_row = r.last_row;
-        for (const auto& s : sel->sheets)
-            if (s.number == r.sheet_number) {
-                sheet = &s;
-                break;
-            }
-    }
+    const VxsSheetEntry* sheet = xls_choose_sheet(sel);
     if (!sheet) return 0;
 
     int64_t first_col = range.first_col, last_col = range.last_col;
@@ -222,40 +202,17 @@ int16_t read_wq1_into_sheet(const char* path) {
 
 namespace {
 
-void put16(std::string& b, uint32_t v) {
-    b.push_back(static_cast<char>(v & 0xFF));
-    b.push_back(static_cast<char>((v >> 8) & 0xFF));
+// A record's code and content length; the content follows.
+void record(ByteWriter& out, uint16_t code, size_t length) {
+    out.u16(code);
+    out.u16(static_cast<uint16_t>(length));
 }
 
-int put_record(uint16_t code, const std::string& content, FILE* file) {
-    std::string b;
-    put16(b, code);
-    put16(b, static_cast<uint32_t>(content.size()));
-    b += content;
-    return std::fwrite(b.data(), 1, b.size(), file) == b.size() ? 1 : 0;
-}
-
-std::string cell_head(int32_t row, int32_t column) {
-    std::string b(1, '\xFF');  // format byte: the program's default
-    put16(b, static_cast<uint32_t>(column));
-    put16(b, static_cast<uint32_t>(row));
-    return b;
-}
-
-bool is_numeric_kind(int32_t type) {
-    switch (type) {
-        case VXS_SCALAR:
-        case VXS_VARIATE:
-        case VXS_MATRIX_COL:
-        case VXS_NUMERIC6:
-        case VXS_SYMMAT_COL:
-        case VXS_TABLE_BODY:
-        case VXS_NUMERIC22:
-        case VXS_UNITS_NUM:
-            return true;
-        default:
-            return false;
-    }
+// A cell's format byte (the program's default), column and row.
+void cell_head(ByteWriter& out, int32_t row, int32_t column) {
+    out.u8(0xFF);
+    out.u16(static_cast<uint16_t>(column));
+    out.u16(static_cast<uint16_t>(row));
 }
 
 std::string name_cell(const Column& c) {
@@ -273,38 +230,34 @@ std::string name_cell(const Column& c) {
 
 }  // namespace
 
-int wq1_write_header(int32_t rows, int32_t last_column, FILE* file) {
-    std::string bof, range;
-    put16(bof, WQ1_VERSION);
-    put16(range, 0);
-    put16(range, 0);
-    put16(range, static_cast<uint32_t>(last_column));
-    put16(range, static_cast<uint32_t>(rows));
-    return put_record(LOTUS_BOF, bof, file) && put_record(LOTUS_RANGE, range, file) ? 1 : 0;
+void wq1_write_header(int32_t rows, int32_t last_column, ByteWriter& out) {
+    record(out, LOTUS_BOF, 2);
+    out.u16(WQ1_VERSION);
+    record(out, LOTUS_RANGE, 8);
+    out.u16(0);
+    out.u16(0);
+    out.u16(static_cast<uint16_t>(last_column));
+    out.u16(static_cast<uint16_t>(rows));
 }
 
-int wq1_write_label(int32_t row, int32_t column, const char* text, FILE* file) {
-    // Prefix, text and NUL, as the WK1 layout has it; the record is text + 7 bytes long.
-    std::string b = cell_head(row, column);
-    b.push_back('\'');
-    b += text;
-    b.push_back('\0');
-    return put_record(LOTUS_LABEL, b, file);
+void wq1_write_label(int32_t row, int32_t column, std::string_view text, ByteWriter& out) {
+    // Prefix, text and NUL, as the WK1 layout has it; the record is text + 7 bytes long. The
+    // text ends at its first NUL.
+    text = text.substr(0, text.find('\0'));
+    record(out, LOTUS_LABEL, WQ1_CELL_HEAD + text.size() + 2);
+    cell_head(out, row, column);
+    out.u8('\'');
+    out.bytes(text);
+    out.u8('\0');
 }
 
-int wq1_write_number(int32_t row, int32_t column, double value, FILE* file) {
-    std::string b = cell_head(row, column);
-    uint64_t bits;
-    std::memcpy(&bits, &value, 8);
-    for (int i = 0; i < 8; ++i) b.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
-    return put_record(LOTUS_NUMBER, b, file);
+void wq1_write_number(int32_t row, int32_t column, double value, ByteWriter& out) {
+    record(out, LOTUS_NUMBER, WQ1_CELL_HEAD + 8);
+    cell_head(out, row, column);
+    out.f64(value);
 }
 
-int wq1_write_eof(FILE* file) {
-    int ok = put_record(LOTUS_EOF, std::string(), file);
-    if (std::fclose(file) != 0) ok = 0;
-    return ok;
-}
+void wq1_write_eof(ByteWriter& out) { record(out, LOTUS_EOF, 0); }
 
 int16_t write_sheet_as_wq1(Sheet* sheet, const char* path) {
     if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
@@ -312,44 +265,43 @@ int16_t write_sheet_as_wq1(Sheet* sheet, const char* path) {
         std::printf("Error: Spreadsheet has more rows than a Quattro file can handle (8192)!\n");
         return 0;
     }
-    FILE* file = std::fopen(path, "wb");
-    if (!file) {
+    ByteWriter out(Endian::Little);
+    if (!out.open(path)) {
         std::printf("Error: In Writing WQ1 File - could not open file: %.100s\n", path);
         return 0;
     }
-    if (!wq1_write_header(sheet->row_count, sheet->column_count - 1, file)) {
+    wq1_write_header(sheet->row_count, sheet->column_count - 1, out);
+    if (!out.ok()) {
         std::printf("Error: In Write WQ1 File - could not write WQ1 file headers\n");
-        std::fclose(file);
         return 0;
     }
-    int ok = 1;
     const double missing = sheet->missing;
     for (int32_t j = 0; j < sheet->column_count; ++j) {
         const Column& c = *sheet->cols[static_cast<size_t>(j) + 1];
-        ok &= wq1_write_label(0, j, name_cell(c).c_str(), file);
+        wq1_write_label(0, j, name_cell(c), out);
         size_t n = std::min(c.value_count(), static_cast<size_t>(sheet->row_count));
         for (size_t i = 0; i < n; ++i) {
             int32_t row = static_cast<int32_t>(i) + 1;
             if (c.is_text()) {
                 std::string_view t = c.text.get(i);
-                if (!t.empty()) ok &= wq1_write_label(row, j, std::string(t).c_str(), file);
+                if (!t.empty()) wq1_write_label(row, j, t, out);
             } else if (c.type == VXS_FACTOR) {
                 double v = c.num[i];
                 if (!(v > missing)) continue;
                 double k = std::floor(v + 0.5);
                 if (c.origin == 0) {
-                    ok &= wq1_write_number(row, j, v, file);
+                    wq1_write_number(row, j, v, out);
                 } else if (c.origin == 1) {
                     if (k >= 1 && k <= static_cast<double>(c.levels.size()))
-                        ok &= wq1_write_number(row, j, c.levels[static_cast<size_t>(k) - 1], file);
+                        wq1_write_number(row, j, c.levels[static_cast<size_t>(k) - 1], out);
                 } else if (k >= 1 && k <= static_cast<double>(c.labels.size())) {
-                    ok &= wq1_write_label(row, j, c.labels[static_cast<size_t>(k) - 1].c_str(), file);
+                    wq1_write_label(row, j, c.labels[static_cast<size_t>(k) - 1], out);
                 }
-            } else if (is_numeric_kind(c.type)) {
-                if (c.num[i] > missing) ok &= wq1_write_number(row, j, c.num[i], file);
+            } else if (vxs_is_number_type(c.type)) {
+                if (c.num[i] > missing) wq1_write_number(row, j, c.num[i], out);
             }
         }
     }
-    ok &= wq1_write_eof(file);
-    return static_cast<int16_t>(ok);
+    wq1_write_eof(out);
+    return out.close() ? 1 : 0;
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_sheet.h"
@@ -850,6 +850,27 @@ double convert_rk_to_double(uint32_t rk) {
     return v;
 }
 
+void xls_bound_to_range(VxsSelection* sel, const VxsRangeEntry& range) {
+    sel->first_col = range.first_col;
+    sel->first_row = range.first_row;
+    sel->last_col = range.last_col;
+    sel->last_row = range.last_row;
+}
+
+const VxsSheetEntry* xls_choose_sheet(VxsSelection* sel) {
+    xls_select_sheet(sel);
+    const int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
+    if (sel->selected < nsheets) {
+        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
+        return &sel->sheets[static_cast<size_t>(sel->selected)];
+    }
+    const VxsRangeEntry& range = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
+    xls_bound_to_range(sel, range);
+    for (const auto& s : sel->sheets)
+        if (s.number == range.sheet_number) return &s;
+    return nullptr;
+}
+
 void xls_parse_cell_range(const char* text, VxsSelection* sel) {
     if (!text || !*text) return;
     const char* second = std::strchr(text, ':');
@@ -907,24 +928,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
         xls_deallocate_mem();
         return 1;
     }
-    xls_select_sheet(sel);
-    int32_t nsheets = static_cast<int32_t>(sel->sheets.size());
-    const VxsSheetEntry* sheet = nullptr;
-    if (sel->selected < nsheets) {
-        sheet = &sel->sheets[sel->selected];
-        xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
-    } else {
-        const VxsRangeEntry& range = sel->ranges[sel->selected - nsheets];
-        sel->first_col = range.first_col;
-        sel->first_row = range.first_row;
-        sel->last_col = range.last_col;
-        sel->last_row = range.last_row;
-        for (const auto& s : sel->sheets)
-            if (s.number == range.sheet_number) {
-                sheet = &s;
-                break;
-            }
-    }
+    const VxsSheetEntry* sheet = xls_choose_sheet(sel);
     int16_t result = 1;
     if (sheet && get_abs_biff_page(static_cast<long>(sheet->position)) == 0) {
         recs.pos = xls_stream_pos();

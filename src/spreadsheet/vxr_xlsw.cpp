@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "../sheet/vxs_format_entries.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_dates.h"
 
@@ -21,8 +24,6 @@ namespace {
 // The logbook layout of this write: asked for, and dropped for a bare worksheet.
 bool g_logbook = false;
 
-constexpr size_t XLS_BUF_START = 65536;  // 128 sectors
-constexpr size_t XLS_BUF_STEP = 65536;
 constexpr size_t XLS_MAX_WRITE = 4096;    // 8 sectors per writeb call
 constexpr int XLS_BLOCK_ROWS = 32;        // rows per ROW/DBCELL block
 constexpr int XLS_MAX_DATA_ROWS = 65534;  // 16-bit row numbers, row 0 the names
@@ -52,9 +53,9 @@ const uint8_t CDF_SUMMARY_FMTID[16] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68,
                                        0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
 
 // Per-run state of the writer.
-std::string xls_buf;
-FILE* xls_out = nullptr;
-bool xls_failed = false;
+ByteWriter xls_book;  // the workbook stream, built in memory: its index is filled in last
+ByteWriter xls_file;
+bool xls_failed = false;  // the stream outgrew what Excel holds
 struct MulRkEntry {
     uint16_t xf;
     uint32_t rk;
@@ -88,14 +89,6 @@ void putd(std::string& b, double d) {
     uint64_t bits;
     std::memcpy(&bits, &d, 8);
     put64(b, bits);
-}
-void set16(std::string& b, size_t at, unsigned v) {
-    b[at] = static_cast<char>(v & 0xff);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xff);
-}
-void set32(std::string& b, size_t at, uint32_t v) {
-    set16(b, at, v & 0xffff);
-    set16(b, at + 2, v >> 16);
 }
 
 // One record: the code (its low byte in an Excel 2 file), the length and the content.
@@ -163,11 +156,10 @@ int flush_mulrk() {
 
 }  // namespace
 
-const std::string& xls_stream() { return xls_buf; }
+std::string xls_stream() { return std::string(xls_book.buffered()); }
 
 void xls_reset_stream() {
-    xls_buf.clear();
-    xls_buf.reserve(XLS_BUF_START);
+    xls_book.to_memory();
     xls_failed = false;
     xls_mulrk_buffer.assign(static_cast<size_t>(std::max(VXSMAXCOLUMNS, XLS_MAX_COLUMNS)) + 1,
                             MulRkEntry{0, 0});
@@ -182,17 +174,15 @@ void xls_reset_stream() {
 
 int writeb(const void* data, size_t n) {
     if (xls_failed || n > XLS_MAX_WRITE) return 0;
-    if (xls_buf.size() + n > xls_stream_limit) {
+    if (xls_book.written() + n > xls_stream_limit) {
         std::printf("Error: Data space required exceeds Excel capabilities!\n");
         xls_failed = true;
         return 0;
     }
-    if (xls_buf.size() + n > xls_buf.capacity())
-        xls_buf.reserve(xls_buf.capacity() + std::max(XLS_BUF_STEP, xls_buf.capacity() / 2));
     if (data)
-        xls_buf.append(static_cast<const char*>(data), n);
+        xls_book.bytes(data, n);
     else
-        xls_buf.append(n, '\0');
+        xls_book.fill(n, '\0');
     return 1;
 }
 
@@ -346,7 +336,7 @@ int xls_write_sheet(const char* name) {
     std::string b;
     size_t n = std::strlen(name);
     // The worksheet's BOF follows this record and the globals' EOF.
-    put32(b, static_cast<uint32_t>(xls_buf.size() + 4 + 7 + n + 4));
+    put32(b, static_cast<uint32_t>(xls_book.written() + 4 + 7 + n + 4));
     put16(b, 0);
     put8(b, static_cast<unsigned>(n));
     b += name;
@@ -377,7 +367,7 @@ int xls_write_sheet_head() {
           record(XLS_HEADER, header) && record(XLS_FOOTER, footer) && record16(XLS_HCENTER, 0) &&
           record16(XLS_VCENTER, 0) && record(XLS_SETUP, setup)))
         return 0;
-    xls_defcolwidth_pos = xls_buf.size();
+    xls_defcolwidth_pos = xls_book.written();
     return record16(XLS_DEFCOLWIDTH, 8);
 }
 
@@ -509,7 +499,7 @@ int xls_write_gcolwidth(int columns) {
 
 int xls_setup_index(int rows) {
     xls_index_blocks = (rows - 1) / XLS_BLOCK_ROWS + 1;
-    xls_index_pos = xls_buf.size();
+    xls_index_pos = xls_book.written();
     std::string b(static_cast<size_t>(xls_index_blocks) * 4 + 12, '\0');
     return record(XLS_INDEX, b);
 }
@@ -517,15 +507,15 @@ int xls_setup_index(int rows) {
 int xls_write_index(const std::vector<uint32_t>& positions, int count, uint32_t first_row_pos,
                     int rows) {
     if (count != xls_index_blocks ||
-        xls_index_pos + 4 + 12 + 4 * static_cast<size_t>(count) > xls_buf.size())
+        xls_index_pos + 4 + 12 + 4 * static_cast<size_t>(count) > xls_book.written())
         return 0;
     size_t at = xls_index_pos + 4;
-    set32(xls_buf, at, 0);
-    set16(xls_buf, at + 4, first_row_pos);
-    set16(xls_buf, at + 6, static_cast<unsigned>(rows));
-    set32(xls_buf, at + 8, static_cast<uint32_t>(xls_defcolwidth_pos));
+    xls_book.patch_u32(at, 0);
+    xls_book.patch_u16(at + 4, static_cast<uint16_t>(first_row_pos));
+    xls_book.patch_u16(at + 6, static_cast<uint16_t>(rows));
+    xls_book.patch_u32(at + 8, static_cast<uint32_t>(xls_defcolwidth_pos));
     for (int k = 0; k < count; ++k)
-        set32(xls_buf, at + 12 + 4 * static_cast<size_t>(k), positions[static_cast<size_t>(k)]);
+        xls_book.patch_u32(at + 12 + 4 * static_cast<size_t>(k), positions[static_cast<size_t>(k)]);
     return 1;
 }
 
@@ -735,13 +725,13 @@ int write_rows(const Sheet* s, const Layout& L) {
     uint32_t first_row_pos = 0;
     for (int block = 0; block < L.nrows; block += XLS_BLOCK_ROWS) {
         int end = std::min(L.nrows, block + XLS_BLOCK_ROWS);
-        size_t first_row_record = xls_buf.size();
+        size_t first_row_record = xls_book.written();
         if (block == 0) first_row_pos = static_cast<uint32_t>(first_row_record);
         for (int r = block; r < end; ++r)
             if (!xls_write_row(r, ncols)) return 0;
         std::vector<size_t> starts;
         for (int r = block; r < end; ++r) {
-            starts.push_back(xls_buf.size());
+            starts.push_back(xls_book.written());
             if (r < L.data_row) {
                 if (!write_heading_row(L, r)) return 0;
                 continue;
@@ -763,7 +753,7 @@ int write_rows(const Sheet* s, const Layout& L) {
             offsets.push_back(static_cast<uint16_t>(st - from));
             from = st;
         }
-        size_t here = xls_buf.size();
+        size_t here = xls_book.written();
         dbcells.push_back(static_cast<uint32_t>(here));
         if (!xls_write_dbcell(static_cast<uint32_t>(here - first_row_record), offsets)) return 0;
     }
@@ -862,8 +852,7 @@ int xls_write_global_sheet(Sheet*) {
 }
 
 int open_xls_output_file(const char* path) {
-    xls_out = std::fopen(path, "wb");
-    if (!xls_out) {
+    if (!xls_file.open(path)) {
         std::printf("Error: In Write XLS File - could not open file %.100s\n", path);
         return 0;
     }
@@ -933,8 +922,9 @@ void pad_to(std::string& b, size_t unit) {
     if (b.size() % unit) b.append(unit - b.size() % unit, '\0');
 }
 
-bool write_all(const std::string& b) {
-    return std::fwrite(b.data(), 1, b.size(), xls_out) == b.size();
+bool write_all(std::string_view b) {
+    xls_file.bytes(b);
+    return xls_file.ok();
 }
 
 }  // namespace
@@ -943,7 +933,7 @@ bool write_all(const std::string& b) {
 // then the other FAT sectors, the DIFAT sectors and a "Book" stream too large for the mini
 // stream. The FAT counts its own sectors and the DIFAT's.
 int xls_write_new_stream() {
-    const std::string& book = xls_buf;
+    const std::string_view book = xls_book.buffered();
     if (bare()) return write_all(book) ? 1 : 0;
     if (book.size() > xls_stream_limit) {
         std::printf("XLS File too large (%lu) for this version of Morvalen!\n",
@@ -997,28 +987,27 @@ int xls_write_new_stream() {
     for (size_t k = 0; k < difat; ++k) table[difat_start + k] = CDF_DIFAT;
     chain(book_start, book_sectors);
 
-    std::string out;
-    out.reserve(total * CDF_SECTOR + CDF_SECTOR);
+    ByteWriter& out = xls_file;
     static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    out.append(reinterpret_cast<const char*>(signature), 8);
-    out.append(16, '\0');
-    put16(out, 0x003E);
-    put16(out, 3);
-    put16(out, 0xFFFE);
-    put16(out, 9);
-    put16(out, 6);
-    out.append(6, '\0');
-    put32(out, 0);
-    put32(out, static_cast<uint32_t>(fat));
-    put32(out, 1);
-    put32(out, 0);
-    put32(out, static_cast<uint32_t>(CDF_CUTOFF));
-    put32(out, 2);
-    put32(out, 1);
-    put32(out, difat ? static_cast<uint32_t>(difat_start) : CDF_END);
-    put32(out, static_cast<uint32_t>(difat));
+    out.bytes(signature, 8);
+    out.fill(16, '\0');
+    out.u16(0x003E);
+    out.u16(3);
+    out.u16(0xFFFE);
+    out.u16(9);
+    out.u16(6);
+    out.fill(6, '\0');
+    out.u32(0);
+    out.u32(static_cast<uint32_t>(fat));
+    out.u32(1);
+    out.u32(0);
+    out.u32(static_cast<uint32_t>(CDF_CUTOFF));
+    out.u32(2);
+    out.u32(1);
+    out.u32(difat ? static_cast<uint32_t>(difat_start) : CDF_END);
+    out.u32(static_cast<uint32_t>(difat));
     for (size_t k = 0; k < CDF_HEADER_DIFAT; ++k)
-        put32(out, k < fat_sectors.size() ? fat_sectors[k] : CDF_FREE);
+        out.u32(k < fat_sectors.size() ? fat_sectors[k] : CDF_FREE);
 
     std::vector<std::string> sectors(total);
     auto fat_sector = [&](size_t k) {
@@ -1069,15 +1058,9 @@ int xls_write_new_stream() {
     }
     for (size_t k = 0; k < total; ++k) {
         if (k >= book_start) break;
-        std::string& s = sectors[k];
-        s.resize(CDF_SECTOR, '\0');
-        out += s;
-        if (out.size() >= (1 << 20)) {
-            if (!write_all(out)) return 0;
-            out.clear();
-        }
+        out.text(sectors[k], CDF_SECTOR, '\0');
     }
-    if (!write_all(out)) return 0;
+    if (!out.ok()) return 0;
     if (!small) {
         if (!write_all(book)) return 0;
         std::string pad((CDF_SECTOR - book.size() % CDF_SECTOR) % CDF_SECTOR, '\0');
@@ -1113,8 +1096,9 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
         L.cols.push_back(c);
     }
     if (L.cols.empty() || sheet->row_count <= 0) return 0;
+    const int max_columns = vxs_write_limits(VXT_XLS).max_columns;
     if (sheet->row_count > XLS_MAX_DATA_ROWS ||
-        static_cast<int>(L.cols.size()) + (g_logbook ? 1 : 0) > XLS_MAX_COLUMNS) {
+        static_cast<int>(L.cols.size()) + (g_logbook ? 1 : 0) > max_columns) {
         std::printf("Error: Data space required exceeds Excel capabilities!\n");
         return 0;
     }
@@ -1135,7 +1119,7 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     }
     if (L.data_row + sheet->row_count > XLS_MAX_DATA_ROWS + 1) {
         std::printf("Error: Data space required exceeds Excel capabilities!\n");
-        std::fclose(xls_out);
+        xls_file.close();
         return 0;
     }
     L.nrows = L.data_row + sheet->row_count;
@@ -1178,8 +1162,7 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
              xls_write_gcolwidth(ncols) && xls_write_eof();
     }
     ok = ok && xls_write_new_stream();
-    if (std::fclose(xls_out) != 0) ok = false;
-    xls_out = nullptr;
-    std::string().swap(xls_buf);
+    if (!xls_file.close()) ok = false;
+    xls_book.take();  // the stream's memory goes now, not at the next run
     return ok ? 1 : 0;
 }

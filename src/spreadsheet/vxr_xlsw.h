@@ -79,7 +79,7 @@ extern size_t xls_stream_limit;
 extern int32_t xls_ver_2, xls_ver_34, xls_ver_97;  // shared with the Excel reader
 
 // The stream built so far (tests look at it after a record writer).
-const std::string& xls_stream();
+std::string xls_stream();
 // Empties the stream and the per-run state, as open_xls_output_file does.
 void xls_reset_stream();
 

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_sheet.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxs_cells.h"
 #include "vxs_workbook.h"
 #include "vxs_xls.h"
@@ -21,7 +22,7 @@
 namespace {
 
 constexpr size_t kMaxName = 60;
-constexpr double kDays1904 = 1462.0;  // serial of 1 January 1904 less one
+constexpr double kDays1904 = VxsEpoch::mac_1904;
 
 std::string upper(std::string s) {
     for (char& c : s)
@@ -360,10 +361,7 @@ int16_t read_xlsx_into_sheet(const char* path) {
         xls_parse_cell_range(vxs_options().cell_range.c_str(), sel);
     } else {
         const VxsRangeEntry& range = sel->ranges[static_cast<size_t>(sel->selected - nsheets)];
-        sel->first_col = range.first_col;
-        sel->first_row = range.first_row;
-        sel->last_col = range.last_col;
-        sel->last_row = range.last_row;
+        xls_bound_to_range(sel, range);
         sheet_index = range.sheet_number;
     }
     // Cells outside the block are not kept, except in the logbook layout, which reads the rows

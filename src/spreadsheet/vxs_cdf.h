@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
+
+#include "../sheet/vxs_format_entries.h"
 
 // Version of the open workbook: bare Excel 2 file; bare Excel 2, 3 or 4 file (no container);
 // stream "Workbook" (BIFF8).
@@ -37,6 +40,15 @@ void xls_deallocate_mem();
 std::span<const uint8_t> xls_stream_bytes();
 size_t xls_stream_pos();
 void xls_set_stream_pos(size_t pos);
+
+// A format whose data the container hands over: the stream it comes under and its reader.
+struct VxsHandOver {
+    const VxsContainerStream* stream = nullptr;
+    int16_t (*read)(const char* path) = nullptr;
+};
+// The formats whose streams are handed over, looked for in this order; the driver sets them
+// from its table of formats before the first file is read.
+void vxs_set_container_hand_over(std::vector<VxsHandOver> formats);
 
 // The user's path of a file whose inner stream is handed over, for the receiving reader's
 // messages (the reader itself sees only the temporary copy).

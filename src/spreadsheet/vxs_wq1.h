@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_sheet.h"
 
 // Records beyond the Lotus ones (vxs_wk1.h).
@@ -31,9 +33,8 @@ constexpr size_t WB_CELL_HEAD = 6;
 // WQ1 cells are laid out as in WK1 files: format byte, column, row.
 constexpr size_t WQ1_CELL_HEAD = 5;
 
-// Record writers of write_sheet_as_wq1; each returns 1 when all its writes succeeded.
-int wq1_write_header(int32_t rows, int32_t last_column, FILE* file);
-int wq1_write_label(int32_t row, int32_t column, const char* text, FILE* file);
-int wq1_write_number(int32_t row, int32_t column, double value, FILE* file);
-// Also closes the file.
-int wq1_write_eof(FILE* file);
+// Record writers of write_sheet_as_wq1.
+void wq1_write_header(int32_t rows, int32_t last_column, ByteWriter& out);
+void wq1_write_label(int32_t row, int32_t column, std::string_view text, ByteWriter& out);
+void wq1_write_number(int32_t row, int32_t column, double value, ByteWriter& out);
+void wq1_write_eof(ByteWriter& out);

@@ -29,6 +29,12 @@ void xls_parse_cell_range(const char* text, VxsSelection* selection);
 // Picks the sheet or named range that vxs_options().worksheet_name asks for (a number, a name or a prefix
 // of one, "S:" sheets only, "R:" ranges only; the logbook range when that layout is asked for).
 void xls_select_sheet(VxsSelection* selection);
+// Narrows the block to read to a named range's bounds.
+void xls_bound_to_range(VxsSelection* selection, const VxsRangeEntry& range);
+// Picks the sheet or named range asked for and sets the block to read: the cell range the user
+// gave on a sheet, a named range's own bounds. The sheet to read (a range's own sheet), or null
+// when the range names no sheet of the list.
+const VxsSheetEntry* xls_choose_sheet(VxsSelection* selection);
 // The "File:", "Sheets:" and "Named Ranges:" listing of a workbook, also written to the name
 // file when one is asked for.
 std::string xls_name_listing(const char* path, const VxsSelection& selection);

@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 
 namespace {
 
@@ -114,8 +115,7 @@ void store(Field& f, const std::string& t, size_t row, double missing, bool stri
         if (strip) {
             v = vxs_strip_blanks(v, VXS_MAX_TEXT);
         } else {
-            size_t last = v.find_last_not_of(' ');
-            v.resize(last == std::string::npos ? 0 : last + 1);
+            v = vxs_fixed_field(v, VxsPad::Blank);
         }
         col->text.set(row, v);
         return;
@@ -210,8 +210,7 @@ int16_t read_epi_into_sheet(const char* path) {
         if (!kind_of(fd.type, fd.kind)) return 0;
         std::string name = fd.name;
         if (!name.empty() && !std::isalnum(static_cast<unsigned char>(name[0]))) name.erase(0, 1);
-        make_valid_vantrix_name(name);
-        Column* col = create_column_with_memory(sheet, fd.kind == EpiKind::Text ? VXS_TEXT : VXS_VARIATE, name, rows);
+        Column* col = vxs_add_column(sheet, fd.kind == EpiKind::Text ? VXS_TEXT : VXS_VARIATE, name, rows);
         if (!col) return 0;
         if (fd.kind == EpiKind::Text) col->nlevels = static_cast<int32_t>(fd.length);
         if (fd.kind == EpiKind::DateMDY || fd.kind == EpiKind::DateDMY) {

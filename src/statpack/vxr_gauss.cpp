@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxr_blockfile.h"
 
 int16_t vxs_reverse = 0;
@@ -43,11 +45,9 @@ bool read_names(ByteReader& in, Layout& L, bool types) {
     L.names.resize(L.cols);
     L.is_char.assign(L.cols, 0);
     for (uint64_t i = 0; i < L.cols; ++i) {
-        std::string_view raw = in.view(GAUSS_NAME);
-        raw = raw.substr(0, std::min(raw.find('\0'), raw.size()));
-        L.names[i] = std::string(raw);
+        L.names[i] = vxs_fixed_field(in.view(GAUSS_NAME), VxsPad::Nul);
         // 1989: upper-case names are numeric, lower-case ones character.
-        if (!types) L.is_char[i] = !raw.empty() && static_cast<unsigned char>(raw[0]) >= 'a';
+        if (!types) L.is_char[i] = !L.names[i].empty() && static_cast<unsigned char>(L.names[i][0]) >= 'a';
     }
     if (types)
         for (uint64_t i = 0; i < L.cols; ++i) L.is_char[i] = in.u8() == 0;
@@ -265,7 +265,7 @@ int16_t read_gauss_into_sheet(const char* path) {
             Column* col = cols[c];
             if (col->type == VXS_TEXT) {
                 std::string_view raw = row.view(L.elsize);
-                col->text.set(r, raw.substr(0, std::min(raw.find('\0'), raw.size())));
+                col->text.set(r, vxs_fixed_view(raw, VxsPad::Nul));
             } else {
                 col->num[r] = decode(row, L.elsize, missing);
             }
@@ -277,39 +277,6 @@ int16_t read_gauss_into_sheet(const char* path) {
 
 namespace {
 
-bool numeric_kind(int32_t type) {
-    switch (type) {
-        case VXS_SCALAR:
-        case VXS_VARIATE:
-        case VXS_UNITS_NUM:
-        case VXS_MATRIX_COL:
-        case VXS_NUMERIC6:
-        case VXS_TABLE_BODY:
-        case VXS_NUMERIC22:
-        case VXS_SYMMAT_COL:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Output bytes in one order, gathered for large writes.
-class Out {
-public:
-    explicit Out(bool big) : big_(big) {}
-    template <typename T>
-    void put(T v) {
-        uint8_t b[sizeof(T)];
-        std::memcpy(b, &v, sizeof(T));
-        if (big_ != kHostBig) std::reverse(b, b + sizeof(T));
-        buf.append(reinterpret_cast<const char*>(b), sizeof(T));
-    }
-    void raw(const uint8_t* b, size_t n) { buf.append(reinterpret_cast<const char*>(b), n); }
-    std::string buf;
-
-private:
-    bool big_;
-};
 
 }  // namespace
 
@@ -324,55 +291,47 @@ int16_t write_sheet_as_gauss(Sheet* sheet, const char* path) {
     const uint64_t rows = static_cast<uint64_t>(sheet->row_count);
     const uint64_t size = rows * cols.size() * 8;
 
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return 0;
     // A sheet read from a Gauss file goes back in that file's byte order, else in the host's.
-    Out out(kHostBig != (vxs_reverse != 0));
+    ByteWriter out(kHostBig != (vxs_reverse != 0) ? Endian::Big : Endian::Little);
+    if (!out.open(path)) return 0;
     if (size < GAUSS_SMALL_LIMIT) {
-        out.put<uint16_t>(GAUSS_MATRIX_SMALL);
-        out.put<uint16_t>(static_cast<uint16_t>(rows));
-        out.put<uint16_t>(static_cast<uint16_t>(cols.size()));
-        out.put<uint16_t>(static_cast<uint16_t>(size));
-        out.put<uint16_t>(GAUSS_MATRIX_TYPE);
-        for (int k = 0; k < 3; ++k) out.put<uint16_t>(0);
+        out.u16(GAUSS_MATRIX_SMALL);
+        out.u16(static_cast<uint16_t>(rows));
+        out.u16(static_cast<uint16_t>(cols.size()));
+        out.u16(static_cast<uint16_t>(size));
+        out.u16(GAUSS_MATRIX_TYPE);
+        for (int k = 0; k < 3; ++k) out.u16(0);
     } else {
-        out.put<uint32_t>(GAUSS_LARGE_MAGIC);
-        out.put<uint32_t>(static_cast<uint32_t>(rows));
-        out.put<uint32_t>(static_cast<uint32_t>(cols.size()));
-        out.put<uint32_t>(static_cast<uint32_t>(size));
+        out.u32(GAUSS_LARGE_MAGIC);
+        out.u32(static_cast<uint32_t>(rows));
+        out.u32(static_cast<uint32_t>(cols.size()));
+        out.u32(static_cast<uint32_t>(size));
     }
-    bool ok = true;
     const double missing = sheet->missing;
-    for (uint64_t r = 0; r < rows && ok; ++r) {
+    for (uint64_t r = 0; r < rows && out.ok(); ++r) {
         for (const Column* c : cols) {
             double v = r < c->num.size() ? c->num[r] : missing;
             if (c->type == VXS_FACTOR) {
                 if (!(v > 0)) {
-                    out.raw(GAUSS_FACTOR_MISSING, 8);
+                    out.bytes(GAUSS_FACTOR_MISSING, 8);
                     continue;
                 }
                 size_t k = static_cast<size_t>(v);
                 if (!c->levels.empty()) {
                     if (k > c->levels.size()) {
-                        out.raw(GAUSS_FACTOR_MISSING, 8);
+                        out.bytes(GAUSS_FACTOR_MISSING, 8);
                         continue;
                     }
                     v = c->levels[k - 1];
                 }
-            } else if (!numeric_kind(c->type)) {
+            } else if (!vxs_is_number_type(c->type)) {
                 v = missing;
             }
             if (v <= missing)
-                out.raw(GAUSS_MISSING, 8);
+                out.bytes(GAUSS_MISSING, 8);
             else
-                out.put<double>(v);
-        }
-        if (out.buf.size() >= (1u << 20) || r + 1 == rows) {
-            ok = std::fwrite(out.buf.data(), 1, out.buf.size(), f) == out.buf.size();
-            out.buf.clear();
+                out.f64(v);
         }
     }
-    if (std::fflush(f) != 0) ok = false;
-    if (std::fclose(f) != 0) ok = false;
-    return ok ? 1 : 0;
+    return out.close() ? 1 : 0;
 }

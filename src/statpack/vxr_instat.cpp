@@ -11,13 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 
 void read5b(const uint8_t* src, uint8_t out[5]) { std::memcpy(out, src, 5); }
 
@@ -99,24 +101,6 @@ void long_to_2bytes(long n, uint8_t out[2]) {
     out[1] = static_cast<uint8_t>(n % 224 + 32);
 }
 
-int instat_write_long(long n, FILE* file) {
-    uint8_t b[5];
-    long_to_5bytes(n, b);
-    return std::fwrite(b, 1, 5, file) == 5;
-}
-
-int instat_write_double(double x, FILE* file) {
-    uint8_t b[5];
-    double_to_5bytes(x, b);
-    return std::fwrite(b, 1, 5, file) == 5;
-}
-
-int instat_write_string(const std::string& text, size_t max, FILE* file) {
-    std::string s = text.substr(0, max);
-    s += static_cast<char>(INSTAT_CR);
-    return std::fwrite(s.data(), 1, s.size(), file) == s.size();
-}
-
 namespace {
 
 enum Action { kMissing = 0, kKeep = 1, kReplace = 2 };
@@ -166,10 +150,7 @@ uint8_t at(const std::string& s, size_t i) {
     return i < s.size() ? static_cast<uint8_t>(s[i]) : ' ';
 }
 
-std::string trim_right(std::string s) {
-    size_t end = s.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : s.substr(0, end + 1);
-}
+std::string trim_right(const std::string& s) { return vxs_fixed_field(s, VxsPad::Blank); }
 
 // Attribute string lengths of the five groups, from the structure table.
 size_t attribute_length(size_t g_, size_t a, const long ap[INSTAT_GROUPS][INSTAT_GROUP_FIELDS]) {
@@ -190,6 +171,7 @@ int16_t read_instat_into_sheet(const char* path) {
         return 0;
     }
     g = InstatState();
+    vxs_set_command_extra(vxs_write_instat_extra);
     ByteReader in(bytes);
     std::string_view header = in.view(INSTAT_HEADER);
     auto five = [&in]() {
@@ -426,22 +408,20 @@ bool pack_names(const std::vector<std::string>& names, size_t cut,
     return true;
 }
 
-void put5(std::string& out, const uint8_t b[5]) { out.append(reinterpret_cast<const char*>(b), 5); }
-void put_long(std::string& out, long n) {
+void put_long(ByteWriter& out, long n) {
     uint8_t b[5];
     long_to_5bytes(n, b);
-    put5(out, b);
+    out.bytes(b, 5);
 }
-void put_double(std::string& out, double x) {
+void put_double(ByteWriter& out, double x) {
     uint8_t b[5];
     double_to_5bytes(x, b);
-    put5(out, b);
+    out.bytes(b, 5);
 }
-void put_string(std::string& out, const std::string& s, size_t length) {
-    std::string t = s.substr(0, length);
-    t.resize(length, ' ');
-    out += t;
-    out += static_cast<char>(INSTAT_CR);
+// Blank-padded to length, then a carriage return.
+void put_string(ByteWriter& out, const std::string& s, size_t length) {
+    out.text(s, length);
+    out.u8(INSTAT_CR);
 }
 
 }  // namespace
@@ -486,7 +466,7 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
         if (c->type == VXS_FACTOR || numeric_kind(c->type)) cols.push_back(c);
     }
     const long ncols = static_cast<long>(cols.size());
-    if (ncols > INSTAT_MAX_COLUMNS) {
+    if (ncols > vxs_write_limits(VXT_INSTAT).max_columns) {
         std::printf(
             "Error: Too many columns in %.60s to save.\nInstat has a maximum of 127 columns.\n",
             sheet->structure_name.c_str());
@@ -608,13 +588,16 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
     ap[3][INSTAT_OFFSET] = ap[2][INSTAT_OFFSET] + long(INSTAT_CONSTANTS) * 5;
     ap[4][INSTAT_OFFSET] = ap[3][INSTAT_OFFSET] + N * R * 5;
 
-    std::string out;
-    out.reserve(size_t(ap[4][INSTAT_OFFSET]));
-    out.append(reinterpret_cast<const char*>(INSTAT_SIGNATURE), sizeof INSTAT_SIGNATURE);
-    out += title;
-    out += static_cast<char>(INSTAT_CR);
-    out.append(size_t(100 - T), ' ');
-    out.append("\x03\0\0", 3);
+    ByteWriter out;
+    if (!out.open(path)) {
+        std::printf("Error: In Write INSTAT File - could not open file %.100s\n", path);
+        return 0;
+    }
+    out.bytes(INSTAT_SIGNATURE, sizeof INSTAT_SIGNATURE);
+    out.bytes(title);
+    out.u8(INSTAT_CR);
+    out.fill(size_t(100 - T), ' ');
+    out.bytes("\x03\0\0", 3);
     const long controls[INSTAT_CONTROLS] = {2,
                                             0,
                                             0,
@@ -652,7 +635,7 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
         bool factor = c->type == VXS_FACTOR;
         for (long r = 0; r < R; ++r) {
             if (size_t(r) >= c->num.size()) {
-                out.append(5, ' ');
+                out.fill(5, ' ');
                 continue;
             }
             double v = c->num[size_t(r)];
@@ -662,16 +645,8 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
             put_double(out, v <= missing ? vxs_missing : v);
         }
     }
-    out.append(size_t(N - ncols) * size_t(R) * 5, ' ');
-
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
-        std::printf("Error: In Write INSTAT File - could not open file %.100s\n", path);
-        return 0;
-    }
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    if (std::fclose(f) != 0) ok = false;
-    return ok ? 1 : 0;
+    out.fill(size_t(N - ncols) * size_t(R) * 5, ' ');
+    return out.close() ? 1 : 0;
 }
 
 int vxs_write_instat_extra(Sheet* sheet, ByteWriter* output) {

@@ -64,10 +64,6 @@ void long_to_5bytes(long n, uint8_t out[5]);
 void double_to_5bytes(double x, uint8_t out[5]);
 // 2-byte count: n div 224 + 32, n mod 224 + 32 (n above the largest count is stored as it).
 void long_to_2bytes(long n, uint8_t out[2]);
-int instat_write_long(long n, FILE* file);
-int instat_write_double(double x, FILE* file);
-// At most max characters, then a carriage return.
-int instat_write_string(const std::string& text, size_t max, FILE* file);
 // 1 when the value read is missing under the worksheet's codes; a replaced code changes value.
 int instat_missing(double* value, const double* missing);
 

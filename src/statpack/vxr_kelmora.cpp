@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_strings.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
-#include "vxr_outbuf.h"
+#include "../sheet/vxs_reader_kit.h"
 
 const char* const p_attributes[KEL_PAGE_ATTRS] = {"A_NDIM", "A_MVREAL", "A_MVINT", "A_MVTEXT",
                                                   "A_COLFACTORNAME"};
@@ -29,18 +30,18 @@ std::optional<std::string> get_kel_text(ByteReader& in) {
     int32_t len = in.i32();
     if (!in.ok() || len < 1) return std::nullopt;
     std::string_view raw = in.view(static_cast<size_t>(len));
-    return std::string(raw.substr(0, raw.find('\0')));
+    return vxs_fixed_field(raw, VxsPad::Nul);
 }
 
-void write_kel_text(OutBuffer& out, const std::optional<std::string>& text) {
+void write_kel_text(ByteWriter& out, const std::optional<std::string>& text) {
     if (!text) {
         out.i32(-1);
         return;
     }
     size_t len = (text->size() / 4 + 1) * 4;
     out.i32(static_cast<int32_t>(len));
-    out.put(*text);
-    out.zeros(len - text->size());
+    out.bytes(*text);
+    out.fill(len - text->size(), '\0');
 }
 
 int convert_vector_to_matrix(Sheet* sheet, std::string_view name) {
@@ -574,14 +575,14 @@ OutAttr text_attr(const char* name, std::string v) {
     return a;
 }
 
-void write_values(OutBuffer& out, const Values& v) {
+void write_values(ByteWriter& out, const Values& v) {
     out.i32(static_cast<int32_t>(v.size()));
     for (uint64_t x : v.reals) out.u64(x);
     for (int32_t x : v.ints) out.i32(x);
     for (const auto& t : v.texts) write_kel_text(out, t);
 }
 
-void write_attr_structure(OutBuffer& out, const OutAttr& a, int32_t pointer) {
+void write_attr_structure(ByteWriter& out, const OutAttr& a, int32_t pointer) {
     out.i32(static_cast<int32_t>(a.values.size()));
     write_kel_text(out, std::nullopt);
     write_kel_text(out, std::string(a.name));
@@ -600,8 +601,8 @@ uint64_t double_bits(double d) {
 
 int16_t write_sheet_as_kelmora(Sheet* sheet, const char* path) {
     if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
+    ByteWriter out(Endian::Big);
+    if (!out.open(path)) {
         std::printf("Writing Kelmora File - could not open file: %.100s\n", path);
         return 0;
     }
@@ -658,8 +659,7 @@ int16_t write_sheet_as_kelmora(Sheet* sheet, const char* path) {
     std::optional<std::string> page_name;
     if (!sheet->description_lines.empty()) page_name = sheet->description_lines[0];
 
-    OutBuffer out(f, Endian::Big);
-    out.put(std::string_view(KEL_FIRST_LINE, KEL_FIRST_LINE_SIZE));
+    out.bytes(std::string_view(KEL_FIRST_LINE, KEL_FIRST_LINE_SIZE));
     out.i32(1);
     out.i32(0);
     write_kel_text(out, std::string("Vantrix"));
@@ -727,7 +727,5 @@ int16_t write_sheet_as_kelmora(Sheet* sheet, const char* path) {
     for (const OutAttr& a : page_attrs) write_values(out, a.values);
     for (const OutColumn& oc : cols)
         for (const OutAttr& a : oc.attrs) write_values(out, a.values);
-    bool ok = out.flush();
-    ok = std::fclose(f) == 0 && ok;
-    return ok ? 1 : 0;
+    return out.close() ? 1 : 0;
 }

@@ -10,7 +10,7 @@
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_sheet.h"
 
-class OutBuffer;
+class ByteWriter;
 
 // First line of every tablet; readers compare its first 44 characters without regard to case.
 constexpr char KEL_FIRST_LINE[] = "#!/usr/explorer/bin/explorer cxTablet binary 5.0\n\f\f\n";
@@ -38,7 +38,7 @@ extern const int32_t c_attr_type[KEL_COLUMN_ATTRS];
 std::optional<std::string> get_kel_text(ByteReader& in);
 // Writes n characters as a length of (n div 4 + 1) * 4 and that many bytes, zero-padded (at
 // least one zero); an absent text as the length -1.
-void write_kel_text(OutBuffer& out, const std::optional<std::string>& text);
+void write_kel_text(ByteWriter& out, const std::optional<std::string>& text);
 
 // Turns a vector sheet into a matrix sheet of that name; 0 for any other structure kind.
 int convert_vector_to_matrix(Sheet* sheet, std::string_view name);

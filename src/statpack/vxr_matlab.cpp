@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_sheet.h"
 #include "vxr_blockfile.h"
-#include "vxr_outbuf.h"
 
 #ifdef MORVALEN_HAVE_MATIO
 #include <matio.h>
@@ -396,22 +396,21 @@ int16_t write_sheet_as_matlab(Sheet* sheet, const char* path) {
         if (written_as_number(sheet->cols[i]->type)) cols.push_back(sheet->cols[i].get());
     // A sheet of texts only has no matrix to write.
     if (cols.empty()) return 0;
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
+    ByteWriter out(Endian::Little);
+    if (!out.open(path)) {
         std::printf("Error: In Write Matlab File - could not open file: %.100s\n", path);
         return 0;
     }
     const double missing = sheet->missing;
     const std::string name = matlab_name(sheet->structure_name);
     const size_t rows = static_cast<size_t>(sheet->row_count);
-    OutBuffer out(f, Endian::Little);
     out.i32(MAT4_TYPE_LE_DOUBLE_FULL);
     out.i32(sheet->row_count);
     out.i32(static_cast<int32_t>(cols.size()));
     out.i32(0);
     out.i32(static_cast<int32_t>(name.size() + 1));
-    out.put(name);
-    out.zeros(1);
+    out.bytes(name);
+    out.fill(1, '\0');
     for (const Column* col : cols) {
         const bool factor = col->type == VXS_FACTOR;
         for (size_t r = 0; r < rows; ++r) {
@@ -431,7 +430,5 @@ int16_t write_sheet_as_matlab(Sheet* sheet, const char* path) {
                 out.f64(x);
         }
     }
-    bool ok = out.flush();
-    ok = std::fclose(f) == 0 && ok;
-    return ok ? 1 : 0;
+    return out.close() ? 1 : 0;
 }

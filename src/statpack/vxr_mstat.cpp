@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxr_blockfile.h"
 
 double mstat_mbf_to_double(const unsigned char* b, double missing) {
@@ -81,7 +82,7 @@ int16_t read_mstat_into_sheet(const char* path) {
     const double missing = sheet->missing;
     sheet->row_count = nrec;
     create_row_attr(sheet);
-    vxs_add_line_to_description(sheet, description.substr(0, description.find('\0')));
+    vxs_add_line_to_description(sheet, vxs_fixed_field(description, VxsPad::Nul));
 
     std::vector<Variable> vars;
     for (int32_t k = 0; k < nread; ++k) {
@@ -89,7 +90,7 @@ int16_t read_mstat_into_sheet(const char* path) {
         int16_t type = in.i16(), width = in.i16(), decimals = in.i16();
         if (!in.ok()) return 0;
         if (type != MSTAT_NUMERIC && type >= 0) return 0;
-        std::string name(raw.substr(0, raw.find('\0')));
+        std::string name = vxs_fixed_field(raw, VxsPad::Nul);
         name.resize(std::min(name.size(), VXS_MAX_NAME));
         // MStat's unnamed variable is "_"; it is named by its number.
         if (name == "_")
@@ -141,8 +142,7 @@ int16_t read_mstat_into_sheet(const char* path) {
             if (strip) {
                 t = vxs_strip_blanks(t, VXS_MAX_TEXT);
             } else {
-                size_t last = t.find_last_not_of(' ');
-                t.resize(last == std::string::npos ? 0 : last + 1);
+                t = vxs_fixed_field(t, VxsPad::Blank);
             }
             v.longest = std::max(v.longest, t.size());
             v.col->text.set(row, t);

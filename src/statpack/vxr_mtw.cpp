@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "../spreadsheet/vxs_cdf.h"
 
 std::string vxs_mtw_convert_text(const std::string& raw, int version) {
@@ -261,7 +262,7 @@ int16_t read_record_worksheet(const std::string& bytes, const char* user) {
                 std::string_view t = rec.view(len);
                 if (!rec.ok()) break;
                 titles.emplace_back(
-                    t.substr(0, t.find('\0') == std::string_view::npos ? t.size() : t.find('\0')));
+                    vxs_fixed_view(t, VxsPad::Nul));
             }
         } else if (kind == MTW_COLUMN) {
             MtwColumn m;
@@ -415,7 +416,7 @@ int16_t read_mtp_into_sheet(const char* path) {
                 v = v.substr(0, VXS_MAX_TEXT);
                 std::string s = g.factor_strip_blanks
                                     ? stripped(v)
-                                    : std::string(v.substr(0, v.find_last_not_of(' ') + 1));
+                                    : vxs_fixed_field(v, VxsPad::Blank);
                 col->text.set(static_cast<size_t>(filled++), s);
             }
             continue;

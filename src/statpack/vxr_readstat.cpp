@@ -15,15 +15,16 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_cp1252.h"
 #include "../sheet/vxs_dates.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "../sheet/vxs_txtnum.h"
 #include "vxr_spss.h"
-#include "vxr_stt.h"
+#include "vxs_stata_dates.h"
 #include "vxs_sas.h"
 
 namespace {
@@ -314,26 +315,15 @@ void label_variate(Column* col, const LabelSet& set) {
     int converted = convert_variate_to_factor(col, 1);
     g->sort_levels = sort;
     if (!converted) return;
-    if (col->levels.empty()) vxs_fac_default_levels(col, nullptr);
-    col->labels.clear();
-    col->longest_label = 0;
-    for (double level : col->levels) {
-        std::string label;
-        size_t k = 0;
-        while (k < set.values.size() && !(set.keys[k].empty() && std::fabs(set.values[k] - level) < 1e-12)) ++k;
-        if (k < set.values.size()) {
-            label = set.labels[k];
-        } else {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.12g", level);
-            label = buf;
-        }
-        if (label.size() > MAX_LABEL) label.resize(MAX_LABEL);
-        col->longest_label = std::max(col->longest_label, static_cast<int32_t>(label.size()));
-        col->labels.push_back(std::move(label));
+    // Only the pairs keyed by a number label a numeric variable's levels.
+    std::vector<double> values;
+    std::vector<std::string> labels;
+    for (size_t k = 0; k < set.values.size(); ++k) {
+        if (!set.keys[k].empty()) continue;
+        values.push_back(set.values[k]);
+        labels.push_back(set.labels[k]);
     }
-    col->origin = 2;
-    col->text_capacity = 41;
+    vxs_label_levels(col, values, labels, MAX_LABEL);
     raise_width(col);
 }
 

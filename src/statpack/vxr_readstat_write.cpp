@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_cp1252.h"
 #include "../sheet/vxs_sheet_cells.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxr_readstat.h"
 #include "vxr_spss.h"
-#include "vxr_stt.h"
+#include "vxs_stata_dates.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ struct Out {
 };
 
 // SPSS counts seconds from 14 October 1582, serial day -115859.
-constexpr double SPSS_EPOCH_DAY = -115859.0;
+constexpr double SPSS_EPOCH_DAY = VxsEpoch::spss;
 
 // Serial day number before 1 March 1900 back onto the continuous day count.
 double continuous(double serial) { return serial < 60 ? serial + 1 : serial; }

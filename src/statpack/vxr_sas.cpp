@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_reader_kit.h"
 #include "../sheet/vxs_strings.h"
 #include "../package/vxs_package.h"

@@ -9,54 +9,40 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../package/vxs_package.h"
 #include "../sheet/byte_reader.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 
 namespace {
 
-bool put_line(std::string_view s, FILE* f) {
-    return std::fwrite(s.data(), 1, s.size(), f) == s.size() && std::fputc('\n', f) != EOF;
-}
-
-bool numeric_type(int32_t t) {
-    switch (t) {
-        case VXS_SCALAR:
-        case VXS_VARIATE:
-        case VXS_MATRIX_COL:
-        case VXS_NUMERIC6:
-        case VXS_SYMMAT_COL:
-        case VXS_TABLE_BODY:
-        case VXS_NUMERIC22:
-        case VXS_UNITS_NUM:
-            return true;
-        default:
-            return false;
-    }
+bool put_line(std::string_view s, TextWriter& f) {
+    f.line(s);
+    return f.ok();
 }
 
 }  // namespace
 
-int spt_write_double(double value, FILE* stream) {
+int spt_write_double(double value, TextWriter& stream) {
     if (vxs_is_missing(value)) return put_line(SPLUS_NA, stream);
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     return put_line(std::string_view(buf, static_cast<size_t>(r.ptr - buf)), stream);
 }
 
-int spt_write_integer(double value, FILE* stream) {
+int spt_write_integer(double value, TextWriter& stream) {
     if (vxs_is_missing(value)) return put_line(SPLUS_NA, stream);
     return spt_write_long(static_cast<long>(value), stream);
 }
 
-int spt_write_long(long n, FILE* stream) {
+int spt_write_long(long n, TextWriter& stream) {
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, n);
     return put_line(std::string_view(buf, static_cast<size_t>(r.ptr - buf)), stream);
 }
 
-int spt_write_label(const std::string& text, FILE* stream) {
+int spt_write_label(const std::string& text, TextWriter& stream) {
     // A line end inside a text would split it into two items of the dump.
     if (text.find_first_of("\r\n") == std::string::npos) return put_line(text, stream);
     std::string t = text;
@@ -81,11 +67,11 @@ namespace {
 
 // Whether the column can be written as a component: the rest have no form in the dump.
 bool writable(const Column* c) {
-    return numeric_type(c->type) || c->type == VXS_TEXT || c->type == VXS_FACTOR ||
+    return vxs_is_number_type(c->type) || c->type == VXS_TEXT || c->type == VXS_FACTOR ||
            c->type == VXS_UNITS_TEXT;
 }
 
-bool write_component(const Column* c, long rows, FILE* f) {
+bool write_component(const Column* c, long rows, TextWriter& f) {
     bool ok = spt_write_label(c->name, f);
     if (c->type == VXS_FACTOR) {
         const long L = c->nlevels;
@@ -134,13 +120,12 @@ int16_t write_sheet_as_splus_text(Sheet* sheet, const char* path) {
         return 0;
     }
     if (sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
-    FILE* f = std::fopen(path, "w");
-    if (!f) {
+    ByteWriter file;
+    if (!file.open(path)) {
         std::printf("Error: In Writing SPlus File - could not open file: %.100s\n", path);
         return 0;
     }
-    std::vector<char> buffer(1 << 20);
-    std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
+    TextWriter f(file);
     const long rows = sheet->row_count;
 
     // The first units column gives the row names; every other column that has a form in the
@@ -173,7 +158,7 @@ int16_t write_sheet_as_splus_text(Sheet* sheet, const char* path) {
     }
     ok = ok && put_line("class", f) && put_line("character", f) && spt_write_long(1, f) &&
          put_line("data.frame", f);
-    if (std::fclose(f) != 0) ok = false;
+    if (!file.close()) ok = false;
     return ok ? 1 : 0;
 }
 

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "../sheet/vxs_reader_kit.h"
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"

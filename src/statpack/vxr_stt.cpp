@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../sheet/vxs_reader_kit.h"
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
@@ -146,11 +146,6 @@ void read_label_tables(ByteReader& in, const Layout& l, std::vector<LabelTable>&
 void apply_table(Column* col, const LabelTable& t) { vxs_label_levels(col, t.values, t.labels, MAX_COLUMN_LABEL); }
 
 }  // namespace
-
-bool stata_is_daily_date(const std::string& format) {
-    return format.rfind("%d", 0) == 0 || format.rfind("%td", 0) == 0 ||
-           format.rfind("%-d", 0) == 0 || format.rfind("%-td", 0) == 0;
-}
 
 int stata_is_missing(double missing, double value) {
     return std::isnan(value) || std::isinf(value) || value <= missing ||

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "../sheet/vxs_reader_kit.h"
+#include "vxs_stata_dates.h"
 
 // Storage type bytes; 128..255 are strings of (code - 127) bytes.
 enum : uint8_t {
@@ -31,8 +31,3 @@ constexpr int32_t STATA_MAX_TABLE_ENTRIES = 65536;
 
 // 1 if the value is not a number, infinite, at or below the missing value, or above 1e100.
 int stata_is_missing(double missing, double value);
-
-// Serial day number of 1 January 1960, the day Stata's dates count from.
-constexpr double STATA_DATE_EPOCH_SERIAL = VxsEpoch::stata;
-// Whether a display format shows daily dates ("%d...", "%td...").
-bool stata_is_daily_date(const std::string& format);

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_txtnum.h"
+#include "../sheet/vxs_reader_kit.h"
 #include "vxr_blockfile.h"
 
 namespace {
@@ -59,7 +60,7 @@ void read_properties(const std::string& area, Header& h) {
         uint32_t index = in.u32();
         std::string_view data = in.view(length - 4);
         if (type != SYSTAT_PROPERTY_LABEL) continue;
-        std::string label(data.substr(0, std::min(data.find('\0'), data.size())));
+        std::string label = vxs_fixed_field(data, VxsPad::Nul);
         if (label.size() > VXS_MAX_NAME) label.resize(VXS_MAX_NAME);
         for (char& c : label)
             if (static_cast<unsigned char>(c) < 32) c = ' ';
@@ -197,9 +198,7 @@ int16_t read_systat_into_sheet(const char* path) {
             ByteReader at = values.slice(v.offset, v.text ? SYSTAT_STRING : width);
             if (v.text) {
                 std::string_view s = at.view(SYSTAT_STRING);
-                size_t end = s.find_last_not_of(' ');
-                cols[i]->text.set(
-                    r, end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1));
+                cols[i]->text.set(r, vxs_fixed_view(s, VxsPad::Blank));
                 continue;
             }
             double x = width == 8 ? at.f64() : at.f32();

@@ -11,15 +11,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../driver/vxs_formats.h"
+#include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
-#include "vxr_outbuf.h"
 
 int32_t get_weka_line(std::string& buffer, FILE* file) {
     buffer.clear();
@@ -394,8 +394,8 @@ std::string level_text(const Column* col, size_t k, double missing) {
 
 int16_t write_sheet_as_weka(Sheet* sheet, const char* path) {
     if (!sheet || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
+    ByteWriter out(Endian::Little);
+    if (!out.open(path)) {
         std::printf("Error: In Writing WEKA File - could not open file: %.100s\n", path);
         return 0;
     }
@@ -407,16 +407,15 @@ int16_t write_sheet_as_weka(Sheet* sheet, const char* path) {
     }
     if (sheet->structure_name.empty()) sheet->structure_name = relation_from_path(path);
 
-    OutBuffer out(f, Endian::Little);
-    out.put("%\n% Weka ARFF file written by Morvalen\n%\n");
+    out.bytes("%\n% Weka ARFF file written by Morvalen\n%\n");
     for (const std::string& line : sheet->description_lines) {
-        out.put(line.empty() || line[0] == ' ' ? "%" : "% ");
-        out.put(line);
-        out.put("\n");
+        out.bytes(line.empty() || line[0] == ' ' ? "%" : "% ");
+        out.bytes(line);
+        out.bytes("\n");
     }
-    out.put("%\n@RELATION ");
-    out.put(weka_quote(sheet->structure_name, true));
-    out.put("\n\n");
+    out.bytes("%\n@RELATION ");
+    out.bytes(weka_quote(sheet->structure_name, true));
+    out.bytes("\n\n");
 
     enum class As { Number, Date, Label, Text };
     std::vector<As> how;
@@ -424,30 +423,30 @@ int16_t write_sheet_as_weka(Sheet* sheet, const char* path) {
     for (size_t i = 1; i < sheet->cols.size(); ++i) {
         const Column* col = sheet->cols[i].get();
         if (col->type == VXS_ROW) continue;
-        out.put("@ATTRIBUTE ");
-        out.put(weka_quote(col->name));
+        out.bytes("@ATTRIBUTE ");
+        out.bytes(weka_quote(col->name));
         As a = As::Number;
         if (col->type == VXS_FACTOR && col->labels_present() > 0) {
             a = As::Label;
-            out.put(" {");
+            out.bytes(" {");
             for (size_t k = 0; k < col->labels.size(); ++k) {
-                if (k) out.put(",");
-                out.put(weka_quote(col->labels[k]));
+                if (k) out.bytes(",");
+                out.bytes(weka_quote(col->labels[k]));
             }
-            out.put("}\n");
+            out.bytes("}\n");
         } else if (col->is_text()) {
             a = As::Text;
-            out.put(" STRING\n");
+            out.bytes(" STRING\n");
         } else if (col->representation == VXS_REP_DATE) {
             a = As::Date;
-            out.put(" DATE \"yyyy-MM-dd HH:mm:ss\"\n");
+            out.bytes(" DATE \"yyyy-MM-dd HH:mm:ss\"\n");
         } else {
-            out.put(" NUMERIC\n");
+            out.bytes(" NUMERIC\n");
         }
         how.push_back(a);
         cols.push_back(col);
     }
-    out.put("\n@DATA\n");
+    out.bytes("\n@DATA\n");
 
     char buf[64];
     std::string line;
@@ -500,9 +499,7 @@ int16_t write_sheet_as_weka(Sheet* sheet, const char* path) {
             }
         }
         line += '\n';
-        out.put(line);
+        out.bytes(line);
     }
-    bool ok = out.flush();
-    ok = std::fclose(f) == 0 && ok;
-    return ok ? 1 : 0;
+    return out.close() ? 1 : 0;
 }

@@ -82,9 +82,8 @@ TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
         write_file(dir.file(c.input_name), c.input);
         write_file(dir.file(c.output), kOld);
         std::vector<std::string> args = {c.input_name, c.output};
-        // The disk full: with SIGXFSZ ignored a write past the limit fails instead of ending the process.
-        std::string limit = "trap '' XFSZ && ulimit -f " + std::to_string(c.limit_blocks) + " && ";
-        RunResult r = run_morvalen(dir.path(), args, c.limit_blocks ? limit : "");
+        RunResult r = c.limit_blocks ? run_morvalen_with_file_limit(dir.path(), args, c.limit_blocks)
+                                     : run_morvalen(dir.path(), args);
         EXPECT_EQ(r.status, c.status) << r.out;
         EXPECT_TRUE(r.out.ends_with(c.message)) << r.out;
         EXPECT_EQ(read_file(dir.file(c.output)), kOld);

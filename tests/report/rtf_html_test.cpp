@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/vxs_formats.h"
+#include "driver/vxs_options.h"
 #include "report/vxr_html.h"
 #include "report/vxr_rtf.h"
 #include "sheet/vxs_conv.h"
@@ -67,7 +68,7 @@ TEST(HtmlWriter, PageMatchesHandWrittenBytes) {
     b->num[0] = 2;
     Column* c = create_column_with_memory(s, VXS_TEXT, "C", 1);
     c->text.set(0, std::string(18, 'c'));
-    vxs_html_output_name = "out/table.html";
+    vxs_parser_options().output_name = "out/table.html";
     ScratchDir dir;
     std::string path = dir.file("t.$$$");
     ASSERT_EQ(write_sheet_as_html_table(s, path.c_str()), 1);
@@ -87,7 +88,7 @@ TEST(HtmlWriter, PageMatchesHandWrittenBytes) {
             td("50.0", std::string(18, 'c'), false) +
             "</TR>\n</TABLE>\n</CENTER></P>\n\n<FONT SIZE=2></FONT>\n</BODY>\n</HTML>\n";
     EXPECT_EQ(read_file(path), want);
-    vxs_html_output_name.clear();
+    vxs_parser_options().output_name.clear();
 }
 
 TEST(HtmlWriter, DescriptionGivesTheTitleAndNarrowColumnsGetHalfAPercent) {

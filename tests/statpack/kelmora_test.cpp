@@ -8,11 +8,11 @@
 
 #include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
+#include "sheet/byte_writer.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_kelmora.h"
-#include "statpack/vxr_outbuf.h"
 #include "test_util.h"
 
 namespace {
@@ -42,13 +42,10 @@ TEST_F(Tablet, TextItems) {
                  {std::string("abcd"), be_bytes(8, 4) + "abcd" + std::string(4, '\0')},
                  {std::string("(null)"), be_bytes(8, 4) + "(null)" + std::string(2, '\0')}};
     for (auto& c : cases) {
-        FILE* f = std::fopen(dir.file("t").c_str(), "wb");
-        {
-            OutBuffer out(f, Endian::Big);
-            write_kel_text(out, c.text);
-            out.flush();
-        }
-        std::fclose(f);
+        ByteWriter out(Endian::Big);
+        ASSERT_TRUE(out.open(dir.file("t").c_str()));
+        write_kel_text(out, c.text);
+        ASSERT_TRUE(out.close());
         EXPECT_EQ(read_file(dir.file("t")), c.bytes);
         ByteReader in(std::string_view(c.bytes), Endian::Big);
         EXPECT_EQ(get_kel_text(in), c.text);
