@@ -5,13 +5,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "sheet/vxs_sheet.h"
+#include "sheet/vxs_txtnum.h"
 
 namespace fs = std::filesystem;
 
@@ -81,6 +86,136 @@ std::string read_file(const std::string& path) {
 bool file_exists(const std::string& path) { return fs::exists(path); }
 
 std::string data_path(const std::string& name) { return std::string(MORVALEN_DATA) + "/" + name; }
+
+std::string copy_sample(const ScratchDir& dir, const std::string& sample, std::string name) {
+    if (name.empty()) name = fs::path(sample).filename().string();
+    write_file(dir.file(name), read_file(data_path(sample)));
+    return name;
+}
+
+std::string le_bytes(uint64_t v, size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(v >> (8 * i));
+    return s;
+}
+
+std::string be_bytes(uint64_t v, size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[n - 1 - i] = static_cast<char>(v >> (8 * i));
+    return s;
+}
+
+std::string le_f64(double d) {
+    uint64_t u;
+    std::memcpy(&u, &d, 8);
+    return le_bytes(u, 8);
+}
+
+std::string patched(std::string bytes, size_t at, const std::string& over) {
+    return bytes.replace(at, over.size(), over);
+}
+
+bool tool_present(const std::string& check) {
+    return std::system((check + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string shell_output(const std::string& cmd) {
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+std::vector<std::vector<std::string>> csv_cells(const std::string& text) {
+    std::vector<std::vector<std::string>> t;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line + ",");
+        t.emplace_back();
+        for (std::string f; std::getline(fields, f, ',');) {
+            size_t a = f.find_first_not_of(' '), b = f.find_last_not_of(' ');
+            f = a == std::string::npos ? "" : f.substr(a, b - a + 1);
+            if (f.size() >= 2 && (f[0] == '\'' || f[0] == '"') && f.back() == f[0]) f = f.substr(1, f.size() - 2);
+            t.back().push_back(f);
+        }
+    }
+    return t;
+}
+
+std::vector<std::vector<std::string>> tsv_rows(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        rows.emplace_back();
+        std::stringstream s(line);
+        for (std::string x; std::getline(s, x, '\t');) rows.back().push_back(x);
+        if (rows.back().size() < rows[0].size()) rows.back().resize(rows[0].size());  // trailing empties
+    }
+    return rows;
+}
+
+void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::string>>& rows, bool names_row,
+                        double rel_tol) {
+    ASSERT_FALSE(rows.empty());
+    const size_t first = names_row ? 1 : 0;
+    ASSERT_EQ(size_t(s->column_count), rows[0].size());
+    ASSERT_EQ(size_t(s->row_count), rows.size() - first);
+    for (size_t c = 0; c < rows[0].size(); ++c) {
+        const Column* col = s->cols[c + 1].get();
+        if (names_row) {
+            EXPECT_EQ(col->name, rows[0][c]);
+        }
+        for (size_t r = 0; r + first < rows.size(); ++r) {
+            const std::string& want = rows[r + first].at(c);
+            SCOPED_TRACE(col->name + " row " + std::to_string(r + 1));
+            if (col->is_text()) {
+                EXPECT_EQ(col->text.get(r), want == "NA" ? "" : want);
+                continue;
+            }
+            double x = col->num[r];
+            if (want == "NA") {
+                EXPECT_LE(x, s->missing);
+                continue;
+            }
+            if (col->type == VXS_FACTOR) {
+                ASSERT_GE(x, 1);
+                size_t k = static_cast<size_t>(x) - 1;
+                if (!col->labels.empty()) {
+                    EXPECT_EQ(col->labels.at(k), want);
+                    continue;
+                }
+                if (!col->levels.empty()) x = col->levels.at(k);
+            }
+            double y = std::stod(want);
+            if (rel_tol > 0)
+                EXPECT_NEAR(x, y, std::fabs(y) * rel_tol);
+            else
+                EXPECT_DOUBLE_EQ(x, y);
+        }
+    }
+}
+
+void fresh_run(const std::string& warn_file) {
+    vxs_release_sheets();
+    vxs_init();
+    vxs_reset_options();
+    VXSMAXCOLUMNS = 2048;
+    if (vxs_warn_out) std::fclose(vxs_warn_out);
+    vxs_warn_out = nullptr;
+    std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", warn_file.c_str());
+}
+
+Column* find_column(const Sheet* s, const std::string& name) {
+    for (auto& c : s->cols)
+        if (c->name == name) return c.get();
+    return nullptr;
+}
+
+void begin_stdout_capture() { testing::internal::CaptureStdout(); }
+std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
 
 Sheet* new_run_with_sheet(int32_t rows, int32_t kind) {
     vxs_init();

@@ -63,6 +63,52 @@ TEST(Detect, BinarySignaturesInOrder) {
     EXPECT_EQ(detect(padded(std::string("RIFF\x80\x80", 6))), VXT_WAV);
 }
 
+// Signatures that differ by release, byte order or container, and near misses of them.
+TEST(Detect, ReleasesByteOrdersAndNearMisses) {
+    const std::string bof("\0\0\x02\0", 4);
+    std::string mat5 = padded("MATLAB 5.0 MAT-file", 128, ' ');
+    auto mark = [&](const char* m) { return std::string(mat5).replace(124, 4, std::string(m, 4)); };
+    const struct {
+        std::string bytes;
+        const char* name;
+        int32_t type;
+        bool is = true;  // false: anything but type
+    } cases[] = {
+        {padded("$FL3@(#) IBM SPSS STATISTICS", 100, ' '), "f.dat", VXT_ZSAV},
+        {padded("$FL2@(#) SPSS DATA FILE", 100, ' '), "f.dat", VXT_SPSS},
+        {padded(std::string("\x71\x02\x01\x00", 4), 100, ' '), "f.dat", VXT_STATA_NEW},
+        {padded(std::string("\x73\x01\x01\x00", 4), 100, ' '), "f.dat", VXT_STATA_NEW},
+        {padded("<stata_dta><header><release>118</release>\n", 100, ' '), "f.dat", VXT_STATA_NEW},
+        {padded(std::string("\x6F\x02\x01\x00", 4), 100, ' '), "f.dat", VXT_STATA},  // release 111
+        {padded("HEADER RECORD*******LIBV8   HEADER RECORD!!!!!!!000000", 100, ' '), "f.dat", VXT_XPORT8},
+        {padded("HEADER RECORD*******LIBRARY HEADER RECORD!!!!!!!000000", 100, ' '), "f.dat", VXT_XPORT},
+        {padded("ASCII SPSS PORT FILE                    \r\n", 100, ' '), "f.dat", VXT_SPSS_PORT},
+        {padded(std::string(40, '0') + "ASCII SPSS PORT FILE\r\n", 100, ' '), "f.dat", VXT_SPSS_PORT},
+        {padded(std::string("PK\x03\x04\x14\0", 6), 100, ' '), "f.dat", VXT_XLSX},
+        {padded(std::string("PK\x03\x04", 4) + std::string(26, '\0') +
+                    "mimetypeapplication/vnd.oasis.opendocument.spreadsheet", 100, ' '),
+         "f.dat", VXT_ODS},
+        {padded(bof + "\x06\x04", 100, '\0'), "x.dat", VXT_WK1},
+        {padded(bof + "\x20\x51", 100, '\0'), "x.dat", VXT_WQ1},
+        {padded(bof + "\x01\x10", 100, '\0'), "x.dat", VXT_WQ1},
+        {padded(bof + "\x02\x10", 100, '\0'), "x.dat", VXT_WQ1},
+        {padded(bof + "\x06\x10", 100, '\0'), "x.dat", VXT_WK1},  // later notebooks come through the container
+        {padded(std::string("\x01\0\x0E\0QPW\0", 8), 100, '\0'), "x.dat", VXT_QPW},
+        {padded(std::string("\x01\0\x0E\0qPw\0", 8), 100, '\0'), "x.csv", VXT_QPW},
+        {padded(std::string("\x01\0\x0E\0QPX\0", 8), 100, '\0'), "x.dat", VXT_QPW, false},
+        {padded(std::string("\x01\0\x0E\0QPWX", 8), 100, '\0'), "x.dat", VXT_QPW, false},
+        {mark("\x00\x01IM"), "x.mat", VXT_MATLAB},
+        {mark("\x01\x00MI"), "x.mat", VXT_MATLAB},
+        {mark("\x00\x01XY"), "x.mat", VXT_CSV},
+        {mark("\x00\x01IM").substr(0, 100), "x.mat", VXT_CSV},
+        {le_bytes(0, 4) + le_bytes(3, 4) + le_bytes(2, 4) + le_bytes(0, 4) + le_bytes(2, 4) + std::string("A\0", 2) +
+             std::string(48, '\0'),
+         "x.mat", VXT_MATLAB},  // a level 4 header: type 0, 3 x 2, no imaginary part, name "A"
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(detect(c.bytes, c.name) == c.type, c.is) << c.name << " " << c.bytes.substr(0, 20);
+}
+
 TEST(Detect, MatlabIsTestedBeforeSasSeven) {
     std::string f(100, '\0');
     f.replace(84, 3, "SAS");

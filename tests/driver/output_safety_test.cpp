@@ -3,7 +3,6 @@
 // file is made afresh beside the output and never written through a link planted at its name.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -53,7 +52,7 @@ TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
         int limit_blocks;  // 0: no file size limit
     } cases[] = {
         {"reader refuses", "d.sas7bdat", sas7, "out.csv", 5,
-         " Error: No valid data in input file d.sas7bdat!\n", 0},
+         "Error: d.sas7bdat: Unable to read from file.\n Error: No valid data in input file d.sas7bdat!\n", 0},
         {"corrupt SPSS file", "bad.sav", spss, "out.vsh", 5,
          " Error: No valid data in input file bad.sav!\n", 0},
         {"fatal spreadsheet error", "bad.xls",

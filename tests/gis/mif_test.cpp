@@ -14,14 +14,9 @@
 
 namespace {
 
-const Column* col(const Sheet* s, const std::string& name) {
-    for (auto& c : s->cols)
-        if (c->name == name) return c.get();
-    return nullptr;
-}
 
 std::string cell(const Sheet* s, const std::string& name, size_t row) {
-    const Column* c = col(s, name);
+    const Column* c = find_column(s, name);
     if (!c) return "-";
     if (c->is_text()) return std::string(c->text.get(row));
     double v = c->num[row];
@@ -69,7 +64,7 @@ TEST(MifReader, Ogr2ogrPoints) {
                        " " + cell(s, "area", r));
     EXPECT_EQ(rows, (std::vector<std::string>{"2 1 1 2 Aberdeen 100 1.5",
                                               "2 2 -3.25 55.5 Leith 2500 *", "2 3 10 20  0 7.25"}));
-    EXPECT_EQ(col(s, "Feature")->labels, (std::vector<std::string>{"Point"}));
+    EXPECT_EQ(find_column(s, "Feature")->labels, (std::vector<std::string>{"Point"}));
 }
 
 TEST(MifReader, Ogr2ogrRegions) {
@@ -130,9 +125,9 @@ TEST(MifReader, EveryObjectKind) {
     };
     EXPECT_EQ(rows, want);
     // Dates: 1999-12-31 read, month 13 missing.
-    EXPECT_EQ(col(s, "Born")->num[0], vxs_day_number(31, 12, 1999));
-    EXPECT_FALSE(col(s, "Born")->num[2] > s->missing);
-    const Column* f = col(s, "Feature");
+    EXPECT_EQ(find_column(s, "Born")->num[0], vxs_day_number(31, 12, 1999));
+    EXPECT_FALSE(find_column(s, "Born")->num[2] > s->missing);
+    const Column* f = find_column(s, "Feature");
     EXPECT_EQ(f->labels, (std::vector<std::string>{"Line", "PolyLine", "Arc", "Text", "Rectangle",
                                                    "Rounded Rectangle", "Elipse"}));
     EXPECT_EQ(f->longest_label, 17);
@@ -169,9 +164,7 @@ TEST(MifReader, RefusalsAndMissingMid) {
     std::string_view mid = mid_text;
     for (size_t cut = 0; cut < whole.size(); cut += 5) {
         new_run_with_sheet(1);
-        testing::internal::CaptureStdout();
-        vxs_decode_mapinfo(std::string_view(whole).substr(0, cut), &mid, "x.mif");
-        testing::internal::GetCapturedStdout();
+        stdout_of([&] { vxs_decode_mapinfo(std::string_view(whole).substr(0, cut), &mid, "x.mif"); });
     }
 }
 

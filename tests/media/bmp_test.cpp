@@ -39,11 +39,6 @@ Sheet* read_bmp(const std::string& path, int16_t separate) {
     return read_bmp_into_sheet(path.c_str(), separate) ? lastsheet : nullptr;
 }
 
-const Column* col(const Sheet* s, const char* name) {
-    for (auto& c : s->cols)
-        if (c->name == name) return c.get();
-    return nullptr;
-}
 
 TEST(BmpReader, ImageMagickFilesMatchItsPixelListing) {
     for (const char* name :
@@ -60,8 +55,8 @@ TEST(BmpReader, ImageMagickFilesMatchItsPixelListing) {
         Sheet* s = read_bmp(path, 1);
         ASSERT_NE(s, nullptr);
         ASSERT_EQ(static_cast<size_t>(s->row_count), want.size());
-        const Column *x = col(s, "X"), *y = col(s, "Y"), *r = col(s, "Red"), *g = col(s, "Green"),
-                     *b = col(s, "Blue");
+        const Column *x = find_column(s, "X"), *y = find_column(s, "Y"), *r = find_column(s, "Red"), *g = find_column(s, "Green"),
+                     *b = find_column(s, "Blue");
         ASSERT_TRUE(x && y && r && g && b);
         int32_t width = static_cast<int32_t>(want.size()) / rows;
         for (const Pixel& p : want) {
@@ -80,7 +75,7 @@ TEST(BmpReader, ImageMagickFilesMatchItsPixelListing) {
 TEST(BmpReader, SixteenBitChannelsStayFiveBit) {
     Sheet* s = read_bmp(data_path("bmp/rgb_16_bit.bmp"), 0);
     ASSERT_NE(s, nullptr);
-    const Column* rgb = col(s, "RGB");
+    const Column* rgb = find_column(s, "RGB");
     ASSERT_NE(rgb, nullptr);
     // in file order: 0x7FFF, 0x7C00, 0x001F, then 0x03E0, 0, 0x4210
     std::vector<double> want = {31 * 65536 + 31 * 256 + 31, 31 * 65536, 31, 31 * 256, 0,
@@ -102,13 +97,7 @@ TEST(BmpReader, BothLayoutsThroughTheProgram) {
               "X\tY\tRGB\n0\t0\t197121\n1\t0\t1971210\n0\t1\t8388863\n1\t1\t591879\n");
 }
 
-TEST(BmpReader, CompressedAndCutFilesFail) {
-    ScratchDir dir;
-    write_file(dir.file("r.bmp"), read_file(data_path("bmp/rle8.bmp")));
-    RunResult rle = run_morvalen(dir.path(), {"r.bmp", "r.csv"});
-    EXPECT_EQ(rle.status, 5);
-    EXPECT_EQ(rle.out.find("Sorry: RLE Compressed Bitmaps not yet supported!\n"), 0u) << rle.out;
-
+TEST(BmpReader, CutFilesFail) {
     // Cut anywhere (short of the trailing row padding) a bitmap gives no sheet.
     std::string whole = read_file(data_path("bmp/palette_8_bit.bmp"));
     for (size_t cut = 0; cut + 4 < whole.size(); cut += 97) {

@@ -43,9 +43,8 @@ TEST(WavReader, SoxFilesMatchPythonsWaveModuleInBothLayouts) {
         auto want = python_frames(data_path(std::string("wav/samples_") + name + ".txt"));
         ASSERT_FALSE(want.empty());
         const size_t channels = want[0].size();
-        testing::internal::CaptureStdout();
-        Sheet* apart = read_wav(path, 1);
-        testing::internal::GetCapturedStdout();
+        Sheet* apart{};
+        stdout_of([&] { apart = read_wav(path, 1); });
         ASSERT_NE(apart, nullptr);
         ASSERT_EQ(static_cast<size_t>(apart->row_count), want.size());
         ASSERT_EQ(static_cast<size_t>(apart->column_count), channels);
@@ -55,9 +54,8 @@ TEST(WavReader, SoxFilesMatchPythonsWaveModuleInBothLayouts) {
             for (size_t f = 0; f < want.size(); ++f)
                 ASSERT_EQ(apart->cols[c + 1]->num[f], want[f][c]) << f;
         }
-        testing::internal::CaptureStdout();
-        Sheet* joined = read_wav(path, 0);
-        testing::internal::GetCapturedStdout();
+        Sheet* joined{};
+        stdout_of([&] { joined = read_wav(path, 0); });
         ASSERT_NE(joined, nullptr);
         ASSERT_EQ(joined->column_count, 1);
         EXPECT_EQ(joined->cols[1]->name, "Sound");
@@ -70,23 +68,18 @@ TEST(WavReader, SoxFilesMatchPythonsWaveModuleInBothLayouts) {
 }
 
 // A WAVE file from its parts: format fields, then the given chunks.
-std::string le(uint32_t v, int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += static_cast<char>((v >> (8 * i)) & 0xff);
-    return s;
-}
 std::string wave(int16_t tag, int16_t channels, int16_t align, const std::string& chunks,
                  uint32_t fmt_size = 16) {
-    std::string fmt = le(static_cast<uint16_t>(tag), 2) + le(static_cast<uint16_t>(channels), 2) +
-                      le(8000, 4) + le(8000u * static_cast<uint32_t>(align), 4) +
-                      le(static_cast<uint16_t>(align), 2) + le(8, 2);
+    std::string fmt = le_bytes(static_cast<uint16_t>(tag), 2) + le_bytes(static_cast<uint16_t>(channels), 2) +
+                      le_bytes(8000, 4) + le_bytes(8000u * static_cast<uint32_t>(align), 4) +
+                      le_bytes(static_cast<uint16_t>(align), 2) + le_bytes(8, 2);
     fmt.resize(fmt_size, '\0');
     if (fmt_size & 1) fmt += '\0';
-    std::string body = "WAVEfmt " + le(fmt_size, 4) + fmt + chunks;
-    return "RIFF" + le(static_cast<uint32_t>(body.size()), 4) + body;
+    std::string body = "WAVEfmt " + le_bytes(fmt_size, 4) + fmt + chunks;
+    return "RIFF" + le_bytes(static_cast<uint32_t>(body.size()), 4) + body;
 }
 std::string chunk(const std::string& id, const std::string& data) {
-    return id + le(static_cast<uint32_t>(data.size()), 4) + data +
+    return id + le_bytes(static_cast<uint32_t>(data.size()), 4) + data +
            (data.size() & 1 ? std::string(1, '\0') : "");
 }
 
@@ -120,19 +113,19 @@ TEST(WavReader, HandBuiltLayouts) {
          {},
          "Wave Play duration: 0.00 seconds\nNo Data: Sample duration is zero\n"},
         {"not RIFF", "RIFX" + std::string(40, '\0'), 1, {}, "Error: x.wav is NOT a WAVE file!\n"},
-        {"RIFF size 0", "RIFF" + le(0, 4) + "WAVE", 1, {}, "Error: RIFF Size is Invalid (0)\n"},
+        {"RIFF size 0", "RIFF" + le_bytes(0, 4) + "WAVE", 1, {}, "Error: RIFF Size is Invalid (0)\n"},
         {"not WAVE",
-         "RIFF" + le(4, 4) + "AVI ",
+         "RIFF" + le_bytes(4, 4) + "AVI ",
          1,
          {},
          "Error: x.wav is NOT a simple WAVE file!\n"},
         {"no format chunk",
-         "RIFF" + le(12, 4) + "WAVEdata" + le(0, 4),
+         "RIFF" + le_bytes(12, 4) + "WAVEdata" + le_bytes(0, 4),
          1,
          {},
          "Error: WAVE format chunk is missing\n"},
         {"format too short",
-         "RIFF" + le(12, 4) + "WAVEfmt " + le(14, 4),
+         "RIFF" + le_bytes(12, 4) + "WAVEfmt " + le_bytes(14, 4),
          1,
          {},
          "Error: WAVE Format data Size is Invalid (14)\n"},
@@ -162,16 +155,16 @@ TEST(WavReader, HandBuiltLayouts) {
          {},
          "Error: Invalid data sample size (3)\n"},
         {"negative chunk size",
-         wave(1, 1, 1, "LIST" + le(0xfffffff0u, 4)),
+         wave(1, 1, 1, "LIST" + le_bytes(0xfffffff0u, 4)),
          1,
          {},
          "Error: WAVE data chunk - invalid data size\n"},
         {"chunk past the end",
-         wave(1, 1, 1, "LIST" + le(100, 4) + "ab"),
+         wave(1, 1, 1, "LIST" + le_bytes(100, 4) + "ab"),
          1,
          {},
          "Error: WAVE data chunk is missing\n"},
-        {"data size beyond the file", wave(1, 1, 1, "data" + le(0x7ffffff0u, 4) + "ab"), 1, {}, ""},
+        {"data size beyond the file", wave(1, 1, 1, "data" + le_bytes(0x7ffffff0u, 4) + "ab"), 1, {}, ""},
         {"no data chunk", wave(1, 1, 1, ""), 1, {}, ""},
     };
     for (const Case& c : cases) {
@@ -190,7 +183,7 @@ TEST(WavReader, HandBuiltLayouts) {
     }
 }
 
-TEST(WavReader, WholeConversionsAndRefusedFiles) {
+TEST(WavReader, WholeConversionsAndCutFiles) {
     ScratchDir dir;
     write_file(dir.file("s.wav"), read_file(data_path("wav/stereo_16_bit.wav")));
     RunResult apart = run_morvalen(dir.path(), {"s.wav", "s.tab"});
@@ -201,19 +194,12 @@ TEST(WavReader, WholeConversionsAndRefusedFiles) {
     ASSERT_EQ(joined.status, 0) << joined.out;
     EXPECT_EQ(read_file(dir.file("j.tab")).substr(0, 6), "Sound\n");
 
-    for (const char* name : {"mono_24_bit_extensible", "quad_16_bit"}) {
-        write_file(dir.file("e.wav"), read_file(data_path(std::string("wav/") + name + ".wav")));
-        RunResult r = run_morvalen(dir.path(), {"e.wav", "e.csv"});
-        EXPECT_EQ(r.status, 5) << name;
-    }
     // Cut anywhere, a file gives no sheet and no hang.
     std::string whole = read_file(data_path("wav/mono_16_bit.wav"));
     for (size_t cut = 0; cut + 2 < whole.size(); cut += 7) {
         ByteReader in(std::string_view(whole).substr(0, cut));
         new_run_with_sheet(1);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(vxs_decode_wave(in, "x", 1), 0) << cut;
-        testing::internal::GetCapturedStdout();
+        stdout_of([&] { EXPECT_EQ(vxs_decode_wave(in, "x", 1), 0) << cut; });
     }
 }
 

@@ -18,12 +18,6 @@
 
 namespace {
 
-bool have(const std::string& tool) {
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-bool have_python_module(const std::string& m) {
-    return std::system(("/usr/bin/python3 -c 'import " + m + "' >/dev/null 2>&1").c_str()) == 0;
-}
 
 // Two columns whose longest texts are 10 ("abcdefghij") and 30 characters: edges 2356, 8640.
 Sheet* two_column_sheet() {
@@ -159,7 +153,7 @@ std::vector<std::vector<std::string>> parse_rows(const std::string& tsv) {
 }
 
 TEST(TableWriters, UnrtfReadsTheTableBack) {
-    if (!have("unrtf")) GTEST_SKIP() << "unrtf not installed";
+    if (!tool_present("command -v unrtf")) GTEST_SKIP() << "unrtf not installed";
     ScratchDir dir;
     write_file(dir.file("in.csv"), kCsv);
     RunResult r = run_morvalen(dir.path(), {"in.csv", "out.rtf"});
@@ -190,7 +184,7 @@ TEST(TableWriters, UnrtfReadsTheTableBack) {
 }
 
 TEST(TableWriters, Html5libReadsTheTableBack) {
-    if (!have_python_module("html5lib")) GTEST_SKIP() << "python3-html5lib not installed";
+    if (!tool_present("/usr/bin/python3 -c \'import html5lib\'")) GTEST_SKIP() << "python3-html5lib not installed";
     ScratchDir dir;
     // The HTML writer puts texts in as they are: a cell meant as text must not hold markup.
     write_file(dir.file("in.csv"), "name,score,note\nAnn,1.5,a{b}\nBob,*,c\\d\nCy,-2,x y\n");

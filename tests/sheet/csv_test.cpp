@@ -225,33 +225,4 @@ TEST(CsvConversion, GoodFilesConvertAndReadBack) {
     EXPECT_EQ(read_file(dir.file("again.tab")), read_file(data_path("csv/kinds_expected.tab")));
 }
 
-TEST(CsvConversion, BadFilesEndWithTheirStatusAndNoOutput) {
-    std::string binary;
-    for (int i = 0; i < 300; ++i) binary += static_cast<char>((i * 37 + 11) & 0xff);
-    binary[0] = '\x01';
-    struct {
-        const char* name;
-        std::string bytes;
-        const char* output;
-        int status;
-        const char* message;
-    } const cases[] = {
-        {"head.csv", "Plot,Yield\n", "out.vsh", 5, " Error: No valid data in input file head.csv!\n"},
-        {"blank.csv", "\n\n\n\n", "out.csv", 5, nullptr},
-        {"bin.csv", binary, "out.vsh", 3, "Error: Unknown File type!\n"},
-        {"empty.csv", "", "out.vsh", 2, "Error: Input File empty.csv not found!\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScratchDir dir;
-        write_file(dir.file(c.name), c.bytes);
-        RunResult r = run_morvalen(dir.path(), {c.name, c.output});
-        EXPECT_EQ(r.status, c.status) << r.out;
-        if (c.message) {
-            EXPECT_EQ(r.out, c.message);
-        }
-        EXPECT_FALSE(file_exists(dir.file(c.output)));
-    }
-}
-
 }  // namespace

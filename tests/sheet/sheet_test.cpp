@@ -1,4 +1,4 @@
-// The sheet model: creation protocol, column limits, row numbering, text caps, missing values.
+// The sheet model: column limits, row numbering, text caps, missing values, memory limits.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -7,6 +7,7 @@
 
 #include "sheet/byte_reader.h"
 #include "sheet/vxs_sheet.h"
+#include "test_util.h"
 
 namespace {
 
@@ -16,23 +17,6 @@ struct SheetModel : ::testing::Test {
         VXSMAXCOLUMNS = 250;
     }
 };
-
-TEST_F(SheetModel, NewSheetHoldsOnlyTheRowColumn) {
-    Sheet* s = create_sheet();
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(lastsheet, s);
-    ASSERT_EQ(s->cols.size(), 1u);
-    Column* row = s->row_column();
-    EXPECT_EQ(row->name, "Row");
-    EXPECT_EQ(row->type, VXS_ROW);
-    EXPECT_EQ(row->width, 4);
-    EXPECT_EQ(row->position, 0);
-    EXPECT_EQ(row->representation, VXS_REP_FIXED);
-    EXPECT_EQ(s->column_count, 0);
-    EXPECT_EQ(s->row_count, 0);
-    EXPECT_EQ(s->units_count, 1);
-    EXPECT_EQ(create_row_attr(s), 0);  // no rows yet
-}
 
 TEST_F(SheetModel, ColumnLimitDependsOnTheOutputTypeAndExcludesRow) {
     for (int32_t limit : {250, 511, 255, 224, 2048}) {
@@ -96,49 +80,6 @@ TEST_F(SheetModel, NumericAndFactorColumnsStartMissing) {
     EXPECT_TRUE(-1.0e306 > s->missing);
 }
 
-TEST_F(SheetModel, SheetCopyOfDefaultsLeavesGlobalOnlyFieldsEmpty) {
-    VxsDefaults* g = vxs_get_global_defaults();
-    EXPECT_EQ(g->month_names[1], "January");
-    EXPECT_EQ(g->short_month_names[12], "Dec");
-    EXPECT_EQ(g->day_names[7], "Sunday");
-    g->suffixed_ids = 1;
-    Sheet* s = create_sheet();
-    EXPECT_EQ(s->defaults.suffixed_ids, 1);
-    EXPECT_EQ(s->defaults.distinct_limit, 0);
-    EXPECT_EQ(s->defaults.quote_csv_text, 0);
-    EXPECT_TRUE(s->defaults.day_names[1].empty());
-    EXPECT_EQ(s->defaults.short_month_names[3], "Mar");
-}
-
-TEST_F(SheetModel, FreeMemoryClearsTheKindAsked) {
-    Sheet* s = create_sheet();
-    s->row_count = 2;
-    create_row_attr(s);
-    Column* f = create_column_with_memory(s, VXS_FACTOR, "F", 2);
-    f->levels = {1.5, 2.5};
-    f->labels = {"a", "b"};
-    free_memory(f, VXS_KIND_LEVELS);
-    EXPECT_EQ(f->levels_present(), 0);
-    EXPECT_EQ(f->labels_present(), 2);
-    free_memory(f, VXS_KIND_LABELS);
-    EXPECT_EQ(f->labels_present(), 0);
-    free_memory(f, VXS_FACTOR);
-    EXPECT_EQ(f->value_count(), 0u);
-}
-
-TEST(ByteOrder, ReverseHelpers) {
-    int32_t l = 0x01020304;
-    vxs_rev_long(&l);
-    EXPECT_EQ(l, 0x04030201);
-    double d = 1.5;
-    vxs_rev_double(&d);
-    vxs_rev_double(&d);
-    EXPECT_EQ(d, 1.5);
-    uint16_t u = 0xABCD;
-    vxs_rev_ushort(&u);
-    EXPECT_EQ(u, 0xCDAB);
-}
-
 TEST(ByteReader, ReadsBothOrdersAndFailsPastTheEnd) {
     const uint8_t bytes[] = {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF8, 0x3F};
     ByteReader le(bytes, sizeof bytes);
@@ -177,13 +118,13 @@ int fatal_status(const std::function<void()>& f) {
 }
 
 TEST(Memory, RequestAboveTheLimitEndsWithSeven) {
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(fatal_status([] { mymalloc(VXS_MAX_ALLOC + 1); }), 7);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+    int status = 0;
+    EXPECT_EQ(stdout_of([&] { status = fatal_status([] { mymalloc(VXS_MAX_ALLOC + 1); }); }),
               "Error: Data too large for this version of Morvalen!\n");
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(fatal_status([] { myrealloc(nullptr, VXS_MAX_ALLOC + 1); }), 7);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Error: Data too large for DOS version!\n");
+    EXPECT_EQ(status, 7);
+    EXPECT_EQ(stdout_of([&] { status = fatal_status([] { myrealloc(nullptr, VXS_MAX_ALLOC + 1); }); }),
+              "Error: Data too large for DOS version!\n");
+    EXPECT_EQ(status, 7);
     void* small = mymalloc(16);
     EXPECT_EQ(static_cast<unsigned char*>(small)[15], 0);  // zero-filled
     std::free(small);

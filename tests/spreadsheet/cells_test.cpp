@@ -28,9 +28,7 @@ TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
     ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.texts) + " texts of " + std::to_string(c.numbers + c.texts));
-        vxs_init();
-        vxs_reset_options();
-        std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", dir.file("warn.err").c_str());
+        fresh_run(dir.file("warn.err"));
         VxsCellStore store;
         const int n = c.numbers + c.texts;
         ASSERT_TRUE(store.create(0, n, 0, 1));
@@ -45,9 +43,8 @@ TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
         }
         VxsSelection sel;
         sel.auto_factor = 1;
-        testing::internal::CaptureStdout();
-        int made = vxs_create_sheet_from_store(&sel, "in.xls", "Sheet1", store, 5);
-        testing::internal::GetCapturedStdout();
+        int made{};
+        stdout_of([&] { made = vxs_create_sheet_from_store(&sel, "in.xls", "Sheet1", store, 5); });
         if (vxs_warn_out) std::fclose(vxs_warn_out);
         vxs_warn_out = nullptr;
         ASSERT_EQ(made, 1);

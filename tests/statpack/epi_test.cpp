@@ -86,7 +86,6 @@ TEST_F(Epi, RecordRules) {
 }
 
 TEST_F(Epi, BrokenFiles) {
-    read_cuts(read_file(data_path("epi/types.rec")), 3);
     std::vector<std::string> broken = {
         rec({}, {"1!"}),                                          // no fields
         rec({"#A 1 1 3 12 1 4 2 14"}, {"12!"}),                   // unknown type

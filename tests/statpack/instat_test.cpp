@@ -60,13 +60,6 @@ TEST_F(Instat, NumberFormsByHand) {
             << x;
 }
 
-std::vector<std::vector<std::string>> load_expect() {
-    std::ifstream in(data_path("instat/trial.expect"));
-    std::vector<std::vector<std::string>> rows;
-    for (std::string line; std::getline(in, line);) rows.push_back(tab_fields(line));
-    return rows;
-}
-
 TEST_F(Instat, GeneratedWorksheetReadsAsWritten) {
     testing::internal::CaptureStdout();
     Sheet* s = read(data_path("instat/trial.wor"));
@@ -75,25 +68,7 @@ TEST_F(Instat, GeneratedWorksheetReadsAsWritten) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->source_type, VXT_INSTAT);
     EXPECT_EQ(s->description_lines, std::vector<std::string>{"Barley trial 1997"});
-    auto rows = load_expect();
-    ASSERT_EQ(s->column_count, 5);
-    ASSERT_EQ(s->row_count + 1, static_cast<int32_t>(rows.size()));
-    for (size_t c = 0; c < 5; ++c) {
-        const Column* col = s->cols[c + 1].get();
-        EXPECT_EQ(col->name, rows[0][c]);
-        for (size_t r = 0; r + 1 < rows.size(); ++r) {
-            const std::string& want = rows[r + 1][c];
-            SCOPED_TRACE(col->name + " " + std::to_string(r));
-            if (want == "NA") {
-                EXPECT_LE(col->num[r], s->missing);
-            } else if (col->type == VXS_FACTOR && !col->labels.empty()) {
-                EXPECT_EQ(col->labels[static_cast<size_t>(col->num[r]) - 1], want);
-            } else {
-                double x = std::stod(want);
-                EXPECT_NEAR(col->num[r], x, std::fabs(x) * 0x1p-31);
-            }
-        }
-    }
+    expect_sheet_cells(s, tsv_rows(data_path("instat/trial.expect")), true, 0x1p-31);
     EXPECT_EQ(s->cols[2]->origin, 2);
     EXPECT_EQ(s->cols[2]->representation, VXS_REP_TEXT);
     EXPECT_EQ(s->cols[4]->labels.size(), 0u);
@@ -161,15 +136,11 @@ TEST_F(Instat, ColumnSlotsAndLimits) {
     }
     Sheet* s = numbers_sheet(3, 128);
     s->structure_name = "wide";
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_instat(s, dir.file("w.wor").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(s, dir.file("w.wor").c_str()), 0); }),
               "Error: Too many columns in wide to save.\nInstat has a maximum of 127 columns.\n");
     s = numbers_sheet(50401, 1);
     s->structure_name = "long";
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 0); }),
               "Error: Too many rows in long to save.\nInstat has a maximum of 50400 rows.\n");
     EXPECT_FALSE(file_exists(dir.file("l.wor")));
 }
@@ -274,9 +245,8 @@ TEST_F(Instat, BrokenWorksheets) {
         {good.substr(0, 300), ""},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i;
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), cases[i].message) << i;
+        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }),
+                  cases[i].message) << i;
     }
     for (size_t i = 0; i < 2; ++i) {
         write_file(dir.file("bad.wor"), cases[i].bytes);
@@ -286,11 +256,9 @@ TEST_F(Instat, BrokenWorksheets) {
                   (i ? "Warning: No column data in INSTAT file bad.wor!\n" : cases[0].message) +
                       " Error: No valid data in input file bad.wor!\n");
     }
-    read_cuts(good, 7);
     // A column offset that lies past the file reads nothing from it.
-    testing::internal::CaptureStdout();
-    Sheet* s = read_bytes(with(200 + 30 * 3 + 10, bytes5(1e9)));
-    testing::internal::GetCapturedStdout();
+    Sheet* s{};
+    stdout_of([&] { s = read_bytes(with(200 + 30 * 3 + 10, bytes5(1e9))); });
     EXPECT_EQ(s, nullptr);
 }
 

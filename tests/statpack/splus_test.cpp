@@ -93,14 +93,12 @@ TEST_F(Splus, ObjectNamesAndRefusals) {
         EXPECT_EQ(spt_object_name(path), name);
     Sheet* s = new_run_with_sheet(2, VXS_SYMMATRIX);
     create_column_with_memory(s, VXS_SYMMAT_COL, "M", 2);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_splus_text(s, dir.file("m.sdd").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_splus_text(s, dir.file("m.sdd").c_str()), 0); }),
               "Error: In Writing SPlus File - can not export symmetric matrix to Splus data "
               "transport file!");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("no/such/dir.sdd").c_str()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] {
+        EXPECT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("no/such/dir.sdd").c_str()), 0);
+    }),
               "Error: In Writing SPlus File - could not open file: " + dir.file("no/such/dir.sdd") +
                   "\n");
 }
@@ -145,7 +143,7 @@ TEST_F(Splus, WrittenDumpsReadBack) {
 }
 
 TEST_F(Splus, RDataRestoreLoadsEveryWrittenDump) {
-    if (std::system("Rscript -e 'library(foreign)' >/dev/null 2>&1") != 0)
+    if (!tool_present("Rscript -e 'library(foreign)'"))
         GTEST_SKIP() << "R foreign not installed";
     ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
     std::string out = dir.file("r.txt");

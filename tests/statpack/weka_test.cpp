@@ -42,17 +42,6 @@ std::string cells(const Sheet* s, size_t c) {
     return out;
 }
 
-std::string run_output(const std::string& cmd) {
-    FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r");
-    std::string out;
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-bool tool_present(const std::string& check) { return std::system((check + " >/dev/null 2>&1").c_str()) == 0; }
-
 }  // namespace
 
 TEST_F(Weka, ToolFilesRead) {
@@ -183,7 +172,7 @@ TEST_F(Weka, WriterChoicesAndRelationName) {
 
 }
 
-TEST_F(Weka, ToolsReadWrittenFiles) {
+TEST_F(Weka, WrittenFilesReadBack) {
     Sheet* s = read(data_path("weka/r_write_arff.arff"));
     ASSERT_NE(s, nullptr);
     ASSERT_TRUE(write_sheet_as_weka(s, dir.file("ours.arff").c_str()));
@@ -191,29 +180,9 @@ TEST_F(Weka, ToolsReadWrittenFiles) {
     ASSERT_NE(again, nullptr);
     for (size_t c = 1; c <= 4; ++c) EXPECT_EQ(cells(again, c), cells(s, c)) << c;
 
-    if (tool_present("test -r /usr/share/java/weka.jar && command -v java")) {
-        std::string csv = run_output("java -cp /usr/share/java/weka.jar weka.core.converters.CSVSaver -i " +
-                                     dir.file("ours.arff"));
-        EXPECT_EQ(csv,
-                  "when,colour,x,txt\n'2001-02-03 04:05:06',red,1.25,'a b'\n'1999-12-31 23:59:59','green blue',?,plain\n"
-                  "?,?,-30000000000,'100\\%'\n");
-    }
-    // liac-arff has no dates: a sheet without them.
-    Sheet* plain = read(data_path("weka/weka_csvloader.arff"));
-    ASSERT_TRUE(write_sheet_as_weka(plain, dir.file("plain.arff").c_str()));
-    if (tool_present("/usr/bin/python3 -c 'import arff'")) {
-        std::string got = run_output("/usr/bin/python3 -c \"import arff; d=arff.load(open('" + dir.file("plain.arff") +
-                                     "')); print(d['relation'], d['attributes'][3], d['data'][2])\"");
-        EXPECT_EQ(got,
-                  "iris_small ('note', ['first one', 'comma, inside', 'plain', 'odd']) [7.0, 3.2, 'Iris-versicolor', "
-                  "'comma, inside']\n");
-    }
 }
 
-TEST_F(Weka, BrokenFiles) {
-    std::string good = read_file(data_path("weka/r_write_arff.arff"));
-    read_cuts(good, 3);
-    read_cuts(read_file(data_path("weka/weka_sparse.arff")), 5);
+TEST_F(Weka, BrokenSparseRows) {
     Sheet* s = read_bytes("@relation x\n@attribute a numeric\n@attribute k {a,b}\n@data\n{12345 1, 1 zz, 0}\n{0 5\n");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(cells(s, 1), "0|5");

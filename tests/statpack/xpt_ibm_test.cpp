@@ -54,18 +54,6 @@ TEST(XptIbm, GoldenBytes) {
     for (const auto& [v, bytes] : cases) EXPECT_EQ(to_xpt(v), hex(bytes)) << v;
 }
 
-TEST(XptIbm, ExactRoundTrips) {
-    for (double v = 1; v < 9.1e15; v = v * 3 + 1)
-        for (double x : {v, -v}) EXPECT_EQ(from_xpt(to_xpt(x)), x);
-    for (int i = -1000; i <= 1000; ++i) EXPECT_EQ(from_xpt(to_xpt(i)), double(i));
-    // 2^53 - 1 uses every bit of the fraction; then the ends of the range.
-    for (double v : {9007199254740991.0, LARGEST, -LARGEST, std::ldexp(1.0, 248), std::ldexp(1.5, -260)})
-        EXPECT_EQ(from_xpt(to_xpt(v)), v);
-    int status = -1;
-    EXPECT_EQ(bits_of(from_xpt(hex("00 00 00 00 00 00 00 00"), &status)), 0u);  // +0
-    EXPECT_EQ(status, 1);
-}
-
 TEST(XptIbm, MissingCodesAndOverflowMarkersOnReading) {
     std::string codes = "._";
     for (char c = 'A'; c <= 'Z'; ++c) codes += c;

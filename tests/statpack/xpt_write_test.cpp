@@ -54,9 +54,8 @@ struct XptWrite : ::testing::Test {
     }
     Sheet* read_back() {
         lastsheet = nullptr;
-        testing::internal::CaptureStdout();
-        int16_t ok = read_sas_transport_into_sheet(dir.file("out.tpt").c_str());
-        testing::internal::GetCapturedStdout();
+        int16_t ok{};
+        stdout_of([&] { ok = read_sas_transport_into_sheet(dir.file("out.tpt").c_str()); });
         return ok ? lastsheet : nullptr;
     }
 };
@@ -227,16 +226,6 @@ TEST_F(XptWrite, CsvToTransportToVshAndVxcKeepsEveryValue) {
         EXPECT_NE(vxc.find(want), std::string::npos) << want << "\n" << vxc;
 }
 
-bool have(const std::string& tool) { return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0; }
-std::string run_capture(const std::string& command) {
-    std::string result;
-    FILE* p = popen(command.c_str(), "r");
-    char buf[4096];
-    for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) result.append(buf, n);
-    if (p) pclose(p);
-    return result;
-}
-
 // The written file read by the independent readers installed: R's foreign::read.xport (its own
 // decoder) and haven::read_xpt, and readstat's command line.
 TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
@@ -246,7 +235,7 @@ TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
     variate(s, "born", {21916, 36526, vxs_missing, 61, 45351, 21915}, 9);
     ASSERT_NE(write(s, "checked.xpt"), "");
     int readers = 0;
-    if (have("Rscript")) {
+    if (tool_present("command -v Rscript")) {
         write_file(dir.file("check.R"),
                    "f <- commandArgs(TRUE)[1]\n"
                    "for (reader in c('foreign', 'haven')) {\n"
@@ -256,7 +245,7 @@ TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
                    "  cat(reader, paste(names(x), collapse = ','), attr(x$height, 'label'), '\\n')\n"
                    "  cat(paste(h, x$name, as.character(x$born), sep = '|'), sep = '\\n')\n"
                    "}\n");
-        std::string out = run_capture("Rscript " + dir.file("check.R") + " " + dir.file("checked.xpt") + " 2>&1");
+        std::string out = shell_output("Rscript " + dir.file("check.R") + " " + dir.file("checked.xpt") + " 2>&1");
         // foreign shows dates as SAS day numbers, and no labels.
         const std::string want[] = {
             "foreign height,name,born \n1.5|Anna|0\nNA||14610\n-2.25|Dee Dee|NA\n10000000000|x|-21855\n"
@@ -269,9 +258,9 @@ TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
             EXPECT_NE(out.find(w), std::string::npos) << out;
         }
     }
-    if (have("readstat")) {
+    if (tool_present("command -v readstat")) {
         ++readers;
-        EXPECT_EQ(run_capture("readstat " + dir.file("checked.xpt") + " - 2>/dev/null"),
+        EXPECT_EQ(shell_output("readstat " + dir.file("checked.xpt") + " - 2>/dev/null"),
                   "\"height\",\"name\",\"born\"\n1.500000,\"Anna\",0.000000\n,\"\",14610.000000\n-2.250000,\"Dee Dee\",\n"
                   "10000000000.000000,\"x\",-21855.000000\n0.100000,\"Ed\",23435.000000\n123456789.125000,\"last one\",-1.000000\n");
     }

@@ -1,0 +1,169 @@
+// Damaged, cut and lying files of every format through the whole program: each row a sample,
+// what is done to it, and the exit status and message the user sees. A refused file never
+// leaves an output or a temporary file behind.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "test_util.h"
+
+namespace {
+
+using Damage = std::function<std::string(const std::string&)>;
+
+enum class Says { Exactly, Starting, Containing, Anything };
+
+struct Row {
+    const char* sample;  // under tests/data
+    Damage damage;       // null: the sample as it is
+    const char* name;    // the name morvalen is given
+    int status;
+    Says says;
+    std::string message;
+};
+
+Damage cut_to(size_t n) {
+    return [n](const std::string& b) { return b.substr(0, n); };
+}
+Damage cut_by(size_t n) {
+    return [n](const std::string& b) { return b.substr(0, b.size() - n); };
+}
+Damage halved() {
+    return [](const std::string& b) { return b.substr(0, b.size() / 2); };
+}
+// n bytes of v little-endian at the offset found by at.
+Damage put_le(std::function<size_t(const std::string&)> at, uint64_t v, size_t n) {
+    return [at, v, n](const std::string& b) { return patched(b, at(b), le_bytes(v, n)); };
+}
+std::function<size_t(const std::string&)> offset(size_t at) {
+    return [at](const std::string&) { return at; };
+}
+std::function<size_t(const std::string&)> after(const std::string& tag) {
+    return [tag](const std::string& b) { return b.find(tag) + tag.size(); };
+}
+
+// The first Excel record starting with head whose bytes at tag_at are tag, plus offset.
+std::function<size_t(const std::string&)> xls_record(const std::string& head, size_t tag_at, const std::string& tag,
+                                                     size_t offset) {
+    return [=](const std::string& b) {
+        size_t at = b.find(head);
+        while (at != std::string::npos && b.compare(at + tag_at, tag.size(), tag) != 0) at = b.find(head, at + 1);
+        return at == std::string::npos ? b.size() : at + offset;
+    };
+}
+const std::string kDimensions("\x00\x02\x0e\x00", 4), kBoundSheet("\x85\x00", 2);
+
+std::string no_data(const std::string& name) { return " Error: No valid data in input file " + name + "!\n"; }
+
+const Row kRows[] = {
+    // Excel: records that lie end with the fatal status of each fault.
+    {"xls/damaged/excel2_bad_dimension.xls", nullptr, "bad.xls", 10, Says::Exactly,  // found by fuzzing
+     "Error: Invalid Excel file Dimension record!\n"},
+    {"xls/trial_biff8.xls", put_le(xls_record(kDimensions, 8, le_bytes(13, 4), 8), 0x01000000, 4), "bad.xls", 9,
+     Says::Exactly, "Error: Too much data in Excel file for Morvalen to handle!\n"},  // sixteen million rows
+    {"xls/trial_biff8.xls", put_le(xls_record(kDimensions, 8, le_bytes(13, 4), 4), 20, 4), "bad.xls", 10,
+     Says::Exactly, "Error: Invalid Excel file Dimension record!\n"},  // first row after the last
+    {"xls/trial_biff8.xls", put_le(xls_record(kDimensions, 8, le_bytes(13, 4), 4), 13, 4), "bad.xls", 10,
+     Says::Exactly, "Error: Excel Sheet is empty!\n"},
+    {"xls/trial_biff5.xls", put_le(xls_record(kBoundSheet, 11, "Trial", 2), 0x2100, 2), "bad.xls", 12,
+     Says::Exactly, "Error: Invalid Excel record length!\n"},  // a globals record over 8224 bytes
+    {"xls/strings_biff8.xls", put_le(xls_record(std::string("\xfc\x00", 2), 8, le_bytes(602, 4), 8), 0x10000000, 4),
+     "bad.xls", 13, Says::Exactly, "Error: Invalid Excel Global label storage record!\n"},  // string count
+    {"xls/trial_biff8.xls", put_le(xls_record(kBoundSheet, 12, "Trial", 0), 0x7FFF, 2), "bad.xls", 14,
+     Says::Exactly, "Error: Invalid Excel record code!\n"},
+    {"xls/trial_biff8.xls",
+     [](const std::string& in) {  // every sheet marked as a chart
+         std::string b = in;
+         for (size_t at = b.find(kBoundSheet); at != std::string::npos; at = b.find(kBoundSheet, at + 1))
+             if (at + 12 < b.size() && b[at + 3] == 0 && b[at + 9] == 0 &&
+                 static_cast<uint8_t>(b[at + 10]) + 8u == static_cast<uint8_t>(b[at + 2]))
+                 b[at + 9] = 2;
+         return b;
+     },
+     "bad.xls", 15, Says::Exactly, "Empty Excel spreadsheet - no valid worksheets!\n"},
+    // xlsx and ods: cut archives, a zip of something else.
+    {"xlsx/trial_ss.xlsx", halved(), "cut.xlsx", 5, Says::Anything, ""},
+    {"xlsx/repeats.ods", cut_by(30), "cut.ods", 5, Says::Anything, ""},
+    {"xlsx/repeats.ods", [](const std::string&) { return std::string("PK\x03\x04", 4) + std::string(40, '\0'); },
+     "other.zip", 5, Says::Anything, ""},
+    // Lotus and Quattro: ranges too big to hold, records that lie, notebooks locked.
+    {"lotus/damaged/huge_range.wk1", nullptr, "huge_range.wk1", 9, Says::Exactly,
+     "Error: Too much data in Lotus file for Morvalen to handle!\n"},
+    {"lotus/damaged/huge_range.wq1", nullptr, "huge_range.wq1", 9, Says::Exactly,
+     "Error: Too much data in Quattro file for Morvalen to handle!\n"},
+    {"lotus/damaged/far_cell.qpw", nullptr, "far_cell.qpw", 9, Says::Exactly,
+     "Error: Too much data in Quattro file for Morvalen to handle!\n"},
+    {"lotus/damaged/long_record.wk1", nullptr, "long_record.wk1", 5, Says::Anything, ""},
+    {"lotus/damaged/code_above_255.wk1", nullptr, "code_above_255.wk1", 5, Says::Anything, ""},
+    {"lotus/damaged/cell_before_range.wk1", nullptr, "cell_before_range.wk1", 5, Says::Anything, ""},
+    {"lotus/damaged/page_in_wq1.wq1", nullptr, "page_in_wq1.wq1", 5, Says::Anything, ""},
+    {"lotus/damaged/long_record.wb2", nullptr, "long_record.wb2", 5, Says::Anything, ""},
+    {"lotus/damaged/code_above_1200.wb2", nullptr, "code_above_1200.wb2", 5, Says::Anything, ""},
+    {"lotus/damaged/huge_range.wb2", nullptr, "huge_range.wb2", 0, Says::Anything, ""},  // 256 x 65536 fits
+    {"lotus/damaged/lying_strings.qpw", nullptr, "lying_strings.qpw", 0, Says::Anything, ""},
+    {"lotus/damaged/beyond_grid.qpw", nullptr, "beyond_grid.qpw", 0, Says::Anything, ""},
+    {"lotus/damaged/nan_cells.wk1", nullptr, "nan_cells.wk1", 0, Says::Anything, ""},
+    {"lotus/damaged/outside_range.wk1", nullptr, "outside_range.wk1", 0, Says::Anything, ""},
+    {"lotus/damaged/bad_bof.qpw", nullptr, "bad_bof.qpw", 3, Says::Anything, ""},
+    {"lotus/protected.qpw", nullptr, "protected.qpw", 4, Says::Exactly,
+     "Quattro File is Password protected - cannot read data.\n"
+     " Warning: No valid data found in file or specified sheet/range!\n"},
+    {"lotus/protected.wb2", nullptr, "protected.wb2", 5, Says::Exactly, no_data("protected.wb2")},
+    // dBase headers and records.
+    {"dbf/empty.dbf", nullptr, "empty.dbf", 5, Says::Containing, "DBF file is empty. Error: No valid data"},
+    {"dbf/bad_month.dbf", nullptr, "bad_month.dbf", 5, Says::Anything, ""},
+    {"dbf/bad_terminator.dbf", nullptr, "bad_terminator.dbf", 5, Says::Containing,
+     "Header termination incorrect in DBF file. Error"},
+    {"dbf/dbase2_bad_terminator.dbf", nullptr, "dbase2_bad_terminator.dbf", 5, Says::Containing,
+     "Header termination incorrect in DBF file."},
+    {"dbf/bad_type.dbf", nullptr, "bad_type.dbf", 5, Says::Anything, ""},
+    {"dbf/huge_header.dbf", nullptr, "huge_header.dbf", 5, Says::Anything, ""},
+    {"dbf/short_record.dbf", nullptr, "short_record.dbf", 5, Says::Anything, ""},
+    {"dbf/zero_record.dbf", nullptr, "zero_record.dbf", 5, Says::Anything, ""},
+    {"dbf/cut_header.dbf", nullptr, "cut_header.dbf", 5, Says::Anything, ""},
+    {"dbf/huge_count.dbf", nullptr, "huge_count.dbf", 0, Says::Containing, "ends after 4 of 4294967295 records"},
+    {"dbf/cut_data.dbf", nullptr, "cut_data.dbf", 0, Says::Containing, "ends after 2 of 4 records"},
+    // Paradox: a block chain looping back ends at the block met twice, keeping the rows read.
+    {"paradox/chain_loop.db", nullptr, "loop.db", 0, Says::Exactly, " 39 records transferred.\n"},
+    // Files read through ReadStat: counts far beyond the bytes, cut files.
+    {"readstat/pandas_118.dta", put_le(after("<K>"), 0xFFFF, 2), "vars.dta", 5, Says::Containing, no_data("vars.dta")},
+    {"readstat/pandas_118.dta", put_le(after("<N>"), uint64_t(1) << 60, 8), "obs.dta", 5, Says::Containing,
+     no_data("obs.dta")},
+    {"readstat/pandas_118.dta", halved(), "cut.dta", 5, Says::Containing, no_data("cut.dta")},
+    {"readstat/haven.zsav", put_le(offset(80), 0x7FFFFFFF, 4), "cases.zsav", 5, Says::Containing,
+     no_data("cases.zsav")},
+    {"readstat/haven.zsav", cut_by(40), "cut.zsav", 5, Says::Containing, no_data("cut.zsav")},
+    {"readstat/haven.sas7bdat", halved(), "cut.sas7bdat", 5, Says::Containing, no_data("cut.sas7bdat")},
+    {"readstat/haven_v8.xpt", cut_to(400), "cut.xpt", 5, Says::Containing, no_data("cut.xpt")},
+    {"xpt/values_labels_dates.xpt", cut_to(700), "in.xpt", 5, Says::Exactly,
+     "Cannot successfully read SAS transport file\n" + no_data("in.xpt")},
+    // Package files, maps and media.
+    {"csv/kinds_v3.vsh", cut_to(100), "cut.vsh", 5, Says::Anything, ""},
+    {"shape/polygonz.shp", cut_to(150), "cut.shp", 5, Says::Anything, ""},
+    {"bmp/rle8.bmp", nullptr, "r.bmp", 5, Says::Starting, "Sorry: RLE Compressed Bitmaps not yet supported!\n"},
+    {"wav/mono_24_bit_extensible.wav", nullptr, "e.wav", 5, Says::Anything, ""},
+    {"wav/quad_16_bit.wav", nullptr, "q.wav", 5, Says::Anything, ""},
+};
+
+TEST(DamagedFiles, EndWithTheirStatusAndMessage) {
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(std::string(row.sample) + " as " + row.name);
+        ScratchDir dir;
+        std::string bytes = read_file(data_path(row.sample));
+        ASSERT_FALSE(bytes.empty());
+        write_file(dir.file(row.name), row.damage ? row.damage(bytes) : bytes);
+        RunResult r = run_morvalen(dir.path(), {row.name, "out.csv"});
+        EXPECT_EQ(r.status, row.status) << r.out;
+        switch (row.says) {
+            case Says::Exactly: EXPECT_EQ(r.out, row.message); break;
+            case Says::Starting: EXPECT_EQ(r.out.rfind(row.message, 0), 0u) << r.out; break;
+            case Says::Containing: EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out; break;
+            case Says::Anything: break;
+        }
+        EXPECT_EQ(file_exists(dir.file("out.csv")), row.status == 0);
+        EXPECT_FALSE(file_exists(dir.file("out.$$$")));
+    }
+}
+
+}  // namespace
