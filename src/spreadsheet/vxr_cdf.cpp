@@ -465,6 +465,12 @@ void vxs_set_container_hand_over(std::vector<VxsHandOver> formats) {
 }
 void vxs_set_container_file(const char* path) { g_container_file = path ? path : ""; }
 
+std::string vxs_take_shown_name(const std::string& own_path) {
+    std::string shown = g_container_file.empty() ? own_path : g_container_file;
+    g_container_file.clear();
+    return shown;
+}
+
 int xls_bare_version(const uint8_t* head, size_t n) {
     if (n < 8) return 0;
     for (const BareMagic& m : kBareMagic)

@@ -178,11 +178,8 @@ int16_t read_qpw_into_sheet(const char* path) {
 }
 
 int16_t read_qpw_source(VxsSource& src) {
-    const std::string name = src.name();
-    const char* path = name.c_str();
-    // A notebook copied out of a compound document is shown under the user's name.
-    std::string shown = vxs_container_file()[0] ? vxs_container_file() : path;
-    vxs_set_container_file("");
+    // A notebook handed over from a compound document is shown under the user's name.
+    const std::string shown = vxs_take_shown_name(src.name());
     std::string_view bytes;
     if (!src.is_open() || !src.whole(bytes)) return 0;
 

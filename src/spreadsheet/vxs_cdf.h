@@ -3,6 +3,8 @@
 // decoder; streams of other programs are copied to a temporary file for their own readers.
 #pragma once
 
+#include <string>
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -54,6 +56,9 @@ void vxs_set_container_hand_over(std::vector<VxsHandOver> formats);
 // messages (the reader itself sees only the temporary copy).
 const char* vxs_container_file();
 void vxs_set_container_file(const char* path);
+// The name a handed-over reader shows: the container's file when one was handed over (it serves
+// this read only, so it is cleared), else the reader's own path.
+std::string vxs_take_shown_name(const std::string& own_path);
 
 // The Excel version (2, 3 or 4) of a bare worksheet file from its first bytes; 0 when the
 // bytes are not one.

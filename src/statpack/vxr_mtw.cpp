@@ -303,8 +303,7 @@ int16_t read_mtw_source(VxsSource& src) {
     const char* path = name.c_str();
     // A stored user's name means the container reader handed over a release 12-14 stream; it
     // serves this read only.
-    std::string user = vxs_container_file();
-    vxs_set_container_file("");
+    const std::string user = vxs_take_shown_name("");
     std::string_view bytes;
     if (!src.is_open() || !src.whole(bytes)) return 0;
     if (!user.empty()) return read_record_worksheet(bytes, user.c_str());
