@@ -2,8 +2,6 @@
 // table rules, then whole conversions read back by unrtf and html5lib.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,11 +105,11 @@ TEST(TableWriters, FactorCellsByOriginAndRefusals) {
     f->origin = 0;
     EXPECT_EQ(vxs_table_cell_text(s, f, 1, 0), "2");
 
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_rtf_table(nullptr, "x.rtf"), 0);
-    EXPECT_EQ(write_sheet_as_rtf_table(s, "/nonexistent/dir/x.rtf"), 0);
-    EXPECT_EQ(write_sheet_as_html_table(s, "/nonexistent/dir/x.htm"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] {
+                  EXPECT_EQ(write_sheet_as_rtf_table(nullptr, "x.rtf"), 0);
+                  EXPECT_EQ(write_sheet_as_rtf_table(s, "/nonexistent/dir/x.rtf"), 0);
+                  EXPECT_EQ(write_sheet_as_html_table(s, "/nonexistent/dir/x.htm"), 0);
+              }),
               "No valid data to save to table.\n"
               "Write Rich Text File - could not open file /nonexistent/dir/x.rtf\n"
               "Write Rich Text File - could not open file /nonexistent/dir/x.htm\n");
