@@ -32,7 +32,8 @@ const struct {
     {"readstat/haven_v12.dta", 0},   {"readstat/haven_v13.dta", 0},    {"readstat/haven_v14.dta", 0},
     {"readstat/haven_v15.dta", 0},   {"readstat/pandas_114.dta", 0},   {"readstat/pandas_117.dta", 0},
     {"readstat/pandas_118.dta", 0},  {"readstat/pandas_119.dta", 0},   {"readstat/haven_v8.xpt", 0},
-    {"readstat/haven.sas7bdat", 0},  {"readstat/readstat.sas7bdat", 0},
+    {"readstat/haven.sas7bdat", 0},  {"readstat/readstat.sas7bdat", 0}, {"shape/polygonz.shp", 3},
+    {"mif/hand_objects.mif", 5},
 };
 
 TEST(CutFiles, EveryCutReadsAWholeSheetOrNothing) {

@@ -141,9 +141,16 @@ const Row kRows[] = {
     // Package files, maps and media.
     {"csv/kinds_v3.vsh", cut_to(100), "cut.vsh", 5, Says::Anything, ""},
     {"shape/polygonz.shp", cut_to(150), "cut.shp", 5, Says::Anything, ""},
+    {"shape/polygonz.shp", put_le(offset(144), 0x7fffffff7fffffff, 8), "counts.shp", 5, Says::Exactly,
+     "Shape dBASE table counts.DBF was not foundBad Z PolyLine Shape record!" + no_data("counts.shp")},
+    {"bmp/palette_8_bit.bmp", put_le(offset(18), 0x0fffffff, 4), "wide.bmp", 5, Says::Exactly, no_data("wide.bmp")},
+    {"wav/mono_16_bit.wav", put_le(after("data"), 0x7ffffff0, 4), "long.wav", 5, Says::Exactly, no_data("long.wav")},
     {"bmp/rle8.bmp", nullptr, "r.bmp", 5, Says::Starting, "Sorry: RLE Compressed Bitmaps not yet supported!\n"},
-    {"wav/mono_24_bit_extensible.wav", nullptr, "e.wav", 5, Says::Anything, ""},
-    {"wav/quad_16_bit.wav", nullptr, "q.wav", 5, Says::Anything, ""},
+    {"bmp/palette_8_bit.bmp", cut_to(500), "cut.bmp", 5, Says::Exactly, no_data("cut.bmp")},
+    {"wav/mono_16_bit.wav", cut_to(60), "cut.wav", 5, Says::Exactly, no_data("cut.wav")},
+    {"wav/mono_24_bit_extensible.wav", nullptr, "e.wav", 5, Says::Exactly,
+     "Error: WAVE Format is not of PC origin (Type -2)\n" + no_data("e.wav")},
+    {"wav/quad_16_bit.wav", nullptr, "q.wav", 5, Says::Exactly, "Error: Invalid data sample size (8)\n" + no_data("q.wav")},
 };
 
 TEST(DamagedFiles, EndWithTheirStatusAndMessage) {

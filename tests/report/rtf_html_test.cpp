@@ -2,8 +2,6 @@
 // table rules, then whole conversions read back by unrtf and html5lib.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,46 +16,32 @@
 
 namespace {
 
-
-// Two columns whose longest texts are 10 ("abcdefghij") and 30 characters: edges 2356, 8640.
-Sheet* two_column_sheet() {
+TEST(RtfWriter, DocumentMatchesHandWrittenBytes) {
+    // Longest texts of 10 ("abcdefghij") and 30 characters: cell edges 2356 and 8640.
     Sheet* s = new_run_with_sheet(2);
     Column* a = create_column_with_memory(s, VXS_TEXT, "Name{x}", 2);
-    a->text.set(0, "abcdefghij");
-    a->text.set(1, "b\\c");
+    a->text.set(0, "abcdefghij"), a->text.set(1, "b\\c");
     Column* b = create_column_with_memory(s, VXS_VARIATE, "Value", 2);
-    b->num[0] = 1.23457;
-    b->num[1] = vxs_missing;
+    b->num = {1.23457, vxs_missing};
     b->name = std::string(30, 'V');
-    return s;
-}
-
-TEST(RtfWriter, DocumentMatchesHandWrittenBytes) {
-    Sheet* s = two_column_sheet();
     ScratchDir dir;
-    std::string path = dir.file("t.rtf");
-    ASSERT_EQ(write_sheet_as_rtf_table(s, path.c_str()), 1);
-    const std::string thin = "\\brdrs\\brdrw15\\brdcf1", thick = "\\brdrs\\brdrw30\\brdcf1";
-    auto cell = [&](const char* top, const char* left, const char* bottom, const char* right,
-                    long edge) {
-        return "\\clvertalc\\clbrdrt" + std::string(top) + "\\clbrdrl" + left + "\\clbrdrb" +
-               bottom + "\\clbrdrr" + right + "\\cltxlrtb\\cellx" + std::to_string(edge) + "\n";
+    ASSERT_EQ(write_sheet_as_rtf_table(s, dir.file("t.rtf").c_str()), 1);
+    const std::string T = "\\brdrs\\brdrw30\\brdcf1", t = "\\brdrs\\brdrw15\\brdcf1";  // thick, thin
+    // A row of two cells with its top and bottom borders; the table's outer edges thick.
+    auto row = [&](const std::string& head, const std::string& top, const std::string& bottom,
+                   const std::string& cells) {
+        auto cell = [&](const std::string& left, const std::string& right, long edge) {
+            return "\\clvertalc\\clbrdrt" + top + "\\clbrdrl" + left + "\\clbrdrb" + bottom + "\\clbrdrr" +
+                   right + "\\cltxlrtb\\cellx" + std::to_string(edge) + "\n";
+        };
+        return "\\trowd \\trgaph108\\trleft0\n\\trqc " + head + cell(T, t, 2356) + cell(t, T, 8640) +
+               "\\pard\\plain \\nowidctlpar\\intbl\\adjustright\n{" + cells +
+               "}\n\\pard\\widctlpar\\intbl\\adjustright {\\row }\n";
     };
-    const char* T = thick.c_str();
-    const char* t = thin.c_str();
-    const std::string row_end = "}\n\\pard\\widctlpar\\intbl\\adjustright {\\row }\n";
-    const std::string cells_end = "\\pard\\plain \\nowidctlpar\\intbl\\adjustright\n{";
-    std::string want = "{\\rtf\\ansi\\deff\n";
-    want += "\\trowd \\trgaph108\\trleft0\n\\trqc \\trhdr " + cell(T, T, T, t, 2356) +
-            cell(T, t, T, T, 8640) + cells_end;
-    want += "\\b Name\\{x\\}\\b0\\cell \\b " + std::string(30, 'V') + "\\b0\\cell " + row_end;
-    want += "\\trowd \\trgaph108\\trleft0\n\\trqc " + cell(t, T, t, t, 2356) +
-            cell(t, t, t, T, 8640) + cells_end;
-    want += "abcdefghij\\cell 1.23457\\cell " + row_end;
-    want += "\\trowd \\trgaph108\\trleft0\n\\trqc " + cell(t, T, T, t, 2356) +
-            cell(t, t, T, T, 8640) + cells_end;
-    want += "b\\\\c\\cell *\\cell " + row_end + "}";
-    EXPECT_EQ(read_file(path), want);
+    EXPECT_EQ(read_file(dir.file("t.rtf")),
+              "{\\rtf\\ansi\\deff\n" +
+                  row("\\trhdr ", T, T, "\\b Name\\{x\\}\\b0\\cell \\b " + std::string(30, 'V') + "\\b0\\cell ") +
+                  row("", t, t, "abcdefghij\\cell 1.23457\\cell ") + row("", t, T, "b\\\\c\\cell *\\cell ") + "}");
 }
 
 TEST(HtmlWriter, PageMatchesHandWrittenBytes) {
@@ -121,95 +105,70 @@ TEST(TableWriters, FactorCellsByOriginAndRefusals) {
     f->origin = 0;
     EXPECT_EQ(vxs_table_cell_text(s, f, 1, 0), "2");
 
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(write_sheet_as_rtf_table(nullptr, "x.rtf"), 0);
-    EXPECT_EQ(write_sheet_as_rtf_table(s, "/nonexistent/dir/x.rtf"), 0);
-    EXPECT_EQ(write_sheet_as_html_table(s, "/nonexistent/dir/x.htm"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(stdout_of([&] {
+                  EXPECT_EQ(write_sheet_as_rtf_table(nullptr, "x.rtf"), 0);
+                  EXPECT_EQ(write_sheet_as_rtf_table(s, "/nonexistent/dir/x.rtf"), 0);
+                  EXPECT_EQ(write_sheet_as_html_table(s, "/nonexistent/dir/x.htm"), 0);
+              }),
               "No valid data to save to table.\n"
               "Write Rich Text File - could not open file /nonexistent/dir/x.rtf\n"
               "Write Rich Text File - could not open file /nonexistent/dir/x.htm\n");
 }
 
-// A CSV file converted to .rtf and .html, then read back by independent tools: one table row
-// per sheet row plus the header, cells equal to the sheet's texts.
-const char* kCsv = "name,score,note\nAnn,1.5,a{b}\nBob,*,c\\d\nCy,-2,x & y\n";
-const std::vector<std::vector<std::string>> kCells = {
-    {"name", "score", "note"}, {"Ann", "1.5", "a{b}"}, {"Bob", "*", "c\\d"}, {"Cy", "-2", "x & y"}};
-
-std::vector<std::vector<std::string>> parse_rows(const std::string& tsv) {
+// A CSV file converted to .rtf or .html, then read back by an independent tool (a python script
+// printing one line per table row, cells separated by tabs); with_title: the page title first.
+// The HTML writer puts texts in as they are, so its last note holds no markup ("x y").
+void expect_rows_read_back(const char* output, const char* script, bool with_title, const std::string& note) {
+    const std::vector<std::vector<std::string>> cells = {
+        {"name", "score", "note"}, {"Ann", "1.5", "a{b}"}, {"Bob", "*", "c\\d"}, {"Cy", "-2", note}};
+    ScratchDir dir;
+    write_file(dir.file("in.csv"), "name,score,note\nAnn,1.5,a{b}\nBob,*,c\\d\nCy,-2," + note + "\n");
+    RunResult r = run_morvalen(dir.path(), {"in.csv", output});
+    ASSERT_EQ(r.status, 0) << r.out;
+    write_file(dir.file("rows.py"), script);
     std::vector<std::vector<std::string>> rows;
-    std::istringstream in(tsv);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        size_t a = 0;
-        for (size_t b; (b = line.find('\t', a)) != std::string::npos; a = b + 1)
-            cells.push_back(line.substr(a, b - a));
-        cells.push_back(line.substr(a));
-        rows.push_back(cells);
+    std::istringstream in(shell_output("/usr/bin/python3 " + dir.file("rows.py") + " " + dir.file(output)));
+    for (std::string line; std::getline(in, line);) {
+        rows.emplace_back();
+        std::istringstream fields(line);
+        for (std::string f; std::getline(fields, f, '\t');) rows.back().push_back(f);
     }
-    return rows;
+    if (with_title) {
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows[0][0].find(output), 0u) << "title names the output, not its temporary file";
+        rows.erase(rows.begin());
+    }
+    EXPECT_EQ(rows, cells);
 }
 
 TEST(TableWriters, UnrtfReadsTheTableBack) {
     if (!tool_present("command -v unrtf")) GTEST_SKIP() << "unrtf not installed";
-    ScratchDir dir;
-    write_file(dir.file("in.csv"), kCsv);
-    RunResult r = run_morvalen(dir.path(), {"in.csv", "out.rtf"});
-    ASSERT_EQ(r.status, 0) << r.out;
-    std::string script = dir.file("rows.py");
-    write_file(script,
-               "import sys, subprocess, html.parser\n"
-               "doc = subprocess.run(['unrtf', '--html', sys.argv[1]], capture_output=True, "
-               "text=True).stdout\n"
-               "class P(html.parser.HTMLParser):\n"
-               "    rows, cell, row = [], None, None\n"
-               "    def handle_starttag(self, t, a):\n"
-               "        if t == 'tr': self.row = []\n"
-               "        if t == 'td': self.cell = ''\n"
-               "    def handle_endtag(self, t):\n"
-               "        if t == 'td' and self.row is not None: self.row.append(self.cell.strip()); "
-               "self.cell = None\n"
-               "        if t == 'tr': self.rows.append(self.row); self.row = None\n"
-               "    def handle_data(self, d):\n"
-               "        if self.cell is not None: self.cell += d\n"
-               "p = P(); p.feed(doc)\n"
-               "print('\\n'.join('\\t'.join(r) for r in p.rows))\n");
-    std::string out = dir.file("rows.txt");
-    ASSERT_EQ(std::system(
-                  ("/usr/bin/python3 " + script + " " + dir.file("out.rtf") + " > " + out).c_str()),
-              0);
-    EXPECT_EQ(parse_rows(read_file(out)), kCells);
+    expect_rows_read_back("out.rtf",
+                          "import sys, subprocess, html.parser\n"
+                          "doc = subprocess.run(['unrtf', '--html', sys.argv[1]], capture_output=True, text=True).stdout\n"
+                          "rows = []\n"
+                          "class P(html.parser.HTMLParser):\n"
+                          "    cell = False\n"
+                          "    def handle_starttag(self, t, a):\n"
+                          "        if t == 'tr': rows.append([])\n"
+                          "        if t == 'td': rows[-1].append(''); self.cell = True\n"
+                          "    def handle_endtag(self, t): self.cell = self.cell and t != 'td'\n"
+                          "    def handle_data(self, d):\n"
+                          "        if self.cell: rows[-1][-1] += d\n"
+                          "P().feed(doc)\n"
+                          "print('\\n'.join('\\t'.join(c.strip() for c in r) for r in rows))\n",
+                          false, "x & y");
 }
 
 TEST(TableWriters, Html5libReadsTheTableBack) {
-    if (!tool_present("/usr/bin/python3 -c \'import html5lib\'")) GTEST_SKIP() << "python3-html5lib not installed";
-    ScratchDir dir;
-    // The HTML writer puts texts in as they are: a cell meant as text must not hold markup.
-    write_file(dir.file("in.csv"), "name,score,note\nAnn,1.5,a{b}\nBob,*,c\\d\nCy,-2,x y\n");
-    RunResult r = run_morvalen(dir.path(), {"in.csv", "out.html"});
-    ASSERT_EQ(r.status, 0) << r.out;
-    std::string script = dir.file("rows.py");
-    write_file(
-        script,
-        "import sys, html5lib\n"
-        "doc = html5lib.parse(open(sys.argv[1], 'rb'), namespaceHTMLElements=False)\n"
-        "print(doc.find('head/title').text)\n"
-        "for tr in doc.iter('tr'):\n"
-        "    print('\\t'.join(''.join(td.itertext()).strip() for td in tr.findall('td')))\n");
-    std::string out = dir.file("rows.txt");
-    ASSERT_EQ(
-        std::system(
-            ("/usr/bin/python3 " + script + " " + dir.file("out.html") + " > " + out).c_str()),
-        0);
-    auto rows = parse_rows(read_file(out));
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows[0][0].find("out.html"), 0u) << "title names the output, not its temporary file";
-    rows.erase(rows.begin());
-    auto want = kCells;
-    want[3][2] = "x y";
-    EXPECT_EQ(rows, want);
+    if (!tool_present("/usr/bin/python3 -c 'import html5lib'")) GTEST_SKIP() << "python3-html5lib not installed";
+    expect_rows_read_back("out.html",
+                          "import sys, html5lib\n"
+                          "doc = html5lib.parse(open(sys.argv[1], 'rb'), namespaceHTMLElements=False)\n"
+                          "print(doc.find('head/title').text)\n"
+                          "for tr in doc.iter('tr'):\n"
+                          "    print('\\t'.join(''.join(td.itertext()).strip() for td in tr.findall('td')))\n",
+                          true, "x y");
 }
 
 }  // namespace
