@@ -35,10 +35,9 @@ TEST_F(Paradox, PxlibTable) {
     EXPECT_EQ(s->cols[5]->num[2], 1.0 / 3);
     EXPECT_EQ(s->cols[6]->num[1], 1);
     EXPECT_EQ(s->cols[7]->num[299], 1299);
-
-    write_file(dir.file("empty.db"), read_file(data_path("paradox/pxlib_empty.db")));
-    RunResult r = run_morvalen(dir.path(), {"empty.db", "out.csv"});
-    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(convert_whole("paradox/pxlib_types.db", 300)[1],
+              (std::vector<std::string>{"row 1", "-2", "-70000", "12345.67", "0", "0", "1000"}));
+    EXPECT_EQ(run_morvalen(dir.path(), {copy_sample(dir, "paradox/pxlib_empty.db"), "out.csv"}).status, 4);
 }
 
 TEST_F(Paradox, OlderLayout) {
@@ -62,6 +61,7 @@ TEST_F(Paradox, OlderLayout) {
     EXPECT_EQ(s->cols[2]->width, 10);
     EXPECT_EQ(s->cols[3]->width, 17);
     EXPECT_EQ(s->cols[1]->nlevels, 7);
+    convert_whole("paradox/old_layout.db", 60);
 
     // A newer-layout table whose version byte says nothing fails the older checks and is read
     // through the newer offsets.
