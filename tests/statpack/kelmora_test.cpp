@@ -165,50 +165,37 @@ TEST_F(Tablet, PointerNumbersOutOfStepStillRead) {
 }
 
 TEST_F(Tablet, BrokenFiles) {
-    std::string printed;
-    write_file(dir.file("bad.ktb"), "#!/usr/explorer/bin/explorer cxTablet ascii 5.0\n\f\f\n" + std::string(40, '\0'));
-    EXPECT_EQ(read_quiet(*this, dir.file("bad.ktb"), printed), nullptr);
-    EXPECT_EQ(printed, dir.file("bad.ktb") + "\nis not in Kelmora Tablet file format\n");
-
     // Counts given twice: the second one is used. A count past the bytes left sizes nothing.
     const std::string one = read_file(tablet_file("one_variate.ktb"));
-    const size_t pages_again = 52 + 52;
-    const size_t values_again = one.find(be_bytes(3, 4) + std::string("\x3f\xf8\0\0\0\0\0\0", 8));
+    const size_t values_again = one.find(be_bytes(3, 4) + std::string("\x3f\xf8\0\0\0\0\0\0", 8)), kind = one.find("variate");
     ASSERT_NE(values_again, std::string::npos);
-    struct Case {
+    auto count = [](int32_t v) { return be_bytes(uint32_t(v), 4); };
+    const std::string inconsistent = "Number of Kelmora Tablet pages is inconsistent\n",
+                      values = "Warning: Number of values in Kelmora Tablet column is inconsistent\n";
+    const struct {
         const char* what;
-        size_t at;
-        int32_t value;
+        std::string bytes;
         bool read;
         std::string message;
     } cases[] = {
-        {"first page count 0", 52, 0, true, "No pages found in Kelmora Tablet file\nNumber of Kelmora Tablet pages is inconsistent\n"},
-        {"second page count 0", pages_again, 0, false, "Number of Kelmora Tablet pages is inconsistent\n"},
-        {"second page count huge", pages_again, 0x7fffffff, false, "Number of Kelmora Tablet pages is inconsistent\n"},
-        {"value count huge", values_again, 0x7ffffff0, false,
-         "Warning: Number of values in Kelmora Tablet column is inconsistent\n"},
-        {"negative value count", values_again, -5, false,
-         "Warning: Number of values in Kelmora Tablet column is inconsistent\n"
-         "Illegal number of attributes found in Kelmora Tablet file\n"},
+        {"not a tablet", "#!/usr/explorer/bin/explorer cxTablet ascii 5.0\n\f\f\n" + std::string(40, '\0'), false,
+         dir.file("b.ktb") + "\nis not in Kelmora Tablet file format\n"},
+        {"first page count 0", patched(one, 52, count(0)), true, "No pages found in Kelmora Tablet file\n" + inconsistent},
+        {"second page count 0", patched(one, 104, count(0)), false, inconsistent},
+        {"second page count huge", patched(one, 104, count(0x7fffffff)), false, inconsistent},
+        {"value count huge", patched(one, values_again, count(0x7ffffff0)), false, values},
+        {"negative value count", patched(one, values_again, count(-5)), false,
+         values + "Illegal number of attributes found in Kelmora Tablet file\n"},
+        {"data type outside 0..2", patched(one, kind + 8, count(7)), false, "Illegal Kelmora Tablet data type found\n"},
     };
-    for (const Case& c : cases) {
+    std::string printed;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string b = one;
-        b.replace(c.at, 4, be_bytes(uint32_t(c.value), 4));
-        write_file(dir.file("b.ktb"), b);
+        write_file(dir.file("b.ktb"), c.bytes);
         EXPECT_EQ(read_quiet(*this, dir.file("b.ktb"), printed) != nullptr, c.read);
         EXPECT_EQ(printed, c.message);
     }
     // Columns of kinds the reader does not know are skipped; with none left there is no data.
-    std::string weird = one;
-    weird.replace(weird.find("variate"), 7, "vector_");
-    write_file(dir.file("weird.ktb"), weird);
+    write_file(dir.file("weird.ktb"), patched(one, kind, "vector_"));
     EXPECT_EQ(run_morvalen(dir.path(), {"weird.ktb", "out.csv"}).status, 4);
-    // A column data type outside 0..2 ends the read.
-    std::string typed = one;
-    size_t type_at = typed.find("variate") + 8;
-    typed.replace(type_at, 4, be_bytes(7, 4));
-    write_file(dir.file("t.ktb"), typed);
-    EXPECT_EQ(read_quiet(*this, dir.file("t.ktb"), printed), nullptr);
-    EXPECT_EQ(printed, "Illegal Kelmora Tablet data type found\n");
 }
