@@ -38,11 +38,8 @@ TEST_F(Mstat, TrialFile) {
     EXPECT_EQ(v->name, "V3");
     EXPECT_EQ(v->num, (std::vector<double>{-2, 0, 0, 1e30f}));
 
-    for (const char* f : {"trial.hdr", "trial.dat"})
-        write_file(dir.file(f), read_file(data_path(std::string("mstat/") + f)));
-    RunResult r = run_morvalen(dir.path(), {"trial.hdr", "out.csv"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, " 4 records transferred.\n");
+    copy_sample(dir, "mstat/trial.dat");
+    convert_whole("mstat/trial.hdr", 4);
 }
 
 TEST_F(Mstat, BinaryFormatCorners) {
@@ -76,14 +73,12 @@ TEST_F(Mstat, BrokenFiles) {
     };
     for (size_t i = 0; i < broken.size(); ++i) {
         write_file(dir.file("t.hdr"), broken[i]);
-        write_file(dir.file("t.dat"), dat);
-        RunResult r = run_morvalen(dir.path(), {"t.hdr", "out.csv"});
-        EXPECT_EQ(r.status, i == 2 ? 3 : 5) << i;  // an unknown version is not even detected
+        // An unknown version is not even detected.
+        EXPECT_EQ(run_morvalen(dir.path(), {"t.hdr", "out.csv"}).status, i == 2 ? 3 : 5) << i;
     }
     // No data file beside the header; ".DAT" in capitals is found.
     write_file(dir.file("u.hdr"), hdr);
-    RunResult none = run_morvalen(dir.path(), {"u.hdr", "out.csv"});
-    EXPECT_EQ(none.status, 5);
+    EXPECT_EQ(run_morvalen(dir.path(), {"u.hdr", "out.csv"}).status, 5);
     write_file(dir.file("u.DAT"), dat);
     EXPECT_EQ(run_morvalen(dir.path(), {"u.hdr", "out.csv"}).status, 0);
     // Data cut short of the announced records.

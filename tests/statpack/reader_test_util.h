@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,7 +50,57 @@ struct ReaderTest : ::testing::Test {
             EXPECT_EQ(r.out, " Error: No valid data in input file " + name + "!\n") << i;
         }
     }
+    // A sample converted whole to .csv and to .vsh, and the .vsh on to .csv: each with the
+    // records line, the .vsh holding what the .csv does. The .csv's cells.
+    std::vector<std::vector<std::string>> convert_whole(const std::string& sample, int32_t rows) {
+        const std::string name = copy_sample(dir, sample), done = " " + std::to_string(rows) + " records transferred.\n";
+        for (const auto& [from, to] : {std::pair<std::string, std::string>{name, "out.csv"}, {name, "out.vsh"},
+                                       {"out.vsh", "back.csv"}}) {
+            RunResult r = run_morvalen(dir.path(), {from, to});
+            EXPECT_EQ(r.status, 0) << sample << " -> " << to;
+            EXPECT_TRUE(r.out.ends_with(done)) << sample << " -> " << to << ": " << r.out;
+        }
+        EXPECT_EQ(read_file(dir.file("back.csv")), read_file(dir.file("out.csv"))) << sample;
+        return csv_cells(read_file(dir.file("out.csv")));
+    }
 };
+
+// A cell for comparing with a tool's: padding and backslash escapes gone, missing ("*", "?", "NA") empty,
+// numbers as %.10g.
+inline std::string plain_cell(const std::string& cell) {
+    std::string c;
+    const size_t a = cell.find_first_not_of(' '), b = cell.find_last_not_of(' ');
+    const std::string_view t = a == std::string::npos ? "" : std::string_view(cell).substr(a, b - a + 1);
+    for (size_t i = 0; i < t.size(); ++i) c += t[i] == '\\' && i + 1 < t.size() ? t[++i] : t[i];
+    if (c == "*" || c == "?" || c == "NA") return "";
+    char* end = nullptr;
+    double x = std::strtod(c.c_str(), &end);
+    if (c.empty() || *end) return c;
+    char num[32];
+    std::snprintf(num, sizeof num, "%.10g", x);
+    return num;
+}
+
+// Our .csv's cells against a tool's table, but for the columns in skip. With names, the first
+// rows of both hold names, ours compared without kind marks and with underscores for blanks;
+// without, our names row is passed over.
+inline void expect_csv_like_tool(const std::vector<std::vector<std::string>>& ours,
+                                 const std::vector<std::vector<std::string>>& tool, bool names,
+                                 const std::vector<size_t>& skip = {}) {
+    const size_t from = names ? 0 : 1;
+    ASSERT_EQ(ours.size(), tool.size() + from);
+    for (size_t r = 0; r < tool.size(); ++r)
+        for (size_t c = 0; c < tool[r].size(); ++c) {
+            if (std::find(skip.begin(), skip.end(), c) != skip.end()) continue;
+            ASSERT_LT(c, ours[r + from].size());
+            std::string got = ours[r + from][c], want = tool[r][c];
+            if (names && r == 0) {
+                got = got.substr(0, got.find_first_of("!:"));
+                std::replace(want.begin(), want.end(), ' ', '_');
+            }
+            EXPECT_EQ(plain_cell(got), plain_cell(want)) << "row " << r << ", column " << c;
+        }
+}
 
 // The tab-separated fields of a line, at least four.
 inline std::vector<std::string> tab_fields(const std::string& line) {

@@ -1,6 +1,7 @@
 #!/bin/sh
 # ARFF files made by Weka itself (CSVLoader; NonSparseToSparse for sparse rows), by R's foreign
-# write.arff (dates, factors, strings) and by python3-liac-arff (sparse rows). Run from here.
+# write.arff (dates, factors, strings) and by python3-liac-arff (sparse rows); what Weka's
+# CSVSaver reads from the dense ones as .expect. Run from here.
 set -e
 CP=/usr/share/java/weka.jar
 java -cp $CP weka.core.converters.CSVLoader iris_small.csv > weka_csvloader.arff
@@ -20,9 +21,8 @@ import arff
 obj = {
     "relation": "sparse demo",
     "attributes": [("a", "NUMERIC"), ("b", "REAL"), ("kind", ["low", "high"]), ("n", "INTEGER")],
-    "data": ([1.0, 2.5, 1, 7], [0, 1, 1, 2], [0, 1, 2, 3]),
+    "data": ([1.0, 2.5, "high", 7.0], [0, 1, 1, 2], [0, 1, 2, 3]),
 }
-obj["data"] = ([1.0, 2.5, "high", 7.0], [0, 1, 1, 2], [0, 1, 2, 3])
 rows = {}
 for v, r, c in zip(*obj["data"]):
     rows.setdefault(r, []).append((c, v))
@@ -36,3 +36,4 @@ with open("liac_sparse.arff", "w") as f:
 back = arff.load(open("liac_sparse.arff"), return_type=arff.COO)
 assert back["data"][1] == [0, 1, 1, 2], back["data"]
 PY
+for f in weka_csvloader r_write_arff; do java -cp $CP weka.core.converters.CSVSaver -i $f.arff > $f.expect; done
