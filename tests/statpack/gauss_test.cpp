@@ -19,10 +19,10 @@ TEST_F(Gauss, EveryLayoutReadsWhatTheGeneratorWroteAndConverts) {
         std::string file, base;
         std::vector<std::string> names;  // empty for matrices ("1", "2", ...)
     } files[] = {
-        {"matrix_small.fmt", "matrix_small", {}}, {"matrix_large.fmt", "matrix_large", {}},
+        {"matrix_small.fmt", "matrix_small", {}},   {"matrix_large.fmt", "matrix_large", {}},
         {"matrix_v96_le.fmt", "matrix_v96_le", {}}, {"matrix_v96_be.fmt", "matrix_v96_be", {}},
         {"dataset_v96.dat", "dataset_v96", person}, {"dataset_v92.dat", "dataset_v92", person},
-        {"trial89.dht", "trial89", person}, {"ints89.dht", "ints89", {"A", "B"}},
+        {"trial89.dht", "trial89", person},         {"ints89.dht", "ints89", {"A", "B"}},
         {"large89.dht", "large89", {"X", "Y"}},
     };
     for (const auto& fc : files) {
@@ -37,13 +37,16 @@ TEST_F(Gauss, EveryLayoutReadsWhatTheGeneratorWroteAndConverts) {
             const Column* col = s->cols[c + 1].get();
             bool matrix = fc.names.empty();
             EXPECT_EQ(col->name, matrix ? std::to_string(c + 1) : fc.names[c]);
-            EXPECT_EQ(col->type, matrix ? VXS_MATRIX_COL : col->name == "name" ? VXS_TEXT : VXS_VARIATE);
+            EXPECT_EQ(col->type, matrix                ? VXS_MATRIX_COL
+                                 : col->name == "name" ? VXS_TEXT
+                                                       : VXS_VARIATE);
         }
         // The driver finds the format by content (a 1989 header by its name) and the data file
         // beside it, in either case of extension.
         copy_sample(dir, "gauss/" + fc.file);
         if (fc.file.ends_with(".dht"))
-            copy_sample(dir, "gauss/" + fc.base + ".dat", fc.base + (fc.file[0] == 'i' ? ".DAT" : ".dat"));
+            copy_sample(dir, "gauss/" + fc.base + ".dat",
+                        fc.base + (fc.file[0] == 'i' ? ".DAT" : ".dat"));
         RunResult r = run_morvalen(dir.path(), {fc.file, "out.csv"});
         EXPECT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(r.out, " " + std::to_string(s->row_count) + " records transferred.\n");
@@ -54,8 +57,8 @@ const std::string kMissing("\xFF\xFF\xFF\x7F\0\0\0\0", 8);
 const std::string kFactorMissing("\0\0\0\0\xFF\xFF\xFF\x7F", 8);
 
 std::string small_header(int rows, int cols) {
-    return le_bytes(0xDDDD, 2) + le_bytes(rows, 2) + le_bytes(cols, 2) + le_bytes(rows * cols * 8, 2) +
-           le_bytes(0x86, 2) + std::string(6, '\0');
+    return le_bytes(0xDDDD, 2) + le_bytes(rows, 2) + le_bytes(cols, 2) +
+           le_bytes(rows * cols * 8, 2) + le_bytes(0x86, 2) + std::string(6, '\0');
 }
 
 TEST_F(Gauss, WrittenMatrixBytes) {
@@ -91,10 +94,10 @@ TEST_F(Gauss, WrittenMatrixBytes) {
     g->nlevels = 2;
     g->num = {1, 2, s->missing, 2};
     ASSERT_TRUE(write_sheet_as_gauss(s, dir.file("f.fmt").c_str()));
-    EXPECT_EQ(read_file(dir.file("f.fmt")),
-              small_header(4, 3) + le_f64(1.5) + le_f64(20) + le_f64(1) + kMissing + kFactorMissing +
-                  le_f64(2) + le_f64(-2) + le_f64(30) + kFactorMissing + le_f64(0) + kFactorMissing +
-                  le_f64(2));
+    EXPECT_EQ(read_file(dir.file("f.fmt")), small_header(4, 3) + le_f64(1.5) + le_f64(20) +
+                                                le_f64(1) + kMissing + kFactorMissing + le_f64(2) +
+                                                le_f64(-2) + le_f64(30) + kFactorMissing +
+                                                le_f64(0) + kFactorMissing + le_f64(2));
 
     // A sheet of texts only writes nothing.
     Sheet* texts = new_run_with_sheet(2);
@@ -119,7 +122,8 @@ TEST_F(Gauss, MissingPatternsReadAsMissingInEitherOrderAndOrderIsKept) {
     EXPECT_EQ(read_file(dir.file("le.fmt")), read_file(data_path("gauss/matrix_small.fmt")));
 
     for (const char* f : {"gauss/matrix_v96_le.fmt", "gauss/matrix_v96_be.fmt"}) {
-        ASSERT_NE(s = read_bytes(patched(read_file(data_path(f)), 128, kMissing + kFactorMissing)), nullptr);
+        ASSERT_NE(s = read_bytes(patched(read_file(data_path(f)), 128, kMissing + kFactorMissing)),
+                  nullptr);
         EXPECT_LE(s->cols[1]->num[0], s->missing) << f;
         EXPECT_LE(s->cols[2]->num[0], s->missing) << f;
     }
@@ -129,14 +133,15 @@ TEST_F(Gauss, BrokenFilesAreRefusedWithoutGuessing) {
     std::string small = read_file(data_path("gauss/matrix_small.fmt"));
     std::string v92 = read_file(data_path("gauss/dataset_v92.dat"));
     std::vector<std::string> broken = {
-        small.substr(0, 100),                      // short data
-        patched(small, 2, le_bytes(60000, 2)),     // lying row count
+        small.substr(0, 100),                       // short data
+        patched(small, 2, le_bytes(60000, 2)),      // lying row count
         patched(v92, 20, le_bytes(0xFFFFFFFF, 4)),  // lying rows
         patched(v92, 24, le_bytes(0x7FFFFFFF, 4)),  // lying columns
-        patched(small, 8, le_bytes(0x87, 2)),      // not a matrix type
-        patched(v92, 28, le_bytes(1, 4)),          // field that must be 0
-        patched(v92, 32, le_bytes(3, 4)),          // element size 3
-        patched(read_file(data_path("gauss/dataset_v96.dat")), 24, le_bytes(0xABCDEF03, 4)),  // mark
+        patched(small, 8, le_bytes(0x87, 2)),       // not a matrix type
+        patched(v92, 28, le_bytes(1, 4)),           // field that must be 0
+        patched(v92, 32, le_bytes(3, 4)),           // element size 3
+        patched(read_file(data_path("gauss/dataset_v96.dat")), 24,
+                le_bytes(0xABCDEF03, 4)),  // mark
     };
     for (size_t i = 0; i < broken.size(); ++i) EXPECT_EQ(read_bytes(broken[i]), nullptr) << i;
     expect_no_data({broken.begin(), broken.begin() + 4}, "bad.fmt");

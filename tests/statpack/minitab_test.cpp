@@ -47,8 +47,10 @@ TEST_F(Mtw, OldWorksheetsHoldWhatTheGeneratorWroteAndConvert) {
                   EXPECT_EQ(read_bytes("WORKSHOP" + good.substr(8)), nullptr);
                   EXPECT_EQ(read_bytes(good.substr(0, 80)), nullptr);
               }),
-              "Data file " + dir.file("t.in") + " is not a Mintab Worksheet!\nMinitab Worksheet is empty.");
-    stdout_of([&] { EXPECT_EQ(read_bytes(patched(good, 88, "\xFF\xFF")), nullptr); });  // lying words
+              "Data file " + dir.file("t.in") +
+                  " is not a Mintab Worksheet!\nMinitab Worksheet is empty.");
+    stdout_of(
+        [&] { EXPECT_EQ(read_bytes(patched(good, 88, "\xFF\xFF")), nullptr); });  // lying words
 }
 
 TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
@@ -72,22 +74,27 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
     } cases[] = {
         {patched(good, name, le_bytes(300, 4)), "Minitab column name to long."},
         {patched(good, name - 36, le_bytes(0x10000000, 4)), corrupt},  // lying count
-        {patched(good, good.find("Field trial") - 4, le_bytes(5000, 4)), "Title string too long in Minitab file.\n"},
-        {patched(good, good.find("MTB14") + 3, "9"), "Data file field.mtw is not a Minitab Worksheet.\n"},
-        {patched(good, 4, le_bytes(400, 4)), "Minitab 12 Worksheet header too long.\n"},  // S < H too
+        {patched(good, good.find("Field trial") - 4, le_bytes(5000, 4)),
+         "Title string too long in Minitab file.\n"},
+        {patched(good, good.find("MTB14") + 3, "9"),
+         "Data file field.mtw is not a Minitab Worksheet.\n"},
+        {patched(good, 4, le_bytes(400, 4)),
+         "Minitab 12 Worksheet header too long.\n"},  // S < H too
         {good.substr(0, static_cast<unsigned char>(good[4])), "Minitab Worksheet is empty."},
         {good.substr(0, good.size() - 5), corrupt},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         vxs_set_mtw_file("field.mtw");
-        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }), cases[i].message)
+        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }),
+                  cases[i].message)
             << i;
     }
     for (size_t cut = 0; cut < good.size(); ++cut) {
         vxs_set_mtw_file("field.mtw");
         Sheet* c{};
         stdout_of([&] { c = read_bytes(good.substr(0, cut)); });
-        for (size_t k = 1; c && k < c->cols.size(); ++k) EXPECT_EQ(c->cols[k]->value_count(), size_t(c->row_count));
+        for (size_t k = 1; c && k < c->cols.size(); ++k)
+            EXPECT_EQ(c->cols[k]->value_count(), size_t(c->row_count));
     }
 }
 
@@ -134,20 +141,25 @@ TEST_F(Mtp, OptionsLimitsAndMessages) {
     EXPECT_EQ(s->cols[1]->text.get(1), "cd");
     vxs_get_global_defaults()->factor_strip_blanks = 1;
 
-    EXPECT_EQ(stdout_of([&] { ASSERT_NE(s = read_bytes(head + "%3 1 2 0 Big\n1e308 -3\n"), nullptr); }),
-              "Numbers in " + dir.file("t.in") + " greater than 9.99999E+307 have been set to this value.");
+    EXPECT_EQ(
+        stdout_of([&] { ASSERT_NE(s = read_bytes(head + "%3 1 2 0 Big\n1e308 -3\n"), nullptr); }),
+        "Numbers in " + dir.file("t.in") +
+            " greater than 9.99999E+307 have been set to this value.");
     EXPECT_EQ(s->cols[1]->num[0], 9.99999e307);
 
     VXSMAXCOLUMNS = 1;
-    EXPECT_EQ(stdout_of([&] { ASSERT_NE(s = read_bytes(head + "%3 1 1 0 A\n1\n%3 2 1 0 B\n2\n"), nullptr); }),
+    EXPECT_EQ(stdout_of([&] {
+                  ASSERT_NE(s = read_bytes(head + "%3 1 1 0 A\n1\n%3 2 1 0 B\n2\n"), nullptr);
+              }),
               "Maximum number of columns (1) exceeded.\nIgnoring extra columns.");
     EXPECT_EQ(s->column_count, 1);
     VXSMAXCOLUMNS = 2048;
 
-    for (std::string bad :
-         {head, head + "%3 0 4 0 A\n1\n", head + "%3 1 0 0 A\n", head + "%4 1 1 0 A\n1\n", head + "%3 1\n"})
-        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(bad), nullptr); }),
-                  "Minitab Portable data file " + dir.file("t.in") + " does not contain column data.");
+    for (std::string bad : {head, head + "%3 0 4 0 A\n1\n", head + "%3 1 0 0 A\n",
+                            head + "%4 1 1 0 A\n1\n", head + "%3 1\n"})
+        EXPECT_EQ(
+            stdout_of([&] { EXPECT_EQ(read_bytes(bad), nullptr); }),
+            "Minitab Portable data file " + dir.file("t.in") + " does not contain column data.");
     // A count far above the values present sizes nothing past the file.
     ASSERT_NE(s = read_bytes(head + "%3 1 999999999 0 A\n1 2\n"), nullptr);
     EXPECT_LE(s->row_count, 100);
@@ -155,7 +167,8 @@ TEST_F(Mtp, OptionsLimitsAndMessages) {
 
 TEST_F(Mtp, ForeignReadsThePortableFileAlike) {
     if (!tool_present("Rscript -e 'library(foreign)'")) GTEST_SKIP() << "R foreign not installed";
-    EXPECT_EQ(shell_output("Rscript -e 'library(foreign); d <- read.mtp(\"" + data_path("minitab/numeric.mtp") +
+    EXPECT_EQ(shell_output("Rscript -e 'library(foreign); d <- read.mtp(\"" +
+                           data_path("minitab/numeric.mtp") +
                            "\"); cat(d$Height, d$C3, sep=\"|\")' 2>&1"),
               "1.5|2|3.25|4|1|2|1");
 }

@@ -86,7 +86,8 @@ TEST_F(Systat, ForeignReadsTheGeneratedFilesAlike) {
                 if (cell == "NA" || std::stod(cell) <= SYSTAT_MISSING)
                     EXPECT_LE(col->num[r], s->missing);
                 else
-                    EXPECT_NEAR(col->num[r], std::stod(cell), 1e-6 * std::fabs(col->num[r])) << r << " " << c;
+                    EXPECT_NEAR(col->num[r], std::stod(cell), 1e-6 * std::fabs(col->num[r]))
+                        << r << " " << c;
             }
     }
 }
@@ -98,7 +99,7 @@ TEST_F(Systat, BrokenFilesEndTheReadWithTheirMessage) {
     ASSERT_NE(counts, std::string::npos);
     ASSERT_NE(first_data, std::string::npos);
     std::string lying = patched(good, counts + 1, "\xFF\x7F");  // 32767 variables
-    std::string short_case = good;  // a first case of 35 bytes
+    std::string short_case = good;                              // a first case of 35 bytes
     short_case[first_data] = short_case[first_data + 36] = '\x23';
     std::string mismatch = "Systat record size mismatch.\n";
     const struct {
@@ -106,14 +107,16 @@ TEST_F(Systat, BrokenFilesEndTheReadWithTheirMessage) {
     } cases[] = {
         {good.substr(0, 8), ""},
         {lying, ""},
-        {patched(good, counts + 1, std::string(1, '\0')), mismatch},  // a name record taken as a case
+        {patched(good, counts + 1, std::string(1, '\0')),
+         mismatch},  // a name record taken as a case
         {short_case, mismatch},
         {good.substr(0, first_data), "Error reading Systat file: No valid data found.\n"},
         {patched(good, first_data + 38, std::string(1, '\0')),  // a zero marker in a later case
          "Error in reading Systat File: Invalid record marker.\n"},
     };
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }), cases[i].message)
+        EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }),
+                  cases[i].message)
             << i;
     expect_no_data({good.substr(0, 8), lying}, "bad.sys");
 }
