@@ -68,6 +68,7 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
     std::string good = read_file(data_path("minitab/stream14.bin"));
     size_t name = good.find(std::string("\x05\0\0\0Yield", 9));
     ASSERT_NE(name, std::string::npos);
+    const size_t second = static_cast<unsigned char>(good[4]);  // after the header record
     const std::string corrupt = "Minitab Worksheet: field.mtw is corrupt.";
     const struct {
         std::string bytes, message;
@@ -78,9 +79,11 @@ TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
          "Title string too long in Minitab file.\n"},
         {patched(good, good.find("MTB14") + 3, "9"),
          "Data file field.mtw is not a Minitab Worksheet.\n"},
-        {patched(good, 4, le_bytes(400, 4)),
-         "Minitab 12 Worksheet header too long.\n"},  // S < H too
-        {good.substr(0, static_cast<unsigned char>(good[4])), "Minitab Worksheet is empty."},
+        {patched(good, 4, le_bytes(400, 4)), "Minitab 12 Worksheet header too long.\n"},
+        {good.substr(0, second), "Minitab Worksheet is empty."},
+        // A record of S < 12 or S < H ends the read.
+        {patched(good, second + 4, le_bytes(11, 4)), "Minitab Worksheet is empty."},
+        {patched(good, second + 8, le_bytes(0xFFFF, 4)), "Minitab Worksheet is empty."},
         {good.substr(0, good.size() - 5), corrupt},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
