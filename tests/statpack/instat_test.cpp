@@ -91,6 +91,10 @@ TEST_F(Instat, GeneratedWorksheetReadsAndCarriesItsExtras) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(read_file(dir.file("out2.vxc")).find("SCALAR M1; -1\nSCALAR M2; 5\n"),
               std::string::npos);
+    // A code replaced by a number past the ceiling is clipped, with the warning as it reads.
+    EXPECT_EQ(run_morvalen(dir.path(), {"in.wor/m=1e308", "out3.csv"}).out,
+              "Warning: Too few labels for factor Plots!\nWarning: Numbers in in.wor greater than "
+              "9.99999E+307 have been set to this value\n! 6 records transferred.\n");
     for (std::string out : {"out.vsh", "out.csv", "out.sdd"})
         EXPECT_EQ(run_morvalen(dir.path(), {"in.wor", out}).status, 0);
 }
