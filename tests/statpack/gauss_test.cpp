@@ -127,6 +127,15 @@ TEST_F(Gauss, MissingPatternsReadAsMissingInEitherOrderAndOrderIsKept) {
     }
 }
 
+TEST_F(Gauss, ColumnLimitSkipsTheRestOfEachRow) {
+    VXSMAXCOLUMNS = 2;
+    Sheet* s{};
+    EXPECT_EQ(stdout_of([&] { s = read(data_path("gauss/dataset_v92.dat")); }),
+              "Warning Columns above 2 NOT transfered!\n");
+    ASSERT_NE(s, nullptr);
+    expect_sheet_cells(s, {{"ann", "1"}, {"bob", "2"}, {"cy", "3"}}, false);
+}
+
 TEST_F(Gauss, BrokenFilesAreRefusedWithoutGuessing) {
     std::string small = read_file(data_path("gauss/matrix_small.fmt"));
     std::string v92 = read_file(data_path("gauss/dataset_v92.dat"));

@@ -143,6 +143,13 @@ TEST_F(Splus, WrittenDumpsReadBack) {
     for (size_t c : {4, 5, 6}) EXPECT_EQ(s->cols[c]->type, VXS_FACTOR);
     EXPECT_EQ(s->cols[5]->labels, (std::vector<std::string>{"10", "20", "30.5"}));
 
+    VXSMAXCOLUMNS = 2;
+    EXPECT_EQ(stdout_of([&] { s = read(dir.file("mixed.sdd")); }),
+              "Warning Columns above 2 NOT transfered!\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->column_count, 2);
+    VXSMAXCOLUMNS = 2048;
+
     // Through the driver, and the plain dump keeps no row names.
     write_file(dir.file("in.csv"), "a,b,name\n1,2.5,x\n3,,y\n");
     RunResult r = run_morvalen(dir.path(), {"in.csv", "out.sdd"});
