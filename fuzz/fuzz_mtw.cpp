@@ -4,7 +4,7 @@
 
 #include "driver/vxs_formats.h"
 #include "fuzz_util.h"
-#include "spreadsheet/vxs_cdf.h"
+#include "statpack/vxr_mtw.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             read_mtw_source(src);
             break;
         case 1:
-            vxs_set_container_file("user.mtw");
+            vxs_set_mtw_file("user.mtw");
             read_mtw_source(src);
             break;
         default:

@@ -417,18 +417,18 @@ bool pack_names(const std::vector<std::string>& names, size_t cut,
     return true;
 }
 
-void put_long(ByteWriter& out, long n) {
+void instat_write_long(ByteWriter& out, long n) {
     uint8_t b[5];
     long_to_5bytes(n, b);
     out.bytes(b, 5);
 }
-void put_double(ByteWriter& out, double x) {
+void instat_write_double(ByteWriter& out, double x) {
     uint8_t b[5];
     double_to_5bytes(x, b);
     out.bytes(b, 5);
 }
 // Blank-padded to length, then a carriage return.
-void put_string(ByteWriter& out, const std::string& s, size_t length) {
+void instat_write_string(ByteWriter& out, const std::string& s, size_t length) {
     out.text(s, length);
     out.u8(INSTAT_CR);
 }
@@ -621,24 +621,24 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
                                             T,
                                             long(INSTAT_LABEL),
                                             std::max(1L, long(vxs_options().instat_nmv))};
-    for (long c : controls) put_long(out, c);
-    for (double mcode : vxs_options().instat_missing) put_double(out, mcode);
+    for (long c : controls) instat_write_long(out, c);
+    for (double mcode : vxs_options().instat_missing) instat_write_double(out, mcode);
     for (const auto& grp : ap)
-        for (long v : grp) put_long(out, v);
-    for (const auto& x : xs) put_string(out, x, x.size());
-    put_string(out, link1, INSTAT_LINK_LENGTH);
-    put_string(out, link2, INSTAT_LINK_LENGTH);
-    put_string(out, name_lengths, size_t(N));
-    for (const auto& r : records) put_string(out, r, INSTAT_NAME_RECORD);
-    for (size_t k = 0; k < INSTAT_STRINGS; ++k) put_string(out, "", INSTAT_STRING);
+        for (long v : grp) instat_write_long(out, v);
+    for (const auto& x : xs) instat_write_string(out, x, x.size());
+    instat_write_string(out, link1, INSTAT_LINK_LENGTH);
+    instat_write_string(out, link2, INSTAT_LINK_LENGTH);
+    instat_write_string(out, name_lengths, size_t(N));
+    for (const auto& r : records) instat_write_string(out, r, INSTAT_NAME_RECORD);
+    for (size_t k = 0; k < INSTAT_STRINGS; ++k) instat_write_string(out, "", INSTAT_STRING);
     for (long k = 0; k < P; ++k)
         for (long j = 0; j < Q; ++j) {
             std::string lab = size_t(k) < sets.size() && size_t(j) < sets[size_t(k)].size()
                                   ? sets[size_t(k)][size_t(j)]
                                   : "";
-            put_string(out, lab, INSTAT_LABEL);
+            instat_write_string(out, lab, INSTAT_LABEL);
         }
-    for (size_t k = 0; k < INSTAT_CONSTANTS; ++k) put_double(out, vxs_missing);
+    for (size_t k = 0; k < INSTAT_CONSTANTS; ++k) instat_write_double(out, vxs_missing);
     const double missing = sheet->missing;
     for (const Column* c : cols) {
         bool factor = c->type == VXS_FACTOR;
@@ -651,7 +651,7 @@ int16_t write_sheet_as_instat(Sheet* sheet, const char* path) {
             if (factor && (v < 1 || v > c->nlevels ||
                            (c->nlevels > INSTAT_MAX_LABELS && v > INSTAT_MAX_LABELS)))
                 v = missing;
-            put_double(out, v <= missing ? vxs_missing : v);
+            instat_write_double(out, v <= missing ? vxs_missing : v);
         }
     }
     out.fill(size_t(N - ncols) * size_t(R) * 5, ' ');

@@ -292,6 +292,8 @@ int16_t read_record_worksheet(std::string_view bytes, const char* user) {
 
 }  // namespace
 
+void vxs_set_mtw_file(const char* path) { vxs_set_container_file(path); }
+
 int16_t read_mtw_into_sheet(const char* path) {
     VxsSource src;
     if (path) src.open_file(path);

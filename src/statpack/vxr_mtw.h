@@ -35,3 +35,8 @@ constexpr char MTP_SIGNATURE[] = "Minitab Portable Worksheet";
 // keeps four characters in each 4-byte integer as digit pairs; version 11 keeps four in the
 // single-precision image of each double. Text already printable is left alone.
 std::string vxs_mtw_convert_text(const std::string& raw, int version);
+
+// Stores the name of the user's file before a release 12-14 stream, copied out of it, is read:
+// the stored name selects the record layout and is the name shown in messages. It serves the
+// next read only.
+void vxs_set_mtw_file(const char* path);

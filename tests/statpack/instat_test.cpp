@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 
-#include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
+#include "driver/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_instat.h"
@@ -22,10 +21,11 @@ std::string bytes5(double x) {
     double_to_5bytes(x, b);
     return std::string(reinterpret_cast<char*>(b), 5);
 }
+double back5(const std::string& b) { return readrl(reinterpret_cast<const uint8_t*>(b.data())); }
 
 TEST_F(Instat, NumberFormsByHand) {
     vxs_reset_options();
-    struct Case {
+    const struct {
         double in;
         std::string bytes;
         double back;
@@ -38,32 +38,28 @@ TEST_F(Instat, NumberFormsByHand) {
         {0.75, std::string("\0\0\0\x40\x7F", 5), 0.75},
         {1e40, bytes5(1e35), 1e35},
         {vxs_missing, std::string("\xF1\xD8\xFF\xFF\0", 5), -9999},
-        {-1e40, bytes5(-1e35), -1e35},
+        {-1e40, bytes5(-1e35), -1e35},      // the exponent byte would overflow
         {1e-300, std::string(5, '\0'), 0},  // below the smallest exponent
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.in);
-        std::string b = bytes5(c.in);
-        EXPECT_EQ(b, c.bytes);
-        EXPECT_NEAR(readrl(reinterpret_cast<const uint8_t*>(b.data())), c.back,
-                    std::fabs(c.back) * 0x1p-31);
+        EXPECT_EQ(bytes5(c.in), c.bytes);
+        EXPECT_NEAR(back5(c.bytes), c.back, std::fabs(c.back) * 0x1p-31);
     }
+    // Reals keep 32 bits of fraction.
+    for (double x : {3.14159265, -1234.5678, 1e-20, 6.02e23, -0.1})
+        EXPECT_NEAR(back5(bytes5(x)), x, std::fabs(x) * 0x1p-31) << x;
     uint8_t two[2];
     long_to_2bytes(300, two);
     EXPECT_EQ(two[0], 33);
     EXPECT_EQ(two[1], 108);
     long_to_2bytes(60000, two);  // counts stop at the largest the two bytes hold
     EXPECT_EQ((two[0] - 32) * 224 + (two[1] - 32), INSTAT_MAX_COUNT);
-    for (double x : {3.14159265, -1234.5678, 1e-20, 6.02e23, -0.1})
-        EXPECT_NEAR(readrl(reinterpret_cast<const uint8_t*>(bytes5(x).data())), x,
-                    std::fabs(x) * 0x1p-31)
-            << x;
 }
 
-TEST_F(Instat, GeneratedWorksheetReadsAsWritten) {
-    testing::internal::CaptureStdout();
-    Sheet* s = read(data_path("instat/trial.wor"));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+TEST_F(Instat, GeneratedWorksheetReadsAndCarriesItsExtras) {
+    Sheet* s{};
+    EXPECT_EQ(stdout_of([&] { s = read(data_path("instat/trial.wor")); }),
               "Warning: Too few labels for factor Plots!\n");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->source_type, VXT_INSTAT);
@@ -73,10 +69,8 @@ TEST_F(Instat, GeneratedWorksheetReadsAsWritten) {
     EXPECT_EQ(s->cols[2]->representation, VXS_REP_TEXT);
     EXPECT_EQ(s->cols[4]->labels.size(), 0u);
     EXPECT_EQ(s->cols[4]->nlevels, 4);
-}
 
-TEST_F(Instat, CommandFileCarriesTheWorksheetExtras) {
-    write_file(dir.file("in.wor"), read_file(data_path("instat/trial.wor")));
+    copy_sample(dir, "instat/trial.wor", "in.wor");
     RunResult r = run_morvalen(dir.path(), {"in.wor", "out.vxc"});
     ASSERT_EQ(r.status, 0) << r.out;
     std::string vxc = read_file(dir.file("out.vxc"));
@@ -95,8 +89,12 @@ TEST_F(Instat, CommandFileCarriesTheWorksheetExtras) {
     // /m codes given on input replace the worksheet's first codes.
     r = run_morvalen(dir.path(), {"in.wor/m=-1,5", "out2.vxc"});
     ASSERT_EQ(r.status, 0) << r.out;
-    vxc = read_file(dir.file("out2.vxc"));
-    EXPECT_NE(vxc.find("SCALAR M1; -1\nSCALAR M2; 5\n"), std::string::npos) << vxc;
+    EXPECT_NE(read_file(dir.file("out2.vxc")).find("SCALAR M1; -1\nSCALAR M2; 5\n"),
+              std::string::npos);
+    // A code replaced by a number past the ceiling is clipped, with the warning as it reads.
+    EXPECT_EQ(run_morvalen(dir.path(), {"in.wor/m=1e308", "out3.csv"}).out,
+              "Warning: Too few labels for factor Plots!\nWarning: Numbers in in.wor greater than "
+              "9.99999E+307 have been set to this value\n! 6 records transferred.\n");
     for (std::string out : {"out.vsh", "out.csv", "out.sdd"})
         EXPECT_EQ(run_morvalen(dir.path(), {"in.wor", out}).status, 0);
 }
@@ -111,22 +109,20 @@ Sheet* numbers_sheet(int32_t rows, int32_t cols) {
     return s;
 }
 
-long control(const std::string& f, size_t k) {
-    return readint(reinterpret_cast<const uint8_t*>(f.data() + 115 + 5 * k));
-}
+long control(const std::string& f, size_t k) { return back5(f.substr(115 + 5 * k, 5)); }
 long group(const std::string& f, size_t g, size_t k) {
-    return readint(reinterpret_cast<const uint8_t*>(f.data() + 200 + 30 * g + 5 * k));
+    return back5(f.substr(200 + 30 * g + 5 * k, 5));
 }
 
 TEST_F(Instat, ColumnSlotsAndLimits) {
-    struct Case {
+    const struct {
         int32_t rows, cols;
         long slots;
     } cases[] = {{1000, 15, 40}, {1001, 15, 25}, {10, 3, 30}, {20, 127, 127}, {2000, 120, 127}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.cols));
-        Sheet* s = numbers_sheet(c.rows, c.cols);
-        ASSERT_EQ(write_sheet_as_instat(s, dir.file("s.wor").c_str()), 1);
+        ASSERT_EQ(write_sheet_as_instat(numbers_sheet(c.rows, c.cols), dir.file("s.wor").c_str()),
+                  1);
         std::string f = read_file(dir.file("s.wor"));
         EXPECT_EQ(group(f, 3, 0), c.slots);
         EXPECT_EQ(group(f, 3, 1), c.rows);
@@ -134,18 +130,34 @@ TEST_F(Instat, ColumnSlotsAndLimits) {
         EXPECT_EQ(long(f.size()), group(f, 4, 2));
         EXPECT_EQ(group(f, 3, 2) + c.slots * c.rows * 5, long(f.size()));
     }
-    Sheet* s = numbers_sheet(3, 128);
-    s->structure_name = "wide";
-    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(s, dir.file("w.wor").c_str()), 0); }),
-              "Error: Too many columns in wide to save.\nInstat has a maximum of 127 columns.\n");
-    s = numbers_sheet(50401, 1);
-    s->structure_name = "long";
-    EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 0); }),
-              "Error: Too many rows in long to save.\nInstat has a maximum of 50400 rows.\n");
-    EXPECT_FALSE(file_exists(dir.file("l.wor")));
+    const struct {
+        int32_t rows, cols;
+        std::string message;
+    } refused[] = {
+        {3, 128, "Error: Too many columns in big to save.\nInstat has a maximum of 127 columns.\n"},
+        {50401, 1, "Error: Too many rows in big to save.\nInstat has a maximum of 50400 rows.\n"},
+    };
+    for (const auto& c : refused) {
+        Sheet* s = numbers_sheet(c.rows, c.cols);
+        s->structure_name = "big";
+        EXPECT_EQ(
+            stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 0); }),
+            c.message);
+        EXPECT_FALSE(file_exists(dir.file("l.wor")));
+    }
+    // Rows past the largest 2-byte count are written, with a warning that they are not read back.
+    EXPECT_EQ(stdout_of([&] {
+                  EXPECT_EQ(
+                      write_sheet_as_instat(numbers_sheet(50400, 1), dir.file("c.wor").c_str()), 1);
+              }),
+              "Warning: Instat counts hold at most 50175 rows; rows after it are not read back.\n");
+    Sheet* b = read(dir.file("c.wor"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->row_count, INSTAT_MAX_COUNT);
+    EXPECT_EQ(b->cols[1]->num[50174], 50174);
 }
 
-TEST_F(Instat, LongNamesAreCutToFitTheNameRecords) {
+TEST_F(Instat, NamesAndLabelSetsFitTheirRecords) {
     // 127 names of 7 characters pass the 1020-character total but need five records of 255.
     Sheet* s = numbers_sheet(2, 127);
     for (int32_t c = 1; c <= 127; ++c) {
@@ -159,9 +171,25 @@ TEST_F(Instat, LongNamesAreCutToFitTheNameRecords) {
     ASSERT_EQ(back->column_count, 127);
     EXPECT_EQ(back->cols[1]->name, "N00000");
     EXPECT_EQ(back->cols[127]->name, "N00012");
+
+    // The link strings name 50 label sets: the 51st labelled factor keeps its numbers only.
+    s = new_run_with_sheet(2);
+    for (int c = 1; c <= 51; ++c) {
+        Column* f = create_column_with_memory(s, VXS_FACTOR, "F" + std::to_string(c), 2);
+        f->nlevels = 2;
+        f->labels = {"a" + std::to_string(c), "b"};
+        f->num = {1, 2};
+    }
+    EXPECT_EQ(stdout_of([&] { ASSERT_EQ(write_sheet_as_instat(s, dir.file("l.wor").c_str()), 1); }),
+              "Warning: Instat links labels to 50 factors; labels of F51 not written\n");
+    EXPECT_EQ(stdout_of([&] { back = read(dir.file("l.wor")); }),
+              "Warning: Too few labels for factor F51!\n");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->cols[50]->labels, (std::vector<std::string>{"a50", "b"}));
+    EXPECT_TRUE(back->cols[51]->labels.empty());
 }
 
-TEST_F(Instat, RoundTripKeepsFactorsLabelsAndCodes) {
+TEST_F(Instat, RoundTripKeepsFactorsLabelsCodesAndExtras) {
     Sheet* s = new_run_with_sheet(4);
     s->description_lines = {"Round trip"};
     Column* v = create_column_with_memory(s, VXS_VARIATE, "Weight", 4);
@@ -180,26 +208,31 @@ TEST_F(Instat, RoundTripKeepsFactorsLabelsAndCodes) {
     vxs_parser_options().instat_nmv = 1;
     vxs_parser_options().instat_missing[0] = -5;
     ASSERT_EQ(write_sheet_as_instat(s, dir.file("r.wor").c_str()), 1);
-    std::string file = read_file(dir.file("r.wor"));
-    EXPECT_EQ(control(file, 13), 1);
+    EXPECT_EQ(control(read_file(dir.file("r.wor")), 13), 1);
     vxs_reset_options();
 
     Sheet* b = read(dir.file("r.wor"));
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->description_lines, std::vector<std::string>{"Round trip"});
-    ASSERT_EQ(b->column_count, 4);
-    for (int r = 0; r < 4; ++r) {
-        double x = v->num[r];
-        if (x <= s->missing)
-            EXPECT_LE(b->cols[1]->num[r], b->missing);
-        else
-            EXPECT_NEAR(b->cols[1]->num[r], x, std::fabs(x) * 0x1p-31);
-    }
-    EXPECT_EQ(b->cols[2]->labels, (std::vector<std::string>{"control", "nitrogen", "potash"}));
-    EXPECT_EQ(b->cols[2]->num, (std::vector<double>{3, 1, b->missing, 2}));
+    // Texts come back as factors, labels cut to 8 characters, level values as labels.
+    expect_sheet_cells(b,
+                       {{"Weight", "Treat", "Block", "Wide"},
+                        {"1.25", "potash", "west", "1000"},
+                        {"NA", "control", "east", "2000"},
+                        {"-3.0e-5", "NA", "west", "2000"},
+                        {"123456.789", "nitrogen", "east", "1000"}},
+                       true, 0x1p-31);
     EXPECT_EQ(b->cols[3]->type, VXS_FACTOR);
-    EXPECT_EQ(b->cols[3]->labels, (std::vector<std::string>{"east", "west"}));
-    EXPECT_EQ(b->cols[4]->labels, (std::vector<std::string>{"1000", "2000"}));
+
+    // The written worksheet's extras reach the command file: its code, title and label sets.
+    RunResult r = run_morvalen(dir.path(), {"r.wor", "r.vxc"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::string vxc = read_file(dir.file("r.vxc"));
+    for (const char* line :
+         {"TEXT Title; 'Round trip'\n", "POINTER M; !p(M1)\nSCALAR M1\n",
+          "TEXT L1; !t('control','nitrogen','potash')\n", "TEXT L2; !t('east','west')\n",
+          "TEXT L3; !t('1000','2000')\n", "!p(Weight,Treat,Block,Wide)\n"})
+        EXPECT_NE(vxc.find(line), std::string::npos) << line << "\n" << vxc;
 }
 
 TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
@@ -211,10 +244,8 @@ TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
         for (int r = 0; r < 300; ++r) f->num[r] = r + 1;
         create_column_with_memory(s, VXS_VARIATE, "V", 300)->num.assign(300, 2.5);
         vxs_parser_options().inst_drop_factors = static_cast<int16_t>(drop);
-        testing::internal::CaptureStdout();
-        ASSERT_EQ(write_sheet_as_instat(s, dir.file("m.wor").c_str()), 1);
         EXPECT_EQ(
-            testing::internal::GetCapturedStdout(),
+            stdout_of([&] { ASSERT_EQ(write_sheet_as_instat(s, dir.file("m.wor").c_str()), 1); }),
             std::string("Error: Factors with more than 223 labels are not supported by Instat!\n") +
                 (drop ? "Factor Many not written to Instat file\n"
                       : "Factor Many labels written to Instat file as levels\n"));
@@ -222,44 +253,35 @@ TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
         Sheet* b = read(dir.file("m.wor"));
         ASSERT_NE(b, nullptr);
         ASSERT_EQ(b->column_count, drop ? 1 : 2);
-        if (!drop) {
-            EXPECT_EQ(b->cols[1]->num[299], 300);
-        }
+        EXPECT_EQ(b->cols[1]->num[299], drop ? 2.5 : 300);
     }
 }
 
 TEST_F(Instat, BrokenWorksheets) {
     std::string good = read_file(data_path("instat/trial.wor"));
-    auto with = [&good](size_t at, const std::string& b) {
-        return good.substr(0, at) + b + good.substr(at + b.size());
-    };
-    struct Case {
+    const std::string none = "Warning: No column data in INSTAT file ";
+    const struct {
         std::string bytes, message;
     } cases[] = {
-        {with(200 + 30 * 3 + 5, bytes5(40000000)),
+        {patched(good, 200 + 30 * 3 + 5, bytes5(40000000)),
          "Error: Not enough memory to read INSTAT file!\n"},
-        {with(200 + 30 * 3, bytes5(0)),
-         "Warning: No column data in INSTAT file " + dir.file("t.in") + "!\n"},
-        {good.substr(0, 2000),
-         "Warning: No column data in INSTAT file " + dir.file("t.in") + "!\n"},
+        {patched(good, 200 + 30 * 3, bytes5(0)), none + dir.file("t.in") + "!\n"},
+        {good.substr(0, 2000), none + dir.file("t.in") + "!\n"},
         {good.substr(0, 300), ""},
+        {patched(good, 200 + 30 * 3 + 10, bytes5(1e9)),
+         none + dir.file("t.in") + "!\n"},  // offset past the file
     };
-    for (size_t i = 0; i < std::size(cases); ++i) {
+    for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(stdout_of([&] { EXPECT_EQ(read_bytes(cases[i].bytes), nullptr) << i; }),
-                  cases[i].message) << i;
-    }
+                  cases[i].message)
+            << i;
     for (size_t i = 0; i < 2; ++i) {
         write_file(dir.file("bad.wor"), cases[i].bytes);
         RunResult r = run_morvalen(dir.path(), {"bad.wor", "out.csv"});
         EXPECT_EQ(r.status, 5);
-        EXPECT_EQ(r.out,
-                  (i ? "Warning: No column data in INSTAT file bad.wor!\n" : cases[0].message) +
-                      " Error: No valid data in input file bad.wor!\n");
+        EXPECT_EQ(r.out, (i ? none + "bad.wor!\n" : cases[0].message) +
+                             " Error: No valid data in input file bad.wor!\n");
     }
-    // A column offset that lies past the file reads nothing from it.
-    Sheet* s{};
-    stdout_of([&] { s = read_bytes(with(200 + 30 * 3 + 10, bytes5(1e9))); });
-    EXPECT_EQ(s, nullptr);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_formats.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"
 
@@ -40,6 +41,20 @@ struct ReaderTest : ::testing::Test {
             for (size_t c = 1; s && c < s->cols.size(); ++c)
                 EXPECT_EQ(s->cols[c]->value_count(), size_t(s->row_count)) << cut;
         }
+    }
+    // The file named name in dir converted by the driver to .vsh and .csv; the .vsh read back
+    // holds the cells of rows (as expect_sheet_cells takes them). Starts a fresh run.
+    void expect_conversions(const std::string& name, const std::vector<std::vector<std::string>>& rows,
+                            bool names_row, double rel_tol = 0) {
+        for (const char* out : {"out.vsh", "out.csv"}) {
+            RunResult r = run_morvalen(dir.path(), {name, out});
+            EXPECT_EQ(r.status, 0) << r.out;
+            EXPECT_EQ(r.out, " " + std::to_string(rows.size() - names_row) + " records transferred.\n");
+        }
+        fresh_run();
+        lastsheet = nullptr;
+        ASSERT_TRUE(open_file(dir.file("out.vsh").c_str(), VXT_VSH));
+        expect_sheet_cells(lastsheet, rows, names_row, rel_tol);
     }
     // Each file, named name, converted by the driver: no data, status 5.
     void expect_no_data(const std::vector<std::string>& broken, const std::string& name) {
