@@ -148,14 +148,14 @@ TEST(Workbook, ConversionsOptionsAndListing) {
         SCOPED_TRACE(in);
         RunResult r = run_morvalen(dir.path(), {in, "out.vsh"});
         EXPECT_EQ(r.status, 0) << r.out;
-        EXPECT_TRUE(r.out.contains("Data read from " + in + " [TRIAL]A1:G5\n")) << r.out;
+        EXPECT_NE(r.out.find("Data read from " + in + " [TRIAL]A1:G5\n"), std::string::npos) << r.out;
         // /n: the first row is data, so every column holds text.
         r = run_morvalen(dir.path(), {in + "/n", "out.csv", "2"});
         EXPECT_EQ(r.status, 0) << r.out;
         EXPECT_TRUE(read_file(dir.file("out.csv")).starts_with("C1 ,C2")) << read_file(dir.file("out.csv"));
         r = run_morvalen(dir.path(), {in + "/w", "out.csv"});
         EXPECT_EQ(r.status, 0);
-        EXPECT_TRUE(r.out.contains("Sheets: 2\nTRIAL\nSECOND\nNamed Ranges: 1\nBLOCK\n")) << r.out;
+        EXPECT_NE(r.out.find("Sheets: 2\nTRIAL\nSECOND\nNamed Ranges: 1\nBLOCK\n"), std::string::npos) << r.out;
     }
 }
 
