@@ -144,7 +144,8 @@ TEST(Workbook, RepeatedOdsRowsAndCells) {
 
 TEST(Workbook, ConversionsOptionsAndListing) {
     ScratchDir dir;
-    for (const std::string in : {copy_sample(dir, "xlsx/trial_ss.xlsx", "t.xlsx"), copy_sample(dir, "xlsx/trial.ods", "t.ods")}) {
+    for (const std::string& in :
+         {copy_sample(dir, "xlsx/trial_ss.xlsx", "t.xlsx"), copy_sample(dir, "xlsx/trial.ods", "t.ods")}) {
         SCOPED_TRACE(in);
         RunResult r = run_morvalen(dir.path(), {in, "out.vsh"});
         EXPECT_EQ(r.status, 0) << r.out;
@@ -166,7 +167,8 @@ TEST(Workbook, DateFormatCodes) {
         {"mmm-yy", 1},     {"0.00E+00", 0},
     };
     for (auto [code, style] : codes) EXPECT_EQ(xlsx_format_code_style(code), style) << code;
-    for (auto [id, style] : {std::pair{14, 1}, {22, 2}, {20, 3}, {2, 0}}) EXPECT_EQ(xlsx_builtin_format_style(id), style) << id;
+    for (auto [id, style] : {std::pair{14, 1}, {22, 2}, {20, 3}, {2, 0}})
+        EXPECT_EQ(xlsx_builtin_format_style(id), style) << id;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <map>
 
 #include "driver/vxs_formats.h"
 #include "sheet/vxs_cp1252.h"
@@ -103,33 +104,25 @@ void check_against(const Sheet* s, const std::vector<ExpectVar>& vars) {
 }
 
 TEST_F(Readstat, EveryFileHoldsWhatHavenReadsBackBeforeAndAfterConversion) {
-    const struct {
-        const char* name;
-        int32_t type;
-    } files[] = {
-        {"haven.zsav", VXT_ZSAV},          {"pspp.zsav", VXT_ZSAV},
-        {"readstat.por", VXT_SPSS_PORT},   {"haven_v8.dta", VXT_STATA_NEW},
-        {"haven_v10.dta", VXT_STATA_NEW},  {"haven_v12.dta", VXT_STATA_NEW},
-        {"haven_v13.dta", VXT_STATA_NEW},  {"haven_v14.dta", VXT_STATA_NEW},
-        {"haven_v15.dta", VXT_STATA_NEW},  {"pandas_114.dta", VXT_STATA_NEW},
-        {"pandas_117.dta", VXT_STATA_NEW}, {"pandas_118.dta", VXT_STATA_NEW},
-        {"pandas_119.dta", VXT_STATA_NEW}, {"haven_v8.xpt", VXT_XPORT8},
-        {"haven.sas7bdat", VXT_SASV8},     {"readstat.sas7bdat", VXT_SASV8},
-    };
-    for (const auto& f : files) {
-        SCOPED_TRACE(f.name);
-        std::string path = data_path(std::string("readstat/") + f.name);
-        EXPECT_EQ(VX_Find_File_Type(path.c_str()), f.type);
+    const std::map<std::string, int32_t> type_of = {{"zsav", VXT_ZSAV},  {"por", VXT_SPSS_PORT}, {"dta", VXT_STATA_NEW},
+                                                    {"xpt", VXT_XPORT8}, {"sas7bdat", VXT_SASV8}};
+    for (std::string name : {"haven.zsav", "pspp.zsav", "readstat.por", "haven_v8.dta", "haven_v10.dta",
+                                   "haven_v12.dta", "haven_v13.dta", "haven_v14.dta", "haven_v15.dta", "pandas_114.dta",
+                                   "pandas_117.dta", "pandas_118.dta", "pandas_119.dta", "haven_v8.xpt",
+                                   "haven.sas7bdat", "readstat.sas7bdat"}) {
+        SCOPED_TRACE(name);
+        std::string path = data_path("readstat/" + name);
+        EXPECT_EQ(VX_Find_File_Type(path.c_str()), type_of.at(name.substr(name.find('.') + 1)));
         Sheet* s{};
         stdout_of([&] { s = read(path); });
         ASSERT_TRUE(s);
-        const std::vector<ExpectVar> want = load_expect(f.name);
+        const std::vector<ExpectVar> want = load_expect(name);
         check_against(s, want);
         const std::string done = " " + std::to_string(s->row_count) + " records transferred.\n";
-        copy_sample(dir, std::string("readstat/") + f.name);
+        copy_sample(dir, "readstat/" + name);
         // The whole conversion, read back: the package file keeps every value exactly.
         for (const char* out : {"out.csv", "out.vsh"}) {
-            RunResult r = run_morvalen(dir.path(), {f.name, out});
+            RunResult r = run_morvalen(dir.path(), {name, out});
             EXPECT_EQ(r.status, 0) << r.out;
             EXPECT_TRUE(r.out.ends_with(done)) << r.out;
         }
@@ -159,7 +152,7 @@ TEST_F(Readstat, LongTextUnicodeAndTheColumnLimitWarn) {
 
 TEST_F(Readstat, UserMissingValuesAreKeptWithOptionI) {
     copy_sample(dir, "readstat/haven.zsav", "in.zsav");
-    for (const std::string input : {"in.zsav", "in.zsav/i"}) {
+    for (std::string input : {"in.zsav", "in.zsav/i"}) {
         RunResult r = run_morvalen(dir.path(), {input, "out.csv"});
         ASSERT_EQ(r.status, 0) << r.out;
         std::string csv = read_file(dir.file("out.csv"));
@@ -179,7 +172,9 @@ TEST(CodePage, Utf8IntoWindows1252AndBack) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(vxs_utf8_to_cp1252(c.utf8), c.cp1252) << c.utf8;
-        if (!std::strchr(c.cp1252, '_')) EXPECT_EQ(vxs_cp1252_to_utf8(c.cp1252), c.utf8);
+        if (!std::strchr(c.cp1252, '_')) {
+            EXPECT_EQ(vxs_cp1252_to_utf8(c.cp1252), c.utf8);
+        }
     }
     // Cut by characters, never inside one.
     std::string out;

@@ -25,7 +25,7 @@ TEST(Writers, HavenReadsTheWrittenFilesAsTheSource) {
     ScratchDir dir;
     copy_sample(dir, "readstat/haven_v15.dta", "src.dta");
     const auto want = fields_of(data_path("readstat/haven_v15.dta.expect"));
-    for (const std::string out : {"w.sav", "w.dta"}) {
+    for (std::string out : {"w.sav", "w.dta"}) {
         SCOPED_TRACE(out);
         RunResult r = run_morvalen(dir.path(), {"src.dta", out});
         ASSERT_EQ(r.status, 0) << r.out;
