@@ -9,6 +9,10 @@
 namespace {
 
 const char kPython[] = "/usr/bin/python3 -c ";
+const char kFactorCsv[] =
+    "Site!,Plot,Dose,Note\nNorth,1,0.5,fine\nSouth,2,1.25,\nNorth,3,*,Z\xFCrich\n";
+const char kFactorCsvByR[] =
+    "\"Site\",\"Plot\",\"Dose\",\"Note\"\n\"North\",1,0.5,\"fine\"\n\"South\",2,1.25,\"\"\n\"North\",3,NA,\"Z\xC3\xBCrich\"\n";
 
 const struct {
     const char* input;  // a sample under tests/data, or a CSV file's text
@@ -33,6 +37,13 @@ const struct {
      "src\n('id', 'score', 'name', 'when', 'group')\n"
      "(1, 1.5, 'Zurich', datetime.datetime(2020, 2, 29, 0, 0), 'low')\n"
      "(2, None, 'Z\xC3\xBCrich', datetime.datetime(1960, 1, 1, 0, 0), 'high')\n"},
+    // A CSV file's factor, missing cell, empty and cp1252 text as haven reads them from .sav and .dta.
+    {kFactorCsv, "w.sav", "Rscript -e 'library(haven)'",
+     "Rscript -e 'library(haven); write.csv(as_factor(read_sav(\"w.sav\")), stdout(), row.names = F)'",
+     kFactorCsvByR},
+    {kFactorCsv, "w.dta", "Rscript -e 'library(haven)'",
+     "Rscript -e 'library(haven); write.csv(as_factor(read_dta(\"w.dta\")), stdout(), row.names = F)'",
+     kFactorCsvByR},
     {"readstat/haven_v15.dta", "w.xlsx", "command -v ssconvert", "ssconvert w.xlsx w.csv && head -n 2 w.csv",
      "id,score,name,when,group\n1,1.5,Zurich,2020/02/29,low\n"},
     {"weka/r_write_arff.arff", "ours.arff", "test -r /usr/share/java/weka.jar && command -v java",

@@ -2,7 +2,6 @@
 // driver/tools_read_outputs_test.cpp).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 
 #include "sheet/vxs_cp1252.h"
@@ -12,10 +11,10 @@
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string& path) {
+std::vector<std::vector<std::string>> fields_of(const std::string& path) {
     std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::vector<std::vector<std::string>> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(tab_fields(line));
     return lines;
 }
 
@@ -25,17 +24,16 @@ TEST(Writers, HavenReadsTheWrittenFilesAsTheSource) {
     if (!tool_present("Rscript -e 'library(haven)'")) GTEST_SKIP() << "R haven not installed";
     ScratchDir dir;
     copy_sample(dir, "readstat/haven_v15.dta", "src.dta");
-    const std::vector<std::string> want = lines_of(data_path("readstat/haven_v15.dta.expect"));
-    for (const char* out : {"w.sav", "w.dta"}) {
+    const auto want = fields_of(data_path("readstat/haven_v15.dta.expect"));
+    for (std::string out : {"w.sav", "w.dta"}) {
         SCOPED_TRACE(out);
         RunResult r = run_morvalen(dir.path(), {"src.dta", out});
         ASSERT_EQ(r.status, 0) << r.out;
-        std::string cmd = "cd " + dir.path() + " && Rscript " + data_path("readstat/expect.R") + " " + out;
-        ASSERT_TRUE(tool_present(cmd));
-        std::vector<std::string> got = lines_of(dir.file(std::string(out) + ".expect"));
+        ASSERT_TRUE(tool_present("cd " + dir.path() + " && Rscript " + data_path("readstat/expect.R") + " " + out));
+        const auto got = fields_of(dir.file(out + ".expect"));
         ASSERT_EQ(got.size(), want.size());
         for (size_t i = 0; i < want.size(); ++i) {
-            std::vector<std::string> g = tab_fields(got[i]), w = tab_fields(want[i]);
+            const auto &g = got[i], &w = want[i];
             EXPECT_EQ(g[0] + g[1], w[0] + w[1]) << i;
             std::string expect = vxs_cp1252_to_utf8(vxs_strip_blanks(vxs_utf8_to_cp1252(w[2]).substr(0, 90), 90));
             std::string value = g[2] == " " ? "" : g[2];
