@@ -117,12 +117,11 @@ TEST(LotusFiles, ConvertAsGnumericReadsThem) {
         std::string file = std::string(c.name).ends_with(".wq1") ? as_wk1(dir, c.name) : c.name;
         if (gnumeric) expect_same_cells(got.table, ssconvert_sheet(dir, file, c.sheet), what);
     }
-    // A WQ1 file written here reads back as it was written, and so gnumeric reads it too.
+    // A WQ1 file written here as gnumeric reads it (its own reading back: round_trips_test).
     ScratchDir dir;
     ASSERT_EQ(convert(dir, "trial.wk1", "w.wq1").run.status, 0);
     Converted back = convert(dir, "w.wq1", "back.csv");
     ASSERT_EQ(back.run.status, 0) << back.run.out;
-    EXPECT_EQ(back.table, convert(dir, "trial.wk1", "ref.csv").table);
     if (!gnumeric) GTEST_SKIP() << "ssconvert (gnumeric) not installed; gnumeric comparison skipped";
     expect_same_cells(back.table, ssconvert_sheet(dir, as_wk1(dir, "w.wq1"), 0), "written WQ1");
 }
