@@ -21,9 +21,9 @@ int16_t read_bmp(const char* p) { return read_bmp_into_sheet(p, vxs_options().se
 int16_t read_wav(const char* p) { return read_wave_into_sheet(p, vxs_options().separate_bmpwav); }
 
 // Streams of compound documents that belong to other programs.
-constexpr VxsContainerStream kQuattroStream{"PerfectOffice_MAIN", 36, "temp.wb2"};
+constexpr VxsContainerStream kQuattroStream{"PerfectOffice_MAIN", 36, "temp.wb2", vxs_set_wb3_file};
 constexpr VxsContainerStream kMinitabStream{"Worksheet", 20, "temp.mtw"};
-constexpr VxsContainerStream kQpwStream{"NativeContent_MAIN", 36, "temp.qpw"};
+constexpr VxsContainerStream kQpwStream{"NativeContent_MAIN", 36, "temp.qpw", vxs_set_qpw_file};
 constexpr VxsContainerStream kStatisticaStream{"Contents", 18, "temp.sta"};
 
 const VxsFormat kFormats[] = {

@@ -108,6 +108,10 @@ int16_t read_mtp_into_sheet(const char* path);
 int16_t read_weka_into_sheet(const char* path);
 int16_t read_kelmora_into_sheet(const char* path);
 int16_t read_qpw_into_sheet(const char* path);
+// The user's path of a Quattro notebook handed over from a compound document, shown by the
+// reader instead of the temporary copy's name.
+void vxs_set_wb3_file(const char* path);
+void vxs_set_qpw_file(const char* path);
 // Formats read through ReadStat (statpack/vxr_readstat.cpp).
 int16_t read_zsav_into_sheet(const char* path);
 int16_t read_por_into_sheet(const char* path);
@@ -165,6 +169,8 @@ struct VxsContainerStream {
     const char* name = nullptr;
     size_t compared = 0;
     const char* temp_name = nullptr;
+    // Stores the user's path for the receiving reader's messages; none: the container keeps it.
+    void (*set_file)(const char* path) = nullptr;
 };
 
 // Detection tests of the formats.

@@ -58,6 +58,7 @@ struct StreamName {
     StreamKind kind;
     const char* temp_name = nullptr;
     int16_t (*read)(const char* path) = nullptr;  // the reader a handed-over stream goes to
+    void (*set_file)(const char* path) = nullptr;
 };
 
 // The streams read here; the streams of other programs are the ones the driver hands in.
@@ -294,7 +295,10 @@ void hand_over(const StreamName& stream, const char* path) {
     if (n) std::fwrite(g.stream.data(), 1, n, out);
     std::fclose(out);
     xls_deallocate_mem();
-    g_container_file = path ? path : "";
+    if (stream.set_file)
+        stream.set_file(path);
+    else
+        g_container_file = path ? path : "";
     // The copy goes even when the receiving reader ends the run (a name listing, too much data).
     struct RemoveCopy {
         const std::string& name;
@@ -330,7 +334,7 @@ int open_container(const uint8_t* header, const char* path) {
 
     std::vector<StreamName> names(std::begin(kNames), std::end(kNames));
     for (const VxsHandOver& f : g_hand_over)
-        names.push_back({f.stream->name, f.stream->compared, kHandOver, f.stream->temp_name, f.read});
+        names.push_back({f.stream->name, f.stream->compared, kHandOver, f.stream->temp_name, f.read, f.stream->set_file});
     const StreamName* found = nullptr;
     size_t entry = kDirEntry;
     for (; entry + kDirEntry <= dir.size() && !found; entry += kDirEntry)

@@ -171,6 +171,8 @@ int read_records(std::string_view bytes, VxsSelection& sel, int64_t page, Notebo
 
 }  // namespace
 
+void vxs_set_qpw_file(const char* path) { vxs_set_container_file(path); }
+
 int16_t read_qpw_into_sheet(const char* path) {
     VxsSource src;
     src.open_file(path);

@@ -164,6 +164,8 @@ void read_cells(std::string_view bytes, bool notebook, int32_t page, VxsCellStor
 
 }  // namespace
 
+void vxs_set_wb3_file(const char* path) { vxs_set_container_file(path); }
+
 int16_t read_wq1_into_sheet(const char* path) {
     VxsSource src;
     src.open_file(path);

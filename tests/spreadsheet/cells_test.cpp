@@ -2,13 +2,9 @@
 // whose texts are exactly half its values.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
-#include "driver/vxs_options.h"
 #include "sheet/vxs_sheet.h"
-#include "sheet/vxs_txtnum.h"
 #include "spreadsheet/vxs_cells.h"
 #include "test_util.h"
 
@@ -17,18 +13,14 @@ namespace {
 // With the automatic factor rule a column stays numeric while twice its texts do not exceed
 // its values; with more texts it becomes a factor.
 TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
-    const struct {
-        int numbers, texts;
-        bool factor;
-    } cases[] = {
+    const struct { int numbers, texts; bool factor; } cases[] = {
         {3, 1, false}, {2, 2, false}, {1, 3, true},  // four values
         {4, 2, false}, {3, 3, false}, {2, 4, true},  // six values
         {1, 1, false}, {0, 2, true},
     };
-    ScratchDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.texts) + " texts of " + std::to_string(c.numbers + c.texts));
-        fresh_run(dir.file("warn.err"));
+        fresh_run();
         VxsCellStore store;
         const int n = c.numbers + c.texts;
         ASSERT_TRUE(store.create(0, n, 0, 1));
@@ -45,8 +37,6 @@ TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
         sel.auto_factor = 1;
         int made{};
         stdout_of([&] { made = vxs_create_sheet_from_store(&sel, "in.xls", "Sheet1", store, 5); });
-        if (vxs_warn_out) std::fclose(vxs_warn_out);
-        vxs_warn_out = nullptr;
         ASSERT_EQ(made, 1);
         ASSERT_EQ(lastsheet->column_count, 2);
         EXPECT_EQ(lastsheet->row_count, n);
