@@ -22,7 +22,7 @@ int16_t read_wav(const char* p) { return read_wave_into_sheet(p, vxs_options().s
 
 // Streams of compound documents that belong to other programs.
 constexpr VxsContainerStream kQuattroStream{"PerfectOffice_MAIN", 36, "temp.wb2", vxs_set_wb3_file};
-constexpr VxsContainerStream kMinitabStream{"Worksheet", 20, "temp.mtw"};
+constexpr VxsContainerStream kMinitabStream{"Worksheet", 20, "temp.mtw", vxs_set_mtw_file};
 constexpr VxsContainerStream kQpwStream{"NativeContent_MAIN", 36, "temp.qpw", vxs_set_qpw_file};
 constexpr VxsContainerStream kStatisticaStream{"Contents", 18, "temp.sta"};
 

@@ -112,6 +112,9 @@ int16_t read_qpw_into_sheet(const char* path);
 // reader instead of the temporary copy's name.
 void vxs_set_wb3_file(const char* path);
 void vxs_set_qpw_file(const char* path);
+// The same for a Minitab worksheet stream (release 12-14): the stored name also selects the
+// record layout. It serves the next read only.
+void vxs_set_mtw_file(const char* path);
 // Formats read through ReadStat (statpack/vxr_readstat.cpp).
 int16_t read_zsav_into_sheet(const char* path);
 int16_t read_por_into_sheet(const char* path);

@@ -36,7 +36,5 @@ constexpr char MTP_SIGNATURE[] = "Minitab Portable Worksheet";
 // single-precision image of each double. Text already printable is left alone.
 std::string vxs_mtw_convert_text(const std::string& raw, int version);
 
-// Stores the name of the user's file before a release 12-14 stream, copied out of it, is read:
-// the stored name selects the record layout and is the name shown in messages. It serves the
-// next read only.
-void vxs_set_mtw_file(const char* path);
+// vxs_set_mtw_file (declared with the format entries) names the user's file before a release
+// 12-14 stream copied out of it is read.
