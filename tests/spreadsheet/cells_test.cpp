@@ -23,6 +23,7 @@ TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
     } cases[] = {
         {3, 1, false}, {2, 2, false}, {1, 3, true},  // four values
         {4, 2, false}, {3, 3, false}, {2, 4, true},  // six values
+        {3, 2, false}, {2, 3, true},                 // five values: just above half
         {1, 1, false}, {0, 2, true},
     };
     ScratchDir dir;
