@@ -316,7 +316,7 @@ int run(int argc, char** argv) {
     if (vxs_get_global_defaults()->omit_empty) vxs_delete_empty_rows(sheet);
     sheet->source_file = input.substr(0, 265);
 
-    std::string temp = vxs_temp_output_name(output);
+    std::string temp = vxs_temp_output_name(output, input);
     if (!name_file.empty()) {
         name_file = with_extension(name_file, ".VAR");
         if (FILE* f = std::fopen(name_file.c_str(), "r")) {

@@ -31,6 +31,15 @@ bool same_file(const std::string& path, dev_t dev, ino_t ino) {
 
 }  // namespace
 
+std::string vxs_temp_output_name(const std::string& output, const std::string& input) {
+    std::string temp = vxs_temp_output_name(output);
+    struct stat in;
+    if (::stat(input.c_str(), &in) != 0) return temp;
+    for (struct stat st; ::stat(temp.c_str(), &st) == 0 && st.st_dev == in.st_dev && st.st_ino == in.st_ino;)
+        temp += ".$$$";
+    return temp;
+}
+
 bool VxsTempOutput::create() {
     discard();
     struct stat st;

@@ -10,6 +10,9 @@
 // of its last path component) replaced by ".$$$", or ".$$$" appended (also to a name that
 // already ends in ".$$$").
 std::string vxs_temp_output_name(const std::string& output);
+// The same, but never the file `input` itself (an input named like the temporary file would
+// otherwise be removed by the run): ".$$$" is appended until the name is another file's.
+std::string vxs_temp_output_name(const std::string& output, const std::string& input);
 
 class VxsTempOutput {
 public:

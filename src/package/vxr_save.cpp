@@ -316,7 +316,7 @@ int16_t save_sheet(Sheet* sheet, const char* path) {
     int32_t columns = sheet->column_count - (omit ? empty_columns : 0);
     if (columns <= 0) return 0;
 
-    FILE* f = std::fopen(path, "wb");
+    FILE* f = vxs_create_output_file(path);
     if (!f) return 0;
     VshWriter w(f);
 

@@ -1,13 +1,25 @@
 // File handling of the buffered writer.
 #include "byte_writer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+FILE* vxs_create_output_file(const char* path) {
+    if (!path) return nullptr;
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    FILE* f = ::fdopen(fd, "wb");
+    if (!f) ::close(fd);
+    return f;
+}
+
 ByteWriter::~ByteWriter() {
     if (f_ && own_) std::fclose(f_);
 }
 
 bool ByteWriter::open(const char* path) {
     close();
-    f_ = std::fopen(path, "wb");
+    f_ = vxs_create_output_file(path);
     own_ = true;
     memory_ = false;
     ok_ = f_ != nullptr;

@@ -13,6 +13,11 @@
 
 #include "byte_reader.h"  // Endian
 
+// Creates (truncates) a file for writing, as fopen(path, "wb") does, except that a symbolic
+// link at the name is never followed: the run's temporary output has a predictable name, and
+// a link planted there after it was made must not redirect the write. Null on failure.
+FILE* vxs_create_output_file(const char* path);
+
 class ByteWriter {
 public:
     explicit ByteWriter(Endian order = Endian::Little) : order_(order) {}

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_strings.h"
 #include "../sheet/vxs_cp1252.h"
@@ -88,7 +89,7 @@ double continuous(double serial) { return serial < 60 ? serial + 1 : serial; }
 
 int16_t write_with_readstat(Sheet* sheet, const char* path, Target target) {
     if (!sheet || sheet->column_count < 1) return 0;
-    FILE* f = std::fopen(path, "wb");
+    FILE* f = vxs_create_output_file(path);
     if (!f) {
         std::printf("Error: Cannot create %.100s!\n", path);
         return 0;

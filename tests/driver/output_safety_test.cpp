@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/vxs_formats.h"
 #include "driver/vxs_tempfile.h"
+#include "sheet/vxs_sheet.h"
 #include "test_util.h"
 
 namespace {
@@ -131,12 +133,37 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
                   std::string("\x51\x50\x3e\x03", 4));  // version 3 magic
         EXPECT_FALSE(name_taken(temp));
     }
+    // An input that carries the temporary name is read, not removed.
+    write_file(dir.file("in.$$$"), "x,y\n1,2\n");
+    EXPECT_EQ(run_morvalen(dir.path(), {"in.$$$", "in.csv"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("in.$$$")), "x,y\n1,2\n");
+    EXPECT_EQ(read_file(dir.file("in.csv")).substr(0, 4), "x,y\n");
+    EXPECT_FALSE(name_taken(dir.file("in.$$$.$$$")));
     // A link planted for a run whose writer then refuses is removed, and its target untouched.
     write_file(dir.file("blank.csv"), "a,b\n*,*\n");
     ASSERT_EQ(::symlink(dir.file("victim.txt").c_str(), dir.file("blank.$$$").c_str()), 0);
     EXPECT_EQ(run_morvalen(dir.path(), {"blank.csv", "blank.vsh"}).status, 6);
     EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
     EXPECT_FALSE(name_taken(dir.file("blank.$$$")));
+}
+
+// A link planted at the temporary name after the run made its file, just before the writer
+// opens it: every writer refuses to write through it, and the link's target stays as it was.
+TEST(OutputSafety, WritersNeverWriteThroughALink) {
+    ScratchDir dir;
+    write_file(dir.file("victim.txt"), "precious\n");
+    for (const char* out : {"out.vsh", "out.vxc", "out.csv", "out.tpt", "out.dbf", "out.xls", "out.sav"}) {
+        SCOPED_TRACE(out);
+        const std::string link = dir.file("out.$$$");
+        std::remove(link.c_str());
+        ASSERT_EQ(::symlink(dir.file("victim.txt").c_str(), link.c_str()), 0);
+        Sheet* sheet = new_run_with_sheet(2);
+        create_column_with_memory(sheet, VXS_VARIATE, "x", 2)->num = {1, 2};
+        const VxsFormat& format = vxs_output_format(out);
+        ASSERT_NE(format.write, nullptr);
+        stdout_of([&] { EXPECT_EQ(format.write(sheet, link.c_str()) & 0xffff, 0); });
+        EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
+    }
 }
 
 }  // namespace

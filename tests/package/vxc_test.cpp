@@ -74,28 +74,10 @@ TEST_F(VxcWriter, BufferStringsAndNumbers) {
     EXPECT_EQ(write_out_number(1e308, vxs_missing, 0), "9.99999E+307");
 }
 
-TEST_F(VxcWriter, FactorsInlineAndThroughStructures) {
-    Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "F", 2);
-    f->num = {1, 61};
-    f->nlevels = 60;
-    for (int i = 1; i <= 60; ++i) f->levels.push_back(i * 10);
-    f->origin = 1;
-    std::string values_only = write();
-    EXPECT_NE(values_only.find(";levels=!(10,20,"), std::string::npos);
-    EXPECT_NE(values_only.find("READ F; frepresentation=ordinal\n1 * :\n"), std::string::npos);
-    for (int i = 1; i <= 60; ++i) f->labels.push_back("L" + std::to_string(i));
-    std::string both = write();
-    EXPECT_NE(both.find("DELETE [redefine=yes] _levels_\nVARIATE [nvalues=60] _levels_\nREAD _levels_\n10 20 "),
-              std::string::npos);
-    EXPECT_NE(both.find("DELETE [redefine=yes] _labels_\nTEXT [nvalues=60] _labels_\nREAD _labels_\n'L1' 'L2' "),
-              std::string::npos);
-    EXPECT_NE(both.find("FACTOR [modify=yes;nvalues=2;levels=!(#_levels_);labels=!t(#_labels_)] F\n"),
-              std::string::npos);
-}
-
 // Up to the inline limit (57 levels with values and labels, 88 with labels only, 133 with
 // values only) the levels and labels are written inside the FACTOR directive; above it they go
-// through the _levels_ and _labels_ structures, which the directive then names.
+// through the _levels_ and _labels_ structures, which the directive then names. A cell of 0 or
+// above the number of levels is read back as missing.
 TEST_F(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
     const struct {
         bool values, labels;
@@ -104,9 +86,9 @@ TEST_F(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
     for (const auto& k : kinds) {
         for (int32_t levels : {k.limit - 1, k.limit, k.limit + 1}) {
             SCOPED_TRACE(std::to_string(levels) + (k.values ? " values" : "") + (k.labels ? " labels" : ""));
-            sheet_ = new_run_with_sheet(2);
-            Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "F", 2);
-            f->num = {1, static_cast<double>(levels)};
+            sheet_ = new_run_with_sheet(3);
+            Column* f = create_column_with_memory(sheet_, VXS_FACTOR, "F", 3);
+            f->num = {0, static_cast<double>(levels), static_cast<double>(levels + 1)};
             f->nlevels = levels;
             std::string values, labels;
             for (int32_t i = 1; i <= levels; ++i) {
@@ -122,7 +104,7 @@ TEST_F(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
             ASSERT_NE(start, std::string::npos) << text;
             std::string directive = text.substr(start, text.find('\n', start) - start);
             bool inline_lists = levels <= k.limit;
-            std::string want = "FACTOR [modify=yes;nvalues=2";
+            std::string want = "FACTOR [modify=yes;nvalues=3";
             if (inline_lists) {
                 want += k.values ? ";levels=!(" + values + ")" : ";levels=" + std::to_string(levels);
                 if (k.labels) want += ";labels=!t(" + labels + ")";
@@ -131,13 +113,58 @@ TEST_F(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
                 if (k.labels) want += ";labels=!t(#_labels_)";
             }
             EXPECT_EQ(directive, want + "] F");
-            EXPECT_EQ(text.find("DELETE [redefine=yes] _levels_\nVARIATE [nvalues=" + std::to_string(levels) + "] _levels_\n") !=
+            EXPECT_EQ(text.find("DELETE [redefine=yes] _levels_\nVARIATE [nvalues=" + std::to_string(levels) + "] _levels_\nREAD _levels_\n10 20 ") !=
                           std::string::npos,
                       !inline_lists && k.values);
-            EXPECT_EQ(text.find("DELETE [redefine=yes] _labels_\nTEXT [nvalues=" + std::to_string(levels) + "] _labels_\n") !=
+            EXPECT_EQ(text.find("DELETE [redefine=yes] _labels_\nTEXT [nvalues=" + std::to_string(levels) + "] _labels_\nREAD _labels_\n'L1' 'L2' ") !=
                           std::string::npos,
                       !inline_lists && k.labels);
-            EXPECT_NE(text.find("READ F; frepresentation=ordinal\n1 " + std::to_string(levels) + " :\n"), std::string::npos);
+            EXPECT_NE(text.find("READ F; frepresentation=ordinal\n* " + std::to_string(levels) + " * :\n"), std::string::npos);
+        }
+    }
+}
+
+// The column class of a two-way table keeps the same limits: levels and labels taken from the
+// body columns (form 1 values, 2 labels, 3 both) inline up to the limit, in structures above.
+TEST_F(VxcWriter, TableColumnClassInlineUpToTheLimit) {
+    const struct {
+        int form;
+        int32_t limit;
+    } kinds[] = {{3, 57}, {2, 88}, {1, 133}};
+    for (const auto& k : kinds) {
+        for (int32_t n : {k.limit - 1, k.limit, k.limit + 1}) {
+            SCOPED_TRACE(std::to_string(n) + " body columns, form " + std::to_string(k.form));
+            sheet_ = new_run_with_sheet(1, VXS_TABLE);
+            sheet_->table_dims = 2;
+            sheet_->form_code = k.form;
+            sheet_->structure_name = "T";
+            sheet_->second_structure_name = "C";
+            Column* r = create_column_with_memory(sheet_, VXS_FACTOR, "R", 1);
+            r->num = {1};
+            r->nlevels = 1;
+            std::string values, labels;
+            for (int32_t i = 1; i <= n; ++i) {
+                std::string v = std::to_string(i * 10);
+                Column* b = create_column_with_memory(sheet_, VXS_TABLE_BODY, v, 1);
+                b->num = {1};
+                b->table_constant = i * 10;
+                values += (i > 1 ? "," : "") + v;
+                labels += (i > 1 ? ",'" : "'") + v + "'";
+            }
+            std::string text = write();
+            for (size_t at; (at = text.find("\\\n")) != std::string::npos;) text.erase(at, 2);
+            size_t start = text.find("FACTOR [modify=yes");
+            ASSERT_NE(start, std::string::npos) << text;
+            bool above = n > k.limit, with_values = k.form != 2, with_labels = k.form != 1;
+            std::string want = "FACTOR [modify=yes";
+            want += !with_values ? ";levels=" + std::to_string(n) : above ? ";levels=!(#_levels_)" : ";levels=!(" + values + ")";
+            if (with_labels) want += above ? ";labels=!t(#_labels_)" : ";labels=!t(" + labels + ")";
+            EXPECT_EQ(text.substr(start, text.find('\n', start) - start), want + "] C");
+            const std::string count = std::to_string(n);
+            EXPECT_EQ(text.find("_levels_\nVARIATE [nvalues=" + count + "] _levels_\nREAD _levels_\n10 20 ") != std::string::npos,
+                      above && with_values);
+            EXPECT_EQ(text.find("_labels_\nTEXT [nvalues=" + count + "] _labels_\nREAD _labels_\n'10' '20' ") != std::string::npos,
+                      above && with_labels);
         }
     }
 }

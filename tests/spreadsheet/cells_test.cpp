@@ -16,6 +16,7 @@ TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
     const struct { int numbers, texts; bool factor; } cases[] = {
         {3, 1, false}, {2, 2, false}, {1, 3, true},  // four values
         {4, 2, false}, {3, 3, false}, {2, 4, true},  // six values
+        {3, 2, false}, {2, 3, true},                 // five values: just above half
         {1, 1, false}, {0, 2, true},
     };
     for (const auto& c : cases) {
