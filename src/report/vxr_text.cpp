@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "../sheet/vxs_format_entries.h"
@@ -32,8 +35,12 @@ void double_quote(char* dst, const char* src, size_t max) {
     std::memcpy(dst, s.c_str(), s.size() + 1);
 }
 
-int vxs_write_line(std::string_view line, size_t max, int comma_split, TextWriter& out) {
-    if (line.empty()) return 1;
+namespace {
+
+// Hands a line to emit in pieces of at most max characters, each cut after the last comma (or
+// blank) before the limit; an empty line gives nothing.
+template <class Emit>
+void split_line(std::string_view line, size_t max, int comma_split, Emit&& emit) {
     if (max == 0) max = line.size();
     while (!line.empty()) {
         size_t take = std::min(line.size(), max);
@@ -41,9 +48,16 @@ int vxs_write_line(std::string_view line, size_t max, int comma_split, TextWrite
             size_t cut = line.substr(0, take).rfind(comma_split ? ',' : ' ');
             if (cut != std::string_view::npos) take = cut + 1;
         }
-        out.line(line.substr(0, take));
+        emit(line.substr(0, take));
         line.remove_prefix(take);
     }
+}
+
+}  // namespace
+
+int vxs_write_line(std::string_view line, size_t max, int comma_split, TextWriter& out) {
+    if (line.empty()) return 1;
+    split_line(line, max, comma_split, [&](std::string_view piece) { out.line(piece); });
     return out.ok() ? 1 : 0;
 }
 
@@ -177,7 +191,79 @@ void place(std::string& line, size_t start, size_t width, bool right, std::strin
     std::memcpy(line.data() + at, s.data(), s.size());
 }
 
+// Threads sharing the cell formatting of a big sheet: formatting numbers is most of a text
+// conversion's time, and each row's text depends on nothing but that row and the field widths.
+unsigned forced_threads = 0;
+size_t forced_batch_bytes = 0;
+
+unsigned formatting_threads(size_t cells) {
+    if (forced_threads) return forced_threads;
+    if (cells < (size_t{1} << 16)) return 1;  // starting threads costs more than it saves
+    unsigned n = std::thread::hardware_concurrency();
+    return std::clamp(n, 1u, 4u);
+}
+
+// Runs work(part, first, last) over [0, n) cut into parts consecutive ranges, part 0 on the
+// calling thread; an exception thrown by any part is rethrown here once all have ended.
+template <class Work>
+void run_parts(size_t n, unsigned parts, Work&& work) {
+    std::vector<std::thread> threads;
+    std::vector<std::exception_ptr> errors(parts);
+    auto range = [&](unsigned k) { return std::pair{n * k / parts, n * (k + 1) / parts}; };
+    for (unsigned k = 1; k < parts; ++k)
+        threads.emplace_back([&, k] {
+            try {
+                auto [first, last] = range(k);
+                work(k, first, last);
+            } catch (...) {
+                errors[k] = std::current_exception();
+            }
+        });
+    try {
+        auto [first, last] = range(0);
+        work(0u, first, last);
+    } catch (...) {
+        errors[0] = std::current_exception();
+    }
+    for (std::thread& t : threads) t.join();
+    for (const std::exception_ptr& e : errors)
+        if (e) std::rethrow_exception(e);
+}
+
+// The lines of rows [first, last), as the file takes them, appended to out.
+void render_rows(const std::vector<ColumnPlan>& plan, size_t total, Layout layout, CellWriter& cells,
+                 size_t first, size_t last, std::string& out) {
+    std::string line;
+    std::string_view cell;
+    for (size_t r = first; r < last; ++r) {
+        if (layout == Layout::Tab) {
+            line.clear();
+            for (const ColumnPlan& p : plan) {
+                if (cells.cell(p, r, cell)) line += cell;
+                line += '\t';
+            }
+            line.pop_back();
+        } else {
+            line.assign(total, ' ');
+            for (const ColumnPlan& p : plan) {
+                if (cells.cell(p, r, cell)) place(line, p.start, p.width, p.right, cell);
+                if (layout == Layout::Comma) line[p.start + p.width - 1] = ',';
+            }
+            if (layout == Layout::Comma) line.pop_back();
+        }
+        split_line(line, kLineMax, layout == Layout::Comma, [&](std::string_view piece) {
+            out += piece;
+            out += '\n';
+        });
+    }
+}
+
 }  // namespace
+
+void vxs_set_text_threads(unsigned n, size_t batch_bytes) {
+    forced_threads = n;
+    forced_batch_bytes = batch_bytes;
+}
 
 int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
     if (!sheet || !path || sheet->row_count < 1 || sheet->column_count < 1 || sheet->cols.size() < 2) return 0;
@@ -197,7 +283,6 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
     };
     if (layout == Layout::Aligned) write_line(heading_line(path));
 
-    CellWriter cells(sheet, layout, quote);
     std::vector<ColumnPlan> plan;
     int32_t sym_seen = 0;
     for (size_t i = 1; i < sheet->cols.size(); ++i) {
@@ -212,15 +297,25 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
     }
 
     // Field widths: one more than the longest cell, and room for the name and its mark.
+    const unsigned threads = formatting_threads(nrows * plan.size());
+    std::vector<std::vector<size_t>> longest(threads, std::vector<size_t>(plan.size(), 0));
+    if (layout != Layout::Tab) {
+        run_parts(nrows, threads, [&](unsigned part, size_t first, size_t last) {
+            CellWriter measure(sheet, layout, quote);
+            for (size_t i = 0; i < plan.size(); ++i) {
+                ColumnPlan unbounded = plan[i];
+                unbounded.width = 0;
+                size_t& most = longest[part][i];
+                for (size_t r = first; r < last; ++r) most = std::max(most, measure.cell_width(unbounded, r));
+            }
+        });
+    }
     size_t pos = 0;
-    for (ColumnPlan& p : plan) {
-        size_t longest = 0;
-        if (layout != Layout::Tab) {
-            ColumnPlan unbounded = p;
-            unbounded.width = 0;
-            for (size_t r = 0; r < nrows; ++r) longest = std::max(longest, cells.cell_width(unbounded, r));
-        }
-        size_t w = longest + 1;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        ColumnPlan& p = plan[i];
+        size_t most = 0;
+        for (const std::vector<size_t>& part : longest) most = std::max(most, part[i]);
+        size_t w = most + 1;
         w = std::max(w, p.col->name.size() + (p.col->type == VXS_FACTOR ? 2 : 1));
         if (layout == Layout::Comma) w = std::max(w, display_name(p.col, suffixes).size() + 1);
         p.width = w;
@@ -259,24 +354,21 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
         write_line(line);
     }
 
-    std::string_view cell;
-    for (size_t r = 0; r < nrows && ok; ++r) {
-        if (layout == Layout::Tab) {
-            line.clear();
-            for (const ColumnPlan& p : plan) {
-                if (cells.cell(p, r, cell)) line += cell;
-                line += '\t';
-            }
-            line.pop_back();
-        } else {
-            line.assign(total, ' ');
-            for (const ColumnPlan& p : plan) {
-                if (cells.cell(p, r, cell)) place(line, p.start, p.width, p.right, cell);
-                if (layout == Layout::Comma) line[p.start + p.width - 1] = ',';
-            }
-            if (layout == Layout::Comma) line.pop_back();
-        }
-        write_line(line);
+    // Rows go out in batches of a few megabytes, each thread formatting its share of a batch
+    // into its own buffer; the buffers are written in row order, so the file is the same
+    // whatever the thread count.
+    const size_t batch_bytes = forced_batch_bytes ? forced_batch_bytes : size_t{4} << 20;
+    const size_t batch_rows = std::max<size_t>(forced_batch_bytes ? 1 : 256, batch_bytes / (total + 1)) * threads;
+    std::vector<std::string> text(threads);
+    std::vector<CellWriter> writers(threads, CellWriter(sheet, layout, quote));
+    for (size_t r = 0; r < nrows && ok; r += batch_rows) {
+        size_t end = std::min(nrows, r + batch_rows);
+        run_parts(end - r, threads, [&](unsigned part, size_t first, size_t last) {
+            text[part].clear();
+            render_rows(plan, total, layout, writers[part], r + first, r + last, text[part]);
+        });
+        for (const std::string& t : text) f.put(t);
+        if (!f.ok()) ok = false;
     }
     if (!file.close()) ok = false;
     return ok ? 1 : 0;

@@ -70,6 +70,12 @@ bool ByteWriter::flush() {
     return ok_;
 }
 
+void ByteWriter::write_through(const void* p, size_t n) {
+    if (!flush()) return;
+    if (!f_ || std::fwrite(p, 1, n, f_) != n) ok_ = false;
+    written_ += n;
+}
+
 bool ByteWriter::close() {
     if (!f_) return ok_;
     flush();

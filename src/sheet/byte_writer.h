@@ -52,6 +52,7 @@ public:
 
     void bytes(const void* p, size_t n) {
         if (!ok_ || n == 0) return;
+        if (n >= kChunk && !memory_) return write_through(p, n);  // no copy of big blocks
         buf_.append(static_cast<const char*>(p), n);
         if (buf_.size() >= kChunk) flush();
     }
@@ -84,6 +85,7 @@ public:
     }
 
 private:
+    void write_through(const void* p, size_t n);
     static constexpr size_t kChunk = size_t(1) << 20;
     void encode(uint64_t v, size_t n, unsigned char* b) const {
         for (size_t i = 0; i < n; ++i) {

@@ -12,8 +12,8 @@
 #include "vxs_sheet.h"
 #include "vxs_txtnum.h"
 
-int16_t vxs_gregorian = 0;
-int32_t vxs_date_format = 1;
+thread_local int16_t vxs_gregorian = 0;
+thread_local int32_t vxs_date_format = 1;
 
 namespace {
 

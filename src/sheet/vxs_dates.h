@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 
-extern int16_t vxs_gregorian;   // 1: day numbers count from 1 March 1600
-extern int32_t vxs_date_format; // current date format code, 1..40
+// Per thread: text writers format date columns on several threads at once.
+extern thread_local int16_t vxs_gregorian;   // 1: day numbers count from 1 March 1600
+extern thread_local int32_t vxs_date_format; // current date format code, 1..40
 
 constexpr double VXS_SCALE_OFFSET = 109512.0;  // days between the two scales
 
