@@ -40,7 +40,8 @@ std::string collapse_blanks(const std::string& s) {
 void expect_same_as_ogr(const ScratchDir& dir, const std::string& dbf_path) {
     Sheet* s = read_dbf(dbf_path);
     ASSERT_TRUE(s);
-    std::string cmd = "ogr2ogr -f CSV -lco SEPARATOR=TAB " + dir.file("ogr.csv") + " " + dbf_path + " >/dev/null 2>&1";
+    std::string cmd = "ogr2ogr -f CSV -lco SEPARATOR=TAB " + dir.file("ogr.csv") + " " + dbf_path +
+                      " >/dev/null 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     std::vector<std::vector<std::string>> ogr = tsv_rows(dir.file("ogr.csv"));
     ASSERT_EQ(ogr.size(), static_cast<size_t>(s->row_count) + 1);
@@ -66,7 +67,10 @@ void expect_same_as_ogr(const ScratchDir& dir, const std::string& dbf_path) {
                 EXPECT_EQ(col->num[r], vxs_day_number(d, m, y));
             } else {  // ogr2ogr prints the field's declared decimals: within half the last one
                 const size_t dot = t.find('.');
-                const double y = std::stod(t), shown = dot == std::string::npos ? 0 : 0.5 * std::pow(10.0, dot + 1.0 - t.size());
+                const double y = std::stod(t),
+                             shown = dot == std::string::npos
+                                         ? 0
+                                         : 0.5 * std::pow(10.0, dot + 1.0 - t.size());
                 EXPECT_NEAR(col->num[r], y, std::max(shown, 1e-9 * std::max(1.0, std::fabs(y))));
             }
         }
@@ -92,8 +96,9 @@ TEST(DbfRead, HandBuiltTablesCellByCell) {
     for (size_t r = 0; r < 4; ++r) EXPECT_EQ(name->text.str(r), names[r]) << r;
     EXPECT_EQ(value->num, (std::vector<double>{1.5, mv, mv, 1000}));
     EXPECT_EQ(s->cols[3]->num, (std::vector<double>{1, mv, 0, 1}));
-    EXPECT_EQ(when->num, (std::vector<double>{vxs_day_number(7, 12, 2026), vxs_day_number(29, 2, 2023), mv,
-                                              vxs_day_number(31, 1, 2000)}));
+    EXPECT_EQ(when->num,
+              (std::vector<double>{vxs_day_number(7, 12, 2026), vxs_day_number(29, 2, 2023), mv,
+                                   vxs_day_number(31, 1, 2000)}));
 
     s = read_dbf(dbf("dbase2.dbf"));
     ASSERT_TRUE(s);
@@ -105,7 +110,8 @@ TEST(DbfRead, HandBuiltTablesCellByCell) {
 // Cut to the column limit, the terminator is still looked for after every declared field.
 TEST(DbfRead, MoreFieldsThanTheLimitKeepTheFirst) {
     Sheet* s = nullptr;
-    EXPECT_EQ(stdout_of([&] { s = read_dbf(dbf("wide.dbf"), 250); }), "Warning Columns above 250 NOT transfered!\n");
+    EXPECT_EQ(stdout_of([&] { s = read_dbf(dbf("wide.dbf"), 250); }),
+              "Warning Columns above 250 NOT transfered!\n");
     ASSERT_TRUE(s);
     EXPECT_EQ(s->column_count, 250);
     EXPECT_EQ(find_column(s, "F249")->num, (std::vector<double>{49, 50}));
@@ -177,7 +183,8 @@ TEST(DbfWrite, NamesCutToTheSameTenCharactersWarn) {
     create_column_with_memory(s, VXS_VARIATE, "Abcdefghij_2", 1);
     ScratchDir dir;
     EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(write_sheet_as_dbf(s, dir.file("n.dbf").c_str())); }),
-              " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name Abcdefghij!\n");
+              " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name "
+              "Abcdefghij!\n");
 }
 
 // Factors are written by their kind: level numbers, level values or labels.

@@ -28,9 +28,10 @@ Sheet* decode(const std::string& bytes) {
 // hand-made description (tests/data/csv/make_expected.py).
 TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
     for (const char* stem : {"kinds", "oneway"}) {
-        const std::string want = stem == std::string("kinds")
-                                     ? read_file(data_path("csv/kinds_expected.csv"))
-                                     : "Colour!,Counts\n'red'  ,   4.0\n'green',   0.0\n'blue' ,   7.5\n";
+        const std::string want =
+            stem == std::string("kinds")
+                ? read_file(data_path("csv/kinds_expected.csv"))
+                : "Colour!,Counts\n'red'  ,   4.0\n'green',   0.0\n'blue' ,   7.5\n";
         for (int v = 1; v <= 3; ++v) {
             for (const char* order : {"", "_be"}) {
                 std::string f = std::string(stem) + "_v" + std::to_string(v) + order + ".vsh";
@@ -150,13 +151,15 @@ TEST(VshRead, ColumnLimitAndLongNames) {
     lastsheet = nullptr;
     VXSMAXCOLUMNS = 4;
     ByteReader in(b);
-    EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(vxs_decode_vsh(in)); }), "Warning Columns above 4 NOT transfered!\n");
+    EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(vxs_decode_vsh(in)); }),
+              "Warning Columns above 4 NOT transfered!\n");
     EXPECT_EQ(lastsheet->column_count, 4);
 
     // A 60-character name is read whole and its first 40 kept.
-    std::string f = le_bytes(VXS_MAGIC_V1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_f64(-1e307) +
-                    le_bytes(4, 4) + le_bytes(1, 4) + le_bytes(60, 4) + std::string(60, 'n') + le_bytes(1, 4) +
-                    le_bytes(0, 4) + le_bytes(0xFFFFFFFF, 4) + le_f64(12345.6);
+    std::string f = le_bytes(VXS_MAGIC_V1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_bytes(1, 4) +
+                    le_f64(-1e307) + le_bytes(4, 4) + le_bytes(1, 4) + le_bytes(60, 4) +
+                    std::string(60, 'n') + le_bytes(1, 4) + le_bytes(0, 4) +
+                    le_bytes(0xFFFFFFFF, 4) + le_f64(12345.6);
     Sheet* s = decode(f);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->cols[1]->name, std::string(40, 'n'));
@@ -169,9 +172,15 @@ TEST(VshRead, CutAndLyingFilesFailCleanly) {
     for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(decode(good.substr(0, n))) << n;
     ASSERT_TRUE(decode(good));
 
-    // Columns, rows (twice), structure kind, further header bytes, first value count, first name length.
-    for (auto [at, v] : {std::pair<size_t, uint32_t>{8, 0x7fffffff}, {12, 0x7fffffff}, {12, uint32_t(-1)}, {4, 7},
-                         {40, 0x7ffffff0}, {48, 0x7fffffff}, {52, 0x7fffffff}})
+    // Columns, rows (twice), structure kind, further header bytes, first value count, first name
+    // length.
+    for (auto [at, v] : {std::pair<size_t, uint32_t>{8, 0x7fffffff},
+                         {12, 0x7fffffff},
+                         {12, uint32_t(-1)},
+                         {4, 7},
+                         {40, 0x7ffffff0},
+                         {48, 0x7fffffff},
+                         {52, 0x7fffffff}})
         EXPECT_FALSE(decode(patched(good, at, le_bytes(v, 4)))) << at;
     // A sheet missing value that marks nothing as missing would let bad factor codes through.
     for (double missing : {std::nan(""), 1e308, 0.0, -1e300})

@@ -36,15 +36,18 @@ void fresh_stream(int version) {
 // What check_xls.py says about a file.
 std::string check(const std::string& dir, const std::string& file, const char* option = "") {
     const std::string out = dir + "/check.txt";
-    int rc = std::system(("/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " + option + " > " +
-                          out + " 2>&1").c_str());
+    int rc = std::system(("/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " +
+                          option + " > " + out + " 2>&1")
+                             .c_str());
     return (rc == 0 ? "" : "FAILED\n") + read_file(out);
 }
 
 // Each of the lines is a whole line of text.
 void expect_lines(const std::string& text, std::initializer_list<const char*> lines) {
     for (const char* line : lines)
-        EXPECT_NE(("\n" + text).find("\n" + std::string(line) + "\n"), std::string::npos) << line << "\n" << text;
+        EXPECT_NE(("\n" + text).find("\n" + std::string(line) + "\n"), std::string::npos)
+            << line << "\n"
+            << text;
 }
 
 TEST(XlsRecords, RkValuesByHand) {
@@ -119,21 +122,24 @@ TEST(XlsRecords, StreamLimitStopsTheWriting) {
 TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     ScratchDir dir;
-    write_file(dir.file("in.csv"),
-               "Site,Plot,Treatment!,Dose,Score!,Comment\nNorth,1,Control,0.5,3,\"fine, dry\"\n"
-               "South,2,High N,1.25,1,said ok\nNorth,3,Control,*,3,\nEast,4,low n,1e10,2,O'Brien\n");
+    write_file(
+        dir.file("in.csv"),
+        "Site,Plot,Treatment!,Dose,Score!,Comment\nNorth,1,Control,0.5,3,\"fine, dry\"\n"
+        "South,2,High N,1.25,1,said ok\nNorth,3,Control,*,3,\nEast,4,low n,1e10,2,O'Brien\n");
     RunResult r = run_morvalen(dir.path(), {"in.csv", "out.xls"});
     ASSERT_EQ(r.status, 0) << r.out;
     std::string c = check(dir.path(), dir.file("out.xls"));
     EXPECT_NE(c.find(" mini\n"), std::string::npos) << c;
     expect_lines(c, {"streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']", "walk ok 1",
-                     "sheet Vantrix Data 5 6", "0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!", "1,0,1,North",
-                     "1,1,2,1.0", "2,3,2,1.25", "4,3,2,10000000000.0", "2,2,1,High N", "1,4,2,3.0",
-                     "1,5,1,fine, dry"});
+                     "sheet Vantrix Data 5 6", "0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!",
+                     "1,0,1,North", "1,1,2,1.0", "2,3,2,1.25", "4,3,2,10000000000.0",
+                     "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"});
     EXPECT_EQ(c.find("\n3,3,"), std::string::npos) << "a missing cell inside the row is left out";
 
     if (!tool_present("command -v ssconvert")) GTEST_SKIP() << "ssconvert (gnumeric) not installed";
-    ASSERT_EQ(std::system(("cd " + dir.path() + " && ssconvert out.xls g.csv >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(
+        std::system(("cd " + dir.path() + " && ssconvert out.xls g.csv >/dev/null 2>&1").c_str()),
+        0);
     std::string g = read_file(dir.file("g.csv"));
     EXPECT_NE(g.find("Site,Plot,Treatment!,Dose,Score!,Comment\n"), std::string::npos) << g;
     EXPECT_NE(g.find("\nEast,4,\"low n\",10000000000,2,O'Brien\n"), std::string::npos) << g;
@@ -144,7 +150,8 @@ TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
 // and xlrd and gnumeric stop there, so the large stream is made wide rather than long.
 TEST(XlsWorkbook, ContainerSizes) {
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
-    for (auto [rows, cols, expect] : {std::tuple{3, 2, " mini\n"}, {400, 3, " regular\n"}, {16383, 30, " regular\n"}}) {
+    for (auto [rows, cols, expect] :
+         {std::tuple{3, 2, " mini\n"}, {400, 3, " regular\n"}, {16383, 30, " regular\n"}}) {
         SCOPED_TRACE(rows);
         Sheet* s = new_run_with_sheet(rows);
         for (int c = 0; c < cols; ++c) {
@@ -159,11 +166,14 @@ TEST(XlsWorkbook, ContainerSizes) {
         const bool large = rows > 1000;
         std::string c = check(dir.path(), dir.file("s.xls"), large ? "--container" : "");
         EXPECT_NE(c.find(expect), std::string::npos) << c.substr(0, 400);
-        EXPECT_NE(c.find("walk ok " + std::to_string(rows / 32 + 1) + "\n"), std::string::npos) << c.substr(0, 400);
+        EXPECT_NE(c.find("walk ok " + std::to_string(rows / 32 + 1) + "\n"), std::string::npos)
+            << c.substr(0, 400);
         if (!large) {
-            EXPECT_NE(c.find("sheet Vantrix Data " + std::to_string(rows + 1) + " " + std::to_string(cols) + "\n"),
+            EXPECT_NE(c.find("sheet Vantrix Data " + std::to_string(rows + 1) + " " +
+                             std::to_string(cols) + "\n"),
                       std::string::npos);
-            EXPECT_NE(c.find("\n" + std::to_string(rows) + "," + std::to_string(cols - 1) + ",2,"), std::string::npos);
+            EXPECT_NE(c.find("\n" + std::to_string(rows) + "," + std::to_string(cols - 1) + ",2,"),
+                      std::string::npos);
             continue;
         }
         std::string b = read_file(dir.file("s.xls"));
@@ -195,7 +205,8 @@ TEST(XlsWorkbook, BareForms) {
         RunResult r = run_morvalen(dir.path(), {"b.xls", "b.csv"});
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_NE(read_file(dir.file("b.csv")).find("123456789.0"), std::string::npos);
-        if (tool_present(kXlrd)) expect_lines(check(dir.path(), dir.file("b.xls")), {"2,0,2,123456789.0", "1,1,1,x"});
+        if (tool_present(kXlrd))
+            expect_lines(check(dir.path(), dir.file("b.xls")), {"2,0,2,123456789.0", "1,1,1,x"});
     }
 }
 
@@ -234,13 +245,15 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
          {std::string("\x1C\x00\x1C\x00\x00\x00\x00\x00\x16\x00!(0.5,12)\nmg per plant", 32),
           std::string("\x1C\x00\x12\x00\x00\x00\x01\x00\x0C\x00!T(red,blue)", 22),
           std::string("\x1C\x00\x0B\x00\x00\x00\x04\x00\x05\x00grams", 15),
-          std::string("\x1E\x04\x08\x00\xA4\x00\x05\x30\x2E\x30\x30\x30", 12)})  // FORMAT 164 "0.000"
+          std::string("\x1E\x04\x08\x00\xA4\x00\x05\x30\x2E\x30\x30\x30",
+                      12)})  // FORMAT 164 "0.000"
         EXPECT_NE(file.find(bytes), std::string::npos) << hex(bytes);
-    EXPECT_EQ(file.find("!T(label number 0"), std::string::npos) << "a list over 960 characters is left out whole";
+    EXPECT_EQ(file.find("!T(label number 0"), std::string::npos)
+        << "a list over 960 characters is left out whole";
     if (tool_present(kXlrd))
         expect_lines(check(dir.path(), dir.file("n.xls")),
-                     {"0,0,1,Dose!", "0,1,1,Colour!", "0,3,1,Born:D", "0,4,1,Mass:3", "1,0,2,12.0", "1,1,1,red",
-                      "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"});
+                     {"0,0,1,Dose!", "0,1,1,Colour!", "0,3,1,Born:D", "0,4,1,Mass:3", "1,0,2,12.0",
+                      "1,1,1,red", "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"});
 
     // Our reader takes the kinds, levels, labels and decimals back.
     RunResult r = run_morvalen(dir.path(), {"n.xls", "back.vsh"});
@@ -273,10 +286,11 @@ TEST(XlsWorkbook, LogbookLayout) {
     vxs_parser_options().logbook_out_format = 0;
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     // Nine headers (eight fixed and one more), five description rows, then the data.
-    expect_lines(check(dir.path(), dir.file("l.xls")),
-                 {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line", "8,0,1,Operator",
-                  "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment", "9,2,1,measurement",
-                  "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"});
+    expect_lines(
+        check(dir.path(), dir.file("l.xls")),
+        {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
+         "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
+         "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"});
 }
 
 TEST(XlsWorkbook, TooManyRowsAreRefused) {
