@@ -1076,12 +1076,7 @@ int16_t write_sheet_as_xls(Sheet* sheet, const char* path) {
     int32_t version = sheet->defaults.spreadsheet_version;
     if (version == 0) {
         version = vxs_get_global_defaults()->spreadsheet_version;
-        if (version == 2)
-            version = 2;
-        else if (version == 4)
-            version = 4;
-        else
-            version = 5;
+        if (version != 2 && version != 4) version = 5;
     }
     xls_ver_2 = version == 2;
     xls_ver_34 = version == 2 || version == 3 || version == 4;

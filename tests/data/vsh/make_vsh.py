@@ -7,8 +7,7 @@ Run from this directory: /usr/bin/python3 make_vsh.py
 """
 import struct
 
-MAGIC = {53315331: 1, 53325332: 2, 54415441: 3}
-MISSING = -1e307
+MAGIC = {1: 53315331, 2: 53325332, 3: 54415441}
 
 
 class Walk:
@@ -17,37 +16,34 @@ class Walk:
     def __init__(self, data):
         self.d, self.p, self.out = data, 0, b""
 
-    def i32(self):
-        (v,) = struct.unpack_from("<i", self.d, self.p)
-        self.p += 4
-        self.out += struct.pack(">i", v)
-        return v
+    def take(self, fmt, n=1):
+        for _ in range(n):
+            (v,) = struct.unpack_from("<" + fmt, self.d, self.p)
+            self.p += struct.calcsize(fmt)
+            self.out += struct.pack(">" + fmt, v)
+        return v if n else None
 
-    def f64(self):
-        (v,) = struct.unpack_from("<d", self.d, self.p)
-        self.p += 8
-        self.out += struct.pack(">d", v)
-        return v
+    def i32(self, n=1): return self.take("i", n)
+    def f64(self, n=1): return self.take("d", n)
 
     def raw(self, n):
         self.out += self.d[self.p:self.p + n]
         self.p += n
 
-    def str(self):
-        self.raw(self.i32())
+    def str(self, n=1):
+        for _ in range(n):
+            self.raw(self.i32())
 
 
 def swap(data):
     w = Walk(data)
-    version = MAGIC.get(struct.unpack_from("<i", data, 0)[0], 0)
+    version = {v: k for k, v in MAGIC.items()}.get(struct.unpack_from("<i", data, 0)[0], 0)
     if version:
         w.i32()
     kind, ncols, nrows = w.i32(), w.i32(), w.i32()
     w.f64()
-    if version >= 2:
-        w.i32()
+    w.i32((version >= 2) + 3 * (version >= 3))
     if version >= 3:
-        w.i32(), w.i32(), w.i32()
         w.raw(w.i32())
     dims = form = 0
     if kind in (2, 3):
@@ -56,9 +52,7 @@ def swap(data):
     elif kind == 5:
         dims = w.i32()
         if version >= 3:
-            w.i32()
-            if dims == 2:
-                w.i32()
+            w.i32(1 + (dims == 2))
         if dims == 2 or version < 3:
             w.str()
             form = w.i32()
@@ -66,94 +60,57 @@ def swap(data):
     for _ in range(ncols):
         t, count = w.i32(), w.i32()
         if t == 21:
-            for _ in range(count):
-                w.i32()
+            w.i32(count)
             continue
-        w.str()
+        w.str(1 + (version >= 3))
+        w.i32(2 + (version >= 2) + 2 * (version >= 3))
         if version >= 3:
-            w.str()
-        w.i32(), w.i32()
-        if version >= 2:
-            w.i32()
-        if version >= 3:
-            w.i32(), w.i32()
             w.raw(w.i32())
         if t in (3, -3):
             w.i32()
-            for _ in range(count):
-                w.str()
+            w.str(count)
             continue
         if t == 2:
             n, vp, bp = w.i32(), w.i32(), w.i32()
-            if version >= 2:
-                w.i32()
-            if vp:
-                w.i32()
-            if bp:
-                w.i32()
-            for _ in range(vp):
-                w.f64()
-            for _ in range(bp):
-                w.str()
+            w.i32((version >= 2) + bool(vp) + bool(bp))
+            w.f64(vp)
+            w.str(bp)
         else:
-            if t == 8 and kind == 5 and dims == 2 and form == 3:
-                w.f64()
+            w.f64(t == 8 and kind == 5 and dims == 2 and form == 3)
             w.i32()
-        for _ in range(count):
-            w.f64()
+        w.f64(count)
     w.raw(len(data) - w.p)  # the trailer is not read; its words stay as they are
     return w.out
 
 
-def i32(v): return struct.pack("<i", v)
-def f64(v): return struct.pack("<d", v)
-def sstr(s): return i32(len(s)) + s.encode()
-
-
-def numeric_column(version, t, name, values, decimals=-1):
-    out = i32(t) + i32(len(values)) + sstr(name)
-    if version >= 3:
-        out += sstr("")
-    out += i32(1) + i32(8)
-    if version >= 2:
-        out += i32(0)
-    if version >= 3:
-        out += i32(1) + i32(0) + i32(0)
-    out += i32(decimals) + b"".join(f64(v) for v in values)
-    return out
+def i32(*vs): return b"".join(struct.pack("<i", v) for v in vs)
+def f64(*vs): return b"".join(struct.pack("<d", v) for v in vs)
+def sstr(*ss): return b"".join(i32(len(s)) + s.encode() for s in ss)
 
 
 def header(version, kind, ncols, nrows):
-    magic = {1: 53315331, 2: 53325332, 3: 54415441}
-    out = (i32(magic[version]) if version else b"") + i32(kind) + i32(ncols) + i32(nrows) + f64(MISSING)
-    if version >= 2:
-        out += i32(0)
-    if version >= 3:
-        out += i32(0) * 4
-    return out
+    out = (i32(MAGIC[version]) if version else b"") + i32(kind, ncols, nrows) + f64(-1e307)
+    return out + i32(*[0] * ((version >= 2) + 4 * (version >= 3)))
+
+
+def column_head(version, t, count, name, rep):
+    """Type, count, name, an empty description (version 3), representation, width 8,
+    justification (version 2), date word, flags and no further bytes (version 3)."""
+    out = i32(t, count) + sstr(name) + (sstr("") if version >= 3 else b"") + i32(rep, 8)
+    return out + (i32(0) if version >= 2 else b"") + (i32(1, 0, 0) if version >= 3 else b"")
+
+
+def numeric_column(version, t, name, values, decimals=-1):
+    return column_head(version, t, len(values), name, 1) + i32(decimals) + f64(*values)
 
 
 def oneway_table(version):
     """A one-way table: the factor that classifies it and the body. Versions 1 and 2 carry a
     name part that version 3 leaves out."""
     out = header(version, 5, 2, 3) + i32(1)
-    if version >= 3:
-        out += i32(0)
-    else:
-        out += sstr("Counts") + i32(0) + sstr("Second")
-    fac = i32(2) + i32(3) + sstr("Colour")
-    if version >= 3:
-        fac += sstr("")
-    fac += i32(4) + i32(8)
-    if version >= 2:
-        fac += i32(0)
-    if version >= 3:
-        fac += i32(1) + i32(0) + i32(0)
-    fac += i32(3) + i32(0) + i32(3)
-    if version >= 2:
-        fac += i32(2)
-    fac += i32(5) + sstr("red") + sstr("green") + sstr("blue")
-    fac += f64(1) + f64(2) + f64(3)
+    out += i32(0) if version >= 3 else sstr("Counts") + i32(0) + sstr("Second")
+    fac = column_head(version, 2, 3, "Colour", 4) + i32(3, 0, 3) + (i32(2) if version >= 2 else b"")
+    fac += i32(5) + sstr("red", "green", "blue") + f64(1, 2, 3)
     return out + fac + numeric_column(version, 8, "Counts", [4.0, 0.0, 7.5], 1)
 
 
@@ -164,14 +121,12 @@ def symmetric_headerless():
 
 
 if __name__ == "__main__":
+    files = {"symmetric_v0.vsh": symmetric_headerless()}
     for v in (1, 2, 3):
         with open("../csv/kinds_v%d.vsh" % v, "rb") as f:
-            data = f.read()
-        with open("kinds_v%d_be.vsh" % v, "wb") as f:
-            f.write(swap(data))
-        with open("oneway_v%d.vsh" % v, "wb") as f:
-            f.write(oneway_table(v))
-        with open("oneway_v%d_be.vsh" % v, "wb") as f:
-            f.write(swap(oneway_table(v)))
-    with open("symmetric_v0.vsh", "wb") as f:
-        f.write(symmetric_headerless())
+            files["kinds_v%d_be.vsh" % v] = swap(f.read())
+        files["oneway_v%d.vsh" % v] = oneway_table(v)
+        files["oneway_v%d_be.vsh" % v] = swap(oneway_table(v))
+    for name, data in files.items():
+        with open(name, "wb") as f:
+            f.write(data)
