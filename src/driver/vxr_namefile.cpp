@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_txtnum.h"
@@ -63,7 +64,7 @@ void apply_mark(Column* c, char mark) {
 
 int write_columns(Sheet* sheet, const char* path) {
     if (!sheet || !path) return 0;
-    FILE* f = std::fopen(path, "w");
+    FILE* f = vxs_create_output_file(path);
     if (!f) return 0;
     const bool columns = sheet->kind == VXS_VECTOR || sheet->kind == VXS_SCALARS ||
                          (sheet->kind == VXS_TABLE && sheet->table_dims < 2);

@@ -14,8 +14,9 @@
 #include "byte_reader.h"  // Endian
 
 // Creates (truncates) a file for writing, as fopen(path, "wb") does, except that a symbolic
-// link at the name is never followed: the run's temporary output has a predictable name, and
-// a link planted there after it was made must not redirect the write. Null on failure.
+// link at the name is never followed: outputs, warnings and name files, and the copies of
+// container streams all have predictable names, and a link planted at one must not redirect
+// the write. Null on failure.
 FILE* vxs_create_output_file(const char* path);
 
 class ByteWriter {

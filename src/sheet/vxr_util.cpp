@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "vxs_sheet.h"
+#include "byte_writer.h"
 #include "vxs_txtnum.h"
 #include "vxs_options.h"
 
@@ -242,7 +243,7 @@ void vxs_warn_conversion(const char* column_name, long row1, const char* text, d
                          double missing) {
     if (!vxs_warn_out) {
         if (g_warn_failed[0] && std::strcmp(g_warn_failed, vxs_warn_file) == 0) return;
-        vxs_warn_out = std::fopen(vxs_warn_file, "wb");
+        vxs_warn_out = vxs_create_output_file(vxs_warn_file);
         if (!vxs_warn_out) {
             std::snprintf(g_warn_failed, sizeof g_warn_failed, "%s", vxs_warn_file);
             return;

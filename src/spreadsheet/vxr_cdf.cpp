@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/byte_reader.h"
 
@@ -289,7 +290,7 @@ void hand_over(const StreamName& stream, const char* path) {
         dir = "\\";
     if (dir.size() > 256) dir.resize(256);
     std::string temp = dir + "K7RZ" + stream.temp_name;
-    FILE* out = std::fopen(temp.c_str(), "wb");
+    FILE* out = vxs_create_output_file(temp.c_str());
     if (!out) return;
     size_t n = g.biff_length < g.stream.size() ? g.biff_length : g.stream.size();
     if (n) std::fwrite(g.stream.data(), 1, n, out);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../package/vxs_package.h"
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
@@ -159,7 +160,7 @@ void read_comment(const std::string& text, std::string& list, std::string& descr
 
 void open_warnings() {
     if (vxs_warn_out) return;
-    vxs_warn_out = std::fopen(vxs_warn_file, "wb");
+    vxs_warn_out = vxs_create_output_file(vxs_warn_file);
     if (vxs_warn_out) std::fputs("Text to Number Conversion Warnings\n \n", vxs_warn_out);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_source.h"
@@ -94,7 +95,7 @@ void read_suffixes(NamePlan& p) {
 
 FILE* warnings_file() {
     if (!vxs_warn_out) {
-        vxs_warn_out = std::fopen(vxs_warn_file, "wb");
+        vxs_warn_out = vxs_create_output_file(vxs_warn_file);
         if (vxs_warn_out) std::fputs("Text to Number Conversion Warnings\n \n", vxs_warn_out);
     }
     return vxs_warn_out;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../sheet/byte_writer.h"
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/byte_reader.h"
@@ -482,7 +483,7 @@ std::string xls_name_listing(const char* path, const VxsSelection& sel) {
     text += line;
     for (const auto& r : sel.ranges) text += r.name + "\n";
     if (!vxs_options().name_file.empty()) {
-        if (FILE* f = std::fopen(vxs_options().name_file.c_str(), "w")) {
+        if (FILE* f = vxs_create_output_file(vxs_options().name_file.c_str())) {
             std::fputs(text.c_str(), f);
             std::fclose(f);
         }

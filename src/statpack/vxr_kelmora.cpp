@@ -330,7 +330,7 @@ void list_pages(const char* path, const Tablet& t) {
         text += line;
     }
     if (!vxs_options().name_file.empty()) {
-        if (FILE* f = std::fopen(vxs_options().name_file.c_str(), "w")) {
+        if (FILE* f = vxs_create_output_file(vxs_options().name_file.c_str())) {
             std::fputs(text.c_str(), f);
             std::fclose(f);
         }
