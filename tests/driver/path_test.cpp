@@ -118,6 +118,13 @@ TEST(RelativePaths, OptionsAsBeforeAndDirectoriesKeptWhole) {
     RunResult nested = run_morvalen(dir.path(), {"t/u/trial.csv/n", "t/u/out.tab/n"});
     EXPECT_EQ(nested.status, 0) << nested.out;
     EXPECT_TRUE(file_exists(dir.file("t/u/out.tab")));
+    // A name without an extension in a folder with a dot: the name file goes beside the input.
+    fs::create_directories(dir.path() + "/my.data");
+    write_file(dir.file("my.data/trial"), kSample);
+    RunResult dotted = run_morvalen(dir.path(), {dir.file("my.data/trial/v"), dir.file("my.data/out.csv")});
+    EXPECT_EQ(dotted.status, 0) << dotted.out;
+    EXPECT_EQ(read_file(dir.file("my.data/trial.VAR")), "3\nPlot\nVariety\nYield\n");
+    EXPECT_FALSE(file_exists(dir.file("my.VAR")));
 }
 
 }  // namespace
