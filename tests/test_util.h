@@ -34,8 +34,8 @@ RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& a
 // with SIGXFSZ ignored a write past the limit fails instead of ending the process.
 RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args,
                                        int blocks);
-// Copies tests/data/<sample> into dir (data paths may hold "/t" or "/w", which the command line
-// would take as options) under name, by default the sample's own file name; returns the name.
+// Copies tests/data/<sample> into dir under name, by default the sample's own file name, so that
+// messages and outputs name a short file beside the output; returns the name.
 std::string copy_sample(const ScratchDir& dir, const std::string& sample, std::string name = "");
 
 void write_file(const std::string& path, const std::string& bytes);

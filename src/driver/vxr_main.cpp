@@ -213,9 +213,11 @@ bool equal_nocase(const std::string& a, const std::string& b) {
     return true;
 }
 
-// Replaces the part from the last '.' with ext, or appends ext.
+// Replaces the part from the last '.' with ext, or appends ext. A dot in a folder name is not an
+// extension, so the file stays beside the one it belongs to.
 std::string with_extension(const std::string& name, const char* ext) {
-    size_t dot = name.rfind('.');
+    size_t dot = name.rfind('.'), slash = name.rfind('/');
+    if (slash != std::string::npos && dot != std::string::npos && dot < slash) dot = std::string::npos;
     return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
 }
 

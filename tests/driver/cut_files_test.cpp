@@ -7,7 +7,6 @@
 #include <string>
 
 #include "driver/vxs_formats.h"
-#include "driver/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 #include "test_util.h"
@@ -59,8 +58,7 @@ TEST(CutFiles, EveryCutReadsAWholeSheetOrNothing) {
                     ADD_FAILURE() << "cut at " << cut << " ended the run with status " << fatal.status;
                 }
             });
-            if (vxs_warn_out) std::fclose(vxs_warn_out);
-            vxs_warn_out = nullptr;
+            if (vxs_warn_out) std::fclose(vxs_warn_out), vxs_warn_out = nullptr;
             if (!ok || !lastsheet) continue;
             for (size_t k = 1; k < lastsheet->cols.size(); ++k)
                 ASSERT_EQ(lastsheet->cols[k]->value_count(), size_t(lastsheet->row_count)) << "cut at " << cut;

@@ -1,6 +1,6 @@
 // Every writer on the shared buffered writer, run out of disk space: the conversion fails with
-// status 6 and one failure message, and nothing stands under the output name or the temporary
-// one. The writer itself prints nothing about the failed write (the driver reports it once).
+// status 6 and one failure message, and nothing new stands under the output name or the
+// temporary one. The writer itself prints nothing about the failed write (the driver reports it once).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -41,30 +41,37 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"out.mat", VXT_MATLAB}, {"out.arff", VXT_WEKA},  {"out.ktb", VXT_KELMORA},
-    {"out.dbf", VXT_DBF},    {"out.xls", VXT_XLS},    {"out.wq1", VXT_WQ1},
-    {"out.fmt", VXT_GAUSS},  {"out.wor", VXT_INSTAT}, {"out.sdd", VXT_SPLUS_TEXT},
-    {"out.rtf", VXT_RTF},    {"out.htm", VXT_HTML},
+    {"out.csv", VXT_CSV},    {"out.tab", VXT_TAB},    {"out.vsh", VXT_VSH},         {"out.vxc", VXT_VXC},
+    {"out.tpt", VXT_XPORT},  {"out.mat", VXT_MATLAB}, {"out.arff", VXT_WEKA},       {"out.ktb", VXT_KELMORA},
+    {"out.dbf", VXT_DBF},    {"out.xls", VXT_XLS},    {"out.wq1", VXT_WQ1},         {"out.fmt", VXT_GAUSS},
+    {"out.wor", VXT_INSTAT}, {"out.rtf", VXT_RTF},    {"out.sdd", VXT_SPLUS_TEXT},  {"out.htm", VXT_HTML},
 };
 
-TEST(FullDisk, EveryMovedWriterFailsOnceAndLeavesNoOutput) {
-    const std::string csv = input_csv();
+// Out of space midway, a run leaves nothing new, and an old output stays exactly as it was.
+TEST(FullDisk, EveryWriterFailsOnceAndLeavesNoOutputOrKeepsTheOld) {
+    const std::string csv = input_csv(), old = "old output, kept until a new one is complete\n";
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.output);
         ASSERT_EQ(vxs_output_type(c.output), c.type);
         ScratchDir dir;
         write_file(dir.file("in.csv"), csv);
-        // 16 blocks of 512 bytes: the header goes out, the data does not.
-        RunResult r = run_morvalen_with_file_limit(dir.path(), {"in.csv", c.output}, 16);
-        EXPECT_EQ(r.status, 6) << r.out;
-        EXPECT_TRUE(r.out.ends_with(kNotWritten)) << r.out;
-        EXPECT_EQ(count_of(r.out, kNotWritten), 1u) << r.out;
-        EXPECT_FALSE(name_taken(dir.file(c.output)));
-        EXPECT_FALSE(name_taken(dir.file("out.$$$")));
+        for (bool old_output : {false, true}) {
+            if (old_output) write_file(dir.file(c.output), old);
+            // 16 blocks of 512 bytes: the header goes out, the data does not.
+            RunResult r = run_morvalen_with_file_limit(dir.path(), {"in.csv", c.output}, 16);
+            EXPECT_EQ(r.status, 6) << r.out;
+            EXPECT_TRUE(r.out.ends_with(kNotWritten)) << r.out;
+            EXPECT_EQ(count_of(r.out, kNotWritten), 1u) << r.out;
+            if (old_output)
+                EXPECT_EQ(read_file(dir.file(c.output)), old);
+            else
+                EXPECT_FALSE(name_taken(dir.file(c.output)));
+            EXPECT_FALSE(name_taken(dir.file("out.$$$")));
+        }
         // Without the limit the same conversion succeeds.
         RunResult ok = run_morvalen(dir.path(), {"in.csv", c.output});
         EXPECT_EQ(ok.status, 0) << ok.out;
-        EXPECT_TRUE(name_taken(dir.file(c.output)));
+        EXPECT_NE(read_file(dir.file(c.output)), old);
     }
 }
 

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "driver/vxs_formats.h"
 #include "driver/vxs_info.h"
@@ -19,27 +21,20 @@
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 TEST(Info, WordsAreTakenOnlyAsTheWholeFirstArgument) {
     ScratchDir dir;
-    RunResult usage = run_morvalen(dir.path(), {});
-    RunResult help = run_morvalen(dir.path(), {"--help", "ignored.csv"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out, usage.out + "\n");
-
-    RunResult version = run_morvalen(dir.path(), {"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("morvalen ") + MORVALEN_VERSION + "\n");
-
-    RunResult formats = run_morvalen(dir.path(), {"--formats"});
-    EXPECT_EQ(formats.status, 0);
-    EXPECT_EQ(formats.out, vxs_formats_text());
+    const std::string usage = run_morvalen(dir.path(), {}).out;
+    const std::pair<const char*, std::string> words[] = {
+        {"--help", usage + "\n"},
+        {"--version", std::string("morvalen ") + MORVALEN_VERSION + "\n"},
+        {"--formats", vxs_formats_text()},
+    };
+    for (const auto& [word, out] : words) {
+        RunResult r = run_morvalen(dir.path(), {word, "ignored.csv"});
+        EXPECT_EQ(r.status, 0) << word;
+        EXPECT_EQ(r.out, out) << word;
+    }
+    EXPECT_FALSE(file_exists(dir.file("ignored.csv")));
 
     // A file with such a name converts when written as a path; in second place the word is
     // an output name like any other.
@@ -58,16 +53,17 @@ TEST(Info, WordsAreTakenOnlyAsTheWholeFirstArgument) {
 // says r or w exactly when one of its rows has a reader or a writer.
 TEST(Info, FormatListMatchesTheTable) {
     std::vector<VxsFormatLine> lines = vxs_format_lines();
-    std::vector<std::string> printed = lines_of(vxs_formats_text());
+    std::vector<std::string> printed;
+    std::istringstream text_lines(vxs_formats_text());
+    for (std::string line; std::getline(text_lines, line);) printed.push_back(line);
     ASSERT_EQ(printed.size(), lines.size() + 1);
     EXPECT_EQ(printed[0], "Supported Formats:");
-
-    std::set<int32_t> seen;
+    std::map<int32_t, const VxsFormatLine*> line_of;
     for (size_t i = 0; i < lines.size(); ++i) {
         const VxsFormatLine& line = lines[i];
         bool reads = false, writes = false, content = false;
         for (int32_t type : line.types) {
-            EXPECT_TRUE(seen.insert(type).second) << "type " << type << " on two lines";
+            EXPECT_TRUE(line_of.emplace(type, &line).second) << "type " << type << " on two lines";
             reads = reads || vxs_reader_available(type);
             writes = writes || vxs_writer_available(type);
             const VxsFormat* f = vxs_find_format(type);
@@ -75,83 +71,38 @@ TEST(Info, FormatListMatchesTheTable) {
         }
         EXPECT_EQ(line.read, reads) << line.name;
         EXPECT_EQ(line.write, writes) << line.name;
-        EXPECT_EQ(line.by_content, content) << line.name;
-
-        // The printed line: "  name (flags): ext, ext".
-        const std::string& text = printed[i + 1];
-        std::string head = "  " + line.name + " (";
-        ASSERT_EQ(text.compare(0, head.size(), head), 0) << text;
-        size_t close = text.find("):", head.size());
-        ASSERT_NE(close, std::string::npos) << text;
-        std::string flags = text.substr(head.size(), close - head.size());
-        EXPECT_EQ(flags.substr(0, 2), reads && writes ? "rw" : reads ? "ro" : writes ? "wo" : "--") << text;
-        EXPECT_EQ(flags.size() == 3 && flags[2] == 'c', content) << text;
+        std::string flags = std::string(reads && writes ? "rw" : reads ? "ro" : writes ? "wo" : "--") +
+                            (content ? "c" : "");
+        EXPECT_EQ(printed[i + 1].rfind("  " + line.name + " (" + flags + "): ", 0), 0u) << printed[i + 1];
     }
     for (const VxsFormat& f : vxs_formats()) {
-        ASSERT_TRUE(seen.count(f.type)) << f.name;
+        ASSERT_TRUE(line_of.count(f.type)) << f.name;
         // Every output extension stands on the line of its format.
-        auto line = std::find_if(lines.begin(), lines.end(), [&](const VxsFormatLine& l) {
-            return std::find(l.types.begin(), l.types.end(), f.type) != l.types.end();
-        });
-        std::vector<std::string> exts;
+        const std::vector<std::string>& have = line_of[f.type]->extensions;
         std::istringstream list(f.extensions);
-        for (std::string ext; list >> ext;) exts.push_back(ext);
+        std::vector<std::string> exts{std::istream_iterator<std::string>(list), {}};
         if (f.type == VXT_TEXT) exts = {"any other"};
         for (const std::string& ext : exts)
-            EXPECT_NE(std::find(line->extensions.begin(), line->extensions.end(), ext), line->extensions.end())
-                << f.name << " " << ext;
+            EXPECT_NE(std::find(have.begin(), have.end(), ext), have.end()) << f.name << " " << ext;
     }
-}
-
-TEST(Info, FormatListReadsTheRowsOfKnownFormats) {
-    std::string text = vxs_formats_text();
     // Spot checks a user would make: what is read and written today.
-    EXPECT_NE(text.find("  delimited text (rwc): .csv, .txt, any other\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  SPSS (rwc): .sav\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  Paradox (ro): .db\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  package command file (wo): .vxc\n"), std::string::npos) << text;
+    std::string text = vxs_formats_text();
+    for (const char* want : {"  delimited text (rwc): .csv, .txt, any other\n", "  SPSS (rwc): .sav\n",
+                             "  Paradox (ro): .db\n", "  package command file (wo): .vxc\n"})
+        EXPECT_NE(text.find(want), std::string::npos) << want;
 }
 
 TEST(Progress, LineTexts) {
-    struct Case {
-        bool writing;
-        uint64_t total;
-        int64_t done;
-        long seconds;
-        const char* want;
-    };
-    const Case cases[] = {
+    // Reading with the share read (never above 100%) or without it, writing with what is written.
+    const std::tuple<bool, uint64_t, int64_t, long, const char*> cases[] = {
         {false, 120'000'000, 60'000'000, 3, "morvalen: reading big.csv, 50% of 120 MB, 3 s"},
         {false, 120'000'000, 120'000'001, 3, "morvalen: reading big.csv, 100% of 120 MB, 3 s"},
         {false, 2'500'000'000, -1, 71, "morvalen: reading big.csv, 2.5 GB, 71 s"},
         {true, 0, 51'999'999, 9, "morvalen: writing big.csv, 51 MB, 9 s"},
         {true, 0, -1, 0, "morvalen: writing big.csv, 0 MB, 0 s"},
     };
-    for (const Case& c : cases) EXPECT_EQ(VxsProgress::line("big.csv", c.writing, c.total, c.done, c.seconds), c.want);
-}
-
-// A big input that is recognised and refused at once: the run is short, but the input is
-// above the size at which the indicator shows.
-std::string make_big_refused_input(const ScratchDir& dir) {
-    std::string head(100, '\0');
-    head.replace(84, 3, "SAS");
-    head[12] = 1;
-    std::string path = dir.file("big.dat");
-    write_file(path, head);
-    std::filesystem::resize_file(path, VXS_PROGRESS_MIN_BYTES + 1);  // sparse: no disk used
-    return path;
-}
-
-const char kRefused[] =
-    "Error: big.dat: Invalid file, or file has unsupported features.\n"
-    " Error: No valid data in input file big.dat!\n";
-
-TEST(Progress, NeverShownWhenStandardErrorIsNotATerminal) {
-    ScratchDir dir;
-    make_big_refused_input(dir);
-    RunResult r = run_morvalen(dir.path(), {"big.dat", "out.csv"});  // stderr into the pipe
-    EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(r.out, kRefused);
+    for (const auto& [writing, total, done, seconds, want] : cases)
+        EXPECT_EQ(VxsProgress::line("big.csv", writing, total, done, seconds), want);
 }
 
 struct TerminalRun {
@@ -184,32 +135,38 @@ TerminalRun run_on_terminal(const ScratchDir& dir, const char* input, const char
     return run;
 }
 
-TEST(Progress, ShownOnATerminalAndClearedAtTheEnd) {
+// A big input that is recognised and refused at once: the run is short, but the input is above
+// the size at which the indicator shows. Only a terminal on standard error gets the line, and
+// standard output is the same either way.
+TEST(Progress, ShownOnlyOnATerminalAboveTheThresholdAndClearedAtTheEnd) {
     ScratchDir dir;
-    make_big_refused_input(dir);
+    std::string head(100, '\0');
+    head.replace(84, 3, "SAS");
+    head[12] = 1;
+    write_file(dir.file("big.dat"), head);
+    const std::string refused = "Error: big.dat: Invalid file, or file has unsupported features.\n"
+                                " Error: No valid data in input file big.dat!\n";
+    std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES + 1);  // sparse: no disk used
+    RunResult piped = run_morvalen(dir.path(), {"big.dat", "out.csv"});  // standard error into the pipe
+    EXPECT_EQ(piped.status, 5);
+    EXPECT_EQ(piped.out, refused);
+
     TerminalRun run = run_on_terminal(dir, "big.dat", "out.csv");
     EXPECT_EQ(run.status, 5);
-    EXPECT_EQ(run.out, kRefused);  // standard output untouched
-
+    EXPECT_EQ(run.out, refused);
     // The reader never opens the file, so no share read is known: size and time only.
     const std::string shown = "\rmorvalen: reading big.dat, 50 MB, 0 s\r";
     const std::string& terminal = run.terminal;
     ASSERT_EQ(terminal.rfind(shown, 0), 0u) << terminal;
     // The end blanks out the whole width drawn and leaves the cursor at the line's start.
-    std::string cleared = "\r" + std::string(shown.size() - 2, ' ') + "\r";
-    ASSERT_GE(terminal.size(), cleared.size());
-    EXPECT_EQ(terminal.substr(terminal.size() - cleared.size()), cleared);
+    EXPECT_TRUE(terminal.ends_with("\r" + std::string(shown.size() - 2, ' ') + "\r")) << terminal;
     EXPECT_EQ(terminal.find('\n'), std::string::npos);
-}
 
-TEST(Progress, NotShownForInputsUpToTheThreshold) {
-    ScratchDir dir;
-    std::string path = make_big_refused_input(dir);
-    std::filesystem::resize_file(path, VXS_PROGRESS_MIN_BYTES);
-    TerminalRun run = run_on_terminal(dir, "big.dat", "out.csv");
-    EXPECT_EQ(run.status, 5);
-    EXPECT_EQ(run.out, kRefused);
-    EXPECT_EQ(run.terminal, "");
+    std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES);
+    TerminalRun at_threshold = run_on_terminal(dir, "big.dat", "out.csv");
+    EXPECT_EQ(at_threshold.status, 5);
+    EXPECT_EQ(at_threshold.out, refused);
+    EXPECT_EQ(at_threshold.terminal, "");
 }
 
 }  // namespace

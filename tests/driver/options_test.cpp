@@ -16,35 +16,27 @@ struct Options : ::testing::Test {
         vxs_init();
         vxs_reset_options();
     }
-    std::string input(const char* arg, bool* names = nullptr) {
-        bool use = false;
+    bool file_flag = false;  // input "/v" or output "/p": a column-name file is wanted
+    std::string input(const char* arg) {
         std::string s = vxs_take_name_argument(arg);
-        vxs_parse_input_options(s, use);
-        if (names) *names = use;
+        vxs_parse_input_options(s, file_flag);
         return s;
     }
-    std::string output(const char* arg, bool* after = nullptr) {
-        bool p = false;
+    std::string output(const char* arg) {
         std::string s = vxs_take_name_argument(arg);
-        vxs_parse_output_options(s, p);
-        if (after) *after = p;
+        vxs_parse_output_options(s, file_flag);
         return s;
     }
 };
 
-TEST_F(Options, TextToNumberMode) {
-    EXPECT_EQ(input("a.csv/t=9"), "a.csv");
-    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 4);
-    EXPECT_EQ(input("a.csv/t=0"), "a.csv");
-    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 0);
-    vxs_parser_options().txt_to_num_mode = 3;
-    EXPECT_EQ(input("a.csv/t"), "a.csv");
-    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 3);
-    EXPECT_EQ(input("a.csv/t=x"), "a.csvx");
-    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 3);
-}
-
-TEST_F(Options, InstatMissingCodes) {
+TEST_F(Options, TextToNumberModeAndInstatMissingCodes) {
+    // Mode: a digit above 4 is 4; "/t" alone, or "=" without a digit, changes nothing.
+    for (auto [arg, name, mode] : {std::tuple{"a.csv/t=9", "a.csv", 4}, {"a.csv/t=0", "a.csv", 0},
+                                   {"a.csv/t", "a.csv", 3}, {"a.csv/t=x", "a.csvx", 3}}) {
+        vxs_parser_options().txt_to_num_mode = 3;
+        EXPECT_EQ(input(arg), name);
+        EXPECT_EQ(vxs_parser_options().txt_to_num_mode, mode) << arg;
+    }
     EXPECT_EQ(input("w.wor/m=*,-99"), "w.wor");
     EXPECT_EQ(vxs_parser_options().instat_nmv, 2);
     EXPECT_EQ(vxs_parser_options().instat_missing[0], vxs_missing);
@@ -55,26 +47,21 @@ TEST_F(Options, InstatMissingCodes) {
     EXPECT_EQ(vxs_parser_options().instat_nmv, 3);
 }
 
-TEST_F(Options, MissingTextThenLaterOptionsSurvive) {
-    EXPECT_EQ(input("d.xls/x=NA/n"), "d.xls");
+TEST_F(Options, MissingTextQuotesLogbookPointerAndFlags) {
+    EXPECT_EQ(input("d.xls/x=NA/n"), "d.xls");  // later options survive the cut
     EXPECT_EQ(vxs_parser_options().xls_mv, "NA");
     EXPECT_EQ(vxs_parser_options().no_column_names, 1);
     EXPECT_EQ(input("d.xls/x=-9/f"), "d.xls");
     EXPECT_EQ(vxs_parser_options().xls_mv, "-9");
     EXPECT_EQ(vxs_parser_options().inst_drop_factors, 1);
-}
-
-TEST_F(Options, QuotedNameKeepsOptionsAfterTheClosingQuote) {
-    EXPECT_EQ(input("\"My Data.csv\"/n"), "My Data.csv");
+    vxs_parser_options().no_column_names = 0;
+    EXPECT_EQ(input("\"My Data.csv\"/n"), "My Data.csv");  // options after the closing quote
     EXPECT_EQ(vxs_parser_options().no_column_names, 1);
-}
 
-TEST_F(Options, LogbookPointerAndFlags) {
-    bool names = false;
-    EXPECT_EQ(input("log.xls/l=12/v/i/k/u/y/w", &names), "log.xls");
+    EXPECT_EQ(input("log.xls/l=12/v/i/k/u/y/w"), "log.xls");
     EXPECT_EQ(vxs_parser_options().logbook_in_format, 1);
     EXPECT_EQ(vxs_parser_options().logbook_match_no, 12);
-    EXPECT_TRUE(names);
+    EXPECT_TRUE(file_flag);
     EXPECT_EQ(vxs_get_global_defaults()->keep_declared_missing, 1);
     EXPECT_EQ(vxs_get_global_defaults()->factor_strip_blanks, 0);
     EXPECT_EQ(vxs_get_global_defaults()->sort_levels, 0);
@@ -100,9 +87,9 @@ TEST_F(Options, OutputVersionAndFlags) {
     EXPECT_EQ(output("Test.VSH/v=2/s/e"), "Test.VSH");
     EXPECT_EQ(vxs_parser_options().version, 2);
     EXPECT_EQ(vxs_get_global_defaults()->suffixed_ids, 1);
-    bool after = false;
-    EXPECT_EQ(output("T.vxc/*/b/f/p/q/-/c/n/u", &after), "T.vxc");
-    EXPECT_TRUE(after);
+    EXPECT_FALSE(file_flag);
+    EXPECT_EQ(output("T.vxc/*/b/f/p/q/-/c/n/u"), "T.vxc");
+    EXPECT_TRUE(file_flag);
     EXPECT_EQ(vxs_parser_options().no_return, 1);
     EXPECT_EQ(vxs_parser_options().end_break, 1);
     EXPECT_EQ(vxs_parser_options().fixed_decimals, 1);

@@ -4,13 +4,8 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "driver/vxs_options.h"
-#include "driver/vxr_main.h"
 #include "driver/vxs_path.h"
-#include "sheet/vxs_sheet.h"
-#include "sheet/vxs_txtnum.h"
 #include "test_util.h"
 
 namespace fs = std::filesystem;
@@ -32,109 +27,51 @@ TEST(DirectoryPart, LongestLeadingPartThatIsADirectory) {
     ScratchDir dir;
     std::string root = dir.path();
     fs::create_directories(root + "/a/b");
+    fs::create_directories(root + "/t/u");
     write_file(root + "/a/Test.csv", "x\n1\n");
-    struct Case {
-        std::string arg;
-        std::string directory;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {root + "/a/Test.csv/n", root + "/a/"},
         {root + "/a/b/out.vsh/s/e", root + "/a/b/"},
         {root + "/a/b/", root + "/a/b/"},
         {root + "/a/nothere/x.csv/t", root + "/a/"},  // a missing folder is part of the file name
         {root + "/a/Test.csv/x=NA/n", root + "/a/"},  // a file is never the directory part
-        {"/n.csv", "/"},
-        {"Test.csv/n", ""},
-        {"\"My Data.csv\"/n", ""},
-        {"", ""},
+        {"/n.csv", "/"}, {"Test.csv/n", ""}, {"\"My Data.csv\"/n", ""}, {"", ""},
+        // Relative names are looked up from the working directory.
+        {"t/u/a.csv/n", "t/u/"}, {"./a.csv/n", "./"}, {"a.csv/n", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.arg.substr(0, vxs_directory_part(c.arg)), c.directory) << c.arg;
-}
-
-TEST(DirectoryPart, RelativeNamesAreSearchedFromTheWorkingDirectory) {
-    ScratchDir dir;
-    fs::create_directories(dir.path() + "/t/u");
     fs::path old = fs::current_path();
-    fs::current_path(dir.path());
-    EXPECT_EQ(vxs_directory_part("t/u/a.csv/n"), 4u);
-    EXPECT_EQ(vxs_directory_part("./a.csv/n"), 2u);
-    EXPECT_EQ(vxs_directory_part("a.csv/n"), 0u);
+    fs::current_path(root);
+    for (const auto& [arg, directory] : cases) EXPECT_EQ(arg.substr(0, vxs_directory_part(arg)), directory) << arg;
     fs::current_path(old);
-}
-
-TEST(DirectoryPart, OptionsAreParsedInTheFileNamePartOnly) {
-    ScratchDir dir;
-    std::string tree = option_tree(dir);
-    vxs_init();
-    vxs_reset_options();
-    bool names = false;
-    std::string arg = vxs_take_name_argument(("\"" + tree + "/My Data.csv\"/n/t=1/v").c_str());
-    vxs_options_in_file_name(arg, [&](std::string& file) { vxs_parse_input_options(file, names); });
-    EXPECT_EQ(arg, tree + "/My Data.csv");
-    EXPECT_EQ(vxs_parser_options().no_column_names, 1);
-    EXPECT_EQ(vxs_parser_options().txt_to_num_mode, 1);
-    EXPECT_TRUE(names);
-    EXPECT_EQ(vxs_parser_options().inst_drop_factors, 0);  // the directory named f stays a directory
 }
 
 // A small CSV whose conversions show the effect of several options.
 const char kSample[] = "Plot,Variety,Yield\n1,Avalon,5.5\n2,Brigadier,6\n3,Avalon,O.5\n";
 
-struct OptionCase {
-    const char* input_option;
-    const char* output_name;  // with its options
-    const char* output_file;  // the file that must appear
-};
-
-// Every input option and every output option, written after a file in the deep tree.
-const OptionCase kOptionCases[] = {
-    {"/m=*,-99", "out.csv", "out.csv"},
-    {"/f", "out.csv", "out.csv"},
-    {"/k", "out.csv", "out.csv"},
-    {"/l=3", "out.csv", "out.csv"},
-    {"/l", "out.csv", "out.csv"},
-    {"/n", "out.csv", "out.csv"},
-    {"/y", "out.csv", "out.csv"},
-    {"/t=0", "out.csv", "out.csv"},
-    {"/t", "out.csv", "out.csv"},
-    {"/w", "out.csv", "out.csv"},
-    {"/i", "out.csv", "out.csv"},
-    {"/u", "out.csv", "out.csv"},
-    {"/v", "out.csv", "out.csv"},
-    {"/x=NA", "out.csv", "out.csv"},
-    {"/x=NA/n", "out.csv", "out.csv"},
-    {"/p=Trial", "out.vxc", "out.vxc"},
-    {"", "out.vxc/*", "out.vxc"},
-    {"", "out.vxc/b", "out.vxc"},
-    {"", "out.csv/e", "out.csv"},
-    {"", "out.csv/f", "out.csv"},
-    {"", "out.csv/l=2", "out.csv"},
-    {"", "out.csv/p", "out.csv"},
-    {"", "out.vxc/q", "out.vxc"},
-    {"", "out.vsh/s", "out.vsh"},
-    {"", "out.csv/-", "out.csv"},
-    {"", "out.csv/c", "out.csv"},
-    {"", "out.csv/n", "out.csv"},
-    {"", "out.csv/u", "out.csv"},
-    {"", "out.vsh/v=2", "out.vsh"},
-    {"", "out.VSH/s/e", "out.VSH"},
-    {"/n/t=2/u", "out.tab/n/-/p", "out.tab"},
-};
-
+// Every input option and every output option, written after a file in the deep tree: had an
+// option stayed in the name, or a directory been cut, the input would not be found (status 2)
+// or the output could not be written (status 6).
 TEST(AbsolutePaths, EveryOptionAfterADeepTreeOfOptionNamedDirectories) {
+    const std::pair<const char*, const char*> cases[] = {  // input option, output name and options
+        {"/m=*,-99", "out.csv"}, {"/f", "out.csv"},      {"/k", "out.csv"},     {"/l=3", "out.csv"},
+        {"/l", "out.csv"},       {"/n", "out.csv"},      {"/y", "out.csv"},     {"/t=0", "out.csv"},
+        {"/t", "out.csv"},       {"/w", "out.csv"},      {"/i", "out.csv"},     {"/u", "out.csv"},
+        {"/v", "out.csv"},       {"/x=NA", "out.csv"},   {"/x=NA/n", "out.csv"}, {"/p=Trial", "out.vxc"},
+        {"", "out.vxc/*"},       {"", "out.vxc/b"},      {"", "out.csv/e"},     {"", "out.csv/f"},
+        {"", "out.csv/l=2"},     {"", "out.csv/p"},      {"", "out.vxc/q"},     {"", "out.vsh/s"},
+        {"", "out.csv/-"},       {"", "out.csv/c"},      {"", "out.csv/n"},     {"", "out.csv/u"},
+        {"", "out.vsh/v=2"},     {"", "out.VSH/s/e"},    {"/n/t=2/u", "out.tab/n/-/p"},
+    };
     ScratchDir dir;
     std::string tree = option_tree(dir);
     write_file(tree + "/trial.csv", kSample);
-    for (const OptionCase& c : kOptionCases) {
-        std::string in = tree + "/trial.csv" + c.input_option;
-        std::string out = tree + "/" + c.output_name;
-        fs::remove(tree + "/" + c.output_file);
+    for (const auto& [input_option, output] : cases) {
+        std::string in = tree + "/trial.csv" + input_option, out = tree + "/" + output;
+        std::string made = tree + "/" + std::string(output).substr(0, std::string(output).find('/'));
+        fs::remove(made);
         RunResult r = run_morvalen(dir.path(), {in, out});
-        // Had the option stayed in the name, or a directory been cut, the input would not be
-        // found (status 2) or the output could not be written (status 6).
         EXPECT_EQ(r.status, 0) << in << " -> " << out << "\n" << r.out;
-        EXPECT_TRUE(file_exists(tree + "/" + c.output_file)) << out;
-        EXPECT_EQ(r.out.find("not found"), std::string::npos) << r.out;
+        EXPECT_TRUE(file_exists(made)) << out;
     }
 }
 
@@ -142,44 +79,32 @@ TEST(AbsolutePaths, OptionsTakeEffect) {
     ScratchDir dir;
     std::string tree = option_tree(dir);
     write_file(tree + "/trial.csv", kSample);
-    auto convert = [&](const std::string& in, const std::string& out) {
+    write_file(tree + "/My Data.csv", kSample);
+    for (const auto& [in, out] : {std::pair{"trial.csv/n", "plain.tab/n"}, {"trial.csv/v", "named.csv/p"},
+                                  {"trial.csv", "quoted.csv"}, {"trial.csv", "bare.csv/-"},
+                                  {"trial.csv/p=Trial", "ptr.vxc"}}) {
         RunResult r = run_morvalen(dir.path(), {tree + "/" + in, tree + "/" + out});
         EXPECT_EQ(r.status, 0) << in << " -> " << out << "\n" << r.out;
-        return r;
-    };
+    }
     // Input /n: the names line becomes data; output /n: no names line is written.
-    convert("trial.csv/n", "plain.tab/n");
     EXPECT_EQ(read_file(tree + "/plain.tab").substr(0, 13), "Plot\tVariety\t");
     // Input /v writes the name file beside the input; output /p writes the .$V$ file.
-    convert("trial.csv/v", "named.csv/p");
     EXPECT_EQ(read_file(tree + "/trial.VAR"), "3\nPlot\nVariety\nYield\n");
     EXPECT_EQ(read_file(tree + "/named.$V$"), "3\nPlot\nVariety\nYield\n");
     // Output /-: texts in CSV output are not quoted.
-    convert("trial.csv", "quoted.csv");
-    convert("trial.csv", "bare.csv/-");
     EXPECT_NE(read_file(tree + "/quoted.csv").find("'Avalon'"), std::string::npos);
     EXPECT_EQ(read_file(tree + "/bare.csv").find('\''), std::string::npos);
     // Input /p=: the pointer name reaches the command file.
-    convert("trial.csv/p=Trial", "ptr.vxc");
     EXPECT_NE(read_file(tree + "/ptr.vxc").find("Trial"), std::string::npos);
-}
 
-TEST(AbsolutePaths, QuotedNameWithBlanksAndOptionsAfterTheQuote) {
-    ScratchDir dir;
-    std::string tree = option_tree(dir);
-    write_file(tree + "/My Data.csv", kSample);
-    RunResult r = run_morvalen(dir.path(), {"\"" + tree + "/My Data.csv\"/n", "\"" + tree + "/My Out.tab\"/n"});
-    EXPECT_EQ(r.status, 0) << r.out;
+    // A quoted name with blanks, options after the closing quote.
+    RunResult q = run_morvalen(dir.path(), {"\"" + tree + "/My Data.csv\"/n", "\"" + tree + "/My Out.tab\"/n"});
+    EXPECT_EQ(q.status, 0) << q.out;
     EXPECT_EQ(read_file(tree + "/My Out.tab").substr(0, 4), "Plot");
-}
-
-TEST(AbsolutePaths, MessagesNameTheWholePath) {
-    ScratchDir dir;
-    std::string tree = option_tree(dir);
-    std::string missing = tree + "/missing.csv";
-    RunResult r = run_morvalen(dir.path(), {missing + "/n", tree + "/out.csv"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "Error: Input File " + missing.substr(0, 100) + " not found!\n");
+    // Messages name the whole path.
+    RunResult missing = run_morvalen(dir.path(), {tree + "/missing.csv/n", tree + "/out.csv"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, "Error: Input File " + (tree + "/missing.csv").substr(0, 100) + " not found!\n");
 }
 
 TEST(RelativePaths, OptionsAsBeforeAndDirectoriesKeptWhole) {
@@ -193,6 +118,13 @@ TEST(RelativePaths, OptionsAsBeforeAndDirectoriesKeptWhole) {
     RunResult nested = run_morvalen(dir.path(), {"t/u/trial.csv/n", "t/u/out.tab/n"});
     EXPECT_EQ(nested.status, 0) << nested.out;
     EXPECT_TRUE(file_exists(dir.file("t/u/out.tab")));
+    // A name without an extension in a folder with a dot: the name file goes beside the input.
+    fs::create_directories(dir.path() + "/my.data");
+    write_file(dir.file("my.data/trial"), kSample);
+    RunResult dotted = run_morvalen(dir.path(), {dir.file("my.data/trial/v"), dir.file("my.data/out.csv")});
+    EXPECT_EQ(dotted.status, 0) << dotted.out;
+    EXPECT_EQ(read_file(dir.file("my.data/trial.VAR")), "3\nPlot\nVariety\nYield\n");
+    EXPECT_FALSE(file_exists(dir.file("my.VAR")));
 }
 
 }  // namespace

@@ -47,12 +47,9 @@ TEST(RoundTrips, ThroughAFormatAndBackConvertAlike) {
         std::string input = row.input;
         SCOPED_TRACE(input.substr(0, 20) + " through " + row.via);
         ScratchDir dir;
-        if (input.find('\n') == std::string::npos) {
-            input = copy_sample(dir, input);
-        } else {
-            write_file(dir.file("in.csv"), input);
-            input = "in.csv";
-        }
+        const bool sample = input.find('\n') == std::string::npos;  // else the text of a CSV file
+        if (!sample) write_file(dir.file("in.csv"), input);
+        input = sample ? copy_sample(dir, input) : "in.csv";
         const std::string ref = std::string("ref.") + row.compared_as, back = std::string("back.") + row.compared_as;
         for (const auto& [from, to] : {std::pair{input, ref}, {input, std::string(row.via)}, {std::string(row.via), back}}) {
             RunResult r = run_morvalen(dir.path(), {from, to});

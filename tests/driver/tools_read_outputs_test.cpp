@@ -85,12 +85,9 @@ TEST(ToolsReadOutputs, AsTheyWereWritten) {
         }
         ScratchDir dir;
         std::string input = row.input;
-        if (input.find('\n') == std::string::npos) {
-            input = copy_sample(dir, input, "src" + input.substr(input.rfind('.')));
-        } else {
-            write_file(dir.file("in.csv"), input);
-            input = "in.csv";
-        }
+        const bool sample = input.find('\n') == std::string::npos;  // else the text of a CSV file
+        if (!sample) write_file(dir.file("in.csv"), input);
+        input = sample ? copy_sample(dir, input, "src" + input.substr(input.rfind('.'))) : "in.csv";
         RunResult r = run_morvalen(dir.path(), {input, row.output});
         ASSERT_EQ(r.status, 0) << r.out;
         std::string got = shell_output("cd '" + dir.path() + "' && " + row.command + " 2>/dev/null");
