@@ -334,7 +334,9 @@ bool parse_mtp_header(const std::string& line, MtpHeader& h) {
     }
     h.number = f[0];
     h.count = f[1];
-    h.width = f[2];
+    // A text width past any line only means one item per line; bounding it keeps the
+    // negation that gives the width well defined.
+    h.width = std::max(f[2], -(1L << 30));
     h.name = stripped(std::string_view(p).substr(0, 200));
     if (h.name.size() > VXS_MAX_NAME) h.name.resize(VXS_MAX_NAME);
     if (h.name.empty() || h.name[0] == '.') h.name = "C" + std::to_string(h.number);
