@@ -2,7 +2,7 @@
 #include "driver/vxs_options.h"
 #include "fuzz_util.h"
 
-#include <sys/mman.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -43,16 +43,44 @@ VxsSource fuzz_memory_source(const uint8_t* data, size_t size, const char* name)
     return VxsSource::memory(std::string_view(reinterpret_cast<const char*>(data), size), name);
 }
 
+namespace {
+
+// Writers open their output by name and never through a link, so a memfd's /proc/self/fd name
+// cannot be given to them. They write one file in a private directory instead, in memory
+// where /dev/shm exists, removed when the fuzzer exits.
+const std::string& scratch_output() {
+    static const std::string path = [] {
+        static std::string dir;
+        for (const char* base : {"/dev/shm", "/tmp"}) {
+            std::string pattern = std::string(base) + "/morvalen-fuzz-XXXXXX";
+            if (mkdtemp(pattern.data())) {
+                dir = pattern;
+                break;
+            }
+        }
+        if (dir.empty()) std::abort();
+        std::atexit([] {
+            std::remove((dir + "/out").c_str());
+            rmdir(dir.c_str());
+        });
+        return dir + "/out";
+    }();
+    return path;
+}
+
+}  // namespace
+
 bool fuzz_write_to_memory(const std::function<int(const char* path)>& write, std::string& out) {
-    static const int fd = memfd_create("morvalen-fuzz-out", 0);
-    if (fd < 0) std::abort();
-    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    if (ftruncate(fd, 0) != 0) std::abort();
+    const std::string& path = scratch_output();
+    std::remove(path.c_str());
     if (!write(path.c_str())) return false;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) std::abort();
     off_t size = lseek(fd, 0, SEEK_END);
     if (size < 0) std::abort();
     out.resize(static_cast<size_t>(size));
     if (pread(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())) std::abort();
+    close(fd);
     return true;
 }
 

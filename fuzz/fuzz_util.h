@@ -17,8 +17,8 @@ constexpr const char* FUZZ_PART_MARKER = "\n--8<-- ";
 VxsSource fuzz_framed_source(const uint8_t* data, size_t size, const char* name);
 // The input as one in-memory file named name.
 VxsSource fuzz_memory_source(const uint8_t* data, size_t size, const char* name);
-// Runs a writer on an anonymous in-memory file (no file on disk) and returns what it wrote in
-// out; false when the writer reports failure.
+// Runs a writer on a scratch file in a private directory (in memory where /dev/shm exists) and
+// returns what it wrote in out; false when the writer reports failure.
 bool fuzz_write_to_memory(const std::function<int(const char* path)>& write, std::string& out);
 // Writes the bytes to a per-process scratch file with the given extension; returns its path.
 std::string fuzz_write_input(const uint8_t* data, size_t size, const char* extension);

@@ -181,7 +181,10 @@ long leading_number(std::string_view digits) {
     long v = 0;
     size_t i = 0;
     while (i < digits.size() && digits[i] == ' ') ++i;
-    for (; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i) v = v * 10 + (digits[i] - '0');
+    // Saturates rather than overflows: a count this large is refused by its caller anyway.
+    constexpr long kMost = 100'000'000'000'000'000;
+    for (; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i)
+        if (v < kMost) v = v * 10 + (digits[i] - '0');
     return v;
 }
 
