@@ -354,10 +354,10 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
         write_line(line);
     }
 
-    // Rows go out in batches of a few megabytes, each thread formatting its share of a batch
-    // into its own buffer; the buffers are written in row order, so the file is the same
-    // whatever the thread count.
-    const size_t batch_bytes = forced_batch_bytes ? forced_batch_bytes : size_t{4} << 20;
+    // Rows go out in batches of about a megabyte a thread (memory stays near the sheet's), each
+    // thread formatting its share of a batch into its own buffer; the buffers are written in
+    // row order, so the file is the same whatever the thread count.
+    const size_t batch_bytes = forced_batch_bytes ? forced_batch_bytes : size_t{1} << 20;
     const size_t batch_rows = std::max<size_t>(forced_batch_bytes ? 1 : 256, batch_bytes / (total + 1)) * threads;
     std::vector<std::string> text(threads);
     std::vector<CellWriter> writers(threads, CellWriter(sheet, layout, quote));

@@ -17,5 +17,5 @@ std::string double_quote(std::string_view src, size_t max);
 int vxs_write_line(std::string_view line, size_t max, int comma_split, TextWriter& out);
 // Threads formatting a big sheet's cells: 0 (the default) uses the machine's cores, at most
 // four, and one for small sheets; each thread formats about batch_bytes of lines at a time
-// (0: four megabytes). Tests force both to compare the files written.
+// (0: a megabyte). Tests force both to compare the files written.
 void vxs_set_text_threads(unsigned n, size_t batch_bytes = 0);
