@@ -296,10 +296,8 @@ void hand_over(const StreamName& stream, const char* path) {
     if (n) std::fwrite(g.stream.data(), 1, n, out);
     std::fclose(out);
     xls_deallocate_mem();
-    if (stream.set_file)
-        stream.set_file(path);
-    else
-        g_container_file = path ? path : "";
+    // The receiving format names the user's file through its own setter where it has one.
+    (stream.set_file ? stream.set_file : vxs_set_container_file)(path);
     // The copy goes even when the receiving reader ends the run (a name listing, too much data).
     struct RemoveCopy {
         const std::string& name;
