@@ -8,12 +8,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "vxs_options.h"
 #include "vxs_access.h"
@@ -234,7 +239,7 @@ bool starts_number(std::string_view s) {
 template <typename Lines>
 class TitleSkipper {
 public:
-    TitleSkipper(Lines& lines, bool custom) : lines_(lines), top_(!custom) {}
+    TitleSkipper(Lines& lines, bool no_titles) : lines_(lines), top_(!no_titles) {}
     bool next(std::string_view& line) {
         while (lines_.next(line)) {
             if (top_ && !line.empty() && line[0] == '"') continue;
@@ -249,117 +254,181 @@ private:
     bool top_;
 };
 
-template <typename Lines>
-int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
-              const VxsTextOptions* options, Lines& source, std::vector<size_t>* text_bytes) {
-    bool custom = options->custom_delimiters != 0;
-    const FieldChars chars(custom, options->delimiters);
-    TitleSkipper<Lines> lines(source, custom);
-    std::string_view line, raw;
-    std::string scratch;
-    int has_names = 0;
-    int32_t line_count = 0, max_fields = 0;
-    bool last_empty = false;
-    std::vector<int32_t> t;
-    std::vector<int32_t> field_count, text_count;
-    std::vector<size_t> bytes;
-    bool want_types = types != nullptr;
+// The sizing pass, one line at a time: rows, columns, whether the first line holds names, and
+// each column's type and text bytes. A second sizer can take over the lines after some line
+// end (see continuation) and be merged back, so that two halves of a file size in parallel.
+class TextSizer {
+public:
+    TextSizer(const VxsTextOptions* options, bool want_types)
+        : options_(options), custom_(options->custom_delimiters != 0), chars_(custom_, options->delimiters),
+          want_types_(want_types) {}
 
-    while (lines.next(line)) {
-        bool first = line_count == 0;
-        ++line_count;
-        last_empty = line.empty() || line[0] == '\r';
+    void line(std::string_view line) {
+        std::string_view raw;
+        bool first = line_count_ == 0 && !continued_;
+        ++line_count_;
+        last_empty_ = line.empty() || line[0] == '\r';
         if (first) {
-            if (options->names_mode == 1) {
-                has_names = 1;
-            } else if (options->names_mode == 0) {
-                has_names = 1;
-                FieldSplitter fields(line, chars);
+            if (options_->names_mode == 1) {
+                has_names_ = 1;
+            } else if (options_->names_mode == 0) {
+                has_names_ = 1;
+                FieldSplitter fields(line, chars_);
                 while (fields.next(raw))
-                    if (starts_number(unquote(raw, custom, scratch))) has_names = 0;
+                    if (starts_number(unquote(raw, custom_, scratch_))) has_names_ = 0;
             }
         }
-        bool description = options->use_description && line_count - 1 == options->description_line &&
-                           !(first && has_names);
-        FieldSplitter fields(line, chars);
+        bool description = options_->use_description && line_count_ - 1 == options_->description_line &&
+                           !(first && has_names_);
+        FieldSplitter fields(line, chars_);
         int32_t col = 0;
         while (line.size() && fields.next(raw)) {
-            if (static_cast<size_t>(col) >= t.size()) {
-                t.push_back(kUndecided);
-                field_count.push_back(0);
-                text_count.push_back(0);
-                bytes.push_back(0);
-            }
-            std::string_view v = unquote(raw.substr(0, std::min(raw.size(), kSizingField)), custom, scratch);
+            if (static_cast<size_t>(col) >= t_.size()) grow(static_cast<size_t>(col) + 1);
+            std::string_view v = unquote(raw.substr(0, std::min(raw.size(), kSizingField)), custom_, scratch_);
             size_t c = static_cast<size_t>(col);
-            if (first && has_names) {
+            if (first && has_names_) {
                 if (!v.empty()) {
                     char mark = v.back();
-                    if (mark == '!') t[c] = -kUndecided;
-                    if (mark == '$') t[c] = kText;
-                    if (mark == '#') t[c] = kNumeric;
+                    if (mark == '!') t_[c] = -kUndecided;
+                    if (mark == '$') t_[c] = kText;
+                    if (mark == '#') t_[c] = kNumeric;
                 }
             } else if (!description) {
-                bytes[c] += std::min(v.size(), VXS_MAX_TEXT);
-                int32_t kind = t[c] < 0 ? -t[c] : t[c];
-                bool look = kind == kUndecided || (options->text_to_factor && kind == kText);
-                if (want_types && look && !v.empty() && !(v.size() == 1 && v[0] == '*')) {
+                bytes_[c] += std::min(v.size(), VXS_MAX_TEXT);
+                int32_t kind = t_[c] < 0 ? -t_[c] : t_[c];
+                bool look = kind == kUndecided || (options_->text_to_factor && kind == kText);
+                if (want_types_ && look && !v.empty() && !(v.size() == 1 && v[0] == '*')) {
                     bool ok = false, whole = false, overflow = false;
                     read_number(v, ok, whole, overflow);
-                    ++field_count[c];
+                    ++field_count_[c];
                     if (!whole) {
-                        ++text_count[c];
-                        t[c] = t[c] < 0 ? -kText : kText;
+                        ++text_count_[c];
+                        t_[c] = t_[c] < 0 ? -kText : kText;
                     }
                 }
             }
             ++col;
         }
-        max_fields = std::max(max_fields, col);
+        max_fields_ = std::max(max_fields_, col);
     }
-    int32_t r = line_count - (last_empty ? 1 : 0) - has_names;
-    if (options->use_description && options->description_line >= has_names && options->description_line < line_count)
-        --r;
-    *rows = std::max(r, 0);
-    *columns = max_fields;
-    if (names) *names = has_names;
-    t.resize(static_cast<size_t>(max_fields), kUndecided);
-    field_count.resize(t.size(), 0);
-    text_count.resize(t.size(), 0);
-    bytes.resize(t.size(), 0);
-    for (size_t c = 0; c < t.size(); ++c) {
-        bool factor = t[c] < 0;
-        int32_t kind = factor ? -t[c] : t[c];
-        if (kind == kUndecided) kind = kNumeric;
-        if (options->text_to_factor && kind == kText) {
-            if (text_count[c] * 3 <= field_count[c]) {
-                kind = kNumeric;
-            } else {
-                factor = true;
-            }
+
+    // A sizer for the lines after those seen so far (the first line already read): it starts
+    // from the column marks of the names line and counts from zero.
+    TextSizer continuation() const {
+        TextSizer next(options_, want_types_);
+        next.continued_ = true;
+        next.has_names_ = has_names_;
+        next.t_ = t_;
+        next.grow(t_.size());
+        return next;
+    }
+    // Adds the counts of a continuation that read the lines after this one's.
+    void merge(const TextSizer& later) {
+        grow(std::max(t_.size(), later.t_.size()));
+        for (size_t c = 0; c < later.t_.size(); ++c) {
+            if (std::abs(later.t_[c]) == kText) t_[c] = t_[c] < 0 || later.t_[c] < 0 ? -kText : kText;
+            field_count_[c] += later.field_count_[c];
+            text_count_[c] += later.text_count_[c];
+            bytes_[c] += later.bytes_[c];
         }
-        t[c] = factor ? -kind : kind;
+        max_fields_ = std::max(max_fields_, later.max_fields_);
+        if (later.line_count_ > 0) last_empty_ = later.last_empty_;
+        line_count_ += later.line_count_;
     }
-    if (types) *types = std::move(t);
-    if (text_bytes) *text_bytes = std::move(bytes);
-    return 1;
-}
+    // Data rows among the lines read: the names line and the description are not.
+    int32_t data_lines() const { return line_count_ - (continued_ ? 0 : has_names_); }
+    int32_t lines() const { return line_count_; }
+
+    int finish(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
+               std::vector<size_t>* text_bytes) {
+        int32_t r = line_count_ - (last_empty_ ? 1 : 0) - has_names_;
+        if (options_->use_description && options_->description_line >= has_names_ &&
+            options_->description_line < line_count_)
+            --r;
+        *rows = std::max(r, 0);
+        *columns = max_fields_;
+        if (names) *names = has_names_;
+        grow(static_cast<size_t>(max_fields_));
+        t_.resize(static_cast<size_t>(max_fields_));
+        for (size_t c = 0; c < t_.size(); ++c) {
+            bool factor = t_[c] < 0;
+            int32_t kind = factor ? -t_[c] : t_[c];
+            if (kind == kUndecided) kind = kNumeric;
+            if (options_->text_to_factor && kind == kText) {
+                if (text_count_[c] * 3 <= field_count_[c]) {
+                    kind = kNumeric;
+                } else {
+                    factor = true;
+                }
+            }
+            t_[c] = factor ? -kind : kind;
+        }
+        if (types) *types = std::move(t_);
+        if (text_bytes) {
+            bytes_.resize(static_cast<size_t>(max_fields_));
+            *text_bytes = std::move(bytes_);
+        }
+        return 1;
+    }
+
+private:
+    void grow(size_t n) {
+        if (t_.size() < n) t_.resize(n, kUndecided);
+        field_count_.resize(std::max(field_count_.size(), n), 0);
+        text_count_.resize(std::max(text_count_.size(), n), 0);
+        bytes_.resize(std::max(bytes_.size(), n), 0);
+    }
+
+    const VxsTextOptions* options_;
+    bool custom_;
+    FieldChars chars_;
+    bool want_types_;
+    bool continued_ = false;
+    std::string scratch_;
+    int has_names_ = 0;
+    int32_t line_count_ = 0, max_fields_ = 0;
+    bool last_empty_ = false;
+    std::vector<int32_t> t_;
+    std::vector<int32_t> field_count_, text_count_;
+    std::vector<size_t> bytes_;
+};
 
 template <typename Lines>
-void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines& source) {
+int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
+              const VxsTextOptions* options, Lines& source, std::vector<size_t>* text_bytes) {
+    TextSizer sizer(options, types != nullptr);
+    TitleSkipper<Lines> lines(source, options->custom_delimiters != 0);
+    std::string_view line;
+    while (lines.next(line)) sizer.line(line);
+    return sizer.finish(rows, columns, names, types, text_bytes);
+}
+
+// Where a filling pass puts its texts: straight into the sheet's columns, or, for a pass over
+// the later part of a file running beside another, into cells of its own that are placed into
+// the columns once both have ended (a column's text arena grows in row order).
+struct TextTarget {
+    std::vector<TextCells> cells;  // by column index from 0; empty: the sheet's own
+    std::vector<int32_t> longest;
+};
+
+// Fills rows from first_row on. continued: the lines follow others (no names line, no
+// description, no titles).
+template <typename Lines>
+void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines& source,
+               int32_t first_row = 0, bool continued = false, TextTarget* target = nullptr) {
     bool custom = options->custom_delimiters != 0;
     const FieldChars chars(custom, options->delimiters);
-    TitleSkipper<Lines> lines(source, custom);
+    TitleSkipper<Lines> lines(source, custom || continued);
     std::string_view line, raw;
     std::string scratch, stripped;
-    int32_t line_index = 0, row = 0;
+    int32_t line_index = 0, row = first_row;
     const int32_t ncols = sheet->column_count;
     const int32_t nrows = sheet->row_count;
     const double missing = sheet->missing;
     while (lines.next(line)) {
         int32_t li = line_index++;
-        bool names_line = has_names && li == 0;
-        bool description = options->use_description && li == options->description_line && !names_line;
+        bool names_line = !continued && has_names && li == 0;
+        bool description = !continued && options->use_description && li == options->description_line && !names_line;
         if (!names_line && !description && row >= nrows) break;
         FieldSplitter fields(line, chars);
         int32_t col = 0;
@@ -387,8 +456,15 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines
             } else if (description) {
                 c->extra = std::string(v.substr(0, VXS_MAX_NAME));
             } else {
-                c->text.set(static_cast<size_t>(row), v);
-                c->nlevels = std::max(c->nlevels, static_cast<int32_t>(std::min(v.size(), VXS_MAX_TEXT)));
+                int32_t length = static_cast<int32_t>(std::min(v.size(), VXS_MAX_TEXT));
+                if (target) {
+                    size_t k = static_cast<size_t>(col - 1);
+                    target->cells[k].set(static_cast<size_t>(row - first_row), v);
+                    target->longest[k] = std::max(target->longest[k], length);
+                } else {
+                    c->text.set(static_cast<size_t>(row), v);
+                    c->nlevels = std::max(c->nlevels, length);
+                }
             }
         }
         if (!names_line && !description) ++row;
@@ -401,14 +477,15 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines
 // when anything is left of it. A line stays valid until the next call.
 class FileLines {
 public:
-    // A regular file of about size bytes, read from its start; every pass makes a new reader.
-    // The buffer is left uninitialised: a small file touches only the pages it fills.
-    FileLines(FILE* f, size_t size) : f_(f), cap_(std::clamp<size_t>(size + 1, 4096, kBlock)) {
+    // The part of a regular file of about size bytes from byte begin up to byte end (or its
+    // end); every pass makes a new reader. The buffer is left uninitialised: a small file
+    // touches only the pages it fills.
+    FileLines(int fd, size_t size, size_t begin = 0, size_t end = SIZE_MAX)
+        : fd_(fd), at_(begin), stop_(end), cap_(std::clamp<size_t>(std::min(size, end - begin) + 1, 4096, kBlock)) {
         own_.reset(new char[cap_]);
         data_ = own_.get();
-        std::fseek(f_, 0, SEEK_SET);
         fill();
-        skip_bom();
+        if (begin == 0) skip_bom();
     }
     // Text already in memory (a pipe, read to its end).
     explicit FileLines(std::string_view whole) : data_(whole.data()), end_(whole.size()), eof_(true) { skip_bom(); }
@@ -459,7 +536,7 @@ private:
     // Moves what is left to the front and reads more, growing the buffer for a line longer
     // than it.
     void fill() {
-        if (eof_ || !f_) {
+        if (eof_ || fd_ < 0) {
             eof_ = true;
             return;
         }
@@ -474,9 +551,17 @@ private:
             cap_ *= 2;
         }
         data_ = own_.get();
-        size_t got = std::fread(own_.get() + end_, 1, cap_ - end_, f_);
-        end_ += got;
-        if (got == 0) eof_ = true;
+        ssize_t got;
+        do {
+            got = pread(fd_, own_.get() + end_, std::min(cap_ - end_, stop_ - at_), static_cast<off_t>(at_));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            eof_ = true;
+            return;
+        }
+        end_ += static_cast<size_t>(got);
+        at_ += static_cast<size_t>(got);
+        if (at_ >= stop_) eof_ = true;
     }
     void skip_bom() {
         while (!eof_ && end_ < 3) fill();
@@ -485,7 +570,8 @@ private:
             beg_ = 3;
     }
 
-    FILE* f_ = nullptr;
+    int fd_ = -1;
+    size_t at_ = 0, stop_ = SIZE_MAX;  // the next byte to read, and where the part ends
     size_t cap_ = 0;
     std::unique_ptr<char[]> own_;
     const char* data_ = nullptr;
@@ -494,9 +580,83 @@ private:
     std::string_view rest_;
 };
 
-// Builds the sheet; open_lines() gives a fresh line source for each pass over the text.
-template <typename Open>
-Sheet* new_from_text(Open&& open_lines) {
+// Runs body on a second thread while the caller goes on; join() waits for it and rethrows
+// what it threw.
+class Beside {
+public:
+    template <typename Body>
+    explicit Beside(Body body) : thread_([this, body]() mutable {
+          try {
+              body();
+          } catch (...) {
+              error_ = std::current_exception();
+          }
+      }) {}
+    ~Beside() {
+        if (thread_.joinable()) thread_.join();
+    }
+    void join() {
+        thread_.join();
+        if (error_) std::rethrow_exception(error_);
+    }
+
+private:
+    std::exception_ptr error_;
+    std::thread thread_;
+};
+
+// Sizes the text in two parts at once, the later part on a second thread. Returns the data
+// rows of the earlier part, or -1 when it holds no line past the titles (then nothing is set).
+template <typename Lines>
+int32_t size_text_in_halves(std::pair<Lines, Lines>& halves, const VxsTextOptions* options, int32_t* rows,
+                            int32_t* columns, int* names, std::vector<int32_t>* types,
+                            std::vector<size_t>* text_bytes) {
+    TextSizer early(options, true);
+    TitleSkipper<Lines> lines(halves.first, options->custom_delimiters != 0);
+    std::string_view line;
+    if (!lines.next(line)) return -1;
+    early.line(line);  // the names line's marks go to the later part too
+    TextSizer later = early.continuation();
+    Beside worker([&later, &halves] {
+        std::string_view l;
+        while (halves.second.next(l)) later.line(l);
+    });
+    while (lines.next(line)) early.line(line);
+    worker.join();
+    int32_t early_rows = early.data_lines();
+    early.merge(later);
+    early.finish(rows, columns, names, types, text_bytes);
+    return early_rows;
+}
+
+// Fills the sheet from two parts at once; the later part's rows start at early_rows.
+template <typename Lines>
+void fill_text_in_halves(std::pair<Lines, Lines>& halves, Sheet* sheet, int names, const VxsTextOptions* options,
+                         int32_t early_rows) {
+    const size_t ncols = static_cast<size_t>(sheet->column_count);
+    const size_t later_rows = static_cast<size_t>(std::max(sheet->row_count - early_rows, 0));
+    TextTarget target;
+    target.cells.resize(ncols);
+    target.longest.assign(ncols, 0);
+    for (size_t k = 0; k < ncols; ++k)
+        if (sheet->cols[k + 1]->is_text()) target.cells[k].resize(later_rows);
+    Beside worker([&] { fill_text(sheet, names, options, halves.second, early_rows, true, &target); });
+    fill_text(sheet, names, options, halves.first);
+    worker.join();
+    for (size_t k = 0; k < ncols; ++k) {
+        Column* c = sheet->cols[k + 1].get();
+        if (!c->is_text()) continue;
+        const TextCells& later = target.cells[k];
+        for (size_t i = 0; i < later.size(); ++i) c->text.set(static_cast<size_t>(early_rows) + i, later.get(i));
+        c->nlevels = std::max(c->nlevels, target.longest[k]);
+    }
+}
+
+// Builds the sheet; open_lines() gives a fresh line source for each pass over the text, and
+// open_halves() two sources, over the text up to a line end and over the rest, when the text
+// is big enough to read in two parts at once (else an empty optional).
+template <typename Open, typename OpenHalves>
+Sheet* new_from_text(Open&& open_lines, OpenHalves&& open_halves) {
     VxsDefaults* d = vxs_get_global_defaults();
     VxsTextOptions options;
     options.names_mode = vxs_options().no_column_names ? 2 : (vxs_options().use_column_names ? 1 : 0);
@@ -519,7 +679,10 @@ Sheet* new_from_text(Open&& open_lines) {
     int names = 0;
     std::vector<int32_t> types;
     std::vector<size_t> text_bytes;
-    {
+    int32_t early_rows = -1;  // rows of the earlier part, when read in two
+    if (auto halves = open_halves())
+        early_rows = size_text_in_halves(*halves, &options, &rows, &columns, &names, &types, &text_bytes);
+    if (early_rows < 0) {
         auto lines = open_lines();
         if (!size_text(&rows, &columns, &names, &types, &options, lines, &text_bytes)) return nullptr;
     }
@@ -539,7 +702,10 @@ Sheet* new_from_text(Open&& open_lines) {
         Column* col = sheet->cols[static_cast<size_t>(c)].get();
         if (col->is_text()) col->text.reserve(static_cast<size_t>(rows), text_bytes[static_cast<size_t>(c - 1)]);
     }
-    {
+    auto halves = early_rows >= 0 ? open_halves() : std::nullopt;
+    if (halves) {
+        fill_text_in_halves(*halves, sheet, names, &options, early_rows);
+    } else {
         auto lines = open_lines();
         fill_text(sheet, names, &options, lines);
     }
@@ -561,7 +727,34 @@ Sheet* new_from_text(Open&& open_lines) {
     return sheet;
 }
 
+size_t forced_split = 0;
+constexpr size_t kSplitBytes = size_t(1) << 20;  // smaller texts read faster on one thread
+
+// Where a file of size bytes is cut in two for reading on two threads: just after the first
+// line feed at or past its middle. 0: read it whole (small, one core, or no line feed).
+size_t split_point(int fd, size_t size) {
+    size_t from = forced_split;
+    if (!from) {
+        if (size < kSplitBytes || std::thread::hardware_concurrency() < 2) return 0;
+        from = size / 2;
+    }
+    char block[1 << 16];
+    while (from < size) {
+        ssize_t got = pread(fd, block, sizeof block, static_cast<off_t>(from));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return 0;
+        if (const void* nl = std::memchr(block, '\n', static_cast<size_t>(got))) {
+            size_t at = from + static_cast<size_t>(static_cast<const char*>(nl) - block) + 1;
+            return at < size ? at : 0;
+        }
+        from += static_cast<size_t>(got);
+    }
+    return 0;
+}
+
 }  // namespace
+
+void vxs_set_text_split(size_t at) { forced_split = at; }
 
 int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
                       const VxsTextOptions* options, const char* text) {
@@ -649,7 +842,8 @@ const char* xvt_str_find_eol(const char* buffer, size_t length, size_t* line_len
 Sheet* vxs_new_from_text(const char* text) {
     if (!text || !*text) return nullptr;
     std::string_view whole(text);
-    return new_from_text([whole] { return LineSplitter(whole); });
+    return new_from_text([whole] { return LineSplitter(whole); },
+                         [] { return std::optional<std::pair<LineSplitter, LineSplitter>>(); });
 }
 
 int read_csv_into_sheet(const char* path) {
@@ -660,15 +854,24 @@ int read_csv_into_sheet(const char* path) {
     Sheet* sheet = nullptr;
     if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)) {
         // Each pass reads the file again in blocks: it stays in the page cache, not beside the sheet.
-        size_t size = static_cast<size_t>(st.st_size);
-        sheet = new_from_text([f, size] { return FileLines(f, size); });
+        const int fd = fileno(f);
+        const size_t size = static_cast<size_t>(st.st_size);
+        const size_t split = split_point(fd, size);
+        sheet = new_from_text([fd, size] { return FileLines(fd, size); },
+                              [fd, size, split] {
+                                  using Halves = std::pair<FileLines, FileLines>;
+                                  if (!split) return std::optional<Halves>();
+                                  return std::optional<Halves>(std::in_place, FileLines(fd, size, 0, split),
+                                                               FileLines(fd, size, split));
+                              });
     } else {
         // A pipe cannot be read twice: it is kept in memory.
         std::string buf;
         char block[1 << 16];
         size_t k;
         while ((k = std::fread(block, 1, sizeof block, f)) > 0) buf.append(block, k);
-        sheet = new_from_text([&buf] { return FileLines(std::string_view(buf)); });
+        sheet = new_from_text([&buf] { return FileLines(std::string_view(buf)); },
+                              [] { return std::optional<std::pair<FileLines, FileLines>>(); });
     }
     std::fclose(f);
     return sheet ? 1 : 0;

@@ -36,6 +36,9 @@ int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<i
                       const VxsTextOptions* options, const char* text);
 void vxs_set_text_into_sheet(Sheet* sheet, int has_names, const VxsTextOptions* options,
                              const char* text);
+// Big files are read in two parts at once, cut at a line end near the middle. Tests force
+// the cut just after the first line end at or past byte at, whatever the size (0: automatic).
+void vxs_set_text_split(size_t at);
 int blank_sheet(const VxsSheetShape* spec, int32_t default_type);
 int validate_cell(Column* column, int32_t row, const char* text);
 // Line splitter with its own state: called with a buffer to start, with null to continue;
