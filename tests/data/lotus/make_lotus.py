@@ -1,24 +1,11 @@
 #!/usr/bin/python3
-"""Makes the Lotus and Quattro test files of this directory from the published record layouts.
-
-No Debian tool writes these formats, so each file is written record by record here:
-
-- trial.wk1: a Lotus 1-2-3 worksheet (BOF version 0x0406) with a row of names carrying
-  suffixes, integers, doubles, labels, formulas with stored results, an empty cell, a text in
-  a numeric column and a label longer than 91 characters; numbers.wk1, whose first row holds
-  numbers; trial.wq1, the same sheet as a Quattro WQ1 file.
-- book.wb1 and book.wb2: notebooks of three pages (two of them named), named ranges (one over
-  two pages, which is left out) and the notebook cell layout; book.wb3, a notebook of version
-  0x1006 inside a compound document (stream "PerfectOffice_MAIN"); protected.wb2.
-- Quattro Pro for Windows notebooks in the layout fixed in src/spreadsheet/vxs_qpw.h:
-  book.qpw (compound document, stream "NativeContent_MAIN"), bare.qpw (the stream alone),
-  letters.qpw (three pages without names, in a container), protected.qpw.
-- damaged/: lying copies (huge ranges, over-long records, codes out of range, cells before
-  the RANGE, page records in a WQ1 file, lying string counts).
-
-The compound documents are laid out here too (512-byte sectors; streams under 4096 bytes in
-the mini stream) and checked with python3-olefile. tests/spreadsheet/lotus_test.cpp compares
-what gnumeric's ssconvert reads from the WK1 and WB files with the conversions.
+"""Makes the Lotus and Quattro test files of this directory from the published record layouts
+(no Debian tool writes these formats): a WK1 worksheet and its WQ1 twin (name suffixes, every
+cell kind, a text in a numeric column, a label over 90 characters), WB1-WB3 notebooks of three
+pages with page and range names (WB3 in a compound document), Quattro Pro for Windows notebooks
+in the layout fixed in src/spreadsheet/vxs_qpw.h (bare and in a compound document), protected
+ones, and lying copies under damaged/. The compound documents are laid out here too (512-byte
+sectors, streams under 4096 bytes in the mini stream) and checked with python3-olefile.
 
 Run with Debian's python:  /usr/bin/python3 make_lotus.py
 """

@@ -1,20 +1,12 @@
 #!/usr/bin/python3
-"""Makes the Excel test workbooks of this directory with independent tools.
+"""Makes the Excel test workbooks of this directory with independent tools: gnumeric
+(ssconvert) writes trial_biff8/5.xls (sheets, named ranges, dates, formulas, a header comment,
+an empty and a logbook sheet) and mini_biff8/5.xls (a workbook in the mini stream); python3-xlwt
+writes strings_biff8.xls (shared strings across CONTINUE records, 16-bit and over-long texts),
+wide_biff8.xls (256 columns) and tiny_biff8.xls; the bare Excel 2, 3 and 4 sheets, which no tool
+at hand writes any more, are written record by record from the published layouts.
 
-- Gnumeric (ssconvert) writes trial_biff8.xls (Excel 97) and trial_biff5.xls (Excel 5/95)
-  from one Gnumeric XML workbook: several sheets, named ranges, dates, numeric, string and
-  boolean formulas, empty cells, a missing text, a text in a numeric column, a header comment,
-  an empty sheet and a "logbook" layout sheet; and mini_biff8.xls, mini_biff5.xls, whose
-  workbook streams are small enough to lie in the container's mini stream.
-- python3-xlwt writes strings_biff8.xls (a shared-string table well above 8 KB, so strings
-  run across CONTINUE records, with 8- and 16-bit characters and over-long texts),
-  wide_biff8.xls (256 columns) and tiny_biff8.xls (a missing text and empty cells).
-- Excel 2, 3 and 4 worksheets (bare BIFF files, which no tool at hand writes any more) are
-  written record by record from the published record layouts: biff2.xls, biff3.xls,
-  biff4.xls. Gnumeric reads each of them back as a check, xlrd reads the others.
-
-Run with Debian's python (python3-xlwt, python3-xlrd) and gnumeric installed:
-    /usr/bin/python3 make_xls.py
+Run with Debian's python (python3-xlwt, python3-xlrd) and gnumeric:  /usr/bin/python3 make_xls.py
 """
 import os
 import struct
