@@ -109,7 +109,6 @@ TEST_P(TrialWorkbook, SelectsSheetsRangesAndCells) {
     // Column 1's name when checked, and one cell with what the generator wrote there.
     struct { const char* sheet; const char* range; int32_t rows, cols; const char* first_name; size_t col, row;
              double value; } const cases[] = {
-        {"2", "", 5, 3, "C1", 3, 4, 42.5},                 // by number; numbers only, so no names row
         {"dat", "", 3, 2, "X", 2, 2, 9},                   // a lower-case prefix matches DATA2
         {"S:numbers", "", 5, 3, "C1", 1, 0, 0.5},          // S: looks at sheets only
         {"R:trialblock", "", 5, 3, "Variety", 3, 0, 36982},  // R: at named ranges only
