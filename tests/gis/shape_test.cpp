@@ -81,7 +81,9 @@ TEST(ShapeReader, PyshpFilesOfEveryTypeMatchPyshpsReading) {
         EXPECT_EQ(find_column(s, "REC")->type, VXS_FACTOR);
         std::string names;
         for (size_t i = 1; i < s->cols.size(); ++i) names += s->cols[i]->name + " ";
-        if (std::string_view(name) == "polygonz") EXPECT_EQ(names, "REC PART PNT X Y M Z NAME COUNT RATIO OK WHEN ");
+        if (std::string_view(name) == "polygonz") {
+            EXPECT_EQ(names, "REC PART PNT X Y M Z NAME COUNT RATIO OK WHEN ");
+        }
         if (std::string_view(name) == "multipatch") {
             EXPECT_EQ(find_column(s, "TYPE")->labels, (std::vector<std::string>{"Triangular Strip", "Triangular Fan"}));
             EXPECT_EQ(find_column(s, "TYPE")->longest_label, 16);

@@ -122,7 +122,9 @@ TEST_P(TrialWorkbook, SelectsSheetsRangesAndCells) {
         ASSERT_EQ(read_in_process(GetParam(), c.sheet, c.range), 1);
         EXPECT_EQ(lastsheet->row_count, c.rows);
         ASSERT_EQ(lastsheet->column_count, c.cols);
-        if (c.first_name) EXPECT_EQ(lastsheet->cols[1]->name, c.first_name);
+        if (c.first_name) {
+            EXPECT_EQ(lastsheet->cols[1]->name, c.first_name);
+        }
         EXPECT_EQ(lastsheet->cols[c.col]->num[c.row], c.value);
     }
 }
@@ -172,7 +174,9 @@ TEST(ExcelWorkbooks, ConvertToWhatTheirMakersWrote) {
         ASSERT_EQ(got.run.status, 0) << got.run.out;
         EXPECT_EQ(got.table, c.table);
         EXPECT_EQ(got.run.out.find("NOT transfered"), std::string::npos);  // 256 columns fit delimited text
-        if (c.block) EXPECT_NE(got.run.out.find(c.block), std::string::npos) << got.run.out;
+        if (c.block) {
+            EXPECT_NE(got.run.out.find(c.block), std::string::npos) << got.run.out;
+        }
     }
 }
 
