@@ -74,6 +74,7 @@ std::string wave(int16_t tag, uint16_t channels, uint16_t align, const std::stri
     return "RIFF" + le_bytes(body.size(), 4) + body;
 }
 
+// sox's extensible file and a data size beyond the file are rows of tests/driver/damaged_files_test.cpp.
 TEST(WavReader, HandBuiltLayouts) {
     const std::string duration = "Wave Play duration: 0.00 seconds\n";
     const std::string riff12 = "RIFF" + le_bytes(12, 4) + "WAVE";
@@ -91,7 +92,6 @@ TEST(WavReader, HandBuiltLayouts) {
         {"not WAVE", "RIFF" + le_bytes(4, 4) + "AVI ", 1, {}, "Error: x.wav is NOT a simple WAVE file!\n"},
         {"no format chunk", riff12 + "data" + le_bytes(0, 4), 1, {}, "Error: WAVE format chunk is missing\n"},
         {"format too short", riff12 + "fmt " + le_bytes(14, 4), 1, {}, "Error: WAVE Format data Size is Invalid (14)\n"},
-        {"extensible", wave(-2, 1, 3, chunk("data", "abc")), 1, {}, "Error: WAVE Format is not of PC origin (Type -2)\n"},
         {"three channels", wave(1, 3, 3, chunk("data", "abc")), 1, {}, "Error: WAVE Invalid number of channels (3)\n"},
         {"wide frame", wave(1, 2, 6, chunk("data", "abcdef")), 1, {}, "Error: Invalid data sample size (6)\n"},
         {"alignment 0", wave(1, 1, 0, chunk("data", "ab")), 1, {}, "Error: Invalid data sample size (0)\n"},
@@ -99,7 +99,6 @@ TEST(WavReader, HandBuiltLayouts) {
         {"negative chunk size", wave(1, 1, 1, "LIST" + le_bytes(0xfffffff0u, 4)), 1, {},
          "Error: WAVE data chunk - invalid data size\n"},
         {"chunk past the end", wave(1, 1, 1, "LIST" + le_bytes(100, 4) + "ab"), 1, {}, "Error: WAVE data chunk is missing\n"},
-        {"data size beyond the file", wave(1, 1, 1, "data" + le_bytes(0x7ffffff0u, 4) + "ab"), 1, {}, ""},
         {"no data chunk", wave(1, 1, 1, ""), 1, {}, ""},
     };
     for (const auto& c : cases) {
