@@ -209,27 +209,20 @@ TEST(XlsWorkbook, BareForms) {
 // programs show them as dates; fixed decimals get their own format and a ":d" name suffix.
 TEST(XlsWorkbook, NotesDatesAndDecimals) {
     Sheet* s = new_run_with_sheet(2);
-    auto column = [&](int32_t type, const char* name, std::vector<double> num, int32_t origin = 0) {
+    auto column = [&](int32_t type, const char* name, std::vector<double> num, int32_t origin = 0, int32_t nlevels = 0) {
         Column* c = create_column_with_memory(s, type, name, 2);
-        c->num = num;
-        c->origin = origin;
+        c->num = num, c->origin = origin;
+        if (nlevels) c->nlevels = nlevels;
         return c;
     };
-    Column* levels = column(VXS_FACTOR, "Dose", {2, 1}, 1);
-    levels->nlevels = 2;
-    levels->levels = {0.5, 12};
-    levels->extra = "mg per plant";
-    Column* labels = column(VXS_FACTOR, "Colour", {1, 2}, 2);
-    labels->nlevels = 2;
-    labels->labels = {"red", "blue"};
-    Column* many = column(VXS_FACTOR, "Many", {1, 200}, 2);
-    many->nlevels = 200;
+    Column* levels = column(VXS_FACTOR, "Dose", {2, 1}, 1, 2);
+    levels->levels = {0.5, 12}, levels->extra = "mg per plant";
+    column(VXS_FACTOR, "Colour", {1, 2}, 2, 2)->labels = {"red", "blue"};
+    Column* many = column(VXS_FACTOR, "Many", {1, 200}, 2, 200);
     for (int k = 0; k < 200; ++k) many->labels.push_back("label number " + std::to_string(k));
     column(VXS_VARIATE, "Born", {45000, 45001})->representation = VXS_REP_DATE;
     Column* fixed = column(VXS_VARIATE, "Mass", {1.5, 2.25});
-    fixed->representation = VXS_REP_FIXED;
-    fixed->decimals = 3;
-    fixed->extra = "grams";
+    fixed->representation = VXS_REP_FIXED, fixed->decimals = 3, fixed->extra = "grams";
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_xls(s, dir.file("n.xls").c_str()));
     EXPECT_TRUE(xls_stream().empty()) << "the stream's memory is released after the write";
@@ -267,9 +260,7 @@ TEST(XlsWorkbook, LogbookLayout) {
     Sheet* s = new_run_with_sheet(2);
     for (const char* line : {"Study_Name: Trial 7", "Operator: J. Smith", "A free line"})
         vxs_add_line_to_description(s, line);
-    Column* f = create_column_with_memory(s, VXS_FACTOR, "Block", 2);
-    f->nlevels = 2;
-    f->num = {1, 2};
+    create_column_with_memory(s, VXS_FACTOR, "Block", 2)->num = {1, 2};  // two levels
     create_column_with_memory(s, VXS_VARIATE, "Yield", 2)->num = {3.5, 4};
     vxs_parser_options().logbook_out_format = 1;
     vxs_parser_options().logbook_nfactors = 1;
