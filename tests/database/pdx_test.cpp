@@ -14,11 +14,7 @@ using Rows = std::vector<std::vector<std::string>>;
 }  // namespace
 
 TEST_F(Paradox, BothLayoutsConvert) {
-    const struct {
-        const char* file;
-        int32_t rows;
-        Rows head;  // the .csv's first lines
-    } cases[] = {
+    const struct { const char* file; int32_t rows; Rows head; /* the .csv's first lines */ } cases[] = {
         // pxlib's newer layout (version byte 12). The memo field makes no column; the field after
         // it keeps its values. pxlib stores a zero number with the sign bit: a value, not blank.
         {"pxlib_types", 300, {{"Name", "Small", "Big", "Money", "Num", "Flag", "After"},
@@ -59,11 +55,7 @@ TEST_F(Paradox, BothLayoutsConvert) {
 }
 
 TEST_F(Paradox, ValueEncodings) {
-    const struct {
-        uint8_t type;
-        std::string bytes;
-        double want;
-    } cases[] = {
+    const struct { uint8_t type; std::string bytes; double want; } cases[] = {
         {PDX_SHORT, std::string("\x7F\xFE", 2), -2},   {PDX_SHORT, std::string("\x81\x2C", 2), 300},
         {PDX_SHORT, std::string("\x80\x00", 2), 0},    {PDX_LONG, std::string("\x80\0\0\x05", 4), 5},
         {PDX_TIME, std::string("\x80\0\x03\xE8", 4), 1},
@@ -77,11 +69,7 @@ TEST_F(Paradox, ValueEncodings) {
 
 TEST_F(Paradox, DamagedTables) {
     std::string good = read_file(data_path("paradox/old_layout.db"));
-    auto with = [&](size_t at, std::string bytes) {
-        std::string b = good;
-        b.replace(at, bytes.size(), bytes);
-        return b;
-    };
+    auto with = [&](size_t at, std::string bytes) { return patched(good, at, bytes); };
     std::vector<std::string> broken = {
         read_file(data_path("paradox/count_lies.db")),
         with(88, std::string("\x07\x04", 2)),   // a type that is never accepted

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 std::string cell(const Sheet* s, const std::string& name, size_t row) {
     const Column* c = find_column(s, name);
     if (!c) return "-";
@@ -79,15 +78,11 @@ TEST(MifReader, Ogr2ogrPointsAndRegions) {
 TEST(MifReader, EveryObjectKind) {
     Sheet* s = read_mif(data_path("mif/hand_objects.mif"));
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(names(s), (std::vector<std::string>{"Feature", "REC", "PART", "PNT", "X", "Y",
-                                                  "TextLabel", "ArcAngle", "RectRound", "Name",
-                                                  "Born", "Alive", "Score"}));
-    std::vector<std::string> want = {
-        "7|1|1|0|1|2|Hello, map|*|*|text \"\"one\"\"|1|1.5|",
-        "7|1|1|1|3|4|Hello, map|*|*|text \"\"one\"\"|1|1.5|",
-        "6|2|1|0|0|0||0|*|arc|0|2|",
-        "6|2|1|1|4|2||90|*|arc|0|2|",
-    };
+    EXPECT_EQ(names(s), (std::vector<std::string>{"Feature", "REC", "PART", "PNT", "X", "Y", "TextLabel", "ArcAngle",
+                                                  "RectRound", "Name", "Born", "Alive", "Score"}));
+    std::vector<std::string> want = {"7|1|1|0|1|2|Hello, map|*|*|text \"\"one\"\"|1|1.5|",
+                                     "7|1|1|1|3|4|Hello, map|*|*|text \"\"one\"\"|1|1.5|", "6|2|1|0|0|0||0|*|arc|0|2|",
+                                     "6|2|1|1|4|2||90|*|arc|0|2|"};
     // Rectangle, rounded rectangle and ellipse: corners (x1, y1), (x1, y2), (x2, y2), (x2, y1).
     const char* corners[] = {"0|0", "0|2", "4|2", "4|0"};
     for (auto [head, tail] : {std::pair{"8|3|1|", "||*|*|rect, with comma|1|*|"},
@@ -96,35 +91,25 @@ TEST(MifReader, EveryObjectKind) {
         for (int k = 0; k < 4; ++k)
             want.push_back(head + std::to_string(k) + "|" + corners[k] + tail);
     // None keeps its row; the Multipoint (object 7) is passed over with its .mid line.
-    want.insert(want.end(), {
-        "*|*|*|*|*|*||*|*|none|*|*|",
-        "4|8|1|1|1|1||*|*|pline|*|*|",
-        "4|8|1|2|2|2||*|*|pline|*|*|",
-        "4|8|1|3|3|3||*|*|pline|*|*|",
-        "4|9|1|1|5|5||*|*|pline next line|*|*|",
-        "4|9|1|2|6|6||*|*|pline next line|*|*|",
-        "4|10|1|1|0|0||*|*|pline multiple|*|*|",
-        "4|10|1|2|1|1||*|*|pline multiple|*|*|",
-        "4|10|2|1|9|9||*|*|pline multiple|*|*|",
-        "3|11|1|0|1|1||*|*|line|*|*|",
-        "3|11|1|1|2|2||*|*|line|*|*|",
-    });
-    EXPECT_EQ(rows(s, {"Feature", "REC", "PART", "PNT", "X", "Y", "TextLabel", "ArcAngle",
-                       "RectRound", "Name", "Alive", "Score"}),
+    want.insert(want.end(), {"*|*|*|*|*|*||*|*|none|*|*|", "4|8|1|1|1|1||*|*|pline|*|*|", "4|8|1|2|2|2||*|*|pline|*|*|",
+                             "4|8|1|3|3|3||*|*|pline|*|*|", "4|9|1|1|5|5||*|*|pline next line|*|*|",
+                             "4|9|1|2|6|6||*|*|pline next line|*|*|", "4|10|1|1|0|0||*|*|pline multiple|*|*|",
+                             "4|10|1|2|1|1||*|*|pline multiple|*|*|", "4|10|2|1|9|9||*|*|pline multiple|*|*|",
+                             "3|11|1|0|1|1||*|*|line|*|*|", "3|11|1|1|2|2||*|*|line|*|*|"});
+    EXPECT_EQ(rows(s, {"Feature", "REC", "PART", "PNT", "X", "Y", "TextLabel", "ArcAngle", "RectRound", "Name", "Alive", "Score"}),
               want);
     // Dates: 1999-12-31 read, month 13 missing.
     EXPECT_EQ(find_column(s, "Born")->num[0], vxs_day_number(31, 12, 1999));
     EXPECT_FALSE(find_column(s, "Born")->num[2] > s->missing);
     const Column* f = find_column(s, "Feature");
-    EXPECT_EQ(f->labels, (std::vector<std::string>{"Line", "PolyLine", "Arc", "Text", "Rectangle",
-                                                   "Rounded Rectangle", "Elipse"}));
+    EXPECT_EQ(f->labels,
+              (std::vector<std::string>{"Line", "PolyLine", "Arc", "Text", "Rectangle", "Rounded Rectangle", "Elipse"}));
     EXPECT_EQ(f->longest_label, 17);
 }
 
 TEST(MifReader, RefusalsAndMissingMid) {
     ScratchDir dir;
-    write_file(dir.file("p.mif"),
-               "Version 300\nColumns 1\n  a Integer\nData\nPoint 1 2\nPoint 3 4\n");
+    write_file(dir.file("p.mif"), "Version 300\nColumns 1\n  a Integer\nData\nPoint 1 2\nPoint 3 4\n");
     RunResult r = run_morvalen(dir.path(), {"p.mif", "p.tab"});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find("MapInfo Data record file p.MID was not found"), 0u) << r.out;

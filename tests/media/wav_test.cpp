@@ -63,31 +63,24 @@ TEST(WavReader, SoxFilesMatchPythonsWaveModuleInBothLayouts) {
 }
 
 // A WAVE file from its parts: format fields, then the given chunks.
-std::string wave(int16_t tag, int16_t channels, int16_t align, const std::string& chunks,
-                 uint32_t fmt_size = 16) {
-    std::string fmt = le_bytes(static_cast<uint16_t>(tag), 2) + le_bytes(static_cast<uint16_t>(channels), 2) +
-                      le_bytes(8000, 4) + le_bytes(8000u * static_cast<uint32_t>(align), 4) +
-                      le_bytes(static_cast<uint16_t>(align), 2) + le_bytes(8, 2);
-    fmt.resize(fmt_size, '\0');
-    if (fmt_size & 1) fmt += '\0';
-    std::string body = "WAVEfmt " + le_bytes(fmt_size, 4) + fmt + chunks;
-    return "RIFF" + le_bytes(static_cast<uint32_t>(body.size()), 4) + body;
-}
 std::string chunk(const std::string& id, const std::string& data) {
-    return id + le_bytes(static_cast<uint32_t>(data.size()), 4) + data +
-           (data.size() & 1 ? std::string(1, '\0') : "");
+    return id + le_bytes(data.size(), 4) + data + (data.size() & 1 ? std::string(1, '\0') : "");
+}
+std::string wave(int16_t tag, uint16_t channels, uint16_t align, const std::string& chunks, uint32_t fmt_size = 16) {
+    std::string fmt = le_bytes(static_cast<uint16_t>(tag), 2) + le_bytes(channels, 2) + le_bytes(8000, 4) +
+                      le_bytes(8000u * align, 4) + le_bytes(align, 2) + le_bytes(8, 2);
+    fmt.resize(fmt_size, '\0');
+    std::string body = "WAVE" + chunk("fmt ", fmt) + chunks;
+    return "RIFF" + le_bytes(body.size(), 4) + body;
 }
 
+// sox's extensible file and a data size beyond the file are rows of tests/driver/damaged_files_test.cpp.
 TEST(WavReader, HandBuiltLayouts) {
     const std::string duration = "Wave Play duration: 0.00 seconds\n";
     const std::string riff12 = "RIFF" + le_bytes(12, 4) + "WAVE";
-    const struct {
-        const char* what;
-        std::string bytes;
-        int16_t separate;
-        std::vector<std::vector<double>> columns;  // none: refused
-        std::string out;
-    } cases[] = {
+    // Each case: the bytes, the layout, the columns read (none: refused) and what is printed.
+    const struct { const char* what; std::string bytes; int16_t separate; std::vector<std::vector<double>> columns;
+                   std::string out; } cases[] = {
         {"unsigned 16-bit", wave(1, 1, 2, chunk("data", std::string("\xff\xff\x01\x00", 4))), 1, {{65535, 1}}, duration},
         {"odd list chunk and a longer format chunk skipped",
          wave(1, 1, 1, chunk("LIST", "abc") + chunk("data", "\x05\x07"), 18), 1, {{5, 7}}, duration},
@@ -99,7 +92,6 @@ TEST(WavReader, HandBuiltLayouts) {
         {"not WAVE", "RIFF" + le_bytes(4, 4) + "AVI ", 1, {}, "Error: x.wav is NOT a simple WAVE file!\n"},
         {"no format chunk", riff12 + "data" + le_bytes(0, 4), 1, {}, "Error: WAVE format chunk is missing\n"},
         {"format too short", riff12 + "fmt " + le_bytes(14, 4), 1, {}, "Error: WAVE Format data Size is Invalid (14)\n"},
-        {"extensible", wave(-2, 1, 3, chunk("data", "abc")), 1, {}, "Error: WAVE Format is not of PC origin (Type -2)\n"},
         {"three channels", wave(1, 3, 3, chunk("data", "abc")), 1, {}, "Error: WAVE Invalid number of channels (3)\n"},
         {"wide frame", wave(1, 2, 6, chunk("data", "abcdef")), 1, {}, "Error: Invalid data sample size (6)\n"},
         {"alignment 0", wave(1, 1, 0, chunk("data", "ab")), 1, {}, "Error: Invalid data sample size (0)\n"},
@@ -107,7 +99,6 @@ TEST(WavReader, HandBuiltLayouts) {
         {"negative chunk size", wave(1, 1, 1, "LIST" + le_bytes(0xfffffff0u, 4)), 1, {},
          "Error: WAVE data chunk - invalid data size\n"},
         {"chunk past the end", wave(1, 1, 1, "LIST" + le_bytes(100, 4) + "ab"), 1, {}, "Error: WAVE data chunk is missing\n"},
-        {"data size beyond the file", wave(1, 1, 1, "data" + le_bytes(0x7ffffff0u, 4) + "ab"), 1, {}, ""},
         {"no data chunk", wave(1, 1, 1, ""), 1, {}, ""},
     };
     for (const auto& c : cases) {
@@ -117,22 +108,18 @@ TEST(WavReader, HandBuiltLayouts) {
         ByteReader in(c.bytes);
         int16_t ok = 0;
         EXPECT_EQ(stdout_of([&] { ok = vxs_decode_wave(in, "x.wav", c.separate); }), c.out);
-        ASSERT_EQ(ok != 0, !c.columns.empty());
-        if (!ok) continue;
-        ASSERT_EQ(static_cast<size_t>(lastsheet->column_count), c.columns.size());
-        for (size_t k = 0; k < c.columns.size(); ++k) EXPECT_EQ(lastsheet->cols[k + 1]->num, c.columns[k]);
+        std::vector<std::vector<double>> got;
+        for (size_t k = 1; ok && k < lastsheet->cols.size(); ++k) got.push_back(lastsheet->cols[k]->num);
+        EXPECT_EQ(got, c.columns);
     }
 }
 
 TEST(WavReader, WholeConversionsAndCutFiles) {
     ScratchDir dir;
     write_file(dir.file("s.wav"), read_file(data_path("wav/stereo_16_bit.wav")));
-    for (auto [out, head] : {std::pair{"s.tab", "Sound1\tSound2\n"}, std::pair{"j.tab/c", "Sound\n"}}) {
-        RunResult r = run_morvalen(dir.path(), {"s.wav", out});
-        ASSERT_EQ(r.status, 0) << r.out;
-        EXPECT_EQ(r.out.find("Wave Play duration: 0.01 seconds\n"), 0u) << r.out;
-        EXPECT_EQ(read_file(dir.file(std::string(out).substr(0, 5))).rfind(head, 0), 0u) << out;
-    }
+    RunResult r = run_morvalen(dir.path(), {"s.wav", "j.tab/c"});  // the channels' mean
+    EXPECT_EQ(r.out.find("Wave Play duration: 0.01 seconds\n"), 0u) << r.out;
+    EXPECT_TRUE(read_file(dir.file("j.tab")).starts_with("Sound\n"));
 
     // Cut anywhere, a file gives no sheet and no hang.
     std::string whole = read_file(data_path("wav/mono_16_bit.wav"));

@@ -18,8 +18,7 @@ Sheet* threads_sheet(bool long_lines) {
     VXSMAXCOLUMNS = 2048;
     auto numbers = [&](const char* name, int32_t rep, int32_t decimals) {
         Column* c = create_column_with_memory(s, VXS_VARIATE, name, rows);
-        c->representation = rep;
-        c->decimals = decimals;
+        c->representation = rep, c->decimals = decimals;
         for (int32_t r = 0; r < rows; ++r) c->num[r] = r % 17 == 0 ? vxs_missing : (r * 7919 % 1000) / 7.0 - 40;
         return c;
     };
@@ -33,9 +32,7 @@ Sheet* threads_sheet(bool long_lines) {
         for (int32_t r = 0; r < rows; ++r) d->num[r] = 36000 + r;
     }
     Column* f = create_column_with_memory(s, VXS_FACTOR, "lab", rows);
-    f->labels = {"low", "it's high"};
-    f->nlevels = 2;
-    f->origin = 2;
+    f->labels = {"low", "it's high"}, f->nlevels = 2, f->origin = 2;
     for (int32_t r = 0; r < rows; ++r) f->num[r] = r % 5 == 0 ? vxs_missing : 1 + r % 2;
     for (int i = 0; i < (long_lines ? 1000 : 2); ++i) {
         Column* t = create_column_with_memory(s, VXS_TEXT, ("t" + std::to_string(i)).c_str(), rows);

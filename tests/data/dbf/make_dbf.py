@@ -7,6 +7,12 @@ Run from this directory: /usr/bin/python3 make_dbf.py
 import struct
 
 
+def field_bytes(fields, rec):
+    # Texts at the left of their field, numbers at the right.
+    return b"".join(t.encode("latin-1").ljust(n)[:n] if ft == "C" else t.encode().rjust(n)[:n]
+                    for (_, ft, n, _), t in zip(fields, rec))
+
+
 def dbase3(fields, records, version=3, date=(126, 12, 7), nrecords=None, header_length=None,
            record_length=None, terminator=b"\r", deleted=()):
     """fields: (name, type, length, decimals); records: tuples of field texts."""
@@ -19,11 +25,7 @@ def dbase3(fields, records, version=3, date=(126, 12, 7), nrecords=None, header_
     for name, ftype, length, dec in fields:
         out += name.encode().ljust(11, b"\0") + ftype.encode() + b"\0" * 4 + bytes([length, dec]) + b"\0" * 14
     out += terminator
-    for i, rec in enumerate(records):
-        out += b"*" if i in deleted else b" "
-        for (name, ftype, length, dec), text in zip(fields, rec):
-            out += text.encode("latin-1").ljust(length)[:length] if ftype == "C" else text.encode().rjust(length)[:length]
-    return out
+    return out + b"".join((b"*" if i in deleted else b" ") + field_bytes(fields, rec) for i, rec in enumerate(records))
 
 
 def dbase2(fields, records, terminator=b"\r"):
@@ -33,13 +35,8 @@ def dbase2(fields, records, terminator=b"\r"):
     for name, ftype, length, dec in fields:
         out += name.encode().ljust(11, b"\0") + ftype.encode() + struct.pack("<BHB", length, addr, dec)
         addr += length
-    out += b"\r"  # ends the descriptor list
-    out = out.ljust(520, b"\0") + terminator
-    for rec in records:
-        out += b" "
-        for (name, ftype, length, dec), text in zip(fields, rec):
-            out += text.encode().ljust(length) if ftype == "C" else text.encode().rjust(length)
-    return out
+    out = (out + b"\r").ljust(520, b"\0") + terminator  # 0x0D ends the descriptor list
+    return out + b"".join(b" " + field_bytes(fields, rec) for rec in records)
 
 
 SIMPLE = [("NAME", "C", 8, 0), ("VALUE", "N", 8, 2), ("OK", "L", 1, 0), ("WHEN", "D", 8, 0)]

@@ -27,62 +27,34 @@ def table(fields, rows, version=3, newer=False, chain=None, nrecords=None, block
     recsize = sum(s for _, _, s in fields)
     per_block = blocks_per or (BLOCK - 6) // recsize
     groups = [rows[i : i + per_block] for i in range(0, len(rows), per_block)] or [[]]
-    header_size = 2048
-    h = bytearray(header_size)
+    h = bytearray(2048)
     first = 120 if newer else 88
-    struct.pack_into("<HHBB", h, 0, recsize, header_size, 2, BLOCK // 1024)
+    struct.pack_into("<HHBB", h, 0, recsize, len(h), 2, BLOCK // 1024)
     struct.pack_into("<IHHHH", h, 6, len(rows) if nrecords is None else nrecords, len(groups) + 1,
                      len(groups), 1, len(groups))
-    h[33] = len(fields)
-    h[57] = version
-    pos = first
-    for _, t, s in fields:
-        h[pos] = t
-        h[pos + 1] = 2 if t == 23 else s  # a BCD field's size byte holds its digits
-        pos += 2
+    h[33], h[57] = len(fields), version
+    # A BCD field's size byte holds its digits.
+    h[first:first + 2 * len(fields)] = b"".join(bytes([t, 2 if t == 23 else s]) for _, t, s in fields)
+    names = b"".join(name.encode() + b"\0" for name, _, _ in fields)
     pos = first + 6 * len(fields) + 4 + 79
-    for name, _, _ in fields:
-        b = name.encode() + b"\0"
-        h[pos : pos + len(b)] = b
-        pos += len(b)
+    h[pos:pos + len(names)] = names
     out = bytes(h)
     for k, g in enumerate(groups):
         nxt = (chain[k] if chain else (k + 2 if k + 1 < len(groups) else 0))
-        last = (len(g) - 1) * recsize
-        blk = struct.pack("<HHh", nxt, k, last) + b"".join(b"".join(r) for r in g)
-        out += blk + b"\0" * (BLOCK - len(blk))
+        blk = struct.pack("<HHh", nxt, k, (len(g) - 1) * recsize) + b"".join(b"".join(r) for r in g)
+        out += blk.ljust(BLOCK, b"\0")
     return out
 
 
-fields = [
-    ("Name", 1, 10),
-    ("Price", 5, 8),
-    ("SixteenCharsName", 3, 2),
-    ("Count", 4, 4),
-    ("Ratio", 6, 8),
-    ("Notes", 12, 11),  # memo: no column, the fields after it keep their places
-    ("Digits", 23, 17),  # BCD: passed over
-    ("Day", 2, 4),
-    ("Seen", 9, 1),
-    ("Clock", 20, 4),
-    ("Id", 22, 4),
-]
+# A memo (Notes) makes no column and the fields after it keep their places; BCD (Digits) is passed over.
+fields = [("Name", 1, 10), ("Price", 5, 8), ("SixteenCharsName", 3, 2), ("Count", 4, 4), ("Ratio", 6, 8),
+          ("Notes", 12, 11), ("Digits", 23, 17), ("Day", 2, 4), ("Seen", 9, 1), ("Clock", 20, 4), ("Id", 22, 4)]
 
 
 def row(i):
-    return [
-        ("item %d" % i).encode().ljust(10, b"\0"),
-        enc_double(12345.67 if i == 0 else -0.5 * i),
-        enc_int(1 + i % 9, 2),
-        enc_int(-2 if i == 0 else 300 if i == 1 else i, 4),
-        b"\0" * 8 if i == 0 else enc_double(i / 8),
-        b"\x01" * 11,
-        b"\x02" * 17,
-        enc_int(730000 + i, 4),
-        bytes([0x81 if i % 2 else 0x80]),
-        enc_int(3723000, 4),
-        enc_int(i + 1, 4),
-    ]
+    return [("item %d" % i).encode().ljust(10, b"\0"), enc_double(12345.67 if i == 0 else -0.5 * i), enc_int(1 + i % 9, 2),
+            enc_int(-2 if i == 0 else 300 if i == 1 else i, 4), b"\0" * 8 if i == 0 else enc_double(i / 8), b"\x01" * 11,
+            b"\x02" * 17, enc_int(730000 + i, 4), bytes([0x81 if i % 2 else 0x80]), enc_int(3723000, 4), enc_int(i + 1, 4)]
 
 
 rows = [row(i) for i in range(60)]  # 60 records of 73 bytes: 13 to a block, 5 blocks

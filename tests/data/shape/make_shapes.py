@@ -1,38 +1,37 @@
 # Shapefiles of all thirteen shape types written by pyshp, and for each an .expect file of the
 # rows pyshp itself reads back: REC PART TYPE PNT X Y M Z (missing as *), then the attributes.
-import shapefile
+import shutil
 
-def fields(w):
-    w.field("NAME", "C", 12)
-    w.field("COUNT", "N", 6, 0)
-    w.field("RATIO", "F", 10, 3)
-    w.field("OK", "L", 1)
-    w.field("WHEN", "D")
+import shapefile as T
 
 ATTRS = [("alpha", 1, 0.5, True, "20240131"), ("beta  gamma", -20, 12.25, False, "19991231"),
          ("", None, None, None, None)]
-
 SQUARE = [[0, 0], [0, 10], [10, 10], [10, 0], [0, 0]]
 HOLE = [[2, 2], [4, 2], [4, 4], [2, 4], [2, 2]]
 LINE1 = [[1, 1], [2, 3], [4, 4]]
 LINE2 = [[5, 5], [6, 7]]
+TRI = [[0, 0, 1], [1, 0, 2], [0, 1, 3], [1, 1, 4]]
+WITH_Z = (T.POINTZ, T.MULTIPOINTZ, T.POLYLINEZ, T.POLYGONZ, T.MULTIPATCH)
+
 
 def with_m(pts, base):
     return [p + [base + i] for i, p in enumerate(pts)]
 
+
 def with_zm(pts, base):
     return [p + [100 + base + i, base + i] for i, p in enumerate(pts)]
 
+
 def make(name, kind, shapes):
-    w = shapefile.Writer(name, shapeType=kind)
-    fields(w)
+    w = T.Writer(name, shapeType=kind)
+    for args in (("NAME", "C", 12), ("COUNT", "N", 6, 0), ("RATIO", "F", 10, 3), ("OK", "L", 1), ("WHEN", "D")):
+        w.field(*args)
     for i, add in enumerate(shapes):
         add(w)
-        a = ATTRS[i % len(ATTRS)]
-        w.record(*a)
+        w.record(*ATTRS[i % len(ATTRS)])
     w.close()
 
-T = shapefile
+
 make("point", T.POINT, [lambda w: w.point(1.5, 2.5), lambda w: w.point(-3, 4e6), lambda w: w.point(0, 0)])
 make("pointm", T.POINTM, [lambda w: w.pointm(1, 2, 3), lambda w: w.pointm(4, 5, 6)])
 make("pointz", T.POINTZ, [lambda w: w.pointz(1, 2, 3, 4), lambda w: w.pointz(5, 6, 7, 8)])
@@ -45,33 +44,30 @@ make("polylinez", T.POLYLINEZ, [lambda w: w.linez([with_zm(LINE1, 1)])])
 make("polygon", T.POLYGON, [lambda w: w.poly([SQUARE, HOLE]), lambda w: w.poly([HOLE])])
 make("polygonm", T.POLYGONM, [lambda w: w.polym([with_m(SQUARE, 1)])])
 make("polygonz", T.POLYGONZ, [lambda w: w.polyz([with_zm(SQUARE, 1), with_zm(HOLE, 7)])])
-TRI = [[0, 0, 1], [1, 0, 2], [0, 1, 3], [1, 1, 4]]
 make("multipatch", T.MULTIPATCH, [lambda w: w.multipatch([TRI, [p[:] for p in TRI]], partTypes=[T.TRIANGLE_STRIP, T.TRIANGLE_FAN])])
 
+
+def dbf_layout(raw):
+    """Header length, record length and record count of a dBase table."""
+    return int.from_bytes(raw[8:10], "little"), int.from_bytes(raw[10:12], "little"), int.from_bytes(raw[4:8], "little")
+
+
 # Every shape of the polygon file keeps its attributes when the second record is deleted.
-import shutil
 for ext in ("shp", "shx", "dbf"):
     shutil.copy("polygon." + ext, "deleted_record." + ext)
 with open("deleted_record.dbf", "r+b") as f:
-    head = f.read(12)
-    header_len = int.from_bytes(head[8:10], "little")
-    rec_len = int.from_bytes(head[10:12], "little")
+    header_len, rec_len, _ = dbf_layout(f.read(12))
     f.seek(header_len + rec_len)
     f.write(b"*")
 
+
 def expect(name):
-    r = shapefile.Reader(name)
+    r = T.Reader(name)
     kind = r.shapeType
-    has_m = kind in (T.POINTM, T.MULTIPOINTM, T.POLYLINEM, T.POLYGONM) or kind in (T.POINTZ, T.MULTIPOINTZ, T.POLYLINEZ, T.POLYGONZ, T.MULTIPATCH)
-    has_z = kind in (T.POINTZ, T.MULTIPOINTZ, T.POLYLINEZ, T.POLYGONZ, T.MULTIPATCH)
-    deleted = set()
+    has_m = kind in (T.POINTM, T.MULTIPOINTM, T.POLYLINEM, T.POLYGONM) + WITH_Z
     raw = open(name + ".dbf", "rb").read()
-    header_len = int.from_bytes(raw[8:10], "little")
-    rec_len = int.from_bytes(raw[10:12], "little")
-    nrec = int.from_bytes(raw[4:8], "little")
-    for i in range(nrec):
-        if raw[header_len + i * rec_len:header_len + i * rec_len + 1] == b"*":
-            deleted.add(i)
+    header_len, rec_len, nrec = dbf_layout(raw)
+    deleted = {i for i in range(nrec) if raw[header_len + i * rec_len:header_len + i * rec_len + 1] == b"*"}
     out = []
     fmt = lambda v: "*" if v is None else repr(float(v))
     # pyshp's own pairing passes over deleted records; here every shape keeps its row.
@@ -79,12 +75,10 @@ def expect(name):
         rec = None if i in deleted else r.record(i)
         parts = list(getattr(s, "parts", [0])) or [0]
         ptypes = list(getattr(s, "partTypes", []))
-        part = 0
-        pnt = 0
+        part = pnt = 0
         for k, p in enumerate(s.points):
             if part < len(parts) and k == parts[part]:
-                part += 1
-                pnt = 0
+                part, pnt = part + 1, 0
             pnt += 1
             if kind in (T.MULTIPOINT, T.MULTIPOINTM, T.MULTIPOINTZ):
                 partv, pntv = "*", k + 1
@@ -92,19 +86,15 @@ def expect(name):
                 partv, pntv = "*", "*"
             else:
                 partv, pntv = part, pnt
-            typev = ptypes[part - 1] + 1 if ptypes else "*"
             m = s.m[k] if has_m and hasattr(s, "m") and s.m else None
-            z = s.z[k] if has_z else None
-            if i in deleted:
-                attrs = ["", "*", "*", "*", "*"]
-            else:
-                attrs = [rec[0].rstrip(), fmt(rec[1]), fmt(rec[2]),
-                         "*" if rec[3] is None else ("1.0" if rec[3] else "0.0"),
-                         "*" if rec[4] is None else rec[4].isoformat()]
-            row = [str(i + 1), str(partv), str(typev), str(pntv), fmt(p[0]), fmt(p[1]),
-                   fmt(m) if has_m else "*", fmt(z) if has_z else "*"] + attrs
+            attrs = ["", "*", "*", "*", "*"] if i in deleted else [
+                rec[0].rstrip(), fmt(rec[1]), fmt(rec[2]), "*" if rec[3] is None else ("1.0" if rec[3] else "0.0"),
+                "*" if rec[4] is None else rec[4].isoformat()]
+            row = [str(i + 1), str(partv), str(ptypes[part - 1] + 1 if ptypes else "*"), str(pntv), fmt(p[0]), fmt(p[1]),
+                   fmt(m) if has_m else "*", fmt(s.z[k]) if kind in WITH_Z else "*"] + attrs
             out.append("|".join(row))
     open(name + ".expect", "w").write("\n".join(out) + "\n")
+
 
 for n in ("point", "pointm", "pointz", "multipoint", "multipointm", "multipointz", "polyline", "polylinem",
           "polylinez", "polygon", "polygonm", "polygonz", "multipatch", "deleted_record"):

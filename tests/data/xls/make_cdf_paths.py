@@ -29,28 +29,20 @@ FREE, END, FATSECT, NOSTREAM = 0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFFD, 0xFFFFFFFF
 
 
 def header(cutoff, minifat_start):
-    h = bytes.fromhex("D0CF11E0A1B11AE1") + bytes(16)
-    h += struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + bytes(6)
+    h = bytes.fromhex("D0CF11E0A1B11AE1") + bytes(16) + struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + bytes(6)
     h += struct.pack("<IIIIIIII", 0, 1, 1, 0, cutoff, minifat_start, 1, END)
-    h += struct.pack("<I", 0)  # DIFAT count
-    h += struct.pack("<I", 0) + struct.pack("<I", FREE) * 108  # the FAT is sector 0
-    assert len(h) == 512
-    return h
+    # No DIFAT sectors; the FAT is sector 0.
+    return h + struct.pack("<II", 0, 0) + struct.pack("<I", FREE) * 108
 
 
 def entry(name, kind, child, start, size):
     n = (name + "\0").encode("utf-16-le")
-    e = n + bytes(64 - len(n))
-    e += struct.pack("<HBB", len(n), kind, 1)
-    e += struct.pack("<III", NOSTREAM, NOSTREAM, child)
-    e += bytes(16 + 4 + 16)  # class id, state bits, times
-    e += struct.pack("<III", start, size, 0)
-    assert len(e) == 128
-    return e
+    # Then class id, state bits and times, all zero.
+    return n.ljust(64, b"\0") + struct.pack("<HBBIII", len(n), kind, 1, NOSTREAM, NOSTREAM, child) + bytes(36) + \
+        struct.pack("<III", start, size, 0)
 
 
-def empty_entry():
-    return bytes(64) + struct.pack("<HBBIII", 0, 0, 0, NOSTREAM, NOSTREAM, NOSTREAM) + bytes(48)
+EMPTY_ENTRY = bytes(64) + struct.pack("<HBBIII", 0, 0, 0, NOSTREAM, NOSTREAM, NOSTREAM) + bytes(48)
 
 
 def chain(fat, sectors):
@@ -65,11 +57,8 @@ def pieces(data, size, count):
 
 
 def build(cutoff, stream_sectors, stream_data, mini_container, mini_data, stream_start, mini_order, nsectors):
-    fat = [FREE] * (SECTOR // 4)
-    fat[0] = FATSECT
-    fat[1] = END  # directory
-    fat[2] = END  # mini FAT
-    body = {0: None, 1: None, 2: None}
+    fat = [FATSECT, END, END] + [FREE] * (SECTOR // 4 - 3)  # the FAT, directory and mini FAT sectors
+    body = {}
     if stream_sectors:
         chain(fat, stream_sectors)
         for s, piece in zip(stream_sectors, pieces(stream_data, SECTOR, len(stream_sectors))):
@@ -86,13 +75,9 @@ def build(cutoff, stream_sectors, stream_data, mini_container, mini_data, stream
     chain(minifat, mini_order[:nmini])
     body[0] = struct.pack("<%dI" % len(fat), *fat)
     body[1] = (entry("Root Entry", 5, 1, mini_container[0], len(mini_bytes))
-               + entry("Workbook", 2, NOSTREAM, stream_start, len(stream_data or mini_data))
-               + empty_entry() + empty_entry())
+               + entry("Workbook", 2, NOSTREAM, stream_start, len(stream_data or mini_data)) + EMPTY_ENTRY * 2)
     body[2] = struct.pack("<%dI" % len(minifat), *minifat)
-    out = header(cutoff, 2)
-    for s in range(nsectors):
-        out += body.get(s) or bytes(SECTOR)
-    return out
+    return header(cutoff, 2) + b"".join(body.get(s) or bytes(SECTOR) for s in range(nsectors))
 
 
 def patched_numbers(w):
@@ -119,13 +104,11 @@ def main():
 
     two = build(len(w), [3, 9, 5, 11, 7], w, [4, 10, 6, 8, 12], other, 3, order, 13)
     assert read_back(two) == (other, w)
-    with open(os.path.join(HERE, "two_paths_biff8.xls"), "wb") as f:
-        f.write(two)
-
     scrambled = build(4096, [], b"", [5, 3, 7, 4, 6], w, 3, order, 8)
     assert read_back(scrambled)[0] == w
-    with open(os.path.join(HERE, "mini_scrambled_biff8.xls"), "wb") as f:
-        f.write(scrambled)
+    for name, data in (("two_paths_biff8.xls", two), ("mini_scrambled_biff8.xls", scrambled)):
+        with open(os.path.join(HERE, name), "wb") as f:
+            f.write(data)
 
 
 if __name__ == "__main__":

@@ -1,20 +1,12 @@
 #!/usr/bin/python3
-"""Makes the Excel test workbooks of this directory with independent tools.
+"""Makes the Excel test workbooks of this directory with independent tools: gnumeric
+(ssconvert) writes trial_biff8/5.xls (sheets, named ranges, dates, formulas, a header comment,
+an empty and a logbook sheet) and mini_biff8/5.xls (a workbook in the mini stream); python3-xlwt
+writes strings_biff8.xls (shared strings across CONTINUE records, 16-bit and over-long texts),
+wide_biff8.xls (256 columns) and tiny_biff8.xls; the bare Excel 2, 3 and 4 sheets, which no tool
+at hand writes any more, are written record by record from the published layouts.
 
-- Gnumeric (ssconvert) writes trial_biff8.xls (Excel 97) and trial_biff5.xls (Excel 5/95)
-  from one Gnumeric XML workbook: several sheets, named ranges, dates, numeric, string and
-  boolean formulas, empty cells, a missing text, a text in a numeric column, a header comment,
-  an empty sheet and a "logbook" layout sheet; and mini_biff8.xls, mini_biff5.xls, whose
-  workbook streams are small enough to lie in the container's mini stream.
-- python3-xlwt writes strings_biff8.xls (a shared-string table well above 8 KB, so strings
-  run across CONTINUE records, with 8- and 16-bit characters and over-long texts),
-  wide_biff8.xls (256 columns) and tiny_biff8.xls (a missing text and empty cells).
-- Excel 2, 3 and 4 worksheets (bare BIFF files, which no tool at hand writes any more) are
-  written record by record from the published record layouts: biff2.xls, biff3.xls,
-  biff4.xls. Gnumeric reads each of them back as a check, xlrd reads the others.
-
-Run with Debian's python (python3-xlwt, python3-xlrd) and gnumeric installed:
-    /usr/bin/python3 make_xls.py
+Run with Debian's python (python3-xlwt, python3-xlrd) and gnumeric:  /usr/bin/python3 make_xls.py
 """
 import os
 import struct
@@ -25,6 +17,7 @@ import xlrd
 import xlwt
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+P = struct.pack
 
 
 def out(name):
@@ -34,11 +27,8 @@ def out(name):
 # ---------------------------------------------------------------- Gnumeric workbook
 
 def cell(row, col, value, vtype=None, fmt=None):
-    attrs = f'Row="{row}" Col="{col}"'
-    if vtype is not None:
-        attrs += f' ValueType="{vtype}"'
-    if fmt:
-        attrs += f' ValueFormat="{fmt}"'
+    attrs = f'Row="{row}" Col="{col}"' + (f' ValueType="{vtype}"' if vtype is not None else "")
+    attrs += f' ValueFormat="{fmt}"' if fmt else ""
     text = str(value).replace("&", "&amp;").replace("<", "&lt;").replace('"', "&quot;")
     return f"<gnm:Cell {attrs}>{text}</gnm:Cell>"
 
@@ -51,97 +41,59 @@ def txt(row, col, s):
     return cell(row, col, s, 60)
 
 
-def formula(row, col, f):
-    return cell(row, col, f)
-
-
 def sheet_xml(name, cells, comments=()):
-    objs = ""
-    if comments:
-        objs = "<gnm:Objects>" + "".join(
-            f'<gnm:CellComment Author="maker" Text="{t}" ObjectBound="{ref}" '
-            'ObjectOffset="0 0 0 0" ObjectAnchorType="16 16 16 16" Direction="17"/>'
-            for ref, t in comments) + "</gnm:Objects>"
-    return (f"<gnm:Sheet><gnm:Name>{name}</gnm:Name>{objs}<gnm:Cells>"
-            + "".join(cells) + "</gnm:Cells></gnm:Sheet>")
+    objs = "<gnm:Objects>" + "".join(
+        f'<gnm:CellComment Author="maker" Text="{t}" ObjectBound="{ref}" '
+        'ObjectOffset="0 0 0 0" ObjectAnchorType="16 16 16 16" Direction="17"/>'
+        for ref, t in comments) + "</gnm:Objects>" if comments else ""
+    return f"<gnm:Sheet><gnm:Name>{name}</gnm:Name>{objs}<gnm:Cells>" + "".join(cells) + "</gnm:Cells></gnm:Sheet>"
 
 
 VARIETIES = ["Alpha", "beta", "Gamma"]
 
 
 def trial_cells():
-    c = []
-    heads = ["Plot", "Variety!", "Yield:2#", "Sown:d", "Double", "Label", "Check", "Note$"]
-    for j, h in enumerate(heads):
-        c.append(txt(0, j, h))
+    c = [txt(0, j, h) for j, h in enumerate(["Plot", "Variety!", "Yield:2#", "Sown:d", "Double", "Label", "Check", "Note$"])]
     for i in range(12):
         r = i + 1
-        c.append(num(r, 0, i + 1))
-        c.append(txt(r, 1, "*" if i == 3 else VARIETIES[i % 3]))
-        if i == 5:
-            c.append(txt(r, 2, "n/a"))
-        elif i != 7:
-            c.append(num(r, 2, 3.25 + 0.5 * i))
-        c.append(num(r, 3, 36982 + i, "yyyy-mm-dd"))
-        c.append(formula(r, 4, f"=C{r + 1}*2"))
-        c.append(formula(r, 5, f'=B{r + 1}&"-"&A{r + 1}'))
-        c.append(formula(r, 6, f"=C{r + 1}>5"))
-        c.append(num(r, 7, 10 * (i + 1)))
-    return c
-
-
-def numbers_cells():
-    return [num(r, j, float(r * 10 + j) + 0.5) for r in range(5) for j in range(3)]
-
-
-def data2_cells():
-    c = [txt(0, 0, "X"), txt(0, 1, "Y")]
-    for r in range(1, 4):
-        c += [num(r, 0, r), num(r, 1, r * r)]
+        c += [num(r, 0, i + 1), txt(r, 1, "*" if i == 3 else VARIETIES[i % 3])]
+        c += [txt(r, 2, "n/a")] if i == 5 else [] if i == 7 else [num(r, 2, 3.25 + 0.5 * i)]
+        c += [num(r, 3, 36982 + i, "yyyy-mm-dd"), cell(r, 4, f"=C{r + 1}*2"), cell(r, 5, f'=B{r + 1}&"-"&A{r + 1}'),
+              cell(r, 6, f"=C{r + 1}>5"), num(r, 7, 10 * (i + 1))]
     return c
 
 
 def log_cells():
     c = [txt(0, 0, "Site"), txt(0, 1, "Rothamsted"), txt(1, 0, "Year"), num(1, 1, 2001)]
-    c += [txt(3, 0, "variable_name"), txt(3, 1, "Plot"), txt(3, 2, "Treatment"), txt(3, 3, "Block"),
-          txt(3, 4, "Yield")]
-    c += [txt(4, 0, "variable_title"), txt(4, 1, "Plot number"), txt(4, 2, "Nitrogen dose"),
-          txt(4, 3, "Field block"), txt(4, 4, "Grain yield")]
+    for r, texts in ((3, ["variable_name", "Plot", "Treatment", "Block", "Yield"]),
+                     (4, ["variable_title", "Plot number", "Nitrogen dose", "Field block", "Grain yield"])):
+        c += [txt(r, j, t) for j, t in enumerate(texts)]
     c += [txt(5, 0, "variable_type"), txt(5, 2, "factor")]
-    doses = ["N0", "N1", "N2"]
-    rows = [6, 7, 9, 10, 11, 12]  # row 9 (0-based 8) is left empty
-    for k, r in enumerate(rows):
-        c += [num(r, 1, 101 + k), txt(r, 2, doses[k % 3]), num(r, 3, 1 + k // 3), num(r, 4, 5.5 + k)]
+    for k, r in enumerate([6, 7, 9, 10, 11, 12]):  # row 9 (0-based 8) is left empty
+        c += [num(r, 1, 101 + k), txt(r, 2, ["N0", "N1", "N2"][k % 3]), num(r, 3, 1 + k // 3), num(r, 4, 5.5 + k)]
     return c
 
 
 def gnumeric_workbook():
     sheets = [
         ("Trial", trial_cells(), [("B1", "!(Gamma,beta,Alpha) Variety of wheat")]),
-        ("Numbers", numbers_cells(), []),
-        ("Data2", data2_cells(), []),
+        ("Numbers", [num(r, j, float(r * 10 + j) + 0.5) for r in range(5) for j in range(3)], []),
+        ("Data2", [txt(0, 0, "X"), txt(0, 1, "Y")] + [x for r in range(1, 4) for x in (num(r, 0, r), num(r, 1, r * r))], []),
         ("Empty", [], []),
         ("Log", log_cells(), []),
     ]
-    names = [("TrialBlock", "Trial!$B$1:$D$6"), ("column_row", "Log!$B$4:$D$6")]
     xml = ['<?xml version="1.0" encoding="UTF-8"?>',
            '<gnm:Workbook xmlns:gnm="http://www.gnumeric.org/v10.dtd"><gnm:Names>']
-    for n, v in names:
-        xml.append(f"<gnm:Name><gnm:name>{n}</gnm:name><gnm:value>{v}</gnm:value>"
-                   "<gnm:position>A1</gnm:position></gnm:Name>")
-    xml.append("</gnm:Names><gnm:SheetNameIndex>")
-    xml += [f"<gnm:SheetName>{s[0]}</gnm:SheetName>" for s in sheets]
-    xml.append("</gnm:SheetNameIndex><gnm:Sheets>")
-    xml += [sheet_xml(*s) for s in sheets]
-    xml.append("</gnm:Sheets></gnm:Workbook>")
+    xml += [f"<gnm:Name><gnm:name>{n}</gnm:name><gnm:value>{v}</gnm:value><gnm:position>A1</gnm:position></gnm:Name>"
+            for n, v in [("TrialBlock", "Trial!$B$1:$D$6"), ("column_row", "Log!$B$4:$D$6")]]
+    xml += ["</gnm:Names><gnm:SheetNameIndex>"] + [f"<gnm:SheetName>{s[0]}</gnm:SheetName>" for s in sheets]
+    xml += ["</gnm:SheetNameIndex><gnm:Sheets>"] + [sheet_xml(*s) for s in sheets] + ["</gnm:Sheets></gnm:Workbook>"]
     return "\n".join(xml)
 
 
 def mini_workbook():
     # Small enough that Gnumeric puts the workbook stream into the mini stream.
-    cells = [txt(0, 0, "Height"), txt(0, 1, "Kind")]
-    for r in range(1, 4):
-        cells += [num(r, 0, 1.5 * r), txt(r, 1, "k%d" % r)]
+    cells = [txt(0, 0, "Height"), txt(0, 1, "Kind")] + [x for r in range(1, 4) for x in (num(r, 0, 1.5 * r), txt(r, 1, "k%d" % r))]
     return ('<?xml version="1.0" encoding="UTF-8"?>'
             '<gnm:Workbook xmlns:gnm="http://www.gnumeric.org/v10.dtd"><gnm:SheetNameIndex>'
             "<gnm:SheetName>Small</gnm:SheetName></gnm:SheetNameIndex><gnm:Sheets>"
@@ -154,9 +106,8 @@ def make_gnumeric_files():
             src = os.path.join(tmp, stem + ".gnumeric")
             with open(src, "w") as f:
                 f.write(xml)
-            for exporter, name in (("Gnumeric_Excel:excel_biff8", stem + "_biff8.xls"),
-                                   ("Gnumeric_Excel:excel_biff7", stem + "_biff5.xls")):
-                subprocess.run(["ssconvert", "-T", exporter, src, out(name)], check=True,
+            for exporter, suffix in (("Gnumeric_Excel:excel_biff8", "_biff8.xls"), ("Gnumeric_Excel:excel_biff7", "_biff5.xls")):
+                subprocess.run(["ssconvert", "-T", exporter, src, out(stem + suffix)], check=True,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -173,43 +124,28 @@ def long_string(i):
     return "word-%04d-%s" % (i, "abcdefghij"[i % 10] * (10 + i % 20))
 
 
-STRING_COUNT = 600
+def xlwt_book(name, sheet, cells):
+    wb = xlwt.Workbook()
+    ws = wb.add_sheet(sheet)
+    for r, c, v in cells:
+        ws.write(r, c, v)
+    wb.save(out(name))
 
 
 def make_xlwt_files():
-    wb = xlwt.Workbook()
-    ws = wb.add_sheet("Strings")
-    ws.write(0, 0, "Word")
-    ws.write(0, 1, "Index")
-    for i in range(STRING_COUNT):
-        ws.write(i + 1, 0, long_string(i))
-        ws.write(i + 1, 1, i)
-    wb.save(out("strings_biff8.xls"))
-
-    wb = xlwt.Workbook()
-    ws = wb.add_sheet("Wide")
-    for j in range(256):
-        ws.write(0, j, "V%d" % (j + 1))
-        for r in range(1, 4):
-            ws.write(r, j, r * 1000 + j)
-    wb.save(out("wide_biff8.xls"))
-
-    wb = xlwt.Workbook()
-    ws = wb.add_sheet("Tiny")
-    ws.write(0, 0, "Count")
-    ws.write(0, 1, "Name")
-    ws.write(1, 0, 1)
-    ws.write(1, 1, "one")
-    ws.write(2, 0, "*")  # the missing-value text
-    ws.write(3, 0, 3)    # B3 and B4 stay empty
-    ws.write(3, 1, "three")
-    wb.save(out("tiny_biff8.xls"))
+    xlwt_book("strings_biff8.xls", "Strings",
+              [(0, 0, "Word"), (0, 1, "Index")] + [x for i in range(600) for x in ((i + 1, 0, long_string(i)), (i + 1, 1, i))])
+    xlwt_book("wide_biff8.xls", "Wide",
+              [x for j in range(256) for x in [(0, j, "V%d" % (j + 1))] + [(r, j, r * 1000 + j) for r in range(1, 4)]])
+    # "*" is the missing-value text; B3 and B4 stay empty.
+    xlwt_book("tiny_biff8.xls", "Tiny", [(0, 0, "Count"), (0, 1, "Name"), (1, 0, 1), (1, 1, "one"), (2, 0, "*"), (3, 0, 3),
+                                         (3, 1, "three")])
 
 
 # ---------------------------------------------------------------- bare Excel 2, 3, 4 files
 
 def rec(code, body):
-    return struct.pack("<HH", code, len(body)) + body
+    return P("<HH", code, len(body)) + body
 
 
 def bare_biff(version):
@@ -217,66 +153,38 @@ def bare_biff(version):
     with a numeric and a string result (the latter followed by its STRING record)."""
     b2 = version == 2
     attr = b"\x00\x00\x00" if b2 else b"\x00\x00"  # BIFF2 cell attributes, else XF index 0
-    out_ = bytearray()
     # One font and one cell format, which readers of these versions expect before the cells.
     if b2:
         # Version word 0x0507: the form by which input detection knows an Excel 2 file.
-        out_ += rec(0x0009, struct.pack("<HH", 0x0507, 0x0010))
-        out_ += rec(0x0031, struct.pack("<HHB", 200, 0, 5) + b"Arial")
-        out_ += rec(0x0043, b"\x00" * 4)
-        out_ += rec(0x0000, struct.pack("<HHHH", 0, 4, 0, 3))
+        b = rec(0x0009, P("<HH", 0x0507, 0x0010)) + rec(0x0031, P("<HHB", 200, 0, 5) + b"Arial")
+        b += rec(0x0043, b"\x00" * 4) + rec(0x0000, P("<HHHH", 0, 4, 0, 3))
     else:
-        out_ += rec(0x0209 if version == 3 else 0x0409, struct.pack("<HHH", 0, 0x0010, 0))
-        out_ += rec(0x0231, struct.pack("<HHHB", 200, 0, 0x7FFF, 5) + b"Arial")
-        out_ += rec(0x0243 if version == 3 else 0x0443, b"\x00" * (12 if version == 3 else 16))
-        out_ += rec(0x0200, struct.pack("<HHHHH", 0, 4, 0, 3, 0))
+        b = rec(0x0209 if version == 3 else 0x0409, P("<HHH", 0, 0x0010, 0))
+        b += rec(0x0231, P("<HHHB", 200, 0, 0x7FFF, 5) + b"Arial")
+        b += rec(0x0243 if version == 3 else 0x0443, b"\x00" * (12 if version == 3 else 16))
+        b += rec(0x0200, P("<HHHHH", 0, 4, 0, 3, 0))
+    lenfmt = "<B" if b2 else "<H"  # text lengths
+
+    def at(code, r, c, body):  # a cell record; Excel 3 and 4 codes carry 0x02 in the high byte
+        return rec(code | (0 if b2 else 0x0200), P("<HH", r, c) + attr + body)
 
     def label(r, c, s):
-        s = s.encode("latin-1")
-        if b2:
-            return rec(0x0004, struct.pack("<HH", r, c) + attr + struct.pack("<B", len(s)) + s)
-        return rec(0x0204, struct.pack("<HH", r, c) + attr + struct.pack("<H", len(s)) + s)
-
-    def number(r, c, v):
-        return rec(0x0003 if b2 else 0x0203, struct.pack("<HH", r, c) + attr + struct.pack("<d", v))
+        return at(0x04, r, c, P(lenfmt, len(s)) + s.encode("latin-1"))
 
     def whole(r, c, v):
-        if b2:
-            return rec(0x0002, struct.pack("<HH", r, c) + attr + struct.pack("<H", v))
-        return rec(0x027E, struct.pack("<HH", r, c) + attr + struct.pack("<I", (v << 2) | 2))
-
-    def boolean(r, c, v):
-        return rec(0x0005 if b2 else 0x0205, struct.pack("<HH", r, c) + attr + struct.pack("<BB", v, 0))
+        return at(0x02, r, c, P("<H", v)) if b2 else at(0x7E, r, c, P("<I", (v << 2) | 2))
 
     def formula(r, c, result, tokens):
         code = 0x0006 if b2 else (0x0206 if version == 3 else 0x0406)
-        if b2:
-            tail = struct.pack("<BB", 0, len(tokens))
-        else:
-            tail = struct.pack("<HH", 0, len(tokens))
-        return rec(code, struct.pack("<HH", r, c) + attr + result + tail + tokens)
+        return rec(code, P("<HH", r, c) + attr + result + P("<BB" if b2 else "<HH", 0, len(tokens)) + tokens)
 
-    def string(s):
-        s = s.encode("latin-1")
-        if b2:
-            return rec(0x0007, struct.pack("<B", len(s)) + s)
-        return rec(0x0207, struct.pack("<H", len(s)) + s)
-
-    out_ += label(0, 0, "Weight") + label(0, 1, "Count") + label(0, 2, "Tag")
-    out_ += number(1, 0, 1.25) + whole(1, 1, 7) + label(1, 2, "first")
-    out_ += number(2, 0, 2.5) + boolean(2, 1, 1)
+    b += label(0, 0, "Weight") + label(0, 1, "Count") + label(0, 2, "Tag")
+    b += at(0x03, 1, 0, P("<d", 1.25)) + whole(1, 1, 7) + label(1, 2, "first")
+    b += at(0x03, 2, 0, P("<d", 2.5)) + at(0x05, 2, 1, P("<BB", 1, 0))
     # =4.75, and ="made" whose result follows in a STRING record.
-    out_ += formula(3, 0, struct.pack("<d", 4.75), b"\x1f" + struct.pack("<d", 4.75))
-    out_ += whole(3, 1, 9)
-    out_ += formula(3, 2, b"\x00" * 6 + b"\xff\xff", b"\x17\x04made") + string("made")
-    out_ += rec(0x000A, b"")
-    return bytes(out_)
-
-
-def make_bare_files():
-    for v in (2, 3, 4):
-        with open(out("biff%d.xls" % v), "wb") as f:
-            f.write(bare_biff(v))
+    b += formula(3, 0, P("<d", 4.75), b"\x1f" + P("<d", 4.75)) + whole(3, 1, 9)
+    b += formula(3, 2, b"\x00" * 6 + b"\xff\xff", b"\x17\x04made") + rec(0x0007 if b2 else 0x0207, P(lenfmt, 4) + b"made")
+    return b + rec(0x000A, b"")
 
 
 # ---------------------------------------------------------------- check with xlrd
@@ -300,5 +208,7 @@ def check():
 if __name__ == "__main__":
     make_gnumeric_files()
     make_xlwt_files()
-    make_bare_files()
+    for v in (2, 3, 4):
+        with open(out("biff%d.xls" % v), "wb") as f:
+            f.write(bare_biff(v))
     check()

@@ -20,14 +20,12 @@ def walk_book(book):
         recs[pos] = (code, book[pos + 4:pos + 4 + length])
         pos += 4 + length
     assert pos == len(book), "records do not end at the end of the stream"
-    bof_at = [p for p, (c, b) in recs.items() if c == 0x0085]
-    assert bof_at, "no BOUNDSHEET"
-    sheet_bof = struct.unpack_from("<I", recs[bof_at[0]][1], 0)[0]
-    assert recs[sheet_bof][0] == 0x0809, "BOUNDSHEET does not point at a BOF"
-    index = [b for p, (c, b) in recs.items() if c == 0x020B]
+    bound = [b for c, b in recs.values() if c == 0x0085]
+    assert bound and recs[struct.unpack_from("<I", bound[0])[0]][0] == 0x0809, "BOUNDSHEET does not point at a BOF"
+    index = [b for c, b in recs.values() if c == 0x020B]
     assert len(index) == 1, "one INDEX expected"
     body = index[0]
-    first, last, defcol = struct.unpack_from("<HHI", body, 4)
+    _, last, defcol = struct.unpack_from("<HHI", body, 4)
     assert recs[defcol][0] == 0x0055, "INDEX does not point at DEFCOLWIDTH"
     blocks = (len(body) - 12) // 4
     assert blocks == (last - 1) // 32 + 1, "INDEX block count"
@@ -41,8 +39,8 @@ def walk_book(book):
 
 def main(path):
     with open(path, "rb") as f:
-        head = f.read(8)
-    if head.startswith(b"\xD0\xCF\x11\xE0"):
+        container = f.read(4) == b"\xD0\xCF\x11\xE0"
+    if container:
         import olefile
         ole = olefile.OleFileIO(path, raise_defects=olefile.DEFECT_INCORRECT)
         print("streams", sorted("/".join(s) for s in ole.listdir()))
@@ -52,16 +50,14 @@ def main(path):
         ole.close()
     if "--container" in sys.argv:
         return
-    wb = xlrd.open_workbook(path)
-    sh = wb.sheet_by_index(0)
+    sh = xlrd.open_workbook(path).sheet_by_index(0)
     print("sheet", sh.name, sh.nrows, sh.ncols)
     for r in range(sh.nrows):
         for c in range(sh.ncols):
             cell = sh.cell(r, c)
-            if cell.ctype == xlrd.XL_CELL_EMPTY or cell.ctype == xlrd.XL_CELL_BLANK:
-                continue
-            v = cell.value if cell.ctype == xlrd.XL_CELL_TEXT else repr(float(cell.value))
-            print("%d,%d,%d,%s" % (r, c, cell.ctype, v))
+            if cell.ctype not in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
+                v = cell.value if cell.ctype == xlrd.XL_CELL_TEXT else repr(float(cell.value))
+                print("%d,%d,%d,%s" % (r, c, cell.ctype, v))
     if hasattr(sh, "cell_note_map"):
         for (r, c), note in sorted(sh.cell_note_map.items()):
             print("note %d,%d %s" % (r, c, note.text))

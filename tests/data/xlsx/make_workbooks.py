@@ -36,9 +36,8 @@ def make_trial():
             ws.cell(i, col, v)
         ws.cell(i, 4).number_format = "yyyy-mm-dd"
     ws2 = wb.create_sheet("Second")
-    ws2.append(["x", "y"])
-    for k in range(1, 6):
-        ws2.append([k, k * k])
+    for row in [["x", "y"]] + [[k, k * k] for k in range(1, 6)]:
+        ws2.append(row)
     wb.defined_names.append(DefinedName("block", attr_text="Trial!$A$1:$B$4"))
     wb.save("trial.xlsx")
 
@@ -49,13 +48,16 @@ def sheet_xml(rows):
             '<sheetData>' + "".join(rows) + '</sheetData></worksheet>')
 
 
+RELS = 'Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"'
+OFFICE_RELS = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+
+
 def make_handmade():
     ns = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
-    rel = 'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
+    rel = f'xmlns:r="{OFFICE_RELS}"'
     workbook = (f'<?xml version="1.0"?><workbook {ns} {rel}><workbookPr date1904="1"/>'
                 '<sheets><sheet name="Only" sheetId="1" r:id="rId7"/></sheets></workbook>')
-    rels = ('<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
-            '<Relationship Id="rId7" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" '
+    rels = (f'<?xml version="1.0"?><{RELS}><Relationship Id="rId7" Type="{OFFICE_RELS}/worksheet" '
             'Target="/xl/worksheets/data.xml"/></Relationships>')
     shared = (f'<?xml version="1.0"?><sst {ns} count="3" uniqueCount="3">'
               '<si><t>Name</t></si>'
@@ -75,24 +77,21 @@ def make_handmade():
         '<c t="e"><v>#DIV/0!</v></c><c s="2"><v>1462</v></c></row>',
         '<row r="5"><c r="A5" t="str"><f>CONCAT("a","b")</f><v>ab</v></c><c r="C5" t="b"><v>0</v></c></row>',
     ]
+    ct = "application/vnd.openxmlformats-officedocument.spreadsheetml"
+    overrides = "".join(f'<Override PartName="/xl/{part}.xml" ContentType="{ct}.{kind}+xml"/>' for part, kind in
+                        [("workbook", "sheet.main"), ("worksheets/data", "worksheet"), ("sharedStrings", "sharedStrings"),
+                         ("styles", "styles")])
+    parts = {
+        "[Content_Types].xml": '<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+                               '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
+                               + overrides + "</Types>",
+        "_rels/.rels": f'<?xml version="1.0"?><{RELS}><Relationship Id="rId1" Type="{OFFICE_RELS}/officeDocument" '
+                       'Target="xl/workbook.xml"/></Relationships>',
+        "xl/workbook.xml": workbook, "xl/_rels/workbook.xml.rels": rels, "xl/sharedStrings.xml": shared,
+        "xl/styles.xml": styles, "xl/worksheets/data.xml": sheet_xml(rows)}
     with zipfile.ZipFile("handmade.xlsx", "w", zipfile.ZIP_DEFLATED) as z:
-        ct = "application/vnd.openxmlformats-officedocument.spreadsheetml"
-        z.writestr("[Content_Types].xml",
-                   '<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
-                   '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
-                   f'<Override PartName="/xl/workbook.xml" ContentType="{ct}.sheet.main+xml"/>'
-                   f'<Override PartName="/xl/worksheets/data.xml" ContentType="{ct}.worksheet+xml"/>'
-                   f'<Override PartName="/xl/sharedStrings.xml" ContentType="{ct}.sharedStrings+xml"/>'
-                   f'<Override PartName="/xl/styles.xml" ContentType="{ct}.styles+xml"/></Types>')
-        z.writestr("_rels/.rels",
-                   '<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
-                   '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" '
-                   'Target="xl/workbook.xml"/></Relationships>')
-        z.writestr("xl/workbook.xml", workbook)
-        z.writestr("xl/_rels/workbook.xml.rels", rels)
-        z.writestr("xl/sharedStrings.xml", shared)
-        z.writestr("xl/styles.xml", styles)
-        z.writestr("xl/worksheets/data.xml", sheet_xml(rows))
+        for name, text in parts.items():
+            z.writestr(name, text)
 
 
 def make_repeats():
