@@ -33,33 +33,27 @@ TEST(OutputSafety, TemporaryNameStaysBesideTheOutput) {
 }
 
 TEST(OutputSafety, FailedOrRefusedRunsKeepTheOldOutputAndLeaveNoTemporaryFile) {
-    std::string sas7(100, '\0');
-    sas7.replace(84, 3, "SAS");
-    sas7[12] = 1;
-    std::string spss = "$FL2@(#) SPSS DATA FILE" + std::string(200, '\x07');
+    // A reader's refusal, a fatal spreadsheet error and a writer's refusal (a writer failing
+    // midway: full_disk_test.cpp).
     const struct {
-        const char* what;
         std::string input_name, input, output;
         int status;
         std::string message;
     } cases[] = {
-        {"reader refuses", "d.sas7bdat", sas7, "out.csv", 5,
+        {"d.sas7bdat", patched(patched(std::string(100, '\0'), 84, "SAS"), 12, "\1"), "out.csv", 5,
          "Error: d.sas7bdat: Unable to read from file.\n Error: No valid data in input file d.sas7bdat!\n"},
-        {"corrupt SPSS file", "bad.sav", spss, "out.vsh", 5, " Error: No valid data in input file bad.sav!\n"},
-        {"fatal spreadsheet error", "bad.xls",
-         read_file(data_path("xls/damaged/excel2_bad_dimension.xls")), "out.csv", 10,
+        {"bad.xls", read_file(data_path("xls/damaged/excel2_bad_dimension.xls")), "out.csv", 10,
          "Error: Invalid Excel file Dimension record!\n"},
-        {"writer refuses the sheet", "blank.csv", "a,b\n*,*\n*,*\n", "out.vsh", 6,
-         " Output file not written! (No valid records?).\n"},
+        {"blank.csv", "a,b\n*,*\n*,*\n", "out.vsh", 6, " Output file not written! (No valid records?).\n"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.input_name);
         ScratchDir dir;
         write_file(dir.file(c.input_name), c.input);
         write_file(dir.file(c.output), kOld);
         RunResult r = run_morvalen(dir.path(), {c.input_name, c.output});
-        EXPECT_EQ(r.status, c.status) << r.out;
-        EXPECT_TRUE(r.out.ends_with(c.message)) << r.out;
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, c.message);
         EXPECT_EQ(read_file(dir.file(c.output)), kOld);
         EXPECT_FALSE(name_taken(dir.file("out.$$$")));
     }
@@ -82,8 +76,7 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
         EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
         EXPECT_FALSE(name_taken(dir.file("made.txt")));  // a dangling link is not followed to create its target
         struct stat st;
-        ASSERT_EQ(::lstat(dir.file("out.vsh").c_str(), &st), 0);
-        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_TRUE(::lstat(dir.file("out.vsh").c_str(), &st) == 0 && S_ISREG(st.st_mode));
         EXPECT_EQ(read_file(dir.file("out.vsh")).substr(0, 4), std::string("\x51\x50\x3e\x03", 4));  // version 3
         EXPECT_FALSE(name_taken(temp));
     }
@@ -91,7 +84,6 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
     write_file(dir.file("in.$$$"), "x,y\n1,2\n");
     EXPECT_EQ(run_morvalen(dir.path(), {"in.$$$", "in.csv"}).status, 0);
     EXPECT_EQ(read_file(dir.file("in.$$$")), "x,y\n1,2\n");
-    EXPECT_EQ(read_file(dir.file("in.csv")).substr(0, 4), "x,y\n");
     EXPECT_FALSE(name_taken(dir.file("in.$$$.$$$")));
     // A link planted for a run whose writer then refuses is removed, and its target untouched.
     write_file(dir.file("blank.csv"), "a,b\n*,*\n");
