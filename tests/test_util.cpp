@@ -145,7 +145,9 @@ void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::strin
     ASSERT_EQ(size_t(s->row_count), rows.size() - first);
     for (size_t c = 0; c < rows[0].size(); ++c) {
         const Column* col = s->cols[c + 1].get();
-        if (names_row) EXPECT_EQ(col->name, rows[0][c]);
+        if (names_row) {
+            EXPECT_EQ(col->name, rows[0][c]);
+        }
         for (size_t r = 0; r + first < rows.size(); ++r) {
             const std::string& want = rows[r + first].at(c);
             SCOPED_TRACE(col->name + " row " + std::to_string(r + 1));
@@ -186,14 +188,14 @@ void fresh_run(const std::string& warn_file) {
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", warn_file.c_str());
 }
 
+void begin_stdout_capture() { testing::internal::CaptureStdout(); }
+std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
+
 Column* find_column(const Sheet* s, const std::string& name) {
     for (auto& c : s->cols)
         if (c->name == name) return c.get();
     return nullptr;
 }
-
-void begin_stdout_capture() { testing::internal::CaptureStdout(); }
-std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
 
 Sheet* new_run_with_sheet(int32_t rows, int32_t kind) {
     vxs_init();

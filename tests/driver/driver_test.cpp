@@ -22,9 +22,10 @@ TEST(Driver, UsageWithoutArgumentsIsStatusOne) {
     EXPECT_TRUE(r.out.ends_with("\n          Morvalen Test.WB2 Test.TXT A C1:K100")) << r.out;
 }
 
-// Each failing run: its status and whole message, inputs untouched, and no output or temporary
-// file left (an existing output kept: output_safety_test.cpp).
-TEST(Driver, FailuresEndWithTheirStatusAndMessage) {
+// Each failing or refused run, with and without an old output: its status and whole message,
+// inputs untouched, the old output kept exactly as it was or none made, and no temporary file
+// left (a writer failing midway: full_disk_test.cpp).
+TEST(Driver, FailuresEndWithTheirStatusAndMessageAndLoseNothing) {
     const struct {
         std::vector<std::pair<std::string, std::string>> files;  // made before the run
         std::vector<std::string> args;
@@ -42,18 +43,27 @@ TEST(Driver, FailuresEndWithTheirStatusAndMessage) {
         {{{"a.csv", "x,y\n1,2\n"}}, {"a.csv", "A.CSV"}, 6, "Error: Output File A.CSV is the same as the input file!\n"},
         {{{"head.csv", "Plot,Yield\n"}}, {"head.csv", "out.vsh"}, 5, " Error: No valid data in input file head.csv!\n"},
         {{{"blank.csv", "\n\n\n\n"}}, {"blank.csv", "out.csv"}, 5, nullptr},
+        {{{"d.sas7bdat", patched(patched(std::string(100, '\0'), 84, "SAS"), 12, "\1")}}, {"d.sas7bdat", "out.csv"}, 5,
+         "Error: d.sas7bdat: Unable to read from file.\n Error: No valid data in input file d.sas7bdat!\n"},
+        {{{"bad.xls", read_file(data_path("xls/damaged/excel2_bad_dimension.xls"))}}, {"bad.xls", "out.csv"}, 10,
+         "Error: Invalid Excel file Dimension record!\n"},  // a fatal error ends the run at once
+        {{{"stars.csv", "a,b\n*,*\n*,*\n"}}, {"stars.csv", "out.vsh"}, 6, " Output file not written! (No valid records?).\n"},
     };
+    const std::string old = "old output, kept until a new one is complete\n";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.args[0]);
-        ScratchDir dir;
-        for (const auto& [name, bytes] : c.files) write_file(dir.file(name), bytes);
-        RunResult r = run_morvalen(dir.path(), c.args);
-        EXPECT_EQ(r.status, c.status);
-        if (c.out) EXPECT_EQ(r.out, c.out);
-        for (const auto& [name, bytes] : c.files) EXPECT_EQ(read_file(dir.file(name)), bytes);
-        std::string out = c.args[1].substr(0, c.args[1].find('/'));
-        EXPECT_FALSE(file_exists(dir.file(out)));
-        EXPECT_FALSE(file_exists(dir.file(out.substr(0, out.find('.')) + ".$$$")));
+        for (bool old_output : {false, true}) {
+            SCOPED_TRACE(c.args[0] + (old_output ? " over an old output" : ""));
+            ScratchDir dir;
+            for (const auto& [name, bytes] : c.files) write_file(dir.file(name), bytes);
+            const std::string out = c.args[1].substr(0, c.args[1].find('/'));
+            if (old_output) write_file(dir.file(out), old);
+            RunResult r = run_morvalen(dir.path(), c.args);
+            EXPECT_EQ(r.status, c.status);
+            EXPECT_EQ(r.out, c.out ? c.out : r.out);
+            for (const auto& [name, bytes] : c.files) EXPECT_EQ(read_file(dir.file(name)), bytes);
+            EXPECT_EQ(file_exists(dir.file(out)) ? read_file(dir.file(out)) : "none", old_output ? old : "none");
+            EXPECT_FALSE(file_exists(dir.file(out.substr(0, out.find('.')) + ".$$$")));
+        }
     }
 }
 

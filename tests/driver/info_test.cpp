@@ -1,11 +1,6 @@
 // --help, --version and --formats, and the progress line of big conversions.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
@@ -94,28 +89,6 @@ TEST(Progress, LineTexts) {
         EXPECT_EQ(VxsProgress::line("big.csv", writing, total, done, seconds), want);
 }
 
-// Runs morvalen with standard error on a pseudo-terminal and standard output into a file;
-// returns what reached the terminal.
-std::string run_on_terminal(const ScratchDir& dir, int& status, std::string& out) {
-    int master = -1;
-    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid < 0) return "forkpty failed";
-    if (pid == 0) {
-        int fd = chdir(dir.path().c_str()) == 0 ? open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
-        if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(126);
-        execl(MORVALEN_BIN, MORVALEN_BIN, "big.dat", "out.csv", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::string terminal;
-    char buf[512];
-    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) terminal.append(buf, static_cast<size_t>(n));
-    close(master);
-    waitpid(pid, &status, 0);
-    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    out = read_file(dir.file("stdout.txt"));
-    return terminal;
-}
-
 // A big input that is recognised and refused at once: the run is short, but the input is above
 // the size at which the indicator shows. Only a terminal on standard error gets the line, and
 // standard output is the same either way.
@@ -124,15 +97,15 @@ TEST(Progress, ShownOnlyOnATerminalAboveTheThresholdAndClearedAtTheEnd) {
     write_file(dir.file("big.dat"), patched(patched(std::string(100, '\0'), 84, "SAS"), 12, "\1"));
     const std::string refused = "Error: big.dat: Invalid file, or file has unsupported features.\n"
                                 " Error: No valid data in input file big.dat!\n";
+    // script gives the run a terminal; standard output goes to a file.
+    const std::string on_terminal =
+        "cd '" + dir.path() + "' && script -qec '" MORVALEN_BIN " big.dat out.csv >stdout.txt' /dev/null";
     std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES + 1);  // sparse: no disk used
     RunResult piped = run_morvalen(dir.path(), {"big.dat", "out.csv"});  // standard error into the pipe
     EXPECT_EQ(piped.status, 5);
     EXPECT_EQ(piped.out, refused);
-    int status = -1;
-    std::string out;
-    const std::string terminal = run_on_terminal(dir, status, out);
-    EXPECT_EQ(status, 5);
-    EXPECT_EQ(out, refused);
+    const std::string terminal = shell_output(on_terminal);
+    EXPECT_EQ(read_file(dir.file("stdout.txt")), refused);
     // The reader never opens the file, so no share read is known: size and time only. The end
     // blanks out the whole width drawn and leaves the cursor at the line's start.
     const std::string shown = "\rmorvalen: reading big.dat, 50 MB, 0 s\r";
@@ -141,9 +114,8 @@ TEST(Progress, ShownOnlyOnATerminalAboveTheThresholdAndClearedAtTheEnd) {
     EXPECT_EQ(terminal.find('\n'), std::string::npos);
 
     std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES);
-    EXPECT_EQ(run_on_terminal(dir, status, out), "");
-    EXPECT_EQ(status, 5);
-    EXPECT_EQ(out, refused);
+    EXPECT_EQ(shell_output(on_terminal), "");
+    EXPECT_EQ(read_file(dir.file("stdout.txt")), refused);
 }
 
 }  // namespace
