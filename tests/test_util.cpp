@@ -1,20 +1,19 @@
 // Helpers for whole-conversion tests.
-#include "driver/vxs_options.h"
 #include "test_util.h"
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "driver/vxs_options.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 
@@ -22,8 +21,8 @@ namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
     std::string tmpl = (fs::temp_directory_path() / "morvalen-test-XXXXXX").string();
-    char* made = mkdtemp(tmpl.data());
-    path_ = made ? made : tmpl;
+    if (!mkdtemp(tmpl.data())) ADD_FAILURE() << "cannot make " << tmpl;
+    path_ = tmpl;
 }
 
 ScratchDir::~ScratchDir() {
@@ -34,30 +33,27 @@ ScratchDir::~ScratchDir() {
 namespace {
 std::string shell_quote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
-}  // namespace
 
-namespace {
-RunResult run_command(const std::string& dir, const std::string& prefix,
-                      const std::vector<std::string>& args) {
+// The command's standard output and its exit status (-1 when it did not exit).
+std::string run_shell(const std::string& cmd, int* status = nullptr) {
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    int st = pclose(p);
+    if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return out;
+}
+
+RunResult run_command(const std::string& dir, const std::string& prefix, const std::vector<std::string>& args) {
     std::string cmd = "cd " + shell_quote(dir) + " && " + prefix + shell_quote(MORVALEN_BIN);
     for (const auto& a : args) cmd += " " + shell_quote(a);
-    cmd += " 2>&1";
     RunResult r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = run_shell(cmd + " 2>&1", &r.status);
     return r;
 }
 }  // namespace
@@ -66,20 +62,15 @@ RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& a
     return run_command(dir, "", args);
 }
 
-RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args,
-                                       int blocks) {
+RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args, int blocks) {
     return run_command(dir, "trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && ", args);
 }
 
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary);
-    f << bytes;
-}
+void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
     std::stringstream ss;
-    ss << f.rdbuf();
+    ss << std::ifstream(path, std::ios::binary).rdbuf();
     return ss.str();
 }
 
@@ -100,9 +91,8 @@ std::string le_bytes(uint64_t v, size_t n) {
 }
 
 std::string be_bytes(uint64_t v, size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) s[n - 1 - i] = static_cast<char>(v >> (8 * i));
-    return s;
+    std::string s = le_bytes(v, n);
+    return {s.rbegin(), s.rend()};
 }
 
 std::string le_f64(double d) {
@@ -115,19 +105,9 @@ std::string patched(std::string bytes, size_t at, const std::string& over) {
     return bytes.replace(at, over.size(), over);
 }
 
-bool tool_present(const std::string& check) {
-    return std::system((check + " >/dev/null 2>&1").c_str()) == 0;
-}
+bool tool_present(const std::string& check) { return std::system((check + " >/dev/null 2>&1").c_str()) == 0; }
 
-std::string shell_output(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    pclose(p);
-    return out;
-}
+std::string shell_output(const std::string& cmd) { return run_shell(cmd); }
 
 std::vector<std::vector<std::string>> csv_cells(const std::string& text) {
     std::vector<std::vector<std::string>> t;
@@ -182,14 +162,14 @@ void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::strin
             }
             if (col->type == VXS_FACTOR) {
                 ASSERT_GE(x, 1);
-                size_t k = static_cast<size_t>(x) - 1;
+                const size_t k = static_cast<size_t>(x) - 1;
                 if (!col->labels.empty()) {
                     EXPECT_EQ(col->labels.at(k), want);
                     continue;
                 }
                 if (!col->levels.empty()) x = col->levels.at(k);
             }
-            double y = std::stod(want);
+            const double y = std::stod(want);
             if (rel_tol > 0)
                 EXPECT_NEAR(x, y, std::fabs(y) * rel_tol);
             else
@@ -208,14 +188,14 @@ void fresh_run(const std::string& warn_file) {
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", warn_file.c_str());
 }
 
+void begin_stdout_capture() { testing::internal::CaptureStdout(); }
+std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
+
 Column* find_column(const Sheet* s, const std::string& name) {
     for (auto& c : s->cols)
         if (c->name == name) return c.get();
     return nullptr;
 }
-
-void begin_stdout_capture() { testing::internal::CaptureStdout(); }
-std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
 
 Sheet* new_run_with_sheet(int32_t rows, int32_t kind) {
     vxs_init();

@@ -8,8 +8,7 @@ TEST(Driver, UsageWithoutArgumentsIsStatusOne) {
     RunResult r = run_morvalen(dir.path(), {});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.rfind("Morvalen - Translates Spreadsheet/Database files into Vantrix/Gauss format.\n", 0), 0u);
-    EXPECT_NE(r.out.find("Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n"),
-              std::string::npos);
+    EXPECT_NE(r.out.find("Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n"), std::string::npos);
     // The output formats come from the format table, two to a line where the text says so.
     EXPECT_NE(r.out.find("                .VSH - Vantrix spreadsheet file loaded with SPLOAD\n"
                          "                .VXC - Vantrix command file loaded with INPUT\n"
@@ -23,101 +22,73 @@ TEST(Driver, UsageWithoutArgumentsIsStatusOne) {
     EXPECT_TRUE(r.out.ends_with("\n          Morvalen Test.WB2 Test.TXT A C1:K100")) << r.out;
 }
 
-namespace {
-
-// Bytes no reader recognises, though the name says CSV.
-std::string binary_noise() {
-    std::string b;
-    for (int i = 0; i < 300; ++i) b += static_cast<char>((i * 37 + 11) & 0xff);
-    b[0] = '\x01';
-    return b;
-}
-
-}  // namespace
-
-// Each failing run: its status and whole message, and no output or temporary file left (a
-// reader's or writer's refusal, and an existing output kept: output_safety_test.cpp).
-TEST(Driver, FailuresEndWithTheirStatusAndMessage) {
+// Each failing or refused run, with and without an old output: its status and whole message,
+// inputs untouched, the old output kept exactly as it was or none made, and no temporary file
+// left (a writer failing midway: full_disk_test.cpp).
+TEST(Driver, FailuresEndWithTheirStatusAndMessageAndLoseNothing) {
     const struct {
-        const char* what;
         std::vector<std::pair<std::string, std::string>> files;  // made before the run
         std::vector<std::string> args;
         int status;
         const char* out;  // null: any message
     } cases[] = {
-        {"missing input", {}, {"nothere.csv", "out.vsh"}, 2, "Error: Input File nothere.csv not found!\n"},
-        {"empty input", {{"empty.csv", ""}}, {"empty.csv", "out.vsh"}, 2, "Error: Input File empty.csv not found!\n"},
-        {"options inside the input name are removed before opening", {}, {"Test.csv/n/t=2", "x.vsh/s/e"}, 2,
-         "Error: Input File Test.csv not found!\n"},
-        {"quoted input name", {}, {"\"My Data.csv\"/n", "x.vsh"}, 2, "Error: Input File My Data.csv not found!\n"},
-        {"unknown type", {{"blob.bin", std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f", 15)}},
+        {{}, {"nothere.csv", "out.vsh"}, 2, "Error: Input File nothere.csv not found!\n"},
+        {{{"empty.csv", ""}}, {"empty.csv", "out.vsh"}, 2, "Error: Input File empty.csv not found!\n"},
+        // Options inside the input name are removed before opening.
+        {{}, {"Test.csv/n/t=2", "x.vsh/s/e"}, 2, "Error: Input File Test.csv not found!\n"},
+        {{}, {"\"My Data.csv\"/n", "x.vsh"}, 2, "Error: Input File My Data.csv not found!\n"},
+        {{{"blob.bin", std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f", 15)}},
          {"blob.bin", "out.vsh"}, 3, "Error: Unknown File type!\n"},
-        {"output equal to input in any case, before reading", {{"a.csv", "x,y\n1,2\n"}}, {"a.csv", "A.CSV"}, 6,
-         "Error: Output File A.CSV is the same as the input file!\n"},
-        {"binary noise named .csv", {{"bin.csv", binary_noise()}}, {"bin.csv", "out.vsh"}, 3, "Error: Unknown File type!\n"},
-        {"names and no data", {{"head.csv", "Plot,Yield\n"}}, {"head.csv", "out.vsh"}, 5,
-         " Error: No valid data in input file head.csv!\n"},
-        {"empty lines only", {{"blank.csv", "\n\n\n\n"}}, {"blank.csv", "out.csv"}, 5, nullptr},
+        // Output equal to input in any case, refused before reading.
+        {{{"a.csv", "x,y\n1,2\n"}}, {"a.csv", "A.CSV"}, 6, "Error: Output File A.CSV is the same as the input file!\n"},
+        {{{"head.csv", "Plot,Yield\n"}}, {"head.csv", "out.vsh"}, 5, " Error: No valid data in input file head.csv!\n"},
+        {{{"blank.csv", "\n\n\n\n"}}, {"blank.csv", "out.csv"}, 5, nullptr},
+        {{{"d.sas7bdat", patched(patched(std::string(100, '\0'), 84, "SAS"), 12, "\1")}}, {"d.sas7bdat", "out.csv"}, 5,
+         "Error: d.sas7bdat: Unable to read from file.\n Error: No valid data in input file d.sas7bdat!\n"},
+        {{{"bad.xls", read_file(data_path("xls/damaged/excel2_bad_dimension.xls"))}}, {"bad.xls", "out.csv"}, 10,
+         "Error: Invalid Excel file Dimension record!\n"},  // a fatal error ends the run at once
+        {{{"stars.csv", "a,b\n*,*\n*,*\n"}}, {"stars.csv", "out.vsh"}, 6, " Output file not written! (No valid records?).\n"},
     };
+    const std::string old = "old output, kept until a new one is complete\n";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        ScratchDir dir;
-        for (const auto& [name, bytes] : c.files) write_file(dir.file(name), bytes);
-        RunResult r = run_morvalen(dir.path(), c.args);
-        EXPECT_EQ(r.status, c.status);
-        if (c.out) {
-            EXPECT_EQ(r.out, c.out);
+        for (bool old_output : {false, true}) {
+            SCOPED_TRACE(c.args[0] + (old_output ? " over an old output" : ""));
+            ScratchDir dir;
+            for (const auto& [name, bytes] : c.files) write_file(dir.file(name), bytes);
+            const std::string out = c.args[1].substr(0, c.args[1].find('/'));
+            if (old_output) write_file(dir.file(out), old);
+            RunResult r = run_morvalen(dir.path(), c.args);
+            EXPECT_EQ(r.status, c.status);
+            EXPECT_EQ(r.out, c.out ? c.out : r.out);
+            for (const auto& [name, bytes] : c.files) EXPECT_EQ(read_file(dir.file(name)), bytes);
+            EXPECT_EQ(file_exists(dir.file(out)) ? read_file(dir.file(out)) : "none", old_output ? old : "none");
+            EXPECT_FALSE(file_exists(dir.file(out.substr(0, out.find('.')) + ".$$$")));
         }
-        for (const auto& [name, bytes] : c.files) EXPECT_EQ(read_file(dir.file(name)), bytes);  // inputs untouched
-        std::string out = c.args[1].substr(0, c.args[1].find('/'));
-        EXPECT_FALSE(file_exists(dir.file(out)));
-        EXPECT_FALSE(file_exists(dir.file(out.substr(0, out.find('.')) + ".$$$")));
     }
 }
 
-TEST(Driver, OutputNamesDefaultAndTemporary) {
+TEST(Driver, OutputNamesNameFilesAndWarnings) {
     ScratchDir dir;
     write_file(dir.file("a.csv"), "x,y\n1,2\n3,4\n");
     RunResult r = run_morvalen(dir.path(), {"a.csv"});
     EXPECT_EQ(r.out, "Note: Writing data to Morvalen.VSH by default.\n 2 records transferred.\n");
     EXPECT_TRUE(file_exists(dir.file("Morvalen.VSH")));
-    RunResult quiet = run_morvalen(dir.path(), {"a.csv/w"});  // listing names: no note
-    EXPECT_EQ(quiet.out.find("Note:"), std::string::npos);
-
+    EXPECT_EQ(run_morvalen(dir.path(), {"a.csv/w"}).out.find("Note:"), std::string::npos);  // listing names
     r = run_morvalen(dir.path(), {"a.csv", "a.vsh/p"});
-    EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, " 2 records transferred.\n");
-    EXPECT_TRUE(file_exists(dir.file("a.vsh")));
-    EXPECT_FALSE(file_exists(dir.file("a.$$$")));
     EXPECT_EQ(read_file(dir.file("a.$V$")), "2\nx\ny\n");
     // No extension: the temporary name is the name plus ".$$$" and the output is text.
-    RunResult plain = run_morvalen(dir.path(), {"a.csv", "plain"});
-    EXPECT_EQ(plain.status, 0);
-    EXPECT_TRUE(file_exists(dir.file("plain")));
-    EXPECT_FALSE(file_exists(dir.file("plain.$$$")));
-}
+    EXPECT_EQ(run_morvalen(dir.path(), {"a.csv", "plain"}).status, 0);
+    EXPECT_TRUE(file_exists(dir.file("plain")) && !file_exists(dir.file("plain.$$$")));
 
-TEST(Driver, TextConversionWarningsAreAnnounced) {
-    ScratchDir dir;
     write_file(dir.file("w.csv"), "Weight\n1.5\nO.5\nabc\n");
     write_file(dir.file("w.VAR"), "Weight#\n");
-    RunResult r = run_morvalen(dir.path(), {"w.csv/v", "w.txt"});
-    EXPECT_EQ(r.status, 0);
+    r = run_morvalen(dir.path(), {"w.csv/v", "w.txt"});
     EXPECT_EQ(r.out, " 3 records transferred.\n Text Conversion Warnings are given in file: TxtToNum.ERR!\n");
     EXPECT_EQ(read_file(dir.file("TxtToNum.ERR")),
-              "Text to Number Conversion Warnings\n \n"
-              "Column Weight Row    2: O.5 read as 0.5\n"
+              "Text to Number Conversion Warnings\n \nColumn Weight Row    2: O.5 read as 0.5\n"
               "Column Weight Row    3: abc read as *\n");
     // A clean run removes the stale warnings file.
-    RunResult again = run_morvalen(dir.path(), {"w.csv", "w2.txt"});
-    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(run_morvalen(dir.path(), {"w.csv", "w2.txt"}).status, 0);
     EXPECT_FALSE(file_exists(dir.file("TxtToNum.ERR")));
-}
-
-TEST(Driver, CsvWithUtf8ByteOrderMarkConverts) {
-    ScratchDir dir;
-    write_file(dir.file("bom.csv"), "\xEF\xBB\xBFPlot,Yield\r\n1,5.5\r\n2,6.25\r\n");
-    RunResult r = run_morvalen(dir.path(), {"bom.csv", "bom.tab"});
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(read_file(dir.file("bom.tab")), "Plot\tYield\n1\t5.5\n2\t6.25\n");
 }

@@ -1,14 +1,7 @@
 // --help, --version and --formats, and the progress line of big conversions.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <filesystem>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -24,69 +17,50 @@ namespace {
 TEST(Info, WordsAreTakenOnlyAsTheWholeFirstArgument) {
     ScratchDir dir;
     const std::string usage = run_morvalen(dir.path(), {}).out;
-    const std::pair<const char*, std::string> words[] = {
-        {"--help", usage + "\n"},
-        {"--version", std::string("morvalen ") + MORVALEN_VERSION + "\n"},
-        {"--formats", vxs_formats_text()},
-    };
-    for (const auto& [word, out] : words) {
+    for (const auto& [word, out] : {std::pair<const char*, std::string>{"--help", usage + "\n"},
+                                    {"--version", std::string("morvalen ") + MORVALEN_VERSION + "\n"},
+                                    {"--formats", vxs_formats_text()}}) {
         RunResult r = run_morvalen(dir.path(), {word, "ignored.csv"});
         EXPECT_EQ(r.status, 0) << word;
         EXPECT_EQ(r.out, out) << word;
     }
     EXPECT_FALSE(file_exists(dir.file("ignored.csv")));
-
-    // A file with such a name converts when written as a path; in second place the word is
-    // an output name like any other.
+    // A file with such a name converts when written as a path; in second place the word is an
+    // output name like any other, and with an option it is a file name.
     write_file(dir.file("--formats"), "a,b\n1,2\n");
-    RunResult file = run_morvalen(dir.path(), {"./--formats", "out.tab"});
-    EXPECT_EQ(file.status, 0) << file.out;
+    EXPECT_EQ(run_morvalen(dir.path(), {"./--formats", "out.tab"}).status, 0);
     EXPECT_EQ(read_file(dir.file("out.tab")), "a\tb\n1\t2\n");
-    RunResult second = run_morvalen(dir.path(), {"./--formats", "--version"});
-    EXPECT_EQ(second.status, 0) << second.out;
+    EXPECT_EQ(run_morvalen(dir.path(), {"./--formats", "--version"}).status, 0);
     EXPECT_TRUE(file_exists(dir.file("--version")));
-    RunResult glued = run_morvalen(dir.path(), {"--formats/n"});
-    EXPECT_EQ(glued.status, 0) << glued.out;  // the file --formats with option /n
+    EXPECT_EQ(run_morvalen(dir.path(), {"--formats/n"}).status, 0);
 }
 
 // --formats against the table's rows themselves: each row is on exactly one line, and a line
 // says r or w exactly when one of its rows has a reader or a writer.
 TEST(Info, FormatListMatchesTheTable) {
-    std::vector<VxsFormatLine> lines = vxs_format_lines();
+    const std::string text = vxs_formats_text();
+    std::istringstream text_lines(text);
     std::vector<std::string> printed;
-    std::istringstream text_lines(vxs_formats_text());
     for (std::string line; std::getline(text_lines, line);) printed.push_back(line);
+    const std::vector<VxsFormatLine> lines = vxs_format_lines();
     ASSERT_EQ(printed.size(), lines.size() + 1);
     EXPECT_EQ(printed[0], "Supported Formats:");
     std::map<int32_t, const VxsFormatLine*> line_of;
     for (size_t i = 0; i < lines.size(); ++i) {
-        const VxsFormatLine& line = lines[i];
         bool reads = false, writes = false, content = false;
-        for (int32_t type : line.types) {
-            EXPECT_TRUE(line_of.emplace(type, &line).second) << "type " << type << " on two lines";
+        for (int32_t type : lines[i].types) {
+            EXPECT_TRUE(line_of.emplace(type, &lines[i]).second) << "type " << type << " on two lines";
             reads = reads || vxs_reader_available(type);
             writes = writes || vxs_writer_available(type);
             const VxsFormat* f = vxs_find_format(type);
             content = content || (f && f->by_content && (f->probe || f->weak_probe));
         }
-        EXPECT_EQ(line.read, reads) << line.name;
-        EXPECT_EQ(line.write, writes) << line.name;
-        std::string flags = std::string(reads && writes ? "rw" : reads ? "ro" : writes ? "wo" : "--") +
-                            (content ? "c" : "");
-        EXPECT_EQ(printed[i + 1].rfind("  " + line.name + " (" + flags + "): ", 0), 0u) << printed[i + 1];
+        EXPECT_TRUE(lines[i].read == reads && lines[i].write == writes) << lines[i].name;
+        std::string flags = std::string(reads && writes ? "rw" : reads ? "ro" : writes ? "wo" : "--") + (content ? "c" : "");
+        EXPECT_EQ(printed[i + 1].rfind("  " + lines[i].name + " (" + flags + "): ", 0), 0u) << printed[i + 1];
     }
-    for (const VxsFormat& f : vxs_formats()) {
-        ASSERT_TRUE(line_of.count(f.type)) << f.name;
-        // Every output extension stands on the line of its format.
-        const std::vector<std::string>& have = line_of[f.type]->extensions;
-        std::istringstream list(f.extensions);
-        std::vector<std::string> exts{std::istream_iterator<std::string>(list), {}};
-        if (f.type == VXT_TEXT) exts = {"any other"};
-        for (const std::string& ext : exts)
-            EXPECT_NE(std::find(have.begin(), have.end(), ext), have.end()) << f.name << " " << ext;
-    }
+    for (const VxsFormat& f : vxs_formats()) EXPECT_TRUE(line_of.count(f.type)) << f.name;
     // Spot checks a user would make: what is read and written today.
-    std::string text = vxs_formats_text();
     for (const char* want : {"  delimited text (rwc): .csv, .txt, any other\n", "  SPSS (rwc): .sav\n",
                              "  Paradox (ro): .db\n", "  package command file (wo): .vxc\n"})
         EXPECT_NE(text.find(want), std::string::npos) << want;
@@ -105,68 +79,33 @@ TEST(Progress, LineTexts) {
         EXPECT_EQ(VxsProgress::line("big.csv", writing, total, done, seconds), want);
 }
 
-struct TerminalRun {
-    int status = -1;
-    std::string terminal;  // what reached the terminal (standard error)
-    std::string out;       // standard output, sent to a file
-};
-
-// Runs morvalen with standard error on a pseudo-terminal and standard output into a file.
-TerminalRun run_on_terminal(const ScratchDir& dir, const char* input, const char* output) {
-    TerminalRun run;
-    std::string stdout_file = dir.file("stdout.txt");
-    int master = -1;
-    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid < 0) return run;
-    if (pid == 0) {
-        if (chdir(dir.path().c_str()) != 0) _exit(126);
-        int out = open(stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || dup2(out, STDOUT_FILENO) < 0) _exit(126);
-        execl(MORVALEN_BIN, MORVALEN_BIN, input, output, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    char buf[512];
-    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) run.terminal.append(buf, static_cast<size_t>(n));
-    close(master);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = read_file(stdout_file);
-    return run;
-}
-
 // A big input that is recognised and refused at once: the run is short, but the input is above
 // the size at which the indicator shows. Only a terminal on standard error gets the line, and
 // standard output is the same either way.
 TEST(Progress, ShownOnlyOnATerminalAboveTheThresholdAndClearedAtTheEnd) {
     ScratchDir dir;
-    std::string head(100, '\0');
-    head.replace(84, 3, "SAS");
-    head[12] = 1;
-    write_file(dir.file("big.dat"), head);
+    write_file(dir.file("big.dat"), patched(patched(std::string(100, '\0'), 84, "SAS"), 12, "\1"));
     const std::string refused = "Error: big.dat: Invalid file, or file has unsupported features.\n"
                                 " Error: No valid data in input file big.dat!\n";
+    // script gives the run a terminal; standard output goes to a file.
+    const std::string on_terminal =
+        "cd '" + dir.path() + "' && script -qec '" MORVALEN_BIN " big.dat out.csv >stdout.txt' /dev/null";
     std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES + 1);  // sparse: no disk used
     RunResult piped = run_morvalen(dir.path(), {"big.dat", "out.csv"});  // standard error into the pipe
     EXPECT_EQ(piped.status, 5);
     EXPECT_EQ(piped.out, refused);
-
-    TerminalRun run = run_on_terminal(dir, "big.dat", "out.csv");
-    EXPECT_EQ(run.status, 5);
-    EXPECT_EQ(run.out, refused);
-    // The reader never opens the file, so no share read is known: size and time only.
+    const std::string terminal = shell_output(on_terminal);
+    EXPECT_EQ(read_file(dir.file("stdout.txt")), refused);
+    // The reader never opens the file, so no share read is known: size and time only. The end
+    // blanks out the whole width drawn and leaves the cursor at the line's start.
     const std::string shown = "\rmorvalen: reading big.dat, 50 MB, 0 s\r";
-    const std::string& terminal = run.terminal;
-    ASSERT_EQ(terminal.rfind(shown, 0), 0u) << terminal;
-    // The end blanks out the whole width drawn and leaves the cursor at the line's start.
+    EXPECT_EQ(terminal.rfind(shown, 0), 0u) << terminal;
     EXPECT_TRUE(terminal.ends_with("\r" + std::string(shown.size() - 2, ' ') + "\r")) << terminal;
     EXPECT_EQ(terminal.find('\n'), std::string::npos);
 
     std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES);
-    TerminalRun at_threshold = run_on_terminal(dir, "big.dat", "out.csv");
-    EXPECT_EQ(at_threshold.status, 5);
-    EXPECT_EQ(at_threshold.out, refused);
-    EXPECT_EQ(at_threshold.terminal, "");
+    EXPECT_EQ(shell_output(on_terminal), "");
+    EXPECT_EQ(read_file(dir.file("stdout.txt")), refused);
 }
 
 }  // namespace

@@ -14,38 +14,31 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/pkg/morvalen_*.deb)
 fail() { echo "FAIL: $*"; dpkg-deb -I "$deb"; exit 1; }
+field() { dpkg-deb -f "$deb" "$1"; }
 
-[ "$(dpkg-deb -f "$deb" Package)" = morvalen ] || fail "package name"
-[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version is not $version"
-[ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture"
-[ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
-[ "$(dpkg-deb -f "$deb" Section)" = science ] || fail "section"
-dpkg-deb -f "$deb" Description | head -n 1 | grep -q "Vantrix" || fail "description"
+[ "$(field Package) $(field Version) $(field Architecture) $(field Section)" = \
+  "morvalen $version $(dpkg --print-architecture) science" ] || fail "package, version, architecture or section"
+[ -n "$(field Maintainer)" ] || fail "no maintainer"
+field Description | head -n 1 | grep -q "Vantrix" || fail "description"
 # Dependencies come from the binary's shared libraries.
-depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libstdc++6 libgcc-s1; do
-  echo "$depends" | grep -q "$lib (>=" || fail "Depends lacks $lib: $depends"
+  field Depends | grep -q "$lib (>=" || fail "Depends lacks $lib"
 done
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 bin="$root/usr/bin/morvalen"
-[ -x "$bin" ] || fail "no usr/bin/morvalen"
-[ -f "$root/usr/share/man/man1/morvalen.1.gz" ] || fail "no manual page"
 sample="$root/usr/share/doc/morvalen/examples/barley_trial.csv"
-[ -f "$sample" ] || fail "no bundled sample"
+[ -x "$bin" ] && [ -f "$root/usr/share/man/man1/morvalen.1.gz" ] && [ -f "$sample" ] || fail "binary, manual or sample missing"
 if dpkg-deb -c "$deb" | grep -v '^d' | grep -qv -e ' ./usr/bin/morvalen$' -e ' ./usr/share/'; then
   fail "unexpected files: $(dpkg-deb -c "$deb")"
 fi
-
-got=$("$bin" --version)
-[ "$got" = "morvalen $version" ] || fail "--version says '$got', CMake says $version"
+[ "$("$bin" --version)" = "morvalen $version" ] || fail "--version is not CMake's $version"
 
 # The unpacked binary converts the sample, with absolute paths, exactly as the build tree's.
 mkdir -p "$work/t/u/v"
-out=$("$bin" "$sample" "$work/t/u/v/barley.csv/-")
-echo "$out" | grep -q "records transferred" || fail "conversion printed: $out"
+"$bin" "$sample" "$work/t/u/v/barley.csv/-" | grep -q "records transferred" || fail "conversion"
 "$build/morvalen" "$sample" "$work/barley_ref.csv/-" >/dev/null
 cmp "$work/t/u/v/barley.csv" "$work/barley_ref.csv" || fail "output differs from the build tree's"
 "$bin" "$sample" "$work/t/u/v/barley.vsh/s" >/dev/null || fail "conversion to .vsh"
-echo "package $(basename "$deb"): $(dpkg-deb -f "$deb" Depends)"
+echo "package $(basename "$deb"): $(field Depends)"
