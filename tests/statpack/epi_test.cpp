@@ -52,9 +52,11 @@ TEST_F(Epi, RecordRules) {
         {"marks removed", rec({f1, f2}, {" 1abc!", " 2de?", " 3f  !"}), "abc|f"},
         {"last ? after ! is deleted", rec({f1, f2}, {" 1a!?"}), ""},
         {"last ! after ? is kept", rec({f1, f2}, {" 1a?!"}), "a?"},
-        {"nine-char date years", rec({"#D 1 1 3 12 1 2 9 14"}, {"05/06/05 !"}), std::to_string(int(vxs_day_number(6, 5, 1905)))},
+        {"nine-char date years", rec({"#D 1 1 3 12 1 2 9 14"}, {"05/06/05 !"}),
+         std::to_string(int(vxs_day_number(6, 5, 1905)))},
         {"fields past the column limit still count, two lines a record",
-         rec({f1, "#B 1 1 3 12 1 1 78 14"}, {" 1" + std::string(76, 'x') + "!", "yy!", " 2" + std::string(76, 'x') + "!", "zz!"}),
+         rec({f1, "#B 1 1 3 12 1 1 78 14"},
+             {" 1" + std::string(76, 'x') + "!", "yy!", " 2" + std::string(76, 'x') + "!", "zz!"}),
          "1|2", 1},
     };
     for (const auto& c : cases) {

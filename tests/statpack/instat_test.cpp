@@ -85,7 +85,8 @@ TEST_F(Instat, GeneratedWorksheetReadsAndCarriesItsExtras) {
     expect_vxc_holds(dir.path(), "in.wor",
                      {"TEXT Title; 'Barley trial 1997'\n", "POINTER M; !p(M1,M2)\n", "SCALAR M2; -8888\n",
                       "TEXT S3; 'Observer''s notes'\n", "TEXT L1; !t('low','medium','high')\n", "SCALAR K1; 3.5\n",
-                      "SCALAR K4; 0.0009999999997\n", "POINTER [SUFFIXES=!(1,2,3,4,5)] X; !p(Yield,Dose,Side,Plots,Count)\n"});
+                      "SCALAR K4; 0.0009999999997\n",
+                      "POINTER [SUFFIXES=!(1,2,3,4,5)] X; !p(Yield,Dose,Side,Plots,Count)\n"});
     // /m codes given on input replace the worksheet's first codes.
     expect_vxc_holds(dir.path(), "in.wor/m=-1,5", {"SCALAR M1; -1\nSCALAR M2; 5\n"});
     // A code replaced by a number past the ceiling is clipped, with the warning as it reads.
@@ -127,7 +128,8 @@ TEST_F(Instat, ColumnSlotsAndLimits) {
 TEST_F(Instat, NamesAndLabelSetsFitTheirRecords) {
     // 127 names of 7 characters pass the 1020-character total but need five records of 255.
     Sheet* s = numbers_sheet(2, 127);
-    for (int32_t c = 1; c <= 127; ++c) s->cols[c]->name = "N" + std::string(6 - std::to_string(c).size(), '0') + std::to_string(c);
+    for (int32_t c = 1; c <= 127; ++c)
+        s->cols[c]->name = "N" + std::string(6 - std::to_string(c).size(), '0') + std::to_string(c);
     ASSERT_EQ(write_sheet_as_instat(s, dir.file("n.wor").c_str()), 1);
     Sheet* back = read(dir.file("n.wor"));
     ASSERT_NE(back, nullptr);
@@ -189,7 +191,8 @@ TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
         vxs_parser_options().inst_drop_factors = static_cast<int16_t>(drop);
         EXPECT_EQ(stdout_of([&] { ASSERT_EQ(write_sheet_as_instat(s, dir.file("m.wor").c_str()), 1); }),
                   std::string("Error: Factors with more than 223 labels are not supported by Instat!\n") +
-                      (drop ? "Factor Many not written to Instat file\n" : "Factor Many labels written to Instat file as levels\n"));
+                      (drop ? "Factor Many not written to Instat file\n"
+                            : "Factor Many labels written to Instat file as levels\n"));
         vxs_reset_options();
         Sheet* b = read(dir.file("m.wor"));
         ASSERT_NE(b, nullptr);
@@ -200,7 +203,8 @@ TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
 
 TEST_F(Instat, BrokenWorksheets) {
     std::string good = read_file(data_path("instat/trial.wor"));
-    const std::string none = "Warning: No column data in INSTAT file ", memory = "Error: Not enough memory to read INSTAT file!\n";
+    const std::string none = "Warning: No column data in INSTAT file ",
+                      memory = "Error: Not enough memory to read INSTAT file!\n";
     expect_refused({
         {patched(good, 200 + 30 * 3 + 5, bytes5(40000000)), memory},
         {patched(good, 200 + 30 * 3, bytes5(0)), none + dir.file("t.in") + "!\n"},

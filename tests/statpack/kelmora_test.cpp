@@ -114,7 +114,8 @@ TEST_F(Tablet, PagesFactorsTextsAndMatrices) {
         EXPECT_EQ(said, "Numbers in " + kTwo + " greater than 9.99999E+307 have been set to this value.");
         EXPECT_EQ(std::tie(m->kind, m->structure_name, m->second_structure_name),
                   std::tuple(VXS_MATRIX, "Second", "Treatment"));
-        EXPECT_EQ(std::tie(m->cols[2]->type, m->cols[2]->num), std::tuple(VXS_MATRIX_COL, std::vector<double>{3, VXS_NUM_CEILING}));
+        EXPECT_EQ(std::tie(m->cols[2]->type, m->cols[2]->num),
+                  std::tuple(VXS_MATRIX_COL, std::vector<double>{3, VXS_NUM_CEILING}));
     }
 }
 

@@ -39,7 +39,8 @@ TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBackAndConvert) {
                               {"level5_int16_compressed", "B"}, {"level5_logical", "L"}, {"level5_mixed", "values"}}) {
         SCOPED_TRACE(file);
         if (file[5] == '5' && !vxs_matlab5_supported()) continue;
-        const std::string mat = std::string("matlab/") + file + ".mat", expect = data_path(std::string("matlab/") + file + ".expect");
+        const std::string mat = std::string("matlab/") + file + ".mat",
+                          expect = data_path(std::string("matlab/") + file + ".expect");
         Sheet* s = quiet(data_path(mat));
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(std::tie(s->kind, s->cols[1]->type, s->structure_name), std::tuple(VXS_MATRIX, VXS_MATRIX_COL, name));

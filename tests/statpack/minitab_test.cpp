@@ -83,8 +83,12 @@ TEST_F(Mtp, OptionsLimitsAndMessages) {
     vxs_get_global_defaults()->factor_strip_blanks = 0;
     Sheet* s = read_bytes(head + "%3 1 2 -4 T\n ab  cd \n");
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(std::pair(s->cols[1]->text.get(0), s->cols[1]->text.get(1)), std::pair(std::string_view(" ab"), std::string_view("cd")));
+    EXPECT_EQ(s->cols[1]->text.get(0), " ab");
+    EXPECT_EQ(s->cols[1]->text.get(1), "cd");
     vxs_get_global_defaults()->factor_strip_blanks = 1;
+    // A text width past any line (the most negative number) still reads an item per line.
+    ASSERT_NE(s = read_bytes(head + "%3 1 2 -9223372036854775808 T\nab\ncd\n"), nullptr);
+    EXPECT_EQ(s->cols[1]->text.get(1), "cd");
 
     ASSERT_NE(s = quiet_bytes(head + "%3 1 2 0 Big\n1e308 -3\n"), nullptr);
     EXPECT_EQ(said, "Numbers in " + dir.file("t.in") + " greater than 9.99999E+307 have been set to this value.");

@@ -135,7 +135,8 @@ TEST_F(Splus, RDataRestoreLoadsConvertedDumps) {
 }
 
 TEST_F(Splus, BrokenDumpsAreRefused) {
-    std::string good = lines("d|structure|3|.Data|list|1|x|numeric|2|1|2|row.names|character|2|1|2|class|character|1|data.frame");
+    std::string good =
+        lines("d|structure|3|.Data|list|1|x|numeric|2|1|2|row.names|character|2|1|2|class|character|1|data.frame");
     ASSERT_NE(read_bytes(good), nullptr);
     std::string deep = "d\n";
     for (int i = 0; i < 40; ++i) deep += "list\n1\nx\n";

@@ -138,5 +138,6 @@ TEST_F(Weka, WriterChoicesAndQuoting) {
               "%\n% Weka ARFF file written by Morvalen\n%\n% about this\n%\n@RELATION 'results'\n\n"
               "@ATTRIBUTE few {'green blue','it\\'s',red}\n@ATTRIBUTE many STRING\n@ATTRIBUTE x NUMERIC\n"
               "@ATTRIBUTE when DATE \"yyyy-MM-dd HH:mm:ss\"\n\n@DATA\nred,'w0',0,\"2000-01-01 12:00:00\"\n"
-              "'green blue','w1',?,\"2000-01-02 12:00:00\"\n'it\\'s',?,0.5,\"2000-01-03 12:00:00\"\nred,'w3',0.75,\"2000-01-04 12:00:00\"\n");
+              "'green blue','w1',?,\"2000-01-02 12:00:00\"\n'it\\'s',?,0.5,\"2000-01-03 12:00:00\"\n"
+              "red,'w3',0.75,\"2000-01-04 12:00:00\"\n");
 }
