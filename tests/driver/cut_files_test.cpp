@@ -32,7 +32,8 @@ const struct {
     {"readstat/haven_v15.dta", 0},   {"readstat/pandas_114.dta", 0},   {"readstat/pandas_117.dta", 0},
     {"readstat/pandas_118.dta", 0},  {"readstat/pandas_119.dta", 0},   {"readstat/haven_v8.xpt", 0},
     {"readstat/haven.sas7bdat", 0},  {"readstat/readstat.sas7bdat", 0}, {"shape/polygonz.shp", 3},
-    {"mif/hand_objects.mif", 5},
+    {"mif/hand_objects.mif", 5},     {"matlab/level4_A_3x2_nan.mat", 1}, {"matlab/level5_A_3x2_nan.mat", 7},
+    {"matlab/level5_int16_compressed.mat", 7},
 };
 
 TEST(CutFiles, EveryCutReadsAWholeSheetOrNothing) {

@@ -1,6 +1,6 @@
-// Shared by the SPSS and Stata reader tests: a fixture running one reader on a file or on bytes,
-// the sweep over a file cut short everywhere, broken files through the driver, and the fields
-// of an expectation file's line.
+// Shared by the statistics package reader tests: a fixture running one reader on a file or on
+// bytes (quietly, keeping what it printed), the sweep over a file cut short everywhere, broken
+// files refused by the reader and through the driver, and the fields of an expectation file's line.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +17,12 @@
 #include "driver/vxs_formats.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"
+
+// Bytes a reader must refuse, and what it prints then (anything, without a message).
+struct Refusal {
+    std::string bytes;
+    std::optional<std::string> message = std::nullopt;
+};
 
 template <int16_t (*Reader)(const char*)>
 struct ReaderTest : ::testing::Test {
@@ -31,13 +39,31 @@ struct ReaderTest : ::testing::Test {
         write_file(dir.file("t.in"), bytes);
         return read(dir.file("t.in"));
     }
+    std::string said;  // what the last quiet read printed
+    Sheet* quiet(const std::string& path) {
+        Sheet* s{};
+        said = stdout_of([&] { s = read(path); });
+        return s;
+    }
+    Sheet* quiet_bytes(const std::string& bytes) {
+        write_file(dir.file("t.in"), bytes);
+        return quiet(dir.file("t.in"));
+    }
+    // Each file's bytes refused by the reader, printing the message given (anything without one).
+    void expect_refused(const std::vector<Refusal>& cases, const std::function<void()>& before = {}) {
+        for (size_t i = 0; i < cases.size(); ++i) {
+            SCOPED_TRACE("refusal " + std::to_string(i));
+            if (before) before();
+            EXPECT_EQ(quiet_bytes(cases[i].bytes), nullptr);
+            EXPECT_EQ(said, cases[i].message.value_or(said));
+        }
+    }
     // The file cut every step bytes: whatever is read is a whole sheet, every column as long as
     // the rows (and nothing crashes or allocates wildly, which the sanitizers watch).
-    void read_cuts(const std::string& bytes, size_t step) {
+    void read_cuts(const std::string& bytes, size_t step, const std::function<void()>& before = {}) {
         for (size_t cut = 0; cut < bytes.size(); cut += step) {
-            testing::internal::CaptureStdout();  // warnings of cut files are expected
-            Sheet* s = read_bytes(bytes.substr(0, cut));
-            testing::internal::GetCapturedStdout();
+            if (before) before();
+            Sheet* s = quiet_bytes(bytes.substr(0, cut));  // warnings of cut files are expected
             for (size_t c = 1; s && c < s->cols.size(); ++c)
                 EXPECT_EQ(s->cols[c]->value_count(), size_t(s->row_count)) << cut;
         }
@@ -55,6 +81,11 @@ struct ReaderTest : ::testing::Test {
         lastsheet = nullptr;
         ASSERT_TRUE(open_file(dir.file("out.vsh").c_str(), VXT_VSH));
         expect_sheet_cells(lastsheet, rows, names_row, rel_tol);
+    }
+    // A generated sample copied to dir and converted so, against the .expect file beside it.
+    void expect_sample_converts(const std::string& sample, bool names_row, double rel_tol = 0) {
+        const std::string expect = data_path(sample.substr(0, sample.rfind('.')) + ".expect");
+        expect_conversions(copy_sample(dir, sample), tsv_rows(expect), names_row, rel_tol);
     }
     // Each file, named name, converted by the driver: no data, status 5.
     void expect_no_data(const std::vector<std::string>& broken, const std::string& name) {
@@ -79,6 +110,20 @@ struct ReaderTest : ::testing::Test {
         return csv_cells(read_file(dir.file("out.csv")));
     }
 };
+
+// A string literal's bytes, embedded zeros included.
+template <size_t N>
+std::string raw(const char (&s)[N]) {
+    return std::string(s, N - 1);
+}
+
+// A factor column of the sheet's rows with the level numbers given.
+inline Column* add_factor(Sheet* s, const std::string& name, int32_t nlevels, std::vector<double> codes) {
+    Column* f = create_column_with_memory(s, VXS_FACTOR, name, s->row_count);
+    f->nlevels = nlevels;
+    f->num = std::move(codes);
+    return f;
+}
 
 // A cell for comparing with a tool's: padding and backslash escapes gone, missing ("*", "?", "NA") empty,
 // numbers as %.10g.

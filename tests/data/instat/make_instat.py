@@ -1,9 +1,8 @@
 #!/usr/bin/python3
-"""Builds Instat worksheets from the published layout: 5-byte numbers, 2-byte counts, strings
-ended by a carriage return, the structure table and the areas it points to. Each .expect file
-holds a line of column names, then one line per row (tabs between cells, NA for missing;
-factor cells as their labels). Run from this directory: /usr/bin/python3 make_instat.py
-"""
+# Builds Instat worksheets from the published layout: 5-byte numbers, 2-byte counts, strings
+# ended by a carriage return, the structure table and the areas it points to. Each .expect file
+# holds a line of column names, then one line per row (tabs between cells, NA for missing;
+# factor cells as their labels). Run from this directory: /usr/bin/python3 make_instat.py
 import math
 import struct
 
@@ -16,15 +15,14 @@ def five(x):
     if x == int(x) and -2**31 < x < 2**31 - 1:
         return struct.pack("<iB", int(x), 0)
     m, e = math.frexp(abs(x))  # abs(x) = m * 2**e, 0.5 <= m < 1
-    frac = int(m * 2**32)
-    b = bytearray(struct.pack("<I", frac)) + bytes([127 + e])
+    b = bytearray(struct.pack("<IB", int(m * 2**32), 127 + e))
     if x > 0:
         b[3] &= 0x7F
     return bytes(b)
 
 
-def count2(n):
-    return bytes([n // 224 + 32, n % 224 + 32])
+def fives(xs):
+    return b"".join(five(x) for x in xs)
 
 
 def text(s, length):
@@ -35,89 +33,62 @@ def worksheet(name, title, codes, nmv, strings, label_sets, constants, columns, 
     """columns: (name, kind 'V' or 'F', values, label set index or None)."""
     N, R = 30, rows
     P, Q = len(label_sets) + 5, max([12] + [len(s) for s in label_sets])
-    ap = [
-        [5, 80, 0, 81, 81, 0],
-        [P, Q, 0, 9 * Q, 9, P],
-        [10, 1, 0, 5, 5, 0],
-        [N, R, 0, 5 * R, 5, len(columns)],
-        [0, R, 0, 5 * R, 5, 0],
-    ]
-    lengths = []
-    for g in range(5):
-        for a in range(5):
-            count = ap[g][0]
-            if g == 3:
-                lengths.append(2 * count + 1 if a == 0 else count + 1)
-            elif g == 4:
-                lengths.append(1 if a == 4 else count + 2 if a in (1, 2) else 2)
-            elif a == 3 or (g == 2 and a == 2):
-                lengths.append(0)
-            else:
-                lengths.append(count + 1)
+    ap = [[5, 80, 0, 81, 81, 0], [P, Q, 0, 9 * Q, 9, P], [10, 1, 0, 5, 5, 0], [N, R, 0, 5 * R, 5, len(columns)],
+          [0, R, 0, 5 * R, 5, 0]]
+    # Lengths of the 25 flag strings, five per area.
+    lengths = [
+        (2 * n + 1 if a == 0 else n + 1) if g == 3 else
+        (1 if a == 4 else n + 2 if a in (1, 2) else 2) if g == 4 else
+        0 if a == 3 or (g == 2 and a == 2) else n + 1
+        for g, n in enumerate(row[0] for row in ap) for a in range(5)]
     xs = [bytearray(b" " * n) for n in lengths]
     for i, s in enumerate(strings):
         if s:
             xs[0][i] = ord("X")
-    link1, link2 = bytearray(b" " * 100), bytearray(b" " * 100)
+    link1, link2, name_len = bytearray(b" " * 100), bytearray(b" " * 100), bytearray(b" " * N)
     for k, s in enumerate(label_sets):
-        xs[5][k] = len(s) + 32
-        xs[7][k] = ord("L")
-    name_len = bytearray(b" " * N)
+        xs[5][k], xs[7][k] = len(s) + 32, ord("L")
     records = [bytearray(b"\x80")]
     for i, (cname, kind, values, lset) in enumerate(columns):
-        xs[15][2 * i:2 * i + 2] = count2(len(values))
-        xs[17][i] = ord(kind)
-        name_len[i] = len(cname) + 32
+        xs[15][2 * i:2 * i + 2] = bytes([len(values) // 224 + 32, len(values) % 224 + 32])
+        xs[17][i], name_len[i] = ord(kind), len(cname) + 32
         if len(records[-1]) + len(cname) + 1 > 255:
             records.append(bytearray(b"\x80"))
         records[-1] += cname.encode() + bytes([128 + i + 1])
         if lset is not None:
-            link1[2 * lset:2 * lset + 2] = bytes([3, i + 33])
-            link2[2 * lset:2 * lset + 2] = bytes([1, lset + 33])
-    while len(records) < 4:
-        records.append(bytearray(b"\x80"))
+            link1[2 * lset:2 * lset + 2], link2[2 * lset:2 * lset + 2] = bytes([3, i + 33]), bytes([1, lset + 33])
+    records += [bytearray(b"\x80")] * (4 - len(records))
 
     head_len = 115 + 70 + 15 + 150 + sum(n + 1 for n in lengths) + 2 * 101 + N + 1 + 4 * 256
-    ap[0][2] = head_len
-    ap[1][2] = ap[0][2] + 5 * 81
-    ap[2][2] = ap[1][2] + 9 * P * Q
-    ap[3][2] = ap[2][2] + 50
-    ap[4][2] = ap[3][2] + N * R * 5
+    for g, size in enumerate([head_len, 5 * 81, 9 * P * Q, 50, N * R * 5]):
+        ap[g][2] = size + (ap[g - 1][2] if g else 0)
 
     out = bytes([0x40, 0x0D, 0xC1, 0x02, 0x67, 0x0C, 0x70, 0x00, 0x70, 0x01, 0x70])
     out += title.encode() + CR + b" " * (100 - len(title)) + b"\x03\0\0"
-    controls = [2, 0, 0, 1, 0, 100, P + 1, 3, 255, 1, N * R, len(title), 8, nmv]
-    out += b"".join(five(c) for c in controls)
-    out += b"".join(five(c) for c in codes)
-    out += b"".join(five(v) for g in ap for v in g)
-    out += b"".join(bytes(x) + CR for x in xs)
-    out += bytes(link1) + CR + bytes(link2) + CR + bytes(name_len) + CR
+    out += fives([2, 0, 0, 1, 0, 100, P + 1, 3, 255, 1, N * R, len(title), 8, nmv] + codes)
+    out += fives(v for g in ap for v in g) + b"".join(bytes(x) + CR for x in xs + [link1, link2, name_len])
     out += b"".join(bytes(r).ljust(255, b" ") + CR for r in records)
     assert len(out) == head_len
     out += b"".join(text(s, 80) for s in (strings + [""] * 5)[:5])
-    for k in range(P):
-        for j in range(Q):
-            lab = label_sets[k][j] if k < len(label_sets) and j < len(label_sets[k]) else ""
-            out += text(lab, 8)
-    out += b"".join(five(c) for c in constants)
+    out += b"".join(text(label_sets[k][j] if k < len(label_sets) and j < len(label_sets[k]) else "", 8)
+                    for k in range(P) for j in range(Q))
+    out += fives(constants)
     for i in range(N):
         values = columns[i][2] if i < len(columns) else []
-        out += b"".join(five(v) for v in values) + b" " * (5 * (R - len(values)))
+        out += fives(values) + b" " * (5 * (R - len(values)))
     open(name + ".wor", "wb").write(out)
+
+    def cell(kind, values, lset, r):
+        v = values[r] if r < len(values) else None
+        if v is None or v == codes[0] or v < -1e35:
+            return "NA"
+        if kind == "F" and lset is not None and len(label_sets[lset]) >= max(values):
+            return label_sets[lset][int(v) - 1].rstrip()
+        return repr(float(v))
 
     with open(name + ".expect", "w") as f:
         f.write("\t".join(c[0] for c in columns) + "\n")
-        for r in range(rows):
-            cells = []
-            for cname, kind, values, lset in columns:
-                v = values[r] if r < len(values) else None
-                if v is None or v == codes[0] or (v < -1e35):
-                    cells.append("NA")
-                elif kind == "F" and lset is not None and len(label_sets[lset]) >= max(values):
-                    cells.append(label_sets[lset][int(v) - 1].rstrip())
-                else:
-                    cells.append(repr(float(v)))
-            f.write("\t".join(cells) + "\n")
+        f.writelines("\t".join(cell(*c[1:], r) for c in columns) + "\n" for r in range(rows))
 
 
 worksheet(

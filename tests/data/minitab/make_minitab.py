@@ -1,10 +1,9 @@
 #!/usr/bin/python3
-"""Builds the Minitab test files from the published layouts with struct.pack: worksheets of
-releases 10 and 11 (column records), a release 14 "Worksheet" stream wrapped in a compound
-document by `gsf createole` (libgsf-bin), and portable worksheets. Each .expect file holds a
-line of names, then one line per row (tabs between cells, NA for missing).
-Run from this directory: /usr/bin/python3 make_minitab.py
-"""
+# Builds the Minitab test files from the published layouts with struct.pack: worksheets of
+# releases 10 and 11 (column records), a release 14 "Worksheet" stream wrapped in a compound
+# document by `gsf createole` (libgsf-bin), and portable worksheets. Each .expect file holds a
+# line of names, then one line per row (tabs between cells, NA for missing).
+# Run from this directory: /usr/bin/python3 make_minitab.py
 import os
 import shutil
 import struct
@@ -35,66 +34,54 @@ def single_image(text):
 
 
 def old_worksheet(name, version):
-    head = b"WORKSHEET made by make_minitab.py".ljust(79) + (b"0" if version == 10 else b"1")
-    out = head
     fmt = "<f" if version == 10 else "<d"
 
-    def numeric(number, colname, values):
-        data = b"".join(struct.pack(fmt, MISSING if v is None else v) for v in values)
-        return struct.pack("<IIIi", 3, number, len(data) // 4, 0) + colname + data
+    def column(number, colname, kind, data):
+        return struct.pack("<IIIi", 3, number, len(data) // 4, kind) + colname + data
 
+    def numeric(number, colname, values):
+        return column(number, colname, 0, b"".join(struct.pack(fmt, MISSING if v is None else v) for v in values))
+
+    out = b"WORKSHEET made by make_minitab.py".ljust(79) + (b"0" if version == 10 else b"1")
     # Names: release 10 keeps one in digit pairs, others as plain characters.
     out += numeric(1, digit_pairs("ABCD") + digit_pairs("") if version == 10 else b"ABCD    ", [1.5, None, -2.0])
-    out += numeric(2, b"Group!  ", [2, 1, 2, 2])
-    out += numeric(3, b"        ", [0.25])
+    out += numeric(2, b"Group!  ", [2, 1, 2, 2]) + numeric(3, b"        ", [0.25])
     # Text: type -5 gives values of 8 bytes (16 in release 11, four characters per double).
     texts = ["alpha", "be ta", "gamma"]
     if version == 10:
         data = b"".join(t.encode().ljust(8) for t in texts)
     else:
         data = b"".join(single_image(t[:4]) + single_image(t[4:].ljust(4)) for t in texts)
-    out += struct.pack("<IIIi", 3, 4, len(data) // 4, -5) + b"Word    " + data
-    out += struct.pack("<I", 99)  # a record of another kind ends the columns
+    out += column(4, b"Word    ", -5, data) + struct.pack("<I", 99)  # a record of another kind ends the columns
     open(name + ".mtw", "wb").write(out)
-    names = ["ABCD", "Group", "C3", "Word"]
-    rows = [[1.5, "2", 0.25, "alpha"], [None, "1", None, "be ta"], [-2.0, "2", None, "gamma"], [None, "2", None, None]]
-    expect(name, names, rows)
+    expect(name, ["ABCD", "Group", "C3", "Word"], [[1.5, "2", 0.25, "alpha"], [None, "1", None, "be ta"],
+                                                   [-2.0, "2", None, "gamma"], [None, "2", None, None]])
 
 
 def record(kind, head_fields, data):
-    head = struct.pack("<III", kind, 12 + len(head_fields) + len(data), 12 + len(head_fields))
-    return head + head_fields + data
+    return struct.pack("<III", kind, 12 + len(head_fields) + len(data), 12 + len(head_fields)) + head_fields + data
+
+
+def sized(b):
+    return struct.pack("<I", len(b)) + b
 
 
 def column(number, text, colname, description, values):
     fields = struct.pack("<III", number, 2 if text else 1, len(values)) + b"\0" * 32
-    fields += struct.pack("<I", len(colname)) + colname.encode()
-    fields += struct.pack("<I", len(description)) + description.encode()
+    fields += sized(colname.encode()) + sized(description.encode())
     if text:
-        data = b"".join(struct.pack("<I", len(v)) + v.encode() for v in values)
-    else:
-        data = b"".join(struct.pack("<d", MISSING if v is None else v) for v in values)
-    return record(3, fields, data)
-
-
-def stream14():
-    out = record(1, b"", b"\0\0\0\0MTB14   WIN made by make_minitab.py")
-    titles = [b"Field trial 2004", b"Site B"]
-    out += record(6, b"", b"".join(struct.pack("<I", len(t)) + t for t in titles))
-    out += record(5, b"", b"\0" * 20)  # a kind passed over
-    out += column(1, False, "Yield", "grain yield in t/ha, measured at harvest time", [5.5, None, 7.25, 1e300])
-    out += column(2, True, "Sex!", "", ["m", "f", "f"])
-    out += column(3, True, "Plot", "", ["a1", "  b2  ", ""])
-    return out
-
-
-def portable(name, lines):
-    open(name + ".mtp", "w").write("\n".join(lines) + "\n")
+        return record(3, fields, b"".join(sized(v.encode()) for v in values))
+    return record(3, fields, b"".join(struct.pack("<d", MISSING if v is None else v) for v in values))
 
 
 old_worksheet("old_v10", 10)
 old_worksheet("old_v11", 11)
-open("stream14.bin", "wb").write(stream14())
+stream = record(1, b"", b"\0\0\0\0MTB14   WIN made by make_minitab.py")
+stream += record(6, b"", sized(b"Field trial 2004") + sized(b"Site B"))
+stream += record(5, b"", b"\0" * 20)  # a kind passed over
+stream += column(1, False, "Yield", "grain yield in t/ha, measured at harvest time", [5.5, None, 7.25, 1e300])
+stream += column(2, True, "Sex!", "", ["m", "f", "f"]) + column(3, True, "Plot", "", ["a1", "  b2  ", ""])
+open("stream14.bin", "wb").write(stream)
 expect("stream14", ["Yield", "Sex", "Plot"],
        [[5.5, "m", "a1"], [None, "f", "b2"], [7.25, "f", ""], [1e300, None, None]])
 gsf = shutil.which("gsf")
@@ -103,28 +90,20 @@ if gsf:
         shutil.copy("stream14.bin", os.path.join(d, "Worksheet"))
         subprocess.run([gsf, "createole", os.path.abspath("embedded14.mtw"), "Worksheet"], cwd=d, check=True)
 
-portable("portable", [
-    "Minitab Portable Worksheet made by make_minitab.py",
-    "%   3         1         4         0 Height",
-    "  1.5000000E+00  2.0000000E+00",
-    "  x  4.0000000E+00",
-    "%   3         2         3        -5 Word",
-    "alpha beta  gamma",
-    "%   3         3         3         0 .",
-    " 1 2 1",
-    "%   3         4         0         0 Empty",
-    "%   3         5         2         0 Dose!",
-    " 10 20",
-])
+head = "Minitab Portable Worksheet made by make_minitab.py\n%   3         1         4         0 Height\n"
+open("portable.mtp", "w").write(head + """  1.5000000E+00  2.0000000E+00
+  x  4.0000000E+00
+%   3         2         3        -5 Word
+alpha beta  gamma
+%   3         3         3         0 .
+ 1 2 1
+%   3         4         0         0 Empty
+%   3         5         2         0 Dose!
+ 10 20
+""")
 expect("portable", ["Height", "Word", "C3", "Dose"],
        [[1.5, "alpha", 1.0, "10"], [2.0, "beta", 2.0, "20"], [None, "gamma", 1.0, None], [4.0, None, None, None]])
 # Numbers only, which is what R foreign's read.mtp reads.
-portable("numeric", [
-    "Minitab Portable Worksheet made by make_minitab.py",
-    "%   3         1         4         0 Height",
-    "  1.5000000E+00  2.0000000E+00",
-    "  3.2500000E+00  4.0000000E+00",
-    "%   3         3         3         0 C3",
-    " 1 2 1",
-])
+open("numeric.mtp", "w").write(head + "  1.5000000E+00  2.0000000E+00\n  3.2500000E+00  4.0000000E+00\n"
+                               "%   3         3         3         0 C3\n 1 2 1\n")
 expect("numeric", ["Height", "C3"], [[1.5, 1.0], [2.0, 2.0], [3.25, 1.0], [4.0, None]])

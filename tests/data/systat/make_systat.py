@@ -1,8 +1,7 @@
 #!/usr/bin/python3
-"""Builds the Systat test files from the published layout with struct.pack, and an .expect file
-per file: a line of names (string variables keep their "$"), then one line per case, tabs
-between cells, NA for missing. Run from this directory: /usr/bin/python3 make_systat.py
-"""
+# Builds the Systat test files from the published layout with struct.pack, and an .expect file
+# per file: a line of names (string variables keep their "$"), then one line per case, tabs
+# between cells, NA for missing. Run from this directory: /usr/bin/python3 make_systat.py
 import struct
 
 
@@ -16,52 +15,37 @@ def record(data):
 
 
 def comment(text):
-    return record(text.ljust(72)[:72] if isinstance(text, bytes) else text.encode().ljust(72)[:72])
+    return record((text if isinstance(text, bytes) else text.encode()).ljust(72)[:72])
 
 
 def properties(labels):
     """Property area in the first comments: 4 zero bytes and its size, then entries of type,
     length (index and label), variable number from 1 and the label."""
-    body = b""
-    for index, label in labels.items():
-        body += struct.pack("<III", 4, 4 + len(label), index) + label.encode()
+    body = b"".join(struct.pack("<III", 4, 4 + len(label), i) + label.encode() for i, label in labels.items())
     area = struct.pack("<II", 0, 8 + len(body)) + body
     area += b" " * (-len(area) % 72)
     return [area[i:i + 72] for i in range(0, len(area), 72)]
 
 
-def systat(name, variables, cases, double=False, labels=None, comments=("made by make_systat.py",)):
+def systat(name, variables, cases, double=False, labels=None):
     out = b"\x4b" + record(b"\x1e\0\0\0\0\0")
-    for block in properties(labels) if labels else []:
-        out += comment(block)
-    for c in comments:
-        out += comment(c)
-    out += comment("$")  # the last comment record starts with "$"
+    # The last comment record starts with "$".
+    out += b"".join(comment(c) for c in (properties(labels) if labels else []) + ["made by make_systat.py", "$"])
     out += record(struct.pack("<3h", len(variables), 1, 2 if double else 1))  # rectangular
-    for v in variables:
-        # A string name keeps its "$" in column 9, as Systat writes it.
-        out += record((v[:-1].ljust(8) + "$" if "$" in v else v).encode().ljust(12))
+    # A string name keeps its "$" in column 9, as Systat writes it.
+    out += b"".join(record((v[:-1].ljust(8) + "$" if "$" in v else v).encode().ljust(12)) for v in variables)
     numeric = [i for i, v in enumerate(variables) if "$" not in v]
     strings = [i for i, v in enumerate(variables) if "$" in v]
     code = "<d" if double else "<f"
     for case in cases:
         data = b"".join(struct.pack(code, -1e36 if case[i] is None else case[i]) for i in numeric)
-        data += b"".join(case[i].encode().ljust(12)[:12] for i in strings)
-        out += record(data)
-    out += b"\x82"
-    open(name + ".sys", "wb").write(out)
+        out += record(data + b"".join(case[i].encode().ljust(12)[:12] for i in strings))
+    open(name + ".sys", "wb").write(out + b"\x82")
     with open(name + ".expect", "w") as f:
         f.write("\t".join(variables) + "\n")
         for case in cases:
-            cells = []
-            for i, v in enumerate(case):
-                if v is None:
-                    cells.append("NA")
-                elif isinstance(v, str):
-                    cells.append(v.rstrip())
-                else:
-                    cells.append(repr(float(struct.unpack(code, struct.pack(code, v))[0])))
-            f.write("\t".join(cells) + "\n")
+            f.write("\t".join("NA" if v is None else v.rstrip() if isinstance(v, str)
+                              else repr(float(struct.unpack(code, struct.pack(code, v))[0])) for v in case) + "\n")
 
 
 VARS = ["ID", "NAME$", "HEIGHT", "TOWN$", "WEIGHT"]

@@ -15,93 +15,45 @@ def i32(v):
 def text(s):
     if s is None:
         return i32(-1)
-    b = s.encode()
-    n = (len(b) // 4 + 1) * 4
-    return i32(n) + b + b"\0" * (n - len(b))
+    n = (len(s) // 4 + 1) * 4
+    return i32(n) + s.encode().ljust(n, b"\0")
 
 
 def values(dtype, vals):
-    out = i32(len(vals))
-    for v in vals:
-        if dtype == REAL:
-            out += v if isinstance(v, bytes) else struct.pack(">d", v)
-        elif dtype == INT:
-            out += i32(v)
-        else:
-            out += text(v)
-    return out
+    item = {REAL: lambda v: v if isinstance(v, bytes) else struct.pack(">d", v), INT: i32, TEXT: text}[dtype]
+    return i32(len(vals)) + b"".join(item(v) for v in vals)
 
 
-def attr_struct(name, dtype, n, ptr):
-    return i32(n) + text(None) + text(name) + i32(dtype) + i32(dtype) + i32(ptr)
+def attr_structs(attrs, ptrs):
+    return b"".join(i32(len(v)) + text(None) + text(n) + i32(t) * 2 + i32(p) for (n, t, v), p in zip(attrs, ptrs))
 
 
 def tablet(pages, source="in.csv", bump=0):
     """pages: list of (kind, name, columns, page_attrs); a column is (name, kind, dtype, values,
     attrs); an attribute is (name, dtype, values). bump shifts every pointer number."""
     out = b"#!/usr/explorer/bin/explorer cxTablet binary 5.0\n\f\f\n"
-    out += i32(len(pages)) + i32(0) + text("Vantrix") + text(source) + i32(0) + i32(0) + text(None)
+    out += i32(len(pages)) + i32(0) + text("Vantrix") + text(source) + i32(0) * 2 + text(None)
     out += i32(0) + i32(-1) + i32(len(pages))
-    # Pointer numbers in the order the structures come.
-    ptr = bump
-    numbers = []
-    for kind, name, cols, pattrs in pages:
-        ptr += 1
-        colp = ptr
-        ptr += 1
-        numbers.append([colp, ptr])
-    for p, (kind, name, cols, pattrs) in enumerate(pages):
-        out += i32(len(cols)) + i32(numbers[p][0]) + text(kind) + text(name) + i32(0) + i32(len(pattrs))
-        out += i32(numbers[p][1])
-    # Column values and attribute structures, then page attribute values, then column
-    # attribute values.
-    col_ptrs, pattr_ptrs, cattr_ptrs = [], [], []
-    for kind, name, cols, pattrs in pages:
-        cp = []
-        for c in cols:
-            ptr += 1
-            v = ptr
-            ptr += 1
-            cp.append((v, ptr))
-        col_ptrs.append(cp)
-        pattr_ptrs.append([])
-        for a in pattrs:
-            ptr += 1
-            pattr_ptrs[-1].append(ptr)
-    for kind, name, cols, pattrs in pages:
-        cap = []
-        for c in cols:
-            cap.append([])
-            for a in c[4]:
-                ptr += 1
-                cap[-1].append(ptr)
-        cattr_ptrs.append(cap)
-    for p, (kind, name, cols, pattrs) in enumerate(pages):
-        if not cols:
-            continue
+    # Pointer numbers in the order the structures come: the pages', each page's columns' (values,
+    # attributes) and page attributes', then the column attributes'.
+    ptr = iter(range(bump + 1, 1 << 20))
+    page_ptrs = [(next(ptr), next(ptr)) for _ in pages]
+    col_ptrs = [([(next(ptr), next(ptr)) for _ in cols], [next(ptr) for _ in pattrs]) for _, _, cols, pattrs in pages]
+    cattr_ptrs = [[[next(ptr) for _ in c[4]] for c in cols] for _, _, cols, _ in pages]
+    for (kind, name, cols, pattrs), (cp, ap) in zip(pages, page_ptrs):
+        out += i32(len(cols)) + i32(cp) + text(kind) + text(name) + i32(0) + i32(len(pattrs)) + i32(ap)
+    # Column and page attribute structures, then page by page the values, then column attributes.
+    for (_, _, cols, pattrs), (cps, pps) in zip(pages, col_ptrs):
         out += i32(len(cols))
-        for k, (cname, ckind, dtype, vals, attrs) in enumerate(cols):
-            v, a = col_ptrs[p][k]
+        for (cname, ckind, dtype, vals, attrs), (v, a) in zip(cols, cps):
             out += i32(len(vals)) + text(cname) + text(ckind) + i32(dtype) + i32(0) + i32(dtype) + i32(v)
             out += i32(len(attrs)) + i32(a)
-        out += i32(len(pattrs))
-        for k, (aname, dtype, vals) in enumerate(pattrs):
-            out += attr_struct(aname, dtype, len(vals), pattr_ptrs[p][k])
-    for p, (kind, name, cols, pattrs) in enumerate(pages):
-        if not cols:
-            continue
-        for k, (cname, ckind, dtype, vals, attrs) in enumerate(cols):
-            out += values(dtype, vals)
-            out += i32(len(attrs))
-            for j, (aname, adtype, avals) in enumerate(attrs):
-                out += attr_struct(aname, adtype, len(avals), cattr_ptrs[p][k][j])
-        for aname, dtype, vals in pattrs:
-            out += values(dtype, vals)
-    for p, (kind, name, cols, pattrs) in enumerate(pages):
-        for cname, ckind, dtype, vals, attrs in cols:
-            for aname, adtype, avals in attrs:
-                out += values(adtype, avals)
-    return out
+        out += i32(len(pattrs)) + attr_structs(pattrs, pps)
+    for (_, _, cols, pattrs), caps in zip(pages, cattr_ptrs):
+        for (_, _, dtype, vals, attrs), ps in zip(cols, caps):
+            out += values(dtype, vals) + i32(len(attrs)) + attr_structs(attrs, ps)
+        out += b"".join(values(t, v) for _, t, v in pattrs)
+    return out + b"".join(values(t, v) for _, _, cols, _ in pages for c in cols for _, t, v in c[4])
 
 
 PAGE_ATTRS = [("A_MVREAL", REAL, [DMISSING]), ("A_MVINT", INT, [IMISSING]), ("A_MVTEXT", TEXT, ["(null)"])]
