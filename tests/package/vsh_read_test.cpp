@@ -43,16 +43,14 @@ TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
                 EXPECT_EQ(read_file(dir.file("out.csv")), want);
                 if (kinds) continue;
                 Sheet* s = decode(read_file(data_path(f)));
-                ASSERT_TRUE(s);
-                EXPECT_TRUE(s->kind == VXS_TABLE && s->table_dims == 1);
+                ASSERT_TRUE(s && s->kind == VXS_TABLE && s->table_dims == 1);
                 EXPECT_EQ(s->structure_name, v < 3 ? "Counts" : "");
             }
         }
     }
     // A file that starts with the number 3 is a headerless symmetric matrix.
     Sheet* s = decode(read_file(data_path("vsh/symmetric_v0.vsh")));
-    ASSERT_TRUE(s);
-    EXPECT_TRUE(s->kind == VXS_SYMMATRIX && s->structure_name == "S");
+    ASSERT_TRUE(s && s->kind == VXS_SYMMATRIX && s->structure_name == "S");
     EXPECT_EQ(s->cols[1]->num, (std::vector<double>{1, 2}));
 }
 
@@ -119,8 +117,7 @@ TEST(VshRead, ColumnLimitAndLongNames) {
                     le_bytes(4, 4) + le_bytes(1, 4) + le_bytes(60, 4) + std::string(60, 'n') + le_bytes(1, 4) +
                     le_bytes(0, 4) + le_bytes(0xFFFFFFFF, 4) + le_f64(12345.6);
     Sheet* s = decode(f);
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->cols[1]->name, std::string(40, 'n'));
+    ASSERT_TRUE(s && s->cols[1]->name == std::string(40, 'n'));
 }
 
 // Every cut of a file, and counts that claim more than the file holds, end with a clean

@@ -121,8 +121,7 @@ TEST_F(Access, UniqueNamesOverTheFirstEightCharacters) {
 
     Sheet* m = sheet(1, VXS_MATRIX);  // only column sheets
     variate(m, "A", {1}), variate(m, "A", {1});
-    vxs_make_unique_column_names(m);
-    EXPECT_EQ(names(m), (Names{"A", "A"}));
+    EXPECT_EQ((vxs_make_unique_column_names(m), names(m)), (Names{"A", "A"}));
 
     VXSMAXCOLUMNS = 3000;  // thousands of clashes still give distinct first 8 characters
     Sheet* many = sheet(1);
@@ -135,8 +134,7 @@ TEST_F(Access, UniqueNamesOverTheFirstEightCharacters) {
 
 TEST_F(Access, EmptyRowsAreMarkedAndDeletedButNeverTheLastOne) {
     Sheet* s = sheet(5);
-    variate(s, "a", {1, M, M, 4, M});
-    text(s, "t", {"", "", "x", "", ""});
+    variate(s, "a", {1, M, M, 4, M}), text(s, "t", {"", "", "x", "", ""});
     EXPECT_EQ(vxs_mark_empty_rows(s, 0), 2);
     vxs_delete_empty_rows(s);
     EXPECT_TRUE(s->row_count == 3 && s->rows.size() == 3u && s->cols[2]->text.get(1) == "x");
@@ -144,22 +142,19 @@ TEST_F(Access, EmptyRowsAreMarkedAndDeletedButNeverTheLastOne) {
     EXPECT_EQ(s->row_column()->num, (Nums{1, 3, 4}));  // original row numbers
 
     Sheet* e = sheet(4);
-    variate(e, "a", {M, M, M, M});
-    text(e, "t", {"", "", "", ""});
+    variate(e, "a", {M, M, M, M}), text(e, "t", {"", "", "", ""});
     vxs_delete_empty_rows(e);
     EXPECT_TRUE(e->row_count == 1 && e->cols[1]->num.size() == 1u && e->cols[2]->text.size() == 1u);
     EXPECT_EQ(e->row_column()->num, (Nums{4}));
 
     Sheet* u = sheet(2);  // a units column does not make a row full
-    text(u, "Name", {"a", "b"}, VXS_UNITS_TEXT);
-    variate(u, "v", {M, 2});
+    text(u, "Name", {"a", "b"}, VXS_UNITS_TEXT), variate(u, "v", {M, 2});
     EXPECT_TRUE(vxs_mark_empty_rows(u, 1) == 1 && vxs_mark_empty_columns(u, 0) == 0);
     variate(u, "w", {M, M});
     EXPECT_TRUE(vxs_mark_empty_columns(u, 0) == 1 && u->cols[3]->empty == 1);
 
     Sheet* sc = sheet(3, VXS_SCALARS);  // scalar sheets keep their rows
-    variate(sc, "a", {M, M, 1});
-    vxs_delete_empty_rows(sc);
+    vxs_delete_empty_rows((variate(sc, "a", {M, M, 1}), sc));
     EXPECT_TRUE(sc->row_count == 3 && vxs_delete_row(sc, 0, 0, 0, 0) == 0);
 
     // In a symmetric matrix an empty row goes only with its empty column, and takes it along.
