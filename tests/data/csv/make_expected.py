@@ -1,11 +1,11 @@
 #!/usr/bin/python3
-"""Expected outputs for kinds.csv, built from a hand-written description of the sheet that
-the file must give (not from the converter's output): the package spreadsheet file in its
-three versions with struct.pack, the comma-, tab-separated and aligned text layouts, and the
-command file, directive by directive through a model of the command file's line-keeping buffer.
+# Expected outputs for kinds.csv, built from a hand-written description of the sheet that
+# the file must give (not from the converter's output): the package spreadsheet file in its
+# three versions with struct.pack, the comma-, tab-separated and aligned text layouts, and the
+# command file, directive by directive through a model of the command file's line-keeping buffer.
+#
+# Run from this directory: /usr/bin/python3 make_expected.py
 
-Run from this directory: /usr/bin/python3 make_expected.py
-"""
 import struct
 
 MISSING = -1e307
@@ -59,7 +59,7 @@ def vsh(v):
 
 
 def cell_texts(c, quote):
-    """Cells of one column as the text writer shows them, and whether they stand to the right."""
+    # Cells of one column as the text writer shows them, and whether they stand to the right.
     if labelled(c):
         texts = c["texts"] if c["type"] == 3 else [c["labels"][k - 1] for k in c["cells"]]
         return (["'" + s.replace("'", "''") + "'" for s in texts] if quote else texts), False
@@ -89,10 +89,9 @@ def tabbed():
 
 
 class CommandBuffer:
-    """The command file's output buffer: lines stay under 78 characters. Directive text
-    ("emit") that would reach the limit is continued after a backslash; a data item ("put")
-    moves to a new line instead, unless it is a single character or starts with ":"."""
-
+    # The command file's output buffer: lines stay under 78 characters. Directive text
+    # ("emit") that would reach the limit is continued after a backslash; a data item ("put")
+    # moves to a new line instead, unless it is a single character or starts with ":".
     LIMIT = 78
 
     def __init__(self):
@@ -131,7 +130,7 @@ class CommandBuffer:
 
 
 def quoted(s):
-    """A text inside a quoted package string: quotes, backslash and backquote doubled."""
+    # A text inside a quoted package string: quotes, backslash and backquote doubled.
     return "".join(ch * 2 if ch in "\"'\\`" else ch for ch in s[:90])
 
 
@@ -140,7 +139,7 @@ def number(v):
 
 
 def vxc(source):
-    """The command file of the sheet, as written with default options."""
+    # The command file of the sheet, as written with default options.
     b = CommandBuffer()
     b.emit('"Data taken from File: %s"\n\n' % source)
     # The DELETE line names every column of the list, the row-number column first.
