@@ -25,123 +25,82 @@ Sheet* decode(const std::string& bytes) {
 }
 
 // Versions 1-3 in both byte orders give one CSV: for the kinds files the one written from their
-// hand-made description (tests/data/csv/make_expected.py).
+// hand-made description (tests/data/csv/make_expected.py). One-way tables carry a name part in
+// versions 1 and 2 only.
 TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
-    for (const char* stem : {"kinds", "oneway"}) {
-        const std::string want =
-            stem == std::string("kinds")
-                ? read_file(data_path("csv/kinds_expected.csv"))
-                : "Colour!,Counts\n'red'  ,   4.0\n'green',   0.0\n'blue' ,   7.5\n";
+    for (const std::string stem : {"kinds", "oneway"}) {
+        const bool kinds = stem == "kinds";
+        const std::string want = kinds ? read_file(data_path("csv/kinds_expected.csv"))
+                                       : "Colour!,Counts\n'red'  ,   4.0\n'green',   0.0\n'blue' ,   7.5\n";
         for (int v = 1; v <= 3; ++v) {
-            for (const char* order : {"", "_be"}) {
-                std::string f = std::string(stem) + "_v" + std::to_string(v) + order + ".vsh";
-                f = (stem == std::string("kinds") && !*order ? "csv/" : "vsh/") + f;
+            for (const std::string order : {"", "_be"}) {
+                const std::string f = (kinds && order.empty() ? "csv/" : "vsh/") + stem + "_v" + std::to_string(v) + order + ".vsh";
                 SCOPED_TRACE(f);
                 ScratchDir dir;
                 copy_sample(dir, f, "in.vsh");
                 RunResult r = run_morvalen(dir.path(), {"in.vsh", "out.csv"});
                 ASSERT_EQ(r.status, 0) << r.out;
                 EXPECT_EQ(read_file(dir.file("out.csv")), want);
+                if (kinds) continue;
+                Sheet* s = decode(read_file(data_path(f)));
+                ASSERT_TRUE(s && s->kind == VXS_TABLE && s->table_dims == 1);
+                EXPECT_EQ(s->structure_name, v < 3 ? "Counts" : "");
             }
-        }
-    }
-}
-
-TEST(VshRead, StructureKinds) {
-    // One-way tables: versions 1 and 2 carry a name part, version 3 none.
-    for (int v = 1; v <= 3; ++v) {
-        for (const char* order : {"", "_be"}) {
-            std::string f = "vsh/oneway_v" + std::to_string(v) + order + ".vsh";
-            SCOPED_TRACE(f);
-            Sheet* s = decode(read_file(data_path(f)));
-            ASSERT_TRUE(s);
-            EXPECT_EQ(s->kind, VXS_TABLE);
-            EXPECT_EQ(s->table_dims, 1);
-            EXPECT_EQ(s->structure_name, v < 3 ? "Counts" : "");
-            EXPECT_EQ(s->cols[2]->num, (std::vector<double>{4, 0, 7.5}));
         }
     }
     // A file that starts with the number 3 is a headerless symmetric matrix.
     Sheet* s = decode(read_file(data_path("vsh/symmetric_v0.vsh")));
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->kind, VXS_SYMMATRIX);
-    EXPECT_EQ(s->structure_name, "S");
+    ASSERT_TRUE(s && s->kind == VXS_SYMMATRIX && s->structure_name == "S");
     EXPECT_EQ(s->cols[1]->num, (std::vector<double>{1, 2}));
 }
 
 // A sheet holding every kind of column, written by the writer in each version and read back.
-Sheet* every_kind_sheet() {
-    Sheet* s = new_run_with_sheet(3);
-    auto column = [&](int32_t type, const char* name, std::vector<double> num) {
-        Column* c = create_column_with_memory(s, type, name, 3);
-        if (!num.empty()) c->num = num;
-        return c;
-    };
-    Column* text = column(VXS_TEXT, "Notes", {});
-    text->text.set(0, "first");
-    text->text.set(2, "a longer third text");
-    Column* var = column(VXS_VARIATE, "Weight", {1.5, s->missing, -2e-7});
-    var->decimals = 2;
-    var->representation = VXS_REP_FIXED;
-    var->extra = "kilograms";
-    Column* date = column(VXS_VARIATE, "Born", {45000, 45001.5, s->missing});
-    date->representation = VXS_REP_DATE;
-    date->date_format = 24;
-    column(VXS_FACTOR, "Block", {2, 1, 2})->nlevels = 2;
-    Column* f1 = column(VXS_FACTOR, "Dose", {1, 2, s->missing});
-    f1->nlevels = 2;
-    f1->origin = 1;
-    f1->levels = {0.5, 10};
-    f1->decimals = 1;
-    Column* f2 = column(VXS_FACTOR, "Colour", {3, 1, 2});
-    f2->nlevels = 3;
-    f2->origin = 2;
-    f2->labels = {"red", "green", "a label of exactly forty characters long"};
-    f2->representation = VXS_REP_TEXT;
-    column(VXS_NUMERIC22, "Other", {7, 8, 9});
-    s->rows[1].restricted = 1;
-    s->restriction_present = 1;
-    return s;
-}
-
 TEST(VshRead, EveryColumnKindRoundTripsInEachVersion) {
     for (int version = 1; version <= 3; ++version) {
         SCOPED_TRACE(version);
-        ScratchDir dir;
-        Sheet* s = every_kind_sheet();
-        s->defaults.omit_empty = 0;
-        vxs_get_global_defaults()->omit_empty = 0;
+        Sheet* s = new_run_with_sheet(3);
+        const double M = s->missing;
+        auto column = [&](int32_t type, const char* name, std::vector<double> num) {
+            Column* c = create_column_with_memory(s, type, name, 3);
+            if (!num.empty()) c->num = num;
+            return c;
+        };
+        Column* text = column(VXS_TEXT, "Notes", {});
+        text->text.set(0, "first"), text->text.set(2, "a longer third text");
+        Column* var = column(VXS_VARIATE, "Weight", {1.5, M, -2e-7});
+        var->decimals = 2, var->representation = VXS_REP_FIXED, var->extra = "kilograms";
+        Column* date = column(VXS_VARIATE, "Born", {45000, 45001.5, M});
+        date->representation = VXS_REP_DATE, date->date_format = 24;
+        column(VXS_FACTOR, "Block", {2, 1, 2})->nlevels = 2;
+        Column* f1 = column(VXS_FACTOR, "Dose", {1, 2, M});
+        f1->nlevels = 2, f1->origin = 1, f1->levels = {0.5, 10}, f1->decimals = 1;
+        Column* f2 = column(VXS_FACTOR, "Colour", {3, 1, 2});
+        f2->nlevels = 3, f2->origin = 2, f2->representation = VXS_REP_TEXT;
+        f2->labels = {"red", "green", "a label of exactly forty characters long"};
+        column(VXS_NUMERIC22, "Other", {7, 8, 9});
+        s->rows[1].restricted = s->restriction_present = 1;
+        s->defaults.omit_empty = vxs_get_global_defaults()->omit_empty = 0;
         vxs_parser_options().version = version;
+        ScratchDir dir;
         ASSERT_TRUE(save_sheet(s, dir.file("k.vsh").c_str()));
         lastsheet = nullptr;
         ASSERT_TRUE(read_file_into_sheet(dir.file("k.vsh").c_str()));
         Sheet* r = lastsheet;
-        ASSERT_NE(r, s);
-        ASSERT_EQ(r->column_count, 7);
-        EXPECT_EQ(r->row_count, 3);
+        ASSERT_TRUE(r != s && r->column_count == 7 && r->row_count == 3);
         for (size_t c = 1; c <= 7; ++c) {
             const Column *a = s->cols[c].get(), *b = r->cols[c].get();
             SCOPED_TRACE(a->name);
-            EXPECT_EQ(b->name, a->name);
-            EXPECT_EQ(b->type, a->type);
-            EXPECT_EQ(b->num, a->num);
+            EXPECT_TRUE(b->name == a->name && b->type == a->type && b->num == a->num && b->levels == a->levels);
+            EXPECT_TRUE(b->labels == a->labels && b->origin == a->origin);
+            EXPECT_TRUE(a->type == VXS_TEXT || b->decimals == a->decimals);
             ASSERT_EQ(b->text.size(), a->text.size());
             for (size_t k = 0; k < a->text.size(); ++k) EXPECT_EQ(b->text.str(k), a->text.str(k));
-            EXPECT_EQ(b->levels, a->levels);
-            EXPECT_EQ(b->labels, a->labels);
-            EXPECT_EQ(b->origin, a->origin);
-            if (a->type != VXS_TEXT) {
-                EXPECT_EQ(b->decimals, a->decimals);
-            }
         }
         // Descriptions and dates keep their kind only where the version has words for them.
         EXPECT_EQ(r->cols[2]->extra, version == 3 ? "kilograms" : "");
         EXPECT_EQ(r->cols[3]->representation, version == 3 ? VXS_REP_DATE : VXS_REP_GENERAL);
-        if (version == 3) {
-            EXPECT_EQ(r->cols[3]->date_format, 24);
-        }
-        EXPECT_EQ(r->restricted_count, 1);
-        EXPECT_EQ(r->rows[1].restricted, 1);
+        EXPECT_EQ(r->cols[3]->date_format, version == 3 ? 24 : r->cols[3]->date_format);
+        EXPECT_TRUE(r->restricted_count == 1 && r->rows[1].restricted == 1);
     }
 }
 
@@ -151,18 +110,14 @@ TEST(VshRead, ColumnLimitAndLongNames) {
     lastsheet = nullptr;
     VXSMAXCOLUMNS = 4;
     ByteReader in(b);
-    EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(vxs_decode_vsh(in)); }),
-              "Warning Columns above 4 NOT transfered!\n");
+    EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(vxs_decode_vsh(in)); }), "Warning Columns above 4 NOT transfered!\n");
     EXPECT_EQ(lastsheet->column_count, 4);
-
     // A 60-character name is read whole and its first 40 kept.
-    std::string f = le_bytes(VXS_MAGIC_V1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_bytes(1, 4) +
-                    le_f64(-1e307) + le_bytes(4, 4) + le_bytes(1, 4) + le_bytes(60, 4) +
-                    std::string(60, 'n') + le_bytes(1, 4) + le_bytes(0, 4) +
-                    le_bytes(0xFFFFFFFF, 4) + le_f64(12345.6);
+    std::string f = le_bytes(VXS_MAGIC_V1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_f64(-1e307) +
+                    le_bytes(4, 4) + le_bytes(1, 4) + le_bytes(60, 4) + std::string(60, 'n') + le_bytes(1, 4) +
+                    le_bytes(0, 4) + le_bytes(0xFFFFFFFF, 4) + le_f64(12345.6);
     Sheet* s = decode(f);
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->cols[1]->name, std::string(40, 'n'));
+    ASSERT_TRUE(s && s->cols[1]->name == std::string(40, 'n'));
 }
 
 // Every cut of a file, and counts that claim more than the file holds, end with a clean
@@ -171,16 +126,9 @@ TEST(VshRead, CutAndLyingFilesFailCleanly) {
     std::string good = read_file(data_path("csv/kinds_v3.vsh"));
     for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(decode(good.substr(0, n))) << n;
     ASSERT_TRUE(decode(good));
-
-    // Columns, rows (twice), structure kind, further header bytes, first value count, first name
-    // length.
-    for (auto [at, v] : {std::pair<size_t, uint32_t>{8, 0x7fffffff},
-                         {12, 0x7fffffff},
-                         {12, uint32_t(-1)},
-                         {4, 7},
-                         {40, 0x7ffffff0},
-                         {48, 0x7fffffff},
-                         {52, 0x7fffffff}})
+    // Columns, rows (twice), structure kind, further header bytes, first value count, first name length.
+    for (auto [at, v] : {std::pair<size_t, uint32_t>{8, 0x7fffffff}, {12, 0x7fffffff}, {12, uint32_t(-1)}, {4, 7},
+                         {40, 0x7ffffff0}, {48, 0x7fffffff}, {52, 0x7fffffff}})
         EXPECT_FALSE(decode(patched(good, at, le_bytes(v, 4)))) << at;
     // A sheet missing value that marks nothing as missing would let bad factor codes through.
     for (double missing : {std::nan(""), 1e308, 0.0, -1e300})

@@ -16,33 +16,18 @@
 
 namespace {
 
-std::string printf_form(double v, char form, int precision) {
-    char fmt[16], buf[512];
-    std::snprintf(fmt, sizeof fmt, "%%.%d%c", precision, form);
-    std::snprintf(buf, sizeof buf, fmt, v);
-    return buf;
-}
-
-std::string ours(double v, char form, int precision) {
-    char buf[512];
-    int n = vxs_format_double(buf, sizeof buf, v, form, precision);
-    return n < 0 ? std::string("<none>") : std::string(buf, static_cast<size_t>(n));
-}
-
 // Compares one value under every form and the precisions that matter; returns mismatches.
-int check(double v, std::vector<std::string>& failures) {
-    static const char forms[] = {'g', 'e', 'f'};
+int check(double v) {
     int bad = 0;
-    for (char form : forms) {
+    for (char form : {'g', 'e', 'f'}) {
         for (int p = 0; p <= 20; ++p) {
             if (form == 'f' && std::fabs(v) > 1e40) continue;  // keeps the texts short
-            std::string want = printf_form(v, form, p), got = ours(v, form, p);
-            if (want != got) {
-                ++bad;
-                if (failures.size() < 20)
-                    failures.push_back(std::string(1, form) + " " + std::to_string(p) + " " + printf_form(v, 'a', 0) +
-                                       ": printf " + want + " ours " + got);
-            }
+            char fmt[16], want[512], got[512];
+            std::snprintf(fmt, sizeof fmt, "%%.%d%c", p, form);
+            std::snprintf(want, sizeof want, fmt, v);
+            int n = vxs_format_double(got, sizeof got, v, form, p);
+            if (n >= 0 && std::string(got, size_t(n)) == want) continue;
+            if (++bad <= 3) ADD_FAILURE() << fmt << " of " << std::hexfloat << v << ": printf " << want;
         }
     }
     return bad;
@@ -57,10 +42,8 @@ TEST(NumberFormat, ChosenValuesMatchPrintf) {
         0.000123456789, 314.159265358979, 62.9, 10.828, 214.6982, 577.1029, 1e100, 1.25e-100, 65536.0,
         std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
         std::numeric_limits<double>::quiet_NaN()};
-    std::vector<std::string> failures;
     int bad = 0;
-    for (double v : values) bad += check(v, failures) + check(-v, failures);
-    for (const auto& f : failures) ADD_FAILURE() << f;
+    for (double v : values) bad += check(v) + check(-v);
     EXPECT_EQ(bad, 0);
 }
 
@@ -69,7 +52,6 @@ TEST(NumberFormat, RandomValuesMatchPrintf) {
     std::uniform_real_distribution<double> uni(-1000, 1000);
     std::normal_distribution<double> normal(50, 10);
     std::uniform_int_distribution<int> decimals(0, 6), power(-30, 30);
-    std::vector<std::string> failures;
     int bad = 0;
     for (int i = 0; i < 5000; ++i) {
         uint64_t bits = rng();
@@ -80,17 +62,15 @@ TEST(NumberFormat, RandomValuesMatchPrintf) {
         double shaped[] = {raw, normal(rng), std::round(uni(rng) * std::pow(10.0, decimals(rng))) / std::pow(10.0, decimals(rng)),
                            (std::floor(uni(rng)) + 0.5) * std::pow(10.0, power(rng)),
                            (std::floor(uni(rng) * 4) / 4) * std::pow(10.0, -decimals(rng))};
-        for (double v : shaped) bad += check(v, failures);
+        for (double v : shaped) bad += check(v);
     }
-    for (const auto& f : failures) ADD_FAILURE() << f;
     EXPECT_EQ(bad, 0);
 }
 
 TEST(NumberFormat, TooSmallBufferGivesNothing) {
     char buf[4];
     EXPECT_EQ(vxs_format_double(buf, sizeof buf, 12345.0, 'f', 2), -1);
-    EXPECT_EQ(vxs_format_double(buf, sizeof buf, 1.5, 'g', 6), 3);
-    EXPECT_STREQ(buf, "1.5");
+    EXPECT_TRUE(vxs_format_double(buf, sizeof buf, 1.5, 'g', 6) == 3 && std::string(buf) == "1.5");
 }
 
 }  // namespace

@@ -19,27 +19,18 @@ constexpr double C = 9.99999e307;  // the largest number kept
 struct Reading { double value; int changed; };
 
 Reading read_in(int mode, const std::string& text) {
+    fresh_run();
     vxs_parser_options().txt_to_num_mode = mode;
     int16_t changed = -1;
     double v = vxs_spread_read_num_from_text(text.c_str(), M, &changed);
-    vxs_parser_options().txt_to_num_mode = 3;
     return {v, changed};
 }
-
-struct NumbersFromText : ::testing::Test {
-    void SetUp() override {
-        vxs_init();
-        vxs_parser_options().txt_to_num_mode = 3;
-        vxs_parser_options().xls_mv = "*";
-    }
-    void TearDown() override { vxs_parser_options().txt_to_num_mode = 3; }
-};
 
 // One row per tricky input: the value in modes 0..4 and whether each mode flags a change
 // (a single entry when every mode agrees).
 struct Row { const char* text; std::vector<double> by_mode; const char* changed; };
 
-TEST_F(NumbersFromText, EveryModeOnTheSameTrickyInputs) {
+TEST(NumbersFromText, EveryModeOnTheSameTrickyInputs) {
     const Row rows[] = {
         {"2.5", {2.5}, "0"}, {"1.5e3", {1500}, "0"}, {".5", {.5}, "0"}, {"-2.5E-2", {-.025}, "0"},
         {"7.", {7}, "0"}, {"+4", {4}, "0"}, {"*", {M}, "1"}, {" ", {M}, "1"}, {"-", {M}, "1"},
@@ -72,18 +63,18 @@ TEST_F(NumbersFromText, EveryModeOnTheSameTrickyInputs) {
     for (int mode : {0, 3}) EXPECT_EQ(read_in(mode, std::string(89, '0') + "12").value, 1) << mode;
 }
 
-TEST_F(NumbersFromText, TheCallersMissingValueAndFlag) {
+TEST(NumbersFromText, TheCallersMissingValueAndFlag) {
+    fresh_run();
     int16_t changed = 7;  // empty or absent text: the caller's missing value, flag untouched
-    EXPECT_EQ(vxs_spread_read_num_from_text("", -3.0, &changed), -3.0);
-    EXPECT_EQ(vxs_spread_read_num_from_text(nullptr, -3.0, &changed), -3.0);
-    EXPECT_EQ(changed, 7);
+    EXPECT_TRUE(vxs_spread_read_num_from_text("", -3.0, &changed) == -3.0 &&
+                vxs_spread_read_num_from_text(nullptr, -3.0, &changed) == -3.0 && changed == 7);
     EXPECT_EQ(vxs_spread_read_num_from_text("1,5", M, nullptr), 1.5);  // no flag asked for
     // Anything below the caller's missing value is missing too, and flagged.
-    EXPECT_EQ(vxs_spread_read_num_from_text("-150", -99.0, &changed), -99.0);
-    EXPECT_EQ(changed, 1);
+    EXPECT_TRUE(vxs_spread_read_num_from_text("-150", -99.0, &changed) == -99.0 && changed == 1);
 }
 
-TEST_F(NumbersFromText, StripBlanksAndMissingText) {
+TEST(NumbersFromText, StripBlanksAndMissingText) {
+    fresh_run();
     const std::tuple<const char*, size_t, const char*> cases[] = {  // only the blank counts
         {"  a  b   c  ", 90, "a b c"}, {"abc", 90, "abc"}, {"", 90, ""}, {"    ", 90, " "},
         {"ab   cd", 4, "ab"}, {"  x", 2, " "}, {"a  b", 3, "a"}, {"\tx\t", 90, "\tx\t"},
@@ -94,9 +85,8 @@ TEST_F(NumbersFromText, StripBlanksAndMissingText) {
         EXPECT_STREQ(buf, out) << "[" << in << "]";
         EXPECT_EQ(vxs_strip_blanks(std::string_view(in), limit), out) << "[" << in << "]";
     }
-    char text[] = "   one   two  ";
-    vxs_strip_blanks(text, text, sizeof text);
-    EXPECT_STREQ(text, "one two");
+    char text[] = "   one   two  ";  // in place
+    EXPECT_STREQ((vxs_strip_blanks(text, text, sizeof text), text), "one two");
 
     // Blank, empty or the missing-value text (only its first character must match exactly).
     for (auto [mv, t, want] :
@@ -106,25 +96,22 @@ TEST_F(NumbersFromText, StripBlanksAndMissingText) {
         vxs_parser_options().xls_mv = mv;
         EXPECT_EQ(vxs_is_missing_text(t), want) << "[" << t << "] with " << mv;
     }
+    fresh_run();
 }
 
-struct WarningsFile : NumbersFromText {
+// The file opens only at the first warning (replacing an old one), values keep twelve
+// significant digits, and a name that cannot be written is skipped until a usable one comes.
+TEST(WarningsFile, ExactLinesOnlyOnceAWarningComes) {
     ScratchDir dir;
-    void SetUp() override { NumbersFromText::SetUp(), close(); }
-    void TearDown() override { close(), name("TxtToNum.ERR"), NumbersFromText::TearDown(); }
-    static void close() {
-        if (vxs_warn_out) std::fclose(vxs_warn_out);
-        vxs_warn_out = nullptr;
-    }
-    void name(const std::string& path) {
-        std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", path.c_str());
-    }
-};
-
-TEST_F(WarningsFile, ExactLinesOnlyOnceAWarningComes) {
     const std::string path = dir.file("TxtToNum.ERR");
     write_file(path, "old contents that must go\n");
-    name(path);
+    fresh_run(dir.file("none.err"));
+    vxs_spread_read_num_from_text("1,5", M, nullptr);  // reading alone never writes
+    EXPECT_FALSE(file_exists(dir.file("none.err")));
+    fresh_run(dir.file("no/such/dir/w.err"));
+    vxs_warn_conversion("x", 1, "a", M, M);
+    EXPECT_EQ(vxs_warn_out, nullptr);
+    fresh_run(path);
     long row = 1;
     for (const char* text : {"1,5", "abc", "12,345.6", "1e400"}) {
         int16_t changed = 0;
@@ -133,10 +120,9 @@ TEST_F(WarningsFile, ExactLinesOnlyOnceAWarningComes) {
         vxs_warn_conversion("Weight", row, text, v, M);
         row += 1000;
     }
-    // Values keep twelve significant digits.
     vxs_warn_conversion("x", 12345, "(1234567.891234567)", 1234567.891234567, M);
     vxs_warn_conversion("x", 2, "1e308", C, M);
-    close();
+    fresh_run("TxtToNum.ERR");  // closes the file
     EXPECT_EQ(read_file(path),
               "Text to Number Conversion Warnings\n \n"
               "Column Weight Row    1: 1,5 read as 1.5\n"
@@ -145,22 +131,6 @@ TEST_F(WarningsFile, ExactLinesOnlyOnceAWarningComes) {
               "Column Weight Row 3001: 1e400 read as *\n"
               "Column x Row 12345: (1234567.891234567) read as 1234567.89123\n"
               "Column x Row    2: 1e308 read as 9.99999e+307\n");
-}
-
-TEST_F(WarningsFile, NoFileUntilTheFirstWarningAndUnwritableOnesAreSkipped) {
-    name(dir.file("none.err"));
-    vxs_spread_read_num_from_text("1,5", M, nullptr);  // reading alone never writes
-    EXPECT_FALSE(file_exists(dir.file("none.err")));
-    name(dir.file("no/such/dir/w.err"));
-    vxs_warn_conversion("x", 1, "a", M, M);
-    EXPECT_EQ(vxs_warn_out, nullptr);
-    // A usable name later in the same process works again.
-    const std::string path = dir.file("ok.err");
-    name(path);
-    vxs_warn_conversion("x", 3, "c", M, M);
-    close();
-    EXPECT_EQ(read_file(path),
-              "Text to Number Conversion Warnings\n \nColumn x Row    3: c read as *\n");
 }
 
 }  // namespace

@@ -1,15 +1,16 @@
 #!/usr/bin/python3
-"""Expected outputs for kinds.csv, built from a hand-written description of the sheet that
-the file must give (not from the converter's output): the package spreadsheet file in its
-three versions with struct.pack, the comma-, tab-separated and aligned text layouts, and the
-command file, directive by directive through a model of the command file's line-keeping buffer.
+# Expected outputs for kinds.csv, built from a hand-written description of the sheet that
+# the file must give (not from the converter's output): the package spreadsheet file in its
+# three versions with struct.pack, the comma-, tab-separated and aligned text layouts, and the
+# command file, directive by directive through a model of the command file's line-keeping buffer.
+#
+# Run from this directory: /usr/bin/python3 make_expected.py
 
-Run from this directory: /usr/bin/python3 make_expected.py
-"""
 import struct
 
 MISSING = -1e307
 MAGIC = {1: 53315331, 2: 53325332, 3: 54415441}
+ORDER = "<"  # the byte order of the package spreadsheet files built; make_vsh.py builds ">" too
 
 # kinds.csv read with default options:
 # - Site: text (blanks around " East " stripped)
@@ -28,126 +29,73 @@ COLUMNS = [
 ]
 
 
-def g(v):
-    return "*" if v <= MISSING else "%g" % v
+def g(v): return "*" if v <= MISSING else "%g" % v
+def i32(*vs): return struct.pack(ORDER + "i" * len(vs), *vs)
+def f64(*vs): return struct.pack(ORDER + "d" * len(vs), *vs)
+def sstr(*ss): return b"".join(i32(len(s)) + s.encode("latin-1") for s in ss)
+def labelled(c): return c["type"] == 3 or (c["type"] == 2 and c["origin"] == 2)
 
 
-def i32(v):
-    return struct.pack("<i", v)
-
-
-def f64(v):
-    return struct.pack("<d", v)
-
-
-def sstr(s):
-    b = s.encode("latin-1")
-    return i32(len(b)) + b
-
-
-def vsh(version):
-    out = i32(MAGIC[version]) + i32(1) + i32(len(COLUMNS)) + i32(4) + f64(MISSING)
-    if version >= 2:
-        out += i32(0)  # header flag
-    if version >= 3:
-        out += i32(0) + i32(0) + i32(0) + i32(0)  # header word, content flags, 0, further length
+def vsh(v):
+    # Header; version 2 adds a flag, version 3 a header word, content flags, 0 and a further length.
+    out = i32(MAGIC[v], 1, len(COLUMNS), 4) + f64(MISSING) + i32(*[0] * ((v >= 2) + 4 * (v >= 3)))
     for c in COLUMNS:
         t = c["type"]
-        rep = 4 if t == 3 or (t == 2 and c["origin"] == 2) else 1
-        width = 6  # every column of a sheet made from text starts 6 wide
-        width = min(width, {1: 40, 2: 60, 3: 90}[version])
-        out += i32(t) + i32(4) + sstr(c["name"])
-        if version >= 3:
-            out += sstr("")  # extra text
-        out += i32(rep) + i32(width)
-        if version >= 2:
-            out += i32(0)  # justification
-        if version >= 3:
-            out += i32(0 * 64 + 1) + i32(0) + i32(0)  # date word, flags word, reserved
+        # Every column of a sheet made from text starts 6 wide; version 3 adds the extra text, the
+        # date word, flags and a reserved word, version 2 the justification.
+        out += i32(t, 4) + sstr(c["name"], *[""] * (v >= 3)) + i32(4 if labelled(c) else 1, 6)
+        out += i32(*[0] * (v >= 2)) + i32(*[1, 0, 0] * (v >= 3))
         if t == 3:
-            out += i32(max(len(s) for s in c["texts"]))
-            for s in c["texts"]:
-                out += sstr(s)
+            out += i32(max(len(s) for s in c["texts"])) + sstr(*c["texts"])
         elif t == 4:
-            out += i32(-1)
-            for v in c["values"]:
-                out += f64(v)
-        elif t == 2:
+            out += i32(-1) + f64(*c["values"])
+        else:
             labels = c.get("labels", [])
-            nlevels = len(labels) if labels else c["nlevels"]
-            out += i32(nlevels) + i32(0) + i32(len(labels))
-            if version >= 2:
-                out += i32(c["origin"])
+            out += i32(len(labels) or c["nlevels"], 0, len(labels), *[c["origin"]] * (v >= 2))
             if labels:
-                out += i32(max(len(s) for s in labels))
-                for s in labels:
-                    out += sstr(s)
-            for k in c["cells"]:
-                out += f64(float(k))
+                out += i32(max(len(s) for s in labels)) + sstr(*labels)
+            out += f64(*map(float, c["cells"]))
     return out
 
 
 def cell_texts(c, quote):
-    """Cells of one column as the text writer shows them."""
-    t = c["type"]
-    if t == 3 or (t == 2 and c["origin"] == 2):
-        texts = c["texts"] if t == 3 else [c["labels"][k - 1] for k in c["cells"]]
-        if quote:
-            return ["'" + s.replace("'", "''") + "'" for s in texts], False
-        return texts, False
-    if t == 2:
-        return [g(float(k)) for k in c["cells"]], True
-    return [g(v) for v in c["values"]], True
+    # Cells of one column as the text writer shows them, and whether they stand to the right.
+    if labelled(c):
+        texts = c["texts"] if c["type"] == 3 else [c["labels"][k - 1] for k in c["cells"]]
+        return (["'" + s.replace("'", "''") + "'" for s in texts] if quote else texts), False
+    return [g(float(v)) for v in c.get("values", c.get("cells"))], True
 
 
-def name_right(c):
-    if c["type"] == 2:
-        return c["origin"] != 2
-    return c["type"] != 3
-
-
-def padded(csv, plain_names=False):
-    quote = csv
+def padded(csv):
     fields = []
     for c in COLUMNS:
-        cells, right = cell_texts(c, quote)
-        shown = c["name"] + ("!" if c["type"] == 2 and not plain_names else "")
-        w = max(1 + max(len(s) for s in cells), len(c["name"]) + (2 if c["type"] == 2 else 1))
-        if csv:
-            w = max(w, len(shown) + 1)
-        fields.append((w, cells, right, shown, name_right(c)))
+        cells, right = cell_texts(c, csv)
+        shown = c["name"] + ("!" if c["type"] == 2 else "")
+        w = max(1 + max(len(s) for s in cells), len(shown) + 1)
+        fields.append((w, cells, right, shown, not labelled(c)))
 
     def put(text, w, right):
-        room = w - 1
-        return (text.rjust(room) if right else text.ljust(room)) + ("," if csv else " ")
+        return (text.rjust(w - 1) if right else text.ljust(w - 1)) + ("," if csv else " ")
 
     lines = ["".join(put(f[3], f[0], f[4]) for f in fields)]
-    for r in range(4):
-        lines.append("".join(put(f[1][r], f[0], f[2]) for f in fields))
-    if csv:
-        lines = [l[:-1] for l in lines]
-    return "".join(l + "\n" for l in lines)
+    lines += ["".join(put(f[1][r], f[0], f[2]) for f in fields) for r in range(4)]
+    return "".join((l[:-1] if csv else l) + "\n" for l in lines)
 
 
 def tabbed():
-    lines = ["\t".join(c["name"] for c in COLUMNS)]
     cols = [cell_texts(c, False)[0] for c in COLUMNS]
-    for r in range(4):
-        lines.append("\t".join(col[r] for col in cols))
+    lines = ["\t".join(c["name"] for c in COLUMNS)] + ["\t".join(col[r] for col in cols) for r in range(4)]
     return "".join(l + "\n" for l in lines)
 
 
 class CommandBuffer:
-    """The command file's output buffer: lines stay under 78 characters. Directive text
-    ("emit") that would reach the limit is continued after a backslash; a data item ("put")
-    moves to a new line instead, unless it is a single character or starts with ":"."""
-
+    # The command file's output buffer: lines stay under 78 characters. Directive text
+    # ("emit") that would reach the limit is continued after a backslash; a data item ("put")
+    # moves to a new line instead, unless it is a single character or starts with ":".
     LIMIT = 78
 
     def __init__(self):
-        self.written = ""
-        self.held = ""  # bytes since the last flush
-        self.line = 0
+        self.written, self.held, self.line = "", "", 0  # held: bytes since the last flush
 
     def add(self, text, continue_mode, flush=False):
         n = len(text)
@@ -168,97 +116,59 @@ class CommandBuffer:
                     self.held += "\n"
                 self.line = 0
         self.held += text
-        if k > n:
-            self.line += n
-        else:
-            self.line = n - text.rfind("\n") - 1
+        self.line = self.line + n if k > n else n - text.rfind("\n") - 1
         if flush:
-            self.flush()
+            self.written, self.held = self.written + self.held, ""
 
-    def flush(self):
-        self.written += self.held
-        self.held = ""
+    def emit(self, *texts):
+        for t in texts:
+            self.add(t, 1)
 
-    def emit(self, text):
-        self.add(text, 1)
-
-    def put(self, text):
-        self.add(text, 0)
+    def put(self, *texts):
+        for t in texts:
+            self.add(t, 0)
 
 
 def quoted(s):
-    """A text inside a quoted package string: quotes, backslash and backquote doubled."""
-    out = ""
-    for ch in s[:90]:
-        out += ch * 2 if ch in "\"'\\`" else ch
-    return out
+    # A text inside a quoted package string: quotes, backslash and backquote doubled.
+    return "".join(ch * 2 if ch in "\"'\\`" else ch for ch in s[:90])
 
 
 def number(v):
-    if v <= MISSING:
-        return "*"
-    return ("%.12e" if abs(v) > 1e9 else "%.12g") % v
+    return "*" if v <= MISSING else ("%.12e" if abs(v) > 1e9 else "%.12g") % v
 
 
 def vxc(source):
-    """The command file of the sheet, as written with default options."""
+    # The command file of the sheet, as written with default options.
     b = CommandBuffer()
     b.emit('"Data taken from File: %s"\n\n' % source)
     # The DELETE line names every column of the list, the row-number column first.
-    names = ["Row"] + [c["name"] for c in COLUMNS]
-    for i, name in enumerate(names):
-        b.emit(("," if i else "DELETE [redefine=yes] ") + name)
+    b.emit(*[("," if i else "DELETE [redefine=yes] ") + n for i, n in enumerate(["Row"] + [c["name"] for c in COLUMNS])])
     b.put("\n")
     for c in COLUMNS:
         t, name = c["type"], c["name"]
-        if t == 3:
-            b.emit("TEXT [nvalues=")
-            b.emit("%d] %s" % (len(c["texts"]), name))
-            b.emit("\nREAD %s\n" % name)
-            for s in c["texts"]:
-                b.put("'%s' " % quoted(s))
-            b.put(":\n")
-        elif t == 4:
-            b.emit("VARIATE [nvalues=")
-            b.emit("%d] %s" % (len(c["values"]), name))
-            b.emit("\nREAD %s\n" % name)
-            for v in c["values"]:
-                b.put(number(v) + " ")
-            b.put(":\n")
-        elif t == 2:
+        if t in (3, 4):
+            cells = ["'%s' " % quoted(s) for s in c["texts"]] if t == 3 else [number(v) + " " for v in c["values"]]
+            b.emit("TEXT [nvalues=" if t == 3 else "VARIATE [nvalues=", "%d] %s" % (len(cells), name), "\nREAD %s\n" % name)
+        else:
             labels = c.get("labels", [])
-            nlevels = len(labels) if labels else c["nlevels"]
-            b.emit("FACTOR [modify=yes")
-            b.emit(";nvalues=%d" % len(c["cells"]))
-            b.emit(";levels=%d" % nlevels)  # no level values held: a count
+            # No level values held: the levels are a count.
+            b.emit("FACTOR [modify=yes", ";nvalues=%d" % len(c["cells"]), ";levels=%d" % (len(labels) or c["nlevels"]))
             if labels:
-                b.emit(";labels=!t(")
-                for k, s in enumerate(labels):
-                    b.emit("'%s'" % quoted(s) + ("," if k + 1 < len(labels) else ")"))
-            b.emit("] %s" % name)
-            b.emit("\n")
-            b.emit("READ %s; frepresentation=ordinal\n" % name)
-            for k in c["cells"]:
-                b.put("%d " % k)
-            b.put(":\n")
+                b.emit(";labels=!t(", *["'%s'" % quoted(s) + ("," if k + 1 < len(labels) else ")") for k, s in enumerate(labels)])
+            b.emit("] %s" % name, "\n", "READ %s; frepresentation=ordinal\n" % name)
+            cells = ["%d " % k for k in c["cells"]]
+        b.put(*cells, ":\n")
     # No rows are restricted: RESTRICT with every data column and no condition.
-    for i, c in enumerate(COLUMNS):
-        b.emit(("," if i else "RESTRICT ") + c["name"])
-    b.emit("\n")
+    b.emit(*[("," if i else "RESTRICT ") + c["name"] for i, c in enumerate(COLUMNS)], "\n")
     b.add("RETURN [CLOSE=yes]\n\n", 1, flush=True)
-    b.flush()
     return b.written
 
 
 if __name__ == "__main__":
-    for v in (1, 2, 3):
-        with open("kinds_v%d.vsh" % v, "wb") as f:
-            f.write(vsh(v))
-    with open("kinds_expected.csv", "w", newline="") as f:
-        f.write(padded(csv=True))
-    with open("kinds_expected.txt", "w", newline="") as f:
-        f.write(padded(csv=False))  # the lines after the heading line
-    with open("kinds_expected.tab", "w", newline="") as f:
-        f.write(tabbed())
-    with open("kinds_expected.vxc", "w", newline="") as f:
-        f.write(vxc("kinds.csv"))
+    files = {"kinds_v%d.vsh" % v: vsh(v) for v in (1, 2, 3)}
+    files.update({"kinds_expected.csv": padded(csv=True), "kinds_expected.txt": padded(csv=False),
+                  "kinds_expected.tab": tabbed(), "kinds_expected.vxc": vxc("kinds.csv")})
+    for name, data in files.items():  # the .txt holds the lines after the heading line
+        with open(name, "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode("latin-1"))
