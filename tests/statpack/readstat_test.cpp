@@ -1,6 +1,8 @@
 // Files read through ReadStat (zsav, portable, Stata 111-119, XPORT 8, SAS7BDAT) made by haven,
 // pandas, pspp and readstat, compared cell by cell with what haven reads back, directly and after
-// a whole conversion; /i; long text, Unicode and the column limit; Windows-1252 text.
+// a whole conversion; /i; long text, Unicode and the column limit; Windows-1252 text; the .sav
+// and .dta writers read by haven (round trips and other tools: driver/round_trips_test.cpp,
+// driver/tools_read_outputs_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,8 +28,8 @@ struct ExpectVar {
     std::vector<std::string> cells;
 };
 
-std::vector<ExpectVar> load_expect(const std::string& file) {
-    std::ifstream in(data_path("readstat/" + file + ".expect"));
+std::vector<ExpectVar> load_expect(const std::string& path) {
+    std::ifstream in(path);
     std::vector<ExpectVar> vars;
     for (std::string line; std::getline(in, line);) {
         const std::vector<std::string> f = tab_fields(line);
@@ -112,7 +114,7 @@ TEST_F(Readstat, EveryFileHoldsWhatHavenReadsBackBeforeAndAfterConversion) {
                              "pandas_117.dta", "pandas_118.dta", "pandas_119.dta", "haven_v8.xpt", "haven.sas7bdat",
                              "readstat.sas7bdat"}) {
         SCOPED_TRACE(name);
-        const std::vector<ExpectVar> want = load_expect(name);
+        const std::vector<ExpectVar> want = load_expect(data_path("readstat/" + name + ".expect"));
         const std::string path = data_path("readstat/" + name);
         EXPECT_EQ(VX_Find_File_Type(path.c_str()), type_of.at(name.substr(name.find('.') + 1)));
         Sheet* s{};
@@ -127,7 +129,7 @@ TEST_F(Readstat, EveryFileHoldsWhatHavenReadsBackBeforeAndAfterConversion) {
     }
 }
 
-TEST_F(Readstat, LongTextUnicodeAndTheColumnLimitWarn) {
+TEST_F(Readstat, LongTextUnicodeUserMissingAndTheColumnLimit) {
     std::string out = stdout_of([&] { read(data_path("readstat/pandas_118.dta")); });
     ASSERT_TRUE(lastsheet);
     EXPECT_EQ(out, "Columns containing text longer than 90 have been truncated to this length.\n");
@@ -135,6 +137,10 @@ TEST_F(Readstat, LongTextUnicodeAndTheColumnLimitWarn) {
     EXPECT_EQ(name->text.get(1), "Z\xFCrich");
     EXPECT_EQ(name->text.get(2).size(), 90u);
     EXPECT_EQ(name->text.get(3), "__");
+    // haven holds score 99 of haven.zsav as a user-missing value: missing as read above, kept with /i.
+    vxs_get_global_defaults()->keep_declared_missing = 1;
+    ASSERT_TRUE(read(data_path("readstat/haven.zsav")));
+    EXPECT_EQ(lastsheet->cols[2]->num[2], 99);
 
     VXSMAXCOLUMNS = 2;
     out = stdout_of([&] { read(data_path("readstat/haven_v14.dta")); });
@@ -143,13 +149,6 @@ TEST_F(Readstat, LongTextUnicodeAndTheColumnLimitWarn) {
     ASSERT_EQ(lastsheet->column_count, 2);
     EXPECT_EQ(lastsheet->cols[2]->name, "score");
     EXPECT_EQ(lastsheet->cols[2]->num.size(), 5u);
-}
-
-TEST_F(Readstat, UserMissingValuesAreKeptWithOptionI) {
-    // haven holds score 99 as a user-missing value: missing as read above, kept with /i.
-    vxs_get_global_defaults()->keep_declared_missing = 1;
-    ASSERT_TRUE(read(data_path("readstat/haven.zsav")));
-    EXPECT_EQ(lastsheet->cols[2]->num[2], 99);
 }
 
 TEST(CodePage, Utf8IntoWindows1252AndBack) {
@@ -206,6 +205,34 @@ TEST_F(Readstat, Release111GoesFromTheOlderRowToTheNewReader) {
     ASSERT_EQ(sheet->column_count, 2);
     EXPECT_EQ(sheet->cols[1]->name + " " + sheet->cols[2]->name + " " + sheet->cols[2]->text.str(1), "weight town Chur");
     EXPECT_EQ(sheet->cols[1]->num, (std::vector<double>{61.5, 70.25}));
+}
+
+// What haven reads from the written .sav and .dta equals what it reads from the source, with the
+// source's text in the sheet's code page and cut to 90 characters.
+TEST_F(Readstat, HavenReadsTheWrittenSavAndDtaAsTheSource) {
+    if (!tool_present("Rscript -e 'library(haven)'")) GTEST_SKIP() << "R haven not installed";
+    copy_sample(dir, "readstat/haven_v15.dta", "src.dta");
+    const auto want = load_expect(data_path("readstat/haven_v15.dta.expect"));
+    for (std::string out : {"w.sav", "w.dta"}) {
+        SCOPED_TRACE(out);
+        RunResult r = run_morvalen(dir.path(), {"src.dta", out});
+        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_TRUE(tool_present("cd " + dir.path() + " && Rscript " + data_path("readstat/expect.R") + " " + out));
+        const auto got = load_expect(dir.file(out + ".expect"));
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t c = 0; c < want.size(); ++c) {
+            EXPECT_EQ(got[c].name + "/" + got[c].label, want[c].name + "/" + vxs_cp1252_to_utf8(sheet_text(want[c].label)));
+            ASSERT_EQ(got[c].cells.size(), want[c].cells.size());
+            for (size_t i = 0; i < want[c].cells.size(); ++i) {
+                const std::string expect = vxs_cp1252_to_utf8(sheet_text(want[c].cells[i]));
+                const std::string value = got[c].cells[i] == " " ? "" : got[c].cells[i];
+                if (want[c].name == "score" && value != "NA" && expect != "NA")
+                    EXPECT_DOUBLE_EQ(std::stod(value), std::stod(expect)) << i;
+                else
+                    EXPECT_EQ(value, expect) << want[c].name << " " << i;
+            }
+        }
+    }
 }
 
 }  // namespace
