@@ -142,30 +142,26 @@ TEST_F(Stata, DailyDateFormatMakesADateColumn) {
 
 // ---- Broken files ------------------------------------------------------------------------
 
-TEST_F(Stata, LabelTableFaultsKeepTheSheet) {
-    // s108_le up to its label table, then other bytes; no table is read: the tied variable is
-    // a factor without labels.
-    std::string good = read_file(data_path("stata/s108_le.dta"));
-    good.resize(good.rfind("gradelab") - 4);
+TEST_F(Stata, BrokenFiles) {
+    // s108_le up to its label table, then other bytes: no table is read, the sheet is kept, and
+    // the tied variable is a factor without labels.
+    const std::string good = read_file(data_path("stata/s108_le.dta")), body = good.substr(0, good.rfind("gradelab") - 4);
     const std::string head = le_bytes(100, 4) + std::string("gradelab\0\0\0\0", 12);
-    const std::pair<std::string, std::string> cases[] = {
+    const std::pair<std::string, std::string> tables[] = {
         {le_bytes(0, 4) + "junk", ""},
         {le_bytes(6000000, 4), "Error: Illegal label table in Stata file!\n"},
         {head + le_bytes(70000, 4), "Error: Illegal number of labels in Stata file!\n"},
         {head + le_bytes(0, 4), "Error: Illegal number of labels in Stata file!\n"},
         {head + le_bytes(3, 4) + le_bytes(0x7fffffff, 4), ""}};
-    for (const auto& [table, message] : cases) {
+    for (const auto& [table, message] : tables) {
         Sheet* s = nullptr;
-        EXPECT_EQ(stdout_of([&] { s = read_bytes(good + table); }), message);
+        EXPECT_EQ(stdout_of([&] { s = read_bytes(body + table); }), message);
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->row_count, 5);
         EXPECT_EQ(s->cols[7]->type, VXS_FACTOR);
         EXPECT_TRUE(s->cols[7]->labels.empty());
     }
-}
-
-TEST_F(Stata, BrokenFiles) {
-    std::string good = read_file(data_path("stata/s108_le.dta"));
+    // No data, status 5.
     expect_no_data(
         {
             good.substr(0, 50),                            // cut in the data label
