@@ -4,32 +4,23 @@
 library(haven)
 
 cell <- function(x) {
-  if (is.labelled(x)) {
-    f <- as.character(as_factor(x, levels = "default"))
-    return(ifelse(is.na(f), "NA", f))
-  }
-  if (inherits(x, "Date")) return(ifelse(is.na(x), "NA", format(x, "%Y-%m-%d")))
-  if (inherits(x, "POSIXct")) return(ifelse(is.na(x), "NA", format(x, "%Y-%m-%d %H:%M:%S", tz = "UTC")))
-  if (is.character(x)) return(ifelse(is.na(x), "", x))
-  ifelse(is.na(x), "NA", format(x, digits = 15, scientific = FALSE, trim = TRUE))
+  if (is.labelled(x)) x <- as.character(as_factor(x, levels = "default"))
+  else if (inherits(x, "Date")) x <- format(x, "%Y-%m-%d")
+  else if (inherits(x, "POSIXct")) x <- format(x, "%Y-%m-%d %H:%M:%S", tz = "UTC")
+  else if (is.character(x)) return(ifelse(is.na(x), "", x))
+  else x <- format(x, digits = 15, scientific = FALSE, trim = TRUE)
+  ifelse(is.na(x), "NA", x)
 }
 
-expect <- function(file, d) {
+for (f in commandArgs(trailingOnly = TRUE)) {
+  d <- switch(tolower(sub(".*[.]", "", f)), zsav = , sav = read_sav(f), por = read_por(f), dta = read_dta(f),
+              xpt = read_xpt(f), sas7bdat = read_sas(f))
   lines <- c()
   for (v in names(d)) {
     lab <- attr(d[[v]], "label", exact = TRUE)
-    lines <- c(lines, paste("V", v, ifelse(is.null(lab), "", lab), sep = "\t"))
-    lines <- c(lines, paste("D", v, cell(zap_missing(d[[v]])), sep = "\t"))
+    lines <- c(lines, paste("V", v, ifelse(is.null(lab), "", lab), sep = "\t"), paste("D", v, cell(zap_missing(d[[v]])), sep = "\t"))
   }
-  con <- file(paste0(file, ".expect"), encoding = "UTF-8")
+  con <- file(paste0(f, ".expect"), encoding = "UTF-8")
   writeLines(lines, con)
   close(con)
-}
-
-
-for (f in commandArgs(trailingOnly = TRUE)) {
-  ext <- tolower(sub(".*[.]", "", f))
-  d <- switch(ext, zsav = , sav = read_sav(f), por = read_por(f), dta = read_dta(f),
-              xpt = read_xpt(f), sas7bdat = read_sas(f))
-  expect(f, d)
 }

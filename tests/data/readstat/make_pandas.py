@@ -20,6 +20,4 @@ for version in (114, 117, 118, 119):
     })
     kwargs = {"version": version, "write_index": False, "convert_dates": {"when": "td"},
               "variable_labels": {"score": "Score of the day", "group": "Group"}}
-    if version == 119:
-        kwargs["version"] = 119
     df.to_stata(f"pandas_{version}.dta", **kwargs)

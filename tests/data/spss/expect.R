@@ -7,25 +7,17 @@
 library(foreign)
 num <- function(x) ifelse(is.na(x), "NA", sprintf("%.17g", x))
 for (f in commandArgs(TRUE)) {
-  d <- read.spss(f, to.data.frame = FALSE, use.value.labels = FALSE, use.missings = FALSE,
-                 reencode = FALSE)
-  vl <- attr(d, "variable.labels")
-  ms <- attr(d, "missings")
+  d <- read.spss(f, to.data.frame = FALSE, use.value.labels = FALSE, use.missings = FALSE, reencode = FALSE)
   out <- character()
   for (v in names(d)) {
     x <- d[[v]]
-    lab <- if (!is.null(vl[v]) && !is.na(vl[v])) vl[[v]] else ""
-    out <- c(out, paste("V", v, lab, sep = "\t"))
+    lab <- attr(d, "variable.labels")[v]
     labs <- attr(x, "value.labels")
-    if (!is.null(labs)) {
-      vals <- if (is.numeric(labs)) num(unname(labs)) else unname(labs)
-      out <- c(out, paste("L", v, vals, names(labs), sep = "\t"))
-    }
-    m <- ms[[v]]
-    if (!is.null(m) && m$type != "none")
-      out <- c(out, paste("M", v, m$type, paste(num(m$value), collapse = ","), sep = "\t"))
-    cells <- if (is.numeric(x)) num(x) else x
-    out <- c(out, paste("D", v, seq_along(cells), cells, sep = "\t"))
+    m <- attr(d, "missings")[[v]]
+    out <- c(out, paste("V", v, if (!is.null(lab) && !is.na(lab)) lab else "", sep = "\t"),
+             if (!is.null(labs)) paste("L", v, if (is.numeric(labs)) num(unname(labs)) else unname(labs), names(labs), sep = "\t"),
+             if (!is.null(m) && m$type != "none") paste("M", v, m$type, paste(num(m$value), collapse = ","), sep = "\t"),
+             paste("D", v, seq_along(x), if (is.numeric(x)) num(x) else x, sep = "\t"))
   }
   writeLines(out, paste0(sub("\\.sav$", "", f), ".expect"), useBytes = TRUE)
 }

@@ -10,19 +10,11 @@ num <- function(x) ifelse(is.na(x), "NA", sprintf("%.17g", x))
 for (f in commandArgs(TRUE)) {
   d <- read.dta(f, convert.dates = FALSE, convert.factors = FALSE, missing.type = FALSE)
   out <- paste("T", attr(d, "datalabel"), sep = "\t")
-  types <- attr(d, "types")
-  for (i in seq_along(d)) {
-    v <- names(d)[i]
-    out <- c(out, paste("V", v, types[i], attr(d, "var.labels")[i], sep = "\t"),
-             paste("N", v, attr(d, "val.labels")[i], sep = "\t"))
-  }
+  for (i in seq_along(d))
+    out <- c(out, paste("V", names(d)[i], attr(d, "types")[i], attr(d, "var.labels")[i], sep = "\t"),
+             paste("N", names(d)[i], attr(d, "val.labels")[i], sep = "\t"))
   tabs <- attr(d, "label.table")
-  for (t in names(tabs))
-    out <- c(out, paste("L", t, num(unname(tabs[[t]])), names(tabs[[t]]), sep = "\t"))
-  for (v in names(d)) {
-    x <- d[[v]]
-    cells <- if (is.numeric(x)) num(x) else x
-    out <- c(out, paste("D", v, seq_along(cells), cells, sep = "\t"))
-  }
+  for (t in names(tabs)) out <- c(out, paste("L", t, num(unname(tabs[[t]])), names(tabs[[t]]), sep = "\t"))
+  for (v in names(d)) out <- c(out, paste("D", v, seq_along(d[[v]]), if (is.numeric(d[[v]])) num(d[[v]]) else d[[v]], sep = "\t"))
   writeLines(out, paste0(sub("\\.dta$", "", f), ".expect"), useBytes = TRUE)
 }

@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""Writes one small data set as Stata files of the older releases (103 to 110) in both byte
-orders; no tool at hand writes releases before 108 or high-byte-first files. The layouts
-follow Stata's published dta descriptions. make_stata.sh reads each back with R's foreign
-package and ReadStat to check them.
-Usage: make_dta.py (writes s<release>_<le|be>.dta)
-"""
+# Writes one small data set as Stata files of the older releases (103 to 110) in both byte
+# orders; no tool at hand writes releases before 108 or high-byte-first files. The layouts follow
+# Stata's published dta descriptions. make_stata.sh reads each back with R's foreign package and
+# ReadStat to check them. Usage: make_dta.py (writes s<release>_<le|be>.dta)
 import struct
 
 # Name, type byte, label, cells. Type bytes: b i l f d, and 127 + width for strings.
@@ -34,26 +32,16 @@ def pad(text, width):
 def write(release, order):
     e = "<" if order == "le" else ">"
     fmt = 3 if release in (103, 104) else 5 if release in (105, 106) else 6 if release == 108 else 7
-    name_w = 33 if fmt == 7 else 9
-    label_w = 81 if fmt >= 6 else 32
-    fmt_w = 7 if fmt == 3 else 12
-    nobs = len(VARS[0][3])
-    out = bytearray()
-    out += bytes([release, 2 if order == "le" else 1, 1, 0])
-    out += struct.pack(e + "hi", len(VARS), nobs)
+    name_w, label_w, fmt_w, nobs = 33 if fmt == 7 else 9, 81 if fmt >= 6 else 32, 7 if fmt == 3 else 12, len(VARS[0][3])
+    out = bytearray([release, 2 if order == "le" else 1, 1, 0]) + struct.pack(e + "hi", len(VARS), nobs)
     out += pad(DATA_LABEL, label_w)
     if fmt >= 5:
         out += pad(b"06 Dec 2026 12:00", 18)
     out += bytes(t for _, t, _, _ in VARS)
-    for name, _, _, _ in VARS:
-        out += pad(name, name_w)
-    out += b"\0\0" * (len(VARS) + 1)
-    for _, t, _, _ in VARS:
-        out += pad("%10s" if t > 127 else "%9.0g", fmt_w)
-    for name, _, _, _ in VARS:
-        out += pad(LABEL_NAMES.get(name, ""), name_w)
-    for _, _, label, _ in VARS:
-        out += pad(label, label_w)
+    out += b"".join(pad(name, name_w) for name, _, _, _ in VARS) + b"\0\0" * (len(VARS) + 1)
+    out += b"".join(pad("%10s" if t > 127 else "%9.0g", fmt_w) for _, t, _, _ in VARS)
+    out += b"".join(pad(LABEL_NAMES.get(name, ""), name_w) for name, _, _, _ in VARS)
+    out += b"".join(pad(label, label_w) for _, _, label, _ in VARS)
     if fmt >= 5:
         # One expansion field (a characteristic) that the reader must skip, then the end.
         body = b"_dta\0".ljust(name_w, b"\0") + b"note\0".ljust(name_w, b"\0") + b"skip me\0"
@@ -62,26 +50,17 @@ def write(release, order):
     for row in range(nobs):
         for _, t, _, cells in VARS:
             v = cells[row]
-            if t > 127:
-                out += pad(v, t - 127)
-            else:
-                out += struct.pack(e + {98: "b", 105: "h", 108: "i", 102: "f", 100: "d"}[t], v)
+            out += pad(v, t - 127) if t > 127 else struct.pack(e + {98: "b", 105: "h", 108: "i", 102: "f", 100: "d"}[t], v)
     name, entries = TABLE
+    values, labels = [v for v, _ in entries], [lab for _, lab in entries]
     if fmt >= 6:
-        text = b"".join(lab + b"\0" for _, lab in entries)
-        offsets, at = [], 0
-        for _, lab in entries:
-            offsets.append(at)
-            at += len(lab) + 1
-        table = struct.pack(e + "ii", len(entries), len(text))
-        table += struct.pack(e + "%di" % len(entries), *offsets)
-        table += struct.pack(e + "%di" % len(entries), *[v for v, _ in entries])
-        table += text
+        text = b"".join(lab + b"\0" for lab in labels)
+        offsets = [sum(len(x) + 1 for x in labels[:k]) for k in range(len(labels))]
+        table = struct.pack(e + "ii%di%di" % (len(values), len(values)), len(entries), len(text), *offsets, *values) + text
         out += struct.pack(e + "i", len(table)) + pad(name, name_w) + b"\0" * 3 + table
     else:
-        out += struct.pack(e + "h", len(entries)) + pad(name, 10)
-        out += struct.pack(e + "%dh" % len(entries), *[v for v, _ in entries])
-        out += b"".join(pad(lab, 8) for _, lab in entries)
+        out += struct.pack(e + "h", len(entries)) + pad(name, 10) + struct.pack(e + "%dh" % len(values), *values)
+        out += b"".join(pad(lab, 8) for lab in labels)
     open("s%d_%s.dta" % (release, order), "wb").write(bytes(out))
 
 

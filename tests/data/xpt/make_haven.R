@@ -7,23 +7,16 @@ library(haven)
 
 expect <- function(file) {
   x <- read_xpt(file)
-  out <- lapply(names(x), function(n) {
-    v <- x[[n]]
+  cell <- function(v) {
     if (inherits(v, "Date")) v <- as.numeric(v) + 3653
     else if (inherits(v, "POSIXct")) v <- as.numeric(v) + 315619200
     else if (inherits(v, "hms")) v <- as.numeric(v)
-    if (is.numeric(v)) {
-      tag <- na_tag(v)
-      s <- ifelse(is.na(v), ifelse(is.na(tag), "NA", paste0("NA(", tag, ")")), sprintf("%.17g", v))
-    } else s <- v
-    s
-  })
-  names(out) <- names(x)
-  write.csv(as.data.frame(out, stringsAsFactors = FALSE), sub("\\.xpt$", ".expected.csv", file),
-            row.names = FALSE)
-  labels <- vapply(x, function(v) { l <- attr(v, "label"); if (is.null(l)) "" else l }, "")
-  formats <- vapply(x, function(v) { f <- attr(v, "format.sas"); if (is.null(f)) "" else f }, "")
-  write.csv(data.frame(name = names(x), label = labels, format = formats),
+    if (!is.numeric(v)) return(v)
+    ifelse(is.na(v), ifelse(is.na(na_tag(v)), "NA", paste0("NA(", na_tag(v), ")")), sprintf("%.17g", v))
+  }
+  write.csv(as.data.frame(lapply(x, cell), stringsAsFactors = FALSE), sub("\\.xpt$", ".expected.csv", file), row.names = FALSE)
+  attribute <- function(a) vapply(x, function(v) if (is.null(attr(v, a))) "" else attr(v, a), "")
+  write.csv(data.frame(name = names(x), label = attribute("label"), format = attribute("format.sas")),
             sub("\\.xpt$", ".labels.csv", file), row.names = FALSE)
 }
 
