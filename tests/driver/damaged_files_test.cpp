@@ -26,8 +26,6 @@ struct Row {
 };
 
 Damage cut_to(size_t n) { return [n](const std::string& b) { return b.substr(0, n); }; }
-[[maybe_unused]] Damage cut_by(size_t n) { return [n](const std::string& b) { return b.substr(0, b.size() - n); }; }
-[[maybe_unused]] Damage halved() { return [](const std::string& b) { return b.substr(0, b.size() / 2); }; }
 using At = std::function<size_t(const std::string&)>;
 // n bytes of v little-endian at the offset found by at.
 Damage put_le(At at, uint64_t v, size_t n) {
