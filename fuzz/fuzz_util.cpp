@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
 #include "sheet/vxs_txtnum.h"
 
@@ -88,6 +89,7 @@ void fuzz_new_run() {
     vxs_release_sheets();
     vxs_init();
     vxs_reset_options();
+    vxs_reset_name_counters();
     VXSMAXCOLUMNS = 2048;
     if (vxs_warn_out) {
         std::fclose(vxs_warn_out);
