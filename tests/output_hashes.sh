@@ -5,7 +5,7 @@
 # refactor must leave this list unchanged.
 #
 #   tests/output_hashes.sh check [morvalen]   compare with tests/output_hashes.txt
-#   tests/output_hashes.sh regen [morvalen]   rewrite tests/output_hashes.txt
+#   tests/output_hashes.sh regen [morvalen]   rewrite tests/output_hashes.txt (two passes must agree)
 #   tests/output_hashes.sh show  [morvalen]   print the current list
 #
 # Entries not yet in the list (new sample files, new writers) are reported but do not fail the
@@ -94,7 +94,15 @@ produce() {
 case "$mode" in
   show) produce ;;
   regen)
+    # Two passes must agree: a run that failed for a passing reason (a loaded machine, a
+    # directory swept away) would otherwise be recorded as the expected result.
     produce > "$work/new.txt"
+    produce > "$work/again.txt"
+    if ! cmp -s "$work/new.txt" "$work/again.txt"; then
+      echo "two passes differ; list not written:" >&2
+      diff "$work/new.txt" "$work/again.txt" >&2 || true
+      exit 1
+    fi
     mv "$work/new.txt" "$list"
     echo "wrote $(wc -l < "$list") entries to $list" ;;
   check)
