@@ -1,6 +1,7 @@
 // Delimited text into a sheet: a sizing pass (rows, columns, names line, column types) and a
 // filling pass, each reading the file in large blocks and normalising line ends on the way,
-// so the file's text is never held beside the sheet.
+// so the file's text is never held beside the sheet. A big file is cut at a line end near its
+// middle and both passes run on the two parts at once.
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
