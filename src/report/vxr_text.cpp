@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <exception>
 #include <string>
 #include <thread>
 #include <utility>
@@ -15,6 +14,7 @@
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_dates.h"
+#include "../sheet/vxs_parts.h"
 #include "vxs_text.h"
 
 std::string double_quote(std::string_view src, size_t max) {
@@ -204,30 +204,10 @@ unsigned formatting_threads(size_t cells) {
 }
 
 // Runs work(part, first, last) over [0, n) cut into parts consecutive ranges, part 0 on the
-// calling thread; an exception thrown by any part is rethrown here once all have ended.
+// calling thread.
 template <class Work>
 void run_parts(size_t n, unsigned parts, Work&& work) {
-    std::vector<std::thread> threads;
-    std::vector<std::exception_ptr> errors(parts);
-    auto range = [&](unsigned k) { return std::pair{n * k / parts, n * (k + 1) / parts}; };
-    for (unsigned k = 1; k < parts; ++k)
-        threads.emplace_back([&, k] {
-            try {
-                auto [first, last] = range(k);
-                work(k, first, last);
-            } catch (...) {
-                errors[k] = std::current_exception();
-            }
-        });
-    try {
-        auto [first, last] = range(0);
-        work(0u, first, last);
-    } catch (...) {
-        errors[0] = std::current_exception();
-    }
-    for (std::thread& t : threads) t.join();
-    for (const std::exception_ptr& e : errors)
-        if (e) std::rethrow_exception(e);
+    vxs_run_parts(parts, [&](unsigned k) { work(k, n * k / parts, n * (k + 1) / parts); });
 }
 
 // The lines of rows [first, last), as the file takes them, appended to out.

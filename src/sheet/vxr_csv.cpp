@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +21,7 @@
 #include <unistd.h>
 
 #include "vxs_options.h"
+#include "vxs_parts.h"
 #include "vxs_access.h"
 #include "vxs_conv.h"
 #include "vxs_csv.h"
@@ -581,31 +581,6 @@ private:
     std::string_view rest_;
 };
 
-// Runs body on a second thread while the caller goes on; join() waits for it and rethrows
-// what it threw.
-class Beside {
-public:
-    template <typename Body>
-    explicit Beside(Body body) : thread_([this, body]() mutable {
-          try {
-              body();
-          } catch (...) {
-              error_ = std::current_exception();
-          }
-      }) {}
-    ~Beside() {
-        if (thread_.joinable()) thread_.join();
-    }
-    void join() {
-        thread_.join();
-        if (error_) std::rethrow_exception(error_);
-    }
-
-private:
-    std::exception_ptr error_;
-    std::thread thread_;
-};
-
 // Sizes the text in two parts at once, the later part on a second thread. Returns the data
 // rows of the earlier part, or -1 when it holds no line past the titles (then nothing is set).
 template <typename Lines>
@@ -618,12 +593,14 @@ int32_t size_text_in_halves(std::pair<Lines, Lines>& halves, const VxsTextOption
     if (!lines.next(line)) return -1;
     early.line(line);  // the names line's marks go to the later part too
     TextSizer later = early.continuation();
-    Beside worker([&later, &halves] {
+    vxs_run_parts(2, [&](unsigned part) {
         std::string_view l;
-        while (halves.second.next(l)) later.line(l);
+        if (part == 0) {
+            while (lines.next(l)) early.line(l);
+        } else {
+            while (halves.second.next(l)) later.line(l);
+        }
     });
-    while (lines.next(line)) early.line(line);
-    worker.join();
     int32_t early_rows = early.data_lines();
     early.merge(later);
     early.finish(rows, columns, names, types, text_bytes);
@@ -641,9 +618,13 @@ void fill_text_in_halves(std::pair<Lines, Lines>& halves, Sheet* sheet, int name
     target.longest.assign(ncols, 0);
     for (size_t k = 0; k < ncols; ++k)
         if (sheet->cols[k + 1]->is_text()) target.cells[k].resize(later_rows);
-    Beside worker([&] { fill_text(sheet, names, options, halves.second, early_rows, true, &target); });
-    fill_text(sheet, names, options, halves.first);
-    worker.join();
+    vxs_run_parts(2, [&](unsigned part) {
+        if (part == 0) {
+            fill_text(sheet, names, options, halves.first);
+        } else {
+            fill_text(sheet, names, options, halves.second, early_rows, true, &target);
+        }
+    });
     for (size_t k = 0; k < ncols; ++k) {
         Column* c = sheet->cols[k + 1].get();
         if (!c->is_text()) continue;
