@@ -386,6 +386,18 @@ bool fill_factor(Column* col, const KelColumn& kc, double missing) {
         say("Kelmora Tablet Factor levels are missing\n");
         return false;
     }
+    // A damaged count can claim billions of levels, and every list and writer would then walk
+    // them all. Levels above every listed level value or label, the row count, every cell and
+    // a thousand are unused and unnamed, so they are dropped: no cell or label is lost.
+    size_t bound = std::max<size_t>({1000, col->num.size(), lv ? lv->values.reals.size() : 0,
+                                     lb ? lb->values.texts.size() : 0});
+    for (int32_t x : kc.values.ints)
+        if (x > 0) bound = std::max(bound, static_cast<size_t>(x));
+    if (static_cast<size_t>(nlevels) > bound) {
+        std::printf("Warning: Kelmora Tablet Factor number of levels %li cut to %li\n",
+                    static_cast<long>(nlevels), static_cast<long>(bound));
+        nlevels = static_cast<int32_t>(bound);
+    }
     // Level and label lists hold one entry per level; shorter lists are completed, longer cut.
     col->nlevels = nlevels;
     if (lv && !lv->values.reals.empty()) {

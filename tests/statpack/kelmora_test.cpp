@@ -105,6 +105,7 @@ TEST_F(Tablet, PagesFactorsTextsAndMatrices) {
     for (const char* choice : {"2", "second", "SECOND", "third"}) {
         vxs_parser_options().worksheet_name = choice;
         Sheet* m = quiet(kTwo);
+        vxs_parser_options().worksheet_name.clear();
         if (choice[0] == 't') {
             EXPECT_EQ(m, nullptr);
             EXPECT_EQ(said, "No valid data found in Kelmora Tablet file " + kTwo);
@@ -146,6 +147,18 @@ TEST_F(Tablet, BrokenFiles) {
         {"pointer numbers one off", read_file(data_path("tablet/pointers_off.ktb")), true,
          mismatch + " in columns structures\n" + mismatch + "\n" + mismatch + " in column values\n" + mismatch + "\n..."},
     };
+    // A factor claiming billions of levels keeps its listed ones and a thousand in all.
+    const std::string two = read_file(kTwo);
+    const std::string nlevel_then_levels = be_bytes(1, 4) + be_bytes(2, 4) + be_bytes(2, 4) + raw("\x40\x14\0\0\0\0\0\0");
+    const size_t at = two.find(nlevel_then_levels);
+    ASSERT_NE(at, std::string::npos);
+    write_file(dir.file("lv.ktb"), patched(two, at + 4, count(0x7fffffff)));
+    Sheet* lv = quiet(dir.file("lv.ktb"));
+    ASSERT_NE(lv, nullptr);
+    EXPECT_EQ(said, "Warning: Kelmora Tablet Factor number of levels 2147483647 cut to 1000\n");
+    ASSERT_EQ(lv->cols[1]->levels.size(), 1000u);
+    EXPECT_EQ(std::tie(lv->cols[1]->nlevels, lv->cols[1]->levels[1], lv->cols[1]->levels[2], lv->cols[1]->num[0]),
+              std::tuple(1000, 10.0, 3.0, 1.0));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         write_file(dir.file("b.ktb"), c.bytes);
