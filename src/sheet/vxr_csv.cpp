@@ -338,6 +338,8 @@ public:
     }
     // Data rows among the lines read: the names line and the description are not.
     int32_t data_lines() const { return line_count_ - (continued_ ? 0 : has_names_); }
+    // Text bytes of each field position among the lines read (at most what filling stores).
+    const std::vector<size_t>& text_bytes() const { return bytes_; }
     int32_t lines() const { return line_count_; }
 
     int finish(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
@@ -407,8 +409,10 @@ int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>*
 // Where a filling pass puts its texts: straight into the sheet's columns, or, for a pass over
 // the later part of a file running beside another, into cells of its own that are placed into
 // the columns once both have ended (a column's text arena grows in row order).
+// Where one of two threads filling a sheet puts its texts: its own byte range of each text
+// column's arena, and its own longest lengths.
 struct TextTarget {
-    std::vector<TextCells> cells;  // by column index from 0; empty: the sheet's own
+    std::vector<TextCells::Region> cells;  // by column index from 0
     std::vector<int32_t> longest;
 };
 
@@ -460,7 +464,7 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines
                 int32_t length = static_cast<int32_t>(std::min(v.size(), VXS_MAX_TEXT));
                 if (target) {
                     size_t k = static_cast<size_t>(col - 1);
-                    target->cells[k].set(static_cast<size_t>(row - first_row), v);
+                    target->cells[k].set(static_cast<size_t>(row), v);
                     target->longest[k] = std::max(target->longest[k], length);
                 } else {
                     c->text.set(static_cast<size_t>(row), v);
@@ -582,11 +586,12 @@ private:
 };
 
 // Sizes the text in two parts at once, the later part on a second thread. Returns the data
-// rows of the earlier part, or -1 when it holds no line past the titles (then nothing is set).
+// rows of the earlier part, or -1 when it holds no line past the titles (then nothing is set);
+// early_text_bytes gets the earlier part's share of text_bytes.
 template <typename Lines>
 int32_t size_text_in_halves(std::pair<Lines, Lines>& halves, const VxsTextOptions* options, int32_t* rows,
                             int32_t* columns, int* names, std::vector<int32_t>* types,
-                            std::vector<size_t>* text_bytes) {
+                            std::vector<size_t>* text_bytes, std::vector<size_t>* early_text_bytes) {
     TextSizer early(options, true);
     TitleSkipper<Lines> lines(halves.first, options->custom_delimiters != 0);
     std::string_view line;
@@ -602,35 +607,45 @@ int32_t size_text_in_halves(std::pair<Lines, Lines>& halves, const VxsTextOption
         }
     });
     int32_t early_rows = early.data_lines();
+    *early_text_bytes = early.text_bytes();
     early.merge(later);
     early.finish(rows, columns, names, types, text_bytes);
     return early_rows;
 }
 
-// Fills the sheet from two parts at once; the later part's rows start at early_rows.
+// Fills the sheet from two parts at once; the later part's rows start at early_rows. Each
+// part writes its texts into its own share of the columns' arenas, as sized.
 template <typename Lines>
 void fill_text_in_halves(std::pair<Lines, Lines>& halves, Sheet* sheet, int names, const VxsTextOptions* options,
-                         int32_t early_rows) {
+                         int32_t early_rows, const std::vector<size_t>& text_bytes,
+                         const std::vector<size_t>& early_text_bytes) {
     const size_t ncols = static_cast<size_t>(sheet->column_count);
-    const size_t later_rows = static_cast<size_t>(std::max(sheet->row_count - early_rows, 0));
-    TextTarget target;
-    target.cells.resize(ncols);
-    target.longest.assign(ncols, 0);
-    for (size_t k = 0; k < ncols; ++k)
-        if (sheet->cols[k + 1]->is_text()) target.cells[k].resize(later_rows);
+    TextTarget parts[2];
+    for (TextTarget& t : parts) {
+        t.cells.resize(ncols);
+        t.longest.assign(ncols, 0);
+    }
+    for (size_t k = 0; k < ncols; ++k) {
+        Column* c = sheet->cols[k + 1].get();
+        if (!c->is_text()) continue;
+        const size_t all = k < text_bytes.size() ? text_bytes[k] : 0;
+        const size_t early = std::min(all, k < early_text_bytes.size() ? early_text_bytes[k] : 0);
+        parts[0].cells[k] = c->text.region(early);
+        parts[1].cells[k] = c->text.region(all - early);
+    }
     vxs_run_parts(2, [&](unsigned part) {
         if (part == 0) {
-            fill_text(sheet, names, options, halves.first);
+            fill_text(sheet, names, options, halves.first, 0, false, &parts[0]);
         } else {
-            fill_text(sheet, names, options, halves.second, early_rows, true, &target);
+            fill_text(sheet, names, options, halves.second, early_rows, true, &parts[1]);
         }
     });
     for (size_t k = 0; k < ncols; ++k) {
         Column* c = sheet->cols[k + 1].get();
         if (!c->is_text()) continue;
-        const TextCells& later = target.cells[k];
-        for (size_t i = 0; i < later.size(); ++i) c->text.set(static_cast<size_t>(early_rows) + i, later.get(i));
-        c->nlevels = std::max(c->nlevels, target.longest[k]);
+        std::vector<TextCells::Region> regions{std::move(parts[0].cells[k]), std::move(parts[1].cells[k])};
+        c->text.close(regions);
+        c->nlevels = std::max({c->nlevels, parts[0].longest[k], parts[1].longest[k]});
     }
 }
 
@@ -660,10 +675,11 @@ Sheet* new_from_text(Open&& open_lines, OpenHalves&& open_halves) {
     int32_t rows = 0, columns = 0;
     int names = 0;
     std::vector<int32_t> types;
-    std::vector<size_t> text_bytes;
+    std::vector<size_t> text_bytes, early_text_bytes;
     int32_t early_rows = -1;  // rows of the earlier part, when read in two
     if (auto halves = open_halves())
-        early_rows = size_text_in_halves(*halves, &options, &rows, &columns, &names, &types, &text_bytes);
+        early_rows = size_text_in_halves(*halves, &options, &rows, &columns, &names, &types, &text_bytes,
+                                         &early_text_bytes);
     if (early_rows < 0) {
         auto lines = open_lines();
         if (!size_text(&rows, &columns, &names, &types, &options, lines, &text_bytes)) return nullptr;
@@ -686,7 +702,7 @@ Sheet* new_from_text(Open&& open_lines, OpenHalves&& open_halves) {
     }
     auto halves = early_rows >= 0 ? open_halves() : std::nullopt;
     if (halves) {
-        fill_text_in_halves(*halves, sheet, names, &options, early_rows);
+        fill_text_in_halves(*halves, sheet, names, &options, early_rows, text_bytes, early_text_bytes);
     } else {
         auto lines = open_lines();
         fill_text(sheet, names, &options, lines);

@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Column type codes (also written into package files).
@@ -124,6 +126,44 @@ public:
     void insert(size_t i, std::string_view s, size_t width = VXS_MAX_TEXT) {
         refs_.insert(refs_.begin() + static_cast<std::ptrdiff_t>(i), 0);
         set(i, s, width);
+    }
+
+    // Lets several threads fill disjoint rows at once: each gets its own byte range of the
+    // arena, made by region() before any of them starts. A text that does not fit its range
+    // waits in spill until close(), which ends the arena after the ranges' last used byte.
+    class Region {
+    public:
+        void set(size_t i, std::string_view s, size_t width = VXS_MAX_TEXT) {
+            if (s.size() > width) s = s.substr(0, width);
+            if (s.size() > end_ - next_) {
+                spill_.emplace_back(i, std::string(s));
+                return;
+            }
+            std::memcpy(cells_->arena_.data() + next_, s.data(), s.size());
+            cells_->refs_[i] = (static_cast<uint64_t>(next_) << 8) | s.size();
+            next_ += s.size();
+        }
+
+    private:
+        friend class TextCells;
+        TextCells* cells_ = nullptr;
+        size_t next_ = 0, end_ = 0;
+        std::vector<std::pair<size_t, std::string>> spill_;
+    };
+    Region region(size_t bytes) {
+        Region r;
+        r.cells_ = this;
+        r.next_ = r.end_ = arena_.size();
+        r.end_ += bytes;
+        arena_.resize(r.end_);
+        return r;
+    }
+    // Closes the regions, the last made last.
+    void close(std::vector<Region>& regions) {
+        if (!regions.empty()) arena_.resize(regions.back().next_);
+        for (Region& r : regions)
+            for (const auto& [i, s] : r.spill_) set(i, s);
+        regions.clear();
     }
 
 private:

@@ -36,6 +36,22 @@ TEST(SheetModel, ColumnLimitRowWidthTextCapAndMissingStart) {
     EXPECT_TRUE(!(-1.0e307 > s->missing) && -1.0e306 > s->missing);
 }
 
+// Two regions filled out of row order; texts that overflow a region land after close().
+TEST(SheetModel, TextRegionsKeepEveryTextWhateverTheirSizes) {
+    TextCells t;
+    t.resize(5);
+    t.set(0, "before");
+    std::vector<TextCells::Region> parts{t.region(4), t.region(3)};
+    parts[1].set(4, "xyz");
+    parts[0].set(1, "ab");
+    parts[0].set(2, "overflow");
+    parts[1].set(3, std::string(95, 'q'));
+    t.close(parts);
+    EXPECT_TRUE(parts.empty());
+    const std::vector<std::string> want{"before", "ab", "overflow", std::string(90, 'q'), "xyz"};
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(t.get(i), want[i]) << i;
+}
+
 int fatal_status(const std::function<void()>& f) {
     try {
         f();
