@@ -28,7 +28,7 @@ with open(path, "w") as f:
 PY
 cd "$work"
 ogr2ogr -f "ESRI Shapefile" -oo AUTODETECT_TYPE=YES big.dbf src.csv
-bench_workload dbf "$(stat -c %s big.dbf)" $(( rows * 6 * 8 ))
+bench_workload dbf "$(stat -c %s big.dbf)" $(sheet_bytes "$rows" 6)
 bench_run morvalen "$bin" big.dbf big.csv
 bench_run ogr2ogr ogr2ogr -f CSV ogr.csv big.dbf
 bench_finish

@@ -15,6 +15,13 @@
 # of 1.5 times the input and the sheet plus 32 MB.
 
 BENCH_RUNS=${BENCH_RUNS:-3}
+
+# The sheet's own size for ROWS rows of CELLS cells and TEXT_BYTES bytes of text: 8 bytes a
+# cell (a text cell's place in its column's store too), and per row the row number (8 bytes)
+# and the row attributes (12 bytes) every sheet keeps.
+sheet_bytes() {
+  echo $(( $1 * ($2 * 8 + 20) + ${3:-0} ))
+}
 if [ -z "${BENCH_RESULTS:-}" ]; then
   BENCH_RESULTS=$(mktemp)
   bench_own_results=1

@@ -27,7 +27,7 @@ with open(path, "w") as f:
 PY
 cd "$work"
 ogr2ogr -f "ESRI Shapefile" big.shp src.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO -oo AUTODETECT_TYPE=YES
-bench_workload shp $(( $(stat -c %s big.shp) + $(stat -c %s big.dbf) )) $(( rows * 6 * 8 ))
+bench_workload shp $(( $(stat -c %s big.shp) + $(stat -c %s big.dbf) )) $(sheet_bytes "$rows" 6)
 bench_run morvalen "$bin" big.shp big.csv
 bench_run ogr2ogr ogr2ogr -f CSV ogr.csv big.shp -lco GEOMETRY=AS_XY
 bench_finish

@@ -36,7 +36,7 @@ with open("big.wb2", "wb") as f:
 PY
 
 for f in big.wk1 big.wb2; do
-  bench_workload "${f#big.}" "$(stat -c %s "$f")" $(( rows * 256 * 8 ))
+  bench_workload "${f#big.}" "$(stat -c %s "$f")" $(sheet_bytes "$rows" 256)
   bench_run morvalen "$morvalen" "$f" out_m.csv
   bench_run ssconvert ssconvert "$f" out_s.csv
 done

@@ -63,15 +63,15 @@ fi
 
 size() { stat -c %s "$1"; }
 for f in big.sav big_unc.sav; do
-  bench_workload "${f#big}" "$(size "$f")" $(( rows * 20 * 8 ))
+  bench_workload "${f#big}" "$(size "$f")" $(sheet_bytes "$rows" 20)
   bench_run morvalen "$bin" "$f" out.csv
   bench_run readstat readstat -f "$f" out.csv
   bench_run pspp-convert pspp-convert -O csv "$f" out.csv
 done
-bench_workload .dta "$(size big.dta)" $(( rows * 20 * 8 ))
+bench_workload .dta "$(size big.dta)" $(sheet_bytes "$rows" 20)
 bench_run morvalen "$bin" big.dta out.csv
 bench_run readstat readstat -f big.dta out.csv
-bench_workload .xpt "$(size big.xpt)" $(( rows * 20 * 8 ))
+bench_workload .xpt "$(size big.xpt)" $(sheet_bytes "$rows" 20)
 bench_run morvalen "$bin" big.xpt out.csv
 bench_run readstat readstat -f big.xpt out.csv
 bench_run pandas /usr/bin/python3 -c "import pandas as pd; pd.read_sas('big.xpt', format='xport').to_csv('out.csv', index=False)"

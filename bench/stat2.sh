@@ -49,10 +49,10 @@ with open("big.fmt", "wb") as f:
     f.write(m.tobytes())
 PY
 fi
-bench_workload .sys "$(stat -c %s big.sys)" $(( rows * 12 * 8 ))
+bench_workload .sys "$(stat -c %s big.sys)" $(sheet_bytes "$rows" 12)
 bench_run morvalen "$bin" big.sys out.csv
 bench_run r-foreign Rscript -e 'library(foreign); write.csv(read.systat("big.sys"), "out.csv", row.names = FALSE)'
-bench_workload .fmt "$(stat -c %s big.fmt)" $(( rows * 12 * 8 ))
+bench_workload .fmt "$(stat -c %s big.fmt)" $(sheet_bytes "$rows" 12)
 bench_run morvalen "$bin" big.fmt out.csv
 bench_run numpy+pandas /usr/bin/python3 -c 'import numpy, pandas; n = numpy.fromfile("big.fmt", "<f8", offset=16).reshape(-1, 12); pandas.DataFrame(n).to_csv("out.csv", index=False)'
 bench_finish

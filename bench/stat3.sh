@@ -35,11 +35,11 @@ with open("big.arff", "w") as f:
 PY
 fi
 for f in big4.mat big5.mat; do
-  bench_workload "${f#big}" "$(stat -c %s "$f")" $(( rows * 20 * 8 ))
+  bench_workload "${f#big}" "$(stat -c %s "$f")" $(sheet_bytes "$rows" 20)
   bench_run morvalen "$bin" "$f" out.csv
   bench_run scipy+pandas /usr/bin/python3 -c "import scipy.io as s, pandas as p; p.DataFrame(s.loadmat('$f')['big']).to_csv('out.csv', index=False)"
 done
-bench_workload .arff "$(stat -c %s big.arff)" $(( rows * 20 * 8 ))
+bench_workload .arff "$(stat -c %s big.arff)" $(sheet_bytes "$rows" 20)
 bench_run morvalen "$bin" big.arff out.csv
 bench_run weka sh -c "java -Xmx4g -cp /usr/share/java/weka.jar weka.core.converters.CSVSaver -i big.arff > out.csv"
 bench_run liac+pandas /usr/bin/python3 -c "import arff, pandas as p; d = arff.load(open('big.arff')); p.DataFrame(d['data']).to_csv('out.csv', index=False)"

@@ -34,7 +34,7 @@ with open("big.csv", "w") as f:
 PY
 ssconvert -T Gnumeric_Excel:excel_biff8 big.csv big.xls >/dev/null 2>&1
 
-bench_workload xls "$(stat -c %s big.xls)" $(( rows * cols * 8 ))
+bench_workload xls "$(stat -c %s big.xls)" $(sheet_bytes "$rows" "$cols")
 bench_run morvalen "$morvalen" big.xls out_m.csv
 bench_run ssconvert ssconvert big.xls out_s.csv
 bench_run xlrd /usr/bin/python3 -c "

@@ -17,7 +17,7 @@
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
 #include "../sheet/vxs_reader_kit.h"
-#include "../statpack/vxr_blockfile.h"
+#include "../sheet/block_file.h"
 
 namespace {
 
@@ -394,11 +394,10 @@ int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages) {
         in, in.size(), [&](size_t start) { in.seek(start); }, [&](size_t n) { return in.view(n); }, messages);
 }
 
-int16_t read_dbf_into_sheet(const char* path) {
-    // Header first (at most 64 KiB), then the records a block at a time: the file is never
-    // held whole beside the sheet.
+int16_t vxs_decode_dbf_source(VxsSource&& src, const DbfMessages& messages) {
+    // Header first (at most 64 KiB), then the records a block at a time.
     BlockFile file;
-    if (!file.open(path)) return 0;
+    if (!file.open(std::move(src))) return 0;
     ByteReader head = file.window(size_t(1) << 17, Endian::Little);
     auto start = [&](size_t offset) { file.seek(offset); };
     auto next = [&](size_t n) {
@@ -407,7 +406,13 @@ int16_t read_dbf_into_sheet(const char* path) {
         file.consume(rec.size());
         return rec;
     };
-    return decode_table(head, file.size(), start, next, DbfMessages());
+    return decode_table(head, file.size(), start, next, messages);
+}
+
+int16_t read_dbf_into_sheet(const char* path) {
+    VxsSource src;
+    if (!src.open_file(path)) return 0;
+    return vxs_decode_dbf_source(std::move(src), DbfMessages());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "../sheet/byte_reader.h"
 #include "../sheet/vxs_sheet.h"
+#include "../sheet/vxs_source.h"
 
 // dBase II: fixed 521-byte header, up to 32 descriptors of 16 bytes.
 constexpr uint8_t DBF_VERSION_II = 2;
@@ -45,6 +46,9 @@ struct DbfMessages {
 // Decodes a whole dBase table held in memory into a new sheet (lastsheet). Returns 1 on
 // success, 0 on failure (the message, if any, already printed).
 int16_t vxs_decode_dbf_table(ByteReader& in, const DbfMessages& messages);
+// The same from a source read a block at a time, so a file is never held whole beside the
+// sheet; 0 too when the source cannot be read at any offset.
+int16_t vxs_decode_dbf_source(VxsSource&& src, const DbfMessages& messages);
 
 int16_t read_dbf_into_sheet(const char* path);
 int16_t write_sheet_as_dbf(Sheet* sheet, const char* path);

@@ -15,7 +15,7 @@
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
 #include "../sheet/vxs_reader_kit.h"
-#include "../statpack/vxr_blockfile.h"
+#include "../sheet/block_file.h"
 
 double pdx_decode(uint8_t type, const uint8_t* bytes, size_t size, double missing) {
     // A lying descriptor may claim a numeric field wider than any encoding; only 8 bytes count.

@@ -215,7 +215,7 @@ std::string upper(std::string s) {
 
 }  // namespace
 
-int16_t vxs_decode_shape(ByteReader& in, ByteReader* dbf, const char* name) {
+int16_t vxs_decode_shape(ByteReader& in, VxsSource* table, const char* name) {
     in.set_order(Endian::Big);
     uint32_t code = in.u32();
     bool zeros = true;
@@ -278,7 +278,7 @@ int16_t vxs_decode_shape(ByteReader& in, ByteReader* dbf, const char* name) {
 
     // Attribute table, one row per record (deleted records keep theirs, empty).
     Sheet* attrs = nullptr;
-    if (dbf) {
+    if (table) {
         DbfMessages m;
         m.empty = "No records in database file.";
         m.bad_terminator = "Header termination incorrect in Shape Attributes DBF file.";
@@ -292,7 +292,7 @@ int16_t vxs_decode_shape(ByteReader& in, ByteReader* dbf, const char* name) {
         m.skipped[3] = "Picture fields in DBF file not processed.";
         m.keep_deleted = true;
         m.trailing_blanks_only = true;
-        if (!vxs_decode_dbf_table(*dbf, m)) return 0;
+        if (!vxs_decode_dbf_source(std::move(*table), m)) return 0;
         attrs = lastsheet;
     }
 
@@ -403,6 +403,7 @@ int16_t vxs_decode_shape(ByteReader& in, ByteReader* dbf, const char* name) {
             }
         }
     }
+    if (attrs) vxs_release_sheet(attrs);  // copied: its memory is the factors' room
     if (!walk.ok) return 0;
 
     // Shapes that hold no more values than their counts promised leave their rows missing.
@@ -452,12 +453,10 @@ int16_t read_gis_shape_source(VxsSource& src) {
     }
     // Tools that write lower-case names (ogr2ogr) give ".dbf" beside ".shp".
     VxsSource table = src.open_sibling(".DBF");
-    std::string_view table_bytes;
-    bool have_table = table.is_open() && table.whole(table_bytes);
+    bool have_table = table.is_open() && table.seekable();
     if (!have_table) std::printf("Shape dBASE table %s was not found", src.sibling_name(".DBF").c_str());
     ByteReader shp(bytes);
-    ByteReader dbf(table_bytes);
-    return vxs_decode_shape(shp, have_table ? &dbf : nullptr, path);
+    return vxs_decode_shape(shp, have_table ? &table : nullptr, path);
 }
 
 int16_t read_gis_shape_file(const char* path) {

@@ -117,6 +117,58 @@ std::string level_text(const Column* c, int64_t k) {
     return value_text(c, static_cast<double>(k));
 }
 
+// Distinct values up to this many are found with a hash map; beyond, by sorting a copy, which
+// takes a sixth of the memory (a shapefile's million record numbers).
+constexpr size_t kHashedLevels = size_t(1) << 16;
+
+// The levels of the cells above missing in order of first appearance (values) and each cell's
+// level (code, 0 for missing); false when there are more than kHashedLevels.
+bool levels_by_hashing(const std::vector<double>& num, double missing, std::vector<double>& values,
+                       std::vector<int32_t>& code) {
+    std::unordered_map<double, int32_t> index;
+    code.assign(num.size(), 0);
+    for (size_t i = 0; i < num.size(); ++i) {
+        double v = num[i];
+        if (!(v > missing)) continue;
+        auto [it, fresh] = index.try_emplace(v, static_cast<int32_t>(values.size()));
+        if (fresh) {
+            if (values.size() >= kHashedLevels) return false;
+            values.push_back(v);
+        }
+        code[i] = it->second + 1;
+    }
+    return true;
+}
+
+// The same by sorting; false above MAX_LEVELS. A level's value is the first one met (0 and -0
+// are one level, as in the hash map).
+bool levels_by_sorting(const std::vector<double>& num, double missing, std::vector<double>& values,
+                       std::vector<int32_t>& code) {
+    std::vector<double> distinct;
+    distinct.reserve(num.size());
+    for (double v : num)
+        if (v > missing) distinct.push_back(v);
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    if (distinct.size() > MAX_LEVELS) return false;
+    distinct.shrink_to_fit();
+    values.assign(distinct.size(), 0);
+    code.assign(num.size(), 0);
+    std::vector<int32_t> level(distinct.size(), 0);
+    int32_t met = 0;
+    for (size_t i = 0; i < num.size(); ++i) {
+        double v = num[i];
+        if (!(v > missing)) continue;
+        size_t j = static_cast<size_t>(std::lower_bound(distinct.begin(), distinct.end(), v) - distinct.begin());
+        if (!level[j]) {
+            level[j] = ++met;
+            values[static_cast<size_t>(met - 1)] = v;
+        }
+        code[i] = level[j];
+    }
+    return true;
+}
+
 }  // namespace
 
 int convert_variate_to_factor(Column* c, int use_values) {
@@ -132,19 +184,10 @@ int convert_variate_to_factor(Column* c, int use_values) {
         drop_factor_lists(c);
         c->nlevels = static_cast<int32_t>(top);
     } else {
-        std::unordered_map<double, int32_t> index;
-        std::vector<double> values;
-        std::vector<int32_t> code(c->num.size(), 0);
-        for (size_t i = 0; i < c->num.size(); ++i) {
-            double v = c->num[i];
-            if (!(v > missing)) continue;
-            auto [it, fresh] = index.try_emplace(v, static_cast<int32_t>(values.size()));
-            if (fresh) {
-                if (values.size() >= MAX_LEVELS) return 0;
-                values.push_back(v);
-            }
-            code[i] = it->second + 1;
-        }
+        std::vector<double> values;   // level values in order of first appearance
+        std::vector<int32_t> code;    // each cell's level in that order, 0 when missing
+        if (!levels_by_hashing(c->num, missing, values, code) && !levels_by_sorting(c->num, missing, values, code))
+            return 0;
         drop_factor_lists(c);
         if (values.empty()) {
             c->nlevels = 2;

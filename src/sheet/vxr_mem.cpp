@@ -46,6 +46,11 @@ void vxs_release_sheets() {
     lastsheet = nullptr;
 }
 
+void vxs_release_sheet(Sheet* sheet) {
+    if (lastsheet == sheet) lastsheet = nullptr;
+    std::erase_if(g_sheets, [sheet](const std::unique_ptr<Sheet>& s) { return s.get() == sheet; });
+}
+
 void vxs_set_defaults_colno(int32_t n) { g_defaults.colno = n; }
 
 void vxs_set_defaults(VxsDefaults* r) {

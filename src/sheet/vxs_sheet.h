@@ -264,6 +264,8 @@ void vxs_init();
 // Frees every sheet of the run. A conversion never needs it (sheets live until the process
 // ends); fuzz targets and tests that run many readers in one process do.
 void vxs_release_sheets();
+// Frees one sheet that served only as a step (a shapefile's attribute table once copied).
+void vxs_release_sheet(Sheet* sheet);
 VxsDefaults* vxs_get_global_defaults();
 void vxs_set_defaults_colno(int32_t n);
 void vxs_set_defaults(VxsDefaults* record);

@@ -14,7 +14,7 @@
 #include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_reader_kit.h"
-#include "vxr_blockfile.h"
+#include "../sheet/block_file.h"
 
 int16_t vxs_reverse = 0;
 

@@ -16,7 +16,7 @@
 #include "../sheet/byte_writer.h"
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_sheet.h"
-#include "vxr_blockfile.h"
+#include "../sheet/block_file.h"
 
 #ifdef MORVALEN_HAVE_MATIO
 #include <matio.h>

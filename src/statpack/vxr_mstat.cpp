@@ -15,7 +15,7 @@
 #include "../sheet/vxs_sheet.h"
 #include "../sheet/vxs_txtnum.h"
 #include "../sheet/vxs_reader_kit.h"
-#include "vxr_blockfile.h"
+#include "../sheet/block_file.h"
 
 double mstat_mbf_to_double(const unsigned char* b, double missing) {
     if (b[0] == ' ' && b[1] == ' ' && b[2] == ' ' && b[3] == ' ') return missing;

@@ -18,7 +18,7 @@
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
-#include "vxr_blockfile.h"
+#include "../sheet/block_file.h"
 #include "vxs_sas.h"
 
 // ---------------------------------------------------------------------------------------------

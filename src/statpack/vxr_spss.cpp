@@ -15,7 +15,7 @@
 #include "../sheet/vxs_conv.h"
 #include "../sheet/vxs_dates.h"
 #include "../sheet/vxs_txtnum.h"
-#include "vxr_blockfile.h"
+#include "../sheet/block_file.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "../sheet/vxs_access.h"
 #include "../sheet/vxs_txtnum.h"
 #include "../sheet/vxs_reader_kit.h"
-#include "vxr_blockfile.h"
+#include "../sheet/block_file.h"
 
 namespace {
 

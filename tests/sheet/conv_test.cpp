@@ -3,6 +3,7 @@
 // runs through the driver's tests.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -107,6 +108,24 @@ TEST_F(Conv, VariateToFactorByValuesOrRounding) {
     }
     EXPECT_EQ(convert_variate_to_factor(variate({M}), 0), 0);
     EXPECT_EQ(convert_variate_to_factor(text({"1"}), 0), 0);
+
+    // Past 65,536 distinct values the levels are found another way, with the same result:
+    // N-1 down to 1, -0, a missing cell, 0 (the same level as -0), then 0 up to N-1 again.
+    const int n = 70000;
+    Nums in;
+    for (int k = n - 1; k >= 1; --k) in.push_back(k);
+    in.insert(in.end(), {-0.0, M, 0.0});
+    for (int k = 0; k < n; ++k) in.push_back(k);
+    for (int sorted : {1, 0}) {
+        vxs_get_global_defaults()->sort_levels = sorted;
+        Column* v = variate(in);
+        ASSERT_EQ(convert_variate_to_factor(v, 1), 1);
+        ASSERT_TRUE(v->nlevels == n && v->origin == 1 && v->levels.size() == size_t(n));
+        auto level_of = [&](int k) { return sorted ? k + 1.0 : k ? double(n - k) : double(n); };
+        EXPECT_TRUE(std::signbit(v->levels[size_t(level_of(0) - 1)]) && v->levels[size_t(level_of(7) - 1)] == 7);
+        EXPECT_TRUE(v->num[0] == level_of(n - 1) && v->num[size_t(n)] == M && v->num[size_t(n) + 1] == level_of(0));
+        EXPECT_EQ(v->num.back(), level_of(n - 1));
+    }
 }
 
 // Factors with lists back to numbers and texts go through the name file's marks in the

@@ -9,7 +9,7 @@
 
 #include "sheet/byte_reader.h"
 #include "sheet/vxs_source.h"
-#include "statpack/vxr_blockfile.h"
+#include "sheet/block_file.h"
 #include "test_util.h"
 
 namespace {

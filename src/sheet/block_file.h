@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "../sheet/byte_reader.h"
-#include "../sheet/vxs_source.h"
+#include "byte_reader.h"
+#include "vxs_source.h"
 
 class BlockFile {
 public:
