@@ -126,8 +126,13 @@ bool ZipArchive::parse(const std::string& member, XmlHandler& handler) const {
 constexpr size_t kMaxCells = 40000000;
 
 void CellList::add(const Cell& c) {
-    if (cells_.size() >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
-    cells_.push_back(c);
+    if (count_ >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
+    if (count_ % kBlockCells == 0) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(kBlockCells);
+    }
+    blocks_.back().push_back(c);
+    ++count_;
 }
 
 void CellList::number(int64_t row, int64_t col, double value, Style style) {
@@ -148,21 +153,23 @@ void CellList::text(int64_t row, int64_t col, std::string_view utf8) {
 
 void CellList::repeat_row(size_t first, int64_t to) {
     if (to < min_row || to > max_row) return;
-    size_t end = cells_.size();
+    size_t end = count_;
     for (size_t i = first; i < end; ++i) {
-        Cell c = cells_[i];
+        Cell c = at(i);
         c.row = static_cast<int32_t>(to);
         add(c);
     }
 }
 
-int CellList::to_sheet(VxsSelection* sel, const char* path, const char* sheet_name) const {
-    if (cells_.empty()) return 1;
+int CellList::to_sheet(VxsSelection* sel, const char* path, const char* sheet_name) {
+    if (count_ == 0) return 1;
     // The store starts at A1, as an Excel sheet's does, so cell references in warnings agree.
     int64_t fr = 0, lr = -1, fc = 0, lc = -1;
-    for (const Cell& c : cells_) {
-        lr = std::max<int64_t>(lr, c.row);
-        lc = std::max<int64_t>(lc, c.col);
+    for (const std::vector<Cell>& block : blocks_) {
+        for (const Cell& c : block) {
+            lr = std::max<int64_t>(lr, c.row);
+            lc = std::max<int64_t>(lc, c.col);
+        }
     }
     // The same ceiling as the Excel reader's cell array.
     uint64_t count = static_cast<uint64_t>(lr - fr + 1) * static_cast<uint64_t>(lc - fc + 1);
@@ -172,23 +179,29 @@ int CellList::to_sheet(VxsSelection* sel, const char* path, const char* sheet_na
     // A column is a date column when every number in it carries a date style.
     std::vector<int32_t> dated(static_cast<size_t>(lc - fc + 1), 0), plain(dated.size(), 0);
     std::vector<uint8_t> style(dated.size(), 0);
-    for (const Cell& c : cells_) {
-        size_t k = static_cast<size_t>(c.col - fc);
-        if ((c.kind_style & 1) == Text) {
-            store.put_text(c.row, c.col, std::string_view(arena_).substr(static_cast<size_t>(c.value), c.text_len));
-            continue;
+    for (std::vector<Cell>& block : blocks_) {
+        for (const Cell& c : block) {
+            size_t k = static_cast<size_t>(c.col - fc);
+            if ((c.kind_style & 1) == Text) {
+                store.put_text(c.row, c.col, std::string_view(arena_).substr(static_cast<size_t>(c.value), c.text_len));
+                continue;
+            }
+            store.put_number(c.row, c.col, c.value);
+            uint8_t cell_style = c.kind_style >> 1;
+            if (cell_style == Plain) {
+                ++plain[k];
+            } else {
+                ++dated[k];
+                if (!style[k]) style[k] = cell_style;
+            }
         }
-        store.put_number(c.row, c.col, c.value);
-        uint8_t cell_style = c.kind_style >> 1;
-        if (cell_style == Plain) {
-            ++plain[k];
-        } else {
-            ++dated[k];
-            if (!style[k]) style[k] = cell_style;
-        }
+        std::vector<Cell>().swap(block);
     }
     store.date_formats.assign(dated.size(), 0);
     for (size_t k = 0; k < dated.size(); ++k)
         if (dated[k] && !plain[k]) store.date_formats[k] = style[k] == DateTime ? 34 : style[k] == Time ? 36 : 2;
+    blocks_.clear();
+    count_ = 0;
+    std::string().swap(arena_);
     return vxs_create_sheet_from_store(sel, path, sheet_name, store, 5);
 }

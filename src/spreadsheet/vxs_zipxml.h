@@ -64,13 +64,14 @@ public:
     // text in UTF-8: converted to the sheet's code page, cut to 90 characters, blanks
     // stripped as the option asks; an empty text is no cell.
     void text(int64_t row, int64_t col, std::string_view utf8);
-    size_t size() const { return cells_.size(); }
+    size_t size() const { return count_; }
     // Copies the cells of row from into row to (repeated rows of ods), from index first on.
     void repeat_row(size_t first, int64_t to);
 
     // Makes the store and the sheet by the rules of the Excel reader: 1 with a sheet made (or
     // no cell at all: no sheet), 0 on failure. Too large a store ends the run with status 9.
-    int to_sheet(VxsSelection* selection, const char* path, const char* sheet_name) const;
+    // The cells are given back once in the store, before the sheet is made.
+    int to_sheet(VxsSelection* selection, const char* path, const char* sheet_name);
 
 private:
     // 16 bytes a cell: columns stop at 16384 and texts at 90 bytes once in the code page.
@@ -82,10 +83,15 @@ private:
         double value;  // number, or text offset into arena_
     };
     void add(const Cell& c);
+    const Cell& at(size_t i) const { return blocks_[i / kBlockCells][i % kBlockCells]; }
     bool keep(int64_t row, int64_t col) const {
         return row >= min_row && row <= max_row && col >= min_col && col <= max_col;
     }
-    std::vector<Cell> cells_;
+    // Cells in blocks of a megabyte: no doubling copies while gathering, and each block is
+    // given back as soon as the store holds its cells.
+    static constexpr size_t kBlockCells = size_t(1) << 16;
+    std::vector<std::vector<Cell>> blocks_;
+    size_t count_ = 0;
     std::string arena_;
     std::string scratch_;
 };
