@@ -933,8 +933,10 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
     int16_t result = 1;
     if (sheet && get_abs_biff_page(static_cast<long>(sheet->position)) == 0) {
         recs.pos = xls_stream_pos();
-        if (read_sheet_cells(rd, recs) && rd.store.created())
+        if (read_sheet_cells(rd, recs) && rd.store.created()) {
+            xls_deallocate_mem();  // the store holds every cell: the stream's memory goes to the sheet
             result = static_cast<int16_t>(vxs_create_sheet_from_store(sel, path, sheet->name.c_str(), rd.store, VXT_XLS));
+        }
     }
     xls_deallocate_mem();
     return result;
