@@ -340,7 +340,6 @@ public:
     int32_t data_lines() const { return line_count_ - (continued_ ? 0 : has_names_); }
     // Text bytes of each field position among the lines read (at most what filling stores).
     const std::vector<size_t>& text_bytes() const { return bytes_; }
-    int32_t lines() const { return line_count_; }
 
     int finish(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
                std::vector<size_t>* text_bytes) {
@@ -406,9 +405,6 @@ int size_text(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>*
     return sizer.finish(rows, columns, names, types, text_bytes);
 }
 
-// Where a filling pass puts its texts: straight into the sheet's columns, or, for a pass over
-// the later part of a file running beside another, into cells of its own that are placed into
-// the columns once both have ended (a column's text arena grows in row order).
 // Where one of two threads filling a sheet puts its texts: its own byte range of each text
 // column's arena, and its own longest lengths.
 struct TextTarget {
