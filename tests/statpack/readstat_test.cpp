@@ -20,10 +20,7 @@
 
 namespace {
 
-struct ExpectVar {
-    std::string name, label;
-    std::vector<std::string> cells;
-};
+struct ExpectVar { std::string name, label; std::vector<std::string> cells; };
 
 std::vector<ExpectVar> load_expect(const std::string& path) {
     std::ifstream in(path);
@@ -122,10 +119,7 @@ TEST_F(Readstat, EveryFileHoldsWhatHavenReadsBackBeforeAndAfterConversion) {
 TEST_F(Readstat, LongTextUnicodeUserMissingAndTheColumnLimit) {
     ASSERT_TRUE(quiet(data_path("readstat/pandas_118.dta")));
     EXPECT_EQ(said, "Columns containing text longer than 90 have been truncated to this length.\n");
-    const Column* name = lastsheet->cols[3].get();
-    EXPECT_EQ(name->text.get(1), "Z\xFCrich");
-    EXPECT_EQ(name->text.get(2).size(), 90u);
-    EXPECT_EQ(name->text.get(3), "__");
+    EXPECT_EQ(lastsheet->cols[3]->text.get(2).size(), 90u);  // other cells: in the pass over every file
     // haven holds score 99 of haven.zsav as a user-missing value: missing as read above, kept with /i.
     vxs_get_global_defaults()->keep_declared_missing = 1;
     ASSERT_TRUE(read(data_path("readstat/haven.zsav")));
@@ -141,15 +135,12 @@ TEST_F(Readstat, LongTextUnicodeUserMissingAndTheColumnLimit) {
 
 TEST(CodePage, Utf8IntoWindows1252AndBack) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Z\xC3\xBCrich", "Z\xFCrich"},
-        {"\xE5\x8C\x97\xE4\xBA\xAC", "__"},                            // no such characters: one '_' each
-        {"\xE2\x82\xAC 5 \xE2\x80\x93 \xC5\x93", "\x80 5 \x96 \x9C"},  // euro, en dash, oe
-        {"bad \xC3 byte", "bad _ byte"},
-        {"\xF0\x9F\x98\x80!", "_!"},
-    };
+        {"Z\xC3\xBCrich", "Z\xFCrich"}, {"bad \xC3 byte", "bad _ byte"}, {"\xF0\x9F\x98\x80!", "_!"},
+        {"\xE5\x8C\x97\xE4\xBA\xAC", "__"},                              // no such characters: one '_' each
+        {"\xE2\x82\xAC 5 \xE2\x80\x93 \xC5\x93", "\x80 5 \x96 \x9C"}};  // euro, en dash, oe
     for (const auto& [utf8, cp1252] : cases) {
         EXPECT_EQ(vxs_utf8_to_cp1252(utf8), cp1252) << utf8;
-        if (!std::strchr(cp1252, '_')) EXPECT_EQ(vxs_cp1252_to_utf8(cp1252), utf8);
+        EXPECT_EQ(std::strchr(cp1252, '_') ? utf8 : vxs_cp1252_to_utf8(cp1252), utf8);
     }
     // Cut by characters, never inside one.
     std::string out;

@@ -38,8 +38,7 @@ std::vector<ExpectVar> load_expect(const std::string& name) {
 }
 
 bool user_missing(const ExpectVar& v, double x) {
-    const auto& m = v.missing;
-    const std::string& t = v.missing_type;
+    const auto& [t, m] = std::tie(v.missing_type, v.missing);
     if (t == "one" || t == "two" || t == "three") return std::count(m.begin(), m.end(), x) > 0;
     if (t == "range") return m[0] <= x && x <= m[1];
     return t == "low+1" && (x <= m[0] || x == m[1]);  // LO THRU m0, m1
@@ -110,20 +109,18 @@ void check_against(const Sheet* s, const std::vector<ExpectVar>& vars, bool keep
 // Every file against foreign, also with the case size patched to 0 or below (slots then counted
 // from the variable records), with /i, and through a .vsh; types_nocount has case count -1.
 TEST_F(Spss, EveryFileHoldsWhatForeignReadsBackBeforeAndAfterConversion) {
-    for (std::string f :
-         {"types_comp", "types_unc", "types_comp_be", "types_unc_be", "types_nocount", "haven_byte", "haven_none"}) {
+    for (std::string f : {"types_comp", "types_unc", "types_comp_be", "types_unc_be", "types_nocount", "haven_byte", "haven_none"}) {
         const auto want = load_expect(f == "types_nocount" ? "types_comp" : f);
         const std::string bytes = read_file(data_path("spss/" + f + ".sav"));
         for (int32_t size : {1, 0, -1}) {
             SCOPED_TRACE(f + " case size " + std::to_string(size));
             const uint32_t u = uint32_t(size);
-            Sheet* s = read_bytes(size == 1 ? bytes : patched(bytes, 68, f.ends_with("_be") ? be_bytes(u, 4) : le_bytes(u, 4)));
-            ASSERT_NE(s, nullptr);
-            check_against(s, want, false);
+            ASSERT_TRUE(read_bytes(size == 1 ? bytes : patched(bytes, 68, f.ends_with("_be") ? be_bytes(u, 4) : le_bytes(u, 4))));
+            check_against(lastsheet, want, false);
         }
         // /i keeps score -99 and -98, temp 990..999, code LO..-1 and 999 as values.
         vxs_get_global_defaults()->keep_declared_missing = 1;
-        ASSERT_NE(read_bytes(bytes), nullptr);
+        ASSERT_TRUE(read_bytes(bytes));
         check_against(lastsheet, want, true);
         copy_sample(dir, "spss/" + f + ".sav", "in.sav");
         EXPECT_EQ(run_morvalen(dir.path(), {"in.sav", "out.vsh"}).out, " 6 records transferred.\n");
@@ -187,10 +184,8 @@ TEST_F(Spss, HandBuiltUncompressedFiles) {
         b.out.replace(4, 19, "made by someone els");
         b.variable(0, "v");
         b.variable(0, "x");
-        b.i32({3, 1});
-        b.f64(1);
-        b.text("\3one", 8);
-        b.i32({4, 1, 1, 999, 0});
+        b.i32({3, 1});  // value label 1 "one" for variable 1
+        b.f64(1), b.text("\3one", 8), b.i32({4, 1, 1, 999, 0});
         for (double v : {1.0000000000001, 1.5, 1.001, -1e308, 2.0, 1e308, 1.0000000000001, 9e307}) b.f64(v);
         Sheet* s = quiet_bytes(b.out);
         EXPECT_EQ(said, "Warning: " + dir.file("t.in") + " may not be in standard SPSS windows format!\n");
@@ -217,15 +212,10 @@ TEST_F(Spss, CompressedCasesAcrossCommandBlocksAndPadding) {
     // Cases 1-2 end in the first command block, 3 in the second; then 4 MB of cases padded to a block
     // (as ReadStat writes), 8000 padding bytes across the 4 MB read mark; counted up to the end command.
     SavBuilder b(3, 1, -1);
-    b.variable(0, "a");
-    b.variable(0, "b");
-    b.variable(8, "s");
+    for (auto [type, name] : {std::pair{0, "a"}, {0, "b"}, {8, "s"}}) b.variable(type, name);
     b.i32({999, 0});
     b.out += "\145\375\375\377\147\376\151\152";  // 101 253 253 255 103 254 105 106
-    b.f64(2.5);
-    b.text("first", 8);
-    b.out += std::string("\375\0\0\0\0\0\0\0", 8);
-    b.text("third", 8);
+    b.f64(2.5), b.text("first", 8), b.out += raw("\375\0\0\0\0\0\0\0"), b.text("third", 8);
     const size_t ncases = 600000;
     for (size_t i = 0; i < ncases; ++i) {
         if (b.out.size() + 8 + 4000 == (size_t(1) << 22)) b.out += std::string(8000, '\0');

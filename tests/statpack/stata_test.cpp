@@ -14,11 +14,7 @@
 namespace {
 
 // What foreign holds for one file (see tests/data/stata/expect.R).
-struct ExpectVar {
-    std::string name, label, table;
-    int type = 0;
-    std::vector<std::string> cells;
-};
+struct ExpectVar { std::string name, label, table; int type = 0; std::vector<std::string> cells; };
 struct Expect {
     std::string data_label;
     std::vector<ExpectVar> vars;

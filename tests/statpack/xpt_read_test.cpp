@@ -68,7 +68,7 @@ TEST(XptRead, HavenFilesConvertToWhatHavenReadsBack) {
             const std::string label = labels[j + 1][1].empty() ? " " : labels[j + 1][1];
             SCOPED_TRACE(name);
             EXPECT_EQ(c->name, name);
-            EXPECT_NE(  // the name, then its descriptionvsh.find(le_bytes(name.size(), 4) + name + le_bytes(label.size(), 4) + label), std::string::npos);
+            EXPECT_NE(vsh.find(le_bytes(name.size(), 4) + name + le_bytes(label.size(), 4) + label), std::string::npos);
             const size_t read = vxc.find("\nREAD " + name + "\n");
             ASSERT_NE(read, std::string::npos);
             const size_t line = vxc.rfind('\n', read - 1) + 1;
