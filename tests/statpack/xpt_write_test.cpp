@@ -16,7 +16,6 @@
 namespace {
 
 std::string be16(unsigned v) { return be_bytes(v, 2); }
-std::string be32(uint32_t v) { return be_bytes(v, 4); }
 
 struct XptWrite : ::testing::Test {
     ScratchDir dir;
