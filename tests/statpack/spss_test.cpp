@@ -1,6 +1,4 @@
-// SPSS system files: pspp and haven files compared cell by cell with what R's foreign package
-// reads back, directly and through a whole conversion; /i and the column limit; hand-built files
-// for the decoder's corners; broken files (cut short, lying counts).
+// SPSS system files against R foreign's reading, hand-built files for decoder corners, broken files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,8 +38,7 @@ std::vector<ExpectVar> load_expect(const std::string& name) {
 }
 
 bool user_missing(const ExpectVar& v, double x) {
-    const auto& m = v.missing;
-    const std::string& t = v.missing_type;
+    const auto& [t, m] = std::tie(v.missing_type, v.missing);
     if (t == "one" || t == "two" || t == "three") return std::count(m.begin(), m.end(), x) > 0;
     if (t == "range") return m[0] <= x && x <= m[1];
     return t == "low+1" && (x <= m[0] || x == m[1]);  // LO THRU m0, m1
@@ -63,8 +60,7 @@ std::string rows(const Sheet* s, size_t first, size_t last) {
 
 using Spss = ReaderTest<read_spss_into_sheet>;
 
-// Every column of the sheet against what foreign holds: names, labels, each cell, user-missing
-// values as missing (unless kept), dates, value labels as factor labels.
+// Every column against foreign: names, labels, cells, user-missing (unless kept), dates, value labels.
 void check_against(const Sheet* s, const std::vector<ExpectVar>& vars, bool keep_declared) {
     ASSERT_EQ(s->column_count, static_cast<int32_t>(vars.size()));
     for (size_t c = 0; c < vars.size(); ++c) {
@@ -74,10 +70,8 @@ void check_against(const Sheet* s, const std::vector<ExpectVar>& vars, bool keep
         EXPECT_STRCASEEQ(col->name.c_str(), v.name.substr(0, 8).c_str());
         EXPECT_EQ(col->extra, v.label.substr(0, 40));
         ASSERT_EQ(col->value_count(), v.cells.size());
-        bool numeric = std::all_of(v.cells.begin(), v.cells.end(), [](const std::string& x) {
-            char* end = nullptr;
-            std::strtod(x.c_str(), &end);
-            return x == "NA" || (!x.empty() && *end == '\0');
+        bool numeric = std::all_of(v.cells.begin(), v.cells.end(), [end = (char*)nullptr](const std::string& x) mutable {
+            return x == "NA" || (std::strtod(x.c_str(), &end), !x.empty() && *end == '\0');
         });
         for (size_t r = 0; r < v.cells.size(); ++r) {
             SCOPED_TRACE("row " + std::to_string(r + 1));
@@ -91,20 +85,18 @@ void check_against(const Sheet* s, const std::vector<ExpectVar>& vars, bool keep
             if (want == "NA" || want.empty() || (numeric && !keep_declared && user_missing(v, x))) {
                 EXPECT_LE(col->num[r], s->missing);
             } else if (col->type == VXS_VARIATE && col->representation == VXS_REP_DATE) {
-                // Seconds become days: durations (TIME, DTIME) stay days, calendar dates count
-                // from the spreadsheet epoch (14 Oct 1582 is serial -115859).
+                // Seconds become days; calendar dates from the serial epoch (14 Oct 1582 is -115859).
                 bool duration = col->date_format == 36 || v.name == "dt";
                 double serial = duration ? x / 86400 : x / 86400 - 115859;
                 EXPECT_NEAR(col->num[r], !duration && serial < 61 ? serial - 1 : serial, 1e-9);
             } else if (col->type == VXS_VARIATE) {
                 EXPECT_EQ(col->num[r], x);
             } else {
-                // A factor: the label is the tool's value label when it has one, else the value.
                 size_t k = static_cast<size_t>(col->num[r]) - 1;
                 ASSERT_TRUE(col->num[r] >= 1 && k < col->labels.size() && k < size_t(col->nlevels));
                 char label[64];
                 std::snprintf(label, sizeof label, "%.12g", x);
-                std::string want_label = numeric ? label : want;
+                std::string want_label = numeric ? label : want;  // the value label, else the value
                 for (const auto& [value, lab] : v.value_labels)
                     if (numeric ? std::stod(value) == x : trim(value) == want) want_label = lab;
                 EXPECT_EQ(col->labels[k], want_label);
@@ -114,25 +106,21 @@ void check_against(const Sheet* s, const std::vector<ExpectVar>& vars, bool keep
     }
 }
 
-// Every file read against what foreign holds, also with the header's case size patched to 0 or
-// below (some writers leave it 0: the slots are then counted from the variable records) and with
-// /i, then converted whole to .vsh, which is read back and checked again; types_nocount is
-// types_comp with the case count -1 ("count them").
+// Every file against foreign, also with the case size patched to 0 or below (slots then counted
+// from the variable records), with /i, and through a .vsh; types_nocount has case count -1.
 TEST_F(Spss, EveryFileHoldsWhatForeignReadsBackBeforeAndAfterConversion) {
-    for (std::string f :
-         {"types_comp", "types_unc", "types_comp_be", "types_unc_be", "types_nocount", "haven_byte", "haven_none"}) {
+    for (std::string f : {"types_comp", "types_unc", "types_comp_be", "types_unc_be", "types_nocount", "haven_byte", "haven_none"}) {
         const auto want = load_expect(f == "types_nocount" ? "types_comp" : f);
         const std::string bytes = read_file(data_path("spss/" + f + ".sav"));
         for (int32_t size : {1, 0, -1}) {
             SCOPED_TRACE(f + " case size " + std::to_string(size));
             const uint32_t u = uint32_t(size);
-            Sheet* s = read_bytes(size == 1 ? bytes : patched(bytes, 68, f.ends_with("_be") ? be_bytes(u, 4) : le_bytes(u, 4)));
-            ASSERT_NE(s, nullptr);
-            check_against(s, want, false);
+            ASSERT_TRUE(read_bytes(size == 1 ? bytes : patched(bytes, 68, f.ends_with("_be") ? be_bytes(u, 4) : le_bytes(u, 4))));
+            check_against(lastsheet, want, false);
         }
         // /i keeps score -99 and -98, temp 990..999, code LO..-1 and 999 as values.
         vxs_get_global_defaults()->keep_declared_missing = 1;
-        ASSERT_NE(read_bytes(bytes), nullptr);
+        ASSERT_TRUE(read_bytes(bytes));
         check_against(lastsheet, want, true);
         copy_sample(dir, "spss/" + f + ".sav", "in.sav");
         EXPECT_EQ(run_morvalen(dir.path(), {"in.sav", "out.vsh"}).out, " 6 records transferred.\n");
@@ -145,29 +133,24 @@ TEST_F(Spss, EveryFileHoldsWhatForeignReadsBackBeforeAndAfterConversion) {
 
 TEST_F(Spss, ColumnsAboveTheLimitGo) {
     VXSMAXCOLUMNS = 2;
-    Sheet* s = nullptr;
-    EXPECT_EQ(stdout_of([&] { s = read(data_path("spss/types_comp.sav")); }), "Warning Columns above 2 NOT transfered!\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->column_count, 2);
+    Sheet* s = quiet(data_path("spss/types_comp.sav"));
+    EXPECT_EQ(said, "Warning Columns above 2 NOT transfered!\n");
+    ASSERT_TRUE(s && s->column_count == 2);
     EXPECT_EQ(s->cols[2]->name, "SCORE");
 }
 
 // haven's iris.sav leaves the header's case size 0: every cell as pspp reads it.
 TEST_F(Spss, CaseSizeZeroOfHavensIris) {
     Sheet* s = read(data_path("spss/iris_haven.sav"));
-    ASSERT_NE(s, nullptr);
     const auto pspp = csv_cells(read_file(data_path("spss/iris_haven.csv")));
-    ASSERT_EQ(s->row_count, 150);
-    ASSERT_EQ(s->column_count, 5);
+    ASSERT_TRUE(s && s->row_count == 150 && s->column_count == 5);
     for (size_t r = 1; r < pspp.size(); ++r)
         for (size_t c = 0; c < 5; ++c) EXPECT_EQ(s->cols[c + 1]->num[r - 1], std::stod(pspp[r][c])) << r << " " << c;
     EXPECT_EQ(s->cols[5]->labels, (std::vector<std::string>{"setosa", "versicolor", "virginica"}));
 }
 
-// ---- Hand-built files for the decoder's corners -------------------------------------------
-
-// A little- or big-endian system file: header, variables (0 numeric, else string width); the
-// caller appends value labels, the end record and the cases (slots, or a compressed stream).
+// A system file of either byte order: header, variables (0 numeric, else string width); the caller
+// appends value labels, the end record and the cases.
 struct SavBuilder {
     bool big = false;
     std::string out;
@@ -175,9 +158,8 @@ struct SavBuilder {
         for (int32_t v : vs) out += big ? be_bytes(uint32_t(v), 4) : le_bytes(uint32_t(v), 4);
     }
     void f64(double d) {
-        uint64_t u;
-        std::memcpy(&u, &d, 8);
-        out += big ? be_bytes(u, 8) : le_bytes(u, 8);
+        const std::string b = le_f64(d);
+        out += big ? std::string(b.rbegin(), b.rend()) : b;
     }
     void text(const std::string& s, size_t n) { out += s + std::string(n - s.size(), ' '); }
     SavBuilder(int32_t case_size, int32_t compressed, int32_t ncases, bool big_endian = false) : big(big_endian) {
@@ -194,36 +176,29 @@ struct SavBuilder {
 };
 
 TEST_F(Spss, HandBuiltUncompressedFiles) {
-    // Both byte orders agree. Numeric value labels match within 1e-12: 1.0000000000001 takes
-    // the label of 1; 1.001 and 2 have none and are printed. Huge values are clipped, values
-    // at or below the missing value are missing. Another product name only warns.
+    // Value labels match within 1e-12 (1.001 and 2 have none); huge values clipped, those at or
+    // below the missing value missing; another product name only warns.
     for (bool big : {false, true}) {
         SCOPED_TRACE(big);
         SavBuilder b(2, 0, 4, big);
         b.out.replace(4, 19, "made by someone els");
         b.variable(0, "v");
         b.variable(0, "x");
-        b.i32({3, 1});
-        b.f64(1);
-        b.text("\3one", 8);
-        b.i32({4, 1, 1, 999, 0});
+        b.i32({3, 1});  // value label 1 "one" for variable 1
+        b.f64(1), b.text("\3one", 8), b.i32({4, 1, 1, 999, 0});
         for (double v : {1.0000000000001, 1.5, 1.001, -1e308, 2.0, 1e308, 1.0000000000001, 9e307}) b.f64(v);
-        Sheet* s = nullptr;
-        EXPECT_EQ(stdout_of([&] { s = read_bytes(b.out); }),
-                  "Warning: " + dir.file("t.in") + " may not be in standard SPSS windows format!\n");
+        Sheet* s = quiet_bytes(b.out);
+        EXPECT_EQ(said, "Warning: " + dir.file("t.in") + " may not be in standard SPSS windows format!\n");
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->cols[1]->labels, (std::vector<std::string>{"one", "1.001", "2"}));
         EXPECT_EQ(rows(s, 0, 4), "1|1.5;2|.;3|9.99999e+307;1|9e+307;");
     }
 }
 
-// Spreadsheet serial days count a 29 February 1900 that never was: a date before 1 March 1900
-// is one day less than its count of days, a date from 1 March 1900 on is its count.
+// Serial days count a 29 February 1900 that never was: dates before 1 March 1900 are one day less.
 TEST_F(Spss, DatesAroundTheFirstOfMarch1900) {
-    const struct {
-        double days;    // days as counted, in spreadsheet serials from 1 March 1900 on
-        double serial;  // the sheet's day number
-    } cases[] = {{59.5, 58.5}, {60, 59}, {60.5, 59.5}, {60.999, 59.999}, {61, 61}, {61.5, 61.5}, {62, 62}};
+    const struct { double days, serial; } cases[] = {  // days as counted, the sheet's day number
+        {59.5, 58.5}, {60, 59}, {60.5, 59.5}, {60.999, 59.999}, {61, 61}, {61.5, 61.5}, {62, 62}};
     SavBuilder b(1, 0, static_cast<int32_t>(std::size(cases)));
     b.variable(0, "D", 0x140b00);  // DATE11
     b.i32({999, 0});
@@ -234,20 +209,13 @@ TEST_F(Spss, DatesAroundTheFirstOfMarch1900) {
 }
 
 TEST_F(Spss, CompressedCasesAcrossCommandBlocksAndPadding) {
-    // Cases 1 and 2 end inside the first command block, case 3 ends in the second. Then over
-    // 4 MB of cases padded to a block each (as ReadStat writes them), with 8000 bytes of padding
-    // across the 4 MB read-block mark. The case count of -1 makes the cases be counted, up to
-    // the end command, which keeps the case it cuts short (what follows it is never read).
+    // Cases 1-2 end in the first command block, 3 in the second; then 4 MB of cases padded to a block
+    // (as ReadStat writes), 8000 padding bytes across the 4 MB read mark; counted up to the end command.
     SavBuilder b(3, 1, -1);
-    b.variable(0, "a");
-    b.variable(0, "b");
-    b.variable(8, "s");
+    for (auto [type, name] : {std::pair{0, "a"}, {0, "b"}, {8, "s"}}) b.variable(type, name);
     b.i32({999, 0});
     b.out += "\145\375\375\377\147\376\151\152";  // 101 253 253 255 103 254 105 106
-    b.f64(2.5);
-    b.text("first", 8);
-    b.out += std::string("\375\0\0\0\0\0\0\0", 8);
-    b.text("third", 8);
+    b.f64(2.5), b.text("first", 8), b.out += raw("\375\0\0\0\0\0\0\0"), b.text("third", 8);
     const size_t ncases = 600000;
     for (size_t i = 0; i < ncases; ++i) {
         if (b.out.size() + 8 + 4000 == (size_t(1) << 22)) b.out += std::string(8000, '\0');
@@ -264,27 +232,20 @@ TEST_F(Spss, CompressedCasesAcrossCommandBlocksAndPadding) {
     EXPECT_EQ(rows(s, ncases + 3, ncases + 4), "7|8|;");  // the case the end command cut
 }
 
-// ---- Broken files ------------------------------------------------------------------------
-
 TEST_F(Spss, BrokenFiles) {
-    // The last case cut in the middle: the cases before it are whole, the cut one partial.
     std::string unc = read_file(data_path("spss/types_unc.sav"));
     Sheet* s = read_bytes(unc.substr(0, unc.size() - 100));
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->cols[1]->num, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(s->cols[1]->num, (std::vector<double>{1, 2, 3, 4, 5, 6}));  // the last case cut: partial
 
     std::string good = read_file(data_path("spss/types_comp.sav"));
-    // A case count of two thousand million: the rows are what the data can hold.
     ASSERT_NE(s = read_bytes(patched(good, 80, le_bytes(0x7fffffff, 4))), nullptr);
-    EXPECT_LT(s->row_count, 10000);
+    EXPECT_LT(s->row_count, 10000);  // 2e9 cases announced: as many as the data holds
     EXPECT_EQ(s->cols[1]->num[5], 6);
-    // A huge case size: the dictionary still fits, at most one partial case comes out.
     s = read_bytes(patched(good, 68, le_bytes(0x7fffffff, 4)));
-    EXPECT_TRUE(!s || s->row_count < 10000);
-
-    // No data, status 5: cut in the dictionary; zero cases, a case size below the number of
-    // variable records, a wrong layout code; absurd counts in the dictionary records (value
-    // labels, label variables, a 4 GB extension, document lines), and an unknown record type.
+    EXPECT_TRUE(!s || s->row_count < 10000);  // a huge case size: at most one partial case
+    // No data, status 5: cut dictionary; zero cases, case size below the variables, bad layout code;
+    // absurd counts (value labels, label variables, 4 GB extension, documents); unknown record.
     std::vector<std::string> broken;
     for (size_t cut : {4, 100, 176, 600}) broken.push_back(good.substr(0, cut));
     for (auto [at, v] : {std::pair<size_t, uint32_t>{80, 0}, {68, 1}, {64, 3}})
