@@ -27,12 +27,10 @@ Sheet* mixed_sheet() {
     Column* t = create_column_with_memory(s, VXS_TEXT, "Note", 3);
     t->text.set(0, "two\nlines");
     t->text.set(2, "ok");
-    Column* f = add_factor(s, "Dose", 2, {2, 1, s->missing});
-    f->labels = {"low", "high"};
-    f->origin = 2;
-    Column* g = add_factor(s, "Rate", 3, {3, 3, 1});
-    g->levels = {10, 20, 30.5};
-    g->origin = 1;
+    add_factor(s, "Dose", 2, {2, 1, s->missing})->labels = {"low", "high"};
+    add_factor(s, "Rate", 3, {3, 3, 1})->levels = {10, 20, 30.5};
+    s->cols[4]->origin = 2;
+    s->cols[5]->origin = 1;
     add_factor(s, "Block", 2, {1, 2, 2});
     return s;
 }
