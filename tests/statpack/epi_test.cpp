@@ -1,5 +1,4 @@
-// Epi-Info files: a generated file of every field kind as R's foreign reads it, two-line
-// records, deleted records, dates of both orders, yes/no fields, decimals, and broken files.
+// Epi-Info files: the generated file of every field kind as R's foreign reads it, record rules, broken files.
 #include <gtest/gtest.h>
 
 #include "driver/vxs_formats.h"
@@ -32,16 +31,14 @@ TEST_F(Epi, EveryFieldKindAsRReadsIt) {
                   std::tuple(std::vector<double>{vxs_day_number(31, 12, 1995), m, vxs_day_number(4, 7, 1976)},
                              VXS_REP_DATE, c == 2 ? 23 : 2));
     EXPECT_EQ(s->cols[4]->num, (std::vector<double>{1, m, 0}));  // y, blank, N
-    // Decimals from the first value, 3.25.
     EXPECT_EQ(std::tie(s->cols[5]->num[0], s->cols[5]->decimals, s->cols[5]->representation),
               std::tuple(3.25, 2, VXS_REP_FIXED));
     EXPECT_EQ(std::pair(s->cols[7]->nlevels, s->cols[7]->width), std::pair(60, 62));
-    // R's foreign agrees but on EURO (it prints the day as 1995-12-31) and SMOKER (it takes only
-    // capital Y for yes).
+    // R differs only on EURO (printed as 1995-12-31) and SMOKER (only capital Y is yes).
     expect_csv_like_tool(convert_whole("epi/types.rec", 3), tsv_rows(data_path("epi/types.expect")), true, {2, 3});
 }
 
-TEST_F(Epi, RecordRules) {
+TEST_F(Epi, RecordRulesAndBrokenFiles) {
     const std::string f1 = "#A 1 1 3 12 1 0 2 14", f2 = "#B 1 1 3 12 1 1 3 14";
     const struct {
         const char* what;
@@ -71,14 +68,9 @@ TEST_F(Epi, RecordRules) {
         }
         EXPECT_EQ(got, c.last);
     }
-}
-
-TEST_F(Epi, BrokenFiles) {
-    expect_no_data({rec({}, {"1!"}),                                 // no fields
-                    rec({"#A 1 1 3 12 1 4 2 14"}, {"12!"}),          // unknown type
-                    rec({"#A 1 1 3 12 1 0"}, {"12!"}),               // field line too short
-                    "3\n#A 1 1 3 12 1 0 2 14\n",                     // field lines missing
-                    rec({"#A 1 1 3 12 1 0 0 14"}, {"12!"}),          // only an empty field
-                    rec({"#A 1 1 3 12 1 0 999999999 14"}, {"12!"})},  // absurd length
+    // No fields, unknown type, short field line, field lines missing, only an empty field, absurd length.
+    expect_no_data({rec({}, {"1!"}), rec({"#A 1 1 3 12 1 4 2 14"}, {"12!"}), rec({"#A 1 1 3 12 1 0"}, {"12!"}),
+                    "3\n#A 1 1 3 12 1 0 2 14\n", rec({"#A 1 1 3 12 1 0 0 14"}, {"12!"}),
+                    rec({"#A 1 1 3 12 1 0 999999999 14"}, {"12!"})},
                    "x.rec");
 }

@@ -1,6 +1,4 @@
-// Instat worksheets: the 5-byte and 2-byte forms against hand-made bytes, the generator's
-// worksheet read (with its strings, label sets and constants in the command file), column slots
-// and limits of the writer, round trips, and broken worksheets.
+// Instat worksheets: number forms by hand, the generated worksheet, writer limits, round trips, broken files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,7 +24,6 @@ double back5(const std::string& b) { return readrl(reinterpret_cast<const uint8_
 long control(const std::string& f, size_t k) { return back5(f.substr(115 + 5 * k, 5)); }
 long group(const std::string& f, size_t g, size_t k) { return back5(f.substr(200 + 30 * g + 5 * k, 5)); }
 
-// Sheet of rows x columns variates holding row + column / 8.
 Sheet* numbers_sheet(int32_t rows, int32_t cols) {
     Sheet* s = new_run_with_sheet(rows);
     for (int32_t c = 0; c < cols; ++c) {
@@ -40,8 +37,7 @@ Sheet* numbers_sheet(int32_t rows, int32_t cols) {
 void expect_vxc_holds(const std::string& dir, const std::string& wor, std::initializer_list<const char*> lines) {
     RunResult r = run_morvalen(dir, {wor, "x.vxc"});
     ASSERT_EQ(r.status, 0) << r.out;
-    std::string vxc = read_file(dir + "/x.vxc");
-    for (const char* line : lines) EXPECT_NE(vxc.find(line), std::string::npos) << line << "\n" << vxc;
+    for (const char* line : lines) EXPECT_NE(read_file(dir + "/x.vxc").find(line), std::string::npos) << line;
 }
 
 TEST_F(Instat, NumberFormsByHand) {
@@ -61,7 +57,6 @@ TEST_F(Instat, NumberFormsByHand) {
         EXPECT_EQ(bytes5(c.in), c.bytes) << c.in;
         EXPECT_NEAR(back5(c.bytes), c.back, std::fabs(c.back) * 0x1p-31) << c.in;
     }
-    // Reals keep 32 bits of fraction.
     for (double x : {3.14159265, -1234.5678, 1e-20, 6.02e23, -0.1})
         EXPECT_NEAR(back5(bytes5(x)), x, std::fabs(x) * 0x1p-31) << x;
     uint8_t two[2];
@@ -73,23 +68,21 @@ TEST_F(Instat, NumberFormsByHand) {
 
 TEST_F(Instat, GeneratedWorksheetReadsAndCarriesItsExtras) {
     Sheet* s = quiet(data_path("instat/trial.wor"));
-    EXPECT_EQ(said, "Warning: Too few labels for factor Plots!\n");
     ASSERT_NE(s, nullptr);
+    EXPECT_EQ(said, "Warning: Too few labels for factor Plots!\n");
     EXPECT_EQ(s->description_lines, std::vector<std::string>{"Barley trial 1997"});
     expect_sheet_cells(s, tsv_rows(data_path("instat/trial.expect")), true, 0x1p-31);
     EXPECT_EQ(std::tie(s->cols[2]->origin, s->cols[2]->representation), std::tuple(2, VXS_REP_TEXT));
     EXPECT_EQ(std::tie(s->cols[4]->nlevels, s->cols[4]->labels), std::tuple(4, std::vector<std::string>{}));
 
     copy_sample(dir, "instat/trial.wor", "in.wor");
-    // Its title, missing codes, strings, label sets, constants and columns, as the generator made them.
     expect_vxc_holds(dir.path(), "in.wor",
                      {"TEXT Title; 'Barley trial 1997'\n", "POINTER M; !p(M1,M2)\n", "SCALAR M2; -8888\n",
                       "TEXT S3; 'Observer''s notes'\n", "TEXT L1; !t('low','medium','high')\n", "SCALAR K1; 3.5\n",
                       "SCALAR K4; 0.0009999999997\n",
                       "POINTER [SUFFIXES=!(1,2,3,4,5)] X; !p(Yield,Dose,Side,Plots,Count)\n"});
-    // /m codes given on input replace the worksheet's first codes.
+    // /m codes given on input replace the worksheet's first codes; past the ceiling they are clipped.
     expect_vxc_holds(dir.path(), "in.wor/m=-1,5", {"SCALAR M1; -1\nSCALAR M2; 5\n"});
-    // A code replaced by a number past the ceiling is clipped, with the warning as it reads.
     EXPECT_EQ(run_morvalen(dir.path(), {"in.wor/m=1e308", "out3.csv"}).out,
               "Warning: Too few labels for factor Plots!\nWarning: Numbers in in.wor greater than "
               "9.99999E+307 have been set to this value\n! 6 records transferred.\n");
@@ -121,8 +114,7 @@ TEST_F(Instat, ColumnSlotsAndLimits) {
               "Warning: Instat counts hold at most 50175 rows; rows after it are not read back.\n");
     Sheet* b = read(dir.file("c.wor"));
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->row_count, INSTAT_MAX_COUNT);
-    EXPECT_EQ(b->cols[1]->num[50174], 50174);
+    EXPECT_EQ(std::pair(b->row_count, b->cols[1]->num[50174]), std::pair(INSTAT_MAX_COUNT, 50174.0));
 }
 
 TEST_F(Instat, NamesAndLabelSetsFitTheirRecords) {
@@ -134,8 +126,7 @@ TEST_F(Instat, NamesAndLabelSetsFitTheirRecords) {
     Sheet* back = read(dir.file("n.wor"));
     ASSERT_NE(back, nullptr);
     ASSERT_EQ(back->column_count, 127);
-    EXPECT_EQ(back->cols[1]->name, "N00000");  // names are cut to 6 characters
-    EXPECT_EQ(back->cols[127]->name, "N00012");
+    EXPECT_EQ(back->cols[1]->name + back->cols[127]->name, "N00000N00012");  // names cut to 6 characters
 
     // The link strings name 50 label sets: the 51st labelled factor keeps its numbers only.
     s = new_run_with_sheet(2);
@@ -144,17 +135,16 @@ TEST_F(Instat, NamesAndLabelSetsFitTheirRecords) {
               "Warning: Instat links labels to 50 factors; labels of F51 not written\n");
     ASSERT_NE(back = quiet(dir.file("l.wor")), nullptr);
     EXPECT_EQ(said, "Warning: Too few labels for factor F51!\n");
-    EXPECT_EQ(back->cols[50]->labels, (std::vector<std::string>{"a50", "b"}));
-    EXPECT_TRUE(back->cols[51]->labels.empty());
+    EXPECT_EQ(std::pair(back->cols[50]->labels, back->cols[51]->labels.size()),
+              std::pair(std::vector<std::string>{"a50", "b"}, size_t(0)));
 }
 
 TEST_F(Instat, RoundTripKeepsFactorsLabelsCodesAndExtras) {
     Sheet* s = new_run_with_sheet(4);
     s->description_lines = {"Round trip"};
     create_column_with_memory(s, VXS_VARIATE, "Weight", 4)->num = {1.25, s->missing, -3.0e-5, 123456.789};
-    Column* f = add_factor(s, "Treat", 3, {3, 1, s->missing, 2});
-    f->labels = {"control", "nitrogen fed", "potash"};
-    f->origin = 2;
+    add_factor(s, "Treat", 3, {3, 1, s->missing, 2})->labels = {"control", "nitrogen fed", "potash"};
+    s->cols[2]->origin = 2;
     Column* t = create_column_with_memory(s, VXS_TEXT, "Block", 4);
     for (int r = 0; r < 4; ++r) t->text.set(r, r % 2 ? "east" : "west");
     add_factor(s, "Wide", 2, {1, 2, 2, 1})->levels = {1000, 2000};  // level values Instat cannot hold: labels made from them
@@ -212,12 +202,10 @@ TEST_F(Instat, BrokenWorksheets) {
         {good.substr(0, 300), ""},
         {patched(good, 200 + 30 * 3 + 10, bytes5(1e9)), none + dir.file("t.in") + "!\n"},  // offset past the file
     });
-    for (auto [at, value, message] : {std::tuple(5, 40000000, memory), {0, 0, none + "bad.wor!\n"}}) {
-        write_file(dir.file("bad.wor"), patched(good, 200 + 30 * 3 + at, bytes5(value)));
-        RunResult r = run_morvalen(dir.path(), {"bad.wor", "out.csv"});
-        EXPECT_EQ(r.status, 5);
-        EXPECT_EQ(r.out, message + " Error: No valid data in input file bad.wor!\n");
-    }
+    write_file(dir.file("bad.wor"), patched(good, 200 + 30 * 3, bytes5(0)));
+    RunResult r = run_morvalen(dir.path(), {"bad.wor", "out.csv"});
+    EXPECT_EQ(std::pair(r.status, r.out),
+              std::pair(5, none + "bad.wor!\n Error: No valid data in input file bad.wor!\n"));
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// MStat data sets: a generated header and data file (numbers in the Microsoft binary format),
-// records not in use, text fields, the conversion's corners, and broken files.
+// MStat data sets: the generated header and data file (Microsoft binary numbers), and broken files.
 #include <gtest/gtest.h>
 
 #include "driver/vxs_formats.h"
@@ -16,29 +15,21 @@ TEST_F(Mstat, TrialFile) {
     Sheet* s = read(data_path("mstat/trial.hdr"));
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->description_lines, std::vector<std::string>{"Field trial 1987"});
-    // The record whose status byte is a blank is dropped.
+    // The record whose status byte is a blank is dropped; decimals are the file's 2, + 1.
     ASSERT_EQ(std::pair(s->row_count, s->column_count), std::pair(4, 3));
     const double m = s->missing;
     const Column *y = s->cols[1].get(), *t = s->cols[2].get();
-    // Decimals are the file's 2, + 1.
     EXPECT_EQ(std::tie(y->name, y->decimals, y->representation), std::tuple("yield", 3, VXS_REP_FIXED));
     EXPECT_EQ(y->num, (std::vector<double>{3.25, m, 0.001f, -123456.5}));
-    EXPECT_EQ(std::tie(t->type, t->name), std::tuple(VXS_TEXT, "plot_name"));
+    EXPECT_EQ(std::tie(t->type, t->name, t->nlevels), std::tuple(VXS_TEXT, "plot_name", 14));  // width 12 + 0 + 2
     for (auto [r, text] : {std::pair(0, "north field"), {1, "padded"}, {2, "xxxxxxxxxxxx"}}) EXPECT_EQ(t->text.get(r), text);
-    EXPECT_EQ(t->nlevels, 14);  // the display width, 12 + 0 + 2, beats the longest text
     // The unnamed variable is named by its number; an exponent byte below 2 reads as 0.
     EXPECT_EQ(std::tie(s->cols[3]->name, s->cols[3]->num), std::tuple("V3", std::vector<double>{-2, 0, 0, 1e30f}));
-}
-
-TEST_F(Mstat, BinaryFormatCorners) {
     struct {
         unsigned char b[4];
         double want;
-    } cases[] = {
-        {{0x00, 0x00, 0x00, 0x81}, 1.0}, {{0x00, 0x00, 0x80, 0x81}, -1.0}, {{0x00, 0x00, 0x50, 0x82}, 3.25},
-        {{0x00, 0x00, 0x00, 0x00}, 0.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0},  {{0x00, 0x00, 0x00, 0x80}, 0.5},
-        {{' ', ' ', ' ', ' '}, -1e307},
-    };
+    } cases[] = {{{0, 0, 0, 0x81}, 1.0}, {{0, 0, 0x80, 0x81}, -1.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0},
+                 {{0, 0, 0, 0x80}, 0.5}, {{' ', ' ', ' ', ' '}, -1e307}};
     for (auto& c : cases) EXPECT_EQ(mstat_mbf_to_double(c.b, -1e307), c.want) << int(c.b[3]);
 }
 
@@ -46,8 +37,7 @@ TEST_F(Mstat, BrokenFiles) {
     const std::string hdr = read_file(data_path("mstat/trial.hdr")), dat = read_file(data_path("mstat/trial.dat"));
     write_file(dir.file("t.dat"), dat);
     read_cuts(hdr, 5);
-    // Record length 0, records past the data file, an unknown version (not even detected), a
-    // type neither 4 nor negative.
+    // Record length 0, records past the data file, an unknown version (not detected), type neither 4 nor negative.
     for (auto [at, bytes, status] : {std::tuple(0, raw("\0\0"), 5), {2, raw("\xFF\xFF"), 5}, {6, raw("5.00/EM"), 3},
                                      {142 + 65, raw("\x07\0"), 5}}) {
         write_file(dir.file("t.hdr"), patched(hdr, at, bytes));

@@ -1,6 +1,4 @@
-// S-PLUS text dumps: the exact dump of small sheets, factors by their origin, row names from a
-// units column, every written dump read back (by our reader and by R's data.restore), and broken
-// dumps.
+// S-PLUS text dumps: exact dumps, written dumps read back by us and R's data.restore, broken dumps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,14 +13,12 @@ namespace {
 
 using Splus = ReaderTest<read_splus_text_into_sheet>;
 
-// The dump's lines, given with "|" between them.
 std::string lines(std::string items) {
     std::replace(items.begin(), items.end(), '|', '\n');
     return items + "\n";
 }
 
-// A sheet of every column kind: a text units column, a variate with a missing value, a text
-// column, and factors of the three origins.
+// Every column kind: text units, a variate with a missing value, a text, factors of the three origins.
 Sheet* mixed_sheet() {
     Sheet* s = new_run_with_sheet(3);
     Column* u = create_column_with_memory(s, VXS_UNITS_TEXT, "Plot", 3);
@@ -31,31 +27,21 @@ Sheet* mixed_sheet() {
     Column* t = create_column_with_memory(s, VXS_TEXT, "Note", 3);
     t->text.set(0, "two\nlines");
     t->text.set(2, "ok");
-    Column* f = add_factor(s, "Dose", 2, {2, 1, s->missing});
-    f->labels = {"low", "high"};
-    f->origin = 2;
-    Column* g = add_factor(s, "Rate", 3, {3, 3, 1});
-    g->levels = {10, 20, 30.5};
-    g->origin = 1;
+    add_factor(s, "Dose", 2, {2, 1, s->missing})->labels = {"low", "high"};
+    add_factor(s, "Rate", 3, {3, 3, 1})->levels = {10, 20, 30.5};
+    s->cols[4]->origin = 2;
+    s->cols[5]->origin = 1;
     add_factor(s, "Block", 2, {1, 2, 2});
     return s;
 }
 
-// R's data.restore of a dump: what the expression over its data frame d prints.
+// What R prints of the expression over the data frame d restored from the dump.
 std::string restored(const std::string& path, const std::string& object, const std::string& what) {
     return shell_output("Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" + path + "\", env = e) -> f; d <- e$" +
                         object + "; cat(" + what + ", sep=\"|\")' 2>&1");
 }
 
 TEST_F(Splus, DumpsLineByLine) {
-    Sheet* s = new_run_with_sheet(3);
-    create_column_with_memory(s, VXS_VARIATE, "A", 3)->num = {0.1, s->missing, 1.0 / 3};
-    create_column_with_memory(s, VXS_VARIATE, "B", 3)->num = {1, 2e10, -7.25};
-    ASSERT_EQ(write_sheet_as_splus_text(s, dir.file("data.sdd").c_str()), 1);
-    EXPECT_EQ(read_file(dir.file("data.sdd")),
-              lines("data|structure|3|.Data|list|2|A|numeric|3|0.1|N|0.333333333333333|B|numeric|3|1|20000000000|-7.25|"
-                    "row.names|character|3|1|2|3|class|character|1|data.frame"));
-
     ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
     EXPECT_EQ(read_file(dir.file("mixed.sdd")),
               lines("mixed|structure|3|.Data|list|5|Yield|numeric|3|0.1|N|0.333333333333333|"
@@ -65,15 +51,14 @@ TEST_F(Splus, DumpsLineByLine) {
                     "Block|structure|3|.Data|integer|3|1|2|2|.Label|character|2|1|2|class|character|1|factor|"
                     "row.names|character|3|p1|p2|p3|class|character|1|data.frame"));
 
-    // The first units column names the rows wherever it stands; a column with no form in the
-    // dump (row numbers) is left out of the components and of their count.
-    s = new_run_with_sheet(2);
-    create_column_with_memory(s, VXS_VARIATE, "V", 2)->num = {1, 2};
+    // The first units column names the rows wherever it stands; row numbers are left out and not counted.
+    Sheet* s = new_run_with_sheet(2);
+    create_column_with_memory(s, VXS_VARIATE, "V", 2)->num = {2e10, -7.25};
     create_column_with_memory(s, VXS_ROW, "R", 2)->num = {1, 2};
     create_column_with_memory(s, VXS_UNITS_NUM, "U", 2)->num = {7, 8};
     create_column_with_memory(s, VXS_UNITS_NUM, "W", 2)->num = {5, 6};
     ASSERT_EQ(write_sheet_as_splus_text(s, dir.file("units.sdd").c_str()), 1);
-    EXPECT_EQ(read_file(dir.file("units.sdd")), lines("units|structure|3|.Data|list|2|V|numeric|2|1|2|W|numeric|2|5|6|"
+    EXPECT_EQ(read_file(dir.file("units.sdd")), lines("units|structure|3|.Data|list|2|V|numeric|2|20000000000|-7.25|W|numeric|2|5|6|"
                                                       "row.names|character|2|7|8|class|character|1|data.frame"));
 
     if (!tool_present("Rscript -e 'library(foreign)'")) GTEST_SKIP() << "R foreign not installed";
@@ -81,8 +66,7 @@ TEST_F(Splus, DumpsLineByLine) {
                        "class(d), dim(d), rownames(d), sprintf(\"%.15g\", d$Yield), as.character(d$Dose), "
                        "levels(d$Rate), d$Note"),
               "data.frame|3|5|p1|p2|p3|0.1|NA|0.333333333333333|high|low|NA|10|20|30.5|two lines||ok");
-    EXPECT_EQ(restored(dir.file("data.sdd"), "data", "dim(d), d$A, d$B"), "3|2|0.1|NA|0.3333333|1|2e+10|-7.25");
-    EXPECT_EQ(restored(dir.file("units.sdd"), "units", "dim(d), rownames(d), d$W"), "2|2|7|8|5|6");
+    EXPECT_EQ(restored(dir.file("units.sdd"), "units", "dim(d), rownames(d), d$V, d$W"), "2|2|7|8|2e+10|-7.25|5|6");
 }
 
 TEST_F(Splus, ObjectNamesAndRefusals) {
@@ -100,9 +84,8 @@ TEST_F(Splus, ObjectNamesAndRefusals) {
 
 TEST_F(Splus, WrittenDumpsReadBack) {
     ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
-    Sheet* s = read(dir.file("mixed.sdd"));
+    Sheet* s = read(dir.file("mixed.sdd"));  // row names become the units column RowName
     ASSERT_NE(s, nullptr);
-    // Row names become the units column RowName.
     expect_sheet_cells(s,
                        {{"RowName", "Yield", "Note", "Dose", "Rate", "Block"},
                         {"p1", "0.1", "two lines", "high", "30.5", "1"},
@@ -119,8 +102,7 @@ TEST_F(Splus, WrittenDumpsReadBack) {
     EXPECT_EQ(s->column_count, 2);
 }
 
-// Dumps the driver writes from the files of this family load in R too, named after the output
-// (not the temporary file written first).
+// Dumps the driver writes load in R, named after the output (not the temporary file written first).
 TEST_F(Splus, RDataRestoreLoadsConvertedDumps) {
     if (!tool_present("Rscript -e 'library(foreign)'")) GTEST_SKIP() << "R foreign not installed";
     for (std::string in : {"instat/trial.wor", "systat/double.sys", "minitab/old_v10.mtw", "minitab/portable.mtp",

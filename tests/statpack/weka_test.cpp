@@ -1,10 +1,7 @@
-// Weka ARFF files: files made by Weka, R's foreign and liac-arff (dense and sparse rows, dates,
-// quoted labels) converted as Weka reads them, the header rules, the writer's choices and
-// quoting, and written files read back.
+// Weka ARFF files: files of Weka, R and liac-arff as Weka reads them, header rules, the writer and its quoting.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <tuple>
 
 #include "driver/vxs_formats.h"
 #include "sheet/vxs_access.h"
@@ -25,10 +22,8 @@ std::string cells(const Sheet* s, size_t c) {
     for (size_t r = 0; r < size_t(s->row_count); ++r) {
         const double x = col->is_text() ? 0 : col->num[r];
         char num[64];
-        if (col->representation == VXS_REP_DATE && x > s->missing)
-            vxs_write_date(num, x, 0, 34);
-        else
-            std::snprintf(num, sizeof num, "%.12g", x);
+        if (col->representation != VXS_REP_DATE || x <= s->missing) std::snprintf(num, sizeof num, "%.12g", x);
+        else vxs_write_date(num, x, 0, 34);
         out += (r ? "|" : "") + (col->is_text()                                ? std::string(col->text.get(r))
                                  : x <= s->missing                              ? "."
                                  : col->type == VXS_FACTOR && !col->labels.empty() ? col->labels[size_t(x) - 1]
@@ -55,17 +50,15 @@ TEST_F(Weka, ToolFilesReadAndConvertAsWekaReadsThem) {
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->structure_name, c.relation);
         auto csv = convert_whole(arff, s->row_count);
-        if (c.weka)
-            expect_csv_like_tool(csv, csv_cells(read_file(data_path(std::string("weka/") + c.weka + ".expect"))), true);
+        if (c.weka) expect_csv_like_tool(csv, csv_cells(read_file(data_path("weka/" + std::string(c.weka) + ".expect"))), true);
     }
     // liac-arff's sparse rows: an omitted number is 0, an omitted label the first.
     Sheet* l = read(data_path("weka/liac_sparse.arff"));
     const char* liac[] = {"1|0|0|0", "0|2.5|0|0", "low|high|low|low", "0|0|7|0"};
     for (size_t k = 0; k < 4; ++k) EXPECT_EQ(cells(l, k + 1), liac[k]) << k;
     Sheet* r = read(data_path("weka/r_write_arff.arff"));
-    EXPECT_EQ(r->cols[1]->representation, VXS_REP_DATE);
-    EXPECT_EQ(std::tie(r->cols[2]->labels, r->cols[2]->origin),
-              std::tuple(std::vector<std::string>{"red", "green blue", "it's"}, 2));
+    EXPECT_EQ(std::tie(r->cols[1]->representation, r->cols[2]->labels, r->cols[2]->origin),
+              std::tuple(VXS_REP_DATE, std::vector<std::string>{"red", "green blue", "it's"}, 2));
     // Only ".arff" names an ARFF file; ".arf" is read as text by its content.
     EXPECT_EQ(VX_Find_File_Type(dir.file(copy_sample(dir, "weka/weka_csvloader.arff", "x.arf")).c_str()), VXT_CSV);
 }
@@ -83,15 +76,13 @@ TEST_F(Weka, HeaderRules) {
     const char* want[] = {"green|blue|.", "3|.|9.99999e+307", "1.5|.|.", "it's||q", "x||y",
                           "1999-12-31 00:00:00|.|2000-01-01 00:00:00"};
     for (size_t c = 1; c <= 6; ++c) EXPECT_EQ(cells(s, c), want[c - 1]) << c;
-    EXPECT_EQ(s->cols[1]->num[0], 2);
     EXPECT_EQ(std::tie(s->cols[4]->type, s->cols[5]->type), std::tuple(VXS_TEXT, VXS_TEXT));
 
     // A line past 64000 characters is cut, and the rest of it is not another row.
     Sheet* l = read_bytes("@relation x\n@attribute a numeric\n@attribute b string\n@data\n1,'" + std::string(70000, 'z') +
                           "'\n2,b\n");
     ASSERT_NE(l, nullptr);
-    EXPECT_EQ(cells(l, 1), "1|2");
-    EXPECT_EQ(l->cols[2]->text.get(0).size(), 90u);
+    EXPECT_EQ(cells(l, 1) + " " + std::to_string(l->cols[2]->text.get(0).size()), "1|2 90");
 
     expect_refused({{"@relation x\n@attribute a numeric\n@data\n% none\n", "No valid data found in WEKA ARFF file!\n"},
                     {"@relation x\n@data\n1\n", "No valid data found in WEKA ARFF file!\n"}});
@@ -101,21 +92,10 @@ TEST_F(Weka, HeaderRules) {
     EXPECT_EQ(cells(s, 1) + " " + cells(s, 2), "0|5 .|a");
 }
 
-TEST_F(Weka, LinesAndQuoting) {
-    write_file(dir.file("l.txt"), "a\tb  \r\nlast");
-    FILE* f = std::fopen(dir.file("l.txt").c_str(), "rb");
-    std::string line;
-    EXPECT_EQ(get_weka_line(line, f), 3);
-    EXPECT_EQ(line, "a b");
-    EXPECT_EQ(get_weka_line(line, f), 4);
-    EXPECT_EQ(get_weka_line(line, f), -1);
-    std::fclose(f);
+TEST_F(Weka, WriterChoicesAndQuoting) {
     for (auto [in, out] : {std::pair{"plain", "plain"}, {"a b", "'a b'"}, {"a,b", "'a,b'"}, {"it's", "'it\\'s'"},
                            {"50%", "'50\\%'"}, {"{x}", "'{x}'"}, {"?", "'?'"}, {"", "''"}, {"q\"", "'q\\\"'"}})
         EXPECT_EQ(weka_quote(in), out) << in;
-}
-
-TEST_F(Weka, WriterChoicesAndQuoting) {
     Sheet* s = new_run_with_sheet(30);
     Column* few = create_column_with_memory(s, VXS_TEXT, "few", 30);
     Column* many = create_column_with_memory(s, VXS_TEXT, "many", 30);
