@@ -1,7 +1,4 @@
-// Lotus WK1, Quattro WQ1/WB1/WB2/WB3 and Quattro Pro for Windows files made by
-// tests/data/lotus/make_lotus.py: converted end to end and compared with gnumeric's reading
-// (ssconvert, when installed); pages, named ranges and cell ranges; name listings; the WQ1
-// writer's bytes, row limit and round trip; cells outside the range and numbers that are not.
+// Lotus and Quattro files against gnumeric's reading; pages and ranges; the WQ1 writer.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -31,13 +28,11 @@ Table ssconvert_sheet(const ScratchDir& dir, const std::string& file, int sheet)
 
 bool is_number(const std::string& s, double& v) {
     char* end = nullptr;
-    v = std::strtod(s.c_str(), &end);
-    return !s.empty() && *end == '\0';
+    return (v = std::strtod(s.c_str(), &end), !s.empty() && *end == '\0');
 }
 
-// Our cells against gnumeric's, allowing for what this reader does on purpose: labels cut to
-// 90 characters, "n/a" in a numeric column read as missing, ":D" columns shown as dates, and
-// default names where a file has no names row (gnumeric shows none).
+// Ours against gnumeric's, less what we do on purpose: labels cut to 90, "n/a" as missing,
+// ":D" columns as dates, default names where gnumeric shows none.
 void expect_same_cells(const Table& ours, const Table& theirs, const std::string& what) {
     ASSERT_TRUE(ours.size() == theirs.size() || ours.size() == theirs.size() + 1) << what;
     const size_t shift = ours.size() - theirs.size();
@@ -61,7 +56,7 @@ void expect_same_cells(const Table& ours, const Table& theirs, const std::string
 
 struct Converted { RunResult run; Table table; };
 
-// Converts a sample (copied into dir unless a file of that name is there already).
+// Converts a sample, copied into dir unless there already.
 Converted convert(const ScratchDir& dir, const std::string& name, const std::string& output,
                   const std::string& options = "", const std::vector<std::string>& selection = {}) {
     if (!file_exists(dir.file(name))) write_file(dir.file(name), read_file(data_path("lotus/" + name)));

@@ -1,6 +1,4 @@
-// The Excel writer: record bytes worked out by hand, workbooks opened by python3-olefile,
-// python3-xlrd and ssconvert, the container at mini, regular and DIFAT sizes, the bare Excel 2
-// and 3/4 forms, and sheets read back through this program's own Excel reader.
+// The Excel writer: bytes by hand, files read by olefile, xlrd, ssconvert and our own reader.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,8 +20,8 @@ const char kXlrd[] = "/usr/bin/python3 -c 'import xlrd, olefile'";
 std::string hex(const std::string& bytes) {
     std::string out;
     char b[4];
-    for (unsigned char c : bytes) out += (std::snprintf(b, sizeof b, " %02X", c), b);
-    return out.empty() ? out : out.substr(1);
+    for (unsigned char c : bytes) out += (std::snprintf(b, sizeof b, out.empty() ? "%02X" : " %02X", c), b);
+    return out;
 }
 
 void fresh_stream(int version) {
@@ -36,18 +34,13 @@ void fresh_stream(int version) {
 // What check_xls.py says about a file.
 std::string check(const std::string& dir, const std::string& file, const char* option = "") {
     const std::string out = dir + "/check.txt";
-    int rc = std::system(("/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " +
-                          option + " > " + out + " 2>&1")
-                             .c_str());
+    int rc = std::system(("/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " + option + " > " + out + " 2>&1").c_str());
     return (rc == 0 ? "" : "FAILED\n") + read_file(out);
 }
 
-// Each of the lines is a whole line of text.
 void expect_lines(const std::string& text, std::initializer_list<const char*> lines) {
     for (const char* line : lines)
-        EXPECT_NE(("\n" + text).find("\n" + std::string(line) + "\n"), std::string::npos)
-            << line << "\n"
-            << text;
+        EXPECT_NE(("\n" + text).find("\n" + std::string(line) + "\n"), std::string::npos) << line << "\n" << text;
 }
 
 TEST(XlsRecords, RkValuesByHand) {
@@ -99,9 +92,7 @@ TEST(XlsRecords, CellRecordsByHand) {
     fresh_stream(4);
     ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
     ASSERT_TRUE(xls_write_number(1, 1, 0, 2.0));
-    EXPECT_EQ(
-        hex(xls_stream()),
-        "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
+    EXPECT_EQ(hex(xls_stream()), "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
 }
 
 TEST(XlsRecords, StreamLimitStopsTheWriting) {
@@ -110,7 +101,7 @@ TEST(XlsRecords, StreamLimitStopsTheWriting) {
     xls_stream_limit = 20;
     EXPECT_EQ(stdout_of([] {
                   EXPECT_TRUE(xls_write_number(0, 0, 0, 1e300));  // 18 bytes
-                  EXPECT_FALSE(xls_write_eof());                  // 4 more would pass the limit
+                  EXPECT_FALSE(xls_write_eof());                  // 4 more pass the limit,
                   EXPECT_FALSE(xls_write_eof());                  // and the writing stays stopped
               }),
               "Error: Data space required exceeds Excel capabilities!\n");
@@ -122,9 +113,7 @@ TEST(XlsRecords, StreamLimitStopsTheWriting) {
 TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     ScratchDir dir;
-    write_file(
-        dir.file("in.csv"),
-        "Site,Plot,Treatment!,Dose,Score!,Comment\nNorth,1,Control,0.5,3,\"fine, dry\"\n"
+    write_file(dir.file("in.csv"), "Site,Plot,Treatment!,Dose,Score!,Comment\nNorth,1,Control,0.5,3,\"fine, dry\"\n"
         "South,2,High N,1.25,1,said ok\nNorth,3,Control,*,3,\nEast,4,low n,1e10,2,O'Brien\n");
     ASSERT_EQ(run_morvalen(dir.path(), {"in.csv", "out.xls"}).status, 0);
     std::string c = check(dir.path(), dir.file("out.xls"));
@@ -141,9 +130,8 @@ TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     EXPECT_NE(g.find("\nEast,4,\"low n\",10000000000,2,O'Brien\n"), std::string::npos) << g;
 }
 
-// Sizes: a stream below 4096 bytes in the mini stream, a larger one in regular sectors, and
-// one needing more than 109 FAT sectors, so DIFAT sectors. Excel 95 sheets end at row 16384,
-// and xlrd and gnumeric stop there, so the large stream is made wide rather than long.
+// Mini stream below 4096 bytes, regular sectors above, DIFAT past 109 FAT sectors (made wide:
+// Excel 95 readers stop at row 16384).
 TEST(XlsWorkbook, ContainerSizes) {
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     for (auto [rows, cols, expect] :
@@ -157,21 +145,18 @@ TEST(XlsWorkbook, ContainerSizes) {
         }
         ScratchDir dir;
         ASSERT_TRUE(write_sheet_as_xls(s, dir.file("s.xls").c_str()));
-        // The large file is checked for its container by olefile and for its cells by our own
-        // reader: xlrd takes a minute over half a million cells.
+        // xlrd takes a minute over the large file: olefile checks its container, we its cells.
         const bool large = rows > 1000;
         std::string c = check(dir.path(), dir.file("s.xls"), large ? "--container" : "");
         EXPECT_NE(c.find(expect), std::string::npos) << c.substr(0, 400);
-        EXPECT_NE(c.find("walk ok " + std::to_string(rows / 32 + 1) + "\n"), std::string::npos)
-            << c.substr(0, 400);
+        EXPECT_NE(c.find("walk ok " + std::to_string(rows / 32 + 1) + "\n"), std::string::npos) << c.substr(0, 400);
         if (!large) {
             expect_lines(c, {("sheet Vantrix Data " + std::to_string(rows + 1) + " " + std::to_string(cols)).c_str()});
             EXPECT_NE(c.find("\n" + std::to_string(rows) + "," + std::to_string(cols - 1) + ",2,"), std::string::npos);
             continue;
         }
         EXPECT_EQ(read_file(dir.file("s.xls")).substr(0x48, 4), le_bytes(1, 4)) << "DIFAT sector count";
-        RunResult r = run_morvalen(dir.path(), {"s.xls", "s.csv"});
-        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_EQ(run_morvalen(dir.path(), {"s.xls", "s.csv"}).status, 0);
         // Last cell: (16382 + 29 + 1) / 3, shown with six digits.
         EXPECT_TRUE(read_file(dir.file("s.csv")).ends_with("5470.67\n"));
     }
@@ -190,8 +175,7 @@ TEST(XlsWorkbook, BareForms) {
         ASSERT_TRUE(write_sheet_as_xls(s, dir.file("b.xls").c_str()));
         EXPECT_EQ(hex(read_file(dir.file("b.xls")).substr(0, 8)),
                   version == 2 ? "09 00 04 00 07 00 10 00" : "09 04 06 00 00 00 10 00");
-        RunResult r = run_morvalen(dir.path(), {"b.xls", "b.csv"});
-        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_EQ(run_morvalen(dir.path(), {"b.xls", "b.csv"}).status, 0);
         EXPECT_NE(read_file(dir.file("b.csv")).find("123456789.0"), std::string::npos);
         if (tool_present(kXlrd))
             expect_lines(check(dir.path(), dir.file("b.xls")), {"2,0,2,123456789.0", "1,1,1,x"});
@@ -199,14 +183,12 @@ TEST(XlsWorkbook, BareForms) {
     // The form follows the sheet, not the Excel 2 or 3/4 file just read.
     for (const char* bare : {"xls/biff2.xls", "xls/biff4.xls"}) {
         ScratchDir dir;
-        RunResult r = run_morvalen(dir.path(), {copy_sample(dir, bare), "out.xls"});
-        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_EQ(run_morvalen(dir.path(), {copy_sample(dir, bare), "out.xls"}).status, 0);
         EXPECT_EQ(hex(read_file(dir.file("out.xls")).substr(0, 4)), "D0 CF 11 E0") << bare;
     }
 }
 
-// Notes carry level and label lists and descriptions; dates carry a date format so other
-// programs show them as dates; fixed decimals get their own format and a ":d" name suffix.
+// Notes carry levels, labels and descriptions; dates a date format; fixed decimals a format and ":d".
 TEST(XlsWorkbook, NotesDatesAndDecimals) {
     Sheet* s = new_run_with_sheet(2);
     auto column = [&](int32_t type, const char* name, std::vector<double> num, int32_t origin = 0, int32_t nlevels = 0) {
@@ -241,8 +223,7 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
                       "1,1,1,red", "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"});
 
     // Our reader takes the kinds, levels, labels and decimals back.
-    RunResult r = run_morvalen(dir.path(), {"n.xls", "back.vsh"});
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(run_morvalen(dir.path(), {"n.xls", "back.vsh"}).status, 0);
     new_run_with_sheet(1);
     lastsheet = nullptr;
     ASSERT_TRUE(read_file_into_sheet(dir.file("back.vsh").c_str()));
@@ -269,9 +250,7 @@ TEST(XlsWorkbook, LogbookLayout) {
     vxs_parser_options().logbook_out_format = 0;
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     // Nine headers (eight fixed and one more), five description rows, then the data.
-    expect_lines(
-        check(dir.path(), dir.file("l.xls")),
-        {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
+    expect_lines(check(dir.path(), dir.file("l.xls")), {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
          "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
          "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"});
 }
@@ -282,11 +261,9 @@ TEST(XlsWorkbook, TooManyRowsAreRefused) {
         Sheet* s = new_run_with_sheet(rows);
         create_column_with_memory(s, VXS_VARIATE, "V", rows);
         ScratchDir dir;
-        std::string out = stdout_of(
-            [&] { EXPECT_EQ(write_sheet_as_xls(s, dir.file("big.xls").c_str()), rows < 65535); });
+        std::string out = stdout_of([&] { EXPECT_EQ(write_sheet_as_xls(s, dir.file("big.xls").c_str()), rows < 65535); });
         EXPECT_EQ(file_exists(dir.file("big.xls")), rows < 65535);
-        EXPECT_EQ(out, rows < 65535 ? " Warning: Excel 95 sheets hold 16384 rows: other programs "
-                                      "may read only the first 16384 of 65535!\n"
+        EXPECT_EQ(out, rows < 65535 ? " Warning: Excel 95 sheets hold 16384 rows: other programs may read only the first 16384 of 65535!\n"
                                     : "Error: Data space required exceeds Excel capabilities!\n");
     }
 }
