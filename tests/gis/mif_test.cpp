@@ -9,6 +9,7 @@
 #include "gis/vxr_mif.h"
 #include "sheet/vxs_dates.h"
 #include "sheet/vxs_sheet.h"
+#include "statpack/reader_test_util.h"
 #include "test_util.h"
 
 namespace {
@@ -39,24 +40,17 @@ std::vector<std::string> rows(const Sheet* s, const std::vector<const char*>& co
     return out;
 }
 
-Sheet* read_mif(const std::string& path, std::string* printed = nullptr) {
-    new_run_with_sheet(1);
-    lastsheet = nullptr;
-    int16_t ok = 0;
-    std::string out = stdout_of([&] { ok = read_mapinfo_file(path.c_str()); });
-    if (printed) *printed = out;
-    return ok ? lastsheet : nullptr;
-}
+using MifReader = ReaderTest<read_mapinfo_file>;
 
-TEST(MifReader, LineReaderDropsLineEndsAndEmptyLines) {
+TEST_F(MifReader, LineReaderDropsLineEndsAndEmptyLines) {
     std::string text = "a\r\n\r\n\nbc\n\rd\nlong", got;
     size_t pos = 0;
     for (std::string line; mgetline(line, 3, text, pos);) got += line + "|";
     EXPECT_EQ(got, "a|bc|\rd|lo|ng|");
 }
 
-TEST(MifReader, Ogr2ogrPointsAndRegions) {
-    Sheet* s = read_mif(data_path("mif/ogr_mif.mif"));
+TEST_F(MifReader, Ogr2ogrPointsAndRegions) {
+    Sheet* s = quiet(data_path("mif/ogr_mif.mif"));
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(names(s), "Feature REC X Y name pop area ");
     EXPECT_EQ(rows(s, {"Feature", "REC", "X", "Y", "name", "pop", "area"}),
@@ -64,7 +58,7 @@ TEST(MifReader, Ogr2ogrPointsAndRegions) {
                                         "2|3|10|20||0|7.25|"}));
     EXPECT_EQ(find_column(s, "Feature")->labels, (std::vector<std::string>{"Point"}));
 
-    s = read_mif(data_path("mif/ogr_mif_poly.mif"));
+    s = quiet(data_path("mif/ogr_mif_poly.mif"));
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(names(s), "Feature REC PART PNT X Y name ");
     std::string parts_pnts;
@@ -73,8 +67,8 @@ TEST(MifReader, Ogr2ogrPointsAndRegions) {
     EXPECT_EQ(cell(s, "name", 13), "tri");
 }
 
-TEST(MifReader, EveryObjectKind) {
-    Sheet* s = read_mif(data_path("mif/hand_objects.mif"));
+TEST_F(MifReader, EveryObjectKind) {
+    Sheet* s = quiet(data_path("mif/hand_objects.mif"));
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(names(s), "Feature REC PART PNT X Y TextLabel ArcAngle RectRound Name Born Alive Score ");
     std::vector<std::string> want = {"7|1|1|0|1|2|Hello, map|*|*|text \"\"one\"\"|1|1.5|", "7|1|1|1|3|4|Hello, map|*|*|text \"\"one\"\"|1|1.5|",
@@ -99,28 +93,26 @@ TEST(MifReader, EveryObjectKind) {
     EXPECT_EQ(f->longest_label, 17);
 }
 
-TEST(MifReader, RefusalsAndMissingMid) {
-    ScratchDir dir;
+TEST_F(MifReader, RefusalsAndMissingMid) {
     write_file(dir.file("p.mif"), "Version 300\nColumns 1\n  a Integer\nData\nPoint 1 2\nPoint 3 4\n");
     RunResult r = run_morvalen(dir.path(), {"p.mif", "p.tab"});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find("MapInfo Data record file p.MID was not found"), 0u) << r.out;
     EXPECT_EQ(read_file(dir.file("p.tab")), "Feature\tREC\tX\tY\nPoint\t1\t1\t2\nPoint\t2\t3\t4\n");
 
-    std::string printed;
     write_file(dir.file("bad.mif"), "Versio 300\nData\nPoint 1 2\n");
-    EXPECT_EQ(read_mif(dir.file("bad.mif"), &printed), nullptr);
-    EXPECT_NE(printed.find("bad.mif is not a valid MapInfo file"), std::string::npos) << printed;
-    EXPECT_EQ(read_mif(dir.file("none.mif"), &printed), nullptr);
-    EXPECT_NE(printed.find("MapInfo File"), std::string::npos);
+    EXPECT_EQ(quiet(dir.file("bad.mif")), nullptr);
+    EXPECT_NE(said.find("bad.mif is not a valid MapInfo file"), std::string::npos) << said;
+    EXPECT_EQ(quiet(dir.file("none.mif")), nullptr);
+    EXPECT_NE(said.find("MapInfo File"), std::string::npos);
 
     // Long items are cut to 90 characters, with a message.
     write_file(dir.file("long.mif"), "Version 300\nColumns 1\n  a Char(200)\nData\nPoint 1 2\n");
     write_file(dir.file("long.mid"), "\"" + std::string(120, 'x') + "\"\n");
-    Sheet* s = read_mif(dir.file("long.mif"), &printed);
+    Sheet* s = quiet(dir.file("long.mif"));
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(cell(s, "a", 0), std::string(89, 'x'));
-    EXPECT_NE(printed.find(" were truncated to 90 characters"), std::string::npos);
+    EXPECT_NE(said.find(" were truncated to 90 characters"), std::string::npos);
 }
 
 }  // namespace

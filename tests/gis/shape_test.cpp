@@ -13,6 +13,7 @@
 #include "gis/vxr_gis.h"
 #include "sheet/vxs_dates.h"
 #include "sheet/vxs_sheet.h"
+#include "statpack/reader_test_util.h"
 #include "test_util.h"
 
 namespace {
@@ -43,25 +44,16 @@ std::string date_text(const std::string& iso) {
     return num_text(std::to_string(vxs_day_number(part(8, 2), part(5, 2), part(0, 4))));
 }
 
-Sheet* read_shape(const std::string& path, std::string* out = nullptr) {
-    new_run_with_sheet(1);
-    lastsheet = nullptr;
-    VXSMAXCOLUMNS = 2048;
-    int16_t ok = 0;
-    std::string printed = stdout_of([&] { ok = read_gis_shape_file(path.c_str()); });
-    if (out) *out = printed;
-    return ok ? lastsheet : nullptr;
-}
+using ShapeReader = ReaderTest<read_gis_shape_file>;
 
-TEST(ShapeReader, PyshpFilesOfEveryTypeMatchPyshpsReading) {
+TEST_F(ShapeReader, PyshpFilesOfEveryTypeMatchPyshpsReading) {
     const char* keys[] = {"REC", "PART", "TYPE", "PNT", "X", "Y", "M", "Z", "NAME", "COUNT", "RATIO", "OK", "WHEN"};
     for (const char* name : {"point", "pointm", "pointz", "multipoint", "multipointm", "multipointz", "polyline",
                              "polylinem", "polylinez", "polygon", "polygonm", "polygonz", "multipatch", "deleted_record"}) {
         SCOPED_TRACE(name);
-        std::string printed;
-        Sheet* s = read_shape(data_path(std::string("shape/") + name + ".shp"), &printed);
-        ASSERT_NE(s, nullptr) << printed;
-        EXPECT_EQ(printed, "");
+        Sheet* s = quiet(data_path(std::string("shape/") + name + ".shp"));
+        ASSERT_NE(s, nullptr) << said;
+        EXPECT_EQ(said, "");
         std::ifstream in(data_path(std::string("shape/") + name + ".expect"));
         size_t row = 0;
         for (std::string line; std::getline(in, line); ++row) {
@@ -78,7 +70,7 @@ TEST(ShapeReader, PyshpFilesOfEveryTypeMatchPyshpsReading) {
         EXPECT_EQ(find_column(s, "REC")->type, VXS_FACTOR);
         std::string names;
         for (size_t i = 1; i < s->cols.size(); ++i) names += s->cols[i]->name + " ";
-        if (std::string_view(name) == "polygonz") EXPECT_EQ(names, "REC PART PNT X Y M Z NAME COUNT RATIO OK WHEN ");
+        if (std::string_view(name) == "polygonz") { EXPECT_EQ(names, "REC PART PNT X Y M Z NAME COUNT RATIO OK WHEN "); }
         if (std::string_view(name) == "multipatch") {
             EXPECT_EQ(find_column(s, "TYPE")->labels, (std::vector<std::string>{"Triangular Strip", "Triangular Fan"}));
             EXPECT_EQ(find_column(s, "TYPE")->longest_label, 16);
@@ -86,8 +78,8 @@ TEST(ShapeReader, PyshpFilesOfEveryTypeMatchPyshpsReading) {
     }
 }
 
-TEST(ShapeReader, GdalFilesMatchOgr2ogr) {
-    Sheet* s = read_shape(data_path("shape/ogr_points.shp"));
+TEST_F(ShapeReader, GdalFilesMatchOgr2ogr) {
+    Sheet* s = quiet(data_path("shape/ogr_points.shp"));
     ASSERT_NE(s, nullptr);
     auto rows = csv_cells(read_file(data_path("shape/ogr_points_expected.csv")));
     ASSERT_EQ(rows.size(), static_cast<size_t>(s->row_count) + 1);
@@ -96,17 +88,16 @@ TEST(ShapeReader, GdalFilesMatchOgr2ogr) {
         for (size_t k = 0; k < 5; ++k)
             EXPECT_EQ(cell(s, columns[k], r), k == 2 ? rows[r + 1][k] : num_text(rows[r + 1][k]));
 
-    s = read_shape(data_path("shape/ogr_holed.shp"));
+    s = quiet(data_path("shape/ogr_holed.shp"));
     ASSERT_NE(s, nullptr);
     std::string parts, pnts;  // a polygon with a hole: two rings of 5 points
     for (size_t r = 0; r < 10; ++r) parts += cell(s, "PART", r), pnts += cell(s, "PNT", r);
     EXPECT_EQ(parts + " " + pnts, "1111122222 1234512345");
 
     // GDAL leaves the measures out of PolygonZ records: whole, no message, M missing.
-    std::string printed;
-    s = read_shape(data_path("shape/ogr_polygonz.shp"), &printed);
+    s = quiet(data_path("shape/ogr_polygonz.shp"));
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(printed, "");
+    EXPECT_EQ(said, "");
     EXPECT_EQ(cell(s, "M", 0) + cell(s, "Z", 2), "*3");
 }
 
@@ -131,7 +122,7 @@ std::string poly(int type, const std::vector<std::vector<std::pair<double, doubl
     return le32(type) + std::string(32, '\0') + le32(rings.size()) + le32(n) + parts + pts;
 }
 
-TEST(ShapeReader, RecordMessagesAndRefusals) {
+TEST_F(ShapeReader, RecordMessagesAndRefusals) {
     const std::vector<std::pair<double, double>> open_ring = {{0, 0}, {1, 0}, {1, 1}}, closed = {{0, 0}, {1, 0}, {0, 0}};
     std::string zero_len = shp(1, {});
     zero_len.replace(24, 4, be32(0));
@@ -161,9 +152,8 @@ TEST(ShapeReader, RecordMessagesAndRefusals) {
     }
 }
 
-TEST(ShapeReader, AttributeTables) {
+TEST_F(ShapeReader, AttributeTables) {
     // python3-dbf's table: memo passed over, header year above 110 taken, deleted third record missing.
-    ScratchDir dir;
     write_file(dir.file("m.shp"), shp(1, {point(0, 0), point(1, 2), point(2, 4), point(3, 6)}));
     write_file(dir.file("m.dbf"), read_file(data_path("dbf/pydbf_memo.dbf")));
     RunResult r = run_morvalen(dir.path(), {"m.shp", "m.tab"});

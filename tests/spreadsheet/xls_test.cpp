@@ -54,22 +54,15 @@ class TrialWorkbook : public ::testing::TestWithParam<const char*> {};
 // What the CSV output does not show: level order, column notes, decimals, the logbook layout.
 TEST_P(TrialWorkbook, HeaderCommentsSuffixesAndLogbookLayoutShapeTheColumns) {
     ASSERT_EQ(read_in_process(GetParam()), 1);
-    Column* variety = column_named("Variety");
-    // The header comment "!(Gamma,beta,Alpha) Variety of wheat" orders the levels.
-    EXPECT_EQ(variety->labels, (Row{"Gamma", "beta", "Alpha"}));
-    EXPECT_EQ(variety->extra, "Variety of wheat");
-    EXPECT_EQ(variety->num[0], 3);  // Alpha
-    EXPECT_EQ(column_named("Yield")->decimals, 2);
-    EXPECT_EQ(column_named("Note")->type, VXS_TEXT);
+    Column* variety = column_named("Variety");  // "!(Gamma,beta,Alpha) Variety of wheat" orders the levels
+    EXPECT_EQ(std::tuple(variety->labels, variety->extra, variety->num[0]), std::tuple(Row{"Gamma", "beta", "Alpha"}, "Variety of wheat", 3));
+    EXPECT_EQ(std::pair(column_named("Yield")->decimals, column_named("Note")->type), std::pair(2, VXS_TEXT));
     ASSERT_EQ(read_in_process(GetParam(), "", "", 1), 1);
     EXPECT_EQ(lastsheet->row_count, 6);  // the empty row inside the data is left out
     Column* plot = column_named("Plot");
-    EXPECT_EQ(plot->type, VXS_UNITS_NUM);
-    EXPECT_EQ(plot->num[5], 106);
-    EXPECT_EQ(plot->extra, " Plot number");
+    EXPECT_EQ(std::tuple(plot->type, plot->num[5], plot->extra), std::tuple(VXS_UNITS_NUM, 106, " Plot number"));
     EXPECT_EQ(column_named("Treatment")->labels, (Row{"N0", "N1", "N2"}));
-    EXPECT_EQ(column_named("Block")->type, VXS_FACTOR);
-    EXPECT_EQ(column_named("Yield")->type, VXS_VARIATE);
+    EXPECT_EQ(std::pair(column_named("Block")->type, column_named("Yield")->type), std::pair(VXS_FACTOR, VXS_VARIATE));
     EXPECT_EQ(lastsheet->description_lines, (Row{"Site: Rothamsted", "Year: 2001"}));
 }
 
@@ -90,7 +83,7 @@ TEST_P(TrialWorkbook, SelectsSheetsRangesAndCells) {
         ASSERT_EQ(read_in_process(GetParam(), c.sheet, c.range), 1);
         EXPECT_EQ(lastsheet->row_count, c.rows);
         ASSERT_EQ(lastsheet->column_count, c.cols);
-        if (c.first_name) EXPECT_EQ(lastsheet->cols[1]->name, c.first_name);
+        if (c.first_name) { EXPECT_EQ(lastsheet->cols[1]->name, c.first_name); }
         EXPECT_EQ(lastsheet->cols[c.col]->num[c.row], c.value);
     }
 }
@@ -138,7 +131,7 @@ TEST(ExcelWorkbooks, ConvertToWhatTheirMakersWrote) {
         ASSERT_EQ(got.run.status, 0) << got.run.out;
         EXPECT_EQ(got.table, c.table);
         EXPECT_EQ(got.run.out.find("NOT transfered"), std::string::npos);  // 256 columns fit delimited text
-        if (c.block) EXPECT_NE(got.run.out.find(c.block), std::string::npos) << got.run.out;
+        if (c.block) { EXPECT_NE(got.run.out.find(c.block), std::string::npos) << got.run.out; }
     }
 }
 

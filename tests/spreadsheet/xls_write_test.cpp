@@ -26,9 +26,7 @@ std::string hex(const std::string& bytes) {
 
 void fresh_stream(int version) {
     xls_reset_stream();
-    xls_ver_2 = version == 2;
-    xls_ver_34 = version <= 4;
-    xls_ver_97 = 0;
+    xls_ver_2 = version == 2, xls_ver_34 = version <= 4, xls_ver_97 = 0;
 }
 
 // What check_xls.py says about a file.
@@ -208,7 +206,6 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_xls(s, dir.file("n.xls").c_str()));
     EXPECT_TRUE(xls_stream().empty()) << "the stream's memory is released after the write";
-
     // NOTE records by hand: row 0, column, text length, text.
     std::string file = read_file(dir.file("n.xls"));
     for (const std::string& bytes : {std::string("\x1C\x00\x1C\x00\x00\x00\x00\x00\x16\x00!(0.5,12)\nmg per plant", 32),
@@ -229,12 +226,9 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
     ASSERT_TRUE(read_file_into_sheet(dir.file("back.vsh").c_str()));
     const auto& b = lastsheet->cols;
     ASSERT_EQ(lastsheet->column_count, 5);
-    EXPECT_EQ(b[1]->type, VXS_FACTOR);
-    EXPECT_EQ(b[1]->levels, (std::vector<double>{0.5, 12}));
-    EXPECT_EQ(b[1]->extra, "mg per plant");
+    EXPECT_EQ(std::tuple(b[1]->type, b[1]->levels, b[1]->extra), std::tuple(VXS_FACTOR, std::vector<double>{0.5, 12}, "mg per plant"));
     EXPECT_EQ(b[2]->labels, (std::vector<std::string>{"red", "blue"}));
-    EXPECT_EQ(b[4]->representation, VXS_REP_DATE);
-    EXPECT_EQ(b[5]->decimals, 3);
+    EXPECT_EQ(std::pair(b[4]->representation, b[5]->decimals), std::pair(VXS_REP_DATE, 3));
 }
 
 TEST(XlsWorkbook, LogbookLayout) {
