@@ -157,7 +157,7 @@ TEST(LotusFiles, PagesRangesAndCellRangesOfNotebooks) {
         ASSERT_EQ(got.run.status, 0) << got.run.out;
         EXPECT_NE(got.run.out.find(std::string("Data read from ") + c.file + " - " + c.block + "\n"), std::string::npos)
             << got.run.out;
-        ASSERT_EQ(std::pair(got.table.size(), got.table[0].size()), std::pair<size_t, size_t>(c.rows + 1, c.cols));
+        ASSERT_EQ(std::pair(got.table.size(), got.table.at(0).size()), (std::pair<size_t, size_t>(c.rows + 1, c.cols)));
         EXPECT_EQ(got.table[0][0], c.name);
         EXPECT_EQ(std::stod(got.table[c.row + 1][c.col - 1]), c.value);
     }
@@ -248,7 +248,7 @@ TEST(Wq1Writer, WideWorksheetKeepsTheColumnLimit) {
     RunResult r = run_morvalen(dir.path(), {"wide.wk1", "wide.wq1"});
     EXPECT_EQ(r.out, "Warning Columns above 255 NOT transfered!\nData read from wide.wk1 - A:A1..KN2\n 1 records transferred.\n");
     Table t = convert(dir, "wide.wq1", "back.csv").table;
-    ASSERT_EQ(std::pair(t.size(), t[0].size()), std::pair<size_t, size_t>(2, 255));
+    ASSERT_EQ(std::pair(t.size(), t.at(0).size()), (std::pair<size_t, size_t>(2, 255)));
     EXPECT_EQ(t[0][254] + " " + t[1][254], "V255 254.5");
 }
 

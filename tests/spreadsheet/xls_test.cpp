@@ -57,13 +57,13 @@ TEST_P(TrialWorkbook, HeaderCommentsSuffixesAndLogbookLayoutShapeTheColumns) {
     ASSERT_EQ(read_in_process(GetParam()), 1);
     Column* variety = column_named("Variety");  // "!(Gamma,beta,Alpha) Variety of wheat" orders the levels
     EXPECT_EQ(std::tuple(variety->labels, variety->extra, variety->num[0]), std::tuple(Row{"Gamma", "beta", "Alpha"}, "Variety of wheat", 3));
-    EXPECT_EQ(std::pair(column_named("Yield")->decimals, column_named("Note")->type), std::pair(2, VXS_TEXT));
+    EXPECT_EQ(std::tuple(column_named("Yield")->decimals, column_named("Note")->type), std::tuple(2, VXS_TEXT));
     ASSERT_EQ(read_in_process(GetParam(), "", "", 1), 1);
     EXPECT_EQ(lastsheet->row_count, 6);  // the empty row inside the data is left out
     Column* plot = column_named("Plot");
     EXPECT_EQ(std::tuple(plot->type, plot->num[5], plot->extra), std::tuple(VXS_UNITS_NUM, 106, " Plot number"));
     EXPECT_EQ(column_named("Treatment")->labels, (Row{"N0", "N1", "N2"}));
-    EXPECT_EQ(std::pair(column_named("Block")->type, column_named("Yield")->type), std::pair(VXS_FACTOR, VXS_VARIATE));
+    EXPECT_EQ(std::tuple(column_named("Block")->type, column_named("Yield")->type), std::tuple(VXS_FACTOR, VXS_VARIATE));
     EXPECT_EQ(lastsheet->description_lines, (Row{"Site: Rothamsted", "Year: 2001"}));
 }
 

@@ -229,7 +229,7 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
     ASSERT_EQ(lastsheet->column_count, 5);
     EXPECT_EQ(std::tuple(b[1]->type, b[1]->levels, b[1]->extra), std::tuple(VXS_FACTOR, std::vector<double>{0.5, 12}, "mg per plant"));
     EXPECT_EQ(b[2]->labels, (std::vector<std::string>{"red", "blue"}));
-    EXPECT_EQ(std::pair(b[4]->representation, b[5]->decimals), std::pair(VXS_REP_DATE, 3));
+    EXPECT_EQ(std::tuple(b[4]->representation, b[5]->decimals), std::tuple(VXS_REP_DATE, 3));
 }
 
 TEST(XlsWorkbook, LogbookLayout) {
