@@ -19,9 +19,7 @@ namespace {
 std::string dbf(const std::string& name) { return data_path("dbf/" + name); }
 
 Sheet* read_dbf(const std::string& path, int32_t max_columns = 2048) {
-    new_run_with_sheet(1);
-    lastsheet = nullptr;
-    VXSMAXCOLUMNS = max_columns;
+    new_run_with_sheet(1), lastsheet = nullptr, VXSMAXCOLUMNS = max_columns;
     return read_dbf_into_sheet(path.c_str()) ? lastsheet : nullptr;
 }
 

@@ -143,8 +143,7 @@ TEST_F(ShapeReader, RecordMessagesAndRefusals) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        new_run_with_sheet(1);
-        lastsheet = nullptr;
+        new_run_with_sheet(1), lastsheet = nullptr;
         ByteReader in(c.bytes);
         int16_t ok = 0;
         EXPECT_EQ(stdout_of([&] { ok = vxs_decode_shape(in, nullptr, "x.shp"); }), c.out);

@@ -27,8 +27,7 @@ std::vector<Pixel> imagemagick_pixels(const std::string& path) {
 }
 
 Sheet* read_bmp(const std::string& path, int16_t separate) {
-    new_run_with_sheet(1);
-    lastsheet = nullptr;
+    new_run_with_sheet(1), lastsheet = nullptr;
     return read_bmp_into_sheet(path.c_str(), separate) ? lastsheet : nullptr;
 }
 

@@ -28,8 +28,7 @@ std::vector<std::vector<double>> python_frames(const std::string& path) {
 }
 
 Sheet* read_wav(const std::string& path, int16_t separate) {
-    new_run_with_sheet(1);
-    lastsheet = nullptr;
+    new_run_with_sheet(1), lastsheet = nullptr;
     return read_wave_into_sheet(path.c_str(), separate) ? lastsheet : nullptr;
 }
 
@@ -73,14 +72,12 @@ std::string wave(int16_t tag, uint16_t channels, uint16_t align, const std::stri
 TEST(WavReader, HandBuiltLayouts) {
     const std::string duration = "Wave Play duration: 0.00 seconds\n", riff12 = "RIFF" + le_bytes(12, 4) + "WAVE";
     // Each case: bytes, layout, the columns read (none: refused), what is printed.
-    const struct { const char* what; std::string bytes; int16_t separate; std::vector<std::vector<double>> columns;
-                   std::string out; } cases[] = {
+    const struct { const char* what; std::string bytes; int16_t separate; std::vector<std::vector<double>> columns; std::string out; } cases[] = {
         {"unsigned 16-bit", wave(1, 1, 2, chunk("data", std::string("\xff\xff\x01\x00", 4))), 1, {{65535, 1}}, duration},
         {"odd list chunk and a longer format chunk skipped",
          wave(1, 1, 1, chunk("LIST", "abc") + chunk("data", "\x05\x07"), 18), 1, {{5, 7}}, duration},
         {"stereo mean", wave(1, 2, 2, chunk("data", "\x02\x04\x06\x09")), 0, {{3, 7.5}}, duration},
-        {"data shorter than a frame", wave(1, 2, 4, chunk("data", "\x01\x02")), 1, {},
-         duration + "No Data: Sample duration is zero\n"},
+        {"data shorter than a frame", wave(1, 2, 4, chunk("data", "\x01\x02")), 1, {}, duration + "No Data: Sample duration is zero\n"},
         {"not RIFF", "RIFX" + std::string(40, '\0'), 1, {}, "Error: x.wav is NOT a WAVE file!\n"},
         {"RIFF size 0", "RIFF" + le_bytes(0, 4) + "WAVE", 1, {}, "Error: RIFF Size is Invalid (0)\n"},
         {"not WAVE", "RIFF" + le_bytes(4, 4) + "AVI ", 1, {}, "Error: x.wav is NOT a simple WAVE file!\n"},
@@ -90,15 +87,13 @@ TEST(WavReader, HandBuiltLayouts) {
         {"wide frame", wave(1, 2, 6, chunk("data", "abcdef")), 1, {}, "Error: Invalid data sample size (6)\n"},
         {"alignment 0", wave(1, 1, 0, chunk("data", "ab")), 1, {}, "Error: Invalid data sample size (0)\n"},
         {"alignment not whole samples", wave(1, 2, 3, chunk("data", "abc")), 1, {}, "Error: Invalid data sample size (3)\n"},
-        {"negative chunk size", wave(1, 1, 1, "LIST" + le_bytes(0xfffffff0u, 4)), 1, {},
-         "Error: WAVE data chunk - invalid data size\n"},
+        {"negative chunk size", wave(1, 1, 1, "LIST" + le_bytes(0xfffffff0u, 4)), 1, {}, "Error: WAVE data chunk - invalid data size\n"},
         {"chunk past the end", wave(1, 1, 1, "LIST" + le_bytes(100, 4) + "ab"), 1, {}, "Error: WAVE data chunk is missing\n"},
         {"no data chunk", wave(1, 1, 1, ""), 1, {}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        new_run_with_sheet(1);
-        lastsheet = nullptr;
+        new_run_with_sheet(1), lastsheet = nullptr;
         ByteReader in(c.bytes);
         int16_t ok = 0;
         EXPECT_EQ(stdout_of([&] { ok = vxs_decode_wave(in, "x.wav", c.separate); }), c.out);

@@ -117,10 +117,9 @@ TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     ASSERT_EQ(run_morvalen(dir.path(), {"in.csv", "out.xls"}).status, 0);
     std::string c = check(dir.path(), dir.file("out.xls"));
     EXPECT_NE(c.find(" mini\n"), std::string::npos) << c;
-    expect_lines(c, {"streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']", "walk ok 1",
-                     "sheet Vantrix Data 5 6", "0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!",
-                     "1,0,1,North", "1,1,2,1.0", "2,3,2,1.25", "4,3,2,10000000000.0",
-                     "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"});
+    expect_lines(c, {"streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']", "walk ok 1", "sheet Vantrix Data 5 6",
+                     "0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!", "1,0,1,North", "1,1,2,1.0", "2,3,2,1.25",
+                     "4,3,2,10000000000.0", "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"});
     EXPECT_EQ(c.find("\n3,3,"), std::string::npos) << "a missing cell inside the row is left out";
 
     if (!tool_present("command -v ssconvert")) GTEST_SKIP() << "ssconvert (gnumeric) not installed";
@@ -167,8 +166,7 @@ TEST(XlsWorkbook, BareForms) {
         Sheet* s = new_run_with_sheet(2);
         s->defaults.spreadsheet_version = version;
         Column* a = create_column_with_memory(s, VXS_VARIATE, "Num", 2);
-        a->num = {1.5, 123456789.0};
-        a->decimals = 1;  // the name gets ":1", so the number reads back with one decimal
+        a->num = {1.5, 123456789.0}, a->decimals = 1;  // named "Num:1": read back with one decimal
         create_column_with_memory(s, VXS_TEXT, "Txt", 2)->text.set(0, "x");
         ScratchDir dir;
         ASSERT_TRUE(write_sheet_as_xls(s, dir.file("b.xls").c_str()));
@@ -234,20 +232,19 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
 
 TEST(XlsWorkbook, LogbookLayout) {
     Sheet* s = new_run_with_sheet(2);
-    for (const char* line : {"Study_Name: Trial 7", "Operator: J. Smith", "A free line"})
-        vxs_add_line_to_description(s, line);
+    for (const char* line : {"Study_Name: Trial 7", "Operator: J. Smith", "A free line"}) vxs_add_line_to_description(s, line);
     create_column_with_memory(s, VXS_FACTOR, "Block", 2)->num = {1, 2};  // two levels
     create_column_with_memory(s, VXS_VARIATE, "Yield", 2)->num = {3.5, 4};
-    vxs_parser_options().logbook_out_format = 1;
-    vxs_parser_options().logbook_nfactors = 1;
+    vxs_parser_options().logbook_out_format = 1, vxs_parser_options().logbook_nfactors = 1;
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_xls(s, dir.file("l.xls").c_str()));
     vxs_parser_options().logbook_out_format = 0;
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     // Nine headers (eight fixed and one more), five description rows, then the data.
-    expect_lines(check(dir.path(), dir.file("l.xls")), {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
-         "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
-         "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"});
+    expect_lines(check(dir.path(), dir.file("l.xls")),
+                 {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line", "8,0,1,Operator", "8,1,1,J. Smith",
+                  "9,0,1,variable_type", "9,1,1,treatment", "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield",
+                  "14,2,2,3.5", "15,1,2,2.0"});
 }
 
 // Row numbers are 16-bit and row 0 holds the names: 65,534 data rows are the most.
