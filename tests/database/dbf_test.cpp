@@ -1,13 +1,12 @@
-// dBase tables: hand-built files read cell by cell, tool-made tables against ogr2ogr's own
-// reading, and written tables checked byte by byte and read back by ogr2ogr and this reader
-// (python3-dbf reads them in tests/driver/tools_read_outputs_test.cpp; broken headers are rows
-// of tests/driver/damaged_files_test.cpp).
+// dBase tables: hand-built ones cell by cell, tool-made ones against ogr2ogr, written ones byte
+// by byte and read back (python3-dbf and broken headers: tests/driver).
 #include <gtest/gtest.h>
 #include <strings.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "database/vxr_dbf.h"
@@ -20,9 +19,7 @@ namespace {
 std::string dbf(const std::string& name) { return data_path("dbf/" + name); }
 
 Sheet* read_dbf(const std::string& path, int32_t max_columns = 2048) {
-    new_run_with_sheet(1);
-    lastsheet = nullptr;
-    VXSMAXCOLUMNS = max_columns;
+    new_run_with_sheet(1), lastsheet = nullptr, VXSMAXCOLUMNS = max_columns;
     return read_dbf_into_sheet(path.c_str()) ? lastsheet : nullptr;
 }
 
@@ -30,13 +27,10 @@ std::string collapse_blanks(const std::string& s) {
     std::string out;
     for (char c : s)
         if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
-    if (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
+    return out.ends_with(' ') ? out.substr(0, out.size() - 1) : out;
 }
 
-// Our sheet of a table against ogr2ogr's reading of it, column by column under the same name:
-// texts alike (runs of blanks as one), numbers as printed, ogr2ogr's dates as our day numbers
-// and its logicals T, F and blank as our 1, 0 and missing. Memo fields have no column here.
+// Against ogr2ogr by column name: blank runs as one, its dates as day numbers, T/F/blank as 1/0/missing.
 void expect_same_as_ogr(const ScratchDir& dir, const std::string& dbf_path) {
     Sheet* s = read_dbf(dbf_path);
     ASSERT_TRUE(s);
@@ -80,10 +74,8 @@ TEST(DbfRead, HandBuiltTablesCellByCell) {
     ASSERT_EQ(s->column_count, 4);
     EXPECT_EQ(s->row_count, 4);  // the deleted record is dropped
     const Column *name = s->cols[1].get(), *value = s->cols[2].get(), *when = s->cols[4].get();
-    EXPECT_EQ(value->decimals, 2);
-    EXPECT_EQ(value->representation, VXS_REP_FIXED);
-    EXPECT_EQ(when->representation, VXS_REP_GENERAL);
-    EXPECT_EQ(when->width, 8);
+    EXPECT_EQ(std::tuple(value->decimals, value->representation, when->representation, when->width),
+              std::tuple(2, VXS_REP_FIXED, VXS_REP_GENERAL, 8));
     const double mv = s->missing;
     for (size_t r = 0; r < 4; ++r) EXPECT_EQ(name->text.str(r), (std::vector<std::string>{"alpha", "gamma", "two w", "delta"}[r]));
     EXPECT_EQ(value->num, (std::vector<double>{1.5, mv, mv, 1000}));
@@ -108,13 +100,12 @@ TEST(DbfRead, MoreFieldsThanTheLimitKeepTheFirst) {
     EXPECT_EQ(find_column(s, "F249")->num, (std::vector<double>{49, 50}));
 }
 
-// Tables of GDAL and python3-dbf (tests/data/dbf/make_dbf.sh): a memo as third field, logicals,
-// F fields, a deleted record, FoxPro, and dates of the day the files were made.
+// GDAL and python3-dbf tables: a third-field memo, logicals, F fields, deletions, FoxPro, today's dates.
 TEST(DbfRead, ToolTablesMatchOgr2ogr) {
     if (!tool_present("command -v ogr2ogr")) GTEST_SKIP() << "ogr2ogr (gdal-bin) not installed";
+    ScratchDir dir;
     for (const char* f : {"ogr_kinds.dbf", "pydbf_memo.dbf", "pydbf_foxpro.dbf"}) {
         SCOPED_TRACE(f);
-        ScratchDir dir;
         expect_same_as_ogr(dir, dbf(f));
     }
     Sheet* s = read_dbf(dbf("pydbf_memo.dbf"));
@@ -138,14 +129,10 @@ TEST(DbfWrite, FromCsvByHandAndReadBack) {
     EXPECT_EQ(header, 32u * 8 + 1);
     EXPECT_EQ(b.size(), header + 3 * reclen);  // no end-of-file marker
     EXPECT_EQ(b[header - 1], '\r');
-    // Name: a text field as wide as the longest text plus one.
-    EXPECT_EQ(b.substr(32, 12), std::string("Name\0\0\0\0\0\0\0C", 12));
-    EXPECT_EQ(byte(32 + 16), 31);
-    // Count: whole numbers without decimals of their own are declared with six.
-    EXPECT_EQ(b[64 + 11], 'N');
-    EXPECT_EQ(byte(64 + 17), 6);
-    // Records: blank flag, text at the left, numbers at the right ending one byte early, a
-    // missing number blank.
+    // Name: C, as wide as the longest text plus one; Count: N with six decimals of its own.
+    EXPECT_EQ(b.substr(32, 12) + std::to_string(byte(48)), std::string("Name\0\0\0\0\0\0\0C31", 14));
+    EXPECT_EQ(b[64 + 11] + std::to_string(byte(64 + 17)), "N6");
+    // Records: blank flag, texts left, numbers right ending one byte early, missing blank.
     const size_t count_len = byte(64 + 16);
     EXPECT_EQ(b.substr(header, 7), " alpha ");
     EXPECT_EQ(b.substr(header + 1 + 31, count_len), std::string(count_len - 9, ' ') + "1.000000 ");
@@ -168,8 +155,7 @@ TEST(DbfWrite, NamesCutToTheSameTenCharactersWarn) {
     create_column_with_memory(s, VXS_VARIATE, "Abcdefghij_2", 1);
     ScratchDir dir;
     EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(write_sheet_as_dbf(s, dir.file("n.dbf").c_str())); }),
-              " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name "
-              "Abcdefghij!\n");
+              " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name Abcdefghij!\n");
 }
 
 // Factors are written by their kind: level numbers, level values or labels.
@@ -182,16 +168,14 @@ TEST(DbfWrite, EachFactorOriginWrittenItsOwnWay) {
     };
     factor("Block", 0, 12, {12, 1, s->missing});
     Column* levels = factor("Dose", 1, 2, {2, 1, 2});
-    levels->levels = {0.25, 40};
-    levels->decimals = 2;
+    levels->levels = {0.25, 40}, levels->decimals = 2;
     factor("Colour", 2, 2, {2, s->missing, 1})->labels = {"red", "dark blue"};
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_dbf(s, dir.file("f.dbf").c_str()));
     std::string b = read_file(dir.file("f.dbf"));
     const size_t header = 32 * 4 + 1, reclen = 1 + 4 + 7 + 10;
     ASSERT_EQ(b.size(), header + 3 * reclen);
-    // N(4,0) for 12 levels, N(7,2) for level values up to 40, C(10) for labels: each field one
-    // wider than its widest value.
+    // N(4,0) for 12 levels, N(7,2) for values to 40, C(10) for labels: one past the widest value.
     for (auto [at, want] : {std::pair{32, "N4,0"}, {64, "N7,2"}, {96, "C10,0"}})
         EXPECT_EQ(b[at + 11] + std::to_string(b[at + 16]) + "," + std::to_string(b[at + 17]), want);
     EXPECT_EQ(b.substr(header, 3 * reclen),

@@ -1,7 +1,4 @@
-// Lotus WK1, Quattro WQ1/WB1/WB2/WB3 and Quattro Pro for Windows files made by
-// tests/data/lotus/make_lotus.py: converted end to end and compared with gnumeric's reading
-// (ssconvert, when installed); pages, named ranges and cell ranges; name listings; the WQ1
-// writer's bytes, row limit and round trip; cells outside the range and numbers that are not.
+// Lotus and Quattro files against gnumeric's reading; pages and ranges; the WQ1 writer.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -31,13 +28,11 @@ Table ssconvert_sheet(const ScratchDir& dir, const std::string& file, int sheet)
 
 bool is_number(const std::string& s, double& v) {
     char* end = nullptr;
-    v = std::strtod(s.c_str(), &end);
-    return !s.empty() && *end == '\0';
+    return (v = std::strtod(s.c_str(), &end), !s.empty() && *end == '\0');
 }
 
-// Our cells against gnumeric's, allowing for what this reader does on purpose: labels cut to
-// 90 characters, "n/a" in a numeric column read as missing, ":D" columns shown as dates, and
-// default names where a file has no names row (gnumeric shows none).
+// Ours against gnumeric's, less what we do on purpose: labels cut to 90, "n/a" as missing,
+// ":D" columns as dates, default names where gnumeric shows none.
 void expect_same_cells(const Table& ours, const Table& theirs, const std::string& what) {
     ASSERT_TRUE(ours.size() == theirs.size() || ours.size() == theirs.size() + 1) << what;
     const size_t shift = ours.size() - theirs.size();
@@ -61,7 +56,7 @@ void expect_same_cells(const Table& ours, const Table& theirs, const std::string
 
 struct Converted { RunResult run; Table table; };
 
-// Converts a sample (copied into dir unless a file of that name is there already).
+// Converts a sample, copied into dir unless there already.
 Converted convert(const ScratchDir& dir, const std::string& name, const std::string& output,
                   const std::string& options = "", const std::vector<std::string>& selection = {}) {
     if (!file_exists(dir.file(name))) write_file(dir.file(name), read_file(data_path("lotus/" + name)));
@@ -103,7 +98,7 @@ TEST(LotusFiles, ConvertAsGnumericReadsThem) {
     };
     const bool gnumeric = tool_present("command -v ssconvert");
     for (const auto& c : cases) {
-        std::string what = std::string(c.name) + " sheet " + std::to_string(c.sheet);
+        const std::string what = std::string(c.name) + " sheet " + std::to_string(c.sheet);
         SCOPED_TRACE(what);
         ScratchDir dir;
         Converted got = convert(dir, c.name, "out.csv", "", c.selection);
@@ -121,8 +116,7 @@ TEST(LotusFiles, ConvertAsGnumericReadsThem) {
     expect_same_cells(convert(dir, "w.wq1", "back.csv").table, ssconvert_sheet(dir, as_wk1(dir, "w.wq1"), 0), "written WQ1");
 }
 
-// Name suffixes against what the generator wrote: "!" factor, ":2" decimals, ":D" date, "$" text,
-// "#" texts read as numbers, with the warnings-file line of the one that is not.
+// Suffixes: "!" factor, ":2" decimals, ":D" date, "$" text, "#" texts as numbers (warning if not).
 TEST(LotusFiles, NameSuffixesShapeTheColumns) {
     ScratchDir dir;
     fresh_run(dir.file("warn.err"));
@@ -141,8 +135,7 @@ TEST(LotusFiles, NameSuffixesShapeTheColumns) {
 }
 
 TEST(LotusFiles, PagesRangesAndCellRangesOfNotebooks) {
-    // Rows, columns, first column's name and one number (column, row) of the block read. Pages by
-    // number alone are in the output hash list.
+    // Rows, columns, first name, one number (column, row) and the block read.
     struct { const char* file; const char* sheet; const char* range; int rows, cols; const char* name;
              size_t col, row; double value; const char* block; } const cases[] = {
         {"book.wb2", "summ", "", 3, 3, "C1", 3, 2, 4.3, "C:B3..D5"},
@@ -164,15 +157,13 @@ TEST(LotusFiles, PagesRangesAndCellRangesOfNotebooks) {
         ASSERT_EQ(got.run.status, 0) << got.run.out;
         EXPECT_NE(got.run.out.find(std::string("Data read from ") + c.file + " - " + c.block + "\n"), std::string::npos)
             << got.run.out;
-        ASSERT_EQ(got.table.size(), static_cast<size_t>(c.rows) + 1);
-        ASSERT_EQ(got.table[0].size(), static_cast<size_t>(c.cols));
+        ASSERT_EQ(std::pair(got.table.size(), got.table.at(0).size()), (std::pair<size_t, size_t>(c.rows + 1, c.cols)));
         EXPECT_EQ(got.table[0][0], c.name);
         EXPECT_EQ(std::stod(got.table[c.row + 1][c.col - 1]), c.value);
     }
 }
 
-// A notebook in a compound document is read from a copy beside TMP: the listing names the user's
-// file, and the copy goes afterwards.
+// A notebook in a compound document is read from a copy beside TMP, removed afterwards.
 TEST(LotusFiles, ContainerListingsNameTheUsersFile) {
     const std::string sheets = "Sheets: 3\nTRIAL\n";
     for (auto [file, listing] : {std::pair{"book.wb3", "B\nSUMMARY\nNamed Ranges: 2\nDOSES\nBLOCK\n"},
@@ -185,8 +176,6 @@ TEST(LotusFiles, ContainerListingsNameTheUsersFile) {
         EXPECT_FALSE(file_exists(dir.file("K7RZtemp.wb2")) || file_exists(dir.file("K7RZtemp.qpw")));
     }
 }
-
-// ---------------------------------------------------------------- records made here
 
 std::string record(unsigned code, const std::string& body) { return le_bytes(code, 2) + le_bytes(body.size(), 2) + body; }
 std::string range(unsigned fc, unsigned fr, unsigned lc, unsigned lr) {
@@ -240,14 +229,9 @@ TEST(Wq1Writer, RowLimitAndRoundTrip) {
         write_file(dir.file("rows.csv"), csv);
         RunResult r = run_morvalen(dir.path(), {"rows.csv", "rows.wq1"});
         EXPECT_EQ(r.status, rows == 8192 ? 0 : 6) << r.out;
-        // The refused run leaves the file of the run before as it was.
-        EXPECT_EQ(read_file(dir.file("rows.wq1")).size(), full);
-        if (rows == 8192) {
-            EXPECT_EQ(convert(dir, "rows.wq1", "back.csv").table, csv_cells(csv));
-        } else {
-            EXPECT_NE(r.out.find("Error: Spreadsheet has more rows than a Quattro file can handle (8192)!\n"),
-                      std::string::npos);
-        }
+        EXPECT_EQ(read_file(dir.file("rows.wq1")).size(), full);  // a refused run leaves the last file be
+        if (rows == 8192) { EXPECT_EQ(convert(dir, "rows.wq1", "back.csv").table, csv_cells(csv)); }
+        else { EXPECT_NE(r.out.find("Error: Spreadsheet has more rows than a Quattro file can handle (8192)!\n"), std::string::npos); }
     }
     Sheet* s = new_run_with_sheet(1);
     create_column_with_memory(s, VXS_VARIATE, "X", 1)->num = {1};
@@ -264,16 +248,15 @@ TEST(Wq1Writer, WideWorksheetKeepsTheColumnLimit) {
     RunResult r = run_morvalen(dir.path(), {"wide.wk1", "wide.wq1"});
     EXPECT_EQ(r.out, "Warning Columns above 255 NOT transfered!\nData read from wide.wk1 - A:A1..KN2\n 1 records transferred.\n");
     Table t = convert(dir, "wide.wq1", "back.csv").table;
-    ASSERT_EQ(t.size(), 2u);
-    ASSERT_EQ(t[0].size(), 255u);
+    ASSERT_EQ(std::pair(t.size(), t.at(0).size()), (std::pair<size_t, size_t>(2, 255)));
     EXPECT_EQ(t[0][254] + " " + t[1][254], "V255 254.5");
 }
 
 TEST(LotusFiles, NotebookCellLayouts) {
-    const std::string seven = le_bytes(7, 2), half = le_f64(0.5);
-    std::string b = record(0x00, "\x02\x10") + range(0, 0, 0x0102, 2) + record(0xCA, std::string(1, '\0'));
-    b += nb_cell(0x0F, 0, 0, 0, "'Count" + std::string(1, '\0')) + nb_cell(0x0F, 0, 1, 0, "^Share" + std::string(1, '\0'));
-    b += nb_cell(0x0F, 0, 2, 0, "'Mass#" + std::string(1, '\0')) + nb_cell(0x0F, 0, 2, 1, "'1O" + std::string(1, '\0'));
+    const std::string seven = le_bytes(7, 2), half = le_f64(0.5), nul(1, '\0');
+    std::string b = record(0x00, "\x02\x10") + range(0, 0, 0x0102, 2) + record(0xCA, nul);
+    b += nb_cell(0x0F, 0, 0, 0, "'Count" + nul) + nb_cell(0x0F, 0, 1, 0, "^Share" + nul);
+    b += nb_cell(0x0F, 0, 2, 0, "'Mass#" + nul) + nb_cell(0x0F, 0, 2, 1, "'1O" + nul);
     b += nb_cell(0x0D, 0, 0, 1, seven) + nb_cell(0x0E, 0, 1, 1, half);
     b += nb_cell(0x10, 0, 1, 2, half + "\x03\x00\x00");  // a formula's stored result
     b += nb_cell(0x0D, 0, 0, 2, seven) + nb_cell(0x0E, 0, 2, 2, half);
@@ -286,16 +269,14 @@ TEST(LotusFiles, NotebookCellLayouts) {
     std::fclose(vxs_warn_out), vxs_warn_out = nullptr;
     ASSERT_EQ(lastsheet->column_count, 3);
     EXPECT_EQ(lastsheet->cols[1]->name + lastsheet->cols[2]->name, "CountShare");
-    EXPECT_EQ(lastsheet->cols[1]->num, (std::vector<double>{7, 7}));
-    EXPECT_EQ(lastsheet->cols[2]->num, (std::vector<double>{0.5, 0.5}));
-    EXPECT_EQ(lastsheet->cols[3]->num, (std::vector<double>{10, 0.5}));
+    const auto& k = lastsheet->cols;
+    EXPECT_EQ((std::vector{k[1]->num, k[2]->num, k[3]->num}), (std::vector<std::vector<double>>{{7, 7}, {0.5, 0.5}, {10, 0.5}}));
     EXPECT_EQ(read_file(dir.file("warn.err")),
               "Text to Number Conversion Warnings\n \nColumn Mass Row    1 (From Cell C2): 1O read as 10\n");
 }
 
 TEST(LotusDamaged, CellsOutsideTheRangeAndNotNumbers) {
-    // Cells outside the RANGE are dropped, not wrapped into the next row; NaN, infinities and
-    // numbers at or below the missing value leave cells empty and do not widen the extent.
+    // Cells outside the RANGE dropped, not wrapped; NaN, infinities, numbers <= missing leave cells empty.
     fresh_run();
     ASSERT_EQ(read_wk1_into_sheet(data_path("lotus/damaged/outside_range.wk1").c_str()), 1);
     EXPECT_EQ(std::pair(lastsheet->row_count, lastsheet->column_count), std::pair(4, 3));

@@ -1,11 +1,10 @@
-// The Excel writer: record bytes worked out by hand, workbooks opened by python3-olefile,
-// python3-xlrd and ssconvert, the container at mini, regular and DIFAT sizes, the bare Excel 2
-// and 3/4 forms, and sheets read back through this program's own Excel reader.
+// The Excel writer: bytes by hand, files read by olefile, xlrd, ssconvert and our own reader.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/vxs_options.h"
@@ -22,32 +21,25 @@ const char kXlrd[] = "/usr/bin/python3 -c 'import xlrd, olefile'";
 std::string hex(const std::string& bytes) {
     std::string out;
     char b[4];
-    for (unsigned char c : bytes) out += (std::snprintf(b, sizeof b, " %02X", c), b);
-    return out.empty() ? out : out.substr(1);
+    for (unsigned char c : bytes) out += (std::snprintf(b, sizeof b, out.empty() ? "%02X" : " %02X", c), b);
+    return out;
 }
 
 void fresh_stream(int version) {
     xls_reset_stream();
-    xls_ver_2 = version == 2;
-    xls_ver_34 = version <= 4;
-    xls_ver_97 = 0;
+    xls_ver_2 = version == 2, xls_ver_34 = version <= 4, xls_ver_97 = 0;
 }
 
 // What check_xls.py says about a file.
 std::string check(const std::string& dir, const std::string& file, const char* option = "") {
     const std::string out = dir + "/check.txt";
-    int rc = std::system(("/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " +
-                          option + " > " + out + " 2>&1")
-                             .c_str());
+    int rc = std::system(("/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " + option + " > " + out + " 2>&1").c_str());
     return (rc == 0 ? "" : "FAILED\n") + read_file(out);
 }
 
-// Each of the lines is a whole line of text.
 void expect_lines(const std::string& text, std::initializer_list<const char*> lines) {
     for (const char* line : lines)
-        EXPECT_NE(("\n" + text).find("\n" + std::string(line) + "\n"), std::string::npos)
-            << line << "\n"
-            << text;
+        EXPECT_NE(("\n" + text).find("\n" + std::string(line) + "\n"), std::string::npos) << line << "\n" << text;
 }
 
 TEST(XlsRecords, RkValuesByHand) {
@@ -99,9 +91,7 @@ TEST(XlsRecords, CellRecordsByHand) {
     fresh_stream(4);
     ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
     ASSERT_TRUE(xls_write_number(1, 1, 0, 2.0));
-    EXPECT_EQ(
-        hex(xls_stream()),
-        "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
+    EXPECT_EQ(hex(xls_stream()), "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
 }
 
 TEST(XlsRecords, StreamLimitStopsTheWriting) {
@@ -110,7 +100,7 @@ TEST(XlsRecords, StreamLimitStopsTheWriting) {
     xls_stream_limit = 20;
     EXPECT_EQ(stdout_of([] {
                   EXPECT_TRUE(xls_write_number(0, 0, 0, 1e300));  // 18 bytes
-                  EXPECT_FALSE(xls_write_eof());                  // 4 more would pass the limit
+                  EXPECT_FALSE(xls_write_eof());                  // 4 more pass the limit,
                   EXPECT_FALSE(xls_write_eof());                  // and the writing stays stopped
               }),
               "Error: Data space required exceeds Excel capabilities!\n");
@@ -122,17 +112,14 @@ TEST(XlsRecords, StreamLimitStopsTheWriting) {
 TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     ScratchDir dir;
-    write_file(
-        dir.file("in.csv"),
-        "Site,Plot,Treatment!,Dose,Score!,Comment\nNorth,1,Control,0.5,3,\"fine, dry\"\n"
+    write_file(dir.file("in.csv"), "Site,Plot,Treatment!,Dose,Score!,Comment\nNorth,1,Control,0.5,3,\"fine, dry\"\n"
         "South,2,High N,1.25,1,said ok\nNorth,3,Control,*,3,\nEast,4,low n,1e10,2,O'Brien\n");
     ASSERT_EQ(run_morvalen(dir.path(), {"in.csv", "out.xls"}).status, 0);
     std::string c = check(dir.path(), dir.file("out.xls"));
     EXPECT_NE(c.find(" mini\n"), std::string::npos) << c;
-    expect_lines(c, {"streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']", "walk ok 1",
-                     "sheet Vantrix Data 5 6", "0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!",
-                     "1,0,1,North", "1,1,2,1.0", "2,3,2,1.25", "4,3,2,10000000000.0",
-                     "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"});
+    expect_lines(c, {"streams ['\\x01CompObj', '\\x05SummaryInformation', 'Book']", "walk ok 1", "sheet Vantrix Data 5 6",
+                     "0,0,1,Site", "0,2,1,Treatment!", "0,4,1,Score!", "1,0,1,North", "1,1,2,1.0", "2,3,2,1.25",
+                     "4,3,2,10000000000.0", "2,2,1,High N", "1,4,2,3.0", "1,5,1,fine, dry"});
     EXPECT_EQ(c.find("\n3,3,"), std::string::npos) << "a missing cell inside the row is left out";
 
     if (!tool_present("command -v ssconvert")) GTEST_SKIP() << "ssconvert (gnumeric) not installed";
@@ -141,9 +128,8 @@ TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     EXPECT_NE(g.find("\nEast,4,\"low n\",10000000000,2,O'Brien\n"), std::string::npos) << g;
 }
 
-// Sizes: a stream below 4096 bytes in the mini stream, a larger one in regular sectors, and
-// one needing more than 109 FAT sectors, so DIFAT sectors. Excel 95 sheets end at row 16384,
-// and xlrd and gnumeric stop there, so the large stream is made wide rather than long.
+// Mini stream below 4096 bytes, regular sectors above, DIFAT past 109 FAT sectors (made wide:
+// Excel 95 readers stop at row 16384).
 TEST(XlsWorkbook, ContainerSizes) {
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     for (auto [rows, cols, expect] :
@@ -157,21 +143,18 @@ TEST(XlsWorkbook, ContainerSizes) {
         }
         ScratchDir dir;
         ASSERT_TRUE(write_sheet_as_xls(s, dir.file("s.xls").c_str()));
-        // The large file is checked for its container by olefile and for its cells by our own
-        // reader: xlrd takes a minute over half a million cells.
+        // xlrd takes a minute over the large file: olefile checks its container, we its cells.
         const bool large = rows > 1000;
         std::string c = check(dir.path(), dir.file("s.xls"), large ? "--container" : "");
         EXPECT_NE(c.find(expect), std::string::npos) << c.substr(0, 400);
-        EXPECT_NE(c.find("walk ok " + std::to_string(rows / 32 + 1) + "\n"), std::string::npos)
-            << c.substr(0, 400);
+        EXPECT_NE(c.find("walk ok " + std::to_string(rows / 32 + 1) + "\n"), std::string::npos) << c.substr(0, 400);
         if (!large) {
             expect_lines(c, {("sheet Vantrix Data " + std::to_string(rows + 1) + " " + std::to_string(cols)).c_str()});
             EXPECT_NE(c.find("\n" + std::to_string(rows) + "," + std::to_string(cols - 1) + ",2,"), std::string::npos);
             continue;
         }
         EXPECT_EQ(read_file(dir.file("s.xls")).substr(0x48, 4), le_bytes(1, 4)) << "DIFAT sector count";
-        RunResult r = run_morvalen(dir.path(), {"s.xls", "s.csv"});
-        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_EQ(run_morvalen(dir.path(), {"s.xls", "s.csv"}).status, 0);
         // Last cell: (16382 + 29 + 1) / 3, shown with six digits.
         EXPECT_TRUE(read_file(dir.file("s.csv")).ends_with("5470.67\n"));
     }
@@ -183,15 +166,13 @@ TEST(XlsWorkbook, BareForms) {
         Sheet* s = new_run_with_sheet(2);
         s->defaults.spreadsheet_version = version;
         Column* a = create_column_with_memory(s, VXS_VARIATE, "Num", 2);
-        a->num = {1.5, 123456789.0};
-        a->decimals = 1;  // the name gets ":1", so the number reads back with one decimal
+        a->num = {1.5, 123456789.0}, a->decimals = 1;  // named "Num:1": read back with one decimal
         create_column_with_memory(s, VXS_TEXT, "Txt", 2)->text.set(0, "x");
         ScratchDir dir;
         ASSERT_TRUE(write_sheet_as_xls(s, dir.file("b.xls").c_str()));
         EXPECT_EQ(hex(read_file(dir.file("b.xls")).substr(0, 8)),
                   version == 2 ? "09 00 04 00 07 00 10 00" : "09 04 06 00 00 00 10 00");
-        RunResult r = run_morvalen(dir.path(), {"b.xls", "b.csv"});
-        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_EQ(run_morvalen(dir.path(), {"b.xls", "b.csv"}).status, 0);
         EXPECT_NE(read_file(dir.file("b.csv")).find("123456789.0"), std::string::npos);
         if (tool_present(kXlrd))
             expect_lines(check(dir.path(), dir.file("b.xls")), {"2,0,2,123456789.0", "1,1,1,x"});
@@ -199,14 +180,12 @@ TEST(XlsWorkbook, BareForms) {
     // The form follows the sheet, not the Excel 2 or 3/4 file just read.
     for (const char* bare : {"xls/biff2.xls", "xls/biff4.xls"}) {
         ScratchDir dir;
-        RunResult r = run_morvalen(dir.path(), {copy_sample(dir, bare), "out.xls"});
-        ASSERT_EQ(r.status, 0) << r.out;
+        ASSERT_EQ(run_morvalen(dir.path(), {copy_sample(dir, bare), "out.xls"}).status, 0);
         EXPECT_EQ(hex(read_file(dir.file("out.xls")).substr(0, 4)), "D0 CF 11 E0") << bare;
     }
 }
 
-// Notes carry level and label lists and descriptions; dates carry a date format so other
-// programs show them as dates; fixed decimals get their own format and a ":d" name suffix.
+// Notes carry levels, labels and descriptions; dates a date format; fixed decimals a format and ":d".
 TEST(XlsWorkbook, NotesDatesAndDecimals) {
     Sheet* s = new_run_with_sheet(2);
     auto column = [&](int32_t type, const char* name, std::vector<double> num, int32_t origin = 0, int32_t nlevels = 0) {
@@ -226,7 +205,6 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_xls(s, dir.file("n.xls").c_str()));
     EXPECT_TRUE(xls_stream().empty()) << "the stream's memory is released after the write";
-
     // NOTE records by hand: row 0, column, text length, text.
     std::string file = read_file(dir.file("n.xls"));
     for (const std::string& bytes : {std::string("\x1C\x00\x1C\x00\x00\x00\x00\x00\x16\x00!(0.5,12)\nmg per plant", 32),
@@ -241,39 +219,32 @@ TEST(XlsWorkbook, NotesDatesAndDecimals) {
                       "1,1,1,red", "2,2,1,label number 199", "1,3,3,45000.0", "2,4,2,2.25"});
 
     // Our reader takes the kinds, levels, labels and decimals back.
-    RunResult r = run_morvalen(dir.path(), {"n.xls", "back.vsh"});
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(run_morvalen(dir.path(), {"n.xls", "back.vsh"}).status, 0);
     new_run_with_sheet(1);
     lastsheet = nullptr;
     ASSERT_TRUE(read_file_into_sheet(dir.file("back.vsh").c_str()));
     const auto& b = lastsheet->cols;
     ASSERT_EQ(lastsheet->column_count, 5);
-    EXPECT_EQ(b[1]->type, VXS_FACTOR);
-    EXPECT_EQ(b[1]->levels, (std::vector<double>{0.5, 12}));
-    EXPECT_EQ(b[1]->extra, "mg per plant");
+    EXPECT_EQ(std::tuple(b[1]->type, b[1]->levels, b[1]->extra), std::tuple(VXS_FACTOR, std::vector<double>{0.5, 12}, "mg per plant"));
     EXPECT_EQ(b[2]->labels, (std::vector<std::string>{"red", "blue"}));
-    EXPECT_EQ(b[4]->representation, VXS_REP_DATE);
-    EXPECT_EQ(b[5]->decimals, 3);
+    EXPECT_EQ(std::tuple(b[4]->representation, b[5]->decimals), std::tuple(VXS_REP_DATE, 3));
 }
 
 TEST(XlsWorkbook, LogbookLayout) {
     Sheet* s = new_run_with_sheet(2);
-    for (const char* line : {"Study_Name: Trial 7", "Operator: J. Smith", "A free line"})
-        vxs_add_line_to_description(s, line);
+    for (const char* line : {"Study_Name: Trial 7", "Operator: J. Smith", "A free line"}) vxs_add_line_to_description(s, line);
     create_column_with_memory(s, VXS_FACTOR, "Block", 2)->num = {1, 2};  // two levels
     create_column_with_memory(s, VXS_VARIATE, "Yield", 2)->num = {3.5, 4};
-    vxs_parser_options().logbook_out_format = 1;
-    vxs_parser_options().logbook_nfactors = 1;
+    vxs_parser_options().logbook_out_format = 1, vxs_parser_options().logbook_nfactors = 1;
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_xls(s, dir.file("l.xls").c_str()));
     vxs_parser_options().logbook_out_format = 0;
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     // Nine headers (eight fixed and one more), five description rows, then the data.
-    expect_lines(
-        check(dir.path(), dir.file("l.xls")),
-        {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line",
-         "8,0,1,Operator", "8,1,1,J. Smith", "9,0,1,variable_type", "9,1,1,treatment",
-         "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield", "14,2,2,3.5", "15,1,2,2.0"});
+    expect_lines(check(dir.path(), dir.file("l.xls")),
+                 {"sheet LogBook Data 16 3", "0,0,1,study", "0,1,1,Trial 7", "1,1,1,A free line", "8,0,1,Operator", "8,1,1,J. Smith",
+                  "9,0,1,variable_type", "9,1,1,treatment", "9,2,1,measurement", "13,0,1,variable_name", "13,2,1,Yield",
+                  "14,2,2,3.5", "15,1,2,2.0"});
 }
 
 // Row numbers are 16-bit and row 0 holds the names: 65,534 data rows are the most.
@@ -282,11 +253,9 @@ TEST(XlsWorkbook, TooManyRowsAreRefused) {
         Sheet* s = new_run_with_sheet(rows);
         create_column_with_memory(s, VXS_VARIATE, "V", rows);
         ScratchDir dir;
-        std::string out = stdout_of(
-            [&] { EXPECT_EQ(write_sheet_as_xls(s, dir.file("big.xls").c_str()), rows < 65535); });
+        std::string out = stdout_of([&] { EXPECT_EQ(write_sheet_as_xls(s, dir.file("big.xls").c_str()), rows < 65535); });
         EXPECT_EQ(file_exists(dir.file("big.xls")), rows < 65535);
-        EXPECT_EQ(out, rows < 65535 ? " Warning: Excel 95 sheets hold 16384 rows: other programs "
-                                      "may read only the first 16384 of 65535!\n"
+        EXPECT_EQ(out, rows < 65535 ? " Warning: Excel 95 sheets hold 16384 rows: other programs may read only the first 16384 of 65535!\n"
                                     : "Error: Data space required exceeds Excel capabilities!\n");
     }
 }
