@@ -79,9 +79,7 @@ TEST(Progress, LineTexts) {
         EXPECT_EQ(VxsProgress::line("big.csv", writing, total, done, seconds), want);
 }
 
-// A big input that is recognised and refused at once: the run is short, but the input is above
-// the size at which the indicator shows. Only a terminal on standard error gets the line, and
-// standard output is the same either way.
+// A big input refused at once: only a terminal on stderr gets the line; stdout is the same.
 TEST(Progress, ShownOnlyOnATerminalAboveTheThresholdAndClearedAtTheEnd) {
     ScratchDir dir;
     write_file(dir.file("big.dat"), patched(patched(std::string(100, '\0'), 84, "SAS"), 12, "\1"));

@@ -1,6 +1,4 @@
-// A run that fails or is refused at any step keeps an existing output exactly as it was and
-// leaves no temporary file; a complete one replaces the output by one rename. The temporary
-// file is made afresh beside the output and never written through a link planted at its name.
+// The temporary output sits beside the output, is made afresh and never written through a link.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -37,10 +37,8 @@ TEST(DirectoryPart, LongestLeadingPartThatIsADirectory) {
 // A small CSV whose conversions show the effect of several options.
 const char kSample[] = "Plot,Variety,Yield\n1,Avalon,5.5\n2,Brigadier,6\n3,Avalon,O.5\n";
 
-// Every input option and every output option, written after a file in a deep tree of folders
-// named like options: had an option stayed in the name, or a directory been cut, the input
-// would not be found (status 2) or the output could not be written (status 6). Some rows show
-// the option took effect: a file of the tree has, or lacks, a text.
+// Every option after a file in a tree of option-named folders: a wrong split gives status 2 or 6;
+// some rows show the option took effect.
 TEST(AbsolutePaths, EveryOptionAfterADeepTreeOfOptionNamedDirectories) {
     const struct {
         const char *input_option, *output, *file = nullptr, *has = "", *lacks = nullptr;

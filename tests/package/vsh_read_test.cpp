@@ -1,6 +1,4 @@
-// The package spreadsheet file reader: the sample files of both byte orders converted whole,
-// structure kinds the text reader never makes, sheets of every column kind written and read
-// back in each version, and cut or lying files.
+// The package spreadsheet reader: samples of both byte orders, round trips, cut and lying files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,9 +22,7 @@ Sheet* decode(const std::string& bytes) {
     return vxs_decode_vsh(in) ? lastsheet : nullptr;
 }
 
-// Versions 1-3 in both byte orders give one CSV: for the kinds files the one written from their
-// hand-made description (tests/data/csv/make_expected.py). One-way tables carry a name part in
-// versions 1 and 2 only.
+// Versions 1-3 in both byte orders give one CSV; for kinds, the one from its hand-made description.
 TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
     for (const std::string stem : {"kinds", "oneway"}) {
         const bool kinds = stem == "kinds";

@@ -1,6 +1,4 @@
-// Column conversions: factors from numbers and texts (sorted, unsorted, natural orders, case
-// and blanks), factors back to numbers and texts, units. Text to numbers with its warnings
-// runs through the driver's tests.
+// Column conversions: factors from numbers and texts and back, units.
 #include <gtest/gtest.h>
 
 #include <cmath>

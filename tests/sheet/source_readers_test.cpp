@@ -21,10 +21,7 @@
 
 namespace {
 
-// One row per way a reader takes its bytes: companion files, the block reader, a line stream,
-// the ReadStat library's I/O handlers. Readers that only take the whole contents (the Lotus,
-// Minitab, Instat, Kelmora and package sheet readers) get the same bytes from either kind of
-// source, which the source tests check.
+// One row per way a reader takes its bytes (whole-contents readers: the source tests).
 const struct {
     const char* sample;                   // main file under tests/data
     std::vector<const char*> companions;  // extensions of its companion files
