@@ -1,5 +1,4 @@
-// Damaged and lying files through the whole program: status, message, no output or temporary left.
-// (Committed damaged samples and cuts are pinned by the output hashes and the readers' own tests.)
+// Damaged and lying files: status and message, nothing left behind (samples as they are: hashes).
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -63,8 +63,7 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
     EXPECT_FALSE(name_taken(dir.file("in.$$$.$$$")));
 }
 
-// A link planted at the temporary name after the run made its file, just before the writer
-// opens it: every writer refuses to write through it, and the link's target stays as it was.
+// A link planted at the temporary name just before the writer opens it is never written through.
 TEST(OutputSafety, WritersNeverWriteThroughALink) {
     ScratchDir dir;
     write_file(dir.file("victim.txt"), "precious\n");

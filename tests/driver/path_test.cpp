@@ -1,5 +1,4 @@
-// Options only after the directory part: the split itself, then whole conversions through
-// real directories whose names look like options.
+// Options only after the directory part: the split, then conversions through option-named folders.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,8 +36,7 @@ TEST(DirectoryPart, LongestLeadingPartThatIsADirectory) {
 // A small CSV whose conversions show the effect of several options.
 const char kSample[] = "Plot,Variety,Yield\n1,Avalon,5.5\n2,Brigadier,6\n3,Avalon,O.5\n";
 
-// Every option after a file in a tree of option-named folders: a wrong split gives status 2 or 6;
-// some rows show the option took effect.
+// Every option after a file in option-named folders (a wrong split: status 2 or 6).
 TEST(AbsolutePaths, EveryOptionAfterADeepTreeOfOptionNamedDirectories) {
     const struct {
         const char *input_option, *output, *file = nullptr, *has = "", *lacks = nullptr;

@@ -116,8 +116,7 @@ TEST(VshRead, ColumnLimitAndLongNames) {
     ASSERT_TRUE(s && s->cols[1]->name == std::string(40, 'n'));
 }
 
-// Every cut of a file, and counts that claim more than the file holds, end with a clean
-// failure; the sanitizer build would catch a huge allocation or a read outside.
+// Cuts and lying counts fail cleanly (sanitizers catch huge allocations and stray reads).
 TEST(VshRead, CutAndLyingFilesFailCleanly) {
     std::string good = read_file(data_path("csv/kinds_v3.vsh"));
     for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(decode(good.substr(0, n))) << n;

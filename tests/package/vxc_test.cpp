@@ -1,5 +1,4 @@
-// The package command file writer: golden text, the line-keeping buffer, string and number
-// forms, factors inline and through _levels_/_labels_, and the options that change the file.
+// The package command file writer: golden text, buffer, strings, numbers, factors, options.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,4 @@
-// RTF and HTML table writers: whole documents against bytes written out by hand from the
-// table rules, then whole conversions read back by unrtf and html5lib.
+// RTF and HTML table writers: hand-written bytes, then conversions read back by unrtf and html5lib.
 #include <gtest/gtest.h>
 
 #include <sstream>

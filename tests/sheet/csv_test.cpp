@@ -1,5 +1,4 @@
-// Delimited text into a sheet: delimiters and quotes, the names-or-data decision, column
-// typing, factors from marked names, line ends, field limits, blocks and pipes.
+// Delimited text into a sheet: delimiters, quotes, names line, typing, line ends, limits, blocks.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// Day numbers on both scales checked against the standard calendar, every date format code
-// written for one known date and read back, the date reader's fallbacks, and write_num.
+// Day numbers against the calendar, every date code written and read back, fallbacks, write_num.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -204,8 +203,7 @@ TEST_F(Dates, WriteNumWhereItDiffersFromPlainPrintf) {
 
 }  // namespace
 
-// write_num formats without printf for speed; every representation must still give exactly
-// what the printf formats give.
+// write_num formats without printf for speed but must give exactly what printf gives.
 TEST(WriteNumFormats, AgreeWithPrintf) {
     const double values[] = {0,      -0.0,    1e-300, 123456, 1234567,  0.0001,  0.00001, 5.62,
                              -999999.5, 1e308, 2.5e-7, 100,   1.0 / 3, 2.675, 1e15, -7.25e-13};

@@ -1,5 +1,4 @@
-// Readers moved onto byte sources read a data set from memory exactly as from its files: the
-// same sheet and the same printed text, with or without the companion files beside the main one.
+// A data set read from memory reads as from its files, with or without companions.
 #include <gtest/gtest.h>
 
 #include <cstdio>
