@@ -1,6 +1,4 @@
-// Every reader given its samples cut short everywhere: whatever it reads is a whole sheet, every
-// column as long as the rows, and nothing crashes, hangs, ends the run or allocates wildly (the
-// sanitizer build watches).
+// Samples cut anywhere read a whole sheet or nothing, never crash or end the run (sanitizers watch).
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,7 +1,4 @@
-// Damaged, cut and lying files of every format through the whole program: each row a sample,
-// what is done to it, and the exit status and message the user sees. A refused file never
-// leaves an output or a temporary file behind. (Committed damaged samples are pinned by the
-// output hashes; rows here are those made in place and those guarding a message.)
+// Damaged and lying files: status and message, nothing left behind (samples as they are: hashes).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,7 +11,7 @@ namespace {
 
 using Damage = std::function<std::string(const std::string&)>;
 
-enum class Says { Exactly, Starting, Containing, Anything };
+enum class Says { Exactly, Containing, Anything };
 
 struct Row {
     const char* sample;  // under tests/data
@@ -25,7 +22,6 @@ struct Row {
     std::string message = "";
 };
 
-Damage cut_to(size_t n) { return [n](const std::string& b) { return b.substr(0, n); }; }
 using At = std::function<size_t(const std::string&)>;
 // n bytes of v little-endian at the offset found by at.
 Damage put_le(At at, uint64_t v, size_t n) {
@@ -76,8 +72,6 @@ const Row kRows[] = {
     // Lotus and Quattro: ranges too big to hold, notebooks locked.
     {"lotus/damaged/huge_range.wk1", nullptr, nullptr, 9, Says::Exactly,
      "Error: Too much data in Lotus file for Morvalen to handle!\n"},
-    {"lotus/damaged/huge_range.wq1", nullptr, nullptr, 9, Says::Exactly,
-     "Error: Too much data in Quattro file for Morvalen to handle!\n"},
     {"lotus/protected.qpw", nullptr, nullptr, 4, Says::Exactly,
      "Quattro File is Password protected - cannot read data.\n"
      " Warning: No valid data found in file or specified sheet/range!\n"},
@@ -95,20 +89,11 @@ const Row kRows[] = {
      no_data("obs.dta")},
     {"readstat/haven.zsav", put_le(offset(80), 0x7FFFFFFF, 4), "cases.zsav", 5, Says::Containing,
      no_data("cases.zsav")},
-    {"xpt/values_labels_dates.xpt", cut_to(700), "in.xpt", 5, Says::Exactly,
-     "Cannot successfully read SAS transport file\n" + no_data("in.xpt")},
-    // Package files, maps and media.
-    {"csv/kinds_v3.vsh", cut_to(100), "cut.vsh", 5},
+    // Maps and media.
     {"shape/polygonz.shp", put_le(offset(144), 0x7fffffff7fffffff, 8), "counts.shp", 5, Says::Exactly,
      "Shape dBASE table counts.DBF was not foundBad Z PolyLine Shape record!" + no_data("counts.shp")},
     {"bmp/palette_8_bit.bmp", put_le(offset(18), 0x0fffffff, 4), "wide.bmp", 5, Says::Exactly, no_data("wide.bmp")},
     {"wav/mono_16_bit.wav", put_le(after("data"), 0x7ffffff0, 4), "long.wav", 5, Says::Exactly, no_data("long.wav")},
-    {"bmp/rle8.bmp", nullptr, "r.bmp", 5, Says::Starting, "Sorry: RLE Compressed Bitmaps not yet supported!\n"},
-    {"bmp/palette_8_bit.bmp", cut_to(500), "cut.bmp", 5, Says::Exactly, no_data("cut.bmp")},
-    {"wav/mono_16_bit.wav", cut_to(60), "cut.wav", 5, Says::Exactly, no_data("cut.wav")},
-    {"wav/mono_24_bit_extensible.wav", nullptr, "e.wav", 5, Says::Exactly,
-     "Error: WAVE Format is not of PC origin (Type -2)\n" + no_data("e.wav")},
-    {"wav/quad_16_bit.wav", nullptr, "q.wav", 5, Says::Exactly, "Error: Invalid data sample size (8)\n" + no_data("q.wav")},
 };
 
 TEST(DamagedFiles, EndWithTheirStatusAndMessage) {
@@ -121,12 +106,8 @@ TEST(DamagedFiles, EndWithTheirStatusAndMessage) {
         write_file(dir.file(name), row.damage ? row.damage(bytes) : bytes);
         RunResult r = run_morvalen(dir.path(), {name, "out.csv"});
         EXPECT_EQ(r.status, row.status) << r.out;
-        switch (row.says) {
-            case Says::Exactly: EXPECT_EQ(r.out, row.message); break;
-            case Says::Starting: EXPECT_EQ(r.out.rfind(row.message, 0), 0u) << r.out; break;
-            case Says::Containing: EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out; break;
-            case Says::Anything: break;
-        }
+        if (row.says == Says::Exactly) { EXPECT_EQ(r.out, row.message); }
+        if (row.says == Says::Containing) { EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out; }
         EXPECT_EQ(file_exists(dir.file("out.csv")), row.status == 0);
         EXPECT_FALSE(file_exists(dir.file("out.$$$")));
     }

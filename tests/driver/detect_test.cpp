@@ -1,5 +1,4 @@
-// Input type detection: one small file per signature no sample carries (the samples' types are
-// pinned by their conversions), in detection order, with near misses and the order-sensitive cases.
+// Type detection: signatures no sample carries, in detection order, with near misses.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -22,9 +22,7 @@ TEST(Driver, UsageWithoutArgumentsIsStatusOne) {
     EXPECT_TRUE(r.out.ends_with("\n          Morvalen Test.WB2 Test.TXT A C1:K100")) << r.out;
 }
 
-// Each failing or refused run, with and without an old output: its status and whole message,
-// inputs untouched, the old output kept exactly as it was or none made, and no temporary file
-// left (a writer failing midway: full_disk_test.cpp).
+// Failed runs: status and message; inputs and any old output untouched, no temporary file left.
 TEST(Driver, FailuresEndWithTheirStatusAndMessageAndLoseNothing) {
     const struct {
         std::vector<std::pair<std::string, std::string>> files;  // made before the run

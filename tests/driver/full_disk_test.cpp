@@ -1,6 +1,4 @@
-// Every writer on the shared buffered writer, run out of disk space: the conversion fails with
-// status 6 and the driver's one failure message (the writer prints nothing of its own), and
-// nothing new stands under the output name or the temporary one.
+// Every buffered writer out of disk space: status 6, the driver's one message, nothing new left.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

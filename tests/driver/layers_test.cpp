@@ -1,5 +1,4 @@
-// The layers only point down: the sheet layer includes nothing above it, and no format module
-// includes the driver (the driver's table joins the modules, not the other way round).
+// Includes only point down: sheet includes only sheet, no module includes the driver.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,5 +1,4 @@
-// Column-name files: the listing written for the user, and renaming, converting and dropping
-// columns from an edited one.
+// Column-name files: the listing, and renaming, converting and dropping columns from one.
 #include <gtest/gtest.h>
 
 #include <cstdio>

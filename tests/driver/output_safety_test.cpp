@@ -1,6 +1,4 @@
-// A run that fails or is refused at any step keeps an existing output exactly as it was and
-// leaves no temporary file; a complete one replaces the output by one rename. The temporary
-// file is made afresh beside the output and never written through a link planted at its name.
+// The temporary output sits beside the output, is made afresh and never written through a link.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,8 +63,7 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
     EXPECT_FALSE(name_taken(dir.file("in.$$$.$$$")));
 }
 
-// A link planted at the temporary name after the run made its file, just before the writer
-// opens it: every writer refuses to write through it, and the link's target stays as it was.
+// A link planted at the temporary name just before the writer opens it is never written through.
 TEST(OutputSafety, WritersNeverWriteThroughALink) {
     ScratchDir dir;
     write_file(dir.file("victim.txt"), "precious\n");

@@ -1,5 +1,4 @@
-// Options only after the directory part: the split itself, then whole conversions through
-// real directories whose names look like options.
+// Options only after the directory part: the split, then conversions through option-named folders.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,10 +36,7 @@ TEST(DirectoryPart, LongestLeadingPartThatIsADirectory) {
 // A small CSV whose conversions show the effect of several options.
 const char kSample[] = "Plot,Variety,Yield\n1,Avalon,5.5\n2,Brigadier,6\n3,Avalon,O.5\n";
 
-// Every input option and every output option, written after a file in a deep tree of folders
-// named like options: had an option stayed in the name, or a directory been cut, the input
-// would not be found (status 2) or the output could not be written (status 6). Some rows show
-// the option took effect: a file of the tree has, or lacks, a text.
+// Every option after a file in option-named folders (a wrong split: status 2 or 6).
 TEST(AbsolutePaths, EveryOptionAfterADeepTreeOfOptionNamedDirectories) {
     const struct {
         const char *input_option, *output, *file = nullptr, *has = "", *lacks = nullptr;

@@ -1,6 +1,4 @@
-// Sheets written in a format and read back convert as they did before: each row an input, the
-// format it goes through, and the output both are compared in (a command file compared without
-// its lines naming the source).
+// Written in a format and read back, a sheet converts as before (source-naming lines aside).
 #include <gtest/gtest.h>
 
 #include <sstream>

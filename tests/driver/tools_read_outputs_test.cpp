@@ -1,5 +1,4 @@
-// Files this program writes, read by independent tools: each row a conversion and what the
-// tool prints about its output. A row is skipped when its tool is not installed.
+// Our outputs read by independent tools; a row is skipped when its tool is missing.
 #include <gtest/gtest.h>
 
 #include <string>

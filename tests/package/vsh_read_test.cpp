@@ -1,6 +1,4 @@
-// The package spreadsheet file reader: the sample files of both byte orders converted whole,
-// structure kinds the text reader never makes, sheets of every column kind written and read
-// back in each version, and cut or lying files.
+// The package spreadsheet reader: samples of both byte orders, round trips, cut and lying files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,9 +22,7 @@ Sheet* decode(const std::string& bytes) {
     return vxs_decode_vsh(in) ? lastsheet : nullptr;
 }
 
-// Versions 1-3 in both byte orders give one CSV: for the kinds files the one written from their
-// hand-made description (tests/data/csv/make_expected.py). One-way tables carry a name part in
-// versions 1 and 2 only.
+// Versions 1-3 in both byte orders give one CSV; for kinds, the one from its hand-made description.
 TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
     for (const std::string stem : {"kinds", "oneway"}) {
         const bool kinds = stem == "kinds";
@@ -120,8 +116,7 @@ TEST(VshRead, ColumnLimitAndLongNames) {
     ASSERT_TRUE(s && s->cols[1]->name == std::string(40, 'n'));
 }
 
-// Every cut of a file, and counts that claim more than the file holds, end with a clean
-// failure; the sanitizer build would catch a huge allocation or a read outside.
+// Cuts and lying counts fail cleanly (sanitizers catch huge allocations and stray reads).
 TEST(VshRead, CutAndLyingFilesFailCleanly) {
     std::string good = read_file(data_path("csv/kinds_v3.vsh"));
     for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(decode(good.substr(0, n))) << n;

@@ -1,5 +1,4 @@
-// The package spreadsheet file writer: golden bytes of all three versions, a field-by-field
-// walk that must end exactly at the end of the file, and the edge cases of the layout.
+// The package spreadsheet writer: golden bytes of all versions, a full field walk, layout edges.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,8 +13,7 @@
 
 namespace {
 
-// An independent reader of the layout: walks every field, keeps what the tests look at, and
-// succeeds only when the last field ends exactly at the end of the bytes.
+// An independent reader of the layout; ok only when the last field ends at the last byte.
 struct VshWalk {
     explicit VshWalk(std::string bytes) : b(std::move(bytes)) { ok = walk() && ok && pos == b.size(); }
     std::string b;

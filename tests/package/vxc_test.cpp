@@ -1,5 +1,4 @@
-// The package command file writer: golden text, the line-keeping buffer, string and number
-// forms, factors inline and through _levels_/_labels_, and the options that change the file.
+// The package command file writer: golden text, buffer, strings, numbers, factors, options.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -56,11 +55,8 @@ TEST(VxcWriter, BufferStringsAndNumbers) {
     EXPECT_EQ(write_out_number(1e308, vxs_missing, 0), "9.99999E+307");
 }
 
-// Up to the inline limit (57 levels with values and labels, 88 with labels only, 133 with
-// values only) the levels and labels are written inside the FACTOR directive; above it they go
-// through the _levels_ and _labels_ structures, which the directive then names. The same limits
-// hold for a factor column and for the column class of a two-way table (form 1 values, 2
-// labels, 3 both, from the body columns). A factor cell of 0 or above the levels is missing.
+// Inline in FACTOR up to 57 levels with values and labels, 88 labels only, 133 values only; above,
+// through _levels_/_labels_. Same for a two-way table's class (form 1 values, 2 labels, 3 both).
 TEST(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
     for (auto [form, limit] : {std::pair{3, 57}, {2, 88}, {1, 133}}) {
         const bool with_values = form != 2, with_labels = form != 1;

@@ -1,5 +1,4 @@
-// RTF and HTML table writers: whole documents against bytes written out by hand from the
-// table rules, then whole conversions read back by unrtf and html5lib.
+// RTF and HTML table writers: hand-written bytes, then conversions read back by unrtf and html5lib.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -110,9 +109,7 @@ TEST(TableWriters, FactorCellsByOriginAndRefusals) {
               "Write Rich Text File - could not open file /nonexistent/dir/x.htm\n");
 }
 
-// A CSV file converted to .rtf or .html, then read back by an independent tool (a python script
-// printing one line per table row, cells separated by tabs); with_title: the page title first.
-// The HTML writer puts texts in as they are, so its last note holds no markup ("x y").
+// A CSV converted, then read back by a tool script printing tab-separated rows (title first if asked).
 void expect_rows_read_back(const char* output, const char* script, bool with_title, const std::string& note) {
     const std::vector<std::vector<std::string>> cells = {
         {"name", "score", "note"}, {"Ann", "1.5", "a{b}"}, {"Bob", "*", "c\\d"}, {"Cy", "-2", note}};

@@ -1,5 +1,4 @@
-// The delimited text writer: golden comma, tab and aligned layouts, quoting, the names line
-// options, every representation and the long-line split.
+// The delimited text writer: golden layouts, quoting, names options, representations, long lines.
 #include <gtest/gtest.h>
 
 #include <regex>

@@ -1,5 +1,4 @@
-// The text writer shares a big sheet's cells among threads: whatever the thread count, every
-// layout writes the same bytes, across batches, split long lines and every kind of cell.
+// Whatever the thread count, every text layout writes the same bytes.
 #include <gtest/gtest.h>
 
 #include <string>

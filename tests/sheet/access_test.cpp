@@ -1,5 +1,4 @@
-// Sheet access and editing: lookups, valid and unique names, empty rows, deletions and moves,
-// decimals, widths, descriptions and the distinct-value test.
+// Sheet access and editing: lookups, names, empty rows, moves, decimals, widths, distinct values.
 #include <gtest/gtest.h>
 
 #include <cctype>

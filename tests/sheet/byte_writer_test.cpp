@@ -1,5 +1,4 @@
-// The buffered writer: a failed device reported once by close() and by every writer built on
-// it, and output built in memory with later patches.
+// The buffered writer: a failed device reported once at close(), and patches of earlier bytes.
 #include "sheet/byte_writer.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +33,7 @@ TEST(ByteWriter, FullDeviceIsReportedAtClose) {
     }
 }
 
-// Positions and lengths known only later are patched in, in the writer's byte order; bytes
-// already handed to the file cannot be.
+// Later patches use the writer's byte order; bytes already handed to the file cannot be patched.
 TEST(ByteWriter, MemoryOutputAndPatchesOfEarlierBytes) {
     ByteWriter m(Endian::Big);
     m.to_memory();

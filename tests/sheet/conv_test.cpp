@@ -1,6 +1,4 @@
-// Column conversions: factors from numbers and texts (sorted, unsorted, natural orders, case
-// and blanks), factors back to numbers and texts, units. Text to numbers with its warnings
-// runs through the driver's tests.
+// Column conversions: factors from numbers and texts and back, units.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -128,8 +126,7 @@ TEST_F(Conv, VariateToFactorByValuesOrRounding) {
     }
 }
 
-// Factors with lists back to numbers and texts go through the name file's marks in the
-// driver's tests; here the factors without lists, and numbers to text as shown.
+// Factors with lists: through the name-file marks in the driver's tests.
 TEST_F(Conv, FactorsWithoutListsAndNumbersBackToText) {
     Column* l = text({"Low", "High", "", "Low"});
     Column* n = variate({1, 2});

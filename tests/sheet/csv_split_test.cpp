@@ -1,5 +1,4 @@
-// Big delimited text is read in two parts at once, cut at a line end near the middle: wherever
-// the cut falls, the sheet is the one a single pass reads.
+// Big text read in two parts cut at a line end: wherever the cut falls, one pass's sheet.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,5 +1,4 @@
-// Delimited text into a sheet: delimiters and quotes, the names-or-data decision, column
-// typing, factors from marked names, line ends, field limits, blocks and pipes.
+// Delimited text into a sheet: delimiters, quotes, names line, typing, line ends, limits, blocks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,9 +22,7 @@ std::string number(double v) {
     return buf;
 }
 
-// The sheet on one line: per column its name, a type mark ($ text, # number, ! factor) and
-// its cells split by "|" ("*" for missing); a factor's cells are level numbers, followed by
-// its labels (or level values) in braces.
+// Per column: name, type mark ($ text, # number, ! factor), cells by "|", a factor's labels in braces.
 std::string dump(const Sheet* s) {
     if (!s) return "no sheet";
     std::string out;
@@ -102,9 +99,7 @@ TEST(CsvReader, FilesReadIntoTheSheetTheyHold) {
     EXPECT_EQ(dump(vxs_new_from_text("Name,Height\na,1.5\n")), "Name$=a; Height#=1.5");
 }
 
-// The file is read in blocks of 1 MiB: line ends, zero bytes and long lines that meet a block
-// boundary, and a pipe (read once, kept in memory), give the sheet that the same lines with
-// plain line feeds give.
+// Line ends, zero bytes and long lines at a 1 MiB block boundary, and a pipe, change nothing.
 TEST(CsvReader, BlockBoundariesAndPipesChangeNothing) {
     constexpr size_t kBlock = size_t(1) << 20;
     // Rows "i,text" up to about byte at, then a row whose line end starts at byte at, then two more.

@@ -1,6 +1,4 @@
-// The fast number formatter against printf itself: every form and precision the writers use,
-// on values chosen to hit rounding carries, midpoints, exponent changes of style and
-// subnormals, and on random values of several shapes.
+// The fast number formatter against printf: chosen hard values and random ones, every form.
 #include <gtest/gtest.h>
 
 #include <cmath>

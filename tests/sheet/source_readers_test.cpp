@@ -1,5 +1,4 @@
-// Readers moved onto byte sources read a data set from memory exactly as from its files: the
-// same sheet and the same printed text, with or without the companion files beside the main one.
+// A data set read from memory reads as from its files, with or without companions.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -21,10 +20,7 @@
 
 namespace {
 
-// One row per way a reader takes its bytes: companion files, the block reader, a line stream,
-// the ReadStat library's I/O handlers. Readers that only take the whole contents (the Lotus,
-// Minitab, Instat, Kelmora and package sheet readers) get the same bytes from either kind of
-// source, which the source tests check.
+// One row per way a reader takes its bytes (whole-contents readers: the source tests).
 const struct {
     const char* sample;                   // main file under tests/data
     std::vector<const char*> companions;  // extensions of its companion files

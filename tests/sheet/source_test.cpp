@@ -1,5 +1,4 @@
-// Byte sources: reads past the end fail at their offset, the block reader reads a file and
-// memory alike, and companion files are found by extension in either case.
+// Byte sources: reads past the end, the block reader on files and memory, companions by extension.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,5 +1,4 @@
-// Numbers typed by people under the five tolerance modes, blank stripping, missing text and the
-// exact lines of the conversion warnings file.
+// Numbers typed by people in the five tolerance modes, blanks, missing text, the warnings file.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,8 +25,7 @@ Reading read_in(int mode, const std::string& text) {
     return {v, changed};
 }
 
-// One row per tricky input: the value in modes 0..4 and whether each mode flags a change
-// (a single entry when every mode agrees).
+// Per tricky input: the value in modes 0..4 and which modes flag a change (one entry: all agree).
 struct Row { const char* text; std::vector<double> by_mode; const char* changed; };
 
 TEST(NumbersFromText, EveryModeOnTheSameTrickyInputs) {
@@ -99,8 +97,7 @@ TEST(NumbersFromText, StripBlanksAndMissingText) {
     fresh_run();
 }
 
-// The file opens only at the first warning (replacing an old one), values keep twelve
-// significant digits, and a name that cannot be written is skipped until a usable one comes.
+// Opened at the first warning, twelve digits, unwritable names skipped until a usable one.
 TEST(WarningsFile, ExactLinesOnlyOnceAWarningComes) {
     ScratchDir dir;
     const std::string path = dir.file("TxtToNum.ERR");
