@@ -68,6 +68,14 @@ constexpr StreamName kNames[] = {
     {"Workbook", 18, kWorkbook},
 };
 
+// Consecutive sectors of a stream: their first byte in the stream and in the file.
+struct Run {
+    uint64_t stream_at = 0, file_at = 0, length = 0;
+};
+// Bytes read into the window at once: a few refills cover a big stream, and a record (at most
+// 64 KiB) always fits.
+constexpr size_t kWindow = 1 << 20;
+
 // Everything known about the open file; reset whenever a file is opened or released.
 struct CdfState {
     FILE* in = nullptr;
@@ -76,7 +84,12 @@ struct CdfState {
     std::vector<uint32_t> fat;       // the whole FAT, host order
     std::vector<uint32_t> fat_pos;   // FAT sector numbers from the header and the DIFAT chain
     std::vector<uint32_t> root_fat;  // the mini FAT
-    std::vector<uint8_t> stream;     // the stream being read, from its first sector
+    // A big stream stays in the file: where each run of its sectors lies, and a window of its
+    // bytes held in memory. A small one (mini stream, bare file, recovered) is held whole.
+    std::vector<Run> runs;
+    uint64_t stream_size = 0;
+    std::vector<uint8_t> stream;  // the window: stream bytes from window_start
+    uint64_t window_start = 0;
     size_t pos = 0;
     uint32_t biff_start = 0, biff_bias = 0, biff_length = 0;
     int16_t small_pages = 0;
@@ -126,6 +139,44 @@ void append_sectors(const std::vector<uint32_t>& sectors, std::vector<uint8_t>& 
         out.resize(old + got);
         if (got < want) return;
         i = j;
+    }
+}
+
+// Records where the sectors' bytes lie, as append_sectors would read them, without reading.
+void map_sectors(const std::vector<uint32_t>& sectors) {
+    size_t i = 0;
+    while (i < sectors.size()) {
+        size_t j = i + 1;
+        while (j < sectors.size() && sectors[j] == sectors[j - 1] + 1) ++j;
+        uint64_t offset = sector_offset(sectors[i]);
+        if (offset >= g.file_size) return;
+        uint64_t want = static_cast<uint64_t>(j - i) * g.page;
+        if (want > g.file_size - offset) want = g.file_size - offset;
+        g.runs.push_back({g.stream_size, offset, want});
+        g.stream_size += want;
+        i = j;
+    }
+}
+
+// Fills the window from stream byte at onward; bytes the file no longer gives read as zero.
+void load_window(uint64_t at) {
+    uint64_t n = g.stream_size - at;
+    if (n > kWindow) n = kWindow;
+    g.stream.assign(n, 0);
+    g.window_start = at;
+    size_t k = 0, hi = g.runs.size();
+    while (k + 1 < hi) {  // the last run starting at or before at
+        size_t mid = (k + hi) / 2;
+        if (g.runs[mid].stream_at <= at) k = mid; else hi = mid;
+    }
+    uint64_t done = 0;
+    for (; k < g.runs.size() && done < n; ++k) {
+        const Run& r = g.runs[k];
+        uint64_t skip = at + done - r.stream_at;
+        uint64_t take = r.length - skip;
+        if (take > n - done) take = n - done;
+        read_some(r.file_at + skip, g.stream.data() + done, take);
+        done += take;
     }
 }
 
@@ -242,6 +293,8 @@ bool starts_with(const std::vector<uint8_t>& bytes, size_t at, const uint8_t* pa
     return at + 8 <= bytes.size() && std::memcmp(bytes.data() + at, pattern, 8) == 0;
 }
 
+uint64_t stream_size() { return g.runs.empty() ? g.stream.size() : g.stream_size; }
+
 // Looks for a workbook's first record in every chain that nothing points to, in ascending
 // order of their first sectors. A sector searched once is not searched again through another
 // head, which keeps the scan linear in the file's size however the chains merge.
@@ -263,6 +316,8 @@ bool recovery_scan() {
         }
         std::vector<uint8_t> bytes;
         append_sectors(sectors, bytes);
+        g.runs.clear();
+        g.window_start = 0;
         for (const uint8_t* pattern : {kBof5, kBof8}) {
             for (size_t at = 0; at + 8 <= bytes.size(); ++at) {
                 if (bytes[at] != pattern[0] || !starts_with(bytes, at, pattern)) continue;
@@ -292,8 +347,12 @@ void hand_over(const StreamName& stream, const char* path) {
     std::string temp = dir + "K7RZ" + stream.temp_name;
     FILE* out = vxs_create_output_file(temp.c_str());
     if (!out) return;
-    size_t n = g.biff_length < g.stream.size() ? g.biff_length : g.stream.size();
-    if (n) std::fwrite(g.stream.data(), 1, n, out);
+    uint64_t n = g.biff_length < stream_size() ? g.biff_length : stream_size();
+    for (uint64_t at = 0; at < n;) {
+        std::span<const uint8_t> part = xls_stream_span(at, n - at < kWindow ? n - at : kWindow);
+        std::fwrite(part.data(), 1, part.size(), out);
+        at += part.size();
+    }
     std::fclose(out);
     xls_deallocate_mem();
     // The receiving format names the user's file through its own setter where it has one.
@@ -353,8 +412,8 @@ int open_container(const uint8_t* header, const char* path) {
 
     if (g.biff_length >= g.small_cutoff && g.biff_start < g.fat.size()) {
         g.small_pages = 0;
-        append_sectors(chain_of(g.biff_start), g.stream);
-        if (g.stream.empty()) return 1;
+        map_sectors(chain_of(g.biff_start));
+        if (g.stream_size == 0) return 1;
     } else {
         g.small_pages = 1;
         if (mini_fat_start == 0 || mini_fat_start >= g.fat.size()) return 1;
@@ -367,7 +426,8 @@ int open_container(const uint8_t* header, const char* path) {
         hand_over(*found, path);
         return 1;
     }
-    if (starts_with(g.stream, 0, xls_ver_97 ? kBof8 : kBof5)) return 0;
+    std::span<const uint8_t> first = xls_stream_span(0, 8);
+    if (first.size() == 8 && std::memcmp(first.data(), xls_ver_97 ? kBof8 : kBof5, 8) == 0) return 0;
     g.stream.clear();
     return recovery_scan() ? 0 : 1;
 }
@@ -404,10 +464,14 @@ int open_xls_file(const char* path) {
 int readb(void* dest, long n, int16_t* err_flag) {
     if (n < 1) return 0;
     size_t want = static_cast<size_t>(n);
-    size_t have = g.pos <= g.stream.size() ? g.stream.size() - g.pos : 0;
-    size_t take = want < have ? want : have;
-    if (dest && take) std::memcpy(dest, g.stream.data() + g.pos, take);
-    g.pos += take;
+    size_t take = 0;
+    while (take < want) {
+        std::span<const uint8_t> part = xls_stream_span(g.pos, want - take < kWindow ? want - take : kWindow);
+        if (part.empty()) break;
+        if (dest) std::memcpy(static_cast<uint8_t*>(dest) + take, part.data(), part.size());
+        g.pos += part.size();
+        take += part.size();
+    }
     if (take < want) {
         if (err_flag) *err_flag = 1;
         return 1;
@@ -444,8 +508,8 @@ int readc(void* dest, long n, long* used, uint16_t* rec_len, int16_t* err_flag) 
 }
 
 int get_abs_biff_page(long offset) {
-    if (offset < 0 || static_cast<size_t>(offset) > g.stream.size()) {
-        g.pos = g.stream.size();
+    if (offset < 0 || static_cast<uint64_t>(offset) > stream_size()) {
+        g.pos = stream_size();
         return 1;
     }
     g.pos = static_cast<size_t>(offset);
@@ -458,9 +522,16 @@ void xls_deallocate_mem() {
     xls_in_label = 0;
 }
 
-std::span<const uint8_t> xls_stream_bytes() { return {g.stream.data(), g.stream.size()}; }
+size_t xls_stream_size() { return stream_size(); }
+std::span<const uint8_t> xls_stream_span(size_t pos, size_t n) {
+    uint64_t size = stream_size();
+    if (pos >= size) return {};
+    if (n > size - pos) n = size - pos;
+    if (pos < g.window_start || pos + n > g.window_start + g.stream.size()) load_window(pos);
+    return {g.stream.data() + (pos - g.window_start), n};
+}
 size_t xls_stream_pos() { return g.pos; }
-void xls_set_stream_pos(size_t pos) { g.pos = pos <= g.stream.size() ? pos : g.stream.size(); }
+void xls_set_stream_pos(size_t pos) { g.pos = pos <= stream_size() ? pos : stream_size(); }
 
 const char* vxs_container_file() { return g_container_file.c_str(); }
 void vxs_set_container_hand_over(std::vector<VxsHandOver> formats) {

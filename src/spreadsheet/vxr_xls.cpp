@@ -65,25 +65,27 @@ struct Record {
     size_t body = 0;  // offset of the content in the stream
 };
 
-// Records of the workbook stream from the reader's position.
+// Records of the workbook stream from the reader's position. A record's bytes stay valid
+// until the next record is read.
 class Records {
 public:
-    explicit Records(std::span<const uint8_t> s) : s_(s) {}
+    explicit Records(size_t size) : size_(size) {}
     size_t pos = 0;
+    size_t size() const { return size_; }
     // True when the record's header was there (r.code and r.len are set); truncated tells
     // whether its content runs past the end of the data.
     bool header(Record& r, bool& truncated) {
         truncated = false;
-        if (pos >= s_.size() || s_.size() - pos < 4) {
-            pos = s_.size();
+        if (pos >= size_ || size_ - pos < 4) {
+            pos = size_;
             return false;
         }
-        ByteReader h(s_.data() + pos, 4);
+        ByteReader h(xls_stream_span(pos, 4));
         r.code = h.u16();
         r.len = h.u16();
         r.body = pos + 4;
-        if (r.len > s_.size() - r.body) {
-            pos = s_.size();
+        if (r.len > size_ - r.body) {
+            pos = size_;
             truncated = true;
             return true;
         }
@@ -95,11 +97,10 @@ public:
         bool truncated;
         return header(r, truncated) && !truncated;
     }
-    ByteReader body(const Record& r) const { return ByteReader(s_.data() + r.body, r.len); }
-    std::span<const uint8_t> stream() const { return s_; }
+    ByteReader body(const Record& r) const { return ByteReader(xls_stream_span(r.body, r.len)); }
 
 private:
-    std::span<const uint8_t> s_;
+    size_t size_;
 };
 
 // One character of a 16-bit string reduced to a byte: printable ASCII stays, anything else
@@ -128,16 +129,13 @@ std::string upper(std::string s) {
 // sets the width of the rest.
 class Continued {
 public:
-    Continued(Records& recs, const Record& first) : recs_(recs), s_(recs.stream()) {
-        pos_ = first.body;
-        end_ = first.body + first.len;
-    }
+    Continued(Records& recs, const Record& first) : recs_(recs) { start(first); }
     bool ok() const { return ok_; }
     size_t end() const { return end_; }
 
     uint8_t u8() {
         if (pos_ == end_ && !next_segment()) return 0;
-        return s_[pos_++];
+        return seg_[pos_++ - body_];
     }
     uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
     uint32_t u32() {
@@ -182,13 +180,17 @@ private:
             ok_ = false;
             return false;
         }
-        pos_ = r.body;
-        end_ = r.body + r.len;
+        start(r);
         return pos_ < end_ || next_segment();
     }
+    void start(const Record& r) {
+        seg_ = xls_stream_span(r.body, r.len);
+        body_ = pos_ = r.body;
+        end_ = r.body + r.len;
+    }
     Records& recs_;
-    std::span<const uint8_t> s_;
-    size_t pos_ = 0, end_ = 0;
+    std::span<const uint8_t> seg_;  // the current record's content
+    size_t body_ = 0, pos_ = 0, end_ = 0;
     bool ok_ = true;
 };
 
@@ -233,7 +235,7 @@ bool read_sst(Reader& rd, Records& recs, const Record& rec) {
     uint32_t unique = c.u32();
     if (!c.ok()) return false;
     // Every string takes at least three bytes, so a count beyond that is a lying header.
-    size_t left = recs.stream().size() - rec.body;
+    size_t left = recs.size() - rec.body;
     if (unique > left / 3) {
         rd.set_fatal(13, "Error: Invalid Excel Global label storage record!\n");
         return false;
@@ -907,7 +909,7 @@ int16_t xls_read_workbook(const char* path, XlsFatal* fatal) {
     rd.bare = xls_ver_34 != 0;
     rd.biff2 = xls_ver_2 != 0;
     rd.biff8 = xls_ver_97 != 0;
-    Records recs(xls_stream_bytes());
+    Records recs(xls_stream_size());
     recs.pos = xls_stream_pos();
 
     if (rd.bare) {

@@ -38,8 +38,10 @@ int get_abs_biff_page(long offset);
 // Releases the stream, the tables and the input file.
 void xls_deallocate_mem();
 
-// The whole workbook stream and the reader's position in it, for the record decoder.
-std::span<const uint8_t> xls_stream_bytes();
+// The workbook stream's size; its bytes [pos, pos + n), cut at its end, valid until the next
+// call (a big stream is read through a window, not held whole); the reader's position in it.
+size_t xls_stream_size();
+std::span<const uint8_t> xls_stream_span(size_t pos, size_t n);
 size_t xls_stream_pos();
 void xls_set_stream_pos(size_t pos);
 
