@@ -19,6 +19,7 @@
 #include "../sheet/block_file.h"
 
 #ifdef MORVALEN_HAVE_MATIO
+#include <dlfcn.h>
 #include <matio.h>
 #include <zlib.h>
 #endif
@@ -114,6 +115,32 @@ int16_t read_matlab4(BlockFile& file) {
 }
 
 #ifdef MORVALEN_HAVE_MATIO
+
+// libmatio brings HDF5 and a network stack with it, which would double every run's start-up
+// time and memory: it is loaded only when a level 5 file is read.
+struct Matio {
+    decltype(&Mat_Open) open = nullptr;
+    decltype(&Mat_Close) close = nullptr;
+    decltype(&Mat_VarReadNextInfo) next_info = nullptr;
+    decltype(&Mat_VarRead) read = nullptr;
+    decltype(&Mat_VarFree) free = nullptr;
+};
+
+const Matio* matio() {
+    static const Matio m = [] {
+        Matio f;
+        void* lib = dlopen(MORVALEN_MATIO_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (!lib) return f;
+        f.open = reinterpret_cast<decltype(&Mat_Open)>(dlsym(lib, "Mat_Open"));
+        f.close = reinterpret_cast<decltype(&Mat_Close)>(dlsym(lib, "Mat_Close"));
+        f.next_info = reinterpret_cast<decltype(&Mat_VarReadNextInfo)>(dlsym(lib, "Mat_VarReadNextInfo"));
+        f.read = reinterpret_cast<decltype(&Mat_VarRead)>(dlsym(lib, "Mat_VarRead"));
+        f.free = reinterpret_cast<decltype(&Mat_VarFree)>(dlsym(lib, "Mat_VarFree"));
+        if (!f.open || !f.close || !f.next_info || !f.read || !f.free) f.open = nullptr;
+        return f;
+    }();
+    return m.open ? &m : nullptr;
+}
 
 const char* skipped_kind(const matvar_t* v) {
     if (v->class_type == MAT_C_CELL) return "cell array";
@@ -285,14 +312,19 @@ int16_t read_matlab5(const char* path, uint64_t file_size) {
         Mat5Check check{bytes[126] == 'I' ? Endian::Little : Endian::Big};
         if (!check.file(bytes)) return 0;
     }
-    mat_t* mat = Mat_Open(path, MAT_ACC_RDONLY);
+    const Matio* lib = matio();
+    if (!lib) {
+        std::printf("Error: Matlab level 5 files cannot be read by this build.\n");
+        return 0;
+    }
+    mat_t* mat = lib->open(path, MAT_ACC_RDONLY);
     if (!mat) return 0;
     Sheet* sheet = nullptr;
-    while (matvar_t* info = Mat_VarReadNextInfo(mat)) {
+    while (matvar_t* info = lib->next_info(mat)) {
         std::string name = info->name ? info->name : "";
         if (const char* kind = skipped_kind(info)) {
             std::printf("Warning: Matlab %s %s skipped.\n", kind, name.c_str());
-            Mat_VarFree(info);
+            lib->free(info);
             continue;
         }
         size_t size = class_size(info->class_type);
@@ -300,19 +332,19 @@ int16_t read_matlab5(const char* path, uint64_t file_size) {
         uint64_t cells = rows * cols;
         if (sheet) {
             std::printf("Warning: Matlab matrix %s skipped: only the first matrix is read.\n", name.c_str());
-            Mat_VarFree(info);
+            lib->free(info);
             continue;
         }
         if (size == 0 || rows < 1 || cols < 1 || rows > INT32_MAX || cols > INT32_MAX ||
             cells / cols != rows || cells > file_size * MAX_INFLATE_RATIO / size) {
-            Mat_VarFree(info);
+            lib->free(info);
             continue;
         }
-        Mat_VarFree(info);
-        matvar_t* v = Mat_VarRead(mat, name.c_str());
+        lib->free(info);
+        matvar_t* v = lib->read(mat, name.c_str());
         if (!v || !v->data || skipped_kind(v) || class_size(v->class_type) == 0 || v->dims[0] != rows ||
             v->dims[1] != cols) {
-            if (v) Mat_VarFree(v);
+            if (v) lib->free(v);
             continue;
         }
         int32_t ncols = column_limit_warning(static_cast<int64_t>(cols));
@@ -330,9 +362,9 @@ int16_t read_matlab5(const char* path, uint64_t file_size) {
             }
             set_matrix_width(col, missing);
         }
-        Mat_VarFree(v);
+        lib->free(v);
     }
-    Mat_Close(mat);
+    lib->close(mat);
     // A file with nothing readable leaves no sheet: the driver reports that no data was found.
     return 1;
 }
