@@ -37,13 +37,39 @@ bool VxsCellStore::create(int64_t fr, int64_t lr, int64_t fc, int64_t lc) {
     last_col = lc;
     rows = lr - fr + 1;
     cols = lc - fc + 1;
-    try {
-        ref_.assign(static_cast<size_t>(rows * cols), 0);
-    } catch (const std::bad_alloc&) {
-        rows = cols = 0;
-        return false;
-    }
+    columns_.clear();
+    columns_.resize(static_cast<size_t>(cols));
     return true;
+}
+
+void VxsCellStore::create_growing(uint64_t cell_limit) {
+    create(0, 0, 0, 0);
+    last_row = last_col = -1;
+    growing_limit_ = cell_limit;
+}
+
+void VxsCellStore::release_column(int64_t col) {
+    if (col >= first_col && col <= last_col) std::vector<std::unique_ptr<Chunk>>().swap(columns_[static_cast<size_t>(col - first_col)]);
+}
+
+VxsCellStore::Chunk* VxsCellStore::chunk_for(int64_t row, int64_t col) {
+    if (growing_limit_ && row >= 0 && col >= 0 && (row > last_row || col > last_col)) {
+        int64_t lr = std::max(row, last_row), lc = std::max(col, last_col);
+        // The extent a file claims through a far cell, checked before any memory is spent on it.
+        if (static_cast<uint64_t>(lr + 1) * static_cast<uint64_t>(lc + 1) > growing_limit_)
+            vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
+        last_row = lr;
+        last_col = lc;
+        rows = lr + 1;
+        cols = lc + 1;
+        if (columns_.size() < static_cast<size_t>(cols)) columns_.resize(static_cast<size_t>(cols));
+    }
+    if (!created() || !inside(row, col)) return nullptr;
+    std::vector<std::unique_ptr<Chunk>>& column = columns_[static_cast<size_t>(col - first_col)];
+    size_t k = static_cast<size_t>((row - first_row) / kChunkRows);
+    if (k >= column.size()) column.resize(k + 1);
+    if (!column[k]) column[k] = std::make_unique<Chunk>();
+    return column[k].get();
 }
 
 void VxsCellStore::used(int64_t row, int64_t col) {
@@ -54,35 +80,43 @@ void VxsCellStore::used(int64_t row, int64_t col) {
 }
 
 bool VxsCellStore::put_number(int64_t row, int64_t col, double value) {
-    if (!created() || !inside(row, col)) return false;
-    numbers_.push_back(value);
-    ref_[index(row, col)] = static_cast<uint32_t>(numbers_.size());
+    Chunk* c = chunk_for(row, col);
+    if (!c) return false;
+    c->value[slot(row)] = value;
+    c->kind[slot(row)] = VXS_CELL_NUMBER;
     used(row, col);
     return true;
 }
 
 bool VxsCellStore::put_text(int64_t row, int64_t col, std::string_view text) {
-    if (!created() || !inside(row, col)) return false;
-    texts_.push_back(static_cast<uint64_t>(arena_.size()) << 8 |
-                     std::min<size_t>(text.size(), 255));
+    Chunk* c = chunk_for(row, col);
+    if (!c) return false;
+    c->value[slot(row)] = static_cast<double>(texts_.size());
+    c->kind[slot(row)] = VXS_CELL_TEXT;
+    texts_.push_back(static_cast<uint64_t>(arena_.size()) << 8 | std::min<size_t>(text.size(), 255));
     arena_.append(text.substr(0, 255));
-    ref_[index(row, col)] = kTextTag | static_cast<uint32_t>(texts_.size() - 1);
     used(row, col);
     return true;
 }
 
-int64_t VxsCellStore::next_used(int64_t row, int64_t col, int64_t last) const {
-    if (!created() || row < first_row || row > last_row) return last + 1;
-    const int64_t from = std::max(col, first_col), to = std::min(last, last_col);
-    if (from > to) return last + 1;
-    auto begin = ref_.begin() + static_cast<std::ptrdiff_t>(index(row, from));
-    auto end = begin + static_cast<std::ptrdiff_t>(to - from + 1);
-    auto hit = std::find_if(begin, end, [](uint32_t ref) { return ref != 0; });
-    return hit == end ? last + 1 : from + (hit - begin);
+void VxsCellStore::copy_cell(int64_t from_row, int64_t col, int64_t to_row) {
+    const Chunk* from = chunk(from_row, col);
+    if (!from || from->kind[slot(from_row)] == VXS_CELL_EMPTY) return;
+    const uint8_t k = from->kind[slot(from_row)];
+    const double v = from->value[slot(from_row)];
+    Chunk* to = chunk_for(to_row, col);
+    if (!to) return;
+    to->value[slot(to_row)] = v;
+    to->kind[slot(to_row)] = k;
+    used(to_row, col);
 }
 
-void VxsCellStore::clear_cell(int64_t row, int64_t col) {
-    if (created() && inside(row, col)) ref_[index(row, col)] = 0;
+int64_t VxsCellStore::next_used(int64_t row, int64_t col, int64_t last) const {
+    if (!created() || row < first_row || row > last_row) return last + 1;
+    const int64_t to = std::min(last, last_col);
+    for (int64_t c = std::max(col, first_col); c <= to; ++c)
+        if (kind(row, c) != VXS_CELL_EMPTY) return c;
+    return last + 1;
 }
 
 std::string vxs_column_letters(int64_t col) {
@@ -444,7 +478,7 @@ void vxs_store_fill_column(Column* col, const VxsColumnPlan& p, const VxsCellSto
 }
 
 int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char* sheet_name,
-                                const VxsCellStore& st, int32_t source_code) {
+                                VxsCellStore& st, int32_t source_code) {
     if (!st.created() || st.used_last_row < 0) return 0;
     VxsStoreLayout L;
     if (!vxs_store_bounds(sel, st, L) || !vxs_store_header_rows(sel, st, L) ||
@@ -495,6 +529,7 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
         if (!col) break;
         ++made;
         vxs_store_fill_column(col, p, st, L, c, made, warning);
+        if (!sel->logbook) st.release_column(c);  // the logbook layout reads its header block below
     }
     if (made == 0) return 0;
 

@@ -125,19 +125,39 @@ bool ZipArchive::parse(const std::string& member, XmlHandler& handler) const {
 // More cells than this is a file built to exhaust memory (or beyond what the store could hold).
 constexpr size_t kMaxCells = 40000000;
 
-void CellList::add(const Cell& c) {
-    if (count_ >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
-    if (count_ % kBlockCells == 0) {
-        blocks_.emplace_back();
-        blocks_.back().reserve(kBlockCells);
+CellList::CellList() { store_.create_growing(kMaxStoreBytes / 4 - 8); }
+
+void CellList::count_style(int64_t col, uint8_t style) {
+    size_t k = static_cast<size_t>(col);
+    if (k >= dated_.size()) {
+        dated_.resize(k + 1, 0);
+        plain_.resize(k + 1, 0);
+        style_.resize(k + 1, 0);
     }
-    blocks_.back().push_back(c);
+    if (style == Plain) {
+        ++plain_[k];
+    } else {
+        ++dated_[k];
+        if (!style_[k]) style_[k] = style;
+    }
+}
+
+void CellList::added(int64_t row, int64_t col, uint8_t style) {
+    if (count_ >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
     ++count_;
+    if (style != kText) count_style(col, style);
+    if (row != recent_row_) {
+        recent_.clear();
+        recent_row_ = row;
+        recent_first_ = count_ - 1;
+    }
+    recent_.emplace_back(col, style);
 }
 
 void CellList::number(int64_t row, int64_t col, double value, Style style) {
     if (!keep(row, col) || !std::isfinite(value) || !(value > vxs_missing)) return;
-    add({static_cast<int32_t>(row), static_cast<uint16_t>(col), static_cast<uint8_t>(Number | (style << 1)), 0, value});
+    store_.put_number(row, col, value);
+    added(row, col, style);
 }
 
 void CellList::text(int64_t row, int64_t col, std::string_view utf8) {
@@ -146,62 +166,26 @@ void CellList::text(int64_t row, int64_t col, std::string_view utf8) {
     vxs_utf8_to_cp1252(utf8, scratch_, VXS_MAX_TEXT);
     std::string t = vxs_get_global_defaults()->factor_strip_blanks ? vxs_strip_blanks(scratch_, VXS_MAX_TEXT) : scratch_;
     if (t.empty()) return;
-    double at = static_cast<double>(arena_.size());
-    arena_ += t;
-    add({static_cast<int32_t>(row), static_cast<uint16_t>(col), Text, static_cast<uint8_t>(t.size()), at});
+    store_.put_text(row, col, t);
+    added(row, col, kText);
 }
 
 void CellList::repeat_row(size_t first, int64_t to) {
-    if (to < min_row || to > max_row) return;
-    size_t end = count_;
-    for (size_t i = first; i < end; ++i) {
-        Cell c = at(i);
-        c.row = static_cast<int32_t>(to);
-        add(c);
+    if (to < min_row || to > max_row || first < recent_first_) return;
+    for (size_t i = first - recent_first_; i < recent_.size(); ++i) {
+        if (count_ >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
+        ++count_;
+        auto [col, style] = recent_[i];
+        store_.copy_cell(recent_row_, col, to);
+        if (style != kText) count_style(col, style);
     }
 }
 
 int CellList::to_sheet(VxsSelection* sel, const char* path, const char* sheet_name) {
     if (count_ == 0) return 1;
     // The store starts at A1, as an Excel sheet's does, so cell references in warnings agree.
-    int64_t fr = 0, lr = -1, fc = 0, lc = -1;
-    for (const std::vector<Cell>& block : blocks_) {
-        for (const Cell& c : block) {
-            lr = std::max<int64_t>(lr, c.row);
-            lc = std::max<int64_t>(lc, c.col);
-        }
-    }
-    // The same ceiling as the Excel reader's cell array.
-    uint64_t count = static_cast<uint64_t>(lr - fr + 1) * static_cast<uint64_t>(lc - fc + 1);
-    if ((count + 8) * 4 > kMaxStoreBytes) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
-    VxsCellStore store;
-    if (!store.create(fr, lr, fc, lc)) vxs_fatal("Error: Not enough memory to read data!\n", 8);
-    // A column is a date column when every number in it carries a date style.
-    std::vector<int32_t> dated(static_cast<size_t>(lc - fc + 1), 0), plain(dated.size(), 0);
-    std::vector<uint8_t> style(dated.size(), 0);
-    for (std::vector<Cell>& block : blocks_) {
-        for (const Cell& c : block) {
-            size_t k = static_cast<size_t>(c.col - fc);
-            if ((c.kind_style & 1) == Text) {
-                store.put_text(c.row, c.col, std::string_view(arena_).substr(static_cast<size_t>(c.value), c.text_len));
-                continue;
-            }
-            store.put_number(c.row, c.col, c.value);
-            uint8_t cell_style = c.kind_style >> 1;
-            if (cell_style == Plain) {
-                ++plain[k];
-            } else {
-                ++dated[k];
-                if (!style[k]) style[k] = cell_style;
-            }
-        }
-        std::vector<Cell>().swap(block);
-    }
-    store.date_formats.assign(dated.size(), 0);
-    for (size_t k = 0; k < dated.size(); ++k)
-        if (dated[k] && !plain[k]) store.date_formats[k] = style[k] == DateTime ? 34 : style[k] == Time ? 36 : 2;
-    blocks_.clear();
-    count_ = 0;
-    std::string().swap(arena_);
-    return vxs_create_sheet_from_store(sel, path, sheet_name, store, 5);
+    store_.date_formats.assign(static_cast<size_t>(store_.last_col + 1), 0);
+    for (size_t k = 0; k < dated_.size() && k < store_.date_formats.size(); ++k)
+        if (dated_[k] && !plain_[k]) store_.date_formats[k] = style_[k] == DateTime ? 34 : style_[k] == Time ? 36 : 2;
+    return vxs_create_sheet_from_store(sel, path, sheet_name, store_, 5);
 }

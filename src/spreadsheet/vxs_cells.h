@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,8 +51,9 @@ struct VxsSelection {
     int16_t restart = 0;           // data restart after the first qualifying block
 };
 
-// Rectangular store of cells. A cell is one 32-bit reference: 0 empty, else a number slot or a
-// text slot (high bit set), so a sparse store costs 4 bytes a cell.
+// Rectangular store of cells, column by column in chunks of rows: a chunk is made when a cell
+// in it is first stored, so empty areas cost nothing, and a column can be given back once it
+// is in the sheet. A cell is a kind byte and a value (the number, or the text's slot).
 class VxsCellStore {
 public:
     int64_t first_row = 0, last_row = -1, first_col = 0, last_col = -1;
@@ -64,43 +66,60 @@ public:
     std::vector<int32_t> date_formats;
 
     bool created() const { return rows > 0 && cols > 0; }
-    // Makes the store for the inclusive bounds; false when the cell array cannot be had.
+    // Makes the store for the inclusive bounds; false when the bounds are empty.
     bool create(int64_t first_row, int64_t last_row, int64_t first_col, int64_t last_col);
+    // Makes a store from A1 whose last row and column follow the cells stored, for readers that
+    // learn the extent only from the cells; cell_limit bounds that extent (rows times columns),
+    // and a cell beyond it ends the run with status 9.
+    void create_growing(uint64_t cell_limit);
+    // Gives back the cells of a column.
+    void release_column(int64_t col);
     bool inside(int64_t row, int64_t col) const {
         return row >= first_row && row <= last_row && col >= first_col && col <= last_col;
     }
     // Values outside the bounds are not stored; both return whether the value was stored.
     bool put_number(int64_t row, int64_t col, double value);
     bool put_text(int64_t row, int64_t col, std::string_view text);
-    void clear_cell(int64_t row, int64_t col);
+    // The cell of from_row copied into to_row of the same column (a text shares its bytes).
+    void copy_cell(int64_t from_row, int64_t col, int64_t to_row);
 
     // The first column from col to last whose cell in the row holds a value, or last + 1. Walks
     // the row in store order, so passes over a large, sparse block stay cheap.
     int64_t next_used(int64_t row, int64_t col, int64_t last) const;
 
     int32_t kind(int64_t row, int64_t col) const {
-        if (!inside(row, col)) return VXS_CELL_EMPTY;
-        uint32_t r = ref_[index(row, col)];
-        return r == 0 ? VXS_CELL_EMPTY : (r & kTextTag) ? VXS_CELL_TEXT : VXS_CELL_NUMBER;
+        const Chunk* c = chunk(row, col);
+        return c ? static_cast<int32_t>(c->kind[slot(row)]) : static_cast<int32_t>(VXS_CELL_EMPTY);
     }
     double number(int64_t row, int64_t col) const {
-        if (kind(row, col) != VXS_CELL_NUMBER) return 0;
-        return numbers_[ref_[index(row, col)] - 1];
+        const Chunk* c = chunk(row, col);
+        return c && c->kind[slot(row)] == VXS_CELL_NUMBER ? c->value[slot(row)] : 0;
     }
     std::string_view text(int64_t row, int64_t col) const {
-        if (kind(row, col) != VXS_CELL_TEXT) return {};
-        uint64_t t = texts_[ref_[index(row, col)] & ~kTextTag];
+        const Chunk* c = chunk(row, col);
+        if (!c || c->kind[slot(row)] != VXS_CELL_TEXT) return {};
+        uint64_t t = texts_[static_cast<size_t>(c->value[slot(row)])];
         return std::string_view(arena_).substr(t >> 8, t & 0xFF);
     }
 
 private:
-    static constexpr uint32_t kTextTag = 0x80000000u;
-    size_t index(int64_t row, int64_t col) const {
-        return static_cast<size_t>(cols * (row - first_row) + (col - first_col));
+    static constexpr int64_t kChunkRows = 16384;
+    struct Chunk {
+        double value[kChunkRows];
+        uint8_t kind[kChunkRows];
+    };
+    const Chunk* chunk(int64_t row, int64_t col) const {
+        if (!inside(row, col)) return nullptr;
+        const std::vector<std::unique_ptr<Chunk>>& column = columns_[static_cast<size_t>(col - first_col)];
+        size_t k = static_cast<size_t>((row - first_row) / kChunkRows);
+        return k < column.size() ? column[k].get() : nullptr;
     }
+    size_t slot(int64_t row) const { return static_cast<size_t>((row - first_row) % kChunkRows); }
+    // The chunk that holds the cell, made if need be; null outside the bounds.
+    Chunk* chunk_for(int64_t row, int64_t col);
     void used(int64_t row, int64_t col);
-    std::vector<uint32_t> ref_;
-    std::vector<double> numbers_;
+    std::vector<std::vector<std::unique_ptr<Chunk>>> columns_;
+    uint64_t growing_limit_ = 0;  // non-zero: the bounds follow the cells
     std::vector<uint64_t> texts_;  // offset << 8 | length into arena_
     std::string arena_;
 };
@@ -154,5 +173,6 @@ void vxs_store_fill_column(Column* column, const VxsColumnPlan& plan, const VxsC
 // made. path and sheet_name go into the "Data read from" line, which is printed and left in
 // vxs_source (package/vxs_package.h); source_code is the file type of the reader (5 Excel;
 // 2, 8, 34 Lotus and Quattro pages).
+// Columns are given back from the store as they go into the sheet, except in the logbook layout.
 int vxs_create_sheet_from_store(VxsSelection* selection, const char* path, const char* sheet_name,
-                                const VxsCellStore& store, int32_t source_code);
+                                VxsCellStore& store, int32_t source_code);

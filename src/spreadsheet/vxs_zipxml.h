@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../sheet/vxs_source.h"
+#include "vxs_cells.h"
 
 struct zip;
 
@@ -48,50 +49,47 @@ private:
 // that stands for 29 February 1900 left out before March 1900.
 double vxs_serial_of_date(long year, long month, long day);
 
-struct VxsSelection;
 
-// Cells of one sheet of an XML workbook as read, before the store exists: the store is sized
-// from the cells actually present, so a sheet that declares a huge extent costs nothing.
+
+// Cells of one sheet of an XML workbook as read, straight into a store whose extent follows the
+// cells actually present, so a sheet that declares a huge extent costs nothing.
 class CellList {
 public:
-    enum Kind : uint8_t { Number, Text };
     // Date style of a number: none, date, date and time, time of day.
     enum Style : uint8_t { Plain = 0, Date = 1, DateTime = 2, Time = 3 };
     // Only cells inside these bounds are kept (0-based, inclusive).
     int64_t max_row = 1048575, max_col = 16383, min_row = 0, min_col = 0;
 
+    CellList();
     void number(int64_t row, int64_t col, double value, Style style);
     // text in UTF-8: converted to the sheet's code page, cut to 90 characters, blanks
     // stripped as the option asks; an empty text is no cell.
     void text(int64_t row, int64_t col, std::string_view utf8);
     size_t size() const { return count_; }
-    // Copies the cells of row from into row to (repeated rows of ods), from index first on.
+    // Copies the cells of the latest row into row to (repeated rows of ods), from index first
+    // on; first is a size() taken when that row began.
     void repeat_row(size_t first, int64_t to);
 
-    // Makes the store and the sheet by the rules of the Excel reader: 1 with a sheet made (or
-    // no cell at all: no sheet), 0 on failure. Too large a store ends the run with status 9.
-    // The cells are given back once in the store, before the sheet is made.
+    // Makes the sheet by the rules of the Excel reader: 1 with a sheet made (or no cell at all:
+    // no sheet), 0 on failure. Too large an extent or too many cells end the run with status 9.
     int to_sheet(VxsSelection* selection, const char* path, const char* sheet_name);
 
 private:
-    // 16 bytes a cell: columns stop at 16384 and texts at 90 bytes once in the code page.
-    struct Cell {
-        int32_t row;
-        uint16_t col;
-        uint8_t kind_style;  // kind in the low bit, style above it
-        uint8_t text_len;
-        double value;  // number, or text offset into arena_
-    };
-    void add(const Cell& c);
-    const Cell& at(size_t i) const { return blocks_[i / kBlockCells][i % kBlockCells]; }
+    enum : uint8_t { kText = 0xFF };  // style slot of a text cell
+    void added(int64_t row, int64_t col, uint8_t style);
+    void count_style(int64_t col, uint8_t style);
     bool keep(int64_t row, int64_t col) const {
         return row >= min_row && row <= max_row && col >= min_col && col <= max_col;
     }
-    // Cells in blocks of a megabyte: no doubling copies while gathering, and each block is
-    // given back as soon as the store holds its cells.
-    static constexpr size_t kBlockCells = size_t(1) << 16;
-    std::vector<std::vector<Cell>> blocks_;
+    VxsCellStore store_;
     size_t count_ = 0;
-    std::string arena_;
+    // The cells of the latest row as added (column and style), for repeat_row.
+    std::vector<std::pair<int64_t, uint8_t>> recent_;
+    int64_t recent_row_ = -1;
+    size_t recent_first_ = 0;
+    // Numbers per column with a date style and without one, and the first date style seen: a
+    // column is a date column when every number in it carries a date style.
+    std::vector<int32_t> dated_, plain_;
+    std::vector<uint8_t> style_;
     std::string scratch_;
 };
