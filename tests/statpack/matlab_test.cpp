@@ -1,11 +1,6 @@
 // Matlab MAT-files: scipy-made files of levels 4 and 5 as scipy reads them, the writer's bytes, broken files.
-#include <gtest/gtest.h>
-
-#include "driver/vxs_formats.h"
-#include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_matlab.h"
-#include "test_util.h"
 
 namespace {
 
@@ -34,13 +29,14 @@ TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBackAndConvert) {
                               {"level5_int16_compressed", "B"}, {"level5_logical", "L"}, {"level5_mixed", "values"}}) {
         SCOPED_TRACE(file);
         if (file[5] == '5' && !vxs_matlab5_supported()) continue;
-        const std::string base = std::string("matlab/") + file, mat = base + ".mat", expect = data_path(base + ".expect");
+        const std::string mat = std::string("matlab/") + file + ".mat";
+        const auto expect = tsv_rows(data_path(std::string("matlab/") + file + ".expect"));
         Sheet* s = quiet(data_path(mat));
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(std::tie(s->kind, s->cols[1]->type, s->structure_name), std::tuple(VXS_MATRIX, VXS_MATRIX_COL, name));
-        expect_sheet_cells(s, tsv_rows(expect), false);
+        expect_sheet_cells(s, expect, false);
         // Level 5 files used to fall to the text reader: detected, they convert as scipy reads them.
-        expect_csv_like_tool(convert_whole(mat, s->row_count), tsv_rows(expect), false);
+        expect_csv_like_tool(convert_whole(mat, s->row_count), expect, false);
     }
 }
 
@@ -55,21 +51,18 @@ TEST_F(Matlab, WriterBytes) {
         EXPECT_EQ(read_file(dir.file("o.mat")), mat4_header(2, 1, name) + le_f64(1.5) + kNaN);
     }
 
-    // Text and symmetric-matrix columns are neither written nor counted; a factor writes its
-    // level values, else its level numbers.
+    // Text and symmetric-matrix columns are neither written nor counted; a factor writes its levels, else its numbers.
     Sheet* s = new_run_with_sheet(3);
     s->structure_name = "m";
     create_column_with_memory(s, VXS_TEXT, "T", 3)->text.set(0, "x");
     variate(s, {1, 2, 3});
     Column* f = add_factor(s, "F", 2, {2, 1, vxs_missing});
-    f->levels = {5, 10};
-    f->origin = 1;
+    f->levels = {5, 10}, f->origin = 1;
     variate(s, {7, 8, 9}, VXS_SYMMAT_COL);
     ASSERT_TRUE(write_sheet_as_matlab(s, dir.file("o.mat").c_str()));
     const std::string head = mat4_header(3, 2, "m") + le_f64(1) + le_f64(2) + le_f64(3);
     EXPECT_EQ(read_file(dir.file("o.mat")), head + le_f64(10) + le_f64(5) + kNaN);
-    f->levels.clear();
-    f->origin = 0;
+    f->levels.clear(), f->origin = 0;
     ASSERT_TRUE(write_sheet_as_matlab(s, dir.file("o.mat").c_str()));
     EXPECT_EQ(read_file(dir.file("o.mat")), head + le_f64(2) + le_f64(1) + kNaN);
 

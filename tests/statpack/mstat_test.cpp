@@ -1,15 +1,8 @@
 // MStat data sets: the generated header and data file (Microsoft binary numbers), and broken files.
-#include <gtest/gtest.h>
-
-#include "driver/vxs_formats.h"
-#include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_mstat.h"
-#include "test_util.h"
 
-namespace {
 using Mstat = ReaderTest<read_mstat_into_sheet>;
-}  // namespace
 
 TEST_F(Mstat, TrialFile) {
     Sheet* s = read(data_path("mstat/trial.hdr"));
@@ -25,10 +18,7 @@ TEST_F(Mstat, TrialFile) {
     for (auto [r, text] : {std::pair(0, "north field"), {1, "padded"}, {2, "xxxxxxxxxxxx"}}) EXPECT_EQ(t->text.get(r), text);
     // The unnamed variable is named by its number; an exponent byte below 2 reads as 0.
     EXPECT_EQ(std::tie(s->cols[3]->name, s->cols[3]->num), std::tuple("V3", std::vector<double>{-2, 0, 0, 1e30f}));
-    struct {
-        unsigned char b[4];
-        double want;
-    } cases[] = {{{0, 0, 0, 0x81}, 1.0}, {{0, 0, 0x80, 0x81}, -1.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0},
+    struct { unsigned char b[4]; double want; } cases[] = {{{0, 0, 0, 0x81}, 1.0}, {{0, 0, 0x80, 0x81}, -1.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0},
                  {{0, 0, 0, 0x80}, 0.5}, {{' ', ' ', ' ', ' '}, -1e307}};
     for (auto& c : cases) EXPECT_EQ(mstat_mbf_to_double(c.b, -1e307), c.want) << int(c.b[3]);
 }

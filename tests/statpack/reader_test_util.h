@@ -1,6 +1,5 @@
-// Shared by the statistics package reader tests: a fixture running one reader on a file or on
-// bytes (quietly, keeping what it printed), the sweep over a file cut short everywhere, broken
-// files refused by the reader and through the driver, and the fields of an expectation file's line.
+// Shared by the statistics package tests: a fixture running one reader on a file or on bytes, the
+// sweep over a cut file, broken files refused, cells as text, and an expectation file's fields.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,40 +14,33 @@
 #include <vector>
 
 #include "driver/vxs_formats.h"
+#include "sheet/vxs_dates.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"
 
+// The .vsh at path read back in a fresh run.
+inline Sheet* read_vsh(const std::string& path) {
+    fresh_run();
+    lastsheet = nullptr;
+    return open_file(path.c_str(), VXT_VSH) ? lastsheet : nullptr;
+}
+
 // Bytes a reader must refuse, and what it prints then (anything, without a message).
-struct Refusal {
-    std::string bytes;
-    std::optional<std::string> message = std::nullopt;
-};
+struct Refusal { std::string bytes; std::optional<std::string> message = std::nullopt; };
 
 template <int16_t (*Reader)(const char*)>
 struct ReaderTest : ::testing::Test {
     ScratchDir dir;
-    void SetUp() override {
-        vxs_init();
-        VXSMAXCOLUMNS = 2048;
-    }
-    Sheet* read(const std::string& path) {
-        lastsheet = nullptr;
-        return Reader(path.c_str()) ? lastsheet : nullptr;
-    }
-    Sheet* read_bytes(const std::string& bytes) {
-        write_file(dir.file("t.in"), bytes);
-        return read(dir.file("t.in"));
-    }
+    void SetUp() override { vxs_init(), VXSMAXCOLUMNS = 2048; }
+    Sheet* read(const std::string& path) { return lastsheet = nullptr, Reader(path.c_str()) ? lastsheet : nullptr; }
+    Sheet* read_bytes(const std::string& bytes) { return write_file(dir.file("t.in"), bytes), read(dir.file("t.in")); }
     std::string said;  // what the last quiet read printed
     Sheet* quiet(const std::string& path) {
         Sheet* s{};
         said = stdout_of([&] { s = read(path); });
         return s;
     }
-    Sheet* quiet_bytes(const std::string& bytes) {
-        write_file(dir.file("t.in"), bytes);
-        return quiet(dir.file("t.in"));
-    }
+    Sheet* quiet_bytes(const std::string& bytes) { return write_file(dir.file("t.in"), bytes), quiet(dir.file("t.in")); }
     // Each file's bytes refused by the reader, printing the message given (anything without one).
     void expect_refused(const std::vector<Refusal>& cases, const std::function<void()>& before = {}) {
         for (size_t i = 0; i < cases.size(); ++i) {
@@ -74,12 +66,9 @@ struct ReaderTest : ::testing::Test {
                             bool names_row, double rel_tol = 0) {
         for (const char* out : {"out.vsh", "out.csv"}) {
             RunResult r = run_morvalen(dir.path(), {name, out});
-            EXPECT_EQ(r.status, 0) << r.out;
-            EXPECT_EQ(r.out, " " + std::to_string(rows.size() - names_row) + " records transferred.\n");
+            EXPECT_EQ(std::to_string(r.status) + r.out, "0 " + std::to_string(rows.size() - names_row) + " records transferred.\n");
         }
-        fresh_run();
-        lastsheet = nullptr;
-        ASSERT_TRUE(open_file(dir.file("out.vsh").c_str(), VXT_VSH));
+        ASSERT_TRUE(read_vsh(dir.file("out.vsh")));
         expect_sheet_cells(lastsheet, rows, names_row, rel_tol);
     }
     // A generated sample copied to dir and converted so, against the .expect file beside it.
@@ -92,8 +81,7 @@ struct ReaderTest : ::testing::Test {
         for (size_t i = 0; i < broken.size(); ++i) {
             write_file(dir.file(name), broken[i]);
             RunResult r = run_morvalen(dir.path(), {name, "out.csv"});
-            EXPECT_EQ(r.status, 5) << i;
-            EXPECT_EQ(r.out, " Error: No valid data in input file " + name + "!\n") << i;
+            EXPECT_EQ(std::to_string(r.status) + r.out, "5 Error: No valid data in input file " + name + "!\n") << i;
         }
     }
     // A sample converted whole to .csv and to .vsh, and the .vsh on to .csv: each with the
@@ -113,20 +101,45 @@ struct ReaderTest : ::testing::Test {
 
 // A string literal's bytes, embedded zeros included.
 template <size_t N>
-std::string raw(const char (&s)[N]) {
-    return std::string(s, N - 1);
+std::string raw(const char (&s)[N]) { return std::string(s, N - 1); }
+
+// A number as %.12g.
+inline std::string g12(double x) {
+    char num[32];
+    return std::snprintf(num, sizeof num, "%.12g", x), num;
+}
+// A cell as text: a text as stored, missing ".", a factor's label, a date (code 34), else %.12g.
+inline std::string cell_text(const Sheet* s, size_t c, size_t r) {
+    const Column* col = s->cols[c].get();
+    if (col->is_text()) return std::string(col->text.get(r));
+    const double x = col->num[r];
+    char date[64];
+    if (x <= s->missing) return ".";
+    if (col->type == VXS_FACTOR && !col->labels.empty()) return col->labels[size_t(x) - 1];
+    return col->representation == VXS_REP_DATE ? (vxs_write_date(date, x, col->gregorian, 34), date) : g12(x);
+}
+// Rows first..last-1 from column from on: cells joined by '|', each row ended by ';'.
+inline std::string rows_text(const Sheet* s, size_t first, size_t last, size_t from = 1) {
+    std::string out;
+    for (size_t r = first; r < last; ++r, out += ';')
+        for (size_t c = from; c < s->cols.size(); ++c) out += (c > from ? "|" : "") + cell_text(s, c, r);
+    return out;
+}
+// A column's cells joined by '|'.
+inline std::string column_text(const Sheet* s, size_t c) {
+    std::string out;
+    for (size_t r = 0; r < size_t(s->row_count); ++r) out += (r ? "|" : "") + cell_text(s, c, r);
+    return out;
 }
 
 // A factor column of the sheet's rows with the level numbers given.
 inline Column* add_factor(Sheet* s, const std::string& name, int32_t nlevels, std::vector<double> codes) {
     Column* f = create_column_with_memory(s, VXS_FACTOR, name, s->row_count);
-    f->nlevels = nlevels;
-    f->num = std::move(codes);
+    f->nlevels = nlevels, f->num = std::move(codes);
     return f;
 }
 
-// A cell for comparing with a tool's: padding and backslash escapes gone, missing ("*", "?", "NA") empty,
-// numbers as %.10g.
+// A cell for comparing with a tool's: no padding or backslash escapes, missing ("*", "?", "NA") empty, %.10g.
 inline std::string plain_cell(const std::string& cell) {
     std::string c;
     const size_t a = cell.find_first_not_of(' '), b = cell.find_last_not_of(' ');
@@ -141,9 +154,8 @@ inline std::string plain_cell(const std::string& cell) {
     return num;
 }
 
-// Our .csv's cells against a tool's table, but for the columns in skip. With names, the first
-// rows of both hold names, ours compared without kind marks and with underscores for blanks;
-// without, our names row is passed over.
+// Our .csv's cells against a tool's table but for the columns in skip. With names, both first rows hold
+// names (ours without kind marks, the tool's with '_' for blanks); without, our names row is passed over.
 inline void expect_csv_like_tool(const std::vector<std::vector<std::string>>& ours,
                                  const std::vector<std::vector<std::string>>& tool, bool names,
                                  const std::vector<size_t>& skip = {}) {
