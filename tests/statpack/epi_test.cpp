@@ -1,23 +1,18 @@
 // Epi-Info files: the generated file of every field kind as R's foreign reads it, record rules, broken files.
 #include "statpack/reader_test_util.h"
 
-namespace {
-
 using Epi = ReaderTest<read_epi_into_sheet>;
 
 // A file of the field lines, then the record lines.
-std::string rec(const std::vector<std::string>& fields, const std::vector<std::string>& lines) {
+static std::string rec(const std::vector<std::string>& fields, const std::vector<std::string>& lines) {
     std::string s = std::to_string(fields.size()) + "\n";
     for (const auto& l : fields) s += l + "\n";
     for (const auto& l : lines) s += l + "\n";
     return s;
 }
 
-}  // namespace
-
 TEST_F(Epi, EveryFieldKindAsRReadsIt) {
-    Sheet* s = read(data_path("epi/types.rec"));
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(read(data_path("epi/types.rec")));
     // Bob's record ends in "?": deleted. The zero-length field makes no column.
     ASSERT_EQ(std::pair(s->row_count, s->column_count), std::pair(3, 7));
     const double m = s->missing;
@@ -47,10 +42,9 @@ TEST_F(Epi, RecordRulesAndBrokenFiles) {
          "1|2", 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
         VXSMAXCOLUMNS = c.limit;
         Sheet* s = quiet_bytes(c.text);
-        EXPECT_EQ(s ? column_text(s, s->cols.size() - 1) : "no data", c.last);
+        EXPECT_EQ(s ? column_text(s, s->cols.size() - 1) : "no data", c.last) << c.what;
     }
     // No fields, unknown type, short field line, field lines missing, only an empty field, absurd length.
     expect_no_data({rec({}, {"1!"}), rec({"#A 1 1 3 12 1 4 2 14"}, {"12!"}), rec({"#A 1 1 3 12 1 0"}, {"12!"}),

@@ -2,13 +2,11 @@
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_gauss.h"
 
-namespace {
-
 using Gauss = ReaderTest<read_gauss_into_sheet>;
 
 const std::string kMissing("\xFF\xFF\xFF\x7F\0\0\0\0", 8), kFactorMissing("\0\0\0\0\xFF\xFF\xFF\x7F", 8);
 
-std::string small_header(int rows, int cols) {
+static std::string small_header(int rows, int cols) {
     return le_bytes(0xDDDD, 2) + le_bytes(rows, 2) + le_bytes(cols, 2) + le_bytes(rows * cols * 8, 2) +
            le_bytes(0x86, 2) + std::string(6, '\0');
 }
@@ -20,8 +18,7 @@ TEST_F(Gauss, EveryLayoutConvertsAsTheGeneratorWroteIt) {
         {"trial89.dht", "name"},    {"ints89.dht", "A"},         {"large89.dht", "X"}};
     for (const auto& [file, first] : files) {
         SCOPED_TRACE(file);
-        Sheet* s = read(data_path("gauss/" + file));
-        ASSERT_NE(s, nullptr);
+        Sheet* s = must(read(data_path("gauss/" + file)));
         EXPECT_EQ(std::pair(s->kind, s->cols[1]->name), std::pair(first == "1" ? VXS_MATRIX : VXS_VECTOR, first));
         // A 1989 header is found by its name, and its data file in either case of extension.
         const std::string base = file.substr(0, file.find('.'));
@@ -99,4 +96,3 @@ TEST_F(Gauss, BrokenFilesAreRefusedWithoutGuessing) {
     }
 }
 
-}  // namespace

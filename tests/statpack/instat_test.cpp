@@ -5,20 +5,18 @@
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_instat.h"
 
-namespace {
-
 using Instat = ReaderTest<read_instat_into_sheet>;
 
-std::string bytes5(double x) {
+static std::string bytes5(double x) {
     uint8_t b[5];
     return double_to_5bytes(x, b), std::string(reinterpret_cast<char*>(b), 5);
 }
-double back5(const std::string& b) { return readrl(reinterpret_cast<const uint8_t*>(b.data())); }
+static double back5(const std::string& b) { return readrl(reinterpret_cast<const uint8_t*>(b.data())); }
 // The 5-byte number k of the control area, and k of group g of the structure table.
-long control(const std::string& f, size_t k) { return back5(f.substr(115 + 5 * k, 5)); }
-long group(const std::string& f, size_t g, size_t k) { return back5(f.substr(200 + 30 * g + 5 * k, 5)); }
+static long control(const std::string& f, size_t k) { return back5(f.substr(115 + 5 * k, 5)); }
+static long group(const std::string& f, size_t g, size_t k) { return back5(f.substr(200 + 30 * g + 5 * k, 5)); }
 
-Sheet* numbers_sheet(int32_t rows, int32_t cols) {
+static Sheet* numbers_sheet(int32_t rows, int32_t cols) {
     Sheet* s = new_run_with_sheet(rows);
     for (int32_t c = 0; c < cols; ++c) {
         Column* col = create_column_with_memory(s, VXS_VARIATE, "V" + std::to_string(c + 1), rows);
@@ -28,7 +26,7 @@ Sheet* numbers_sheet(int32_t rows, int32_t cols) {
 }
 
 // The command file the driver writes from the worksheet holds every one of lines.
-void expect_vxc_holds(const std::string& dir, const std::string& wor, std::initializer_list<const char*> lines) {
+static void expect_vxc_holds(const std::string& dir, const std::string& wor, std::initializer_list<const char*> lines) {
     RunResult r = run_morvalen(dir, {wor, "x.vxc"});
     ASSERT_EQ(r.status, 0) << r.out;
     for (const char* line : lines) EXPECT_NE(read_file(dir + "/x.vxc").find(line), std::string::npos) << line;
@@ -53,8 +51,7 @@ TEST_F(Instat, NumberFormsByHand) {
 }
 
 TEST_F(Instat, GeneratedWorksheetReadsAndCarriesItsExtras) {
-    Sheet* s = quiet(data_path("instat/trial.wor"));
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(quiet(data_path("instat/trial.wor")));
     EXPECT_EQ(std::pair(said, s->description_lines),
               std::pair(std::string("Warning: Too few labels for factor Plots!\n"), std::vector<std::string>{"Barley trial 1997"}));
     expect_sheet_cells(s, tsv_rows(data_path("instat/trial.expect")), true, 0x1p-31);
@@ -128,8 +125,7 @@ TEST_F(Instat, RoundTripKeepsFactorsLabelsCodesAndExtras) {
     ASSERT_EQ(write_sheet_as_instat(s, dir.file("r.wor").c_str()), 1);
     EXPECT_EQ(control(read_file(dir.file("r.wor")), 13), 1);
     vxs_reset_options();
-    Sheet* b = read(dir.file("r.wor"));
-    ASSERT_NE(b, nullptr);
+    Sheet* b = must(read(dir.file("r.wor")));
     EXPECT_EQ(std::pair(b->description_lines, b->cols[3]->type), std::pair(std::vector<std::string>{"Round trip"}, VXS_FACTOR));
     // Texts come back as factors, labels cut to 8 characters, level values as labels.
     expect_sheet_cells(b, {{"Weight", "Treat", "Block", "Wide"}, {"1.25", "potash", "west", "1000"}, {"NA", "control", "east", "2000"},
@@ -173,4 +169,3 @@ TEST_F(Instat, BrokenWorksheets) {
     EXPECT_EQ(std::to_string(r.status) + r.out, "5" + none + "bad.wor!\n Error: No valid data in input file bad.wor!\n");
 }
 
-}  // namespace

@@ -5,14 +5,12 @@
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_kelmora.h"
 
-namespace {
-
 using Tablet = ReaderTest<read_kelmora_into_sheet>;
 
 const std::string kTwo = data_path("tablet/two_pages.ktb");
 
 // Written and read back quietly: the same kind, description, matrix name and columns.
-void expect_round_trip(Tablet& t, Sheet* s, const std::string& path) {
+static void expect_round_trip(Tablet& t, Sheet* s, const std::string& path) {
     ASSERT_TRUE(write_sheet_as_kelmora(s, path.c_str()));
     Sheet* b = t.quiet(path);
     ASSERT_TRUE(b && t.said.empty() && b->column_count == s->column_count) << t.said;
@@ -20,14 +18,10 @@ void expect_round_trip(Tablet& t, Sheet* s, const std::string& path) {
     EXPECT_EQ(b->structure_name, s->kind == VXS_MATRIX ? s->structure_name : b->structure_name);
     for (size_t c = 1; c < s->cols.size(); ++c) {
         const Column &x = *s->cols[c], &y = *b->cols[c];
-        SCOPED_TRACE(x.name);
-        EXPECT_EQ(std::tie(y.name, y.type, y.num, y.labels, y.levels, y.origin),
-                  std::tie(x.name, x.type, x.num, x.labels, x.levels, x.origin));
-        for (size_t r = 0; x.is_text() && r < size_t(s->row_count); ++r) EXPECT_EQ(y.text.get(r), x.text.get(r));
+        EXPECT_EQ(std::tie(y.name, y.type, y.num, y.labels, y.levels, y.origin), std::tie(x.name, x.type, x.num, x.labels, x.levels, x.origin));
+        for (size_t r = 0; x.is_text() && r < size_t(s->row_count); ++r) EXPECT_EQ(y.text.get(r), x.text.get(r)) << x.name;
     }
 }
-
-}  // namespace
 
 TEST_F(Tablet, TextItemsPagesAndRoundTrips) {
     const std::pair<std::optional<std::string>, std::string> cases[] = {
@@ -36,9 +30,7 @@ TEST_F(Tablet, TextItemsPagesAndRoundTrips) {
         {"(null)", be_bytes(8, 4) + raw("(null)\0\0")}};
     for (const auto& [text, bytes] : cases) {
         ByteWriter out(Endian::Big);
-        ASSERT_TRUE(out.open(dir.file("t").c_str()));
-        write_kel_text(out, text);
-        ASSERT_TRUE(out.close());
+        ASSERT_TRUE(out.open(dir.file("t").c_str()) && (write_kel_text(out, text), out.close()));
         EXPECT_EQ(read_file(dir.file("t")), bytes);
         ByteReader in(std::string_view(bytes), Endian::Big);
         EXPECT_EQ(get_kel_text(in), text);
@@ -60,28 +52,9 @@ TEST_F(Tablet, TextItemsPagesAndRoundTrips) {
     vxs_add_line_to_description(s, "My page");
     expect_round_trip(*this, s, dir.file("r.ktb"));
 
-    // Each page of a two-page file; the second, a matrix, goes out as "colmatrix".
-    for (const char* page : {"1", "2"}) {
-        SCOPED_TRACE(page);
-        vxs_parser_options().worksheet_name = page;
-        Sheet* p = quiet(kTwo);
-        vxs_parser_options().worksheet_name.clear();
-        ASSERT_NE(p, nullptr);
-        expect_round_trip(*this, p, dir.file("p.ktb"));
-    }
-    const std::string p = read_file(dir.file("p.ktb"));
-    EXPECT_TRUE(p.find("colmatrix") != p.npos && p.find("A_NDIM") != p.npos);
-
-    ASSERT_NE(s = quiet(kTwo), nullptr);
-    EXPECT_EQ(said, "");
-    EXPECT_EQ(s->description_lines, std::vector<std::string>{"First"});
-    // "(null)" and an absent text are missing; with no kind text, integers are a variate.
-    expect_sheet_cells(s, {{"dose", "who", "count"}, {"low", "ann", "3"}, {"high", "NA", "NA"}, {"NA", "NA", "5"},
-                           {"high", "a longer text", "7"}}, true);
-    EXPECT_EQ(std::tie(s->cols[1]->type, s->cols[1]->origin, s->cols[1]->levels, s->cols[2]->type, s->cols[2]->nlevels,
-                       s->cols[3]->type),
-              std::tuple(VXS_FACTOR, 2, std::vector<double>{5, 10}, VXS_TEXT, 13, VXS_VARIATE));
-    for (const char* choice : {"2", "second", "SECOND", "third"}) {
+    // Pages by number or name in any case, each written back; the second, a matrix, goes out as "colmatrix".
+    for (const char* choice : {"1", "2", "second", "SECOND", "third"}) {
+        SCOPED_TRACE(choice);
         vxs_parser_options().worksheet_name = choice;
         Sheet* m = quiet(kTwo);
         vxs_parser_options().worksheet_name.clear();
@@ -90,12 +63,22 @@ TEST_F(Tablet, TextItemsPagesAndRoundTrips) {
             continue;
         }
         ASSERT_NE(m, nullptr);
-        EXPECT_EQ(said, "Numbers in " + kTwo + " greater than 9.99999E+307 have been set to this value.");
-        EXPECT_EQ(std::tie(m->kind, m->structure_name, m->second_structure_name),
-                  std::tuple(VXS_MATRIX, "Second", "Treatment"));
-        EXPECT_EQ(std::tie(m->cols[2]->type, m->cols[2]->num),
-                  std::tuple(VXS_MATRIX_COL, std::vector<double>{3, VXS_NUM_CEILING}));
+        if (choice[0] != '1') {
+            EXPECT_EQ(said, "Numbers in " + kTwo + " greater than 9.99999E+307 have been set to this value.");
+            EXPECT_EQ(std::tie(m->kind, m->structure_name, m->second_structure_name), std::tuple(VXS_MATRIX, "Second", "Treatment"));
+            EXPECT_EQ(std::tie(m->cols[2]->type, m->cols[2]->num), std::tuple(VXS_MATRIX_COL, std::vector<double>{3, VXS_NUM_CEILING}));
+        }
+        expect_round_trip(*this, m, dir.file("p.ktb"));
     }
+    const std::string p = read_file(dir.file("p.ktb"));
+    EXPECT_TRUE(p.find("colmatrix") != p.npos && p.find("A_NDIM") != p.npos);
+    ASSERT_NE(s = quiet(kTwo), nullptr);
+    EXPECT_EQ(std::pair(said, s->description_lines), std::pair(std::string(), std::vector<std::string>{"First"}));
+    // "(null)" and an absent text are missing; with no kind text, integers are a variate.
+    expect_sheet_cells(s, {{"dose", "who", "count"}, {"low", "ann", "3"}, {"high", "NA", "NA"}, {"NA", "NA", "5"},
+                           {"high", "a longer text", "7"}}, true);
+    EXPECT_EQ(std::tie(s->cols[1]->type, s->cols[1]->origin, s->cols[1]->levels, s->cols[2]->type, s->cols[2]->nlevels, s->cols[3]->type),
+              std::tuple(VXS_FACTOR, 2, std::vector<double>{5, 10}, VXS_TEXT, 13, VXS_VARIATE));
 }
 
 TEST_F(Tablet, BrokenFiles) {
@@ -124,8 +107,7 @@ TEST_F(Tablet, BrokenFiles) {
     const std::string two = read_file(kTwo);
     const size_t at = two.find(be_bytes(1, 4) + be_bytes(2, 4) + be_bytes(2, 4) + raw("\x40\x14\0\0\0\0\0\0"));  // 2 levels: 5, ..
     ASSERT_NE(at, std::string::npos);
-    Sheet* lv = quiet_bytes(patched(two, at + 4, count(0x7fffffff)));
-    ASSERT_NE(lv, nullptr);
+    Sheet* lv = must(quiet_bytes(patched(two, at + 4, count(0x7fffffff))));
     EXPECT_EQ(said, "Warning: Kelmora Tablet Factor number of levels 2147483647 cut to 1000\n");
     ASSERT_EQ(lv->cols[1]->levels.size(), 1000u);
     EXPECT_EQ(std::tie(lv->cols[1]->nlevels, lv->cols[1]->levels[1], lv->cols[1]->levels[2], lv->cols[1]->num[0]),

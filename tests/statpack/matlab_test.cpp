@@ -2,27 +2,23 @@
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_matlab.h"
 
-namespace {
-
 using Matlab = ReaderTest<read_matlab_into_sheet>;
 
 const std::string kNaN = raw("\0\0\0\0\xFF\xFF\xFF\x7F");
 
-std::string words(std::initializer_list<uint32_t> vs) {
+static std::string words(std::initializer_list<uint32_t> vs) {
     std::string b;
     for (uint32_t v : vs) b += le_bytes(v, 4);
     return b;
 }
 
-std::string mat4_header(int32_t rows, int32_t cols, const std::string& name) {
+static std::string mat4_header(int32_t rows, int32_t cols, const std::string& name) {
     return words({0, uint32_t(rows), uint32_t(cols), 0, uint32_t(name.size() + 1)}) + name + '\0';
 }
 
-void variate(Sheet* s, const std::vector<double>& v, int32_t type = VXS_VARIATE) {
+static void variate(Sheet* s, const std::vector<double>& v, int32_t type = VXS_VARIATE) {
     create_column_with_memory(s, type, "V" + std::to_string(s->column_count + 1), s->row_count)->num = v;
 }
-
-}  // namespace
 
 TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBackAndConvert) {
     for (auto [file, name] : {std::pair{"level4_A_3x2_nan", "A"}, {"level4_wide", "wide"}, {"level5_A_3x2_nan", "A"},
@@ -31,8 +27,7 @@ TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBackAndConvert) {
         if (file[5] == '5' && !vxs_matlab5_supported()) continue;
         const std::string mat = std::string("matlab/") + file + ".mat";
         const auto expect = tsv_rows(data_path(std::string("matlab/") + file + ".expect"));
-        Sheet* s = quiet(data_path(mat));
-        ASSERT_NE(s, nullptr);
+        Sheet* s = must(quiet(data_path(mat)));
         EXPECT_EQ(std::tie(s->kind, s->cols[1]->type, s->structure_name), std::tuple(VXS_MATRIX, VXS_MATRIX_COL, name));
         expect_sheet_cells(s, expect, false);
         // Level 5 files used to fall to the text reader: detected, they convert as scipy reads them.
@@ -43,12 +38,11 @@ TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBackAndConvert) {
 TEST_F(Matlab, WriterBytes) {
     for (auto [structure, name] :
          {std::pair{"%rates", "Xrates"}, {"_x", "Xx"}, {"a%b", "aPb"}, {"", "data"}, {"abcdefghij", "abcdefgh"}}) {
-        SCOPED_TRACE(structure);
         Sheet* s = new_run_with_sheet(2);
         s->structure_name = structure;
         variate(s, {1.5, vxs_missing});
         ASSERT_TRUE(write_sheet_as_matlab(s, dir.file("o.mat").c_str()));
-        EXPECT_EQ(read_file(dir.file("o.mat")), mat4_header(2, 1, name) + le_f64(1.5) + kNaN);
+        EXPECT_EQ(read_file(dir.file("o.mat")), mat4_header(2, 1, name) + le_f64(1.5) + kNaN) << structure;
     }
 
     // Text and symmetric-matrix columns are neither written nor counted; a factor writes its levels, else its numbers.

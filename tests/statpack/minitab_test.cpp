@@ -19,8 +19,7 @@ TEST_F(Mtw, OldWorksheetsConvertAsTheGeneratorWroteThem) {
 
 TEST_F(Mtw, Release14StreamWithTheUsersNameInMessages) {
     vxs_set_mtw_file("field.mtw");
-    Sheet* s = read(data_path("minitab/stream14.bin"));
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(read(data_path("minitab/stream14.bin")));
     expect_sheet_cells(s, tsv_rows(data_path("minitab/stream14.expect")), true);
     EXPECT_EQ(std::tuple(s->description_lines, s->cols[1]->extra, s->cols[2]->type),
               std::tuple(std::vector<std::string>{"Field trial 2004", "Site B"}, "grain yield in t/ha, measured at harvest", VXS_FACTOR));
@@ -61,8 +60,7 @@ TEST_F(Mtp, GeneratedFilesOptionsLimitsAndMessages) {
     for (std::string f : {"numeric", "portable"}) expect_sample_converts("minitab/" + f + ".mtp", true);
     const std::string head = "MINITAB PORTABLE WORKSHEET\n";
     vxs_get_global_defaults()->factor_strip_blanks = 0;
-    Sheet* s = read_bytes(head + "%3 1 2 -4 T\n ab  cd \n");
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(read_bytes(head + "%3 1 2 -4 T\n ab  cd \n"));
     EXPECT_EQ(column_text(s, 1), " ab|cd");
     vxs_get_global_defaults()->factor_strip_blanks = 1;
     // A text width past any line (the most negative number) still reads an item per line.

@@ -5,8 +5,7 @@
 using Mstat = ReaderTest<read_mstat_into_sheet>;
 
 TEST_F(Mstat, TrialFile) {
-    Sheet* s = read(data_path("mstat/trial.hdr"));
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(read(data_path("mstat/trial.hdr")));
     EXPECT_EQ(s->description_lines, std::vector<std::string>{"Field trial 1987"});
     // The record whose status byte is a blank is dropped; decimals are the file's 2, + 1.
     ASSERT_EQ(std::pair(s->row_count, s->column_count), std::pair(4, 3));

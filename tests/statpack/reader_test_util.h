@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ inline Sheet* read_vsh(const std::string& path) {
     lastsheet = nullptr;
     return open_file(path.c_str(), VXT_VSH) ? lastsheet : nullptr;
 }
+
+// The sheet read, else a thrown error that fails the test there.
+inline Sheet* must(Sheet* s) { return s ? s : throw std::runtime_error("no sheet was read"); }
 
 // Bytes a reader must refuse, and what it prints then (anything, without a message).
 struct Refusal { std::string bytes; std::optional<std::string> message = std::nullopt; };
@@ -139,19 +143,18 @@ inline Column* add_factor(Sheet* s, const std::string& name, int32_t nlevels, st
     return f;
 }
 
+inline std::string trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(' ');
+    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
 // A cell for comparing with a tool's: no padding or backslash escapes, missing ("*", "?", "NA") empty, %.10g.
 inline std::string plain_cell(const std::string& cell) {
-    std::string c;
-    const size_t a = cell.find_first_not_of(' '), b = cell.find_last_not_of(' ');
-    const std::string_view t = a == std::string::npos ? "" : std::string_view(cell).substr(a, b - a + 1);
+    std::string c, t = trim(cell);
     for (size_t i = 0; i < t.size(); ++i) c += t[i] == '\\' && i + 1 < t.size() ? t[++i] : t[i];
     if (c == "*" || c == "?" || c == "NA") return "";
-    char* end = nullptr;
-    double x = std::strtod(c.c_str(), &end);
-    if (c.empty() || *end) return c;
-    char num[32];
-    std::snprintf(num, sizeof num, "%.10g", x);
-    return num;
+    char *end = nullptr, num[32];
+    const double x = std::strtod(c.c_str(), &end);
+    return c.empty() || *end ? c : (std::snprintf(num, sizeof num, "%.10g", x), std::string(num));
 }
 
 // Our .csv's cells against a tool's table but for the columns in skip. With names, both first rows hold
@@ -166,10 +169,7 @@ inline void expect_csv_like_tool(const std::vector<std::vector<std::string>>& ou
             if (std::find(skip.begin(), skip.end(), c) != skip.end()) continue;
             ASSERT_LT(c, ours[r + from].size());
             std::string got = ours[r + from][c], want = tool[r][c];
-            if (names && r == 0) {
-                got = got.substr(0, got.find_first_of("!:"));
-                std::replace(want.begin(), want.end(), ' ', '_');
-            }
+            if (names && r == 0) got = got.substr(0, got.find_first_of("!:")), std::replace(want.begin(), want.end(), ' ', '_');
             EXPECT_EQ(plain_cell(got), plain_cell(want)) << "row " << r << ", column " << c;
         }
 }
@@ -179,11 +179,6 @@ inline std::vector<std::string> tab_fields(const std::string& line) {
     std::vector<std::string> f;
     std::stringstream fields(line);
     for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
-    f.resize(std::max<size_t>(f.size(), 4));
-    return f;
+    return f.resize(std::max<size_t>(f.size(), 4)), f;
 }
 
-inline std::string trim(const std::string& s) {
-    size_t b = s.find_first_not_of(' ');
-    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(' ') - b + 1);
-}

@@ -2,14 +2,12 @@
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_splus.h"
 
-namespace {
-
 using Splus = ReaderTest<read_splus_text_into_sheet>;
 
-std::string lines(std::string items) { return std::replace(items.begin(), items.end(), '|', '\n'), items + "\n"; }
+static std::string lines(std::string items) { return std::replace(items.begin(), items.end(), '|', '\n'), items + "\n"; }
 
 // Every column kind: text units, a variate with a missing value, a text, factors of the three origins.
-Sheet* mixed_sheet() {
+static Sheet* mixed_sheet() {
     Sheet* s = new_run_with_sheet(3);
     Column* u = create_column_with_memory(s, VXS_UNITS_TEXT, "Plot", 3);
     for (int r = 0; r < 3; ++r) u->text.set(r, "p" + std::to_string(r + 1));
@@ -24,7 +22,7 @@ Sheet* mixed_sheet() {
 }
 
 // What R prints of the expression over the data frame d restored from the dump.
-std::string restored(const std::string& path, const std::string& object, const std::string& what) {
+static std::string restored(const std::string& path, const std::string& object, const std::string& what) {
     return shell_output("Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" + path + "\", env = e) -> f; d <- e$" +
                         object + "; cat(" + what + ", sep=\"|\")' 2>&1");
 }
@@ -48,8 +46,7 @@ TEST_F(Splus, DumpsLineByLineAndReadBack) {
     ASSERT_EQ(write_sheet_as_splus_text(s, dir.file("units.sdd").c_str()), 1);
     EXPECT_EQ(read_file(dir.file("units.sdd")), lines("units|structure|3|.Data|list|2|V|numeric|2|20000000000|-7.25|W|numeric|2|5|6|"
                                                       "row.names|character|2|7|8|class|character|1|data.frame"));
-    Sheet* b = read(dir.file("mixed.sdd"));  // row names become the units column RowName
-    ASSERT_NE(b, nullptr);
+    Sheet* b = must(read(dir.file("mixed.sdd")));  // row names become the units column RowName
     expect_sheet_cells(b, {{"RowName", "Yield", "Note", "Dose", "Rate", "Block"}, {"p1", "0.1", "two lines", "high", "30.5", "1"},
                            {"p2", "NA", "", "low", "30.5", "2"}, {"p3", "0.333333333333333", "ok", "NA", "10", "2"}},
                        true, 1e-15);
@@ -87,8 +84,7 @@ TEST_F(Splus, RDataRestoreLoadsConvertedDumps) {
                            "gauss/matrix_small.fmt", "gauss/dataset_v96.dat"}) {
         SCOPED_TRACE(in);
         ASSERT_EQ(run_morvalen(dir.path(), {copy_sample(dir, in), "conv.sdd"}).status, 0);
-        Sheet* s = read(dir.file("conv.sdd"));
-        ASSERT_NE(s, nullptr);
+        Sheet* s = must(read(dir.file("conv.sdd")));
         EXPECT_EQ(restored(dir.file("conv.sdd"), "conv", "dim(d)"), std::to_string(s->row_count) + "|" + std::to_string(s->column_count));
     }
 }
@@ -105,4 +101,3 @@ TEST_F(Splus, BrokenDumpsAreRefused) {
     read_cuts(good, 1);
 }
 
-}  // namespace

@@ -103,9 +103,9 @@ TEST_F(Spss, EveryFileHoldsWhatForeignReadsBackBeforeAndAfterConversion) {
 
 // haven's iris.sav leaves the header's case size 0: every cell as pspp reads it.
 TEST_F(Spss, CaseSizeZeroOfHavensIrisAndTheColumnLimit) {
-    Sheet* s = read(data_path("spss/iris_haven.sav"));
+    Sheet* s = must(read(data_path("spss/iris_haven.sav")));
     const auto pspp = csv_cells(read_file(data_path("spss/iris_haven.csv")));
-    ASSERT_TRUE(s && s->row_count == 150 && s->column_count == 5);
+    ASSERT_TRUE(s->row_count == 150 && s->column_count == 5);
     for (size_t r = 1; r < pspp.size(); ++r)
         for (size_t c = 0; c < 5; ++c) EXPECT_EQ(s->cols[c + 1]->num[r - 1], std::stod(pspp[r][c])) << r << " " << c;
     EXPECT_EQ(s->cols[5]->labels, (std::vector<std::string>{"setosa", "versicolor", "virginica"}));
@@ -122,14 +122,10 @@ struct SavBuilder {
     void f64(double d) { const std::string b = le_f64(d); out += big ? std::string(b.rbegin(), b.rend()) : b; }
     void text(const std::string& s, size_t n) { out += s + std::string(n - s.size(), ' '); }
     SavBuilder(int32_t case_size, int32_t compressed, int32_t ncases, bool big_endian = false) : big(big_endian) {
-        text("$FL2@(#) SPSS DATA FILE hand made", 64);
-        i32({2, case_size, compressed, 0, ncases});
-        f64(100);  // bias
-        text("", 84);
+        text("$FL2@(#) SPSS DATA FILE hand made", 64), i32({2, case_size, compressed, 0, ncases}), f64(100), text("", 84);  // bias 100
     }
     void variable(int32_t type, const std::string& name, int32_t format = 0x050802) {
-        i32({2, type, 0, 0, format, format});
-        text(name, 8);
+        i32({2, type, 0, 0, format, format}), text(name, 8);
         for (int k = 8; k < type; k += 8) i32({2, -1, 0, 0, 0, 0, 0x20202020, 0x20202020});
     }
 };
@@ -144,9 +140,8 @@ TEST_F(Spss, HandBuiltUncompressedFiles) {
         b.i32({3, 1});  // value label 1 "one" for variable 1
         b.f64(1), b.text("\3one", 8), b.i32({4, 1, 1, 999, 0});
         for (double v : {1.0000000000001, 1.5, 1.001, -1e308, 2.0, 1e308, 1.0000000000001, 9e307}) b.f64(v);
-        Sheet* s = quiet_bytes(b.out);
+        Sheet* s = must(quiet_bytes(b.out));
         EXPECT_EQ(said, "Warning: " + dir.file("t.in") + " may not be in standard SPSS windows format!\n");
-        ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->cols[1]->labels, (std::vector<std::string>{"one", "1.001", "2"}));
         EXPECT_EQ(rows_text(s, 0, 4), "one|1.5;1.001|.;2|9.99999e+307;one|9e+307;");
     }
@@ -160,8 +155,8 @@ TEST_F(Spss, DatesAroundTheFirstOfMarch1900) {
     b.variable(0, "D", 0x140b00);  // DATE11
     b.i32({999, 0});
     for (auto [days, serial] : cases) b.f64((days + 115859) * 86400);  // seconds from 14 October 1582
-    ASSERT_TRUE(read_bytes(b.out));
-    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_NEAR(lastsheet->cols[1]->num[i], cases[i].second, 1e-6) << i;
+    Sheet* s = must(read_bytes(b.out));
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_NEAR(s->cols[1]->num[i], cases[i].second, 1e-6) << i;
 }
 
 // Cases 1-2 end in one command block, 3 in the next; 4 MB padded as ReadStat does across the 4 MB read mark.
@@ -188,8 +183,7 @@ TEST_F(Spss, CompressedCasesAcrossCommandBlocksAndPadding) {
 
 TEST_F(Spss, BrokenFiles) {
     std::string unc = read_file(data_path("spss/types_unc.sav"));
-    Sheet* s = read_bytes(unc.substr(0, unc.size() - 100));
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(read_bytes(unc.substr(0, unc.size() - 100)));
     EXPECT_EQ(s->cols[1]->num, (std::vector<double>{1, 2, 3, 4, 5, 6}));  // the last case cut: partial
     const std::string good = read_file(data_path("spss/types_comp.sav"));
     ASSERT_NE(s = read_bytes(patched(good, 80, le_bytes(0x7fffffff, 4))), nullptr);  // 2e9 cases: as many as the data holds

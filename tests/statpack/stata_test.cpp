@@ -99,8 +99,7 @@ TEST_F(Stata, DailyDateFormatMakesADateColumn) {
     std::string bytes = read_file(data_path("stata/s110_le.dta"));
     const size_t nvar = 8, at = 109 + nvar + 33 * nvar + 2 * (nvar + 1) + 12 * 2;
     ASSERT_EQ(bytes.substr(at, 5), "%9.0g");
-    Sheet* s = read_bytes(patched(bytes, at, std::string("%d\0\0\0", 5)));
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(read_bytes(patched(bytes, at, std::string("%d\0\0\0", 5))));
     // Day 70000 after 1 Jan 1960, missing, 6 January 1960; other variables keep their values.
     EXPECT_EQ(std::tuple(s->cols[3]->representation, s->cols[3]->num[0], s->cols[3]->num[2] <= s->missing, s->cols[3]->num[4]),
               std::tuple(VXS_REP_DATE, 70000 + 21916.0, true, 5 + 21916.0));

@@ -21,8 +21,7 @@ TEST_F(Systat, EveryFileConvertsAsTheGeneratorWroteIt) {
 }
 
 TEST_F(Systat, PropertyLabelsAndTheColumnLimit) {
-    Sheet* s = read(data_path("systat/double.sys"));
-    ASSERT_NE(s, nullptr);
+    Sheet* s = must(read(data_path("systat/double.sys")));
     EXPECT_EQ(std::tie(s->cols[1]->extra, s->cols[2]->extra, s->cols[3]->extra, s->cols[5]->extra),  // control characters: blanks
               std::tuple("Identity", "", "Height in cm x", std::string(40, 'W')));
     VXSMAXCOLUMNS = 3;  // dropped variables still fill the record

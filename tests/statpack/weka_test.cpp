@@ -14,8 +14,7 @@ TEST_F(Weka, ToolFilesReadAndConvertAsWekaReadsThem) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string arff = std::string("weka/") + c.file + ".arff";
-        Sheet* s = read(data_path(arff));
-        ASSERT_NE(s, nullptr);
+        Sheet* s = must(read(data_path(arff)));
         EXPECT_EQ(s->structure_name, c.relation);
         const auto csv = convert_whole(arff, s->row_count);
         if (c.weka) expect_csv_like_tool(csv, csv_cells(read_file(data_path(std::string("weka/") + c.weka + ".expect"))), true);
@@ -31,12 +30,11 @@ TEST_F(Weka, ToolFilesReadAndConvertAsWekaReadsThem) {
 }
 
 TEST_F(Weka, HeaderRules) {
-    Sheet* s = read_bytes(
+    Sheet* s = must(read_bytes(
         "% first comment\n%\n%   second\n@relation 'my data'\n% late comment\n"
         "@ATTRIBUTE colour {red, 'green', \"blue\"}\n@attribute n integer\n@Attribute r REAL\n"
         "@attribute s string\n@attribute rel relational\n@attribute d date 'dd/MM/yyyy'\n@data\n"
-        "GREEN, 3, 1.5, 'it\\'s', x, 31/12/1999\n%comment row\n\nBlue,?,?,?,?,?\npurple,1e400,-1e400,\"q\",y,01/01/2000\n");
-    ASSERT_NE(s, nullptr);
+        "GREEN, 3, 1.5, 'it\\'s', x, 31/12/1999\n%comment row\n\nBlue,?,?,?,?,?\npurple,1e400,-1e400,\"q\",y,01/01/2000\n"));
     EXPECT_EQ(s->description_lines, (std::vector<std::string>{" first comment", "   second"}));
     EXPECT_EQ(std::tie(s->structure_name, s->row_count), std::tuple("my data", 3));
     // Labels in any case; numbers past the limit clipped or missing; an unknown type word is text.

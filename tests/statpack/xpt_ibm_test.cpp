@@ -8,26 +8,24 @@
 
 #include "statpack/vxs_sas.h"
 
-namespace {
-
-std::string to_xpt(double v) {
+static std::string to_xpt(double v) {
     unsigned char b[8];
     return sas_dbl_to_xport(v, b), std::string(reinterpret_cast<char*>(b), 8);
 }
 // The value of 8 bytes and the status of reading them (0: an overflow marker, rewritten in b).
-std::pair<double, int> from_xpt(std::string& b) {
+static std::pair<double, int> from_xpt(std::string& b) {
     double v = 0;
     const int status = sas_xport_to_dbl(reinterpret_cast<unsigned char*>(b.data()), &v);
     return {v, status};
 }
-double from_xpt(std::string&& b) { return from_xpt(b).first; }
-std::string hex(const char* h) {  // "41 10 00 ..."
+static double from_xpt(std::string&& b) { return from_xpt(b).first; }
+static std::string hex(const char* h) {  // "41 10 00 ..."
     std::string b;
     for (size_t i = 0; i + 1 < std::strlen(h); i += 3) b += char(std::stoi(std::string(h + i, 2), nullptr, 16));
     return b;
 }
 
-const char *TOO_LARGE = "7F FF FF FF FF FF FF FF", *TOO_SMALL = "FF FF FF FF FF FF FF FF";
+static const char *TOO_LARGE = "7F FF FF FF FF FF FF FF", *TOO_SMALL = "FF FF FF FF FF FF FF FF";
 const double LARGEST = std::ldexp(1.0, 249) * (1 - std::ldexp(1.0, -53));  // the largest exponent kept
 
 TEST(XptIbm, GoldenBytes) {
@@ -78,4 +76,3 @@ TEST(XptIbm, PropertyIeeeToXptToIeeeIsExact) {
     }
 }
 
-}  // namespace

@@ -54,9 +54,8 @@ TEST(XptRead, HavenFilesConvertToWhatHavenReadsBack) {
             SCOPED_TRACE(name);
             EXPECT_EQ(c->name, name);
             EXPECT_NE(vsh.find(le_bytes(name.size(), 4) + name + le_bytes(label.size(), 4) + label), std::string::npos);
-            const size_t read = vxc.find("\nREAD " + name + "\n");
+            const size_t read = vxc.find("\nREAD " + name + "\n"), line = vxc.rfind('\n', read - 1) + 1;
             ASSERT_NE(read, std::string::npos);
-            const size_t line = vxc.rfind('\n', read - 1) + 1;
             const std::string declaration = vxc.substr(line, read - line);
             EXPECT_NE(declaration.find("; extra='" + label + "'"), std::string::npos) << declaration;
             for (const auto& [f, shown] : formats) EXPECT_EQ(declaration.find("; " + shown) != std::string::npos, format == f);

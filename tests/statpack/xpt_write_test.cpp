@@ -64,11 +64,10 @@ TEST_F(XptWrite, NamesAreValidUniqueSasNamesWithAWarning) {
     std::string b = write(s), names, labels;
     for (size_t k = 0; k < 5; ++k) names += b.substr(640 + 140 * k + 8, 8), labels += trim(b.substr(640 + 140 * k + 16, 40)) + "|";
     EXPECT_EQ(names + labels, "Height  Weight_PWeight_1_2nd    weight_2|Weight_Plant_A|Weight_Plant_B|second|weight_p|");
-    EXPECT_EQ(out,
-              "Warning: Column Weight_Plant_A written to the SAS transport file as Weight_P.\n"
-              "Warning: Column Weight_Plant_B written to the SAS transport file as Weight_1.\n"
-              "Warning: Column %2nd written to the SAS transport file as _2nd.\n"
-              "Warning: Column weight_p written to the SAS transport file as weight_2.\n");
+    EXPECT_EQ(out, "Warning: Column Weight_Plant_A written to the SAS transport file as Weight_P.\n"
+                   "Warning: Column Weight_Plant_B written to the SAS transport file as Weight_1.\n"
+                   "Warning: Column %2nd written to the SAS transport file as _2nd.\n"
+                   "Warning: Column weight_p written to the SAS transport file as weight_2.\n");
 }
 
 TEST_F(XptWrite, DatesTimesAndDateTimes) {
