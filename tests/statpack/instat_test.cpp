@@ -27,8 +27,7 @@ static Sheet* numbers_sheet(int32_t rows, int32_t cols) {
 
 // The command file the driver writes from the worksheet holds every one of lines.
 static void expect_vxc_holds(const std::string& dir, const std::string& wor, std::initializer_list<const char*> lines) {
-    RunResult r = run_morvalen(dir, {wor, "x.vxc"});
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(run_morvalen(dir, {wor, "x.vxc"}).status, 0);
     for (const char* line : lines) EXPECT_NE(read_file(dir + "/x.vxc").find(line), std::string::npos) << line;
 }
 
@@ -43,8 +42,7 @@ TEST_F(Instat, NumberFormsByHand) {
         EXPECT_EQ(bytes5(c.in), c.bytes) << c.in;
         EXPECT_NEAR(back5(c.bytes), c.back, std::fabs(c.back) * 0x1p-31) << c.in;
     }
-    for (double x : {3.14159265, -1234.5678, 1e-20, 6.02e23, -0.1})
-        EXPECT_NEAR(back5(bytes5(x)), x, std::fabs(x) * 0x1p-31) << x;
+    for (double x : {3.14159265, -1234.5678, 1e-20, 6.02e23, -0.1}) EXPECT_NEAR(back5(bytes5(x)), x, std::fabs(x) * 0x1p-31) << x;
     uint8_t two[2], most[2];
     long_to_2bytes(300, two), long_to_2bytes(60000, most);  // counts stop at the largest the two bytes hold
     EXPECT_EQ(std::tuple(two[0], two[1], (most[0] - 32) * 224 + (most[1] - 32)), std::tuple(33, 108, INSTAT_MAX_COUNT));
@@ -55,22 +53,19 @@ TEST_F(Instat, GeneratedWorksheetReadsAndCarriesItsExtras) {
     EXPECT_EQ(std::pair(said, s->description_lines),
               std::pair(std::string("Warning: Too few labels for factor Plots!\n"), std::vector<std::string>{"Barley trial 1997"}));
     expect_sheet_cells(s, tsv_rows(data_path("instat/trial.expect")), true, 0x1p-31);
-    EXPECT_EQ(std::tie(s->cols[2]->origin, s->cols[2]->representation), std::tuple(2, VXS_REP_TEXT));
-    EXPECT_EQ(std::tie(s->cols[4]->nlevels, s->cols[4]->labels), std::tuple(4, std::vector<std::string>{}));
-
+    EXPECT_EQ(std::tie(s->cols[2]->origin, s->cols[2]->representation, s->cols[4]->nlevels, s->cols[4]->labels),
+              std::tuple(2, VXS_REP_TEXT, 4, std::vector<std::string>{}));
     expect_vxc_holds(dir.path(), copy_sample(dir, "instat/trial.wor", "in.wor"),
                      {"TEXT Title; 'Barley trial 1997'\n", "POINTER M; !p(M1,M2)\n", "SCALAR M2; -8888\n",
                       "TEXT S3; 'Observer''s notes'\n", "TEXT L1; !t('low','medium','high')\n", "SCALAR K1; 3.5\n",
-                      "SCALAR K4; 0.0009999999997\n",
-                      "POINTER [SUFFIXES=!(1,2,3,4,5)] X; !p(Yield,Dose,Side,Plots,Count)\n"});
+                      "SCALAR K4; 0.0009999999997\n", "POINTER [SUFFIXES=!(1,2,3,4,5)] X; !p(Yield,Dose,Side,Plots,Count)\n"});
     // /m codes given on input replace the worksheet's first codes; past the ceiling they are clipped.
     expect_vxc_holds(dir.path(), "in.wor/m=-1,5", {"SCALAR M1; -1\nSCALAR M2; 5\n"});
-    EXPECT_EQ(run_morvalen(dir.path(), {"in.wor/m=1e308", "out3.csv"}).out,
-              "Warning: Too few labels for factor Plots!\nWarning: Numbers in in.wor greater than "
-              "9.99999E+307 have been set to this value\n! 6 records transferred.\n");
+    EXPECT_EQ(run_morvalen(dir.path(), {"in.wor/m=1e308", "out3.csv"}).out, "Warning: Too few labels for factor Plots!\nWarning: "
+              "Numbers in in.wor greater than 9.99999E+307 have been set to this value\n! 6 records transferred.\n");
 }
 
-TEST_F(Instat, ColumnSlotsAndLimits) {
+TEST_F(Instat, ColumnSlotsNamesLabelSetsAndLimits) {
     const struct { int32_t rows, cols; long slots; } cases[] = {
         {1000, 15, 40}, {1001, 15, 25}, {10, 3, 30}, {20, 127, 127}, {2000, 120, 127}};
     for (const auto& c : cases) {
@@ -93,10 +88,7 @@ TEST_F(Instat, ColumnSlotsAndLimits) {
               "Warning: Instat counts hold at most 50175 rows; rows after it are not read back.\n");
     ASSERT_TRUE(read(dir.file("c.wor")));
     EXPECT_EQ(std::pair(lastsheet->row_count, lastsheet->cols[1]->num[50174]), std::pair(INSTAT_MAX_COUNT, 50174.0));
-}
-
-// 127 names of 7 characters need five records of 255; the 51st labelled factor has no label set.
-TEST_F(Instat, NamesAndLabelSetsFitTheirRecords) {
+    // 127 names of 7 characters need five records of 255; the 51st labelled factor has no label set.
     Sheet* s = numbers_sheet(2, 127);
     for (int32_t c = 1; c <= 127; ++c) s->cols[c]->name = "N" + std::string(6 - std::to_string(c).size(), '0') + std::to_string(c);
     ASSERT_EQ(write_sheet_as_instat(s, dir.file("n.wor").c_str()), 1);

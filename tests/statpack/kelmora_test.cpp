@@ -64,8 +64,8 @@ TEST_F(Tablet, TextItemsPagesAndRoundTrips) {
         }
         ASSERT_NE(m, nullptr);
         if (choice[0] != '1') {
-            EXPECT_EQ(said, "Numbers in " + kTwo + " greater than 9.99999E+307 have been set to this value.");
-            EXPECT_EQ(std::tie(m->kind, m->structure_name, m->second_structure_name), std::tuple(VXS_MATRIX, "Second", "Treatment"));
+            EXPECT_EQ(std::tie(said, m->kind, m->structure_name, m->second_structure_name),
+                      std::tuple("Numbers in " + kTwo + " greater than 9.99999E+307 have been set to this value.", VXS_MATRIX, "Second", "Treatment"));
             EXPECT_EQ(std::tie(m->cols[2]->type, m->cols[2]->num), std::tuple(VXS_MATRIX_COL, std::vector<double>{3, VXS_NUM_CEILING}));
         }
         expect_round_trip(*this, m, dir.file("p.ktb"));

@@ -36,8 +36,7 @@ TEST_F(Matlab, ScipyFilesHoldWhatScipyReadsBackAndConvert) {
 }
 
 TEST_F(Matlab, WriterBytes) {
-    for (auto [structure, name] :
-         {std::pair{"%rates", "Xrates"}, {"_x", "Xx"}, {"a%b", "aPb"}, {"", "data"}, {"abcdefghij", "abcdefgh"}}) {
+    for (auto [structure, name] : {std::pair{"%rates", "Xrates"}, {"_x", "Xx"}, {"a%b", "aPb"}, {"", "data"}, {"abcdefghij", "abcdefgh"}}) {
         Sheet* s = new_run_with_sheet(2);
         s->structure_name = structure;
         variate(s, {1.5, vxs_missing});
@@ -68,14 +67,12 @@ TEST_F(Matlab, WriterBytes) {
 }
 
 TEST_F(Matlab, BrokenFiles) {
-    // Detected as level 4 (bytes 0-3 and 11-14 zero) but refused: status 5 through the driver.
+    // Detected as level 4 (bytes 0-3 and 11-14 zero) but refused with status 5: one byte short, rows far past the
+    // file, name past the file, no rows, negative name length.
     std::vector<std::string> broken = {
-        mat4_header(3, 2, "A") + std::string(47, '\x01'),           // one byte short
-        mat4_header(0x7fffffff, 2, "A") + std::string(48, '\1'),     // rows far past the file
-        words({0, 3, 2, 0, 0x7ffffff0}) + "A",                       // name past the file
-        words({0, 0, 2, 0, 2}) + "A" + std::string(49, '\0'),        // no rows
-        words({0, 3, 2, 0, uint32_t(-1)}) + std::string(49, '\0'),   // negative name
-    };
+        mat4_header(3, 2, "A") + std::string(47, '\x01'), mat4_header(0x7fffffff, 2, "A") + std::string(48, '\1'),
+        words({0, 3, 2, 0, 0x7ffffff0}) + "A", words({0, 0, 2, 0, 2}) + "A" + std::string(49, '\0'),
+        words({0, 3, 2, 0, uint32_t(-1)}) + std::string(49, '\0')};
     if (vxs_matlab5_supported()) broken.push_back(read_file(data_path("matlab/level5_cell_count_lies.mat")));
     expect_no_data(broken, "m.mat");
     // Not detected as Matlab at all, and refused by the reader when called.

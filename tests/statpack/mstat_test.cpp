@@ -11,14 +11,14 @@ TEST_F(Mstat, TrialFile) {
     ASSERT_EQ(std::pair(s->row_count, s->column_count), std::pair(4, 3));
     const double m = s->missing;
     const Column *y = s->cols[1].get(), *t = s->cols[2].get();
-    EXPECT_EQ(std::tie(y->name, y->decimals, y->representation), std::tuple("yield", 3, VXS_REP_FIXED));
-    EXPECT_EQ(y->num, (std::vector<double>{3.25, m, 0.001f, -123456.5}));
+    EXPECT_EQ(std::tie(y->name, y->decimals, y->representation, y->num),
+              std::tuple("yield", 3, VXS_REP_FIXED, std::vector<double>{3.25, m, 0.001f, -123456.5}));
     EXPECT_EQ(std::tie(t->type, t->name, t->nlevels), std::tuple(VXS_TEXT, "plot_name", 14));  // width 12 + 0 + 2
     for (auto [r, text] : {std::pair(0, "north field"), {1, "padded"}, {2, "xxxxxxxxxxxx"}}) EXPECT_EQ(t->text.get(r), text);
     // The unnamed variable is named by its number; an exponent byte below 2 reads as 0.
     EXPECT_EQ(std::tie(s->cols[3]->name, s->cols[3]->num), std::tuple("V3", std::vector<double>{-2, 0, 0, 1e30f}));
-    struct { unsigned char b[4]; double want; } cases[] = {{{0, 0, 0, 0x81}, 1.0}, {{0, 0, 0x80, 0x81}, -1.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0},
-                 {{0, 0, 0, 0x80}, 0.5}, {{' ', ' ', ' ', ' '}, -1e307}};
+    struct { unsigned char b[4]; double want; } cases[] = {
+        {{0, 0, 0, 0x81}, 1.0}, {{0, 0, 0x80, 0x81}, -1.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0}, {{0, 0, 0, 0x80}, 0.5}, {{' ', ' ', ' ', ' '}, -1e307}};
     for (auto& c : cases) EXPECT_EQ(mstat_mbf_to_double(c.b, -1e307), c.want) << int(c.b[3]);
 }
 

@@ -21,9 +21,7 @@
 
 // The .vsh at path read back in a fresh run.
 inline Sheet* read_vsh(const std::string& path) {
-    fresh_run();
-    lastsheet = nullptr;
-    return open_file(path.c_str(), VXT_VSH) ? lastsheet : nullptr;
+    return fresh_run(), lastsheet = nullptr, open_file(path.c_str(), VXT_VSH) ? lastsheet : nullptr;
 }
 
 // The sheet read, else a thrown error that fails the test there.
@@ -48,14 +46,12 @@ struct ReaderTest : ::testing::Test {
     // Each file's bytes refused by the reader, printing the message given (anything without one).
     void expect_refused(const std::vector<Refusal>& cases, const std::function<void()>& before = {}) {
         for (size_t i = 0; i < cases.size(); ++i) {
-            SCOPED_TRACE("refusal " + std::to_string(i));
             if (before) before();
-            EXPECT_EQ(quiet_bytes(cases[i].bytes), nullptr);
-            EXPECT_EQ(said, cases[i].message.value_or(said));
+            EXPECT_EQ(quiet_bytes(cases[i].bytes), nullptr) << "refusal " << i;
+            EXPECT_EQ(said, cases[i].message.value_or(said)) << "refusal " << i;
         }
     }
-    // The file cut every step bytes: whatever is read is a whole sheet, every column as long as
-    // the rows (and nothing crashes or allocates wildly, which the sanitizers watch).
+    // The file cut every step bytes: what is read has every column as long as the rows (sanitizers watch the rest).
     void read_cuts(const std::string& bytes, size_t step, const std::function<void()>& before = {}) {
         for (size_t cut = 0; cut < bytes.size(); cut += step) {
             if (before) before();
@@ -64,8 +60,7 @@ struct ReaderTest : ::testing::Test {
                 EXPECT_EQ(s->cols[c]->value_count(), size_t(s->row_count)) << cut;
         }
     }
-    // The file named name in dir converted by the driver to .vsh and .csv; the .vsh read back
-    // holds the cells of rows (as expect_sheet_cells takes them). Starts a fresh run.
+    // The file name in dir converted to .vsh and .csv, the .vsh read back (a fresh run) holding rows' cells.
     void expect_conversions(const std::string& name, const std::vector<std::vector<std::string>>& rows,
                             bool names_row, double rel_tol = 0) {
         for (const char* out : {"out.vsh", "out.csv"}) {
@@ -77,8 +72,7 @@ struct ReaderTest : ::testing::Test {
     }
     // A generated sample copied to dir and converted so, against the .expect file beside it.
     void expect_sample_converts(const std::string& sample, bool names_row, double rel_tol = 0) {
-        const std::string expect = data_path(sample.substr(0, sample.rfind('.')) + ".expect");
-        expect_conversions(copy_sample(dir, sample), tsv_rows(expect), names_row, rel_tol);
+        expect_conversions(copy_sample(dir, sample), tsv_rows(data_path(sample.substr(0, sample.rfind('.')) + ".expect")), names_row, rel_tol);
     }
     // Each file, named name, converted by the driver: no data, status 5.
     void expect_no_data(const std::vector<std::string>& broken, const std::string& name) {
@@ -88,8 +82,7 @@ struct ReaderTest : ::testing::Test {
             EXPECT_EQ(std::to_string(r.status) + r.out, "5 Error: No valid data in input file " + name + "!\n") << i;
         }
     }
-    // A sample converted whole to .csv and to .vsh, and the .vsh on to .csv: each with the
-    // records line, the .vsh holding what the .csv does. The .csv's cells.
+    // A sample converted to .csv and .vsh, the .vsh on to the same .csv, each with the records line: the .csv's cells.
     std::vector<std::vector<std::string>> convert_whole(const std::string& sample, int32_t rows) {
         const std::string name = copy_sample(dir, sample), done = " " + std::to_string(rows) + " records transferred.\n";
         for (const auto& [from, to] : {std::pair<std::string, std::string>{name, "out.csv"}, {name, "out.vsh"},
@@ -174,11 +167,10 @@ inline void expect_csv_like_tool(const std::vector<std::vector<std::string>>& ou
         }
 }
 
-// The tab-separated fields of a line, at least four.
-inline std::vector<std::string> tab_fields(const std::string& line) {
-    std::vector<std::string> f;
-    std::stringstream fields(line);
-    for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
-    return f.resize(std::max<size_t>(f.size(), 4)), f;
+// The tab-separated lines of an expectation file, each of at least four fields.
+inline std::vector<std::vector<std::string>> tab_rows(const std::string& path) {
+    auto rows = tsv_rows(path);
+    for (auto& f : rows) f.resize(std::max<size_t>(f.size(), 4));
+    return rows;
 }
 

@@ -1,37 +1,31 @@
 // ReadStat's formats (zsav, por, dta 111-119, XPORT 8, sas7bdat) against haven; code page; writers read by haven.
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <map>
 
 #include "sheet/vxs_cp1252.h"
 #include "sheet/vxs_txtnum.h"
 #include "spreadsheet/vxs_zipxml.h"
 #include "statpack/reader_test_util.h"
-#include "statpack/vxr_readstat.h"
 
 #include <readstat.h>
 
-namespace {
+struct HavenVar { std::string name, label; std::vector<std::string> cells; };
 
-struct ExpectVar { std::string name, label; std::vector<std::string> cells; };
-
-std::vector<ExpectVar> load_expect(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<ExpectVar> vars;
-    for (std::string line; std::getline(in, line);) {
-        const std::vector<std::string> f = tab_fields(line);
+static std::vector<HavenVar> load_expect(const std::string& path) {
+    std::vector<HavenVar> vars;
+    for (const auto& f : tab_rows(path)) {
         if (f[0] == "V") vars.push_back({f[1], f[2], {}});
         if (f[0] == "D" && !vars.empty()) vars.back().cells.push_back(f[2]);
     }
     return vars;
 }
 
-int16_t read_any(const char* path) { return open_file(path, VX_Find_File_Type(path)); }
+static int16_t read_any(const char* path) { return open_file(path, VX_Find_File_Type(path)); }
 using Readstat = ReaderTest<read_any>;
 
 // A date, date-time or time of haven's as a day number on the serial scale or from 1 March 1600.
-bool expected_day(const std::string& s, bool gregorian, double* out) {
+static bool expected_day(const std::string& s, bool gregorian, double* out) {
     long y, mo, d, h = 0, mi = 0, se = 0;
     if (s.size() == 8 && std::sscanf(s.c_str(), "%ld:%ld:%ld", &h, &mi, &se) == 3)
         return *out = (h * 3600 + mi * 60 + se) / 86400.0, true;
@@ -44,16 +38,16 @@ bool expected_day(const std::string& s, bool gregorian, double* out) {
            true;
 }
 
-std::string sheet_text(const std::string& utf8) {
+static std::string sheet_text(const std::string& utf8) {
     std::string out;
     vxs_utf8_to_cp1252(utf8, out, VXS_MAX_TEXT);
     return vxs_strip_blanks(out, VXS_MAX_TEXT);
 }
 
-void check_against(const Sheet* s, const std::vector<ExpectVar>& vars) {
+static void check_against(const Sheet* s, const std::vector<HavenVar>& vars) {
     ASSERT_EQ(s->column_count, static_cast<int32_t>(vars.size()));
     for (size_t c = 0; c < vars.size(); ++c) {
-        const ExpectVar& v = vars[c];
+        const HavenVar& v = vars[c];
         const Column* col = s->cols[c + 1].get();
         SCOPED_TRACE(v.name);
         EXPECT_EQ(col->name, v.name);
@@ -101,22 +95,6 @@ TEST_F(Readstat, EveryFileHoldsWhatHavenReadsBackBeforeAndAfterConversion) {
     }
 }
 
-TEST_F(Readstat, LongTextUnicodeUserMissingAndTheColumnLimit) {
-    ASSERT_TRUE(quiet(data_path("readstat/pandas_118.dta")));
-    EXPECT_EQ(said, "Columns containing text longer than 90 have been truncated to this length.\n");
-    EXPECT_EQ(lastsheet->cols[3]->text.get(2).size(), 90u);  // other cells: in the pass over every file
-    // haven holds score 99 of haven.zsav as a user-missing value: missing as read above, kept with /i.
-    vxs_get_global_defaults()->keep_declared_missing = 1;
-    ASSERT_TRUE(read(data_path("readstat/haven.zsav")));
-    EXPECT_EQ(lastsheet->cols[2]->num[2], 99);
-
-    VXSMAXCOLUMNS = 2;
-    ASSERT_TRUE(quiet(data_path("readstat/haven_v14.dta")));
-    EXPECT_NE(said.find("Warning Columns above 2 NOT transfered!\n"), std::string::npos);
-    ASSERT_EQ(lastsheet->column_count, 2);
-    EXPECT_EQ(std::pair(lastsheet->cols[2]->name, lastsheet->cols[2]->num.size()), std::pair(std::string("score"), size_t(5)));
-}
-
 TEST(CodePage, Utf8IntoWindows1252AndBack) {
     const std::pair<const char*, const char*> cases[] = {
         {"Z\xC3\xBCrich", "Z\xFCrich"}, {"bad \xC3 byte", "bad _ byte"}, {"\xF0\x9F\x98\x80!", "_!"},
@@ -133,7 +111,7 @@ TEST(CodePage, Utf8IntoWindows1252AndBack) {
 }
 
 // A release 111 file (Stata 7 SE) from ReadStat's writer: detected as older Stata, read by ReadStat.
-TEST_F(Readstat, Release111GoesFromTheOlderRowToTheNewReader) {
+TEST_F(Readstat, Release111LongTextUserMissingAndTheColumnLimit) {
     std::string bytes;
     readstat_writer_t* w = readstat_writer_init();
     readstat_set_data_writer(w, [](const void* data, size_t len, void* ctx) {
@@ -151,6 +129,19 @@ TEST_F(Readstat, Release111GoesFromTheOlderRowToTheNewReader) {
     Sheet* sheet = read(dir.file("s111.dta"));
     ASSERT_TRUE(sheet && sheet->column_count == 2);
     EXPECT_EQ(sheet->cols[1]->name + " " + sheet->cols[2]->name + " " + rows_text(sheet, 0, 2), "weight town 61.5|Bern;70.25|Chur;");
+    ASSERT_TRUE(quiet(data_path("readstat/pandas_118.dta")));
+    EXPECT_EQ(said, "Columns containing text longer than 90 have been truncated to this length.\n");
+    EXPECT_EQ(lastsheet->cols[3]->text.get(2).size(), 90u);  // other cells: in the pass over every file
+    // haven holds score 99 of haven.zsav as a user-missing value: missing as read above, kept with /i.
+    vxs_get_global_defaults()->keep_declared_missing = 1;
+    ASSERT_TRUE(read(data_path("readstat/haven.zsav")));
+    EXPECT_EQ(lastsheet->cols[2]->num[2], 99);
+
+    VXSMAXCOLUMNS = 2;
+    ASSERT_TRUE(quiet(data_path("readstat/haven_v14.dta")));
+    EXPECT_NE(said.find("Warning Columns above 2 NOT transfered!\n"), std::string::npos);
+    ASSERT_EQ(lastsheet->column_count, 2);
+    EXPECT_EQ(std::pair(lastsheet->cols[2]->name, lastsheet->cols[2]->num.size()), std::pair(std::string("score"), size_t(5)));
 }
 
 // haven reads the written .sav and .dta as the source, text in the sheet's code page cut to 90.
@@ -176,5 +167,3 @@ TEST_F(Readstat, HavenReadsTheWrittenSavAndDtaAsTheSource) {
         }
     }
 }
-
-}  // namespace

@@ -65,7 +65,7 @@ TEST_F(Splus, DumpsLineByLineAndReadBack) {
     EXPECT_EQ(restored(dir.file("units.sdd"), "units", "dim(d), rownames(d), d$V, d$W"), "2|2|7|8|2e+10|-7.25|5|6");
 }
 
-TEST_F(Splus, ObjectNamesAndRefusals) {
+TEST_F(Splus, ObjectNamesRefusalsAndBrokenDumps) {
     for (auto [path, name] : {std::pair{"C:\\data\\trial.sdd", "trial"}, {"/tmp/x/out.$$$", "out"}, {"a:b.c.sdd", "b.c"}, {"plain", "plain"}})
         EXPECT_EQ(spt_object_name(path), name);
     Sheet* s = new_run_with_sheet(2, VXS_SYMMATRIX);
@@ -87,9 +87,6 @@ TEST_F(Splus, RDataRestoreLoadsConvertedDumps) {
         Sheet* s = must(read(dir.file("conv.sdd")));
         EXPECT_EQ(restored(dir.file("conv.sdd"), "conv", "dim(d)"), std::to_string(s->row_count) + "|" + std::to_string(s->column_count));
     }
-}
-
-TEST_F(Splus, BrokenDumpsAreRefused) {
     const std::string good = lines("d|structure|3|.Data|list|1|x|numeric|2|1|2|row.names|character|2|1|2|class|character|1|data.frame");
     ASSERT_NE(read_bytes(good), nullptr);
     std::string deep = "d\n";

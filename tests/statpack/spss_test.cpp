@@ -1,24 +1,18 @@
 // SPSS system files against R foreign's reading, hand-built files for decoder corners, broken files.
-#include <fstream>
-
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_spss.h"
 
-namespace {
-
 // What foreign holds for one variable (see tests/data/spss/expect.R).
-struct ExpectVar {
+struct SpssVar {
     std::string name, label, missing_type;
     std::vector<double> missing;
     std::vector<std::pair<std::string, std::string>> value_labels;  // value, label
     std::vector<std::string> cells;
 };
 
-std::vector<ExpectVar> load_expect(const std::string& name) {
-    std::ifstream in(data_path("spss/" + name + ".expect"));
-    std::vector<ExpectVar> vars;
-    for (std::string line; std::getline(in, line);) {
-        const std::vector<std::string> f = tab_fields(line);
+static std::vector<SpssVar> load_expect(const std::string& name) {
+    std::vector<SpssVar> vars;
+    for (const auto& f : tab_rows(data_path("spss/" + name + ".expect"))) {
         if (f[0] == "V") vars.push_back({f[1], f[2], "", {}, {}, {}});
         if (f[0] == "L") vars.back().value_labels.emplace_back(f[2], f[3]);
         if (f[0] == "D") vars.back().cells.push_back(f[3]);
@@ -29,7 +23,7 @@ std::vector<ExpectVar> load_expect(const std::string& name) {
     return vars;
 }
 
-bool user_missing(const ExpectVar& v, double x) {
+static bool user_missing(const SpssVar& v, double x) {
     const auto& [t, m] = std::tie(v.missing_type, v.missing);
     if (t == "one" || t == "two" || t == "three") return std::count(m.begin(), m.end(), x) > 0;
     if (t == "range") return m[0] <= x && x <= m[1];
@@ -39,10 +33,10 @@ bool user_missing(const ExpectVar& v, double x) {
 using Spss = ReaderTest<read_spss_into_sheet>;
 
 // Every column against foreign: names, labels, cells, user-missing (unless kept), dates, value labels.
-void check_against(const Sheet* s, const std::vector<ExpectVar>& vars, bool keep_declared) {
+static void check_against(const Sheet* s, const std::vector<SpssVar>& vars, bool keep_declared) {
     ASSERT_EQ(s->column_count, static_cast<int32_t>(vars.size()));
     for (size_t c = 0; c < vars.size(); ++c) {
-        const ExpectVar& v = vars[c];
+        const SpssVar& v = vars[c];
         const Column* col = s->cols[c + 1].get();
         SCOPED_TRACE(v.name);
         EXPECT_STRCASEEQ(col->name.c_str(), v.name.substr(0, 8).c_str());
@@ -131,12 +125,11 @@ struct SavBuilder {
 };
 
 // Value labels match within 1e-12; huge values clipped or missing; another product name only warns.
-TEST_F(Spss, HandBuiltUncompressedFiles) {
+TEST_F(Spss, HandBuiltUncompressedFilesAndDatesAroundMarch1900) {
     for (bool big : {false, true}) {
         SCOPED_TRACE(big);
         SavBuilder b(2, 0, 4, big);
-        b.out.replace(4, 19, "made by someone els");
-        b.variable(0, "v"), b.variable(0, "x");
+        b.out.replace(4, 19, "made by someone els"), b.variable(0, "v"), b.variable(0, "x");
         b.i32({3, 1});  // value label 1 "one" for variable 1
         b.f64(1), b.text("\3one", 8), b.i32({4, 1, 1, 999, 0});
         for (double v : {1.0000000000001, 1.5, 1.001, -1e308, 2.0, 1e308, 1.0000000000001, 9e307}) b.f64(v);
@@ -145,15 +138,11 @@ TEST_F(Spss, HandBuiltUncompressedFiles) {
         EXPECT_EQ(s->cols[1]->labels, (std::vector<std::string>{"one", "1.001", "2"}));
         EXPECT_EQ(rows_text(s, 0, 4), "one|1.5;1.001|.;2|9.99999e+307;one|9e+307;");
     }
-}
-
-// Serial days count a 29 February 1900 that never was: dates before 1 March 1900 are one day less.
-TEST_F(Spss, DatesAroundTheFirstOfMarch1900) {
+    // Serial days count a 29 February 1900 that never was: dates before 1 March 1900 are one day less.
     const std::pair<double, double> cases[] = {  // days as counted, the sheet's day number
         {59.5, 58.5}, {60, 59}, {60.5, 59.5}, {60.999, 59.999}, {61, 61}, {61.5, 61.5}, {62, 62}};
     SavBuilder b(1, 0, int32_t(std::size(cases)));
-    b.variable(0, "D", 0x140b00);  // DATE11
-    b.i32({999, 0});
+    b.variable(0, "D", 0x140b00), b.i32({999, 0});  // DATE11
     for (auto [days, serial] : cases) b.f64((days + 115859) * 86400);  // seconds from 14 October 1582
     Sheet* s = must(read_bytes(b.out));
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_NEAR(s->cols[1]->num[i], cases[i].second, 1e-6) << i;
@@ -202,5 +191,3 @@ TEST_F(Spss, BrokenFiles) {
     }
     expect_no_data(broken, "bad.sav");
 }
-
-}  // namespace

@@ -1,23 +1,18 @@
 // Stata releases 103 to 110, both byte orders, against R foreign's reading; limits, dates, broken files.
 #include <cmath>
-#include <fstream>
 #include <map>
 
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_stt.h"
 
-namespace {
-
 // What foreign holds for one file (see tests/data/stata/expect.R).
-struct ExpectVar { std::string name, label, table; int type = 0; std::vector<std::string> cells; };
-struct Expect { std::string data_label; std::vector<ExpectVar> vars; std::map<std::string, std::map<double, std::string>> tables; };
+struct StataVar { std::string name, label, table; int type = 0; std::vector<std::string> cells; };
+struct StataExpect { std::string data_label; std::vector<StataVar> vars; std::map<std::string, std::map<double, std::string>> tables; };
 
-Expect load_expect(const std::string& name) {
-    std::ifstream in(data_path("stata/" + name + ".expect"));
-    Expect e;
+static StataExpect load_expect(const std::string& name) {
+    StataExpect e;
     std::map<std::string, size_t> index;
-    for (std::string line; std::getline(in, line);) {
-        const std::vector<std::string> f = tab_fields(line);
+    for (const auto& f : tab_rows(data_path("stata/" + name + ".expect"))) {
         if (f[0] == "T") e.data_label = f[1];
         if (f[0] == "V") index[f[1]] = e.vars.size(), e.vars.push_back({f[1], f[3], "", std::stoi(f[2]), {}});
         if (f[0] == "N") e.vars[index[f[1]]].table = f[2];
@@ -30,10 +25,10 @@ Expect load_expect(const std::string& name) {
 using Stata = ReaderTest<read_stata_into_sheet>;
 
 // The sheet against foreign: missing is NA, a float code or above 1e100; a label table makes a factor.
-void check_against(const Sheet* s, const Expect& e) {
+static void check_against(const Sheet* s, const StataExpect& e) {
     ASSERT_EQ(s->column_count, static_cast<int32_t>(e.vars.size()));
     for (size_t c = 0; c < e.vars.size(); ++c) {
-        const ExpectVar& v = e.vars[c];
+        const StataVar& v = e.vars[c];
         const Column* col = s->cols[c + 1].get();
         SCOPED_TRACE(v.name);
         EXPECT_EQ(col->name, v.name);
@@ -73,7 +68,7 @@ TEST_F(Stata, EveryFileHoldsWhatForeignReadsBackBeforeAndAfterConversion) {
     for (std::string f : {"foreign_v6", "foreign_v7", "s103_le", "s103_be", "s104_le", "s104_be", "s105_le", "s105_be",
                           "s108_le", "s108_be", "s110_le", "s110_be"}) {
         SCOPED_TRACE(f);
-        const Expect want = load_expect(f[0] == 's' && f < "s108" ? "s108_le" : f);
+        const StataExpect want = load_expect(f[0] == 's' && f < "s108" ? "s108_le" : f);
         Sheet* s = read(data_path("stata/" + f + ".dta"));
         ASSERT_TRUE(s && s->source_type == VXT_STATA);
         EXPECT_EQ(s->description_lines, std::vector<std::string>{want.data_label});
@@ -85,17 +80,8 @@ TEST_F(Stata, EveryFileHoldsWhatForeignReadsBackBeforeAndAfterConversion) {
     }
 }
 
-TEST_F(Stata, MissingBoundaryAndColumnLimit) {
-    for (auto [x, missing] : {std::pair{1e100, 0}, {1.0000001e100, 1}, {NAN, 1}, {-INFINITY, 1}, {-1e306, 0}})
-        EXPECT_EQ(stata_is_missing(vxs_missing, x), missing) << x;  // above 1e100 or NaN; very negative is data
-    VXSMAXCOLUMNS = 3;
-    Sheet* s = quiet(data_path("stata/s105_be.dta"));
-    ASSERT_TRUE(s && s->column_count == 3);
-    EXPECT_EQ(std::pair(said, s->cols[3]->num[0]), std::pair(std::string("Warning Columns above 3 NOT transfered!\n"), 70000.0));
-}
-
 // The 4-byte integer "whole" of s110_le.dta (8 variables) given the format "%d" (days from 1960).
-TEST_F(Stata, DailyDateFormatMakesADateColumn) {
+TEST_F(Stata, DailyDatesMissingBoundaryAndColumnLimit) {
     std::string bytes = read_file(data_path("stata/s110_le.dta"));
     const size_t nvar = 8, at = 109 + nvar + 33 * nvar + 2 * (nvar + 1) + 12 * 2;
     ASSERT_EQ(bytes.substr(at, 5), "%9.0g");
@@ -104,6 +90,12 @@ TEST_F(Stata, DailyDateFormatMakesADateColumn) {
     EXPECT_EQ(std::tuple(s->cols[3]->representation, s->cols[3]->num[0], s->cols[3]->num[2] <= s->missing, s->cols[3]->num[4]),
               std::tuple(VXS_REP_DATE, 70000 + 21916.0, true, 5 + 21916.0));
     EXPECT_EQ(std::pair(s->cols[2]->representation, s->cols[2]->num[0]), std::pair(VXS_REP_GENERAL, 300.0));
+    for (auto [x, missing] : {std::pair{1e100, 0}, {1.0000001e100, 1}, {NAN, 1}, {-INFINITY, 1}, {-1e306, 0}})
+        EXPECT_EQ(stata_is_missing(vxs_missing, x), missing) << x;  // above 1e100 or NaN; very negative is data
+    VXSMAXCOLUMNS = 3;
+    s = quiet(data_path("stata/s105_be.dta"));
+    ASSERT_TRUE(s && s->column_count == 3);
+    EXPECT_EQ(std::pair(said, s->cols[3]->num[0]), std::pair(std::string("Warning Columns above 3 NOT transfered!\n"), 70000.0));
 }
 
 TEST_F(Stata, BrokenFiles) {
@@ -132,5 +124,3 @@ TEST_F(Stata, BrokenFiles) {
     EXPECT_EQ(read_bytes(patched(good, 4, "\xff\x7f")), nullptr);
     EXPECT_EQ(read_bytes(patched(f5, f5.find("_dta") - 2, "\xff\x7f")), nullptr);
 }
-
-}  // namespace

@@ -6,7 +6,7 @@
 
 using Systat = ReaderTest<read_systat_into_sheet>;
 
-TEST_F(Systat, EveryFileConvertsAsTheGeneratorWroteIt) {
+TEST_F(Systat, EveryFileConvertsAsTheGeneratorWroteItAndLimits) {
     for (std::string f : {"single", "double", "wide_single", "wide_double", "exact128"}) {
         SCOPED_TRACE(f);
         auto rows = tsv_rows(data_path("systat/" + f + ".expect"));
@@ -18,11 +18,9 @@ TEST_F(Systat, EveryFileConvertsAsTheGeneratorWroteIt) {
         expect_conversions(copy_sample(dir, "systat/" + f + ".sys"), rows, true);
         for (size_t c = 0; c < text.size(); ++c) EXPECT_EQ(lastsheet->cols[c + 1]->type, text[c] ? VXS_TEXT : VXS_VARIATE);
     }
-}
-
-TEST_F(Systat, PropertyLabelsAndTheColumnLimit) {
+    // Property labels (control characters shown as blanks), then the column limit.
     Sheet* s = must(read(data_path("systat/double.sys")));
-    EXPECT_EQ(std::tie(s->cols[1]->extra, s->cols[2]->extra, s->cols[3]->extra, s->cols[5]->extra),  // control characters: blanks
+    EXPECT_EQ(std::tie(s->cols[1]->extra, s->cols[2]->extra, s->cols[3]->extra, s->cols[5]->extra),
               std::tuple("Identity", "", "Height in cm x", std::string(40, 'W')));
     VXSMAXCOLUMNS = 3;  // dropped variables still fill the record
     ASSERT_NE(s = quiet(data_path("systat/single.sys")), nullptr);
@@ -47,10 +45,8 @@ TEST_F(Systat, ForeignReadsTheGeneratedFilesAlike) {
                 const Column* col = s->cols[c + 1].get();
                 const std::string& cell = rows[r + 1][c];
                 if (col->is_text()) continue;  // R keeps blanks in strings; -1e36 of single files a number
-                if (cell == "NA" || std::stod(cell) <= SYSTAT_MISSING)
-                    EXPECT_LE(col->num[r], s->missing);
-                else
-                    EXPECT_NEAR(col->num[r], std::stod(cell), 1e-6 * std::fabs(col->num[r])) << r << " " << c;
+                if (cell == "NA" || std::stod(cell) <= SYSTAT_MISSING) EXPECT_LE(col->num[r], s->missing);
+                else EXPECT_NEAR(col->num[r], std::stod(cell), 1e-6 * std::fabs(col->num[r])) << r << " " << c;
             }
     }
 }

@@ -35,8 +35,8 @@ TEST_F(Weka, HeaderRules) {
         "@ATTRIBUTE colour {red, 'green', \"blue\"}\n@attribute n integer\n@Attribute r REAL\n"
         "@attribute s string\n@attribute rel relational\n@attribute d date 'dd/MM/yyyy'\n@data\n"
         "GREEN, 3, 1.5, 'it\\'s', x, 31/12/1999\n%comment row\n\nBlue,?,?,?,?,?\npurple,1e400,-1e400,\"q\",y,01/01/2000\n"));
-    EXPECT_EQ(s->description_lines, (std::vector<std::string>{" first comment", "   second"}));
-    EXPECT_EQ(std::tie(s->structure_name, s->row_count), std::tuple("my data", 3));
+    EXPECT_EQ(std::tie(s->description_lines, s->structure_name, s->row_count),
+              std::tuple(std::vector<std::string>{" first comment", "   second"}, "my data", 3));
     // Labels in any case; numbers past the limit clipped or missing; an unknown type word is text.
     EXPECT_EQ(rows_text(s, 0, 3), "green|3|1.5|it's|x|1999-12-31 00:00:00;blue|.|.|||.;"
                                   ".|9.99999e+307|.|q|y|2000-01-01 00:00:00;");
@@ -72,11 +72,9 @@ TEST_F(Weka, WriterChoicesAndQuoting) {
     vxs_add_line_to_description(s, "about this");
     ASSERT_TRUE(write_sheet_as_weka(s, dir.file("results.$$$").c_str()));
     const std::string out = read_file(dir.file("results.$$$"));
-    EXPECT_EQ(s->structure_name, "results");
-    EXPECT_EQ(out.substr(0, out.find("'green blue','w4'")),
-              "%\n% Weka ARFF file written by Morvalen\n%\n% about this\n%\n@RELATION 'results'\n\n"
-              "@ATTRIBUTE few {'green blue','it\\'s',red}\n@ATTRIBUTE many STRING\n@ATTRIBUTE x NUMERIC\n"
-              "@ATTRIBUTE when DATE \"yyyy-MM-dd HH:mm:ss\"\n\n@DATA\nred,'w0',0,\"2000-01-01 12:00:00\"\n"
-              "'green blue','w1',?,\"2000-01-02 12:00:00\"\n'it\\'s',?,0.5,\"2000-01-03 12:00:00\"\n"
-              "red,'w3',0.75,\"2000-01-04 12:00:00\"\n");
+    EXPECT_EQ(s->structure_name + "\n" + out.substr(0, out.find("'green blue','w4'")),
+              "results\n%\n% Weka ARFF file written by Morvalen\n%\n% about this\n%\n@RELATION 'results'\n\n@ATTRIBUTE few "
+              "{'green blue','it\\'s',red}\n@ATTRIBUTE many STRING\n@ATTRIBUTE x NUMERIC\n@ATTRIBUTE when DATE \"yyyy-MM-dd HH:mm:ss\"\n\n"
+              "@DATA\nred,'w0',0,\"2000-01-01 12:00:00\"\n'green blue','w1',?,\"2000-01-02 12:00:00\"\n'it\\'s',?,0.5,\"2000-01-03 "
+              "12:00:00\"\nred,'w3',0.75,\"2000-01-04 12:00:00\"\n");
 }

@@ -5,9 +5,7 @@
 #include "statpack/reader_test_util.h"
 #include "statpack/vxs_sas.h"
 
-namespace {
-
-std::string be16(unsigned v) { return be_bytes(v, 2); }
+static std::string be16(unsigned v) { return be_bytes(v, 2); }
 
 struct XptWrite : ::testing::Test {
     ScratchDir dir;
@@ -35,7 +33,7 @@ struct XptWrite : ::testing::Test {
 };
 
 // Layout bytes are pinned by the output hashes; not the header's time stamp, nor data padding to 80.
-TEST_F(XptWrite, TimeStampAndPadding) {
+TEST_F(XptWrite, TimeStampPaddingDataSetNameAndNothingToWrite) {
     Sheet* s = new_sheet(3);
     variate(s, "x", {1.0, vxs_missing, 0.5});
     text(s, "name", {"ab", "", "xyz"});
@@ -44,17 +42,18 @@ TEST_F(XptWrite, TimeStampAndPadding) {
     EXPECT_TRUE(std::regex_match(b.substr(144, 16), std::regex("[0-3][0-9](JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC)"
                                                                "[0-9][0-9]:[0-2][0-9]:[0-5][0-9]:[0-6][0-9]")));
     EXPECT_EQ(b.substr(1040 + 33), std::string(47, ' '));
-}
-
-TEST_F(XptWrite, DataSetNameFromTheInputFile) {
+    // The data set is named from the input file.
     const std::pair<const char*, const char*> cases[] = {
         {"", "VANTRIX "}, {"data.csv", "data    "}, {"my data.csv", "my_data "},
         {"/tmp/some dir/x-y.z.csv", "xXy     "}, {"C:\\DATA\\ABCDEFGHIJK.XLS", "ABCDEFGH"}, {".hidden", "VANTRIX "}};
     for (const auto& [source, member] : cases) {
-        Sheet* s = new_sheet(1, source);
-        variate(s, "a", {1});
+        variate(s = new_sheet(1, source), "a", {1});
         EXPECT_EQ(write(s).substr(408, 8), member) << source;
     }
+    EXPECT_EQ(write(new_sheet(0)) + write(new_sheet(2)), "");  // no rows, no columns, then nowhere to write
+    variate(s = new_sheet(1), "a", {1});
+    EXPECT_EQ(write(s, "no/such/dir/out.tpt"), "");
+    EXPECT_EQ(out, "Write SAS Tranport file - could not open file " + dir.file("no/such/dir/out.tpt").substr(0, 100) + "\n");
 }
 
 TEST_F(XptWrite, NamesAreValidUniqueSasNamesWithAWarning) {
@@ -114,14 +113,6 @@ TEST_F(XptWrite, RoundTripKeepsEveryValue) {
     EXPECT_EQ(rows_text(r, 0, 4, 2), "t1|abc|7|female|0.5|2; |de|.|male|10|.;xyz| |.| |1.5|1;a longer text| |.| |.|.;");
 }
 
-TEST_F(XptWrite, NothingToWriteOrNowhereToWrite) {
-    EXPECT_EQ(write(new_sheet(0)) + write(new_sheet(2)), "");  // no rows, no columns
-    Sheet* s = new_sheet(1);
-    variate(s, "a", {1});
-    EXPECT_EQ(write(s, "no/such/dir/out.tpt"), "");
-    EXPECT_EQ(out, "Write SAS Tranport file - could not open file " + dir.file("no/such/dir/out.tpt").substr(0, 100) + "\n");
-}
-
 // The written file read by R's foreign::read.xport (its own decoder), haven::read_xpt and readstat.
 TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
     Sheet* s = new_sheet(6, "checked.csv");
@@ -160,5 +151,3 @@ TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
     }
     if (readers == 0) GTEST_SKIP() << "neither R (foreign, haven) nor readstat installed";
 }
-
-}  // namespace
