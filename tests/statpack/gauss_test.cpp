@@ -19,7 +19,7 @@ TEST_F(Gauss, EveryLayoutConvertsAsTheGeneratorWroteIt) {
     for (const auto& [file, first] : files) {
         SCOPED_TRACE(file);
         Sheet* s = must(read(data_path("gauss/" + file)));
-        EXPECT_EQ(std::pair(s->kind, s->cols[1]->name), std::pair(first == "1" ? VXS_MATRIX : VXS_VECTOR, first));
+        EXPECT_EQ(std::tuple(s->kind, s->cols[1]->name), std::tuple(first == "1" ? VXS_MATRIX : VXS_VECTOR, first));
         // A 1989 header is found by its name, and its data file in either case of extension.
         const std::string base = file.substr(0, file.find('.'));
         if (file.ends_with(".dht")) copy_sample(dir, "gauss/" + base + ".dat", base + (first == "A" ? ".DAT" : ".dat"));
@@ -51,8 +51,9 @@ TEST_F(Gauss, WrittenBytesMissingPatternsAndTheColumnLimit) {
     add_factor(s, "F", 3, {2, 0, 3, 4})->levels = {10, 20, 30};
     add_factor(s, "G", 2, {1, 2, s->missing, 2});
     ASSERT_TRUE(write_sheet_as_gauss(s, dir.file("f.fmt").c_str()));
-    EXPECT_EQ(read_file(dir.file("f.fmt")), small_header(4, 3) + le_f64(1.5) + le_f64(20) + le_f64(1) + kMissing + kFactorMissing +
-                                                le_f64(2) + le_f64(-2) + le_f64(30) + kFactorMissing + le_f64(0) + kFactorMissing + le_f64(2));
+    EXPECT_EQ(read_file(dir.file("f.fmt")), small_header(4, 3) + le_f64(1.5) + le_f64(20) + le_f64(1) + kMissing +
+                                                kFactorMissing + le_f64(2) + le_f64(-2) + le_f64(30) + kFactorMissing +
+                                                le_f64(0) + kFactorMissing + le_f64(2));
 
     Sheet* texts = new_run_with_sheet(2);  // only texts: nothing written
     create_column_with_memory(texts, VXS_TEXT, "T", 2);

@@ -50,8 +50,8 @@ TEST_F(Instat, NumberFormsByHand) {
 
 TEST_F(Instat, GeneratedWorksheetReadsAndCarriesItsExtras) {
     Sheet* s = must(quiet(data_path("instat/trial.wor")));
-    EXPECT_EQ(std::pair(said, s->description_lines),
-              std::pair(std::string("Warning: Too few labels for factor Plots!\n"), std::vector<std::string>{"Barley trial 1997"}));
+    EXPECT_EQ(std::tuple(said, s->description_lines),
+              std::tuple(std::string("Warning: Too few labels for factor Plots!\n"), std::vector<std::string>{"Barley trial 1997"}));
     expect_sheet_cells(s, tsv_rows(data_path("instat/trial.expect")), true, 0x1p-31);
     EXPECT_EQ(std::tie(s->cols[2]->origin, s->cols[2]->representation, s->cols[4]->nlevels, s->cols[4]->labels),
               std::tuple(2, VXS_REP_TEXT, 4, std::vector<std::string>{}));
@@ -87,7 +87,7 @@ TEST_F(Instat, ColumnSlotsNamesLabelSetsAndLimits) {
     EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_instat(numbers_sheet(50400, 1), dir.file("c.wor").c_str()), 1); }),
               "Warning: Instat counts hold at most 50175 rows; rows after it are not read back.\n");
     ASSERT_TRUE(read(dir.file("c.wor")));
-    EXPECT_EQ(std::pair(lastsheet->row_count, lastsheet->cols[1]->num[50174]), std::pair(INSTAT_MAX_COUNT, 50174.0));
+    EXPECT_EQ(std::tuple(lastsheet->row_count, lastsheet->cols[1]->num[50174]), std::tuple(INSTAT_MAX_COUNT, 50174.0));
     // 127 names of 7 characters need five records of 255; the 51st labelled factor has no label set.
     Sheet* s = numbers_sheet(2, 127);
     for (int32_t c = 1; c <= 127; ++c) s->cols[c]->name = "N" + std::string(6 - std::to_string(c).size(), '0') + std::to_string(c);
@@ -104,7 +104,7 @@ TEST_F(Instat, ColumnSlotsNamesLabelSetsAndLimits) {
               std::tuple("Warning: Too few labels for factor F51!\n", std::vector<std::string>{"a50", "b"}, size_t(0)));
 }
 
-TEST_F(Instat, RoundTripKeepsFactorsLabelsCodesAndExtras) {
+TEST_F(Instat, RoundTripsAndTheLevelLimit) {
     Sheet* s = new_run_with_sheet(4);
     s->description_lines = {"Round trip"};
     create_column_with_memory(s, VXS_VARIATE, "Weight", 4)->num = {1.25, s->missing, -3.0e-5, 123456.789};
@@ -118,7 +118,7 @@ TEST_F(Instat, RoundTripKeepsFactorsLabelsCodesAndExtras) {
     EXPECT_EQ(control(read_file(dir.file("r.wor")), 13), 1);
     vxs_reset_options();
     Sheet* b = must(read(dir.file("r.wor")));
-    EXPECT_EQ(std::pair(b->description_lines, b->cols[3]->type), std::pair(std::vector<std::string>{"Round trip"}, VXS_FACTOR));
+    EXPECT_EQ(std::tuple(b->description_lines, b->cols[3]->type), std::tuple(std::vector<std::string>{"Round trip"}, VXS_FACTOR));
     // Texts come back as factors, labels cut to 8 characters, level values as labels.
     expect_sheet_cells(b, {{"Weight", "Treat", "Block", "Wide"}, {"1.25", "potash", "west", "1000"}, {"NA", "control", "east", "2000"},
                            {"-3.0e-5", "NA", "west", "2000"}, {"123456.789", "nitrogen", "east", "1000"}}, true, 0x1p-31);
@@ -127,22 +127,19 @@ TEST_F(Instat, RoundTripKeepsFactorsLabelsCodesAndExtras) {
                      {"TEXT Title; 'Round trip'\n", "POINTER M; !p(M1)\nSCALAR M1\n",
                       "TEXT L1; !t('control','nitrogen','potash')\n", "TEXT L2; !t('east','west')\n",
                       "TEXT L3; !t('1000','2000')\n", "!p(Weight,Treat,Block,Wide)\n"});
-}
-
-TEST_F(Instat, TooManyLevelsAndDroppedFactors) {
+    // A factor of more levels than Instat holds: written as levels, or left out.
     for (int drop : {0, 1}) {
         SCOPED_TRACE(drop);
-        Sheet* s = new_run_with_sheet(300);
-        Column* f = add_factor(s, "Many", 300, {});
+        Sheet* many = new_run_with_sheet(300);
+        Column* f = add_factor(many, "Many", 300, {});
         for (int r = 0; r < 300; ++r) f->num.push_back(r + 1);
-        create_column_with_memory(s, VXS_VARIATE, "V", 300)->num.assign(300, 2.5);
+        create_column_with_memory(many, VXS_VARIATE, "V", 300)->num.assign(300, 2.5);
         vxs_parser_options().inst_drop_factors = static_cast<int16_t>(drop);
-        EXPECT_EQ(stdout_of([&] { ASSERT_EQ(write_sheet_as_instat(s, dir.file("m.wor").c_str()), 1); }),
+        EXPECT_EQ(stdout_of([&] { ASSERT_EQ(write_sheet_as_instat(many, dir.file("m.wor").c_str()), 1); }),
                   std::string("Error: Factors with more than 223 labels are not supported by Instat!\n") +
                       (drop ? "Factor Many not written to Instat file\n" : "Factor Many labels written to Instat file as levels\n"));
         vxs_reset_options();
-        Sheet* b = read(dir.file("m.wor"));
-        ASSERT_TRUE(b && b->column_count == (drop ? 1 : 2));
+        ASSERT_TRUE((b = read(dir.file("m.wor"))) && b->column_count == (drop ? 1 : 2));
         EXPECT_EQ(b->cols[1]->num[299], drop ? 2.5 : 300);
     }
 }

@@ -18,7 +18,8 @@ static void expect_round_trip(Tablet& t, Sheet* s, const std::string& path) {
     EXPECT_EQ(b->structure_name, s->kind == VXS_MATRIX ? s->structure_name : b->structure_name);
     for (size_t c = 1; c < s->cols.size(); ++c) {
         const Column &x = *s->cols[c], &y = *b->cols[c];
-        EXPECT_EQ(std::tie(y.name, y.type, y.num, y.labels, y.levels, y.origin), std::tie(x.name, x.type, x.num, x.labels, x.levels, x.origin));
+        EXPECT_EQ(std::tie(y.name, y.type, y.num, y.labels, y.levels, y.origin),
+                  std::tie(x.name, x.type, x.num, x.labels, x.levels, x.origin));
         for (size_t r = 0; x.is_text() && r < size_t(s->row_count); ++r) EXPECT_EQ(y.text.get(r), x.text.get(r)) << x.name;
     }
 }
@@ -59,13 +60,13 @@ TEST_F(Tablet, TextItemsPagesAndRoundTrips) {
         Sheet* m = quiet(kTwo);
         vxs_parser_options().worksheet_name.clear();
         if (choice[0] == 't') {
-            EXPECT_EQ(std::pair(m, said), std::pair((Sheet*)nullptr, "No valid data found in Kelmora Tablet file " + kTwo));
+            EXPECT_EQ(std::tuple(m, said), std::tuple((Sheet*)nullptr, "No valid data found in Kelmora Tablet file " + kTwo));
             continue;
         }
         ASSERT_NE(m, nullptr);
         if (choice[0] != '1') {
-            EXPECT_EQ(std::tie(said, m->kind, m->structure_name, m->second_structure_name),
-                      std::tuple("Numbers in " + kTwo + " greater than 9.99999E+307 have been set to this value.", VXS_MATRIX, "Second", "Treatment"));
+            EXPECT_EQ(said, "Numbers in " + kTwo + " greater than 9.99999E+307 have been set to this value.");
+            EXPECT_EQ(std::tie(m->kind, m->structure_name, m->second_structure_name), std::tuple(VXS_MATRIX, "Second", "Treatment"));
             EXPECT_EQ(std::tie(m->cols[2]->type, m->cols[2]->num), std::tuple(VXS_MATRIX_COL, std::vector<double>{3, VXS_NUM_CEILING}));
         }
         expect_round_trip(*this, m, dir.file("p.ktb"));
@@ -73,7 +74,7 @@ TEST_F(Tablet, TextItemsPagesAndRoundTrips) {
     const std::string p = read_file(dir.file("p.ktb"));
     EXPECT_TRUE(p.find("colmatrix") != p.npos && p.find("A_NDIM") != p.npos);
     ASSERT_NE(s = quiet(kTwo), nullptr);
-    EXPECT_EQ(std::pair(said, s->description_lines), std::pair(std::string(), std::vector<std::string>{"First"}));
+    EXPECT_EQ(std::tuple(said, s->description_lines), std::tuple(std::string(), std::vector<std::string>{"First"}));
     // "(null)" and an absent text are missing; with no kind text, integers are a variate.
     expect_sheet_cells(s, {{"dose", "who", "count"}, {"low", "ann", "3"}, {"high", "NA", "NA"}, {"NA", "NA", "5"},
                            {"high", "a longer text", "7"}}, true);

@@ -18,7 +18,8 @@ TEST_F(Mstat, TrialFile) {
     // The unnamed variable is named by its number; an exponent byte below 2 reads as 0.
     EXPECT_EQ(std::tie(s->cols[3]->name, s->cols[3]->num), std::tuple("V3", std::vector<double>{-2, 0, 0, 1e30f}));
     struct { unsigned char b[4]; double want; } cases[] = {
-        {{0, 0, 0, 0x81}, 1.0}, {{0, 0, 0x80, 0x81}, -1.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0}, {{0, 0, 0, 0x80}, 0.5}, {{' ', ' ', ' ', ' '}, -1e307}};
+        {{0, 0, 0, 0x81}, 1.0}, {{0, 0, 0x80, 0x81}, -1.0}, {{0xFF, 0xFF, 0xFF, 0x01}, 0.0}, {{0, 0, 0, 0x80}, 0.5},
+        {{' ', ' ', ' ', ' '}, -1e307}};
     for (auto& c : cases) EXPECT_EQ(mstat_mbf_to_double(c.b, -1e307), c.want) << int(c.b[3]);
 }
 

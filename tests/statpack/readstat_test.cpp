@@ -141,7 +141,7 @@ TEST_F(Readstat, Release111LongTextUserMissingAndTheColumnLimit) {
     ASSERT_TRUE(quiet(data_path("readstat/haven_v14.dta")));
     EXPECT_NE(said.find("Warning Columns above 2 NOT transfered!\n"), std::string::npos);
     ASSERT_EQ(lastsheet->column_count, 2);
-    EXPECT_EQ(std::pair(lastsheet->cols[2]->name, lastsheet->cols[2]->num.size()), std::pair(std::string("score"), size_t(5)));
+    EXPECT_EQ(std::tuple(lastsheet->cols[2]->name, lastsheet->cols[2]->num.size()), std::tuple(std::string("score"), size_t(5)));
 }
 
 // haven reads the written .sav and .dta as the source, text in the sheet's code page cut to 90.

@@ -66,7 +66,8 @@ TEST_F(Splus, DumpsLineByLineAndReadBack) {
 }
 
 TEST_F(Splus, ObjectNamesRefusalsAndBrokenDumps) {
-    for (auto [path, name] : {std::pair{"C:\\data\\trial.sdd", "trial"}, {"/tmp/x/out.$$$", "out"}, {"a:b.c.sdd", "b.c"}, {"plain", "plain"}})
+    for (auto [path, name] :
+         {std::pair{"C:\\data\\trial.sdd", "trial"}, {"/tmp/x/out.$$$", "out"}, {"a:b.c.sdd", "b.c"}, {"plain", "plain"}})
         EXPECT_EQ(spt_object_name(path), name);
     Sheet* s = new_run_with_sheet(2, VXS_SYMMATRIX);
     create_column_with_memory(s, VXS_SYMMAT_COL, "M", 2);

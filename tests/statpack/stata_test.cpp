@@ -89,13 +89,13 @@ TEST_F(Stata, DailyDatesMissingBoundaryAndColumnLimit) {
     // Day 70000 after 1 Jan 1960, missing, 6 January 1960; other variables keep their values.
     EXPECT_EQ(std::tuple(s->cols[3]->representation, s->cols[3]->num[0], s->cols[3]->num[2] <= s->missing, s->cols[3]->num[4]),
               std::tuple(VXS_REP_DATE, 70000 + 21916.0, true, 5 + 21916.0));
-    EXPECT_EQ(std::pair(s->cols[2]->representation, s->cols[2]->num[0]), std::pair(VXS_REP_GENERAL, 300.0));
+    EXPECT_EQ(std::tuple(s->cols[2]->representation, s->cols[2]->num[0]), std::tuple(VXS_REP_GENERAL, 300.0));
     for (auto [x, missing] : {std::pair{1e100, 0}, {1.0000001e100, 1}, {NAN, 1}, {-INFINITY, 1}, {-1e306, 0}})
         EXPECT_EQ(stata_is_missing(vxs_missing, x), missing) << x;  // above 1e100 or NaN; very negative is data
     VXSMAXCOLUMNS = 3;
     s = quiet(data_path("stata/s105_be.dta"));
     ASSERT_TRUE(s && s->column_count == 3);
-    EXPECT_EQ(std::pair(said, s->cols[3]->num[0]), std::pair(std::string("Warning Columns above 3 NOT transfered!\n"), 70000.0));
+    EXPECT_EQ(std::tuple(said, s->cols[3]->num[0]), std::tuple(std::string("Warning Columns above 3 NOT transfered!\n"), 70000.0));
 }
 
 TEST_F(Stata, BrokenFiles) {

@@ -26,7 +26,7 @@ TEST_F(Systat, EveryFileConvertsAsTheGeneratorWroteItAndLimits) {
     ASSERT_NE(s = quiet(data_path("systat/single.sys")), nullptr);
     EXPECT_EQ(said, "Maximum number of columns (3) exceeded.\nIgnoring extra columns.\n");
     ASSERT_EQ(s->column_count, 3);
-    EXPECT_EQ(std::tie(s->cols[3]->name, s->cols[3]->num[0], s->cols[2]->text.get(1)), std::tuple("HEIGHT", 170.5, "bob smith"));
+    EXPECT_EQ(std::tuple(s->cols[3]->name, s->cols[3]->num[0], s->cols[2]->text.get(1)), std::tuple("HEIGHT", 170.5, "bob smith"));
 }
 
 // R's foreign reads the same files to the same numbers.

@@ -23,7 +23,8 @@ TEST(XptRead, HavenFilesConvertToWhatHavenReadsBack) {
         {"values_labels_dates",
          "2 values in: in.xpt\noverflowed the 7 bit exponent in the SAS XPORT numerical format.\nThe values where abs(X) > 1e+76 or "
          "abs(X) < 1e-76\nhave been set to missing or zero respectively.\nA summary of the changes is detailed in the Output window.\n",
-         "      SAS Transport: Exponent overflow in Column tiny at row 4\n      SAS Transport: Exponent overflow in Column tiny at row 5\n"},
+         "      SAS Transport: Exponent overflow in Column tiny at row 4\n"
+         "      SAS Transport: Exponent overflow in Column tiny at row 5\n"},
         {"sas_missing_codes", "", ""}, {"char_only_padding", "", ""},
         {"text_100_chars", "Columns containing text longer than 90 have been truncated to this length.\n", ""}};
     const std::pair<std::string, std::string> formats[] = {
@@ -119,7 +120,8 @@ TEST_F(XptCorrupt, CutAtEveryOffset) {
         SCOPED_TRACE("cut at " + std::to_string(cut));
         XptResult r = read_bytes(good.substr(0, cut));
         if (cut < DATA + OBS_LEN) {
-            EXPECT_EQ(std::to_string(r.status) + r.out, "0" + (cut < DESCRIPTORS ? NOT_XPT : cut < var(8, 0) ? CANNOT : cut < DATA ? NO_DATA : empty));
+            EXPECT_EQ(std::to_string(r.status) + r.out,
+                      "0" + (cut < DESCRIPTORS ? NOT_XPT : cut < var(8, 0) ? CANNOT : cut < DATA ? NO_DATA : empty));
             continue;
         }
         ASSERT_EQ(r.status, 1) << r.out;  // a short read ends the data: whole rows only
@@ -154,7 +156,7 @@ TEST_F(XptCorrupt, LyingHeadersFailWithTheirMessageAndOdditiesPass) {
     EXPECT_EQ(read_bytes(patched(patched(good, 0, "header record*******"), 80, "sas     sas")).status, 1);  // any case
     XptResult r = read_bytes(patched(good, var(1, 0), be16(7)));  // an unknown variable type is passed over
     ASSERT_EQ(r.status, 1) << r.out;
-    EXPECT_EQ(std::pair(r.sheet->column_count, r.sheet->cols[2]->name), std::pair(7, std::string("price")));
+    EXPECT_EQ(std::tuple(r.sheet->column_count, r.sheet->cols[2]->name), std::tuple(7, std::string("price")));
     // Blank, empty or invalid names become valid ones.
     r = read_bytes(patched(patched(patched(good, var(1, 8), "        "), var(2, 8), std::string(1, '\0')), var(3, 8), "1st bad!"));
     ASSERT_EQ(r.status, 1) << r.out;

@@ -38,7 +38,7 @@ TEST_F(XptWrite, TimeStampPaddingDataSetNameAndNothingToWrite) {
     variate(s, "x", {1.0, vxs_missing, 0.5});
     text(s, "name", {"ab", "", "xyz"});
     const std::string b = write(s);
-    ASSERT_EQ(std::pair(out, b.size()), std::pair(std::string(), size_t(8 * 80 + 320 + 80 + 80)));  // descriptors, 33 data bytes: 80
+    ASSERT_EQ(std::tuple(out, b.size()), std::tuple(std::string(), size_t(8 * 80 + 320 + 80 + 80)));  // descriptors, 33 data bytes: 80
     EXPECT_TRUE(std::regex_match(b.substr(144, 16), std::regex("[0-3][0-9](JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC)"
                                                                "[0-9][0-9]:[0-2][0-9]:[0-5][0-9]:[0-6][0-9]")));
     EXPECT_EQ(b.substr(1040 + 33), std::string(47, ' '));
@@ -109,7 +109,7 @@ TEST_F(XptWrite, RoundTripKeepsEveryValue) {
     ASSERT_TRUE(read_sas_transport_into_sheet(dir.file("out.tpt").c_str()));
     const Sheet* r = lastsheet;
     ASSERT_TRUE(r->row_count == 4 && r->column_count == 7);
-    EXPECT_EQ(std::pair(r->cols[1]->num, r->cols[1]->extra), std::pair(x, std::string("label one")));
+    EXPECT_EQ(std::tuple(r->cols[1]->num, r->cols[1]->extra), std::tuple(x, std::string("label one")));
     EXPECT_EQ(rows_text(r, 0, 4, 2), "t1|abc|7|female|0.5|2; |de|.|male|10|.;xyz| |.| |1.5|1;a longer text| |.| |.|.;");
 }
 
