@@ -108,7 +108,7 @@ inline std::string cell_text(const Sheet* s, size_t c, size_t r) {
     const double x = col->num[r];
     char date[64];
     if (x <= s->missing) return ".";
-    if (col->type == VXS_FACTOR && !col->labels.empty()) return col->labels[size_t(x) - 1];
+    if (col->type == VXS_FACTOR && !col->labels.empty()) return col->labels.at(size_t(x) - 1);
     return col->representation == VXS_REP_DATE ? (vxs_write_date(date, x, col->gregorian, 34), date) : g12(x);
 }
 // Rows first..last-1 from column from on: cells joined by '|', each row ended by ';'.
