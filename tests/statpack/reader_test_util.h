@@ -1,6 +1,5 @@
-// Shared by the statistics package reader tests: a fixture running one reader on a file or on
-// bytes (quietly, keeping what it printed), the sweep over a file cut short everywhere, broken
-// files refused by the reader and through the driver, and the fields of an expectation file's line.
+// Shared by the statistics package tests: a fixture running one reader on a file or on bytes, the
+// sweep over a cut file, broken files refused, cells as text, and an expectation file's fields.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,55 +10,48 @@
 #include <functional>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "driver/vxs_formats.h"
+#include "sheet/vxs_dates.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"
 
+// The .vsh at path read back in a fresh run.
+inline Sheet* read_vsh(const std::string& path) {
+    return fresh_run(), lastsheet = nullptr, open_file(path.c_str(), VXT_VSH) ? lastsheet : nullptr;
+}
+
+// The sheet read, else a thrown error that fails the test there.
+inline Sheet* must(Sheet* s) { return s ? s : throw std::runtime_error("no sheet was read"); }
+
 // Bytes a reader must refuse, and what it prints then (anything, without a message).
-struct Refusal {
-    std::string bytes;
-    std::optional<std::string> message = std::nullopt;
-};
+struct Refusal { std::string bytes; std::optional<std::string> message = std::nullopt; };
 
 template <int16_t (*Reader)(const char*)>
 struct ReaderTest : ::testing::Test {
     ScratchDir dir;
-    void SetUp() override {
-        vxs_init();
-        VXSMAXCOLUMNS = 2048;
-    }
-    Sheet* read(const std::string& path) {
-        lastsheet = nullptr;
-        return Reader(path.c_str()) ? lastsheet : nullptr;
-    }
-    Sheet* read_bytes(const std::string& bytes) {
-        write_file(dir.file("t.in"), bytes);
-        return read(dir.file("t.in"));
-    }
+    void SetUp() override { vxs_init(), VXSMAXCOLUMNS = 2048; }
+    Sheet* read(const std::string& path) { return lastsheet = nullptr, Reader(path.c_str()) ? lastsheet : nullptr; }
+    Sheet* read_bytes(const std::string& bytes) { return write_file(dir.file("t.in"), bytes), read(dir.file("t.in")); }
     std::string said;  // what the last quiet read printed
     Sheet* quiet(const std::string& path) {
         Sheet* s{};
         said = stdout_of([&] { s = read(path); });
         return s;
     }
-    Sheet* quiet_bytes(const std::string& bytes) {
-        write_file(dir.file("t.in"), bytes);
-        return quiet(dir.file("t.in"));
-    }
+    Sheet* quiet_bytes(const std::string& bytes) { return write_file(dir.file("t.in"), bytes), quiet(dir.file("t.in")); }
     // Each file's bytes refused by the reader, printing the message given (anything without one).
     void expect_refused(const std::vector<Refusal>& cases, const std::function<void()>& before = {}) {
         for (size_t i = 0; i < cases.size(); ++i) {
-            SCOPED_TRACE("refusal " + std::to_string(i));
             if (before) before();
-            EXPECT_EQ(quiet_bytes(cases[i].bytes), nullptr);
-            EXPECT_EQ(said, cases[i].message.value_or(said));
+            EXPECT_EQ(quiet_bytes(cases[i].bytes), nullptr) << "refusal " << i;
+            EXPECT_EQ(said, cases[i].message.value_or(said)) << "refusal " << i;
         }
     }
-    // The file cut every step bytes: whatever is read is a whole sheet, every column as long as
-    // the rows (and nothing crashes or allocates wildly, which the sanitizers watch).
+    // The file cut every step bytes: what is read has every column as long as the rows (sanitizers watch the rest).
     void read_cuts(const std::string& bytes, size_t step, const std::function<void()>& before = {}) {
         for (size_t cut = 0; cut < bytes.size(); cut += step) {
             if (before) before();
@@ -68,18 +60,14 @@ struct ReaderTest : ::testing::Test {
                 EXPECT_EQ(s->cols[c]->value_count(), size_t(s->row_count)) << cut;
         }
     }
-    // The file named name in dir converted by the driver to .vsh and .csv; the .vsh read back
-    // holds the cells of rows (as expect_sheet_cells takes them). Starts a fresh run.
+    // The file name in dir converted to .vsh and .csv, the .vsh read back (a fresh run) holding rows' cells.
     void expect_conversions(const std::string& name, const std::vector<std::vector<std::string>>& rows,
                             bool names_row, double rel_tol = 0) {
         for (const char* out : {"out.vsh", "out.csv"}) {
             RunResult r = run_morvalen(dir.path(), {name, out});
-            EXPECT_EQ(r.status, 0) << r.out;
-            EXPECT_EQ(r.out, " " + std::to_string(rows.size() - names_row) + " records transferred.\n");
+            EXPECT_EQ(std::to_string(r.status) + r.out, "0 " + std::to_string(rows.size() - names_row) + " records transferred.\n");
         }
-        fresh_run();
-        lastsheet = nullptr;
-        ASSERT_TRUE(open_file(dir.file("out.vsh").c_str(), VXT_VSH));
+        ASSERT_TRUE(read_vsh(dir.file("out.vsh")));
         expect_sheet_cells(lastsheet, rows, names_row, rel_tol);
     }
     // A generated sample copied to dir and converted so, against the .expect file beside it.
@@ -92,19 +80,15 @@ struct ReaderTest : ::testing::Test {
         for (size_t i = 0; i < broken.size(); ++i) {
             write_file(dir.file(name), broken[i]);
             RunResult r = run_morvalen(dir.path(), {name, "out.csv"});
-            EXPECT_EQ(r.status, 5) << i;
-            EXPECT_EQ(r.out, " Error: No valid data in input file " + name + "!\n") << i;
+            EXPECT_EQ(std::to_string(r.status) + r.out, "5 Error: No valid data in input file " + name + "!\n") << i;
         }
     }
-    // A sample converted whole to .csv and to .vsh, and the .vsh on to .csv: each with the
-    // records line, the .vsh holding what the .csv does. The .csv's cells.
+    // A sample converted to .csv and .vsh, the .vsh on to the same .csv, each with the records line: the .csv's cells.
     std::vector<std::vector<std::string>> convert_whole(const std::string& sample, int32_t rows) {
         const std::string name = copy_sample(dir, sample), done = " " + std::to_string(rows) + " records transferred.\n";
-        for (const auto& [from, to] : {std::pair<std::string, std::string>{name, "out.csv"}, {name, "out.vsh"},
-                                       {"out.vsh", "back.csv"}}) {
+        for (const auto& [from, to] : {std::pair<std::string, std::string>{name, "out.csv"}, {name, "out.vsh"}, {"out.vsh", "back.csv"}}) {
             RunResult r = run_morvalen(dir.path(), {from, to});
-            EXPECT_EQ(r.status, 0) << sample << " -> " << to;
-            EXPECT_TRUE(r.out.ends_with(done)) << sample << " -> " << to << ": " << r.out;
+            EXPECT_TRUE(r.status == 0 && r.out.ends_with(done)) << sample << " -> " << to << ": " << r.status << r.out;
         }
         EXPECT_EQ(read_file(dir.file("back.csv")), read_file(dir.file("out.csv"))) << sample;
         return csv_cells(read_file(dir.file("out.csv")));
@@ -113,37 +97,57 @@ struct ReaderTest : ::testing::Test {
 
 // A string literal's bytes, embedded zeros included.
 template <size_t N>
-std::string raw(const char (&s)[N]) {
-    return std::string(s, N - 1);
+std::string raw(const char (&s)[N]) { return std::string(s, N - 1); }
+
+// A number as %.12g.
+inline std::string g12(double x) { char num[32]; return std::snprintf(num, sizeof num, "%.12g", x), num; }
+// A cell as text: a text as stored, missing ".", a factor's label, a date (code 34), else %.12g.
+inline std::string cell_text(const Sheet* s, size_t c, size_t r) {
+    const Column* col = s->cols[c].get();
+    if (col->is_text()) return std::string(col->text.get(r));
+    const double x = col->num[r];
+    char date[64];
+    if (x <= s->missing) return ".";
+    if (col->type == VXS_FACTOR && !col->labels.empty()) return col->labels.at(size_t(x) - 1);
+    return col->representation == VXS_REP_DATE ? (vxs_write_date(date, x, col->gregorian, 34), date) : g12(x);
+}
+// Rows first..last-1 from column from on: cells joined by '|', each row ended by ';'.
+inline std::string rows_text(const Sheet* s, size_t first, size_t last, size_t from = 1) {
+    std::string out;
+    for (size_t r = first; r < last; ++r, out += ';')
+        for (size_t c = from; c < s->cols.size(); ++c) out += (c > from ? "|" : "") + cell_text(s, c, r);
+    return out;
+}
+// A column's cells joined by '|'.
+inline std::string column_text(const Sheet* s, size_t c) {
+    std::string out;
+    for (size_t r = 0; r < size_t(s->row_count); ++r) out += (r ? "|" : "") + cell_text(s, c, r);
+    return out;
 }
 
 // A factor column of the sheet's rows with the level numbers given.
 inline Column* add_factor(Sheet* s, const std::string& name, int32_t nlevels, std::vector<double> codes) {
     Column* f = create_column_with_memory(s, VXS_FACTOR, name, s->row_count);
-    f->nlevels = nlevels;
-    f->num = std::move(codes);
+    f->nlevels = nlevels, f->num = std::move(codes);
     return f;
 }
 
-// A cell for comparing with a tool's: padding and backslash escapes gone, missing ("*", "?", "NA") empty,
-// numbers as %.10g.
+inline std::string trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(' ');
+    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+// A cell for comparing with a tool's: no padding or backslash escapes, missing ("*", "?", "NA") empty, %.10g.
 inline std::string plain_cell(const std::string& cell) {
-    std::string c;
-    const size_t a = cell.find_first_not_of(' '), b = cell.find_last_not_of(' ');
-    const std::string_view t = a == std::string::npos ? "" : std::string_view(cell).substr(a, b - a + 1);
+    std::string c, t = trim(cell);
     for (size_t i = 0; i < t.size(); ++i) c += t[i] == '\\' && i + 1 < t.size() ? t[++i] : t[i];
     if (c == "*" || c == "?" || c == "NA") return "";
-    char* end = nullptr;
-    double x = std::strtod(c.c_str(), &end);
-    if (c.empty() || *end) return c;
-    char num[32];
-    std::snprintf(num, sizeof num, "%.10g", x);
-    return num;
+    char *end = nullptr, num[32];
+    const double x = std::strtod(c.c_str(), &end);
+    return c.empty() || *end ? c : (std::snprintf(num, sizeof num, "%.10g", x), std::string(num));
 }
 
-// Our .csv's cells against a tool's table, but for the columns in skip. With names, the first
-// rows of both hold names, ours compared without kind marks and with underscores for blanks;
-// without, our names row is passed over.
+// Our .csv's cells against a tool's table but for the columns in skip. With names, both first rows hold
+// names (ours without kind marks, the tool's with '_' for blanks); without, our names row is passed over.
 inline void expect_csv_like_tool(const std::vector<std::vector<std::string>>& ours,
                                  const std::vector<std::vector<std::string>>& tool, bool names,
                                  const std::vector<size_t>& skip = {}) {
@@ -154,24 +158,15 @@ inline void expect_csv_like_tool(const std::vector<std::vector<std::string>>& ou
             if (std::find(skip.begin(), skip.end(), c) != skip.end()) continue;
             ASSERT_LT(c, ours[r + from].size());
             std::string got = ours[r + from][c], want = tool[r][c];
-            if (names && r == 0) {
-                got = got.substr(0, got.find_first_of("!:"));
-                std::replace(want.begin(), want.end(), ' ', '_');
-            }
+            if (names && r == 0) got = got.substr(0, got.find_first_of("!:")), std::replace(want.begin(), want.end(), ' ', '_');
             EXPECT_EQ(plain_cell(got), plain_cell(want)) << "row " << r << ", column " << c;
         }
 }
 
-// The tab-separated fields of a line, at least four.
-inline std::vector<std::string> tab_fields(const std::string& line) {
-    std::vector<std::string> f;
-    std::stringstream fields(line);
-    for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
-    f.resize(std::max<size_t>(f.size(), 4));
-    return f;
+// The tab-separated lines of an expectation file, each of at least four fields.
+inline std::vector<std::vector<std::string>> tab_rows(const std::string& path) {
+    auto rows = tsv_rows(path);
+    for (auto& f : rows) f.resize(std::max<size_t>(f.size(), 4));
+    return rows;
 }
 
-inline std::string trim(const std::string& s) {
-    size_t b = s.find_first_not_of(' ');
-    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(' ') - b + 1);
-}

@@ -1,47 +1,33 @@
 // S-PLUS text dumps: exact dumps, written dumps read back by us and R's data.restore, broken dumps.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
-#include "driver/vxs_formats.h"
-#include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
 #include "statpack/vxr_splus.h"
-#include "test_util.h"
-
-namespace {
 
 using Splus = ReaderTest<read_splus_text_into_sheet>;
 
-std::string lines(std::string items) {
-    std::replace(items.begin(), items.end(), '|', '\n');
-    return items + "\n";
-}
+static std::string lines(std::string items) { return std::replace(items.begin(), items.end(), '|', '\n'), items + "\n"; }
 
 // Every column kind: text units, a variate with a missing value, a text, factors of the three origins.
-Sheet* mixed_sheet() {
+static Sheet* mixed_sheet() {
     Sheet* s = new_run_with_sheet(3);
     Column* u = create_column_with_memory(s, VXS_UNITS_TEXT, "Plot", 3);
     for (int r = 0; r < 3; ++r) u->text.set(r, "p" + std::to_string(r + 1));
     create_column_with_memory(s, VXS_VARIATE, "Yield", 3)->num = {0.1, s->missing, 1.0 / 3};
     Column* t = create_column_with_memory(s, VXS_TEXT, "Note", 3);
-    t->text.set(0, "two\nlines");
-    t->text.set(2, "ok");
+    t->text.set(0, "two\nlines"), t->text.set(2, "ok");
     add_factor(s, "Dose", 2, {2, 1, s->missing})->labels = {"low", "high"};
     add_factor(s, "Rate", 3, {3, 3, 1})->levels = {10, 20, 30.5};
-    s->cols[4]->origin = 2;
-    s->cols[5]->origin = 1;
+    s->cols[4]->origin = 2, s->cols[5]->origin = 1;
     add_factor(s, "Block", 2, {1, 2, 2});
     return s;
 }
 
 // What R prints of the expression over the data frame d restored from the dump.
-std::string restored(const std::string& path, const std::string& object, const std::string& what) {
+static std::string restored(const std::string& path, const std::string& object, const std::string& what) {
     return shell_output("Rscript -e 'library(foreign); e <- new.env(); data.restore(\"" + path + "\", env = e) -> f; d <- e$" +
                         object + "; cat(" + what + ", sep=\"|\")' 2>&1");
 }
 
-TEST_F(Splus, DumpsLineByLine) {
+TEST_F(Splus, DumpsLineByLineAndReadBack) {
     ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
     EXPECT_EQ(read_file(dir.file("mixed.sdd")),
               lines("mixed|structure|3|.Data|list|5|Yield|numeric|3|0.1|N|0.333333333333333|"
@@ -60,6 +46,16 @@ TEST_F(Splus, DumpsLineByLine) {
     ASSERT_EQ(write_sheet_as_splus_text(s, dir.file("units.sdd").c_str()), 1);
     EXPECT_EQ(read_file(dir.file("units.sdd")), lines("units|structure|3|.Data|list|2|V|numeric|2|20000000000|-7.25|W|numeric|2|5|6|"
                                                       "row.names|character|2|7|8|class|character|1|data.frame"));
+    Sheet* b = must(read(dir.file("mixed.sdd")));  // row names become the units column RowName
+    expect_sheet_cells(b, {{"RowName", "Yield", "Note", "Dose", "Rate", "Block"}, {"p1", "0.1", "two lines", "high", "30.5", "1"},
+                           {"p2", "NA", "", "low", "30.5", "2"}, {"p3", "0.333333333333333", "ok", "NA", "10", "2"}},
+                       true, 1e-15);
+    EXPECT_EQ(std::tuple(b->cols[1]->type, b->cols[4]->type, b->cols[5]->type, b->cols[6]->type, b->cols[5]->labels),
+              std::tuple(VXS_UNITS_TEXT, VXS_FACTOR, VXS_FACTOR, VXS_FACTOR, std::vector<std::string>{"10", "20", "30.5"}));
+
+    VXSMAXCOLUMNS = 2;
+    ASSERT_NE(b = quiet(dir.file("mixed.sdd")), nullptr);
+    EXPECT_EQ(said + std::to_string(b->column_count), "Warning Columns above 2 NOT transfered!\n2");
 
     if (!tool_present("Rscript -e 'library(foreign)'")) GTEST_SKIP() << "R foreign not installed";
     EXPECT_EQ(restored(dir.file("mixed.sdd"), "mixed",
@@ -69,7 +65,7 @@ TEST_F(Splus, DumpsLineByLine) {
     EXPECT_EQ(restored(dir.file("units.sdd"), "units", "dim(d), rownames(d), d$V, d$W"), "2|2|7|8|2e+10|-7.25|5|6");
 }
 
-TEST_F(Splus, ObjectNamesAndRefusals) {
+TEST_F(Splus, ObjectNamesRefusalsAndBrokenDumps) {
     for (auto [path, name] :
          {std::pair{"C:\\data\\trial.sdd", "trial"}, {"/tmp/x/out.$$$", "out"}, {"a:b.c.sdd", "b.c"}, {"plain", "plain"}})
         EXPECT_EQ(spt_object_name(path), name);
@@ -77,29 +73,9 @@ TEST_F(Splus, ObjectNamesAndRefusals) {
     create_column_with_memory(s, VXS_SYMMAT_COL, "M", 2);
     EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_splus_text(s, dir.file("m.sdd").c_str()), 0); }),
               "Error: In Writing SPlus File - can not export symmetric matrix to Splus data transport file!");
-    std::string bad = dir.file("no/such/dir.sdd");
+    const std::string bad = dir.file("no/such/dir.sdd");
     EXPECT_EQ(stdout_of([&] { EXPECT_EQ(write_sheet_as_splus_text(mixed_sheet(), bad.c_str()), 0); }),
               "Error: In Writing SPlus File - could not open file: " + bad + "\n");
-}
-
-TEST_F(Splus, WrittenDumpsReadBack) {
-    ASSERT_EQ(write_sheet_as_splus_text(mixed_sheet(), dir.file("mixed.sdd").c_str()), 1);
-    Sheet* s = read(dir.file("mixed.sdd"));  // row names become the units column RowName
-    ASSERT_NE(s, nullptr);
-    expect_sheet_cells(s,
-                       {{"RowName", "Yield", "Note", "Dose", "Rate", "Block"},
-                        {"p1", "0.1", "two lines", "high", "30.5", "1"},
-                        {"p2", "NA", "", "low", "30.5", "2"},
-                        {"p3", "0.333333333333333", "ok", "NA", "10", "2"}},
-                       true, 1e-15);
-    EXPECT_EQ(s->cols[1]->type, VXS_UNITS_TEXT);
-    for (size_t c : {4, 5, 6}) EXPECT_EQ(s->cols[c]->type, VXS_FACTOR);
-    EXPECT_EQ(s->cols[5]->labels, (std::vector<std::string>{"10", "20", "30.5"}));
-
-    VXSMAXCOLUMNS = 2;
-    ASSERT_NE(s = quiet(dir.file("mixed.sdd")), nullptr);
-    EXPECT_EQ(said, "Warning Columns above 2 NOT transfered!\n");
-    EXPECT_EQ(s->column_count, 2);
 }
 
 // Dumps the driver writes load in R, named after the output (not the temporary file written first).
@@ -109,25 +85,17 @@ TEST_F(Splus, RDataRestoreLoadsConvertedDumps) {
                            "gauss/matrix_small.fmt", "gauss/dataset_v96.dat"}) {
         SCOPED_TRACE(in);
         ASSERT_EQ(run_morvalen(dir.path(), {copy_sample(dir, in), "conv.sdd"}).status, 0);
-        Sheet* s = read(dir.file("conv.sdd"));
-        ASSERT_NE(s, nullptr);
-        EXPECT_EQ(restored(dir.file("conv.sdd"), "conv", "dim(d)"),
-                  std::to_string(s->row_count) + "|" + std::to_string(s->column_count));
+        Sheet* s = must(read(dir.file("conv.sdd")));
+        EXPECT_EQ(restored(dir.file("conv.sdd"), "conv", "dim(d)"), std::to_string(s->row_count) + "|" + std::to_string(s->column_count));
     }
-}
-
-TEST_F(Splus, BrokenDumpsAreRefused) {
-    std::string good =
-        lines("d|structure|3|.Data|list|1|x|numeric|2|1|2|row.names|character|2|1|2|class|character|1|data.frame");
+    const std::string good = lines("d|structure|3|.Data|list|1|x|numeric|2|1|2|row.names|character|2|1|2|class|character|1|data.frame");
     ASSERT_NE(read_bytes(good), nullptr);
     std::string deep = "d\n";
     for (int i = 0; i < 40; ++i) deep += "list\n1\nx\n";
-    const std::vector<Refusal> broken = {{lines("d|list|99999999999|x")}, {lines("d|structure|3|.Data|list|1|x|numeric|5|1")},
-                                         {""}, {lines("d|list|1|x|function|0")}, {lines("d|list|-1")}, {lines("d|list|0")},
-                                         {deep}};
+    const std::vector<Refusal> broken = {{lines("d|list|99999999999|x")}, {lines("d|structure|3|.Data|list|1|x|numeric|5|1")}, {""},
+                                         {lines("d|list|1|x|function|0")}, {lines("d|list|-1")}, {lines("d|list|0")}, {deep}};
     expect_refused(broken);
     expect_no_data({broken[0].bytes, broken[1].bytes}, "bad.sdd");
     read_cuts(good, 1);
 }
 
-}  // namespace

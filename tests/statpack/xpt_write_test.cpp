@@ -1,29 +1,18 @@
 // SAS transport writer: member and variable names, dates, factors, round trip, R and readstat reading it.
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <cstdio>
 #include <regex>
-#include <string>
-#include <vector>
 
-#include "driver/vxs_formats.h"
-#include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
 #include "statpack/vxs_sas.h"
-#include "test_util.h"
 
-namespace {
-
-std::string be16(unsigned v) { return be_bytes(v, 2); }
+static std::string be16(unsigned v) { return be_bytes(v, 2); }
 
 struct XptWrite : ::testing::Test {
     ScratchDir dir;
     std::string out;  // what the writer printed
     Sheet* new_sheet(int32_t rows, const std::string& source = "data.csv") {
         Sheet* s = new_run_with_sheet(rows);
-        s->source_file = source;
-        return s;
+        return s->source_file = source, s;
     }
     Column* variate(Sheet* s, const std::string& name, std::vector<double> values, int32_t date_format = 0) {
         Column* c = create_column_with_memory(s, VXS_VARIATE, name, s->row_count);
@@ -44,46 +33,44 @@ struct XptWrite : ::testing::Test {
 };
 
 // Layout bytes are pinned by the output hashes; not the header's time stamp, nor data padding to 80.
-TEST_F(XptWrite, TimeStampAndPadding) {
+TEST_F(XptWrite, TimeStampPaddingDataSetNameAndNothingToWrite) {
     Sheet* s = new_sheet(3);
     variate(s, "x", {1.0, vxs_missing, 0.5});
     text(s, "name", {"ab", "", "xyz"});
-    std::string b = write(s);
-    EXPECT_EQ(out, "");
-    ASSERT_EQ(b.size(), 8 * 80 + 320 + 80 + 80u);  // 2 descriptors padded to 320, 3 x 11 data bytes to 80
+    const std::string b = write(s);
+    ASSERT_EQ(std::tuple(out, b.size()), std::tuple(std::string(), size_t(8 * 80 + 320 + 80 + 80)));  // descriptors, 33 data bytes: 80
     EXPECT_TRUE(std::regex_match(b.substr(144, 16), std::regex("[0-3][0-9](JAN|FEB|MAR|APR|MAY|JUN|JUL|AUG|SEP|OCT|NOV|DEC)"
                                                                "[0-9][0-9]:[0-2][0-9]:[0-5][0-9]:[0-6][0-9]")));
     EXPECT_EQ(b.substr(1040 + 33), std::string(47, ' '));
-}
-
-TEST_F(XptWrite, DataSetNameFromTheInputFile) {
+    // The data set is named from the input file.
     const std::pair<const char*, const char*> cases[] = {
         {"", "VANTRIX "}, {"data.csv", "data    "}, {"my data.csv", "my_data "},
         {"/tmp/some dir/x-y.z.csv", "xXy     "}, {"C:\\DATA\\ABCDEFGHIJK.XLS", "ABCDEFGH"}, {".hidden", "VANTRIX "}};
     for (const auto& [source, member] : cases) {
-        Sheet* s = new_sheet(1, source);
-        variate(s, "a", {1});
+        variate(s = new_sheet(1, source), "a", {1});
         EXPECT_EQ(write(s).substr(408, 8), member) << source;
     }
+    EXPECT_EQ(write(new_sheet(0)) + write(new_sheet(2)), "");  // no rows, no columns, then nowhere to write
+    variate(s = new_sheet(1), "a", {1});
+    EXPECT_EQ(write(s, "no/such/dir/out.tpt"), "");
+    EXPECT_EQ(out, "Write SAS Tranport file - could not open file " + dir.file("no/such/dir/out.tpt").substr(0, 100) + "\n");
 }
 
 TEST_F(XptWrite, NamesAreValidUniqueSasNamesWithAWarning) {
-    Sheet* s = new_sheet(1);
+    Sheet* s = new_sheet(1);  // names differ only by case in SAS; a renamed column's label is its name
     for (const char* name : {"Height", "Weight_Plant_A", "Weight_Plant_B", "%2nd", "weight_p"}) variate(s, name, {1});
     s->cols[4]->extra = "second";
     std::string b = write(s), names, labels;
     for (size_t k = 0; k < 5; ++k) names += b.substr(640 + 140 * k + 8, 8), labels += trim(b.substr(640 + 140 * k + 16, 40)) + "|";
-    EXPECT_EQ(names, "Height  Weight_PWeight_1_2nd    weight_2");  // names differ only by case in SAS
-    EXPECT_EQ(labels, "|Weight_Plant_A|Weight_Plant_B|second|weight_p|");  // a renamed column's label: its name
-    EXPECT_EQ(out,
-              "Warning: Column Weight_Plant_A written to the SAS transport file as Weight_P.\n"
-              "Warning: Column Weight_Plant_B written to the SAS transport file as Weight_1.\n"
-              "Warning: Column %2nd written to the SAS transport file as _2nd.\n"
-              "Warning: Column weight_p written to the SAS transport file as weight_2.\n");
+    EXPECT_EQ(names + labels, "Height  Weight_PWeight_1_2nd    weight_2|Weight_Plant_A|Weight_Plant_B|second|weight_p|");
+    EXPECT_EQ(out, "Warning: Column Weight_Plant_A written to the SAS transport file as Weight_P.\n"
+                   "Warning: Column Weight_Plant_B written to the SAS transport file as Weight_1.\n"
+                   "Warning: Column %2nd written to the SAS transport file as _2nd.\n"
+                   "Warning: Column weight_p written to the SAS transport file as weight_2.\n");
 }
 
 TEST_F(XptWrite, DatesTimesAndDateTimes) {
-    Sheet* s = new_sheet(2);
+    Sheet* s = new_sheet(2);  // 5 numerics a row, 40 bytes: the values as SAS counts them (days or seconds from 1960)
     variate(s, "d1900", {21916, 36526}, 1);  // 1 Jan 1960, 1 Jan 2000 on the 1900 scale
     variate(s, "d1600", {131428.5, vxs_missing}, 33)->gregorian = 1;  // noon, 1 Jan 1960 on the 1600 scale
     variate(s, "t", {0.75, 1.0 / 24}, 36);
@@ -93,26 +80,22 @@ TEST_F(XptWrite, DatesTimesAndDateTimes) {
     const std::pair<const char*, unsigned> want[] = {{"DATE    ", 9}, {"DATETIME", 20}, {"TIME    ", 8}, {"DATETIME", 20}, {"DATE    ", 9}};
     for (size_t k = 0; k < 5; ++k)  // format, then informat
         for (size_t at : {56, 72}) EXPECT_EQ(b.substr(640 + 140 * k + at, 10), want[k].first + be16(want[k].second)) << k;
-    // 5 numerics a row, 40 bytes: the values as SAS counts them (days or seconds from 1960).
     const double values[] = {0, 43200, 64800, -21914.5 * 86400 /* 31 Dec 1899 noon */, -21875 /* 9 Feb 1900, days */,
                              14610, NAN, 3600, 14610.0 * 86400 + 21600};
     for (size_t k = 0; k < 9; ++k) {  // g has one row
-        std::string cell = b.substr(b.size() - 80 + 8 * k, 8);
         double v;
-        sas_xport_to_dbl(reinterpret_cast<unsigned char*>(cell.data()), &v);
+        sas_xport_to_dbl(reinterpret_cast<unsigned char*>(b.data() + b.size() - 80 + 8 * k), &v);
         EXPECT_TRUE(v == values[k] || (std::isnan(v) && std::isnan(values[k]))) << k << " " << v;
     }
 }
 
-// Numbers, texts, short columns and factors, back through the reader (the numbers' range is
-// the conversion's, tested on its own).
+// Numbers, texts, short columns and factors back through the reader (the number range is tested on its own).
 TEST_F(XptWrite, RoundTripKeepsEveryValue) {
     Sheet* s = new_sheet(4);
     const std::vector<double> x = {std::ldexp(1.75, -250), vxs_missing, -123456789.125, 7e74};
     variate(s, "x", x)->extra = "label one";
     text(s, "txt", {"t1", "", "xyz", "a longer text"});
-    // Columns shorter than the sheet write missing values past their end.
-    text(s, "short", {"abc", "de"})->text.resize(2);
+    text(s, "short", {"abc", "de"})->text.resize(2);  // short columns write missing values past their end
     variate(s, "one", {7})->num.resize(1);
     // Factors write their labels, else their levels, else their indexes.
     add_factor(s, "sex", 2, {2, 1, vxs_missing, vxs_missing})->labels = {"male", "female"};
@@ -125,28 +108,9 @@ TEST_F(XptWrite, RoundTripKeepsEveryValue) {
     lastsheet = nullptr;
     ASSERT_TRUE(read_sas_transport_into_sheet(dir.file("out.tpt").c_str()));
     const Sheet* r = lastsheet;
-    ASSERT_EQ(r->row_count, 4);
-    ASSERT_EQ(r->column_count, 7);
-    EXPECT_EQ(r->cols[1]->num, x);
-    EXPECT_EQ(r->cols[1]->extra, "label one");
-    std::string got;
-    char num[32];
-    for (size_t i = 0; i < 4; ++i, got += ";")
-        for (size_t k = 2; k <= 7; ++k) {
-            const Column* c = r->cols[k].get();
-            if (c->type != VXS_TEXT) std::snprintf(num, sizeof num, "%g", c->num[i]);
-            got += (k > 2 ? "|" : "") + (c->type == VXS_TEXT ? c->text.str(i) : std::string(c->num[i] <= vxs_missing ? "." : num));
-        }
-    EXPECT_EQ(got, "t1|abc|7|female|0.5|2; |de|.|male|10|.;xyz| |.| |1.5|1;a longer text| |.| |.|.;");
-}
-
-TEST_F(XptWrite, NothingToWriteOrNowhereToWrite) {
-    EXPECT_EQ(write(new_sheet(0)), "");
-    EXPECT_EQ(write(new_sheet(2)), "");  // no columns
-    Sheet* s = new_sheet(1);
-    variate(s, "a", {1});
-    EXPECT_EQ(write(s, "no/such/dir/out.tpt"), "");
-    EXPECT_EQ(out, "Write SAS Tranport file - could not open file " + dir.file("no/such/dir/out.tpt").substr(0, 100) + "\n");
+    ASSERT_TRUE(r->row_count == 4 && r->column_count == 7);
+    EXPECT_EQ(std::tuple(r->cols[1]->num, r->cols[1]->extra), std::tuple(x, std::string("label one")));
+    EXPECT_EQ(rows_text(r, 0, 4, 2), "t1|abc|7|female|0.5|2; |de|.|male|10|.;xyz| |.| |1.5|1;a longer text| |.| |.|.;");
 }
 
 // The written file read by R's foreign::read.xport (its own decoder), haven::read_xpt and readstat.
@@ -167,17 +131,16 @@ TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
                    "  cat(reader, paste(names(x), collapse = ','), attr(x$height, 'label'), '\\n')\n"
                    "  cat(paste(h, x$name, as.character(x$born), sep = '|'), sep = '\\n')\n"
                    "}\n");
-        std::string got = shell_output("Rscript " + dir.file("check.R") + " " + dir.file("checked.xpt") + " 2>&1");
+        const std::string got = shell_output("Rscript " + dir.file("check.R") + " " + dir.file("checked.xpt") + " 2>&1");
         // foreign shows dates as SAS day numbers, and no labels.
         const std::string want[] = {
             "foreign height,name,born \n1.5|Anna|0\nNA||14610\n-2.25|Dee Dee|NA\n10000000000|x|-21855\n"
             "0.10000000000000001|Ed|23435\n123456789.125|last one|-1\n",
             "haven height,name,born Height in metres \n1.5|Anna|1960-01-01\nNA||2000-01-01\n-2.25|Dee Dee|NA\n"
             "10000000000|x|1900-03-01\n0.10000000000000001|Ed|2024-02-29\n123456789.125|last one|1959-12-31\n"};
-        for (const std::string& w : want) {
-            if (got.find(w.substr(0, w.find(' '))) == std::string::npos) continue;
-            ++readers;
-            EXPECT_NE(got.find(w), std::string::npos) << got;
+        for (const std::string& w : want) {  // each reader installed prints its name first
+            readers += got.find(w.substr(0, w.find(' '))) != std::string::npos;
+            EXPECT_TRUE(got.find(w.substr(0, w.find(' '))) == std::string::npos || got.find(w) != std::string::npos) << got;
         }
     }
     if (tool_present("command -v readstat")) {
@@ -188,5 +151,3 @@ TEST_F(XptWrite, IndependentReadersReadTheSameValuesAndNames) {
     }
     if (readers == 0) GTEST_SKIP() << "neither R (foreign, haven) nor readstat installed";
 }
-
-}  // namespace
