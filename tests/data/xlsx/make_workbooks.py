@@ -25,12 +25,9 @@ def make_trial():
     ws = wb.active
     ws.title = "Trial"
     ws.append(["Plot", "Yield", "Variety", "Sown", "Ok", "Double", "Place"])
-    rows = [
-        (1, 2.5, "Alpha", dt.date(2020, 2, 29), True, "Z\u00fcrich"),
-        (2, 3.25, "Beta", dt.date(1960, 1, 1), False, "\u5317\u4eac"),
-        (3, None, "Alpha", dt.date(1900, 3, 1), True, LONG),
-        (4, 4.0, "Gamma", None, None, "Bern"),
-    ]
+    rows = [(1, 2.5, "Alpha", dt.date(2020, 2, 29), True, "Z\u00fcrich"),
+            (2, 3.25, "Beta", dt.date(1960, 1, 1), False, "\u5317\u4eac"),
+            (3, None, "Alpha", dt.date(1900, 3, 1), True, LONG), (4, 4.0, "Gamma", None, None, "Bern")]
     for i, (plot, yld, var, sown, ok, place) in enumerate(rows, start=2):
         for col, v in enumerate((plot, yld, var, sown, ok, f"=A{i}*2", place), start=1):
             ws.cell(i, col, v)
@@ -40,12 +37,6 @@ def make_trial():
         ws2.append(row)
     wb.defined_names.append(DefinedName("block", attr_text="Trial!$A$1:$B$4"))
     wb.save("trial.xlsx")
-
-
-def sheet_xml(rows):
-    return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-            '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
-            '<sheetData>' + "".join(rows) + '</sheetData></worksheet>')
 
 
 RELS = 'Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"'
@@ -59,11 +50,9 @@ def make_handmade():
                 '<sheets><sheet name="Only" sheetId="1" r:id="rId7"/></sheets></workbook>')
     rels = (f'<?xml version="1.0"?><{RELS}><Relationship Id="rId7" Type="{OFFICE_RELS}/worksheet" '
             'Target="/xl/worksheets/data.xml"/></Relationships>')
-    shared = (f'<?xml version="1.0"?><sst {ns} count="3" uniqueCount="3">'
-              '<si><t>Name</t></si>'
+    shared = (f'<?xml version="1.0"?><sst {ns} count="3" uniqueCount="3"><si><t>Name</t></si>'
               '<si><r><rPr><b/></rPr><t>Bold</t></r><r><t xml:space="preserve"> and plain</t></r>'
-              '<rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si>'
-              '<si><t>When</t></si></sst>')
+              '<rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si><si><t>When</t></si></sst>')
     styles = (f'<?xml version="1.0"?><styleSheet {ns}><numFmts count="1">'
               '<numFmt numFmtId="170" formatCode="dd/mm/yyyy\\ hh:mm"/></numFmts>'
               '<cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="170"/><xf numFmtId="14"/></cellXfs></styleSheet>')
@@ -88,7 +77,8 @@ def make_handmade():
         "_rels/.rels": f'<?xml version="1.0"?><{RELS}><Relationship Id="rId1" Type="{OFFICE_RELS}/officeDocument" '
                        'Target="xl/workbook.xml"/></Relationships>',
         "xl/workbook.xml": workbook, "xl/_rels/workbook.xml.rels": rels, "xl/sharedStrings.xml": shared,
-        "xl/styles.xml": styles, "xl/worksheets/data.xml": sheet_xml(rows)}
+        "xl/styles.xml": styles, "xl/worksheets/data.xml": '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+        f'<worksheet {ns}><sheetData>' + "".join(rows) + '</sheetData></worksheet>'}
     with zipfile.ZipFile("handmade.xlsx", "w", zipfile.ZIP_DEFLATED) as z:
         for name, text in parts.items():
             z.writestr(name, text)
@@ -121,11 +111,11 @@ def make_repeats():
 
 def cell_text(v):
     if isinstance(v, bool):
-        return "1" if v else "0"
-    if isinstance(v, dt.datetime) and not (v.hour or v.minute or v.second):
-        v = v.date()
+        return str(int(v))
+    if isinstance(v, dt.datetime):
+        return v.isoformat(sep=" ") if v.hour or v.minute or v.second else v.date().isoformat()
     if isinstance(v, (dt.date, dt.time)):
-        return v.isoformat(sep=" ") if isinstance(v, dt.datetime) else v.isoformat()
+        return v.isoformat()
     return "" if v is None or (isinstance(v, str) and v.startswith("#")) else str(v)  # "#": an error value
 
 
@@ -139,10 +129,9 @@ def expect_openpyxl(path):
 
 
 make_trial()
-subprocess.run(["ssconvert", "trial.xlsx", "trial_ss.xlsx"], check=True, capture_output=True)
-subprocess.run(["ssconvert", "trial.xlsx", "trial.ods"], check=True, capture_output=True)
+for copy in ("trial_ss.xlsx", "trial.ods"):
+    subprocess.run(["ssconvert", "trial.xlsx", copy], check=True, capture_output=True)
 make_handmade()
 make_repeats()
-expect_openpyxl("trial_ss.xlsx")
-expect_openpyxl("handmade.xlsx")
-expect_openpyxl("trial.xlsx")
+for path in ("trial_ss.xlsx", "handmade.xlsx", "trial.xlsx"):
+    expect_openpyxl(path)
