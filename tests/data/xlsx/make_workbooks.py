@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-# Makes the xlsx and ods test files and their expectations (what openpyxl or ssconvert reads back:
-# a tab-separated table per sheet, ISO dates, booleans as 1/0, empty for no value).
-#   trial.xlsx     openpyxl: two sheets, shared strings, ISO dates, a boolean, a formula, a
-#                  defined name, text outside Windows-1252, a 100-character text
-#   trial_ss.xlsx  ssconvert's copy of trial.xlsx (cached formula values, its own styles)
-#   trial.ods      ssconvert's OpenDocument copy of trial.xlsx
-#   handmade.xlsx  written part by part here: inline strings, rich-text runs with a phonetic run,
-#                  errors, booleans, cells without references, a custom date-time format, 1904
-#   repeats.ods    written part by part here: a million repeated empty cells and repeated rows
-# Run from this directory: /usr/bin/python3 make_workbooks.py
+# Makes the xlsx and ods test files and what openpyxl reads back from them (a tab-separated table
+# per sheet, ISO dates, booleans as 1/0, empty for no value): trial.xlsx by openpyxl (two sheets,
+# shared strings, dates, a boolean, a formula, a defined name, text outside Windows-1252, 100
+# characters), its copies trial_ss.xlsx and trial.ods by ssconvert; handmade.xlsx (inline strings,
+# rich text with a phonetic run, errors, cells without references, a date-time format, 1904) and
+# repeats.ods (a million repeated empty cells and rows) part by part. Run from this directory.
 import csv
 import datetime as dt
 import subprocess
