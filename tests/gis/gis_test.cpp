@@ -1,16 +1,12 @@
-// Shapefile reader: pyshp's files against pyshp, GDAL's against ogr2ogr, every record message.
+// Shapefile and MapInfo readers: pyshp's files against pyshp, GDAL's against ogr2ogr, every object
+// kind and record message, the MIF line reader, refusals.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <string_view>
-#include <vector>
 
-#include "driver/vxs_formats.h"
 #include "gis/vxr_gis.h"
+#include "gis/vxr_mif.h"
 #include "sheet/vxs_dates.h"
 #include "sheet/vxs_sheet.h"
 #include "statpack/reader_test_util.h"
@@ -32,16 +28,37 @@ std::string cell(const Sheet* s, const char* name, size_t row) {
 }
 
 std::string num_text(const std::string& s) {
-    if (s == "*" || s.empty()) return s.empty() ? "*" : s;
+    if (s == "*" || s.empty()) return "*";
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.17g", std::strtod(s.c_str(), nullptr));
     return buf;
 }
 
-std::string date_text(const std::string& iso) {
-    if (iso == "*") return iso;
-    auto part = [&](size_t at, size_t n) { return std::atol(iso.substr(at, n).c_str()); };
-    return num_text(std::to_string(vxs_day_number(part(8, 2), part(5, 2), part(0, 4))));
+std::string names(const Sheet* s) {
+    std::string out;
+    for (size_t i = 1; i < s->cols.size(); ++i) out += s->cols[i]->name + " ";
+    return out;
+}
+
+// Each row as its cells in the given columns, joined by '|'.
+std::vector<std::string> rows(const Sheet* s, const std::vector<const char*>& cols) {
+    std::vector<std::string> out(static_cast<size_t>(s->row_count));
+    for (size_t r = 0; r < out.size(); ++r)
+        for (const char* n : cols) out[r] += cell(s, n, r) + "|";
+    return out;
+}
+
+// A tool's row as rows() gives it; kinds per field: t text, d ISO date (as a day number), else a number.
+std::string as_row(const std::vector<std::string>& fields, const std::string& kinds) {
+    std::string out;
+    for (size_t k = 0; k < kinds.size(); ++k) {
+        const std::string& f = k < fields.size() ? fields[k] : "";
+        auto part = [&](size_t at, size_t n) { return std::atol(f.substr(at, n).c_str()); };
+        out += (kinds[k] == 't' ? f
+                : kinds[k] == 'd' && f != "*" ? num_text(std::to_string(vxs_day_number(part(8, 2), part(5, 2), part(0, 4))))
+                                              : num_text(f)) + "|";
+    }
+    return out;
 }
 
 using ShapeReader = ReaderTest<read_gis_shape_file>;
@@ -54,24 +71,18 @@ TEST_F(ShapeReader, PyshpFilesOfEveryTypeMatchPyshpsReading) {
         Sheet* s = quiet(data_path(std::string("shape/") + name + ".shp"));
         ASSERT_NE(s, nullptr) << said;
         EXPECT_EQ(said, "");
+        std::vector<std::string> want;
         std::ifstream in(data_path(std::string("shape/") + name + ".expect"));
-        size_t row = 0;
-        for (std::string line; std::getline(in, line); ++row) {
-            std::vector<std::string> want;
+        for (std::string line; std::getline(in, line);) {
+            std::vector<std::string> fields;
             std::stringstream ss(line);
-            for (std::string f; std::getline(ss, f, '|');) want.push_back(f);
-            want.resize(13);
-            ASSERT_LT(row, static_cast<size_t>(s->row_count));
-            for (size_t k = 0; k < 13; ++k)
-                EXPECT_EQ(cell(s, keys[k], row), k == 8 ? want[k] : k == 12 ? date_text(want[k]) : num_text(want[k]))
-                    << keys[k] << " row " << row;
+            for (std::string f; std::getline(ss, f, '|');) fields.push_back(f);
+            want.push_back(as_row(fields, "nnnnnnnntnnnd"));
         }
-        EXPECT_EQ(row, static_cast<size_t>(s->row_count));
+        EXPECT_EQ(rows(s, std::vector<const char*>(std::begin(keys), std::end(keys))), want);
         EXPECT_EQ(find_column(s, "REC")->type, VXS_FACTOR);
-        std::string names;
-        for (size_t i = 1; i < s->cols.size(); ++i) names += s->cols[i]->name + " ";
-        if (std::string_view(name) == "polygonz") { EXPECT_EQ(names, "REC PART PNT X Y M Z NAME COUNT RATIO OK WHEN "); }
-        if (std::string_view(name) == "multipatch") {
+        if (std::string(name) == "polygonz") { EXPECT_EQ(names(s), "REC PART PNT X Y M Z NAME COUNT RATIO OK WHEN "); }
+        if (std::string(name) == "multipatch") {
             EXPECT_EQ(find_column(s, "TYPE")->labels, (std::vector<std::string>{"Triangular Strip", "Triangular Fan"}));
             EXPECT_EQ(find_column(s, "TYPE")->longest_label, 16);
         }
@@ -81,12 +92,10 @@ TEST_F(ShapeReader, PyshpFilesOfEveryTypeMatchPyshpsReading) {
 TEST_F(ShapeReader, GdalFilesMatchOgr2ogr) {
     Sheet* s = quiet(data_path("shape/ogr_points.shp"));
     ASSERT_NE(s, nullptr);
-    auto rows = csv_cells(read_file(data_path("shape/ogr_points_expected.csv")));
-    ASSERT_EQ(rows.size(), static_cast<size_t>(s->row_count) + 1);
-    const char* columns[] = {"X", "Y", "name", "pop", "area"};
-    for (size_t r = 0; r + 1 < rows.size(); ++r)
-        for (size_t k = 0; k < 5; ++k)
-            EXPECT_EQ(cell(s, columns[k], r), k == 2 ? rows[r + 1][k] : num_text(rows[r + 1][k]));
+    std::vector<std::string> want;
+    for (const auto& row : csv_cells(read_file(data_path("shape/ogr_points_expected.csv")))) want.push_back(as_row(row, "nntnn"));
+    want.erase(want.begin());  // the names
+    EXPECT_EQ(rows(s, {"X", "Y", "name", "pop", "area"}), want);
 
     s = quiet(data_path("shape/ogr_holed.shp"));
     ASSERT_NE(s, nullptr);
@@ -174,6 +183,81 @@ TEST_F(ShapeReader, AttributeTables) {
     r = run_morvalen(dir.path(), {"m.shp", "m.tab"});
     EXPECT_EQ(r.status, 5);
     EXPECT_EQ(r.out.find("Error in DBF file, unknown field type."), 0u) << r.out;
+}
+
+using MifReader = ReaderTest<read_mapinfo_file>;
+
+TEST_F(MifReader, LineReaderDropsLineEndsAndEmptyLines) {
+    std::string text = "a\r\n\r\n\nbc\n\rd\nlong", got;
+    size_t pos = 0;
+    for (std::string line; mgetline(line, 3, text, pos);) got += line + "|";
+    EXPECT_EQ(got, "a|bc|\rd|lo|ng|");
+}
+
+TEST_F(MifReader, Ogr2ogrPointsAndRegions) {
+    Sheet* s = quiet(data_path("mif/ogr_mif.mif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(names(s), "Feature REC X Y name pop area ");
+    EXPECT_EQ(rows(s, {"Feature", "REC", "X", "Y", "name", "pop", "area"}),
+              (std::vector<std::string>{"2|1|1|2|Aberdeen|100|1.5|", "2|2|-3.25|55.5|Leith|2500|*|",
+                                        "2|3|10|20||0|7.25|"}));
+    EXPECT_EQ(find_column(s, "Feature")->labels, (std::vector<std::string>{"Point"}));
+
+    s = quiet(data_path("mif/ogr_mif_poly.mif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(names(s), "Feature REC PART PNT X Y name ");
+    std::string parts_pnts;
+    for (const std::string& r : rows(s, {"PART", "PNT"})) parts_pnts += r;
+    EXPECT_EQ(parts_pnts, "1|1|1|2|1|3|1|4|1|5|2|1|2|2|2|3|2|4|2|5|1|1|1|2|1|3|1|4|");
+    EXPECT_EQ(cell(s, "name", 13), "tri");
+}
+
+TEST_F(MifReader, EveryObjectKind) {
+    Sheet* s = quiet(data_path("mif/hand_objects.mif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(names(s), "Feature REC PART PNT X Y TextLabel ArcAngle RectRound Name Born Alive Score ");
+    std::vector<std::string> want = {"7|1|1|0|1|2|Hello, map|*|*|text \"\"one\"\"|1|1.5|", "7|1|1|1|3|4|Hello, map|*|*|text \"\"one\"\"|1|1.5|",
+                                     "6|2|1|0|0|0||0|*|arc|0|2|", "6|2|1|1|4|2||90|*|arc|0|2|"};
+    // Rectangle, rounded rectangle and ellipse: corners (x1, y1), (x1, y2), (x2, y2), (x2, y1).
+    const char* corners[] = {"0|0", "0|2", "4|2", "4|0"};
+    for (auto [head, tail] : {std::pair{"8|3|1|", "||*|*|rect, with comma|1|*|"}, {"9|4|1|", "||*|0.5|roundrect|*|-3|"},
+                              {"10|5|1|", "||*|*|ellipse|0|1000|"}})
+        for (int k = 0; k < 4; ++k) want.push_back(head + std::to_string(k) + "|" + corners[k] + tail);
+    // None keeps its row; the Multipoint (object 7) is passed over with its .mid line.
+    want.insert(want.end(), {"*|*|*|*|*|*||*|*|none|*|*|", "4|8|1|1|1|1||*|*|pline|*|*|", "4|8|1|2|2|2||*|*|pline|*|*|",
+                             "4|8|1|3|3|3||*|*|pline|*|*|", "4|9|1|1|5|5||*|*|pline next line|*|*|",
+                             "4|9|1|2|6|6||*|*|pline next line|*|*|", "4|10|1|1|0|0||*|*|pline multiple|*|*|",
+                             "4|10|1|2|1|1||*|*|pline multiple|*|*|", "4|10|2|1|9|9||*|*|pline multiple|*|*|",
+                             "3|11|1|0|1|1||*|*|line|*|*|", "3|11|1|1|2|2||*|*|line|*|*|"});
+    EXPECT_EQ(rows(s, {"Feature", "REC", "PART", "PNT", "X", "Y", "TextLabel", "ArcAngle", "RectRound", "Name", "Alive", "Score"}), want);
+    // Dates: 1999-12-31 read, month 13 missing.
+    EXPECT_EQ(find_column(s, "Born")->num[0], vxs_day_number(31, 12, 1999));
+    EXPECT_FALSE(find_column(s, "Born")->num[2] > s->missing);
+    const Column* f = find_column(s, "Feature");
+    EXPECT_EQ(f->labels, (std::vector<std::string>{"Line", "PolyLine", "Arc", "Text", "Rectangle", "Rounded Rectangle", "Elipse"}));
+    EXPECT_EQ(f->longest_label, 17);
+}
+
+TEST_F(MifReader, RefusalsAndMissingMid) {
+    write_file(dir.file("p.mif"), "Version 300\nColumns 1\n  a Integer\nData\nPoint 1 2\nPoint 3 4\n");
+    RunResult r = run_morvalen(dir.path(), {"p.mif", "p.tab"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("MapInfo Data record file p.MID was not found"), 0u) << r.out;
+    EXPECT_EQ(read_file(dir.file("p.tab")), "Feature\tREC\tX\tY\nPoint\t1\t1\t2\nPoint\t2\t3\t4\n");
+
+    write_file(dir.file("bad.mif"), "Versio 300\nData\nPoint 1 2\n");
+    EXPECT_EQ(quiet(dir.file("bad.mif")), nullptr);
+    EXPECT_NE(said.find("bad.mif is not a valid MapInfo file"), std::string::npos) << said;
+    EXPECT_EQ(quiet(dir.file("none.mif")), nullptr);
+    EXPECT_NE(said.find("MapInfo File"), std::string::npos);
+
+    // Long items are cut to 90 characters, with a message.
+    write_file(dir.file("long.mif"), "Version 300\nColumns 1\n  a Char(200)\nData\nPoint 1 2\n");
+    write_file(dir.file("long.mid"), "\"" + std::string(120, 'x') + "\"\n");
+    Sheet* s = quiet(dir.file("long.mif"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(cell(s, "a", 0), std::string(89, 'x'));
+    EXPECT_NE(said.find(" were truncated to 90 characters"), std::string::npos);
 }
 
 }  // namespace
