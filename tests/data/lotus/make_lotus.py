@@ -30,12 +30,9 @@ VARIETIES = ["Alpha", "beta", "Gamma"]
 def trial_cells():
     """(row, col, kind, value): i integer, n double, l label, f formula with a stored result."""
     cells = [(0, c, "l", n) for c, n in enumerate(["Plot", "Variety!", "Yield:2", "Sown:D", "Note$", "Code#", "Score"])]
-    for i in range(10):
-        r = i + 1
-        cells += [(r, 0, "i", i + 1), (r, 1, "l", "*" if i == 3 else VARIETIES[i % 3])]
-        if i != 7:
-            cells.append((r, 2, "n", 3.25 + 0.5 * i))
-        cells.append((r, 3, "n", 36982.0 + i))
+    for i, r in enumerate(range(1, 11)):
+        cells += [(r, 0, "i", r), (r, 1, "l", "*" if i == 3 else VARIETIES[i % 3])]
+        cells += ([(r, 2, "n", 3.25 + 0.5 * i)] if i != 7 else []) + [(r, 3, "n", 36982.0 + i)]
         note = (r, 4, "l", LONG) if i == 9 else (r, 4, "i", 100 + i) if i % 4 == 2 else (r, 4, "l", f"note {i + 1}")
         cells += [note, (r, 5, "l", "n/a" if i == 5 else str(12 * (i + 1))), (r, 6, "f", 2.5 * i)]
     return cells
@@ -73,8 +70,7 @@ def page_cells(page):
     return [(r, c, "n", r + c / 10.0) for r in range(2, 5) for c in range(1, 4)]
 
 
-def wb_name(name, first, last):
-    """A named range: first and last are (page, col, row)."""
+def wb_name(name, first, last):  # first and last: (page, col, row)
     ends = b"".join(P("<BBH", c, p, r) for p, c, r in (first, last))
     return rec(0x0B, P("<HBB", 0, 1, len(name)) + name.encode() + P("<H", 0x1000) + ends)
 
@@ -172,8 +168,7 @@ def compound(name, data):
     return header + b"".join(P("<I", v) for v in fat) + b"".join(s[0] for s in sectors)
 
 
-def contained(path, name, data):
-    """Writes data as the one stream of a compound document, checked by olefile."""
+def contained(path, name, data):  # data as the one stream of a compound document, checked by olefile
     ole = olefile.OleFileIO(out(path, compound(name, data)))
     assert ole.exists(name) and ole.openstream(name).read() == data, name
     ole.close()
@@ -182,10 +177,8 @@ def contained(path, name, data):
 
 def damaged():
     trial = trial_cells()
-    # A RANGE of 65536 x 65536 cells: far above the store limit.
     out("damaged/huge_range.wk1", lotus_file(0x0406, trial, (0, 0, 0xFFFF, 0xFFFF)))
-    out("damaged/huge_range.wq1", lotus_file(0x5120, trial, (0, 0, 0xFFFF, 0xFFFF)))
-    # A label record of 600 bytes.
+    out("damaged/huge_range.wq1", lotus_file(0x5120, trial, (0, 0, 0xFFFF, 0xFFFF)))  # far above the store limit
     out("damaged/long_record.wk1", lotus_file(0x0406, trial, extra=rec(0x0F, P("<BHH", FMT, 0, 0) + b"'" + b"y" * 594)))
     out("damaged/code_above_255.wk1", lotus_file(0x0406, trial, extra=rec(0x0123, b"\0\0")))
     out("damaged/cell_before_range.wk1", rec(0x00, P("<H", 0x0406)) + wk1_cell(0, 0, "n", 1.0)
@@ -198,14 +191,12 @@ def damaged():
     wb = notebook(0x1002)
     out("damaged/long_record.wb2", wb[:-4] + rec(0x0F, b"\0" * 8200) + rec(0x01))
     out("damaged/code_above_1200.wb2", wb[:-4] + rec(0x04B1, b"") + rec(0x01))
-    # The largest RANGE a notebook can state: 256 columns by 65536 rows, still within the limit.
+    # The largest RANGE a notebook can state, 256 columns by 65536 rows, is still within the limit.
     out("damaged/huge_range.wb2", wb[:6] + rec(0x06, P("<HHHH", 0, 0, 0x02FF, 0xFFFF)) + wb[18:])
     out("damaged/other_version.wb2", notebook(0x1005))
     q = qpw_notebook()
-    at = q.index(b"\x07\x04")
-    out("damaged/lying_strings.qpw", q[:at + 4] + P("<I", 0x7FFFFFFF) + q[at + 8:])
-    # A cell at the far corner of the grid (an extent of 18 billion cells), and one beyond the
-    # grid, which is not read.
+    out("damaged/lying_strings.qpw", q[:(at := q.index(b"\x07\x04")) + 4] + P("<I", 0x7FFFFFFF) + q[at + 8:])
+    # A cell at the far corner of the grid (18 billion cells), and one beyond it, which is not read.
     at = q.index(rec(0x0602))
     for name, col, row in (("far_cell", 18000, 999990), ("beyond_grid", 3, 0x7FFFFFF0)):
         out(f"damaged/{name}.qpw", q[:at] + rec(0x0C75, P("<HIH", col, row, 0) + P("<d", 1.0)) + q[at:])
@@ -225,8 +216,7 @@ def main():
     contained("letters.qpw", "NativeContent_MAIN", qpw_notebook(named=False, flag=1))
     contained("protected.qpw", "NativeContent_MAIN", qpw_notebook(protected=True))
     # A stream above the mini-stream cutoff, laid out in regular sectors.
-    big = notebook(0x1006)[:-4] + b"".join(rec(0x0E9, b"\0" * 100) for _ in range(60)) + rec(0x01)
-    contained("big.wb3", "PerfectOffice_MAIN", big)
+    contained("big.wb3", "PerfectOffice_MAIN", notebook(0x1006)[:-4] + rec(0x0E9, bytes(100)) * 60 + rec(0x01))
     damaged()
 
 

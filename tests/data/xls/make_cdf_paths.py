@@ -1,15 +1,10 @@
 #!/usr/bin/python3
-"""Compound documents laid out by hand around the workbook stream gnumeric wrote into
-mini_biff8.xls, for the choice between regular sectors and the mini stream:
-- two_paths_biff8.xls: "Workbook" starts at sector 3 in both places. Regular sectors 3, 9, 5, 11, 7
-  hold gnumeric's stream (Height 1.5, 3, 4.5); mini sectors 3, 35, 34, ... 4, 2, 1, 0 a copy with
-  2.5, 3, 5.5. The cutoff is the stream's size, 2262, so it lies in regular sectors; a cutoff moved
-  above the size sends the reader to the other copy. Both start with a workbook's first record, so
-  no recovery scan can hide a wrong choice.
-- mini_scrambled_biff8.xls: only in the mini stream, mini sectors reversed and the mini stream's own
-  sectors out of order (5, 3, 7, 4, 6): only the mini FAT gives the workbook back.
-olefile reads each file back. Run: /usr/bin/python3 make_cdf_paths.py
-"""
+"""Compound documents laid out by hand around mini_biff8.xls's workbook stream (olefile reads each back):
+two_paths_biff8.xls holds it in regular sectors 3, 9, 5, 11, 7 (Height 1.5, 3, 4.5) and a copy with
+2.5, 3, 5.5 in mini sectors 3, 35, 34, ... 0, both from sector 3, both starting with a workbook's
+first record; the cutoff is the stream's size, 2262, so a cutoff moved above it picks the copy.
+mini_scrambled_biff8.xls: mini sectors reversed, the mini stream's sectors 5, 3, 7, 4, 6: only the
+mini FAT gives the workbook back. Run: /usr/bin/python3 make_cdf_paths.py"""
 import os
 import struct
 
