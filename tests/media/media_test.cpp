@@ -123,7 +123,6 @@ std::string wave(int16_t tag, uint16_t channels, uint16_t align, const std::stri
 // sox's extensible file and a data size beyond the file: damaged_files_test.cpp.
 TEST(WavReader, HandBuiltLayouts) {
     const std::string duration = "Wave Play duration: 0.00 seconds\n", riff12 = "RIFF" + le_bytes(12, 4) + "WAVE";
-    // Each case: bytes, layout, the columns read (none: refused), what is printed.
     const struct { const char* what; std::string bytes; int16_t separate; std::vector<std::vector<double>> columns; std::string out; } cases[] = {
         {"unsigned 16-bit", wave(1, 1, 2, chunk("data", std::string("\xff\xff\x01\x00", 4))), 1, {{65535, 1}}, duration},
         {"odd list chunk and a longer format chunk skipped",

@@ -107,8 +107,7 @@ TEST(TableWriters, FactorCellsByOriginAndRefusals) {
               "Write Rich Text File - could not open file /nonexistent/dir/x.htm\n");
 }
 
-// A CSV converted, then read back: the RTF by unrtf (its HTML parsed by html5lib), the HTML by html5lib;
-// one tab-separated line per row after the title.
+// A CSV converted and read back: the RTF by unrtf (its HTML parsed by html5lib), the HTML by html5lib.
 TEST(TableWriters, UnrtfAndHtml5libReadTheTablesBack) {
     if (!tool_present("command -v unrtf") || !tool_present("/usr/bin/python3 -c 'import html5lib'"))
         GTEST_SKIP() << "unrtf or python3-html5lib not installed";

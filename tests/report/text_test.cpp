@@ -52,7 +52,6 @@ protected:
         c->origin = c->labels.empty() ? 1 : 2;
         return c;
     }
-    // The aligned layout (its heading line left out), or the comma layout when csv is set.
     std::string write(bool csv) {
         EXPECT_EQ(write_sheet_as_text(sheet_, dir_.file("out.txt").c_str(), csv ? VXS_TEXT_COMMA : VXS_TEXT_ALIGNED), 1);
         std::string out = read_file(dir_.file("out.txt"));

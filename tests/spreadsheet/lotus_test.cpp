@@ -24,8 +24,7 @@ Table ssconvert_sheet(const ScratchDir& dir, const std::string& file, int sheet)
     return std::system(cmd.c_str()) ? Table{} : csv_cells(read_file(dir.file("gn_" + std::to_string(sheet) + ".csv")));
 }
 
-// Ours against gnumeric's, less what we do on purpose: labels cut to 90, "n/a" as missing,
-// ":D" columns as dates, default names where gnumeric shows none.
+// Ours against gnumeric's, but for labels cut to 90, "n/a" missing, ":D" dates, names gnumeric lacks.
 void expect_same_cells(const Table& ours, const Table& theirs, const std::string& what) {
     auto is_number = [](const std::string& s, double& v) {
         char* end = nullptr;
@@ -53,7 +52,6 @@ void expect_same_cells(const Table& ours, const Table& theirs, const std::string
 
 struct Converted { RunResult run; Table table; };
 
-// Converts a sample, copied into dir unless there already.
 Converted convert(const ScratchDir& dir, const std::string& name, const std::string& output,
                   const std::string& options = "", const std::vector<std::string>& selection = {}) {
     if (!file_exists(dir.file(name))) write_file(dir.file(name), read_file(data_path("lotus/" + name)));
@@ -135,7 +133,6 @@ TEST(LotusFiles, NameSuffixesShapeTheColumns) {
 }
 
 TEST(LotusFiles, PagesRangesAndCellRangesOfNotebooks) {
-    // Rows, columns, first name, one number (column, row) and the block read.
     struct { const char* file; const char* sheet; const char* range; int rows, cols; const char* name;
              size_t col, row; double value; const char* block; } const cases[] = {
         {"book.wb2", "summ", "", 3, 3, "C1", 3, 2, 4.3, "C:B3..D5"},
@@ -205,7 +202,6 @@ TEST(Wq1Writer, RecordsOfASmallSheet) {
     convert_variate_to_factor(column(VXS_VARIATE, "Dose", {10, vxs_missing, 20}), 1);  // written as level values
     ScratchDir dir;
     ASSERT_EQ(write_sheet_as_wq1(s, dir.file("out.wq1").c_str()), 1);
-    // Labels as the reader takes them: prefix, text, NUL.
     std::string expected = record(0x00, "\x20\x51") + range(4, 3);
     expected += label(0, 0, "Weight:2") + number(0, 1, 1.5) + number(0, 3, 2.25);
     expected += label(1, 0, "Born:D") + number(1, 1, 36982) + number(1, 2, 36983);

@@ -19,8 +19,7 @@ namespace {
 using Row = std::vector<std::string>;
 using Table = std::vector<Row>;
 
-// A sample converted to out.csv (copied first: data paths hold "/t" and "/w", which the command
-// line takes as options); what the run printed.
+// A sample copied (its path holds "/t", an option) and converted to out.csv; what the run printed.
 std::string convert(const ScratchDir& dir, const std::string& name, const std::vector<std::string>& selection = {}) {
     std::vector<std::string> args = {copy_sample(dir, "xls/" + name), "out.csv"};
     args.insert(args.end(), selection.begin(), selection.end());
@@ -30,7 +29,6 @@ std::string convert(const ScratchDir& dir, const std::string& name, const std::v
 }
 Table out_csv(const ScratchDir& dir) { return csv_cells(read_file(dir.file("out.csv"))); }
 
-// Reads a workbook in-process; the sheet is left in lastsheet.
 int16_t read_in_process(const std::string& name, const char* sheet = "", const char* range = "", int logbook = 0) {
     fresh_run();
     vxs_parser_options().worksheet_name = sheet;
@@ -67,7 +65,6 @@ TEST_P(TrialWorkbook, HeaderCommentsSuffixesAndLogbookLayoutShapeTheColumns) {
 }
 
 TEST_P(TrialWorkbook, SelectsSheetsRangesAndCells) {
-    // Column 1's name when checked, and one cell with what the generator wrote there.
     struct { const char *sheet, *range; int32_t rows, cols; const char* first_name; size_t col, row; double value; } const cases[] = {
         {"dat", "", 3, 2, "X", 2, 2, 9},                   // a lower-case prefix matches DATA2
         {"S:numbers", "", 5, 3, "C1", 1, 0, 0.5},          // S: looks at sheets only
@@ -209,7 +206,6 @@ void fresh_stream(int version) {
     xls_ver_2 = version == 2, xls_ver_34 = version <= 4, xls_ver_97 = 0;
 }
 
-// What check_xls.py says about a file.
 std::string check(const std::string& dir, const std::string& file, const char* option = "") {
     int rc = std::system(("/usr/bin/python3 " + data_path("xlsw/check_xls.py") + " " + file + " " + option + " > " + dir +
                           "/check.txt 2>&1").c_str());
@@ -309,8 +305,7 @@ TEST(XlsWorkbook, OpenedByOleFileXlrdAndSsconvert) {
     EXPECT_NE(g.find("\nEast,4,\"low n\",10000000000,2,O'Brien\n"), std::string::npos) << g;
 }
 
-// Mini stream below 4096 bytes, regular sectors above, DIFAT past 109 FAT sectors (made wide:
-// Excel 95 readers stop at row 16384).
+// Mini stream below 4096 bytes, regular sectors above, DIFAT past 109 FAT sectors (wide: rows stop at 16384).
 TEST(XlsWorkbook, ContainerSizes) {
     if (!tool_present(kXlrd)) GTEST_SKIP() << "python3-xlrd or python3-olefile not installed";
     for (auto [rows, cols, expect] :

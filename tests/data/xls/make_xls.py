@@ -15,8 +15,6 @@ import xlwt
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 P = struct.pack
-
-
 out = lambda name: os.path.join(HERE, name)
 
 
@@ -29,6 +27,7 @@ def cell(row, col, value, vtype=None, fmt=None):
 
 num = lambda row, col, v, fmt=None: cell(row, col, repr(v) if isinstance(v, float) else v, 40, fmt)
 txt = lambda row, col, s: cell(row, col, s, 60)
+
 
 def sheet_xml(name, cells, comments=()):
     objs = "<gnm:Objects>" + "".join(
@@ -67,9 +66,7 @@ def gnumeric_workbook():
         ("Trial", trial_cells(), [("B1", "!(Gamma,beta,Alpha) Variety of wheat")]),
         ("Numbers", [num(r, j, float(r * 10 + j) + 0.5) for r in range(5) for j in range(3)], []),
         ("Data2", [txt(0, 0, "X"), txt(0, 1, "Y")] + [x for r in range(1, 4) for x in (num(r, 0, r), num(r, 1, r * r))], []),
-        ("Empty", [], []),
-        ("Log", log_cells(), []),
-    ]
+        ("Empty", [], []), ("Log", log_cells(), [])]
     xml = ['<?xml version="1.0" encoding="UTF-8"?>',
            '<gnm:Workbook xmlns:gnm="http://www.gnumeric.org/v10.dtd"><gnm:Names>']
     xml += [f"<gnm:Name><gnm:name>{n}</gnm:name><gnm:value>{v}</gnm:value><gnm:position>A1</gnm:position></gnm:Name>"
