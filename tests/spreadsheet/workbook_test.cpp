@@ -104,10 +104,8 @@ TEST(Workbook, SheetsRangesAndCellsAreSelectedAsForExcel) {
         SCOPED_TRACE(std::string(c.file) + " " + c.sheet + " " + c.range);
         Sheet* s = read_sample(c.file, c.sheet, c.range);
         ASSERT_TRUE(s);
-        EXPECT_EQ(s->row_count, c.rows);
-        ASSERT_EQ(s->column_count, c.cols);
-        EXPECT_EQ(s->cols[1]->name, c.first_name);
-        EXPECT_EQ(s->cols[1]->num[0], c.first_value);
+        ASSERT_EQ(std::pair(s->row_count, s->column_count), std::pair(c.rows, c.cols));
+        EXPECT_EQ(std::pair(s->cols[1]->name, s->cols[1]->num[0]), std::pair(std::string(c.first_name), c.first_value));
     }
 }
 
@@ -115,8 +113,7 @@ TEST(Workbook, DateFormatCodes) {
     const std::pair<const char*, int> codes[] = {{"yyyy-mm-dd", 1}, {"dd/mm/yyyy\\ hh:mm", 2}, {"h:mm:ss", 3},
         {"[h]:mm", 3}, {"0.00", 0}, {"General", 0}, {"#,##0 \"days\"", 0}, {"[Red]0.0", 0}, {"mmm-yy", 1}, {"0.00E+00", 0}};
     for (auto [code, style] : codes) EXPECT_EQ(xlsx_format_code_style(code), style) << code;
-    for (auto [id, style] : {std::pair{14, 1}, {22, 2}, {20, 3}, {2, 0}})
-        EXPECT_EQ(xlsx_builtin_format_style(id), style) << id;
+    for (auto [id, style] : {std::pair{14, 1}, {22, 2}, {20, 3}, {2, 0}}) EXPECT_EQ(xlsx_builtin_format_style(id), style) << id;
 }
 
 // A column stays numeric while twice its texts do not exceed its values.
