@@ -17,9 +17,7 @@ LONG = "abcdefghij" * 10
 
 
 def make_trial():
-    wb = openpyxl.Workbook()
-    ws = wb.active
-    ws.title = "Trial"
+    (ws := (wb := openpyxl.Workbook()).active).title = "Trial"
     ws.append(["Plot", "Yield", "Variety", "Sown", "Ok", "Double", "Place"])
     rows = [(1, 2.5, "Alpha", dt.date(2020, 2, 29), True, "Z\u00fcrich"),
             (2, 3.25, "Beta", dt.date(1960, 1, 1), False, "\u5317\u4eac"),
@@ -116,12 +114,10 @@ def cell_text(v):
 
 
 def expect_openpyxl(path):
-    wb = openpyxl.load_workbook(path, data_only=True)
-    for ws in wb.worksheets:
+    for ws in openpyxl.load_workbook(path, data_only=True).worksheets:
         with open(f"{path}.{ws.title}.expect", "w", encoding="utf-8", newline="") as f:
-            w = csv.writer(f, delimiter="\t", lineterminator="\n")
-            for row in ws.iter_rows(values_only=True):
-                w.writerow([cell_text(v) for v in row])
+            csv.writer(f, delimiter="\t", lineterminator="\n").writerows(
+                [cell_text(v) for v in row] for row in ws.iter_rows(values_only=True))
 
 
 make_trial()
