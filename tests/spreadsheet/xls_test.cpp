@@ -238,37 +238,28 @@ TEST(XlsRecords, RkValuesByHand) {
 }
 
 TEST(XlsRecords, CellRecordsByHand) {
-    fresh_stream(5);
+    auto records = [](int version, auto write) { return fresh_stream(version), write(), hex(xls_stream()); };
     // Two RK cells gather into one MULRK; the NUMBER after them writes it out first.
-    ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
-    ASSERT_TRUE(xls_write_number(1, 1, 25, 2.5));
-    ASSERT_TRUE(xls_write_number(1, 2, 0, 1e300));
-    EXPECT_EQ(hex(xls_stream()),
+    EXPECT_EQ(records(5, [] {
+                  ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0) && xls_write_number(1, 1, 25, 2.5) && xls_write_number(1, 2, 0, 1e300));
+              }),
               "BD 00 12 00 01 00 00 00 00 00 00 00 F0 3F 19 00 00 00 04 40 01 00 "
               "03 02 0E 00 01 00 02 00 00 00 9C 75 00 88 3C E4 37 7E");
-    fresh_stream(5);
-    ASSERT_TRUE(xls_write_number(2, 3, 0, 0.1));
-    ASSERT_TRUE(xls_write_mulrk(2));  // a single RK is an RK record
-    ASSERT_TRUE(xls_write_label(0, 3, "Ab"));
-    ASSERT_TRUE(xls_write_note95(0, 1, "!(1,2)"));
-    ASSERT_TRUE(xls_write_label(4, 0, ""));  // an empty text is a BLANK
-    EXPECT_EQ(hex(xls_stream()),
+    EXPECT_EQ(records(5, [] {
+                  ASSERT_TRUE(xls_write_number(2, 3, 0, 0.1));
+                  ASSERT_TRUE(xls_write_mulrk(2));  // a single RK is an RK record
+                  ASSERT_TRUE(xls_write_label(0, 3, "Ab") && xls_write_note95(0, 1, "!(1,2)"));
+                  ASSERT_TRUE(xls_write_label(4, 0, ""));  // an empty text is a BLANK
+              }),
               "7E 02 0A 00 02 00 03 00 00 00 01 00 24 40 "
               "04 02 0A 00 00 00 03 00 00 00 02 00 41 62 "
               "1C 00 0C 00 00 00 01 00 06 00 21 28 31 2C 32 29 "
               "01 02 06 00 04 00 00 00 00 00");
-    // Excel 2: low-byte codes, three attribute bytes, 8-bit text lengths, no RK.
-    fresh_stream(2);
-    ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
-    ASSERT_TRUE(xls_write_label(0, 0, "A"));
-    EXPECT_EQ(hex(xls_stream()),
-              "03 00 0F 00 01 00 00 00 00 00 00 00 00 00 00 00 00 F0 3F "
-              "04 00 09 00 00 00 00 00 00 00 00 01 41");
-    // Excel 3/4: one RK record per value.
-    fresh_stream(4);
-    ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0));
-    ASSERT_TRUE(xls_write_number(1, 1, 0, 2.0));
-    EXPECT_EQ(hex(xls_stream()), "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
+    // Excel 2: low-byte codes, three attribute bytes, 8-bit text lengths, no RK; Excel 3/4: one RK record per value.
+    EXPECT_EQ(records(2, [] { ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0) && xls_write_label(0, 0, "A")); }),
+              "03 00 0F 00 01 00 00 00 00 00 00 00 00 00 00 00 00 F0 3F 04 00 09 00 00 00 00 00 00 00 00 01 41");
+    EXPECT_EQ(records(4, [] { ASSERT_TRUE(xls_write_number(1, 0, 0, 1.0) && xls_write_number(1, 1, 0, 2.0)); }),
+              "7E 02 0A 00 01 00 00 00 00 00 00 00 F0 3F 7E 02 0A 00 01 00 01 00 00 00 00 00 00 40");
 }
 
 TEST(XlsRecords, StreamLimitStopsTheWriting) {
