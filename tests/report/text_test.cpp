@@ -1,8 +1,8 @@
-// The delimited text writer: golden layouts, quoting, names options, representations, long lines.
+// The delimited text writer: golden layouts, quoting, names options, representations, long lines,
+// the same bytes whatever the thread count.
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <string>
 
 #include "driver/vxs_formats.h"
 #include "sheet/vxs_options.h"
@@ -20,20 +20,22 @@ std::string without_first_line(const std::string& s) { return s.substr(s.find('\
 TEST(TextConversion, GoldenLayoutsOfTheKindsSampleAndTheQuotingAndNamesOptions) {
     ScratchDir dir;
     write_file(dir.file("kinds.csv"), read_file(data_path("csv/kinds.csv")));
-    for (const char* out : {"k.csv", "k.tab", "k.txt"}) ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", out}).status, 0);
-    EXPECT_EQ(read_file(dir.file("k.csv")), read_file(data_path("csv/kinds_expected.csv")));
-    EXPECT_EQ(read_file(dir.file("k.tab")), read_file(data_path("csv/kinds_expected.tab")));
+    for (std::string ext : {"csv", "tab", "txt"}) {
+        ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", "k." + ext}).status, 0);
+        std::string got = read_file(dir.file("k." + ext));
+        EXPECT_EQ(ext == "txt" ? without_first_line(got) : got, read_file(data_path("csv/kinds_expected." + ext))) << ext;
+    }
     std::string txt = read_file(dir.file("k.txt"));
-    EXPECT_EQ(without_first_line(txt), read_file(data_path("csv/kinds_expected.txt")));
     std::string heading = txt.substr(0, txt.find('\n'));
     EXPECT_TRUE(std::regex_match(heading, std::regex(R"re("k\.txt \(Created by Morvalen: \d\d:\d\d:\d\d \d\d/\d\d/\d{4}\)")re")))
         << heading;
     // Unquoted with plain names; no names line.
     write_file(dir.file("a.csv"), "who,grp!\nO'Brien,x\nLee,y\n");
-    ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "u.csv/-/u"}).status, 0);
-    EXPECT_EQ(read_file(dir.file("u.csv")), "who    ,grp \nO'Brien,x   \nLee    ,y   \n");
-    ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "n.tab/n"}).status, 0);
-    EXPECT_EQ(read_file(dir.file("n.tab")), "O'Brien\tx\nLee\ty\n");
+    for (auto [out, want] : {std::pair{"u.csv/-/u", "who    ,grp \nO'Brien,x   \nLee    ,y   \n"},
+                             {"n.tab/n", "O'Brien\tx\nLee\ty\n"}}) {
+        ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", out}).status, 0);
+        EXPECT_EQ(read_file(dir.file(std::string(out).substr(0, 5))), want);
+    }
 }
 
 class TextWriter : public ::testing::Test {
@@ -50,7 +52,6 @@ protected:
         c->origin = c->labels.empty() ? 1 : 2;
         return c;
     }
-    // The aligned layout (its heading line left out), or the comma layout when csv is set.
     std::string write(bool csv) {
         EXPECT_EQ(write_sheet_as_text(sheet_, dir_.file("out.txt").c_str(), csv ? VXS_TEXT_COMMA : VXS_TEXT_ALIGNED), 1);
         std::string out = read_file(dir_.file("out.txt"));
@@ -102,6 +103,55 @@ TEST_F(TextWriter, DoubleQuoteAndWriteLine) {
     EXPECT_EQ(vxs_write_line("a,b,c,d", 5, 1, f), 1);   // split after a comma
     EXPECT_TRUE(out.close());
     EXPECT_EQ(read_file(dir_.file("l.txt")), "ab \ncd ef\na,b,\nc,d\n");
+}
+
+// Many rows of every kind of cell, or a few rows longer than the line limit.
+Sheet* threads_sheet(bool long_lines) {
+    const int32_t rows = long_lines ? 7 : 1000;
+    Sheet* s = new_run_with_sheet(rows);
+    VXSMAXCOLUMNS = 2048;
+    auto numbers = [&](const char* name, int32_t rep, int32_t decimals) {
+        Column* c = create_column_with_memory(s, VXS_VARIATE, name, rows);
+        c->representation = rep, c->decimals = decimals;
+        for (int32_t r = 0; r < rows; ++r) c->num[r] = r % 17 == 0 ? vxs_missing : (r * 7919 % 1000) / 7.0 - 40;
+        return c;
+    };
+    numbers("gen", VXS_REP_GENERAL, -1), numbers("fix", VXS_REP_FIXED, 3), numbers("exp", VXS_REP_EXPONENT, 2);
+    for (int32_t format : {1, 9}) {  // two date formats: each thread keeps its own date settings
+        Column* d = numbers(format == 1 ? "d1" : "d9", VXS_REP_DATE, -1);
+        d->date_format = format;
+        for (int32_t r = 0; r < rows; ++r) d->num[r] = 36000 + r;
+    }
+    Column* f = create_column_with_memory(s, VXS_FACTOR, "lab", rows);
+    f->labels = {"low", "it's high"}, f->nlevels = 2, f->origin = 2;
+    for (int32_t r = 0; r < rows; ++r) f->num[r] = r % 5 == 0 ? vxs_missing : 1 + r % 2;
+    for (int i = 0; i < (long_lines ? 1000 : 2); ++i) {
+        Column* t = create_column_with_memory(s, VXS_TEXT, ("t" + std::to_string(i)).c_str(), rows);
+        for (int32_t r = 0; r < rows; ++r)
+            t->text.set(r, (r + i) % 11 == 0 ? "O'Neil" : std::string(70 + (r + i) % 10, char('a' + i % 26)));
+    }
+    return s;
+}
+
+TEST(TextThreads, EveryLayoutIsTheSameWithOneOrSeveralThreads) {
+    ScratchDir dir;
+    for (bool long_lines : {false, true}) {
+        Sheet* s = threads_sheet(long_lines);
+        for (int layout : {VXS_TEXT_ALIGNED, VXS_TEXT_COMMA, VXS_TEXT_TAB}) {
+            SCOPED_TRACE(std::to_string(long_lines) + " layout " + std::to_string(layout));
+            std::string written[2];
+            for (unsigned threads : {1u, 3u}) {
+                vxs_set_text_threads(threads, 4096);  // many small batches, the last one short
+                std::string path = dir.file("out" + std::to_string(threads) + ".txt");
+                ASSERT_EQ(write_sheet_as_text(s, path.c_str(), layout), 1);
+                // The aligned layout's heading carries the clock and the file's name.
+                written[threads == 1 ? 0 : 1] = layout == VXS_TEXT_ALIGNED ? without_first_line(read_file(path)) : read_file(path);
+            }
+            vxs_set_text_threads(0);
+            EXPECT_GT(written[0].size(), long_lines ? 7 * 65535u : 80'000u);
+            EXPECT_TRUE(written[0] == written[1]);
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// xlsx and ods workbooks against what openpyxl reads back, before and after conversion; selections.
+// xlsx and ods workbooks against what openpyxl reads back, before and after conversion; selections;
+// the cell store's automatic factor rule at its threshold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_cp1252.h"
 #include "sheet/vxs_sheet.h"
+#include "spreadsheet/vxs_cells.h"
 #include "spreadsheet/vxs_workbook.h"
 #include "spreadsheet/vxs_zipxml.h"
 #include "test_util.h"
@@ -102,10 +104,8 @@ TEST(Workbook, SheetsRangesAndCellsAreSelectedAsForExcel) {
         SCOPED_TRACE(std::string(c.file) + " " + c.sheet + " " + c.range);
         Sheet* s = read_sample(c.file, c.sheet, c.range);
         ASSERT_TRUE(s);
-        EXPECT_EQ(s->row_count, c.rows);
-        ASSERT_EQ(s->column_count, c.cols);
-        EXPECT_EQ(s->cols[1]->name, c.first_name);
-        EXPECT_EQ(s->cols[1]->num[0], c.first_value);
+        ASSERT_EQ(std::pair(s->row_count, s->column_count), std::pair(c.rows, c.cols));
+        EXPECT_EQ(std::pair(s->cols[1]->name, s->cols[1]->num[0]), std::pair(std::string(c.first_name), c.first_value));
     }
 }
 
@@ -113,8 +113,39 @@ TEST(Workbook, DateFormatCodes) {
     const std::pair<const char*, int> codes[] = {{"yyyy-mm-dd", 1}, {"dd/mm/yyyy\\ hh:mm", 2}, {"h:mm:ss", 3},
         {"[h]:mm", 3}, {"0.00", 0}, {"General", 0}, {"#,##0 \"days\"", 0}, {"[Red]0.0", 0}, {"mmm-yy", 1}, {"0.00E+00", 0}};
     for (auto [code, style] : codes) EXPECT_EQ(xlsx_format_code_style(code), style) << code;
-    for (auto [id, style] : {std::pair{14, 1}, {22, 2}, {20, 3}, {2, 0}})
-        EXPECT_EQ(xlsx_builtin_format_style(id), style) << id;
+    for (auto [id, style] : {std::pair{14, 1}, {22, 2}, {20, 3}, {2, 0}}) EXPECT_EQ(xlsx_builtin_format_style(id), style) << id;
+}
+
+// A column stays numeric while twice its texts do not exceed its values.
+TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
+    const struct { int numbers, texts; bool factor; } cases[] = {
+        {3, 1, false}, {2, 2, false}, {1, 3, true},  // four values
+        {4, 2, false}, {3, 3, false}, {2, 4, true},  // six values
+        {3, 2, false}, {2, 3, true},                 // five values: just above half
+        {1, 1, false}, {0, 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.texts) + " texts of " + std::to_string(c.numbers + c.texts));
+        fresh_run();
+        VxsCellStore store;
+        const int n = c.numbers + c.texts;
+        ASSERT_TRUE(store.create(0, n, 0, 1));
+        store.put_text(0, 0, "Mixed"), store.put_text(0, 1, "Plain");
+        for (int r = 1; r <= n; ++r) {
+            if (r <= c.texts) store.put_text(r, 0, r % 2 ? "high" : "low");
+            else store.put_number(r, 0, r);
+            store.put_number(r, 1, r);
+        }
+        VxsSelection sel;
+        sel.auto_factor = 1;
+        int made{};
+        stdout_of([&] { made = vxs_create_sheet_from_store(&sel, "in.xls", "Sheet1", store, 5); });
+        ASSERT_EQ(made, 1);
+        ASSERT_EQ(lastsheet->column_count, 2);
+        // The second column holds numbers only.
+        EXPECT_EQ(std::tuple(lastsheet->row_count, lastsheet->cols[1]->type, lastsheet->cols[2]->type),
+                  std::tuple(n, c.factor ? VXS_FACTOR : VXS_VARIATE, VXS_VARIATE));
+    }
 }
 
 }  // namespace

@@ -15,7 +15,4 @@ $IM src.png -type truecolor rgb_24_bit_header_124.bmp
 $IM src.png -type palette -compress rle BMP3:rle8.bmp
 rm -f src.png src2.png
 /usr/bin/python3 make_bmp.py
-for f in *.bmp; do
-  [ "$f" = rle8.bmp ] && continue
-  $IM "$f" txt:- > "pixels_${f%.bmp}.txt"
-done
+for f in *.bmp; do [ "$f" = rle8.bmp ] || $IM "$f" txt:- > "pixels_${f%.bmp}.txt"; done

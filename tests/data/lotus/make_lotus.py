@@ -1,14 +1,8 @@
 #!/usr/bin/python3
-"""Makes the Lotus and Quattro test files of this directory from the published record layouts
-(no Debian tool writes these formats): a WK1 worksheet and its WQ1 twin (name suffixes, every
-cell kind, a text in a numeric column, a label over 90 characters), WB1-WB3 notebooks of three
-pages with page and range names (WB3 in a compound document), Quattro Pro for Windows notebooks
-in the layout fixed in src/spreadsheet/vxs_qpw.h (bare and in a compound document), protected
-ones, and lying copies under damaged/. The compound documents are laid out here too (512-byte
-sectors, streams under 4096 bytes in the mini stream) and checked with python3-olefile.
-
-Run with Debian's python:  /usr/bin/python3 make_lotus.py
-"""
+"""Makes the Lotus and Quattro test files here from the published record layouts (no Debian tool
+writes them): WK1/WQ1 sheets, WB1-WB3 notebooks, Quattro Pro for Windows notebooks (layout of
+src/spreadsheet/vxs_qpw.h), compound documents checked by python3-olefile, damaged/ copies.
+Run: /usr/bin/python3 make_lotus.py"""
 import os
 import struct
 
@@ -19,10 +13,8 @@ P = struct.pack
 
 
 def out(name, data):
-    path = os.path.join(HERE, name)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
+    os.makedirs(os.path.dirname(path := os.path.join(HERE, name)), exist_ok=True)
+    open(path, "wb").write(data)
     return path
 
 
@@ -36,31 +28,22 @@ VARIETIES = ["Alpha", "beta", "Gamma"]
 
 
 def trial_cells():
-    """(row, col, kind, value) of the trial sheet; kinds: i integer, n double, l label,
-    f formula with a stored result."""
+    """(row, col, kind, value): i integer, n double, l label, f formula with a stored result."""
     cells = [(0, c, "l", n) for c, n in enumerate(["Plot", "Variety!", "Yield:2", "Sown:D", "Note$", "Code#", "Score"])]
-    for i in range(10):
-        r = i + 1
-        cells += [(r, 0, "i", i + 1), (r, 1, "l", "*" if i == 3 else VARIETIES[i % 3])]
-        if i != 7:
-            cells.append((r, 2, "n", 3.25 + 0.5 * i))
-        cells.append((r, 3, "n", 36982.0 + i))
+    for i, r in enumerate(range(1, 11)):
+        cells += [(r, 0, "i", r), (r, 1, "l", "*" if i == 3 else VARIETIES[i % 3])]
+        cells += ([(r, 2, "n", 3.25 + 0.5 * i)] if i != 7 else []) + [(r, 3, "n", 36982.0 + i)]
         note = (r, 4, "l", LONG) if i == 9 else (r, 4, "i", 100 + i) if i % 4 == 2 else (r, 4, "l", f"note {i + 1}")
         cells += [note, (r, 5, "l", "n/a" if i == 5 else str(12 * (i + 1))), (r, 6, "f", 2.5 * i)]
     return cells
 
 
 def value_rec(head, kind, value):
-    """INTEGER, NUMBER, LABEL or FORMULA record; a formula is a constant and the end token, so
-    that a program that evaluates it gets the stored result."""
-    if kind == "i":
-        return rec(0x0D, head + P("<h", value))
-    if kind == "n":
-        return rec(0x0E, head + P("<d", value))
+    """INTEGER, NUMBER, LABEL or FORMULA record (a constant and the end token: evaluated, the stored result)."""
     if kind == "f":
-        code = b"\x00" + P("<d", value) + b"\x03"
-        return rec(0x10, head + P("<d", value) + P("<H", len(code)) + code)
-    return rec(0x0F, head + b"'" + value.encode("latin-1") + b"\0")
+        return rec(0x10, head + P("<dH", value, 10) + b"\x00" + P("<d", value) + b"\x03")
+    body = P("<h", value) if kind == "i" else P("<d", value) if kind == "n" else b"'" + value.encode("latin-1") + b"\0"
+    return rec({"i": 0x0D, "n": 0x0E, "l": 0x0F}[kind], head + body)
 
 
 def wk1_cell(row, col, kind, value):
@@ -74,14 +57,10 @@ def lotus_file(version, cells, range_=None, extra=b""):
     return body + b"".join(wk1_cell(*c) for c in cells) + rec(0x01)
 
 
-def numbers_cells():
-    return [(r, c, "n", float(r * 10 + c + 0.5)) for r in range(4) for c in range(3)]
+numbers_cells = lambda: [(r, c, "n", float(r * 10 + c + 0.5)) for r in range(4) for c in range(3)]
 
-
-# ---------------------------------------------------------------- notebooks
 
 def page_cells(page):
-    """Cells of the three notebook pages."""
     if page == 0:
         return [c for c in trial_cells() if c[2] != "f"] + [(r, 6, "n", 2.5 * (r - 1)) for r in range(1, 11)] + \
                [(0, 6, "l", "Score")]
@@ -91,46 +70,35 @@ def page_cells(page):
     return [(r, c, "n", r + c / 10.0) for r in range(2, 5) for c in range(1, 4)]
 
 
-def wb_name(name, first, last):
-    """A named range: first and last are (page, col, row)."""
-    b = P("<HBB", 0, 1, len(name)) + name.encode() + P("<H", 0x1000)
-    return rec(0x0B, b + P("<BBH", first[1], first[0], first[2]) + P("<BBH", last[1], last[0], last[2]))
-
-
-PAGE_NAMES = {0: "Trial", 2: "Summary"}
+def wb_name(name, first, last):  # first and last: (page, col, row)
+    ends = b"".join(P("<BBH", c, p, r) for p, c, r in (first, last))
+    return rec(0x0B, P("<HBB", 0, 1, len(name)) + name.encode() + P("<H", 0x1000) + ends)
 
 
 def notebook(version, protected=False):
     pages = [page_cells(p) for p in range(3)]
-    last_col = max(c[1] for cells in pages for c in cells)
-    last_row = max(c[0] for cells in pages for c in cells)
+    last_col, last_row = (max(c[k] for cells in pages for c in cells) for k in (1, 0))
     body = rec(0x00, P("<H", version)) + rec(0x06, P("<HHHH", 0, 0, (2 << 8) | last_col, last_row))
-    if protected:
-        body += rec(0x4B, b"\x01\x00")
-    body += wb_name("Doses", (1, 0, 0), (1, 1, 3)) + wb_name("Across", (0, 0, 0), (2, 1, 3))
-    body += wb_name("Block", (2, 1, 2), (2, 2, 3))
+    body += (rec(0x4B, b"\x01\x00") if protected else b"") + wb_name("Doses", (1, 0, 0), (1, 1, 3))
+    body += wb_name("Across", (0, 0, 0), (2, 1, 3)) + wb_name("Block", (2, 1, 2), (2, 2, 3))
     for p, cells in enumerate(pages):
-        body += rec(0xCA, bytes([p])) + (rec(0xCC, PAGE_NAMES[p].encode() + b"\0") if p in PAGE_NAMES else b"")
+        body += rec(0xCA, bytes([p])) + {0: rec(0xCC, b"Trial\0"), 2: rec(0xCC, b"Summary\0")}.get(p, b"")
         # Notebook cells: column and page, row, a 16-bit format; no leading format byte.
         body += b"".join(value_rec(P("<BBHH", col, p, row, 0), kind, v) for row, col, kind, v in cells) + rec(0xCB)
     return body + rec(0x01)
 
 
-# ---------------------------------------------------------------- Quattro Pro for Windows
 
 def qpw_page(index, name=None, wide=False):
     body = P("<HHHII", index, 0, 0, 0, 0) + b"\0" * 4
     if name is not None:
-        chars = name.encode("utf-16-le") if wide else name.encode("latin-1")
-        body += P("<HB", len(name), 1 if wide else 0) + chars
+        body += P("<HB", len(name), wide) + name.encode("utf-16-le" if wide else "latin-1")
     return rec(0x0601, body)
 
 
 def qpw_notebook(named=True, protected=False, flag=0):
     texts = ["Plot", "Variety!", "Yield", "Alpha", "beta", "Gamma", "n/a", "Dose", "Response"]
-    b = rec(0x0001, b"QPW\0" + P("<H", flag) + b"\0" * 6 + P("<H", 3))
-    if protected:
-        b += rec(0x0004, b"\x01\x00\x00\x00")
+    b = rec(0x0001, b"QPW\0" + P("<H", flag) + b"\0" * 6 + P("<H", 3)) + (rec(0x0004, b"\x01\0\0\0") if protected else b"")
     strings = P("<III", len(texts), sum(len(t) for t in texts), 0) + b"\0" * 6
     strings += b"".join(P("<H", len(t)) + t.encode("latin-1") for t in texts)
     b += rec(0x0101, b"\0" * 4) + rec(0x0407, strings) + rec(0x0408, b"\0" * 2)
@@ -138,35 +106,24 @@ def qpw_notebook(named=True, protected=False, flag=0):
         for nm, ref in ((b"Doses", (1, 0, 0, 1, 1, 3)), (b"Across", (0, 0, 0, 2, 1, 3))):
             b += rec(0x0C02, P("<HB", len(nm), 0) + nm + P("<HHIHHI", *ref))
 
-    def cell(code, col, row, value=b""):
-        return rec(code, P("<HIH", col, row, 0) + value)
-
-    def label(col, row, t):
-        return cell(0x0C73, col, row, P("<I", texts.index(t)))
-
-    def rk_int(col, row, v):
-        return cell(0x0C74, col, row, P("<I", ((v << 2) | 2) & 0xFFFFFFFF))
-
+    cell = lambda code, col, row, value=b"": rec(code, P("<HIH", col, row, 0) + value)
+    label = lambda col, row, t: cell(0x0C73, col, row, P("<I", texts.index(t)))
+    rk_int = lambda col, row, v: cell(0x0C74, col, row, P("<I", ((v << 2) | 2) & 0xFFFFFFFF))
     # Page A: names, RK integers, doubles, labels, a formula result and an empty cell.
     b += qpw_page(0, "Trial" if named else None) + rec(0x0A02, b"\0" * 6)
     b += b"".join(label(c, 0, t) for c, t in enumerate(["Plot", "Variety!", "Yield"]))
-    for i in range(6):
-        r = i + 1
-        b += rk_int(0, r, i + 1) + label(1, r, VARIETIES[i % 3])
-        b += (label(2, r, "n/a") if i == 2 else cell(0x0C72, 2, r) if i == 4
-              else cell(0x0C76, 2, r, P("<d", 9.5) + b"\x03\x00\x00") if i == 5
-              else cell(0x0C75, 2, r, P("<d", 1.5 * r)))
+    for i, r in enumerate(range(1, 7)):
+        b += rk_int(0, r, r) + label(1, r, VARIETIES[i % 3]) + (label(2, r, "n/a") if i == 2 else cell(0x0C72, 2, r) if i == 4
+              else cell(0x0C76, 2, r, P("<d", 9.5) + b"\x03\0\0") if i == 5 else cell(0x0C75, 2, r, P("<d", 1.5 * r)))
     b += rec(0x0602)
     # Page B: numbers only below two names.
     b += qpw_page(1, "Doses" if named else None, wide=True) + label(0, 0, "Dose") + label(1, 0, "Response")
     b += b"".join(rk_int(0, r, r) + cell(0x0C75, 1, r, P("<d", r * 100 + 0.25)) for r in range(1, 5))
-    # Page C: no names row.
-    b += rec(0x0602) + qpw_page(2)
+    b += rec(0x0602) + qpw_page(2)  # page C: no names row
     b += b"".join(cell(0x0C75, c, r, P("<d", r + c / 4.0)) for r in range(3) for c in range(2))
     return b + rec(0x0602)
 
 
-# ---------------------------------------------------------------- compound documents
 
 ENDOFCHAIN, FREESECT, FATSECT = 0xFFFFFFFE, 0xFFFFFFFF, 0xFFFFFFFD
 
@@ -184,8 +141,8 @@ def compound(name, data):
             sectors.append([p.ljust(512, b"\0"), start + k + 1 if k + 1 < len(pieces) else None])
         chains[key] = start
 
+    nmini = (len(data) + 63) // 64
     if small:
-        nmini = (len(data) + 63) // 64
         add_chain("ministream", data.ljust(nmini * 64, b"\0"))
         add_chain("minifat", b"".join(P("<I", k + 1 if k + 1 < nmini else ENDOFCHAIN) for k in range(nmini)).ljust(512, b"\xff"))
     else:
@@ -193,43 +150,35 @@ def compound(name, data):
 
     def entry(ename, etype, start, size, child=FREESECT):
         n = ename.encode("utf-16-le") + b"\0\0"
-        return (n.ljust(64, b"\0") + P("<HBB", len(n), etype, 1) + P("<III", FREESECT, FREESECT, child) + b"\0" * 36
+        return (n.ljust(64, b"\0") + P("<HBBIII", len(n), etype, 1, FREESECT, FREESECT, child) + bytes(36)
                 + P("<IIHH", start, size, 0, 0))
 
     add_chain("dir", b"")  # filled in below, once sector numbers are known
-    nfat = 1
-    while (len(sectors) + nfat) > nfat * 128:
-        nfat += 1
-    root_start = nfat + chains["ministream"] if small else ENDOFCHAIN
-    stream_start = 0 if small else nfat + chains["stream"]
-    directory = entry("Root Entry", 5, root_start, (len(data) + 63) // 64 * 64 if small else 0, child=1)
-    sectors[chains["dir"]][0] = (directory + entry(name, 2, stream_start, len(data))).ljust(512, b"\0")
+    nfat = next(n for n in range(1, 999) if len(sectors) + n <= n * 128)
+    directory = entry("Root Entry", 5, nfat + chains["ministream"] if small else ENDOFCHAIN, nmini * 64 * small, child=1)
+    directory += entry(name, 2, 0 if small else nfat + chains["stream"], len(data))
+    sectors[chains["dir"]][0] = directory.ljust(512, b"\0")
     fat = [FATSECT] * nfat + [nfat + s[1] if s[1] is not None else ENDOFCHAIN for s in sectors]
     fat += [FREESECT] * (nfat * 128 - len(fat))
-
     header = b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 16 + P("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + b"\0" * 6
-    header += P("<IIIII", 0, nfat, nfat + chains["dir"], 0, 4096)
-    header += P("<II", nfat + chains["minifat"] if small else ENDOFCHAIN, 1 if small else 0) + P("<II", ENDOFCHAIN, 0)
+    header += P("<IIIIIIIII", 0, nfat, nfat + chains["dir"], 0, 4096, nfat + chains["minifat"] if small else ENDOFCHAIN,
+                small, ENDOFCHAIN, 0)
     header += b"".join(P("<I", v) for v in list(range(nfat)) + [FREESECT] * (109 - nfat))
     assert len(header) == 512
     return header + b"".join(P("<I", v) for v in fat) + b"".join(s[0] for s in sectors)
 
 
-def contained(path, name, data):
-    """Writes data as the one stream of a compound document, checked by olefile."""
+def contained(path, name, data):  # data as the one stream of a compound document, checked by olefile
     ole = olefile.OleFileIO(out(path, compound(name, data)))
     assert ole.exists(name) and ole.openstream(name).read() == data, name
     ole.close()
 
 
-# ---------------------------------------------------------------- damaged copies
 
 def damaged():
     trial = trial_cells()
-    # A RANGE of 65536 x 65536 cells: far above the store limit.
     out("damaged/huge_range.wk1", lotus_file(0x0406, trial, (0, 0, 0xFFFF, 0xFFFF)))
-    out("damaged/huge_range.wq1", lotus_file(0x5120, trial, (0, 0, 0xFFFF, 0xFFFF)))
-    # A label record of 600 bytes.
+    out("damaged/huge_range.wq1", lotus_file(0x5120, trial, (0, 0, 0xFFFF, 0xFFFF)))  # far above the store limit
     out("damaged/long_record.wk1", lotus_file(0x0406, trial, extra=rec(0x0F, P("<BHH", FMT, 0, 0) + b"'" + b"y" * 594)))
     out("damaged/code_above_255.wk1", lotus_file(0x0406, trial, extra=rec(0x0123, b"\0\0")))
     out("damaged/cell_before_range.wk1", rec(0x00, P("<H", 0x0406)) + wk1_cell(0, 0, "n", 1.0)
@@ -242,14 +191,12 @@ def damaged():
     wb = notebook(0x1002)
     out("damaged/long_record.wb2", wb[:-4] + rec(0x0F, b"\0" * 8200) + rec(0x01))
     out("damaged/code_above_1200.wb2", wb[:-4] + rec(0x04B1, b"") + rec(0x01))
-    # The largest RANGE a notebook can state: 256 columns by 65536 rows, still within the limit.
+    # The largest RANGE a notebook can state, 256 columns by 65536 rows, is still within the limit.
     out("damaged/huge_range.wb2", wb[:6] + rec(0x06, P("<HHHH", 0, 0, 0x02FF, 0xFFFF)) + wb[18:])
     out("damaged/other_version.wb2", notebook(0x1005))
     q = qpw_notebook()
-    at = q.index(b"\x07\x04")
-    out("damaged/lying_strings.qpw", q[:at + 4] + P("<I", 0x7FFFFFFF) + q[at + 8:])
-    # A cell at the far corner of the grid (an extent of 18 billion cells), and one beyond the
-    # grid, which is not read.
+    out("damaged/lying_strings.qpw", q[:(at := q.index(b"\x07\x04")) + 4] + P("<I", 0x7FFFFFFF) + q[at + 8:])
+    # A cell at the far corner of the grid (18 billion cells), and one beyond it, which is not read.
     at = q.index(rec(0x0602))
     for name, col, row in (("far_cell", 18000, 999990), ("beyond_grid", 3, 0x7FFFFFF0)):
         out(f"damaged/{name}.qpw", q[:at] + rec(0x0C75, P("<HIH", col, row, 0) + P("<d", 1.0)) + q[at:])
@@ -269,8 +216,7 @@ def main():
     contained("letters.qpw", "NativeContent_MAIN", qpw_notebook(named=False, flag=1))
     contained("protected.qpw", "NativeContent_MAIN", qpw_notebook(protected=True))
     # A stream above the mini-stream cutoff, laid out in regular sectors.
-    big = notebook(0x1006)[:-4] + b"".join(rec(0x0E9, b"\0" * 100) for _ in range(60)) + rec(0x01)
-    contained("big.wb3", "PerfectOffice_MAIN", big)
+    contained("big.wb3", "PerfectOffice_MAIN", notebook(0x1006)[:-4] + rec(0x0E9, bytes(100)) * 60 + rec(0x01))
     damaged()
 
 

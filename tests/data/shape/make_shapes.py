@@ -8,18 +8,13 @@ ATTRS = [("alpha", 1, 0.5, True, "20240131"), ("beta  gamma", -20, 12.25, False,
          ("", None, None, None, None)]
 SQUARE = [[0, 0], [0, 10], [10, 10], [10, 0], [0, 0]]
 HOLE = [[2, 2], [4, 2], [4, 4], [2, 4], [2, 2]]
-LINE1 = [[1, 1], [2, 3], [4, 4]]
-LINE2 = [[5, 5], [6, 7]]
+LINE1, LINE2 = [[1, 1], [2, 3], [4, 4]], [[5, 5], [6, 7]]
 TRI = [[0, 0, 1], [1, 0, 2], [0, 1, 3], [1, 1, 4]]
 WITH_Z = (T.POINTZ, T.MULTIPOINTZ, T.POLYLINEZ, T.POLYGONZ, T.MULTIPATCH)
 
 
-def with_m(pts, base):
-    return [p + [base + i] for i, p in enumerate(pts)]
-
-
-def with_zm(pts, base):
-    return [p + [100 + base + i, base + i] for i, p in enumerate(pts)]
+with_m = lambda pts, base: [p + [base + i] for i, p in enumerate(pts)]
+with_zm = lambda pts, base: [p + [100 + base + i, base + i] for i, p in enumerate(pts)]
 
 
 def make(name, kind, shapes):
@@ -63,29 +58,21 @@ with open("deleted_record.dbf", "r+b") as f:
 
 def expect(name):
     r = T.Reader(name)
-    kind = r.shapeType
+    kind, raw, out = r.shapeType, open(name + ".dbf", "rb").read(), []
     has_m = kind in (T.POINTM, T.MULTIPOINTM, T.POLYLINEM, T.POLYGONM) + WITH_Z
-    raw = open(name + ".dbf", "rb").read()
     header_len, rec_len, nrec = dbf_layout(raw)
     deleted = {i for i in range(nrec) if raw[header_len + i * rec_len:header_len + i * rec_len + 1] == b"*"}
-    out = []
     fmt = lambda v: "*" if v is None else repr(float(v))
     # pyshp's own pairing passes over deleted records; here every shape keeps its row.
     for i, s in enumerate(r.shapes()):
         rec = None if i in deleted else r.record(i)
-        parts = list(getattr(s, "parts", [0])) or [0]
-        ptypes = list(getattr(s, "partTypes", []))
-        part = pnt = 0
+        parts, ptypes, part, pnt = list(getattr(s, "parts", [0])) or [0], list(getattr(s, "partTypes", [])), 0, 0
         for k, p in enumerate(s.points):
             if part < len(parts) and k == parts[part]:
                 part, pnt = part + 1, 0
             pnt += 1
-            if kind in (T.MULTIPOINT, T.MULTIPOINTM, T.MULTIPOINTZ):
-                partv, pntv = "*", k + 1
-            elif kind in (T.POINT, T.POINTM, T.POINTZ):
-                partv, pntv = "*", "*"
-            else:
-                partv, pntv = part, pnt
+            partv, pntv = (("*", k + 1) if kind in (T.MULTIPOINT, T.MULTIPOINTM, T.MULTIPOINTZ)
+                           else ("*", "*") if kind in (T.POINT, T.POINTM, T.POINTZ) else (part, pnt))
             m = s.m[k] if has_m and hasattr(s, "m") and s.m else None
             attrs = ["", "*", "*", "*", "*"] if i in deleted else [
                 rec[0].rstrip(), fmt(rec[1]), fmt(rec[2]), "*" if rec[3] is None else ("1.0" if rec[3] else "0.0"),

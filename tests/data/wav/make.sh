@@ -22,9 +22,6 @@ for name in sorted(glob.glob("*.wav")):
     raw = w.readframes(n)
     with open("samples_" + name[:-4] + ".txt", "w") as out:
         for f in range(n):
-            vals = []
-            for c in range(ch):
-                at = (f * ch + c) * width
-                vals.append(str(int.from_bytes(raw[at:at + width], "little")))
-            out.write(" ".join(vals) + "\n")
+            out.write(" ".join(str(int.from_bytes(raw[(f * ch + c) * width:(f * ch + c + 1) * width], "little"))
+                               for c in range(ch)) + "\n")
 PY

@@ -1,23 +1,10 @@
 #!/usr/bin/python3
-"""Compound documents laid out by hand around one workbook stream, for the choice between a
-stream in regular sectors and a stream in the mini stream.
-
-The workbook stream is the one gnumeric wrote into mini_biff8.xls (taken out with olefile).
-
-- two_paths_biff8.xls: the "Workbook" entry starts at sector 3 in both places. Regular sectors
-  3, 9, 5, 11, 7 hold the stream as gnumeric wrote it (Height 1.5, 3, 4.5); mini sectors 3, 35,
-  34, ... 4, 2, 1, 0 of the mini stream hold a copy whose numbers are 2.5, 3, 5.5. The header's
-  mini-stream cutoff is the stream's size, 2262, so the stream lies in regular sectors; a test
-  that moves the cutoff above the size sends the reader to the mini stream and sees the other
-  numbers. Both copies start with a workbook's first record, so no recovery scan can hide a
-  wrong choice.
-- mini_scrambled_biff8.xls: the stream only in the mini stream, its mini sectors in reverse
-  order and the mini stream's own sectors out of order (5, 3, 7, 4, 6): read in file order, the
-  records come out scrambled, so only the mini FAT gives the workbook back.
-
-olefile reads every file back as a check (both copies of the first). Run with Debian's python3-olefile:
-    /usr/bin/python3 make_cdf_paths.py
-"""
+"""Compound documents laid out by hand around mini_biff8.xls's workbook stream (olefile reads each back):
+two_paths_biff8.xls holds it in regular sectors 3, 9, 5, 11, 7 (Height 1.5, 3, 4.5) and a copy with
+2.5, 3, 5.5 in mini sectors 3, 35, 34, ... 0, both from sector 3, both starting with a workbook's
+first record; the cutoff is the stream's size, 2262, so a cutoff moved above it picks the copy.
+mini_scrambled_biff8.xls: mini sectors reversed, the mini stream's sectors 5, 3, 7, 4, 6: only the
+mini FAT gives the workbook back. Run: /usr/bin/python3 make_cdf_paths.py"""
 import os
 import struct
 
@@ -25,83 +12,64 @@ import olefile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SECTOR, MINI = 512, 64
-FREE, END, FATSECT, NOSTREAM = 0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFFD, 0xFFFFFFFF
-
-
-def header(cutoff, minifat_start):
-    h = bytes.fromhex("D0CF11E0A1B11AE1") + bytes(16) + struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + bytes(6)
-    h += struct.pack("<IIIIIIII", 0, 1, 1, 0, cutoff, minifat_start, 1, END)
-    # No DIFAT sectors; the FAT is sector 0.
-    return h + struct.pack("<II", 0, 0) + struct.pack("<I", FREE) * 108
+FREE, END, FATSECT = 0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFFD
+P = struct.pack
 
 
 def entry(name, kind, child, start, size):
-    n = (name + "\0").encode("utf-16-le")
-    # Then class id, state bits and times, all zero.
-    return n.ljust(64, b"\0") + struct.pack("<HBBIII", len(n), kind, 1, NOSTREAM, NOSTREAM, child) + bytes(36) + \
-        struct.pack("<III", start, size, 0)
-
-
-EMPTY_ENTRY = bytes(64) + struct.pack("<HBBIII", 0, 0, 0, NOSTREAM, NOSTREAM, NOSTREAM) + bytes(48)
+    n = (name + "\0").encode("utf-16-le")  # then class id, state bits and times, all zero
+    return n.ljust(64, b"\0") + P("<HBBIII", len(n), kind, 1, FREE, FREE, child) + bytes(36) + P("<III", start, size, 0)
 
 
 def chain(fat, sectors):
-    for a, b in zip(sectors, sectors[1:]):
+    for a, b in zip(sectors, sectors[1:] + [END]):
         fat[a] = b
-    fat[sectors[-1]] = END
 
 
 def pieces(data, size, count):
-    data = data + bytes(size * count - len(data))
+    data = data.ljust(size * count, b"\0")
     return [data[i * size:(i + 1) * size] for i in range(count)]
 
 
 def build(cutoff, stream_sectors, stream_data, mini_container, mini_data, stream_start, mini_order, nsectors):
-    fat = [FATSECT, END, END] + [FREE] * (SECTOR // 4 - 3)  # the FAT, directory and mini FAT sectors
+    fat, minifat = [FATSECT, END, END] + [FREE] * (SECTOR // 4 - 3), [FREE] * (SECTOR // 4)
     body = {}
     if stream_sectors:
         chain(fat, stream_sectors)
-        for s, piece in zip(stream_sectors, pieces(stream_data, SECTOR, len(stream_sectors))):
-            body[s] = piece
+        body.update(zip(stream_sectors, pieces(stream_data, SECTOR, len(stream_sectors))))
     nmini = (len(mini_data) + MINI - 1) // MINI
     mini_stream = [bytes(MINI)] * max(nmini, len(mini_order))
     for k, piece in zip(mini_order, pieces(mini_data, MINI, nmini)):
         mini_stream[k] = piece
     mini_bytes = b"".join(mini_stream)
     chain(fat, mini_container)
-    for s, piece in zip(mini_container, pieces(mini_bytes, SECTOR, len(mini_container))):
-        body[s] = piece
-    minifat = [FREE] * (SECTOR // 4)
+    body.update(zip(mini_container, pieces(mini_bytes, SECTOR, len(mini_container))))
     chain(minifat, mini_order[:nmini])
-    body[0] = struct.pack("<%dI" % len(fat), *fat)
+    body[0], body[2] = P("<%dI" % len(fat), *fat), P("<%dI" % len(minifat), *minifat)
+    empty = bytes(64) + P("<HBBIII", 0, 0, 0, FREE, FREE, FREE) + bytes(48)
     body[1] = (entry("Root Entry", 5, 1, mini_container[0], len(mini_bytes))
-               + entry("Workbook", 2, NOSTREAM, stream_start, len(stream_data or mini_data)) + EMPTY_ENTRY * 2)
-    body[2] = struct.pack("<%dI" % len(minifat), *minifat)
-    return header(cutoff, 2) + b"".join(body.get(s) or bytes(SECTOR) for s in range(nsectors))
-
-
-def patched_numbers(w):
-    one_and_half, four_and_half = struct.pack("<d", 1.5), struct.pack("<d", 4.5)
-    assert w.count(one_and_half) == 1 and w.count(four_and_half) == 1
-    return w.replace(one_and_half, struct.pack("<d", 2.5)).replace(four_and_half, struct.pack("<d", 5.5))
+               + entry("Workbook", 2, FREE, stream_start, len(stream_data or mini_data)) + empty * 2)
+    # The header: one FAT sector (sector 0), the directory at 1, the mini FAT at 2, no DIFAT.
+    h = bytes.fromhex("D0CF11E0A1B11AE1") + bytes(16) + P("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + bytes(6)
+    h += P("<IIIIIIIIII", 0, 1, 1, 0, cutoff, 2, 1, END, 0, 0) + P("<I", FREE) * 108
+    return h + b"".join(body.get(s) or bytes(SECTOR) for s in range(nsectors))
 
 
 def read_back(data):
-    """The stream as olefile reads it (olefile keeps the standard cutoff of 4096, so a stream of
-    this size comes from the mini stream), and the chain from the stream's first sector in
-    regular sectors."""
+    """The stream as olefile reads it (its cutoff is 4096: from the mini stream), and the chain
+    from the stream's first sector in regular sectors."""
     ole = olefile.OleFileIO(data)
-    size = ole.get_size("Workbook")
-    start = ole.direntries[1].isectStart
-    return ole.openstream("Workbook").read(), ole._open(start, size, force_FAT=True).read()
+    return ole.openstream("Workbook").read(), ole._open(ole.direntries[1].isectStart, ole.get_size("Workbook"),
+                                                        force_FAT=True).read()
 
 
 def main():
     w = olefile.OleFileIO(os.path.join(HERE, "mini_biff8.xls")).openstream("Workbook").read()
-    other = patched_numbers(w)
+    one_and_half, four_and_half = P("<d", 1.5), P("<d", 4.5)
+    assert w.count(one_and_half) == 1 and w.count(four_and_half) == 1
+    other = w.replace(one_and_half, P("<d", 2.5)).replace(four_and_half, P("<d", 5.5))
     nmini = (len(w) + MINI - 1) // MINI
     order = [3] + [k for k in range(nmini) if k != 3][::-1]
-
     two = build(len(w), [3, 9, 5, 11, 7], w, [4, 10, 6, 8, 12], other, 3, order, 13)
     assert read_back(two) == (other, w)
     scrambled = build(4096, [], b"", [5, 3, 7, 4, 6], w, 3, order, 8)

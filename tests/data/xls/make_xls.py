@@ -1,13 +1,10 @@
 #!/usr/bin/python3
-"""Makes the Excel test workbooks of this directory with independent tools: gnumeric
-(ssconvert) writes trial_biff8/5.xls (sheets, named ranges, dates, formulas, a header comment,
-an empty and a logbook sheet) and mini_biff8/5.xls (a workbook in the mini stream); python3-xlwt
-writes strings_biff8.xls (shared strings across CONTINUE records, 16-bit and over-long texts),
-wide_biff8.xls (256 columns) and tiny_biff8.xls; the bare Excel 2, 3 and 4 sheets, which no tool
-at hand writes any more, are written record by record from the published layouts.
-
-Run with Debian's python (python3-xlwt, python3-xlrd) and gnumeric:  /usr/bin/python3 make_xls.py
-"""
+"""Makes the Excel test workbooks here: gnumeric (ssconvert) writes trial_biff8/5.xls (sheets, named
+ranges, dates, formulas, a header comment, an empty and a logbook sheet) and mini_biff8/5.xls (in
+the mini stream); python3-xlwt strings_biff8.xls (shared strings across CONTINUE records, 16-bit
+and over-long texts), wide_biff8.xls (256 columns) and tiny_biff8.xls; the bare Excel 2, 3 and 4
+sheets, which no tool at hand writes, are written record by record from the published layouts.
+Run with python3-xlwt, python3-xlrd and gnumeric:  /usr/bin/python3 make_xls.py"""
 import os
 import struct
 import subprocess
@@ -18,13 +15,8 @@ import xlwt
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 P = struct.pack
+out = lambda name: os.path.join(HERE, name)
 
-
-def out(name):
-    return os.path.join(HERE, name)
-
-
-# ---------------------------------------------------------------- Gnumeric workbook
 
 def cell(row, col, value, vtype=None, fmt=None):
     attrs = f'Row="{row}" Col="{col}"' + (f' ValueType="{vtype}"' if vtype is not None else "")
@@ -33,12 +25,8 @@ def cell(row, col, value, vtype=None, fmt=None):
     return f"<gnm:Cell {attrs}>{text}</gnm:Cell>"
 
 
-def num(row, col, v, fmt=None):
-    return cell(row, col, repr(v) if isinstance(v, float) else v, 40, fmt)
-
-
-def txt(row, col, s):
-    return cell(row, col, s, 60)
+num = lambda row, col, v, fmt=None: cell(row, col, repr(v) if isinstance(v, float) else v, 40, fmt)
+txt = lambda row, col, s: cell(row, col, s, 60)
 
 
 def sheet_xml(name, cells, comments=()):
@@ -54,9 +42,8 @@ VARIETIES = ["Alpha", "beta", "Gamma"]
 
 def trial_cells():
     c = [txt(0, j, h) for j, h in enumerate(["Plot", "Variety!", "Yield:2#", "Sown:d", "Double", "Label", "Check", "Note$"])]
-    for i in range(12):
-        r = i + 1
-        c += [num(r, 0, i + 1), txt(r, 1, "*" if i == 3 else VARIETIES[i % 3])]
+    for i, r in enumerate(range(1, 13)):
+        c += [num(r, 0, r), txt(r, 1, "*" if i == 3 else VARIETIES[i % 3])]
         c += [txt(r, 2, "n/a")] if i == 5 else [] if i == 7 else [num(r, 2, 3.25 + 0.5 * i)]
         c += [num(r, 3, 36982 + i, "yyyy-mm-dd"), cell(r, 4, f"=C{r + 1}*2"), cell(r, 5, f'=B{r + 1}&"-"&A{r + 1}'),
               cell(r, 6, f"=C{r + 1}>5"), num(r, 7, 10 * (i + 1))]
@@ -79,9 +66,7 @@ def gnumeric_workbook():
         ("Trial", trial_cells(), [("B1", "!(Gamma,beta,Alpha) Variety of wheat")]),
         ("Numbers", [num(r, j, float(r * 10 + j) + 0.5) for r in range(5) for j in range(3)], []),
         ("Data2", [txt(0, 0, "X"), txt(0, 1, "Y")] + [x for r in range(1, 4) for x in (num(r, 0, r), num(r, 1, r * r))], []),
-        ("Empty", [], []),
-        ("Log", log_cells(), []),
-    ]
+        ("Empty", [], []), ("Log", log_cells(), [])]
     xml = ['<?xml version="1.0" encoding="UTF-8"?>',
            '<gnm:Workbook xmlns:gnm="http://www.gnumeric.org/v10.dtd"><gnm:Names>']
     xml += [f"<gnm:Name><gnm:name>{n}</gnm:name><gnm:value>{v}</gnm:value><gnm:position>A1</gnm:position></gnm:Name>"
@@ -111,22 +96,14 @@ def make_gnumeric_files():
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-# ---------------------------------------------------------------- xlwt workbooks
 
-def long_string(i):
-    # A mix of plain, Latin-1 (8-bit in the file), non-Latin-1 (16-bit) and over-long texts.
-    if i % 50 == 7:
-        return "L%03d-" % i + "x" * 115
-    if i % 25 == 3:
-        return "W%03d-\u0141\u00f3d\u017a" % i
-    if i % 40 == 11:
-        return "  spaced   out %03d  " % i
-    return "word-%04d-%s" % (i, "abcdefghij"[i % 10] * (10 + i % 20))
+def long_string(i):  # plain, Latin-1 (8-bit in the file), non-Latin-1 (16-bit) and over-long texts
+    return ("L%03d-" % i + "x" * 115 if i % 50 == 7 else "W%03d-\u0141\u00f3d\u017a" % i if i % 25 == 3
+            else "  spaced   out %03d  " % i if i % 40 == 11 else "word-%04d-%s" % (i, "abcdefghij"[i % 10] * (10 + i % 20)))
 
 
 def xlwt_book(name, sheet, cells):
-    wb = xlwt.Workbook()
-    ws = wb.add_sheet(sheet)
+    ws = (wb := xlwt.Workbook()).add_sheet(sheet)
     for r, c, v in cells:
         ws.write(r, c, v)
     wb.save(out(name))
@@ -142,7 +119,6 @@ def make_xlwt_files():
                                          (3, 1, "three")])
 
 
-# ---------------------------------------------------------------- bare Excel 2, 3, 4 files
 
 def rec(code, body):
     return P("<HH", code, len(body)) + body
@@ -168,11 +144,8 @@ def bare_biff(version):
     def at(code, r, c, body):  # a cell record; Excel 3 and 4 codes carry 0x02 in the high byte
         return rec(code | (0 if b2 else 0x0200), P("<HH", r, c) + attr + body)
 
-    def label(r, c, s):
-        return at(0x04, r, c, P(lenfmt, len(s)) + s.encode("latin-1"))
-
-    def whole(r, c, v):
-        return at(0x02, r, c, P("<H", v)) if b2 else at(0x7E, r, c, P("<I", (v << 2) | 2))
+    label = lambda r, c, s: at(0x04, r, c, P(lenfmt, len(s)) + s.encode("latin-1"))
+    whole = lambda r, c, v: at(0x02, r, c, P("<H", v)) if b2 else at(0x7E, r, c, P("<I", (v << 2) | 2))
 
     def formula(r, c, result, tokens):
         code = 0x0006 if b2 else (0x0206 if version == 3 else 0x0406)
@@ -187,22 +160,18 @@ def bare_biff(version):
     return b + rec(0x000A, b"")
 
 
-# ---------------------------------------------------------------- check with xlrd
 
 def check():
-    for name in sorted(os.listdir(HERE)):
-        if not name.endswith(".xls"):
-            continue
+    for name in sorted(n for n in os.listdir(HERE) if n.endswith(".xls")):
         if name.startswith("biff"):
             # xlrd wants formatting records in Excel 3 and 4 files; Gnumeric does not.
             csv = subprocess.run(["ssconvert", "-T", "Gnumeric_stf:stf_csv", out(name), "fd://1"],
                                  check=True, capture_output=True, text=True).stdout
             print("%-18s %s" % (name, csv.strip().replace("\n", " | ")))
             continue
-        book = xlrd.open_workbook(out(name))
-        sheets = book.sheets()
-        print("%-18s BIFF %s, %d sheet(s); first sheet %d x %d" % (
-            name, book.biff_version, len(sheets), sheets[0].nrows, sheets[0].ncols))
+        sheets = (book := xlrd.open_workbook(out(name))).sheets()
+        print("%-18s BIFF %s, %d sheet(s); first sheet %d x %d" % (name, book.biff_version, len(sheets), sheets[0].nrows,
+                                                                  sheets[0].ncols))
 
 
 if __name__ == "__main__":

@@ -1,12 +1,8 @@
 #!/usr/bin/python3
-"""Checks a written .xls with independent libraries: python3-olefile opens the container
-strictly and lists its streams; a walk over the "Book" stream checks that BOUNDSHEET points at
-the worksheet's BOF, each INDEX entry at a DBCELL, and each DBCELL back at a ROW record;
-python3-xlrd prints every cell of the first sheet as "row,col,type,value".
-
-Usage: check_xls.py file.xls [--container]
-(bare Excel 2 to 4 files: xlrd only; --container: the container and the walk only)
-"""
+"""Checks a written .xls: python3-olefile opens the container strictly and lists its streams; a
+walk over the "Book" stream checks BOUNDSHEET -> BOF, INDEX -> DBCELL -> ROW; python3-xlrd prints
+each cell of the first sheet as "row,col,type,value".
+Usage: check_xls.py file.xls [--container]  (bare Excel 2-4: xlrd only; --container: no xlrd)"""
 import struct
 import sys
 
@@ -24,16 +20,14 @@ def walk_book(book):
     assert bound and recs[struct.unpack_from("<I", bound[0])[0]][0] == 0x0809, "BOUNDSHEET does not point at a BOF"
     index = [b for c, b in recs.values() if c == 0x020B]
     assert len(index) == 1, "one INDEX expected"
-    body = index[0]
-    _, last, defcol = struct.unpack_from("<HHI", body, 4)
+    body, (_, last, defcol) = index[0], struct.unpack_from("<HHI", index[0], 4)
     assert recs[defcol][0] == 0x0055, "INDEX does not point at DEFCOLWIDTH"
     blocks = (len(body) - 12) // 4
     assert blocks == (last - 1) // 32 + 1, "INDEX block count"
     for k in range(blocks):
         at = struct.unpack_from("<I", body, 12 + 4 * k)[0]
         assert recs[at][0] == 0x00D7, "INDEX entry %d does not point at a DBCELL" % k
-        back = struct.unpack_from("<I", recs[at][1], 0)[0]
-        assert recs[at - back][0] == 0x0208, "DBCELL %d does not point back at a ROW" % k
+        assert recs[at - struct.unpack_from("<I", recs[at][1], 0)[0]][0] == 0x0208, "DBCELL %d does not point back at a ROW" % k
     print("walk ok", blocks)
 
 
@@ -56,8 +50,7 @@ def main(path):
         for c in range(sh.ncols):
             cell = sh.cell(r, c)
             if cell.ctype not in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
-                v = cell.value if cell.ctype == xlrd.XL_CELL_TEXT else repr(float(cell.value))
-                print("%d,%d,%d,%s" % (r, c, cell.ctype, v))
+                print("%d,%d,%d,%s" % (r, c, cell.ctype, cell.value if cell.ctype == xlrd.XL_CELL_TEXT else repr(float(cell.value))))
     if hasattr(sh, "cell_note_map"):
         for (r, c), note in sorted(sh.cell_note_map.items()):
             print("note %d,%d %s" % (r, c, note.text))

@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-# Makes the xlsx and ods test files and their expectations (what openpyxl or ssconvert reads back:
-# a tab-separated table per sheet, ISO dates, booleans as 1/0, empty for no value).
-#   trial.xlsx     openpyxl: two sheets, shared strings, ISO dates, a boolean, a formula, a
-#                  defined name, text outside Windows-1252, a 100-character text
-#   trial_ss.xlsx  ssconvert's copy of trial.xlsx (cached formula values, its own styles)
-#   trial.ods      ssconvert's OpenDocument copy of trial.xlsx
-#   handmade.xlsx  written part by part here: inline strings, rich-text runs with a phonetic run,
-#                  errors, booleans, cells without references, a custom date-time format, 1904
-#   repeats.ods    written part by part here: a million repeated empty cells and repeated rows
-# Run from this directory: /usr/bin/python3 make_workbooks.py
+# Makes the xlsx and ods test files and what openpyxl reads back from them (a tab-separated table
+# per sheet, ISO dates, booleans as 1/0, empty for no value): trial.xlsx by openpyxl (two sheets,
+# shared strings, dates, a boolean, a formula, a defined name, text outside Windows-1252, 100
+# characters), its copies trial_ss.xlsx and trial.ods by ssconvert; handmade.xlsx (inline strings,
+# rich text with a phonetic run, errors, cells without references, a date-time format, 1904) and
+# repeats.ods (a million repeated empty cells and rows) part by part. Run from this directory.
 import csv
 import datetime as dt
 import subprocess
@@ -21,16 +17,11 @@ LONG = "abcdefghij" * 10
 
 
 def make_trial():
-    wb = openpyxl.Workbook()
-    ws = wb.active
-    ws.title = "Trial"
+    (ws := (wb := openpyxl.Workbook()).active).title = "Trial"
     ws.append(["Plot", "Yield", "Variety", "Sown", "Ok", "Double", "Place"])
-    rows = [
-        (1, 2.5, "Alpha", dt.date(2020, 2, 29), True, "Z\u00fcrich"),
-        (2, 3.25, "Beta", dt.date(1960, 1, 1), False, "\u5317\u4eac"),
-        (3, None, "Alpha", dt.date(1900, 3, 1), True, LONG),
-        (4, 4.0, "Gamma", None, None, "Bern"),
-    ]
+    rows = [(1, 2.5, "Alpha", dt.date(2020, 2, 29), True, "Z\u00fcrich"),
+            (2, 3.25, "Beta", dt.date(1960, 1, 1), False, "\u5317\u4eac"),
+            (3, None, "Alpha", dt.date(1900, 3, 1), True, LONG), (4, 4.0, "Gamma", None, None, "Bern")]
     for i, (plot, yld, var, sown, ok, place) in enumerate(rows, start=2):
         for col, v in enumerate((plot, yld, var, sown, ok, f"=A{i}*2", place), start=1):
             ws.cell(i, col, v)
@@ -40,12 +31,6 @@ def make_trial():
         ws2.append(row)
     wb.defined_names.append(DefinedName("block", attr_text="Trial!$A$1:$B$4"))
     wb.save("trial.xlsx")
-
-
-def sheet_xml(rows):
-    return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-            '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
-            '<sheetData>' + "".join(rows) + '</sheetData></worksheet>')
 
 
 RELS = 'Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"'
@@ -59,11 +44,9 @@ def make_handmade():
                 '<sheets><sheet name="Only" sheetId="1" r:id="rId7"/></sheets></workbook>')
     rels = (f'<?xml version="1.0"?><{RELS}><Relationship Id="rId7" Type="{OFFICE_RELS}/worksheet" '
             'Target="/xl/worksheets/data.xml"/></Relationships>')
-    shared = (f'<?xml version="1.0"?><sst {ns} count="3" uniqueCount="3">'
-              '<si><t>Name</t></si>'
+    shared = (f'<?xml version="1.0"?><sst {ns} count="3" uniqueCount="3"><si><t>Name</t></si>'
               '<si><r><rPr><b/></rPr><t>Bold</t></r><r><t xml:space="preserve"> and plain</t></r>'
-              '<rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si>'
-              '<si><t>When</t></si></sst>')
+              '<rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si><si><t>When</t></si></sst>')
     styles = (f'<?xml version="1.0"?><styleSheet {ns}><numFmts count="1">'
               '<numFmt numFmtId="170" formatCode="dd/mm/yyyy\\ hh:mm"/></numFmts>'
               '<cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="170"/><xf numFmtId="14"/></cellXfs></styleSheet>')
@@ -88,7 +71,8 @@ def make_handmade():
         "_rels/.rels": f'<?xml version="1.0"?><{RELS}><Relationship Id="rId1" Type="{OFFICE_RELS}/officeDocument" '
                        'Target="xl/workbook.xml"/></Relationships>',
         "xl/workbook.xml": workbook, "xl/_rels/workbook.xml.rels": rels, "xl/sharedStrings.xml": shared,
-        "xl/styles.xml": styles, "xl/worksheets/data.xml": sheet_xml(rows)}
+        "xl/styles.xml": styles, "xl/worksheets/data.xml": '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+        f'<worksheet {ns}><sheetData>' + "".join(rows) + '</sheetData></worksheet>'}
     with zipfile.ZipFile("handmade.xlsx", "w", zipfile.ZIP_DEFLATED) as z:
         for name, text in parts.items():
             z.writestr(name, text)
@@ -121,28 +105,25 @@ def make_repeats():
 
 def cell_text(v):
     if isinstance(v, bool):
-        return "1" if v else "0"
-    if isinstance(v, dt.datetime) and not (v.hour or v.minute or v.second):
-        v = v.date()
+        return str(int(v))
+    if isinstance(v, dt.datetime):
+        return v.isoformat(sep=" ") if v.hour or v.minute or v.second else v.date().isoformat()
     if isinstance(v, (dt.date, dt.time)):
-        return v.isoformat(sep=" ") if isinstance(v, dt.datetime) else v.isoformat()
+        return v.isoformat()
     return "" if v is None or (isinstance(v, str) and v.startswith("#")) else str(v)  # "#": an error value
 
 
 def expect_openpyxl(path):
-    wb = openpyxl.load_workbook(path, data_only=True)
-    for ws in wb.worksheets:
+    for ws in openpyxl.load_workbook(path, data_only=True).worksheets:
         with open(f"{path}.{ws.title}.expect", "w", encoding="utf-8", newline="") as f:
-            w = csv.writer(f, delimiter="\t", lineterminator="\n")
-            for row in ws.iter_rows(values_only=True):
-                w.writerow([cell_text(v) for v in row])
+            csv.writer(f, delimiter="\t", lineterminator="\n").writerows(
+                [cell_text(v) for v in row] for row in ws.iter_rows(values_only=True))
 
 
 make_trial()
-subprocess.run(["ssconvert", "trial.xlsx", "trial_ss.xlsx"], check=True, capture_output=True)
-subprocess.run(["ssconvert", "trial.xlsx", "trial.ods"], check=True, capture_output=True)
+for copy in ("trial_ss.xlsx", "trial.ods"):
+    subprocess.run(["ssconvert", "trial.xlsx", copy], check=True, capture_output=True)
 make_handmade()
 make_repeats()
-expect_openpyxl("trial_ss.xlsx")
-expect_openpyxl("handmade.xlsx")
-expect_openpyxl("trial.xlsx")
+for path in ("trial_ss.xlsx", "handmade.xlsx", "trial.xlsx"):
+    expect_openpyxl(path)
