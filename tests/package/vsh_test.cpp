@@ -1,17 +1,26 @@
-// The package spreadsheet writer: golden bytes of all versions, a full field walk, layout edges.
+// Package spreadsheet files: golden bytes of all versions, a full field walk, layout edges, reading
+// both byte orders, round trips, cut and lying files.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstring>
 #include <string>
 
 #include "driver/vxs_options.h"
 #include "driver/vxs_formats.h"
+#include "package/vxr_read.h"
 #include "package/vxs_package.h"
+#include "sheet/vxs_format_entries.h"
 #include "sheet/vxs_access.h"
 #include "sheet/vxs_sheet.h"
 #include "test_util.h"
 
 namespace {
+
+using Ints = std::vector<int32_t>;
+using Nums = std::vector<double>;
+using Texts = std::vector<std::string>;
 
 // An independent reader of the layout; ok only when the last field ends at the last byte.
 struct VshWalk {
@@ -108,8 +117,8 @@ TEST(VshGolden, AllThreeVersionsOfTheKindsSampleAndTheBundledSample) {
     ASSERT_EQ(run_morvalen(dir.path(), {"f.csv", "f.vsh"}).status, 0);
     VshWalk w(read_file(dir.file("f.vsh")));
     EXPECT_TRUE(w.ok);
-    EXPECT_EQ(w.types, (std::vector<int32_t>{4, 2, 2, 3, 4, 4, 3}));
-    EXPECT_EQ(w.labels, (std::vector<std::string>{"Avalon", "Brigadier", "Cadenza"}));
+    EXPECT_EQ(w.types, (Ints{4, 2, 2, 3, 4, 4, 3}));
+    EXPECT_EQ(w.labels, (Texts{"Avalon", "Brigadier", "Cadenza"}));
 }
 
 // Hand-built sheets for the layout's edge cases: the saved file walked, or the result 0 and no file.
@@ -133,25 +142,21 @@ struct VshWriter : ::testing::Test {
 
 TEST_F(VshWriter, WidthsClampedPerVersionAndDatesShownPlainBeforeVersionThree) {
     Column* c = add(VXS_VARIATE, "w", {1, 2, 3});
-    c->width = 75;
-    c->representation = VXS_REP_DATE;
+    c->width = 75, c->representation = VXS_REP_DATE;
     Column* d = add(VXS_VARIATE, "wide", {1, 2, 3});
     d->width = 150;
     add(VXS_VARIATE, "narrow", {1, 2, 3})->width = 0;
     for (auto [v, cap] : {std::pair{1, 40}, {2, 60}, {3, 90}}) {
         VshWalk w = save(v);
-        EXPECT_EQ(w.widths, (std::vector<int32_t>{std::min(75, cap), cap, 2})) << v;
+        EXPECT_EQ(w.widths, (Ints{std::min(75, cap), cap, 2})) << v;
         EXPECT_EQ(w.reps[0], v == 3 ? 5 : 1) << v;
     }
     EXPECT_TRUE(c->representation == VXS_REP_DATE && d->width == 90);  // the column keeps its own
 }
 
 TEST_F(VshWriter, MissingValuesAreMappedExactly) {
-    double high_byte_changed;  // about -1.5e302: differs from the missing value in the top byte only
-    uint64_t bits;
-    std::memcpy(&bits, &vxs_missing, 8);
-    bits ^= uint64_t{0x01} << 56;
-    std::memcpy(&high_byte_changed, &bits, 8);
+    // About -1.5e302: differs from the missing value in the top byte only.
+    const double high_byte_changed = std::bit_cast<double>(std::bit_cast<uint64_t>(vxs_missing) ^ uint64_t{1} << 56);
     for (auto [value, missing] : {std::pair{-1e308, 1}, {high_byte_changed, 1}, {-1e35, 0}, {-1e306, 0}})
         EXPECT_EQ(vxs_is_missing(value), missing) << value;
     add(VXS_VARIATE, "v", {-1e308, -1e35, 5});
@@ -170,9 +175,8 @@ TEST_F(VshWriter, OneWayTablesMarginsAndFactorCellsOfZero) {
         EXPECT_EQ(w.b.find(std::string("\x01\0\0\0T", 5)) != std::string::npos, v == 2);
         EXPECT_EQ(w.first_values[0], -1e307);  // a factor cell of 0
         // The margin adds a level: 4 levels, level values and labels.
-        EXPECT_EQ(w.factor_counts, (std::vector<int32_t>{4, 4, 4}));
-        EXPECT_EQ(w.levels, (std::vector<double>{10, 20, 30, 4}));
-        EXPECT_EQ(w.labels, (std::vector<std::string>{"lo", "mid", "hi", "Margin"}));
+        EXPECT_TRUE(w.factor_counts == (Ints{4, 4, 4}) && w.levels == (Nums{10, 20, 30, 4}));
+        EXPECT_EQ(w.labels, (Texts{"lo", "mid", "hi", "Margin"}));
     }
 }
 
@@ -182,15 +186,13 @@ TEST_F(VshWriter, RestrictionDescriptionMinimumMaximumAndEmptyColumns) {
     add(VXS_VARIATE, "gone", {vxs_missing, vxs_missing, vxs_missing});
     add(VXS_TEXT, "t", {})->text.set(0, "x");
     s->restriction_present = s->rows[1].restricted = 1;
-    vxs_add_line_to_description(s, "first line");
-    vxs_add_line_to_description(s, "second");
+    vxs_add_line_to_description(s, "first line"), vxs_add_line_to_description(s, "second");
     VshWalk w = save();
-    EXPECT_EQ(w.names, (std::vector<std::string>{"v", "t"}));  // the empty column is left out
-    EXPECT_EQ(w.types, (std::vector<int32_t>{4, 3, 21}));
-    EXPECT_EQ(w.restricted, (std::vector<int32_t>{0, 1, 0}));
+    EXPECT_EQ(w.names, (Texts{"v", "t"}));  // the empty column is left out
+    EXPECT_TRUE(w.types == (Ints{4, 3, 21}) && w.restricted == (Ints{0, 1, 0}));
     EXPECT_EQ(w.content, VXS_HAS_DESCRIPTION | VXS_HAS_MINMAX);
-    EXPECT_EQ(w.descriptions, (std::vector<std::string>{"first line", "second"}));
-    EXPECT_EQ(w.minmax, (std::vector<double>{1, 1, 3}));  // column 1 from 1 to 3
+    EXPECT_EQ(w.descriptions, (Texts{"first line", "second"}));
+    EXPECT_EQ(w.minmax, (Nums{1, 1, 3}));  // column 1 from 1 to 3
 }
 
 TEST_F(VshWriter, EmptySheetsAndNamelessMatricesWriteNothingUseful) {
@@ -199,6 +201,102 @@ TEST_F(VshWriter, EmptySheetsAndNamelessMatricesWriteNothingUseful) {
     v->num = {1, 2, 3}, v->type = VXS_MATRIX_COL;
     s->kind = VXS_MATRIX;  // a matrix needs a structure name
     EXPECT_FALSE(save(3, 0).b.empty());
+}
+
+Sheet* decode(const std::string& bytes, int32_t max_columns = 250) {
+    new_run_with_sheet(1), lastsheet = nullptr, VXSMAXCOLUMNS = max_columns;
+    ByteReader in(bytes);
+    return vxs_decode_vsh(in) ? lastsheet : nullptr;
+}
+
+// Versions 1-3 in both byte orders give one CSV; for kinds, the one from its hand-made description.
+TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
+    for (const std::string stem : {"kinds", "oneway"}) {
+        const bool kinds = stem == "kinds";
+        const std::string want = kinds ? read_file(data_path("csv/kinds_expected.csv"))
+                                       : "Colour!,Counts\n'red'  ,   4.0\n'green',   0.0\n'blue' ,   7.5\n";
+        for (int v = 1; v <= 3; ++v) {
+            for (const std::string order : {"", "_be"}) {
+                const std::string f = (kinds && order.empty() ? "csv/" : "vsh/") + stem + "_v" + std::to_string(v) + order + ".vsh";
+                SCOPED_TRACE(f);
+                ScratchDir dir;
+                RunResult r = run_morvalen(dir.path(), {copy_sample(dir, f, "in.vsh"), "out.csv"});
+                ASSERT_EQ(r.status, 0) << r.out;
+                EXPECT_EQ(read_file(dir.file("out.csv")), want);
+                if (kinds) continue;
+                Sheet* s = decode(read_file(data_path(f)));
+                ASSERT_TRUE(s && s->kind == VXS_TABLE && s->table_dims == 1);
+                EXPECT_EQ(s->structure_name, v < 3 ? "Counts" : "");
+            }
+        }
+    }
+    // A file that starts with the number 3 is a headerless symmetric matrix.
+    Sheet* s = decode(read_file(data_path("vsh/symmetric_v0.vsh")));
+    ASSERT_TRUE(s && s->kind == VXS_SYMMATRIX && s->structure_name == "S");
+    EXPECT_EQ(s->cols[1]->num, (Nums{1, 2}));
+}
+
+// A sheet holding every kind of column, written in each version, walked and read back.
+TEST_F(VshWriter, EveryColumnKindRoundTripsInEachVersion) {
+    const double M = s->missing;
+    Column* text = add(VXS_TEXT, "Notes", {});
+    text->text.set(0, "first"), text->text.set(2, "a longer third text");
+    Column* var = add(VXS_VARIATE, "Weight", {1.5, M, -2e-7});
+    var->decimals = 2, var->representation = VXS_REP_FIXED, var->extra = "kilograms";
+    Column* date = add(VXS_VARIATE, "Born", {45000, 45001.5, M});
+    date->representation = VXS_REP_DATE, date->date_format = 24;
+    add(VXS_FACTOR, "Block", {2, 1, 2})->nlevels = 2;
+    Column* f1 = add(VXS_FACTOR, "Dose", {1, 2, M});
+    f1->nlevels = 2, f1->origin = 1, f1->levels = {0.5, 10}, f1->decimals = 1;
+    Column* f2 = add(VXS_FACTOR, "Colour", {3, 1, 2});
+    f2->nlevels = 3, f2->origin = 2, f2->representation = VXS_REP_TEXT;
+    f2->labels = {"red", "green", "a label of exactly forty characters long"};
+    add(VXS_NUMERIC22, "Other", {7, 8, 9});
+    s->rows[1].restricted = s->restriction_present = 1;
+    s->defaults.omit_empty = vxs_get_global_defaults()->omit_empty = 0;
+    for (int version = 1; version <= 3; ++version) {
+        SCOPED_TRACE(version);
+        save(version), lastsheet = nullptr;
+        ASSERT_TRUE(read_file_into_sheet(dir.file(std::to_string(version) + ".vsh").c_str()));
+        Sheet* r = lastsheet;
+        ASSERT_TRUE(r != s && r->column_count == 7 && r->row_count == 3);
+        for (size_t c = 1; c <= 7; ++c) {
+            const Column *a = s->cols[c].get(), *b = r->cols[c].get();
+            SCOPED_TRACE(a->name);
+            EXPECT_TRUE(b->name == a->name && b->type == a->type && b->num == a->num && b->levels == a->levels);
+            EXPECT_TRUE(b->labels == a->labels && b->origin == a->origin && (a->type == VXS_TEXT || b->decimals == a->decimals));
+            ASSERT_EQ(b->text.size(), a->text.size());
+            for (size_t k = 0; k < a->text.size(); ++k) EXPECT_EQ(b->text.str(k), a->text.str(k));
+        }
+        // Descriptions and dates keep their kind only where the version has words for them.
+        EXPECT_EQ(r->cols[2]->extra, version == 3 ? "kilograms" : "");
+        EXPECT_EQ(r->cols[3]->representation, version == 3 ? VXS_REP_DATE : VXS_REP_GENERAL);
+        EXPECT_EQ(r->cols[3]->date_format, version == 3 ? 24 : r->cols[3]->date_format);
+        EXPECT_TRUE(r->restricted_count == 1 && r->rows[1].restricted == 1);
+    }
+}
+
+TEST(VshRead, ColumnLimitLongNamesCutAndLyingFiles) {
+    std::string good = read_file(data_path("csv/kinds_v3.vsh"));
+    Sheet* s = nullptr;
+    EXPECT_EQ(stdout_of([&] { s = decode(read_file(data_path("csv/kinds_v1.vsh")), 4); }),
+              "Warning Columns above 4 NOT transfered!\n");
+    EXPECT_EQ(s ? s->column_count : 0, 4);
+    // A 60-character name is read whole and its first 40 kept.
+    s = decode(le_bytes(VXS_MAGIC_V1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_bytes(1, 4) + le_f64(-1e307) +
+               le_bytes(4, 4) + le_bytes(1, 4) + le_bytes(60, 4) + std::string(60, 'n') + le_bytes(1, 4) +
+               le_bytes(0, 4) + le_bytes(0xFFFFFFFF, 4) + le_f64(12345.6));
+    ASSERT_TRUE(s && s->cols[1]->name == std::string(40, 'n'));
+    // Cuts and lying counts fail cleanly (sanitizers catch huge allocations and stray reads).
+    for (size_t n = 0; n < good.size(); ++n) EXPECT_FALSE(decode(good.substr(0, n))) << n;
+    ASSERT_TRUE(decode(good));
+    // Columns, rows (twice), structure kind, further header bytes, first value count, first name length.
+    for (auto [at, v] : {std::pair<size_t, uint32_t>{8, 0x7fffffff}, {12, 0x7fffffff}, {12, uint32_t(-1)}, {4, 7},
+                         {40, 0x7ffffff0}, {48, 0x7fffffff}, {52, 0x7fffffff}})
+        EXPECT_FALSE(decode(patched(good, at, le_bytes(v, 4)))) << at;
+    // A sheet missing value that marks nothing as missing would let bad factor codes through.
+    for (double missing : {std::nan(""), 1e308, 0.0, -1e300})
+        EXPECT_FALSE(decode(patched(good, 16, le_f64(missing)))) << missing;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/vxs_formats.h"
@@ -74,38 +75,25 @@ TEST(SourceReaders, MemoryDataSetReadsAsItsFilesWithAndWithoutCompanions) {
             write_file(main_name, main_bytes);
             std::vector<std::string> bytes;  // kept alive for the memory parts
             std::vector<VxsPart> parts;
-            for (const char* e : with_companions ? c.companions : std::vector<const char*>{}) {
-                bytes.push_back(read_file(vxs_path_stem(sample) + e));
-                write_file(dir.file(std::string("set") + e), bytes.back());
-            }
+            for (const char* e : with_companions ? c.companions : std::vector<const char*>{})
+                write_file(dir.file(std::string("set") + e), bytes.emplace_back(read_file(vxs_path_stem(sample) + e)));
             for (size_t i = 0; i < bytes.size(); ++i) parts.push_back({c.companions[i], bytes[i]});
             std::string from_file = outcome([&] { return c.by_path(main_name.c_str()); });
-            std::string from_memory = outcome([&] {
-                VxsSource src = VxsSource::memory(main_bytes, main_name, parts);
-                return c.by_source(src);
-            });
-            EXPECT_EQ(from_memory, from_file);
+            VxsSource src = VxsSource::memory(main_bytes, main_name, parts);
+            EXPECT_EQ(outcome([&] { return c.by_source(src); }), from_file);
             EXPECT_TRUE(!with_companions || from_file.find("status 1") != std::string::npos) << from_file;
         }
     }
 }
 
 TEST(SourceReaders, CompanionMissingMessagesNameTheFileLookedFor) {
-    const struct {
-        const char* main;  // null: a source that is not open
-        int16_t (*read)(VxsSource&);
-        const char* message;
-    } cases[] = {
-        {"dir/roads.shp", read_gis_shape_source, "Shape dBASE table dir/roads.DBF was not found"},
-        {"dir/roads.mif", read_mapinfo_source, "MapInfo Data record file dir/roads.MID was not found"},
-        {nullptr, read_gis_shape_source, "Shape File  was not found"},
-    };
-    for (const auto& c : cases) {
-        std::string got = outcome([&] {
-            VxsSource src = c.main ? VxsSource::memory("", c.main) : VxsSource();
-            return c.read(src);
-        });
-        EXPECT_NE(got.find(c.message), std::string::npos) << got;
+    for (auto [main, read, message] : {
+             std::tuple{"dir/roads.shp", read_gis_shape_source, "Shape dBASE table dir/roads.DBF was not found"},
+             {"dir/roads.mif", read_mapinfo_source, "MapInfo Data record file dir/roads.MID was not found"},
+             {nullptr, read_gis_shape_source, "Shape File  was not found"}}) {  // null: a source not open
+        VxsSource src = main ? VxsSource::memory("", main) : VxsSource();
+        std::string got = outcome([&] { return read(src); });
+        EXPECT_NE(got.find(message), std::string::npos) << got;
     }
 }
 
