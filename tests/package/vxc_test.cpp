@@ -17,9 +17,7 @@ TEST(VxcConversion, GoldenKindsSampleAndTheOptionsThatChangeTheFile) {
     ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", "kinds.vxc"}).status, 0);
     EXPECT_EQ(read_file(dir.file("kinds.vxc")), read_file(data_path("csv/kinds_expected.vxc")));
     write_file(dir.file("a.csv"), "x,y\n1,2\n");
-    const struct {
-        const char *in, *out, *ending, *absent;
-    } cases[] = {
+    const struct { const char *in, *out, *ending, *absent; } cases[] = {
         {"a.csv/p=Ptr", "q.vxc/q", "DELETE [redefine=yes] Ptr\nPOINTER Ptr; !p(x,y)\n\nRETURN [CLOSE=yes]\n\n", "\nREAD x\n"},
         {"a.csv", "b.vxc/b", "ENDBREAK\n\n", "RETURN"},
         {"a.csv", "n.vxc/*", "RESTRICT x,y\n", "RETURN"},
@@ -58,49 +56,40 @@ TEST(VxcWriter, BufferStringsAndNumbers) {
 // Inline in FACTOR up to 57 levels with values and labels, 88 labels only, 133 values only; above,
 // through _levels_/_labels_. Same for a two-way table's class (form 1 values, 2 labels, 3 both).
 TEST(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
-    for (auto [form, limit] : {std::pair{3, 57}, {2, 88}, {1, 133}}) {
-        const bool with_values = form != 2, with_labels = form != 1;
-        for (bool table : {false, true}) {
+    for (auto [form, limit] : {std::pair{3, 57}, {2, 88}, {1, 133}})
+        for (bool table : {false, true})
             for (int32_t n : {limit - 1, limit, limit + 1}) {
                 SCOPED_TRACE(std::to_string(n) + " levels, form " + std::to_string(form) + (table ? " table" : ""));
+                const bool with_values = form != 2, with_labels = form != 1, above = n > limit;
                 Sheet* s = new_run_with_sheet(table ? 1 : 3, table ? VXS_TABLE : VXS_VECTOR);
                 Column* f = create_column_with_memory(s, VXS_FACTOR, table ? "R" : "F", table ? 1 : 3);
                 f->num = table ? std::vector<double>{1} : std::vector<double>{0, double(n), double(n + 1)};
                 f->nlevels = table ? 1 : n;
                 if (table) s->table_dims = 2, s->form_code = form, s->structure_name = "T", s->second_structure_name = "C";
-                std::string values, labels;
+                std::string values, labels, count = std::to_string(n);
                 for (int32_t i = 1; i <= n; ++i) {
                     const std::string v = std::to_string(i * 10);
-                    if (table) {
-                        Column* b = create_column_with_memory(s, VXS_TABLE_BODY, v, 1);
+                    if (Column* b = table ? create_column_with_memory(s, VXS_TABLE_BODY, v, 1) : nullptr)
                         b->num = {1}, b->table_constant = i * 10;
-                    } else {
-                        if (with_values) f->levels.push_back(i * 10);
-                        if (with_labels) f->labels.push_back(v);
-                    }
-                    values += (i > 1 ? "," : "") + v;
-                    labels += (i > 1 ? ",'" : "'") + v + "'";
+                    else if (with_values) f->levels.push_back(i * 10);
+                    if (!table && with_labels) f->labels.push_back(v);
+                    values += (i > 1 ? "," : "") + v, labels += (i > 1 ? ",'" : "'") + v + "'";
                 }
                 std::string text = written(s);
                 for (size_t at; (at = text.find("\\\n")) != std::string::npos;) text.erase(at, 2);  // joined
-                size_t start = text.find("FACTOR [modify=yes");
+                const size_t start = text.find("FACTOR [modify=yes");
                 ASSERT_NE(start, std::string::npos) << text;
-                const bool above = n > limit;
                 std::string want = table ? "FACTOR [modify=yes" : "FACTOR [modify=yes;nvalues=3";
                 // Labels alone above the limit: a factor leaves its level count out, a table keeps it.
                 if (with_values) want += above ? ";levels=!(#_levels_)" : ";levels=!(" + values + ")";
-                else if (table || !above) want += ";levels=" + std::to_string(n);
+                else if (table || !above) want += ";levels=" + count;
                 if (with_labels) want += above ? ";labels=!t(#_labels_)" : ";labels=!t(" + labels + ")";
                 EXPECT_EQ(text.substr(start, text.find('\n', start) - start), want + (table ? "] C" : "] F"));
-                const std::string count = std::to_string(n);
-                EXPECT_EQ(text.find("_levels_\nVARIATE [nvalues=" + count + "] _levels_\nREAD _levels_\n10 20 ") != std::string::npos,
-                          above && with_values);
-                EXPECT_EQ(text.find("_labels_\nTEXT [nvalues=" + count + "] _labels_\nREAD _labels_\n'10' '20' ") != std::string::npos,
-                          above && with_labels);
-                EXPECT_TRUE(table || text.find("READ F; frepresentation=ordinal\n* " + count + " * :\n") != std::string::npos);
+                auto has = [&](const std::string& part) { return text.find(part) != std::string::npos; };
+                EXPECT_EQ(has("_levels_\nVARIATE [nvalues=" + count + "] _levels_\nREAD _levels_\n10 20 "), above && with_values);
+                EXPECT_EQ(has("_labels_\nTEXT [nvalues=" + count + "] _labels_\nREAD _labels_\n'10' '20' "), above && with_labels);
+                EXPECT_TRUE(table || has("READ F; frepresentation=ordinal\n* " + count + " * :\n"));
             }
-        }
-    }
 }
 
 TEST(VxcWriter, TitleUnitsDatesExtrasEmptyColumnsRestrictionAndTemporaryEnding) {
@@ -108,8 +97,7 @@ TEST(VxcWriter, TitleUnitsDatesExtrasEmptyColumnsRestrictionAndTemporaryEnding) 
     Column* u = create_column_with_memory(s, VXS_UNITS_TEXT, "id", 2);
     u->text.set(0, "a"), u->text.set(1, "b");
     Column* d = create_column_with_memory(s, VXS_VARIATE, "day", 2);
-    d->num = {36526, 36527}, d->representation = VXS_REP_DATE, d->date_format = 9, d->decimals = 0;
-    d->extra = "when 'sown'";
+    d->num = {36526, 36527}, d->representation = VXS_REP_DATE, d->date_format = 9, d->decimals = 0, d->extra = "when 'sown'";
     create_column(s, VXS_TEXT, "none", 90);
     s->restriction_present = s->rows[0].restricted = 1;
     vxs_source = "Data read from Sheet1 of it's.xls";
