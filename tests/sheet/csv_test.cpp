@@ -157,9 +157,8 @@ TEST(CsvReader, EveryCutReadsTheSameSheetAsOnePass) {
         write_file(dir.file("in.csv"), text);
         const std::string whole = read_dump(dir.file("in.csv"), [] { vxs_set_text_split(0); }, true);
         ASSERT_NE(whole, "no sheet");
-        for (cut = 0; cut < text.size(); ++cut)
-            if (text[cut] == '\n')
-                EXPECT_EQ(read_dump(dir.file("in.csv"), [] { vxs_set_text_split(cut); }, true), whole) << "cut after " << cut;
+        for (cut = text.find('\n'); cut != std::string::npos; cut = text.find('\n', cut + 1))
+            EXPECT_EQ(read_dump(dir.file("in.csv"), [] { vxs_set_text_split(cut); }, true), whole) << "cut after " << cut;
         vxs_set_text_split(0);
     }
 }
