@@ -373,16 +373,13 @@ TEST(SheetModel, ColumnLimitRowWidthTextCapAndMissingStart) {
     }
     VXSMAXCOLUMNS = 250;
     for (auto [rows, width] : {std::pair{1000, 4}, {1001, 5}, {10000, 5}, {10001, 6}}) {
-        Sheet* s = new_run_with_sheet(rows);
-        EXPECT_EQ(s->row_column()->width, width) << rows;
-        EXPECT_EQ(s->row_column()->num.back(), static_cast<double>(rows));
+        const Column* row = new_run_with_sheet(rows)->row_column();
+        EXPECT_TRUE(row->width == width && row->num.back() == rows) << rows;
     }
     Sheet* s = new_run_with_sheet(2);
     Column* t = create_column_with_memory(s, VXS_TEXT, "Comment", 2);
-    EXPECT_EQ(t->text_capacity, 90);
-    t->text.set(0, std::string(91, 'x'));
-    t->text.set(1, "short");
-    EXPECT_TRUE(t->text.get(0) == std::string(90, 'x') && t->text.get(1) == "short");
+    t->text.set(0, std::string(91, 'x')), t->text.set(1, "short");
+    EXPECT_TRUE(t->text_capacity == 90 && t->text.get(0) == std::string(90, 'x') && t->text.get(1) == "short");
     Column* f = create_column_with_memory(s, VXS_FACTOR, "Block", 2);
     EXPECT_TRUE(f->nlevels == 2 && f->levels_present() == 0);
     for (double v : f->num) EXPECT_FALSE(v > s->missing);
@@ -392,17 +389,13 @@ TEST(SheetModel, ColumnLimitRowWidthTextCapAndMissingStart) {
 // Two regions filled out of row order; texts that overflow a region land after close().
 TEST(SheetModel, TextRegionsKeepEveryTextWhateverTheirSizes) {
     TextCells t;
-    t.resize(5);
-    t.set(0, "before");
+    t.resize(5), t.set(0, "before");
     std::vector<TextCells::Region> parts{t.region(4), t.region(3)};
-    parts[1].set(4, "xyz");
-    parts[0].set(1, "ab");
-    parts[0].set(2, "overflow");
-    parts[1].set(3, std::string(95, 'q'));
+    parts[1].set(4, "xyz"), parts[0].set(1, "ab"), parts[0].set(2, "overflow"), parts[1].set(3, std::string(95, 'q'));
     t.close(parts);
-    EXPECT_TRUE(parts.empty());
-    const std::vector<std::string> want{"before", "ab", "overflow", std::string(90, 'q'), "xyz"};
-    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(t.get(i), want[i]) << i;
+    Texts got;
+    for (size_t i = 0; i < 5; ++i) got.emplace_back(t.get(i));
+    EXPECT_TRUE(parts.empty() && got == (Texts{"before", "ab", "overflow", std::string(90, 'q'), "xyz"}));
 }
 
 int fatal_status(const std::function<void()>& f) {
