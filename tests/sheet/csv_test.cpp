@@ -178,13 +178,4 @@ TEST(CsvReader, ValidateCellAndBlankSheet) {
     EXPECT_EQ(dump(lastsheet), "C1#=*|2.5; C2$=|hello");
 }
 
-// Our own CSV output reads back to the same sheet.
-TEST(CsvConversion, OwnOutputReadsBack) {
-    ScratchDir dir;
-    copy_sample(dir, "csv/kinds.csv");
-    ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", "again.csv"}).status, 0);
-    ASSERT_EQ(run_morvalen(dir.path(), {"again.csv", "again.tab"}).status, 0);
-    EXPECT_EQ(read_file(dir.file("again.tab")), read_file(data_path("csv/kinds_expected.tab")));
-}
-
 }  // namespace

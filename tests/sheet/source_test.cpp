@@ -30,16 +30,13 @@ namespace {
 TEST(Source, EveryAccessorPastTheEndFailsAtItsOffset) {
     const std::string bytes = "\x01\x02\x03\x04\x05\x06\x07";
     VxsSource s = VxsSource::memory(bytes, "mem.bin");
-    const std::pair<size_t, std::function<bool(ByteReader&)>> cases[] = {  // start, read gives 0
-        {7, [](ByteReader& r) { return r.u8() == 0; }},   {7, [](ByteReader& r) { return r.i8() == 0; }},
-        {6, [](ByteReader& r) { return r.u16() == 0; }},  {6, [](ByteReader& r) { return r.i16() == 0; }},
-        {4, [](ByteReader& r) { return r.u32() == 0; }},  {5, [](ByteReader& r) { return r.i32() == 0; }},
-        {0, [](ByteReader& r) { return r.u64() == 0; }},  {1, [](ByteReader& r) { return r.i64() == 0; }},
-        {4, [](ByteReader& r) { return r.f32() == 0; }},  {2, [](ByteReader& r) { return r.f64() == 0; }},
-        {5, [](ByteReader& r) { return r.str(3).empty(); }}, {6, [](ByteReader& r) { return r.view(2).empty(); }},
-        {2, [](ByteReader& r) { return !r.skip(6); }},
-        {4, [](ByteReader& r) { return r.sub(4).size() == 0; }},
-        {3, [](ByteReader& r) {
+    using R = ByteReader&;  // the signed and floating reads are these with a cast
+    const std::pair<size_t, std::function<bool(R)>> cases[] = {  // start, read gives 0
+        {7, [](R r) { return r.u8() == 0; }},         {6, [](R r) { return r.u16() == 0; }},
+        {4, [](R r) { return r.u32() == 0; }},        {0, [](R r) { return r.u64() == 0; }},
+        {5, [](R r) { return r.str(3).empty(); }},    {6, [](R r) { return r.view(2).empty(); }},
+        {2, [](R r) { return !r.skip(6); }},          {4, [](R r) { return r.sub(4).size() == 0; }},
+        {3, [](R r) {
              char out[5] = {'x', 'x', 'x', 'x', 'x'};
              return !r.bytes(out, 5) && std::string(out, 5) == std::string(5, '\0');
          }},
@@ -82,23 +79,18 @@ TEST_P(SourceKinds, BlockReaderWindowsSeeksAndStopsAtTheEnd) {
     EXPECT_EQ(checked, big.size() / 13);
     // The tail is shorter than a record: a record taken from it fails at the tail's start.
     ByteReader tail = f.window(13, Endian::Little);
-    EXPECT_EQ(tail.size(), big.size() % 13);
-    EXPECT_FALSE(tail.sub(13).ok());
-    EXPECT_EQ(tail.fail_offset(), 0u);
+    EXPECT_TRUE(tail.size() == big.size() % 13 && !tail.sub(13).ok() && tail.fail_offset() == 0u);
     EXPECT_TRUE(f.seek(big.size()) && f.window(8, Endian::Little).size() == 0 && !f.seek(big.size() + 1));
-    ASSERT_TRUE(f.seek(5));
-    EXPECT_EQ(f.window(4, Endian::Little).u8(), static_cast<uint8_t>(big[5]));
-    f.consume(big.size());  // past the end stops at the end
-    EXPECT_EQ(f.remaining(), 0u);
+    EXPECT_TRUE(f.seek(5) && f.window(4, Endian::Little).u8() == static_cast<uint8_t>(big[5]));
+    EXPECT_EQ((f.consume(big.size()), f.remaining()), 0u);  // past the end stops at the end
 }
 
 INSTANTIATE_TEST_SUITE_P(Source, SourceKinds, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "File" : "Memory"); });
 
 TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
-    const struct {
-        const char *main, *file, *ext, *found;  // the companion present, asked for, found ("": none)
-    } cases[] = {
+    // The companion present, asked for, found ("": none).
+    const struct { const char *main, *file, *ext, *found; } cases[] = {
         {"map.shp", "map.dbf", ".DBF", "map.dbf"},   {"map.shp", "map.DBF", ".dbf", "map.DBF"},
         {"map.SHP", "map.Dbf", ".Dbf", "map.Dbf"},   {"map.shp", "map.Dbf", ".dbf", ""},  // asked case only
         {"map.shp", "other.dbf", ".dbf", ""},        {"a.b.hdr", "a.b.dat", ".dat", "a.b.dat"},
@@ -110,8 +102,7 @@ TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
         const std::string expect = std::string("companion of ") + c.main, f = c.file;
         ScratchDir dir;
         std::filesystem::create_directory(dir.file("x.dir"));
-        write_file(dir.file(c.main), "main");
-        write_file(dir.file(f), expect);
+        write_file(dir.file(c.main), "main"), write_file(dir.file(f), expect);
         VxsSource file;
         ASSERT_TRUE(file.open_file(dir.file(c.main)));
         VxsSource fs = file.open_sibling(c.ext);
@@ -119,14 +110,13 @@ TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
         std::vector<VxsPart> parts;
         if (vxs_path_stem(f) == vxs_path_stem(c.main)) parts.push_back({f.substr(f.rfind('.')), expect});
         VxsSource ms = VxsSource::memory("main", c.main, parts).open_sibling(c.ext);
-        ASSERT_EQ(fs.is_open(), *c.found != '\0');
-        ASSERT_EQ(ms.is_open(), *c.found != '\0');
+        ASSERT_TRUE(fs.is_open() == (*c.found != '\0') && ms.is_open() == (*c.found != '\0'));
         if (!*c.found) continue;
         EXPECT_TRUE(fs.name() == dir.file(c.found) && ms.name() == c.found);
         std::string_view a, b;
         EXPECT_TRUE(fs.whole(a) && ms.whole(b) && a == expect && b == expect);
         // A companion of the companion is the data set's own main file again.
-        std::string main_ext = std::string(c.main).substr(vxs_path_stem(c.main).size());
+        const std::string main_ext = std::string(c.main).substr(vxs_path_stem(c.main).size());
         EXPECT_TRUE(main_ext.empty() || fs.open_sibling(main_ext).is_open());
     }
 }
@@ -165,9 +155,7 @@ const struct {
 
 // The status, printed text and whole sheet of one read, as text to compare.
 std::string outcome(const std::function<int16_t()>& read) {
-    vxs_release_sheets();
-    vxs_init();
-    vxs_reset_options();
+    fresh_run();
     testing::internal::CaptureStdout();
     int16_t status = read();
     std::ostringstream out;
