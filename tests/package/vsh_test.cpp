@@ -39,11 +39,11 @@ struct VshWalk {
 
 private:
     bool walk() {
-        int32_t magic = i32();
+        const int32_t magic = i32();
         version = magic == VXS_MAGIC_V1 ? 1 : magic == VXS_MAGIC_V2 ? 2 : magic == VXS_MAGIC_V3 ? 3 : 0;
         if (!version) return false;
         kind = i32();
-        int32_t ncols = i32();
+        const int32_t ncols = i32();
         skip(version >= 2 ? 16 : 12);  // rows, missing value, a version 2 field
         if (version >= 3) skip(4), content = i32(), skip(4), skip(i32());
         if (kind == 2 || kind == 3) {
@@ -61,8 +61,7 @@ private:
         return true;
     }
     void column() {
-        int32_t type = i32(), count = i32();
-        types.push_back(type);
+        const int32_t type = types.emplace_back(i32()), count = i32();
         if (type == 21) {  // the restriction: one flag per row
             for (int32_t r = 0; r < count && ok; ++r) restricted.push_back(i32());
             return;
@@ -97,18 +96,18 @@ private:
     int32_t i32() { return get<int32_t>(); }
     double f64() { return get<double>(); }
     std::string str() {
-        size_t n = static_cast<size_t>(i32());  // a negative length turns huge and fails
-        if (!need(n)) return {};
-        pos += n;
-        return b.substr(pos - n, n);
+        const size_t n = static_cast<size_t>(i32());  // a negative length turns huge and fails
+        return need(n) ? (pos += n, b.substr(pos - n, n)) : std::string();
     }
     void skip(size_t n) { pos += need(n) ? n : 0; }
 };
 
-// The kinds sample against the bytes its generator built by hand, and the bundled sample.
-TEST(VshGolden, AllThreeVersionsOfTheKindsSampleAndTheBundledSample) {
+// The kinds sample against the bytes and text its generator built by hand, and the bundled sample.
+TEST(VshGolden, AllThreeVersionsOfTheKindsSampleItsCommandFileAndTheBundledSample) {
     ScratchDir dir;
     copy_sample(dir, "csv/kinds.csv");
+    ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", "kinds.vxc"}).status, 0);
+    EXPECT_EQ(read_file(dir.file("kinds.vxc")), read_file(data_path("csv/kinds_expected.vxc")));
     for (int v = 1; v <= 3; ++v) {
         const std::string n = std::to_string(v), out = "k" + n + ".vsh";
         ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", out + "/v=" + n}).status, 0);
@@ -302,11 +301,8 @@ TEST(VshRead, ColumnLimitLongNamesCutAndLyingFiles) {
         EXPECT_FALSE(decode(patched(good, 16, le_f64(missing)))) << missing;
 }
 
-TEST(VxcConversion, GoldenKindsSampleAndTheOptionsThatChangeTheFile) {
+TEST(VxcConversion, TheOptionsThatChangeTheFile) {
     ScratchDir dir;
-    copy_sample(dir, "csv/kinds.csv");
-    ASSERT_EQ(run_morvalen(dir.path(), {"kinds.csv", "kinds.vxc"}).status, 0);
-    EXPECT_EQ(read_file(dir.file("kinds.vxc")), read_file(data_path("csv/kinds_expected.vxc")));
     write_file(dir.file("a.csv"), "x,y\n1,2\n");
     const struct { const char *in, *out, *ending, *absent; } cases[] = {
         {"a.csv/p=Ptr", "q.vxc/q", "DELETE [redefine=yes] Ptr\nPOINTER Ptr; !p(x,y)\n\nRETURN [CLOSE=yes]\n\n", "\nREAD x\n"},
@@ -335,12 +331,10 @@ TEST(VxcWriter, BufferStringsAndNumbers) {
     const std::tuple<std::string, int, int> parts[] = {{"DIRECTIVE ", 1, 0}, {a70, 1, 0}, {"\n", 0, 0},
                                                        {a70, 0, 0},          {" " + a70, 0, 0}, {":\n", 0, 1}};
     for (const auto& [text, mode, flush] : parts) vxs_add_to_buf(text, mode, flush, &out);
-    EXPECT_TRUE(out.close());
     // A directive is continued after a backslash, data on a plain new line; ":" is never moved.
-    EXPECT_EQ(read_file(dir.file("buf.txt")), "DIRECTIVE \\\n" + a70 + "\n" + a70 + "\n " + a70 + ":\n");
+    EXPECT_TRUE(out.close() && read_file(dir.file("buf.txt")) == "DIRECTIVE \\\n" + a70 + "\n" + a70 + "\n " + a70 + ":\n");
     EXPECT_EQ(translate_out_str("it's \"q\" a\\b `c`", 90), "it''s \"\"q\"\" a\\\\b ``c``");
-    EXPECT_EQ(translate_out_str("tab\there\xe9", 90), "tab here ");
-    EXPECT_EQ(translate_out_str("ab'cd", 3), "ab''");  // cut first, then the quote doubled
+    EXPECT_TRUE(translate_out_str("tab\there\xe9", 90) == "tab here " && translate_out_str("ab'cd", 3) == "ab''");  // cut, doubled
     EXPECT_EQ(write_out_number(1e308, vxs_missing, 0), "9.99999E+307");
 }
 

@@ -103,9 +103,9 @@ TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
         ScratchDir dir;
         std::filesystem::create_directory(dir.file("x.dir"));
         write_file(dir.file(c.main), "main"), write_file(dir.file(f), expect);
-        VxsSource file;
+        VxsSource file, fs;
         ASSERT_TRUE(file.open_file(dir.file(c.main)));
-        VxsSource fs = file.open_sibling(c.ext);
+        fs = file.open_sibling(c.ext);
         // A data set in memory holds only its own files, each named by its extension.
         std::vector<VxsPart> parts;
         if (vxs_path_stem(f) == vxs_path_stem(c.main)) parts.push_back({f.substr(f.rfind('.')), expect});
@@ -211,11 +211,9 @@ TEST(ByteWriter, FullDeviceIsReportedAtClose) {
     for (size_t n : {size_t{10}, size_t{3} << 20}) {  // still buffered; flushed and failed at once
         ByteWriter w;
         ASSERT_TRUE(w.open("/dev/full"));
-        w.fill(n, 'x');
-        EXPECT_EQ(w.ok(), n < 100);
+        EXPECT_EQ((w.fill(n, 'x'), w.ok()), n < 100);
         w.u32(7);  // dropped after a failure
-        EXPECT_FALSE(w.close());
-        EXPECT_FALSE(w.ok());
+        EXPECT_TRUE(!w.close() && !w.ok());
     }
     // Every built writer returns 0 on a full device, so the driver reports one failure.
     for (const VxsFormat& f : vxs_formats()) {
@@ -223,7 +221,7 @@ TEST(ByteWriter, FullDeviceIsReportedAtClose) {
         Sheet* s = new_run_with_sheet(3);
         create_column_with_memory(s, VXS_VARIATE, "x", 3)->num = {1, 2, 3};
         Column* t = create_column_with_memory(s, VXS_TEXT, "name", 3);
-        for (size_t i = 0; i < 3; ++i) t->text.set(i, std::string(1, char('a' + i)));
+        t->text.set(0, "a"), t->text.set(1, "b"), t->text.set(2, "c");
         EXPECT_EQ(f.write(s, "/dev/full") & 0xffff, 0) << f.name;
         vxs_release_sheets();
     }
@@ -232,9 +230,7 @@ TEST(ByteWriter, FullDeviceIsReportedAtClose) {
 // Later patches use the writer's byte order; bytes already handed to the file cannot be patched.
 TEST(ByteWriter, MemoryOutputAndPatchesOfEarlierBytes) {
     ByteWriter m(Endian::Big);
-    m.to_memory();
-    m.u32(0);
-    m.bytes("body");
+    m.to_memory(), m.u32(0), m.bytes("body");
     EXPECT_TRUE(m.patch_u32(0, 4) && m.patch_u16(4, 0x4142));
     EXPECT_FALSE(m.patch_u32(6, 1) || m.patch_u16(9, 1));  // would run past the end
     EXPECT_EQ(m.buffered(), std::string_view("\0\0\0\x04" "ABdy", 8));
@@ -244,11 +240,9 @@ TEST(ByteWriter, MemoryOutputAndPatchesOfEarlierBytes) {
     ScratchDir dir;
     ByteWriter f;
     ASSERT_TRUE(f.open(dir.file("p").c_str()));
-    f.u16(0);
-    EXPECT_TRUE(f.patch_u16(0, 0x0102));  // still buffered
-    f.fill(2u << 20, 'y');                // flushed to the file
-    EXPECT_FALSE(f.patch_u16(0, 0));
-    EXPECT_TRUE(f.close());
+    EXPECT_TRUE((f.u16(0), f.patch_u16(0, 0x0102)));  // still buffered
+    f.fill(2u << 20, 'y');                              // flushed to the file
+    EXPECT_TRUE(!f.patch_u16(0, 0) && f.close());
     EXPECT_EQ(read_file(dir.file("p")).substr(0, 3), std::string("\x02\x01y"));
 }
 
