@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sheet/vxs_access.h"
@@ -38,7 +39,7 @@ struct Access : ::testing::Test {
         c->num = std::move(v);
         return c;
     }
-    Column* text(Sheet* s, const std::string& name, std::vector<std::string> v, int32_t type = VXS_TEXT) {
+    Column* text(Sheet* s, const std::string& name, Texts v, int32_t type = VXS_TEXT) {
         Column* c = create_column_with_memory(s, type, name, 0);
         for (auto& t : v) c->text.push_back(t);
         return c;
@@ -84,8 +85,7 @@ TEST_F(Access, ValidAndDefaultNames) {
              {"", "C1"}, {"   ", "C2"}, {"_", "C3"}})  // nothing left: a default name
         EXPECT_EQ(valid(in), out) << in;
     VxsDefaults* g = vxs_get_global_defaults();
-    g->suffixed_ids = 1;
-    EXPECT_TRUE(valid("") == "C[4]" && vxs_def_column_name(7) == "C[7]");
+    EXPECT_TRUE((g->suffixed_ids = 1, valid("")) == "C[4]" && vxs_def_column_name(7) == "C[7]");
     g->suffixed_ids = 0, g->name_prefix = "Column12";
     EXPECT_TRUE(vxs_def_column_name(3) == "Column3" && vxs_def_column_name(0) == "Column5");  // 0: the next in the run
 
@@ -98,10 +98,10 @@ TEST_F(Access, ValidAndDefaultNames) {
     for (int round = 0; round < 20000; ++round) {
         std::string in;
         for (size_t i = 0, n = next() % 50; i < n; ++i) in.push_back(alphabet[next() % alphabet.size()]);
-        std::string out = valid(in);
+        const std::string out = valid(in);
         bool ok = !out.empty() && out.size() <= 40u && (std::isalpha(out[0] & 0xff) || std::strchr("_%", out[0]));
         for (char c : out) ok = ok && (std::isalnum(c & 0xff) || std::strchr("%_[]'", c));
-        size_t lb = out.find('['), rb = out.find(']'), q = out.find('\'');
+        const size_t lb = out.find('['), rb = out.find(']'), q = out.find('\'');
         ok = ok && ((lb == none && rb == none && q == none) ||
                     (lb != none && rb == out.size() - 1 && out.find('[', lb + 1) == none && (q == none || q > lb)));
         ASSERT_TRUE(ok) << "[" << in << "] gave [" << out << "]";
@@ -142,8 +142,7 @@ TEST_F(Access, EmptyRowsAreMarkedAndDeletedButNeverTheLastOne) {
     EXPECT_EQ(vxs_mark_empty_rows(s, 0), 2);
     vxs_delete_empty_rows(s);
     EXPECT_TRUE(s->row_count == 3 && s->rows.size() == 3u && s->cols[2]->text.get(1) == "x");
-    EXPECT_EQ(s->cols[1]->num, (Nums{1, M, 4}));
-    EXPECT_EQ(s->row_column()->num, (Nums{1, 3, 4}));  // original row numbers
+    EXPECT_TRUE(s->cols[1]->num == (Nums{1, M, 4}) && s->row_column()->num == (Nums{1, 3, 4}));  // original numbers
 
     Sheet* e = sheet(4);
     variate(e, "a", {M, M, M, M}), text(e, "t", {"", "", "", ""});
@@ -178,10 +177,8 @@ TEST_F(Access, DeleteRowsAndMoveColumns) {
     Column *a = variate(s, "a", {1, 2, 3}), *b = variate(s, "b", {4, 5, 6}), *c = text(s, "c", {"x", "y", "z"});
     s->rows[1].restricted = s->restricted_count = s->restriction_present = 1;
     EXPECT_TRUE(vxs_delete_row(s, 3, 0, 0, 0) == 0 && vxs_delete_row(s, 1, 0, 0, 0) == 1);
-    EXPECT_TRUE(a->num == (Nums{1, 3}) && c->text.get(1) == "z");
-    EXPECT_TRUE(s->restricted_count == 0 && s->restriction_present == 0);
-    EXPECT_EQ(vxs_delete_row(s, 0, 0, 0, 0), 1);
-    EXPECT_EQ(vxs_delete_row(s, 0, 0, 0, 0), 0);  // the last row stays
+    EXPECT_TRUE(a->num == (Nums{1, 3}) && c->text.get(1) == "z" && s->restricted_count == 0 && s->restriction_present == 0);
+    EXPECT_TRUE(vxs_delete_row(s, 0, 0, 0, 0) == 1 && vxs_delete_row(s, 0, 0, 0, 0) == 0);  // the last row stays
     EXPECT_TRUE(vxs_delete_column(s->row_column(), 0) == 0 && move_column(s, 1, 3) == 1);
     EXPECT_TRUE(names(s) == (Names{"b", "c", "a"}) && a->position == 3);
     EXPECT_TRUE(move_column(s, 3, 1) == 1 && !move_column(s, 0, 2) && !move_column(s, 4, 1));
@@ -202,13 +199,13 @@ TEST_F(Access, DecimalsWidthsDescriptionAndDistinctValues) {
     f->levels = {0.5, 2};
     vxs_fix_decimals(s);
     using Ints = std::vector<int32_t>;
-    EXPECT_EQ((Ints{a->decimals, b->decimals, c->decimals, d->decimals, f->decimals}), (Ints{2, 12, 0, 3, 1}));
-    EXPECT_EQ(a->representation, VXS_REP_FIXED);
+    EXPECT_EQ((Ints{a->decimals, b->decimals, c->decimals, d->decimals, f->decimals, a->representation}),
+              (Ints{2, 12, 0, 3, 1, VXS_REP_FIXED}));
 
     Sheet* w = sheet(2);  // the name or the widest value, capped for long names
-    EXPECT_EQ(vxs_set_default_column_width(variate(w, "Height", {1.5, 100}), 0), 7);
-    EXPECT_EQ(vxs_set_default_column_width(variate(w, "A_nineteen_char_nam", {1.5, 100}), 0), 12);
-    EXPECT_EQ(vxs_set_default_column_width(variate(w, "w", {123456.5, M}), 0), 7);  // "123456"
+    for (auto [name, v, width] : {std::tuple{"Height", Nums{1.5, 100}, 7}, {"A_nineteen_char_nam", {1.5, 100}, 12},
+                                  {"w", {123456.5, M}, 7}})  // "123456"
+        EXPECT_EQ(vxs_set_default_column_width(variate(w, name, v), 0), width) << name;
     Column* tw = text(w, "t", {"abcdefghij", ""});
     EXPECT_TRUE(vxs_set_default_column_width(tw, 0) == 11 && tw->nlevels == 10);
 
