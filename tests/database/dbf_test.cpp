@@ -219,8 +219,7 @@ TEST_F(Paradox, ValueEncodings) {
         {PDX_TIME, std::string("\x80\0\x03\xE8", 4), 1},
         {PDX_NUMBER, std::string("\xBF\xF0\0\0\0\0\0\0", 8), 1},
         {PDX_NUMBER, std::string("\x40\x0F\xFF\xFF\xFF\xFF\xFF\xFF", 8), -1},
-        {PDX_NUMBER, std::string(8, '\0'), -1e307},    {PDX_LOGICAL, std::string("\x81", 1), 1},
-    };
+        {PDX_NUMBER, std::string(8, '\0'), -1e307},    {PDX_LOGICAL, std::string("\x81", 1), 1}};
     for (const auto& c : cases)
         EXPECT_EQ(pdx_decode(c.type, reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), -1e307), c.want);
 }

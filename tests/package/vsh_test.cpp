@@ -211,25 +211,19 @@ Sheet* decode(const std::string& bytes, int32_t max_columns = 250) {
     return vxs_decode_vsh(in) ? lastsheet : nullptr;
 }
 
-// Versions 1-3 in both byte orders give one CSV; for kinds, the one from its hand-made description.
-TEST(VshRead, EachFileAndItsTwinGiveOneCsv) {
-    for (const std::string stem : {"kinds", "oneway"}) {
-        const bool kinds = stem == "kinds";
-        const std::string want = kinds ? read_file(data_path("csv/kinds_expected.csv"))
-                                       : "Colour!,Counts\n'red'  ,   4.0\n'green',   0.0\n'blue' ,   7.5\n";
-        for (int v = 1; v <= 3; ++v) {
-            for (const std::string order : {"", "_be"}) {
-                const std::string f = (kinds && order.empty() ? "csv/" : "vsh/") + stem + "_v" + std::to_string(v) + order + ".vsh";
-                SCOPED_TRACE(f);
-                ScratchDir dir;
-                RunResult r = run_morvalen(dir.path(), {copy_sample(dir, f, "in.vsh"), "out.csv"});
-                ASSERT_EQ(r.status, 0) << r.out;
-                EXPECT_EQ(read_file(dir.file("out.csv")), want);
-                if (kinds) continue;
-                Sheet* s = decode(read_file(data_path(f)));
-                ASSERT_TRUE(s && s->kind == VXS_TABLE && s->table_dims == 1);
-                EXPECT_EQ(s->structure_name, v < 3 ? "Counts" : "");
-            }
+// Versions 1-3 in both byte orders give the CSV of the kinds sample's hand-made description (the
+// one-way tables' CSV: the output hashes).
+TEST(VshRead, EachVersionInBothByteOrders) {
+    for (int v = 1; v <= 3; ++v) {
+        for (const std::string order : {"", "_be"}) {
+            const std::string n = std::to_string(v), f = (order.empty() ? "csv/" : "vsh/") + ("kinds_v" + n) + order + ".vsh";
+            ScratchDir dir;
+            RunResult r = run_morvalen(dir.path(), {copy_sample(dir, f, "in.vsh"), "out.csv"});
+            EXPECT_TRUE(r.status == 0 && read_file(dir.file("out.csv")) == read_file(data_path("csv/kinds_expected.csv")))
+                << f << r.out;
+            Sheet* s = decode(read_file(data_path("vsh/oneway_v" + n + order + ".vsh")));
+            ASSERT_TRUE(s && s->kind == VXS_TABLE && s->table_dims == 1);
+            EXPECT_EQ(s->structure_name, v < 3 ? "Counts" : "") << v << order;
         }
     }
     // A file that starts with the number 3 is a headerless symmetric matrix.
@@ -307,8 +301,7 @@ TEST(VxcConversion, TheOptionsThatChangeTheFile) {
     const struct { const char *in, *out, *ending, *absent; } cases[] = {
         {"a.csv/p=Ptr", "q.vxc/q", "DELETE [redefine=yes] Ptr\nPOINTER Ptr; !p(x,y)\n\nRETURN [CLOSE=yes]\n\n", "\nREAD x\n"},
         {"a.csv", "b.vxc/b", "ENDBREAK\n\n", "RETURN"},
-        {"a.csv", "n.vxc/*", "RESTRICT x,y\n", "RETURN"},
-    };
+        {"a.csv", "n.vxc/*", "RESTRICT x,y\n", "RETURN"}};
     for (const auto& c : cases) {
         ASSERT_EQ(run_morvalen(dir.path(), {c.in, c.out}).status, 0) << c.out;
         const std::string text = read_file(dir.file(std::string(c.out, 5)));

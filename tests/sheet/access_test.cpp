@@ -249,8 +249,7 @@ TEST_F(Conv, TextToFactorLevelsSortedUnsortedByCaseBlanksAndNaturalOrders) {
         // In order of appearance; natural orders are a kind of sorting too.
         {{"b", "a", "b", "c"}, 1, 1, 0, {"b", "a", "c"}, {1, 2, 1, 3}},
         {{"Wed", "Mon"}, 1, 1, 0, {"Wed", "Mon"}, {1, 2}},
-        {{"", "", ""}, 1, 1, 1, {}, {M, M, M}},
-    };
+        {{"", "", ""}, 1, 1, 1, {}, {M, M, M}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in[0] + (c.sorted ? " sorted" : " unsorted"));
         vxs_get_global_defaults()->sort_levels = c.sorted;

@@ -106,8 +106,7 @@ TEST_F(Dates, EveryFormatCodeForAKnownDate) {
         {21, "031599"},     {22, "03151999"},    {23, "03/15/99"},    {24, "03/15/1999"},
         {27, "1999-03-15"}, {36, "18:30:15"},    {37, " 6:30:15 pm"}, {38, "869634:30:15"},
         {40, "36234.8"},    {39, "3130684215.000"}, {34, "1999-03-15 18:30:15"},
-        {33, "15/03/99 18:30:15.00"}, {35, "15-Mar-1999 6:30:15 pm"},
-    };
+        {33, "15/03/99 18:30:15.00"}, {35, "15-Mar-1999 6:30:15 pm"}};
     for (auto [code, text] : cases) {
         SCOPED_TRACE("code " + std::to_string(code));
         const Read back = read(text, code);  // a date only, a time only, or the number as written
@@ -161,8 +160,7 @@ TEST_F(Dates, ReaderMissingStrippingLayoutsAndFallbacks) {
         {"Monday 15 March 1999", 28, 1, 36234}, {"150399183015", 40, 1, 36234 + 66615.0 / 86400},
         {"15/3/1999 6:30:15.5", 33, 1, 36234 + 23415.5 / 86400}, {"15mar1999 6:30:15 PM", 35, 1, 36234 + 66615.0 / 86400},
         {"15-Mar-1999 12:30:00 pm", 35, 1, 36234.5 + 1800.0 / 86400},
-        {"6:30:15 am", 37, 1, 23415.0 / 86400}, {"30:00:00", 38, 1, 1.25}, {"64800", 39, 1, 0.75},
-    };
+        {"6:30:15 am", 37, 1, 23415.0 / 86400}, {"30:00:00", 38, 1, 1.25}, {"64800", 39, 1, 0.75}};
     for (const Case& c : cases) {
         const Read r = read(c.text, c.code);
         EXPECT_TRUE(r.ok == c.ok && std::fabs(r.value - c.value) < 1e-8) << c.text << " " << c.code << ": " << r.value;
@@ -199,8 +197,7 @@ TEST_F(Dates, WriteNumFormsAndWhereItDiffersFromPlainPrintf) {
         {1234567, VXS_REP_TEXT, -1, "1.23457e+06"}, {2.5e-7, VXS_REP_EXPONENT, -1, "2.500000e-07"},
         {2.5e-7, VXS_REP_EXPONENT, 0, "2.500000e-07"}, {1.0 / 3, VXS_REP_EXPONENT, 3, "3.333e-01"},
         {5.62, VXS_REP_FIXED, -1, "5.620000"},     {2.675, VXS_REP_FIXED, 0, "3"},
-        {-999999.5, VXS_REP_FIXED, 3, "-999999.500"}, {1e-300, VXS_REP_FIXED, 12, "0.000000000000"},
-    };
+        {-999999.5, VXS_REP_FIXED, 3, "-999999.500"}, {1e-300, VXS_REP_FIXED, 12, "0.000000000000"}};
     for (const Case& c : cases) EXPECT_EQ(write_num(c.value, c.rep, c.dec, M), c.text) << c.value << " " << c.rep;
     vxs_set_date_format(27);
     EXPECT_EQ(write_num(36234, VXS_REP_DATE, -1, M), "1999-03-15");
@@ -297,8 +294,7 @@ TEST(NumbersFromText, EveryModeOnTheSameTrickyInputs) {
         {"@1", {M, 1, M, 1, 1}, "11111"}, {"Z", {M, 2, M, 2, 2}, "11111"},
         {"$1.50", {M, 1.5, 1.5, 1.5, 1.5}, "11111"}, {"1.2.3", {M, M, M, M, 1.23}, "11111"},
         {"Infinity", {M, M, M, 1, 111}, "11111"}, {"0x10", {M, M, M, 0, 10}, "11101"},
-        {"1e", {M, M, M, 1, 1}, "11100"},
-    };
+        {"1e", {M, M, M, 1, 1}, "11100"}};
     for (const Row& row : rows) {
         for (int mode = 0; mode <= 4; ++mode) {
             SCOPED_TRACE(std::string("text [") + row.text + "] mode " + std::to_string(mode));
@@ -327,8 +323,7 @@ TEST(NumbersFromText, StripBlanksAndMissingText) {
     fresh_run();
     const std::tuple<const char*, size_t, const char*> cases[] = {  // only the blank counts
         {"  a  b   c  ", 90, "a b c"}, {"abc", 90, "abc"}, {"", 90, ""}, {"    ", 90, " "},
-        {"ab   cd", 4, "ab"}, {"  x", 2, " "}, {"a  b", 3, "a"}, {"\tx\t", 90, "\tx\t"},
-    };
+        {"ab   cd", 4, "ab"}, {"  x", 2, " "}, {"a  b", 3, "a"}, {"\tx\t", 90, "\tx\t"}};
     for (auto [in, limit, out] : cases) {
         char buf[100];
         vxs_strip_blanks(buf, in, limit);

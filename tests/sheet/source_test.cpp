@@ -39,8 +39,7 @@ TEST(Source, EveryAccessorPastTheEndFailsAtItsOffset) {
         {3, [](R r) {
              char out[5] = {'x', 'x', 'x', 'x', 'x'};
              return !r.bytes(out, 5) && std::string(out, 5) == std::string(5, '\0');
-         }},
-    };
+         }}};
     for (auto& [start, read] : cases) {
         SCOPED_TRACE(start);
         ByteReader r = s.reader(Endian::Big);
@@ -95,8 +94,7 @@ TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
         {"map.SHP", "map.Dbf", ".Dbf", "map.Dbf"},   {"map.shp", "map.Dbf", ".dbf", ""},  // asked case only
         {"map.shp", "other.dbf", ".dbf", ""},        {"a.b.hdr", "a.b.dat", ".dat", "a.b.dat"},
         {"plain", "plain.dat", ".dat", "plain.dat"},  // no extension: appended
-        {"x.dir/plain", "x.dir/plain.DAT", ".dat", "x.dir/plain.DAT"},
-    };
+        {"x.dir/plain", "x.dir/plain.DAT", ".dat", "x.dir/plain.DAT"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.main) + " asks " + c.ext);
         const std::string expect = std::string("companion of ") + c.main, f = c.file;
@@ -150,8 +148,7 @@ const struct {
     {"weka/r_write_arff.arff", {}, read_weka_into_sheet, read_weka_source},
     {"stata/s110_be.dta", {}, read_stata_into_sheet, read_stata_source},
     {"readstat/readstat.sas7bdat", {}, [](const char* p) { return read_readstat_into_sheet(p, ReadstatKind::Sas7bdat); },
-     [](VxsSource& s) { return read_readstat_source(s, ReadstatKind::Sas7bdat); }},
-};
+     [](VxsSource& s) { return read_readstat_source(s, ReadstatKind::Sas7bdat); }}};
 
 // The status, printed text and whole sheet of one read, as text to compare.
 std::string outcome(const std::function<int16_t()>& read) {
