@@ -120,8 +120,7 @@ TEST(DbfWrite, FromCsvByHandAndReadBack) {
     auto byte = [&](size_t at) { return static_cast<unsigned char>(b.at(at)); };
     EXPECT_EQ(b.substr(0, 5), std::string("\x03\x63\x0A\x01\x03", 5));  // version, date, 3 records
     const size_t header = byte(8) | byte(9) << 8, reclen = byte(10) | byte(11) << 8;
-    EXPECT_EQ(header, 32u * 8 + 1);
-    EXPECT_TRUE(b.size() == header + 3 * reclen && b[header - 1] == '\r');  // no end-of-file marker
+    EXPECT_TRUE(header == 32u * 8 + 1 && b.size() == header + 3 * reclen && b[header - 1] == '\r');  // no EOF mark
     // Name: C, as wide as the longest text plus one; Count: N with six decimals of its own.
     EXPECT_EQ(b.substr(32, 12) + std::to_string(byte(48)), std::string("Name\0\0\0\0\0\0\0C31", 14));
     EXPECT_EQ(b[64 + 11] + std::to_string(byte(64 + 17)), "N6");
@@ -164,7 +163,7 @@ TEST(DbfWrite, EachFactorOriginWrittenItsOwnWay) {
     factor("Colour", 2, 2, {2, s->missing, 1})->labels = {"red", "dark blue"};
     ScratchDir dir;
     ASSERT_TRUE(write_sheet_as_dbf(s, dir.file("f.dbf").c_str()));
-    std::string b = read_file(dir.file("f.dbf"));
+    const std::string b = read_file(dir.file("f.dbf"));
     const size_t header = 32 * 4 + 1, reclen = 1 + 4 + 7 + 10;
     ASSERT_EQ(b.size(), header + 3 * reclen);
     // N(4,0) for 12 levels, N(7,2) for values to 40, C(10) for labels: one past the widest value.
@@ -182,18 +181,15 @@ using Rows = std::vector<std::vector<std::string>>;
 
 TEST_F(Paradox, BothLayoutsConvert) {
     const struct { const char* file; int32_t rows; Rows head; /* the .csv's first lines */ } cases[] = {
-        // pxlib's newer layout (version byte 12). The memo field makes no column; the field after
-        // it keeps its values. pxlib stores a zero number with the sign bit: a value, not blank.
+        // pxlib's newer layout (version 12): no column for the memo; a zero stored with the sign bit is 0.
         {"pxlib_types", 300, {{"Name", "Small", "Big", "Money", "Num", "Flag", "After"},
                               {"row 1", "-2", "-70000", "12345.67", "0", "0", "1000"},
                               {"row 2", "300", "70001", "-0.25", "0.5", "1", "1001"}}},
-        // The older layout: eight zero bytes are blank, a date is its stored day number, a time's
-        // milliseconds become seconds.
+        // The older layout: eight zero bytes are blank, a date is its day number, milliseconds seconds.
         {"old_layout", 60, {{"Name", "Price", "SixteenCharsName", "Count", "Ratio", "Day", "Seen", "Clock", "Id"},
                             {"item 0", "12345.67", "1", "-2", "*", "730000", "0", "3723", "1"},
                             {"item 1", "-0.50", "2", "300", "0.125", "730001", "1", "3723", "2"}}},
-        // A newer-layout table whose version byte says nothing fails the older checks and is read
-        // through the newer offsets.
+        // A newer table whose version byte says nothing fails the older checks: the newer offsets.
         {"new_layout_unknown_version", 3, {{"Name", "Price"}, {"item 0", "12345.67"}, {"item 1", "-0.50"}, {"item 2", "-1.00"}}},
     };
     for (const auto& c : cases) {
@@ -204,11 +200,10 @@ TEST_F(Paradox, BothLayoutsConvert) {
     EXPECT_EQ(run_morvalen(dir.path(), {copy_sample(dir, "paradox/pxlib_empty.db"), "out.csv"}).status, 4);
 
     Sheet* old = read(data_path("paradox/old_layout.db"));
-    ASSERT_NE(old, nullptr);
+    ASSERT_TRUE(old);
     EXPECT_EQ(std::tuple(old->cols[6]->num[59], old->cols[6]->representation, old->cols[9]->num[59]),
               std::tuple(730059, VXS_REP_FIXED, 60));
-    // Widths: money 12345.67 under a five-letter name gives 4 + 3 + 2 + 1; small values under a
-    // sixteen-letter name give the name's length + 1.
+    // Widths: 12345.67 under a five-letter name gives 4 + 3 + 2 + 1; under a long name, its length + 1.
     EXPECT_EQ(std::tuple(old->cols[2]->width, old->cols[3]->width, old->cols[1]->nlevels), std::tuple(10, 17, 7));
 }
 
@@ -216,8 +211,7 @@ TEST_F(Paradox, ValueEncodings) {
     const struct { uint8_t type; std::string bytes; double want; } cases[] = {
         {PDX_SHORT, std::string("\x7F\xFE", 2), -2},   {PDX_SHORT, std::string("\x81\x2C", 2), 300},
         {PDX_SHORT, std::string("\x80\x00", 2), 0},    {PDX_LONG, std::string("\x80\0\0\x05", 4), 5},
-        {PDX_TIME, std::string("\x80\0\x03\xE8", 4), 1},
-        {PDX_NUMBER, std::string("\xBF\xF0\0\0\0\0\0\0", 8), 1},
+        {PDX_TIME, std::string("\x80\0\x03\xE8", 4), 1}, {PDX_NUMBER, std::string("\xBF\xF0\0\0\0\0\0\0", 8), 1},
         {PDX_NUMBER, std::string("\x40\x0F\xFF\xFF\xFF\xFF\xFF\xFF", 8), -1},
         {PDX_NUMBER, std::string(8, '\0'), -1e307},    {PDX_LOGICAL, std::string("\x81", 1), 1}};
     for (const auto& c : cases)

@@ -162,8 +162,7 @@ std::string outcome(const std::function<int16_t()>& read) {
         for (const auto& c : s->cols) {
             out << c->type << " " << c->name << " w" << c->width << ":";
             for (double v : c->num) out << " " << v;
-            if (c->is_text())
-                for (size_t i = 0; i < c->text.size(); ++i) out << " '" << c->text.get(i) << "'";
+            for (size_t i = 0; c->is_text() && i < c->text.size(); ++i) out << " '" << c->text.get(i) << "'";
             for (const auto& l : c->labels) out << " L" << l;
             out << "\n";
         }
