@@ -258,12 +258,11 @@ TEST_F(Conv, TextToFactorLevelsSortedUnsortedByCaseBlanksAndNaturalOrders) {
         EXPECT_TRUE(t->type == VXS_FACTOR && t->text.size() == 0u && t->labels == c.labels && t->num == c.codes)
             << testing::PrintToString(t->labels) << testing::PrintToString(t->num);
         const bool none = c.labels.empty();  // nothing but missing: no lists
-        EXPECT_EQ(t->nlevels, none ? 2 : static_cast<int32_t>(c.labels.size()));
-        EXPECT_TRUE(t->origin == (none ? 0 : 2) && t->representation == (none ? VXS_REP_GENERAL : VXS_REP_TEXT));
+        EXPECT_TRUE(t->nlevels == (none ? 2 : int32_t(c.labels.size())) && t->origin == (none ? 0 : 2) &&
+                    t->representation == (none ? VXS_REP_GENERAL : VXS_REP_TEXT));
     }
-    vxs_get_global_defaults()->sort_levels = 1;
-    EXPECT_EQ(s->cols[1]->longest_label, 3);
-    EXPECT_EQ(vxs_fac_labels_of_type(s->cols[12].get(), 1), 0);  // "Holiday" is no weekday
+    vxs_get_global_defaults()->sort_levels = 1;  // "Holiday" is no weekday
+    EXPECT_TRUE(s->cols[1]->longest_label == 3 && vxs_fac_labels_of_type(s->cols[12].get(), 1) == 0);
     // Sorting by an order that not every label belongs to: the others rank by their place.
     Column* y = text({"Sun", "Tue", "X"});
     ASSERT_EQ(convert_text_to_factor(y, 1, 1), 1);
@@ -304,8 +303,8 @@ TEST_F(Conv, VariateToFactorByValuesOrRounding) {
         ASSERT_TRUE(v->nlevels == n && v->origin == 1 && v->levels.size() == size_t(n));
         auto level_of = [&](int k) { return sorted ? k + 1.0 : k ? double(n - k) : double(n); };
         EXPECT_TRUE(std::signbit(v->levels[size_t(level_of(0) - 1)]) && v->levels[size_t(level_of(7) - 1)] == 7);
-        EXPECT_TRUE(v->num[0] == level_of(n - 1) && v->num[size_t(n)] == M && v->num[size_t(n) + 1] == level_of(0));
-        EXPECT_EQ(v->num.back(), level_of(n - 1));
+        EXPECT_TRUE(v->num[0] == level_of(n - 1) && v->num[size_t(n)] == M && v->num[size_t(n) + 1] == level_of(0) &&
+                    v->num.back() == level_of(n - 1));
     }
 }
 
@@ -314,9 +313,8 @@ TEST_F(Conv, FactorsWithoutListsAndNumbersBackToText) {
     Column *l = text({"Low", "High", "", "Low"}), *n = variate({1, 2});
     ASSERT_TRUE(convert_text_to_factor(l, 1, 1) && convert_variate_to_factor(n, 0));
     ASSERT_TRUE(convert_factor_to_variate(l, 1) && convert_factor_to_text(n));
-    EXPECT_EQ(l->num, (Nums{2, 1, M, 2}));    // labels only: level numbers
-    EXPECT_EQ(texts(n), (Texts{"1", "2"}));   // no lists: the level numbers
-    EXPECT_EQ(convert_factor_to_text(n), 0);  // already text
+    // Labels only or no lists: the level numbers; a text column is not converted again.
+    EXPECT_TRUE(l->num == (Nums{2, 1, M, 2}) && texts(n) == (Texts{"1", "2"}) && convert_factor_to_text(n) == 0);
     Column *x = variate({1.5, M, 100}), *d = variate({3.14159});
     d->representation = VXS_REP_FIXED, d->decimals = 2;  // written as shown
     ASSERT_TRUE(convert_variate_to_text(x) == 1 && convert_variate_to_text(d) == 1);
@@ -333,8 +331,7 @@ TEST_F(Conv, UnitsColumnsAndTheDispatcher) {
     EXPECT_TRUE(c->type == VXS_UNITS_NUM && c->position == 1);
 
     Column* m = variate({2, 1});  // matrix columns convert like variates
-    m->type = VXS_MATRIX_COL;
-    convert_column(m, VXS_MATRIX_COL, VXS_TEXT, 1, 1);
+    convert_column((m->type = VXS_MATRIX_COL, m), VXS_MATRIX_COL, VXS_TEXT, 1, 1);
     EXPECT_EQ(texts(m), (Texts{"2", "1"}));
     m->lock = 1;  // a locked column stays
     convert_column(m, VXS_TEXT, VXS_VARIATE, 1, 1);
@@ -348,8 +345,7 @@ TEST_F(Conv, ReorderLevels) {
     Column* f = text({"a", "b", "c", "a"});
     ASSERT_EQ(convert_text_to_factor(f, 1, 1), 1);
     const int32_t bad[3] = {0, 0, 1}, order[3] = {2, 0, 1};
-    vxs_factor_reorder(f, bad);  // not a permutation: ignored
-    vxs_factor_reorder(f, order);
+    vxs_factor_reorder(f, bad), vxs_factor_reorder(f, order);  // the first, no permutation, is ignored
     EXPECT_TRUE(f->labels == (Texts{"c", "a", "b"}) && f->num == (Nums{2, 3, 1, 2}));
     vxs_reorder_levels_from_list(f, " B , a");
     EXPECT_TRUE(f->labels == (Texts{"b", "a", "c"}) && f->num == (Nums{2, 1, 3, 2}));

@@ -61,31 +61,29 @@ TEST(Source, EveryAccessorPastTheEndFailsAtItsOffset) {
 }
 
 // The block reader refills a file source across block boundaries and windows memory in place.
-class SourceKinds : public ::testing::TestWithParam<bool> {};
-
-TEST_P(SourceKinds, BlockReaderWindowsSeeksAndStopsAtTheEnd) {
+TEST(Source, BlockReaderWindowsSeeksAndStopsAtTheEnd) {
     ScratchDir dir;
     std::string big(BlockFile::BLOCK + 1000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 251);
     write_file(dir.file("data.bin"), big);
-    BlockFile f;
-    ASSERT_TRUE(GetParam() ? f.open(dir.file("data.bin").c_str()) : f.open(VxsSource::memory(big, "mem.bin")));
-    EXPECT_EQ(f.size(), big.size());
-    uint64_t checked = 0;  // records of 13 bytes across the whole source
-    for (; f.remaining() >= 13; f.consume(13), ++checked)
-        ASSERT_EQ(f.window(13, Endian::Little).sub(13).view(13), std::string_view(big).substr(f.position(), 13))
-            << "at " << f.position();
-    EXPECT_EQ(checked, big.size() / 13);
-    // The tail is shorter than a record: a record taken from it fails at the tail's start.
-    ByteReader tail = f.window(13, Endian::Little);
-    EXPECT_TRUE(tail.size() == big.size() % 13 && !tail.sub(13).ok() && tail.fail_offset() == 0u);
-    EXPECT_TRUE(f.seek(big.size()) && f.window(8, Endian::Little).size() == 0 && !f.seek(big.size() + 1));
-    EXPECT_TRUE(f.seek(5) && f.window(4, Endian::Little).u8() == static_cast<uint8_t>(big[5]));
-    EXPECT_EQ((f.consume(big.size()), f.remaining()), 0u);  // past the end stops at the end
+    for (bool from_file : {true, false}) {
+        SCOPED_TRACE(from_file ? "file" : "memory");
+        BlockFile f;
+        ASSERT_TRUE(from_file ? f.open(dir.file("data.bin").c_str()) : f.open(VxsSource::memory(big, "mem.bin")));
+        EXPECT_EQ(f.size(), big.size());
+        uint64_t checked = 0;  // records of 13 bytes across the whole source
+        for (; f.remaining() >= 13; f.consume(13), ++checked)
+            ASSERT_EQ(f.window(13, Endian::Little).sub(13).view(13), std::string_view(big).substr(f.position(), 13))
+                << "at " << f.position();
+        EXPECT_EQ(checked, big.size() / 13);
+        // The tail is shorter than a record: a record taken from it fails at the tail's start.
+        ByteReader tail = f.window(13, Endian::Little);
+        EXPECT_TRUE(tail.size() == big.size() % 13 && !tail.sub(13).ok() && tail.fail_offset() == 0u);
+        EXPECT_TRUE(f.seek(big.size()) && f.window(8, Endian::Little).size() == 0 && !f.seek(big.size() + 1));
+        EXPECT_TRUE(f.seek(5) && f.window(4, Endian::Little).u8() == static_cast<uint8_t>(big[5]));
+        EXPECT_EQ((f.consume(big.size()), f.remaining()), 0u);  // past the end stops at the end
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Source, SourceKinds, ::testing::Bool(),
-                         [](const auto& info) { return std::string(info.param ? "File" : "Memory"); });
 
 TEST(Source, SiblingsFoundOrMissingInFilesAndMemory) {
     // The companion present, asked for, found ("": none).
@@ -131,13 +129,9 @@ TEST(Source, MissingFileAndMovedSource) {
     EXPECT_TRUE(moved.whole(v) && v == "short");
 }
 
-// One row per way a reader takes its bytes (whole-contents readers: the source tests).
-const struct {
-    const char* sample;                   // main file under tests/data
-    std::vector<const char*> companions;  // extensions of its companion files
-    int16_t (*by_path)(const char*);
-    int16_t (*by_source)(VxsSource&);
-} kReaders[] = {
+// One row per way a reader takes its bytes: a sample, its companions' extensions, read by path, by source.
+const struct { const char* sample; std::vector<const char*> companions;
+               int16_t (*by_path)(const char*); int16_t (*by_source)(VxsSource&); } kReaders[] = {
     {"shape/deleted_record.shp", {".shx", ".dbf"}, read_gis_shape_file, read_gis_shape_source},
     {"mif/hand_objects.mif", {".mid"}, read_mapinfo_file, read_mapinfo_source},
     {"gauss/trial89.dht", {".dat"}, read_gauss_into_sheet, read_gauss_source},
