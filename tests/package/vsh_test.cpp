@@ -1,6 +1,5 @@
-// Package files. Spreadsheets: golden bytes of all versions, a full field walk, layout edges, both
-// byte orders read, round trips, cut and lying files. Command files: golden text, buffer, strings,
-// numbers, factors, options.
+// Package spreadsheets: golden bytes, a full field walk, layout edges, both byte orders, round trips,
+// cut and lying files. Command files: golden text, buffer, strings, numbers, factors, options.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -206,8 +205,7 @@ Sheet* decode(const std::string& bytes, int32_t max_columns = 250) {
     return vxs_decode_vsh(in) ? lastsheet : nullptr;
 }
 
-// Versions 1-3 in both byte orders give the CSV of the kinds sample's hand-made description (the
-// one-way tables' CSV: the output hashes).
+// Versions 1-3 in both byte orders give the CSV of the kinds sample's hand-made description.
 TEST(VshRead, EachVersionInBothByteOrders) {
     for (int v = 1; v <= 3; ++v) {
         for (const std::string order : {"", "_be"}) {

@@ -1,6 +1,5 @@
-// The sheet model: column limits, row numbering, text caps, missing values, memory limits. Access and
-// editing: lookups, names, empty rows, moves, decimals, widths, distinct values. Column conversions:
-// factors from numbers and texts and back, units.
+// The sheet model: column limits, row numbers, text caps, memory limits. Editing: lookups, names, empty
+// rows, moves, decimals, widths, distinct values. Conversions: factors from numbers and texts, units.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 

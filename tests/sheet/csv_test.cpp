@@ -90,8 +90,7 @@ TEST(CsvReader, FilesReadIntoTheSheetTheyHold) {
         write_file(dir.file("in.csv"), c.bytes);
         EXPECT_EQ(read_dump(dir.file("in.csv"), c.option), c.expect) << c.what;
     }
-    vxs_reset_options();
-    vxs_init();
+    fresh_run();
     EXPECT_EQ(dump(vxs_new_from_text("Name,Height\na,1.5\n")), "Name$=a; Height#=1.5");
 }
 
@@ -159,8 +158,7 @@ TEST(CsvReader, EveryCutReadsTheSameSheetAsOnePass) {
 }
 
 TEST(CsvReader, ValidateCellAndBlankSheet) {
-    vxs_init();
-    vxs_reset_options();
+    fresh_run();
     Sheet* before = lastsheet;
     VxsSheetShape empty{1, 0, 2, nullptr};
     EXPECT_TRUE(blank_sheet(&empty, 4) == 0 && lastsheet == before);

@@ -1,6 +1,5 @@
-// Sheet services for cells as text: numbers typed by people in the five tolerance modes and the
-// warnings file; day numbers against the calendar, every date code written and read back,
-// fallbacks; write_num and the fast number formatter under it against printf.
+// Cells as text: numbers typed by people in the five tolerance modes and the warnings file; dates on
+// both scales, every date code written and read back; write_num and its formatter against printf.
 #include <gtest/gtest.h>
 
 #include <chrono>
