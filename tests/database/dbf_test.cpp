@@ -37,6 +37,7 @@ std::string collapse_blanks(const std::string& s) {
 
 // Against ogr2ogr by column name: blank runs as one, its dates as day numbers, T/F/blank as 1/0/missing.
 void expect_same_as_ogr(const ScratchDir& dir, const std::string& dbf_path) {
+    SCOPED_TRACE(dbf_path);
     Sheet* s = read_dbf(dbf_path);
     ASSERT_TRUE(s);
     std::string cmd = "ogr2ogr -f CSV -lco SEPARATOR=TAB " + dir.file("ogr.csv") + " " + dbf_path + " >/dev/null 2>&1";
@@ -100,10 +101,7 @@ TEST(DbfRead, MoreFieldsThanTheLimitKeepTheFirst) {
 TEST(DbfRead, ToolTablesMatchOgr2ogr) {
     if (!tool_present("command -v ogr2ogr")) GTEST_SKIP() << "ogr2ogr (gdal-bin) not installed";
     ScratchDir dir;
-    for (const char* f : {"ogr_kinds.dbf", "pydbf_memo.dbf", "pydbf_foxpro.dbf"}) {
-        SCOPED_TRACE(f);
-        expect_same_as_ogr(dir, dbf(f));
-    }
+    for (const char* f : {"ogr_kinds.dbf", "pydbf_memo.dbf", "pydbf_foxpro.dbf"}) expect_same_as_ogr(dir, dbf(f));
     Sheet* s = read_dbf(dbf("pydbf_memo.dbf"));
     ASSERT_TRUE(s && s->row_count == 3 && !find_column(s, "NOTES"));
 }

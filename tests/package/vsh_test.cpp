@@ -86,8 +86,7 @@ private:
         for (int32_t r = 1; r < count && ok; ++r) f64();
     }
     bool need(size_t n) { return ok = ok && b.size() - pos >= n; }
-    template <class T>
-    T get() {
+    template <class T> T get() {
         T v{};
         if (need(sizeof v)) std::memcpy(&v, b.data() + pos, sizeof v), pos += sizeof v;
         return v;

@@ -383,11 +383,7 @@ TEST(SheetModel, TextRegionsKeepEveryTextWhateverTheirSizes) {
 }
 
 int fatal_status(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const VxsFatal& fatal) {
-        return fatal.status;
-    }
+    try { f(); } catch (const VxsFatal& fatal) { return fatal.status; }
     return -1;
 }
 
@@ -406,8 +402,7 @@ TEST(Memory, RequestAboveTheLimitEndsWithSeven) {
 // In a child process: the address-space limit must not reach the test runner.
 TEST(MemoryDeathTest, ExhaustionEndsWithEight) {
     auto exhaust = [] {
-        rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = 64u << 20;
+        const rlimit limit{64u << 20, 64u << 20};
         setrlimit(RLIMIT_AS, &limit);
         std::exit(fatal_status([] { mymalloc(VXS_MAX_ALLOC); }));
     };

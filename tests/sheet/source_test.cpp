@@ -36,10 +36,8 @@ TEST(Source, EveryAccessorPastTheEndFailsAtItsOffset) {
         {4, [](R r) { return r.u32() == 0; }},        {0, [](R r) { return r.u64() == 0; }},
         {5, [](R r) { return r.str(3).empty(); }},    {6, [](R r) { return r.view(2).empty(); }},
         {2, [](R r) { return !r.skip(6); }},          {4, [](R r) { return r.sub(4).size() == 0; }},
-        {3, [](R r) {
-             char out[5] = {'x', 'x', 'x', 'x', 'x'};
-             return !r.bytes(out, 5) && std::string(out, 5) == std::string(5, '\0');
-         }}};
+        {3, [](R r) { char out[5] = {'x', 'x', 'x', 'x', 'x'};
+                      return !r.bytes(out, 5) && std::string(out, 5) == std::string(5, '\0'); }}};
     for (auto& [start, read] : cases) {
         SCOPED_TRACE(start);
         ByteReader r = s.reader(Endian::Big);
