@@ -131,9 +131,8 @@ struct VshWriter : ::testing::Test {
         return c;
     }
     VshWalk save(int version = 3, int want = 1) {
-        vxs_parser_options().version = version;
-        std::string path = dir.file(std::to_string(version) + ".vsh");
-        EXPECT_EQ(save_sheet(s, path.c_str()), want);
+        const std::string path = dir.file(std::to_string(version) + ".vsh");
+        EXPECT_EQ((vxs_parser_options().version = version, save_sheet(s, path.c_str())), want);
         VshWalk w(file_exists(path) ? read_file(path) : "");
         EXPECT_TRUE(want != 1 || w.ok) << "stopped at " << w.pos;
         return w;
