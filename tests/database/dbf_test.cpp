@@ -72,8 +72,7 @@ void expect_same_as_ogr(const ScratchDir& dir, const std::string& dbf_path) {
 
 TEST(DbfRead, HandBuiltTablesCellByCell) {
     Sheet* s = read_dbf(dbf("kinds.dbf"));  // a year byte of 126 (2026) is taken
-    ASSERT_TRUE(s && s->column_count == 4);
-    EXPECT_EQ(s->row_count, 4);  // the deleted record is dropped
+    ASSERT_TRUE(s && s->column_count == 4 && s->row_count == 4);  // the deleted record is dropped
     const Column *name = s->cols[1].get(), *value = s->cols[2].get(), *when = s->cols[4].get();
     EXPECT_EQ(std::tuple(value->decimals, value->representation, when->representation, when->width),
               std::tuple(2, VXS_REP_FIXED, VXS_REP_GENERAL, 8));
@@ -82,8 +81,7 @@ TEST(DbfRead, HandBuiltTablesCellByCell) {
     EXPECT_TRUE(value->num == (Nums{1.5, mv, mv, 1000}) && s->cols[3]->num == (Nums{1, mv, 0, 1}));
     EXPECT_EQ(when->num, (Nums{vxs_day_number(7, 12, 2026), vxs_day_number(29, 2, 2023), mv, vxs_day_number(31, 1, 2000)}));
 
-    s = read_dbf(dbf("dbase2.dbf"));
-    ASSERT_TRUE(s);
+    ASSERT_TRUE((s = read_dbf(dbf("dbase2.dbf"))));
     EXPECT_EQ(find_column(s, "NAME")->text.str(2), "nib");
     EXPECT_TRUE(find_column(s, "QTY")->num == (Nums{12, -3, s->missing}) && find_column(s, "FLAG")->num == (Nums{1, 0, s->missing}));
 }

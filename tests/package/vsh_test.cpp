@@ -36,7 +36,6 @@ struct VshWalk {
     std::vector<int32_t> types, widths, reps, factor_counts, restricted;
     std::vector<double> first_values, levels, minmax;
 
-private:
     bool walk() {
         const int32_t magic = i32();
         version = magic == VXS_MAGIC_V1 ? 1 : magic == VXS_MAGIC_V2 ? 2 : magic == VXS_MAGIC_V3 ? 3 : 0;
@@ -61,10 +60,8 @@ private:
     }
     void column() {
         const int32_t type = types.emplace_back(i32()), count = i32();
-        if (type == 21) {  // the restriction: one flag per row
-            for (int32_t r = 0; r < count && ok; ++r) restricted.push_back(i32());
-            return;
-        }
+        for (int32_t r = 0; type == 21 && r < count && ok; ++r) restricted.push_back(i32());  // a flag per row
+        if (type == 21) return;
         names.push_back(str());
         if (version >= 3) str();
         reps.push_back(i32()), widths.push_back(i32());
