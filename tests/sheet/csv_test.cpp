@@ -160,14 +160,13 @@ TEST(CsvReader, EveryCutReadsTheSameSheetAsOnePass) {
 TEST(CsvReader, ValidateCellAndBlankSheet) {
     fresh_run();
     Sheet* before = lastsheet;
-    VxsSheetShape empty{1, 0, 2, nullptr};
+    const int32_t types[2] = {4, -3};
+    const VxsSheetShape empty{1, 0, 2, nullptr}, two{1, 2, 2, types};
     EXPECT_TRUE(blank_sheet(&empty, 4) == 0 && lastsheet == before);
-    int32_t types[2] = {4, -3};
-    VxsSheetShape two{1, 2, 2, types};
     ASSERT_EQ(blank_sheet(&two, 4), 1);
     Column *num = lastsheet->cols[1].get(), *text = lastsheet->cols[2].get();
-    EXPECT_EQ(validate_cell(num, 2, "1"), 0);  // past the last row
-    EXPECT_TRUE(validate_cell(num, 0, "*12") && validate_cell(num, 1, "2.5kg") && validate_cell(text, 1, "hello"));
+    EXPECT_TRUE(!validate_cell(num, 2, "1") && validate_cell(num, 0, "*12") && validate_cell(num, 1, "2.5kg") &&
+                validate_cell(text, 1, "hello"));  // row 2: past the last row
     EXPECT_EQ(dump(lastsheet), "C1#=*|2.5; C2$=|hello");
 }
 

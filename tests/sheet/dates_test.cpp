@@ -141,10 +141,10 @@ TEST_F(Dates, WriterEdgesAndMonthNames) {
 
 TEST_F(Dates, ReaderMissingStrippingLayoutsAndFallbacks) {
     char text[] = "   15/03/1999   ";  // the text is stripped in place
-    double v = 0;
-    EXPECT_TRUE(vxs_read_date(text, &v, 0, 1, M) == 1 && v == 36234 && std::string(text) == "15/03/1999");
     std::string s = "  1999-03-15 ";
-    EXPECT_TRUE(vxs_read_date(s, &v, 0, 27, M) == 1 && s == "1999-03-15");
+    double v = 0, w = 0;
+    EXPECT_TRUE(vxs_read_date(text, &v, 0, 1, M) == 1 && v == 36234 && std::string(text) == "15/03/1999");
+    EXPECT_TRUE(vxs_read_date(s, &w, 0, 27, M) == 1 && w == 36234 && s == "1999-03-15");
     struct Case { const char* text; int32_t code; int ok; double value; } cases[] = {
         {"", 1, 1, M}, {"*", 27, 1, M}, {"   *x ", 1, 1, M}, {"0", 1, 0, M}, {"abc", 1, 0, M},
         {"-5", 1, 0, M}, {"1 day", 39, 0, M}, {"29/02/1999", 1, 0, M}, {"31/04/2000", 2, 0, M},
