@@ -59,7 +59,8 @@ void expect_same_as_ogr(const ScratchDir& dir, const std::string& dbf_path) {
             if (col->is_text()) EXPECT_EQ(collapse_blanks(col->text.str(r)), collapse_blanks(t));
             else if (t.empty()) EXPECT_LE(col->num[r], s->missing);
             else if (t == "T" || t == "F") EXPECT_EQ(col->num[r], t == "T" ? 1 : 0);
-            else if (t.size() == 10 && std::sscanf(t.c_str(), "%d/%d/%d", &y, &m, &d) == 3) EXPECT_EQ(col->num[r], vxs_day_number(d, m, y));
+            else if (t.size() == 10 && std::sscanf(t.c_str(), "%d/%d/%d", &y, &m, &d) == 3)
+                EXPECT_EQ(col->num[r], vxs_day_number(d, m, y));
             else {  // ogr2ogr prints the field's declared decimals: within half the last one
                 const size_t dot = t.find('.');
                 const double v = std::stod(t), shown = dot == std::string::npos ? 0 : 0.5 * std::pow(10.0, dot + 1.0 - t.size());
@@ -83,7 +84,8 @@ TEST(DbfRead, HandBuiltTablesCellByCell) {
 
     ASSERT_TRUE((s = read_dbf(dbf("dbase2.dbf"))));
     EXPECT_EQ(find_column(s, "NAME")->text.str(2), "nib");
-    EXPECT_TRUE(find_column(s, "QTY")->num == (Nums{12, -3, s->missing}) && find_column(s, "FLAG")->num == (Nums{1, 0, s->missing}));
+    EXPECT_TRUE(find_column(s, "QTY")->num == (Nums{12, -3, s->missing}) &&
+                find_column(s, "FLAG")->num == (Nums{1, 0, s->missing}));
 }
 
 // Cut to the column limit, the terminator is still looked for after every declared field.
@@ -129,7 +131,8 @@ TEST(DbfWrite, FromCsvByHandAndReadBack) {
     ASSERT_TRUE(s);
     const double mv = s->missing;
     EXPECT_EQ(find_column(s, "Name")->text.str(1), "a much longer text, with comma");
-    EXPECT_TRUE(find_column(s, "Count")->num == (Nums{1, -20, mv}) && find_column(s, "Ratio")->num == (Nums{1.5, mv, 0.001}));
+    EXPECT_TRUE(find_column(s, "Count")->num == (Nums{1, -20, mv}) &&
+                find_column(s, "Ratio")->num == (Nums{1.5, mv, 0.001}));
     // 1e15 is wider than its field in fixed form; six decimals would lose -3.25e-5.
     EXPECT_TRUE(find_column(s, "Big")->num[0] == 1e15 && find_column(s, "Big")->num[1] == -3.25e-5);
     if (!tool_present("command -v ogr2ogr")) GTEST_SKIP() << "ogr2ogr (gdal-bin) not installed";
@@ -138,7 +141,8 @@ TEST(DbfWrite, FromCsvByHandAndReadBack) {
 
 TEST(DbfWrite, NamesCutToTheSameTenCharactersWarn) {
     Sheet* s = new_run_with_sheet(1);
-    create_column_with_memory(s, VXS_VARIATE, "Abcdefghij_1", 1), create_column_with_memory(s, VXS_VARIATE, "Abcdefghij_2", 1);
+    create_column_with_memory(s, VXS_VARIATE, "Abcdefghij_1", 1),
+    create_column_with_memory(s, VXS_VARIATE, "Abcdefghij_2", 1);
     ScratchDir dir;
     EXPECT_EQ(stdout_of([&] { EXPECT_TRUE(write_sheet_as_dbf(s, dir.file("n.dbf").c_str())); }),
               " Warning: Columns Abcdefghij_1 and Abcdefghij_2 have the same dBase field name Abcdefghij!\n");

@@ -162,7 +162,8 @@ TEST_F(VshWriter, OneWayTablesMarginsAndFactorCellsOfZero) {
     for (int v : {2, 3}) {
         VshWalk w = save(v);
         // Only before version 3 does a one-way table have a name part; a factor cell of 0 is missing.
-        EXPECT_TRUE((w.b.find(std::string("\x01\0\0\0T", 5)) != std::string::npos) == (v == 2) && w.first_values[0] == -1e307);
+        EXPECT_TRUE((w.b.find(std::string("\x01\0\0\0T", 5)) != std::string::npos) == (v == 2) &&
+                    w.first_values[0] == -1e307);
         // The margin adds a level: 4 levels, level values and labels.
         EXPECT_TRUE(w.factor_counts == (Ints{4, 4, 4}) && w.levels == (Nums{10, 20, 30, 4}));
         EXPECT_EQ(w.labels, (Texts{"lo", "mid", "hi", "Margin"}));
@@ -245,12 +246,14 @@ TEST_F(VshWriter, EveryColumnKindRoundTripsInEachVersion) {
             const Column *a = s->cols[c].get(), *b = r->cols[c].get();
             SCOPED_TRACE(a->name);
             EXPECT_TRUE(b->name == a->name && b->type == a->type && b->num == a->num && b->levels == a->levels);
-            EXPECT_TRUE(b->labels == a->labels && b->origin == a->origin && (a->type == VXS_TEXT || b->decimals == a->decimals));
+            EXPECT_TRUE(b->labels == a->labels && b->origin == a->origin &&
+                        (a->type == VXS_TEXT || b->decimals == a->decimals));
             ASSERT_EQ(b->text.size(), a->text.size());
             for (size_t k = 0; k < a->text.size(); ++k) EXPECT_EQ(b->text.str(k), a->text.str(k));
         }
         // Descriptions and dates keep their kind only where the version has words for them.
-        EXPECT_TRUE(r->cols[2]->extra == (version == 3 ? "kilograms" : "") && (version < 3 || r->cols[3]->date_format == 24));
+        EXPECT_TRUE(r->cols[2]->extra == (version == 3 ? "kilograms" : "") &&
+                    (version < 3 || r->cols[3]->date_format == 24));
         EXPECT_EQ(r->cols[3]->representation, version == 3 ? VXS_REP_DATE : VXS_REP_GENERAL);
         EXPECT_TRUE(r->restricted_count == 1 && r->rows[1].restricted == 1);
     }
@@ -311,7 +314,8 @@ TEST(VxcWriter, BufferStringsAndNumbers) {
     // A directive is continued after a backslash, data on a plain new line; ":" is never moved.
     EXPECT_TRUE(out.close() && read_file(dir.file("buf.txt")) == "DIRECTIVE \\\n" + a70 + "\n" + a70 + "\n " + a70 + ":\n");
     EXPECT_EQ(translate_out_str("it's \"q\" a\\b `c`", 90), "it''s \"\"q\"\" a\\\\b ``c``");
-    EXPECT_TRUE(translate_out_str("tab\there\xe9", 90) == "tab here " && translate_out_str("ab'cd", 3) == "ab''");  // cut, doubled
+    EXPECT_TRUE(translate_out_str("tab\there\xe9", 90) == "tab here " &&
+                translate_out_str("ab'cd", 3) == "ab''");  // cut, doubled
     EXPECT_EQ(write_out_number(1e308, vxs_missing, 0), "9.99999E+307");
 }
 
