@@ -42,16 +42,14 @@ TEST(Source, EveryAccessorPastTheEndFailsAtItsOffset) {
         SCOPED_TRACE(start);
         ByteReader r = s.reader(Endian::Big);
         ASSERT_TRUE(r.seek(start));
-        EXPECT_TRUE(read(r));
-        EXPECT_TRUE(!r.ok() && r.fail_offset() == start && r.pos() == start);
+        EXPECT_TRUE(read(r) && !r.ok() && r.fail_offset() == start && r.pos() == start);
         r.seek(0), r.u64();  // later reads keep the first failure's offset
         EXPECT_EQ(r.fail_offset(), start);
     }
     ByteReader le = s.reader(Endian::Little), be = s.reader(Endian::Big);
     EXPECT_TRUE(le.u16() == 0x0201 && le.u32() == 0x06050403u);
     EXPECT_TRUE(be.u16() == 0x0102 && be.u32() == 0x03040506u && be.u8() == 7 && be.eof() && be.ok());
-    EXPECT_TRUE(be.seek(7));  // the end itself is a valid position
-    EXPECT_TRUE(!be.seek(8) && be.fail_offset() == 8u);
+    EXPECT_TRUE(be.seek(7) && !be.seek(8) && be.fail_offset() == 8u);  // the end itself is a valid position
     // Lookups at an offset leave the cursor and state alone and give zero or a failed reader.
     ByteReader q = s.reader();
     EXPECT_TRUE(q.u8_at(7) == 0 && q.u16_at(6) == 0 && q.u32_at(4) == 0 && q.u32_at(SIZE_MAX - 1) == 0);
