@@ -187,8 +187,7 @@ TEST_F(VshWriter, RestrictionDescriptionMinimumMaximumAndEmptyColumns) {
 TEST_F(VshWriter, EmptySheetsAndNamelessMatricesWriteNothingUseful) {
     Column* v = add(VXS_VARIATE, "v", {vxs_missing, vxs_missing, vxs_missing});
     EXPECT_TRUE(save(3, 0).b.empty());
-    v->num = {1, 2, 3}, v->type = VXS_MATRIX_COL;
-    s->kind = VXS_MATRIX;  // a matrix needs a structure name
+    v->num = {1, 2, 3}, v->type = VXS_MATRIX_COL, s->kind = VXS_MATRIX;  // a matrix needs a structure name
     EXPECT_FALSE(save(3, 0).b.empty());
 }
 
@@ -329,8 +328,7 @@ TEST(VxcWriter, FactorLevelsInlineUpToTheLimitAndThroughStructuresAbove) {
                 const bool with_values = form != 2, with_labels = form != 1, above = n > limit;
                 Sheet* s = new_run_with_sheet(table ? 1 : 3, table ? VXS_TABLE : VXS_VECTOR);
                 Column* f = create_column_with_memory(s, VXS_FACTOR, table ? "R" : "F", table ? 1 : 3);
-                f->num = table ? std::vector<double>{1} : std::vector<double>{0, double(n), double(n + 1)};
-                f->nlevels = table ? 1 : n;
+                f->num = table ? Nums{1} : Nums{0, double(n), double(n + 1)}, f->nlevels = table ? 1 : n;
                 if (table) s->table_dims = 2, s->form_code = form, s->structure_name = "T", s->second_structure_name = "C";
                 std::string values, labels, count = std::to_string(n);
                 for (int32_t i = 1; i <= n; ++i) {

@@ -319,8 +319,7 @@ TEST_F(Conv, UnitsColumnsAndTheDispatcher) {
     EXPECT_TRUE(b->type == VXS_UNITS_TEXT && b->position == 1 && a->position == 2 && s->units_count == 2);
     EXPECT_TRUE(convert_variate_to_units(c) == 0 && c->type == VXS_VARIATE);  // a second units column is refused
     ASSERT_TRUE(convert_units_to_text(b) == 1 && s->units_count == 1);
-    convert_column(c, VXS_VARIATE, VXS_UNITS_NUM, 1, 1);
-    EXPECT_TRUE(c->type == VXS_UNITS_NUM && c->position == 1);
+    EXPECT_TRUE((convert_column(c, VXS_VARIATE, VXS_UNITS_NUM, 1, 1), c->type) == VXS_UNITS_NUM && c->position == 1);
 
     Column* m = variate({2, 1});  // matrix columns convert like variates
     convert_column((m->type = VXS_MATRIX_COL, m), VXS_MATRIX_COL, VXS_TEXT, 1, 1);
