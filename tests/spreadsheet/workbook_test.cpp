@@ -149,3 +149,44 @@ TEST(CellStore, AutomaticFactorAtHalfTheValuesText) {
 }
 
 }  // namespace
+
+// Cells gathered from an XML sheet: chunk edges, repeated rows sharing their texts, per-column
+// date styles, and an extent beyond the store's ceiling refused as soon as a far cell claims it.
+TEST(CellStore, GatheredCellsAcrossChunksRepeatsAndCeiling) {
+    fresh_run();
+    {
+        CellList cells;
+        cells.text(0, 0, "n"), cells.text(0, 1, "when"), cells.text(0, 2, "tag");
+        const int64_t rows[] = {1, 16383, 16384, 40000};
+        for (int64_t r : rows) cells.number(r, 0, static_cast<double>(r), CellList::Plain);
+        for (int64_t r : rows) cells.number(r, 1, 45000.0 + static_cast<double>(r), CellList::Date);
+        size_t first = cells.size();
+        cells.number(40001, 0, 7, CellList::Plain), cells.text(40001, 2, "copied");
+        for (int64_t k = 1; k <= 3; ++k) cells.repeat_row(first, 40001 + k);
+        EXPECT_EQ(cells.size(), 11u + 2u + 6u);
+        VxsSelection sel;
+        sel.sheets.push_back({"S", 0, 0});
+        ASSERT_EQ(stdout_of([&] { EXPECT_EQ(cells.to_sheet(&sel, "in.xlsx", "S"), 1); }),
+                  "Data read from in.xlsx [S]A1:C40005\n");
+    }
+    vxs_delete_empty_rows(lastsheet);
+    ASSERT_EQ(lastsheet->row_count, 8);
+    const Column* n = find_column(lastsheet, "n");
+    const Column* when = find_column(lastsheet, "when");
+    const Column* tag = find_column(lastsheet, "tag");
+    ASSERT_TRUE(n && when && tag);
+    EXPECT_EQ(n->num, (std::vector<double>{1, 16383, 16384, 40000, 7, 7, 7, 7}));
+    EXPECT_EQ(when->representation, VXS_REP_DATE);
+    EXPECT_EQ(when->num[2], 45000.0 + 16384);
+    for (size_t r = 4; r < 8; ++r) EXPECT_EQ(tag->text.get(r), "copied");
+
+    fresh_run();
+    CellList far;
+    far.number(0, 0, 1, CellList::Plain);
+    try {
+        std::string out = stdout_of([&] { far.number(1048575, 16383, 1, CellList::Plain); });
+        ADD_FAILURE() << "a far cell was kept: " << out;
+    } catch (const VxsFatal& f) {
+        EXPECT_EQ(f.status, 9);
+    }
+}
