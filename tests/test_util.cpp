@@ -1,12 +1,11 @@
-// Helpers for whole-conversion tests.
 #include "test_util.h"
 
 #include <sys/wait.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,16 +18,11 @@
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir() {
-    std::string tmpl = (fs::temp_directory_path() / "morvalen-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) ADD_FAILURE() << "cannot make " << tmpl;
-    path_ = tmpl;
+ScratchDir::ScratchDir() : path_((fs::temp_directory_path() / "morvalen-test-XXXXXX").string()) {
+    if (!mkdtemp(path_.data())) ADD_FAILURE() << "cannot make " << path_;
 }
 
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
+ScratchDir::~ScratchDir() { std::error_code ec; fs::remove_all(path_, ec); }
 
 namespace {
 std::string shell_quote(const std::string& s) {
@@ -58,9 +52,7 @@ RunResult run_command(const std::string& dir, const std::string& prefix, const s
 }
 }  // namespace
 
-RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args) {
-    return run_command(dir, "", args);
-}
+RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args) { return run_command(dir, "", args); }
 
 RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args, int blocks) {
     return run_command(dir, "trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && ", args);
@@ -69,13 +61,11 @@ RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector
 void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string read_file(const std::string& path) {
-    std::stringstream ss;
-    ss << std::ifstream(path, std::ios::binary).rdbuf();
-    return ss.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
-
 std::string data_path(const std::string& name) { return std::string(MORVALEN_DATA) + "/" + name; }
 
 std::string copy_sample(const ScratchDir& dir, const std::string& sample, std::string name) {
@@ -91,22 +81,14 @@ std::string le_bytes(uint64_t v, size_t n) {
 }
 
 std::string be_bytes(uint64_t v, size_t n) {
-    std::string s = le_bytes(v, n);
+    const std::string s = le_bytes(v, n);
     return {s.rbegin(), s.rend()};
 }
 
-std::string le_f64(double d) {
-    uint64_t u;
-    std::memcpy(&u, &d, 8);
-    return le_bytes(u, 8);
-}
+std::string le_f64(double d) { return le_bytes(std::bit_cast<uint64_t>(d), 8); }
 
-std::string patched(std::string bytes, size_t at, const std::string& over) {
-    return bytes.replace(at, over.size(), over);
-}
-
+std::string patched(std::string bytes, size_t at, const std::string& over) { return bytes.replace(at, over.size(), over); }
 bool tool_present(const std::string& check) { return std::system((check + " >/dev/null 2>&1").c_str()) == 0; }
-
 std::string shell_output(const std::string& cmd) { return run_shell(cmd); }
 
 std::vector<std::vector<std::string>> csv_cells(const std::string& text) {
@@ -129,10 +111,10 @@ std::vector<std::vector<std::string>> tsv_rows(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::vector<std::string>> rows;
     for (std::string line; std::getline(in, line);) {
-        rows.emplace_back();
         std::stringstream s(line);
+        rows.emplace_back();
         for (std::string x; std::getline(s, x, '\t');) rows.back().push_back(x);
-        if (rows.back().size() < rows[0].size()) rows.back().resize(rows[0].size());  // trailing empties
+        rows.back().resize(std::max(rows.back().size(), rows[0].size()));  // trailing empties
     }
     return rows;
 }
@@ -145,35 +127,22 @@ void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::strin
     ASSERT_EQ(size_t(s->row_count), rows.size() - first);
     for (size_t c = 0; c < rows[0].size(); ++c) {
         const Column* col = s->cols[c + 1].get();
-        if (names_row) {
-            EXPECT_EQ(col->name, rows[0][c]);
-        }
+        if (names_row) EXPECT_EQ(col->name, rows[0][c]);
         for (size_t r = 0; r + first < rows.size(); ++r) {
             const std::string& want = rows[r + first].at(c);
             SCOPED_TRACE(col->name + " row " + std::to_string(r + 1));
-            if (col->is_text()) {
-                EXPECT_EQ(col->text.get(r), want == "NA" ? "" : want);
-                continue;
-            }
+            if (col->is_text()) { EXPECT_EQ(col->text.get(r), want == "NA" ? "" : want); continue; }
             double x = col->num[r];
-            if (want == "NA") {
-                EXPECT_LE(x, s->missing);
-                continue;
-            }
+            if (want == "NA") { EXPECT_LE(x, s->missing); continue; }
             if (col->type == VXS_FACTOR) {
                 ASSERT_GE(x, 1);
                 const size_t k = static_cast<size_t>(x) - 1;
-                if (!col->labels.empty()) {
-                    EXPECT_EQ(col->labels.at(k), want);
-                    continue;
-                }
+                if (!col->labels.empty()) { EXPECT_EQ(col->labels.at(k), want); continue; }
                 if (!col->levels.empty()) x = col->levels.at(k);
             }
             const double y = std::stod(want);
-            if (rel_tol > 0)
-                EXPECT_NEAR(x, y, std::fabs(y) * rel_tol);
-            else
-                EXPECT_DOUBLE_EQ(x, y);
+            if (rel_tol > 0) EXPECT_NEAR(x, y, std::fabs(y) * rel_tol);
+            else EXPECT_DOUBLE_EQ(x, y);
         }
     }
 }
@@ -183,8 +152,7 @@ void fresh_run(const std::string& warn_file) {
     vxs_init();
     vxs_reset_options();
     VXSMAXCOLUMNS = 2048;
-    if (vxs_warn_out) std::fclose(vxs_warn_out);
-    vxs_warn_out = nullptr;
+    if (vxs_warn_out) std::fclose(vxs_warn_out), vxs_warn_out = nullptr;
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", warn_file.c_str());
 }
 
@@ -201,9 +169,7 @@ Sheet* new_run_with_sheet(int32_t rows, int32_t kind) {
     vxs_init();
     vxs_reset_options();
     Sheet* s = create_sheet();
-    s->missing = vxs_missing;
-    s->kind = kind;
-    s->row_count = rows;
+    s->missing = vxs_missing, s->kind = kind, s->row_count = rows;
     if (rows > 0) create_row_attr(s);
     return s;
 }

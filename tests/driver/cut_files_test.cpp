@@ -38,10 +38,10 @@ TEST(CutFiles, EveryCutReadsAWholeSheetOrNothing) {
     ScratchDir dir;
     for (const auto& c : kSamples) {
         SCOPED_TRACE(c.sample);
-        std::string bytes = read_file(data_path(c.sample));
+        const std::string bytes = read_file(data_path(c.sample)),
+                          path = dir.file("cut" + std::filesystem::path(c.sample).extension().string());
         ASSERT_FALSE(bytes.empty());
         // The reader is chosen by the whole file's signature and name, then given every cut.
-        std::string path = dir.file("cut" + std::filesystem::path(c.sample).extension().string());
         write_file(path, bytes);
         int32_t type = VX_Find_File_Type(path.c_str());
         ASSERT_TRUE(vxs_reader_available(type)) << type;

@@ -15,8 +15,7 @@ bool name_taken(const std::string& path) {
 
 // Out of space midway, a run leaves nothing new, and an old output stays exactly as it was.
 TEST(FullDisk, EveryWriterFailsOnceAndLeavesNoOutputOrKeepsTheOld) {
-    // Numbers, a factor-like text and a plain text column: every writer has something to write
-    // and each output is far above the limit.
+    // Numbers, a factor-like text and a plain text: every writer has something, far above the limit.
     std::string csv = "Plot,Yield,Block,Note\n";
     for (int i = 1; i <= 3000; ++i)
         csv += std::to_string(i) + "," + std::to_string(i * 0.25) + ",b" + std::to_string(i % 4) + ",note " +
@@ -37,10 +36,7 @@ TEST(FullDisk, EveryWriterFailsOnceAndLeavesNoOutputOrKeepsTheOld) {
             EXPECT_EQ(r.status, 6);
             EXPECT_EQ(r.out, (std::string(output) == "out.wor" ? kInstatNote : "") +
                                  " Output file not written! (No valid records?).\n");
-            if (old_output)
-                EXPECT_EQ(read_file(dir.file(output)), old);
-            else
-                EXPECT_FALSE(name_taken(dir.file(output)));
+            EXPECT_EQ(name_taken(dir.file(output)) ? read_file(dir.file(output)) : "none", old_output ? old : "none");
             EXPECT_FALSE(name_taken(dir.file("out.$$$")));
         }
         // Without the limit the same conversion succeeds.

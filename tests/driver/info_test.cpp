@@ -21,12 +21,10 @@ TEST(Info, WordsAreTakenOnlyAsTheWholeFirstArgument) {
                                     {"--version", std::string("morvalen ") + MORVALEN_VERSION + "\n"},
                                     {"--formats", vxs_formats_text()}}) {
         RunResult r = run_morvalen(dir.path(), {word, "ignored.csv"});
-        EXPECT_EQ(r.status, 0) << word;
-        EXPECT_EQ(r.out, out) << word;
+        EXPECT_TRUE(r.status == 0 && r.out == out) << word << ": " << r.out;
     }
     EXPECT_FALSE(file_exists(dir.file("ignored.csv")));
-    // A file with such a name converts when written as a path; in second place the word is an
-    // output name like any other, and with an option it is a file name.
+    // As a path, in second place or with an option the word is a file name.
     write_file(dir.file("--formats"), "a,b\n1,2\n");
     EXPECT_EQ(run_morvalen(dir.path(), {"./--formats", "out.tab"}).status, 0);
     EXPECT_EQ(read_file(dir.file("out.tab")), "a\tb\n1\t2\n");
@@ -35,12 +33,11 @@ TEST(Info, WordsAreTakenOnlyAsTheWholeFirstArgument) {
     EXPECT_EQ(run_morvalen(dir.path(), {"--formats/n"}).status, 0);
 }
 
-// --formats against the table itself: each row on one line, r/w exactly when a reader/writer exists.
+// Each row of the table on one line, r/w exactly when a reader/writer exists, c when found by content.
 TEST(Info, FormatListMatchesTheTable) {
-    const std::string text = vxs_formats_text();
-    std::istringstream text_lines(text);
+    std::istringstream text(vxs_formats_text());
     std::vector<std::string> printed;
-    for (std::string line; std::getline(text_lines, line);) printed.push_back(line);
+    for (std::string line; std::getline(text, line);) printed.push_back(line);
     const std::vector<VxsFormatLine> lines = vxs_format_lines();
     ASSERT_EQ(printed.size(), lines.size() + 1);
     EXPECT_EQ(printed[0], "Supported Formats:");
@@ -61,8 +58,8 @@ TEST(Info, FormatListMatchesTheTable) {
     for (const VxsFormat& f : vxs_formats()) EXPECT_TRUE(line_of.count(f.type)) << f.name;
 }
 
+// Reading with the share read (never above 100%) or without it, writing with what is written.
 TEST(Progress, LineTexts) {
-    // Reading with the share read (never above 100%) or without it, writing with what is written.
     const std::tuple<bool, uint64_t, int64_t, long, const char*> cases[] = {
         {false, 120'000'000, 60'000'000, 3, "morvalen: reading big.csv, 50% of 120 MB, 3 s"},
         {false, 120'000'000, 120'000'001, 3, "morvalen: reading big.csv, 100% of 120 MB, 3 s"},
@@ -74,28 +71,24 @@ TEST(Progress, LineTexts) {
         EXPECT_EQ(VxsProgress::line("big.csv", writing, total, done, seconds), want);
 }
 
-// A big input refused at once: only a terminal on stderr gets the line; stdout is the same.
+// A big input refused at once: only a terminal (given by script) on stderr gets the line; stdout is the same.
 TEST(Progress, ShownOnlyOnATerminalAboveTheThresholdAndClearedAtTheEnd) {
     ScratchDir dir;
     write_file(dir.file("big.dat"), patched(patched(std::string(100, '\0'), 84, "SAS"), 12, "\1"));
     const std::string refused = "Error: big.dat: Invalid file, or file has unsupported features.\n"
                                 " Error: No valid data in input file big.dat!\n";
-    // script gives the run a terminal; standard output goes to a file.
     const std::string on_terminal =
         "cd '" + dir.path() + "' && script -qec '" MORVALEN_BIN " big.dat out.csv >stdout.txt' /dev/null";
     std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES + 1);  // sparse: no disk used
-    RunResult piped = run_morvalen(dir.path(), {"big.dat", "out.csv"});  // standard error into the pipe
-    EXPECT_EQ(piped.status, 5);
-    EXPECT_EQ(piped.out, refused);
+    RunResult piped = run_morvalen(dir.path(), {"big.dat", "out.csv"});
+    EXPECT_TRUE(piped.status == 5 && piped.out == refused) << piped.out;
     const std::string terminal = shell_output(on_terminal);
     EXPECT_EQ(read_file(dir.file("stdout.txt")), refused);
-    // The reader never opens the file, so no share read is known: size and time only. The end
-    // blanks out the whole width drawn and leaves the cursor at the line's start.
+    // The file is never opened, so no share is known; the end blanks the width drawn, cursor at the start.
     const std::string shown = "\rmorvalen: reading big.dat, 50 MB, 0 s\r";
-    EXPECT_EQ(terminal.rfind(shown, 0), 0u) << terminal;
-    EXPECT_TRUE(terminal.ends_with("\r" + std::string(shown.size() - 2, ' ') + "\r")) << terminal;
-    EXPECT_EQ(terminal.find('\n'), std::string::npos);
-
+    EXPECT_TRUE(terminal.starts_with(shown) && terminal.find('\n') == std::string::npos &&
+                terminal.ends_with("\r" + std::string(shown.size() - 2, ' ') + "\r"))
+        << terminal;
     std::filesystem::resize_file(dir.file("big.dat"), VXS_PROGRESS_MIN_BYTES);
     EXPECT_EQ(shell_output(on_terminal), "");
     EXPECT_EQ(read_file(dir.file("stdout.txt")), refused);

@@ -20,11 +20,9 @@ bool name_taken(const std::string& path) {
 }
 
 TEST(OutputSafety, TemporaryNameStaysBesideTheOutput) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"out.vsh", "out.$$$"},         {"plain", "plain.$$$"}, {"dir/a.b.csv", "dir/a.b.$$$"},
-        {"sub.d/out", "sub.d/out.$$$"},  // the dot of a folder is not an extension
-        {"x.$$$", "x.$$$.$$$"},          // never the output's own name
-    };
+    // The dot of a folder is not an extension; never the output's own name.
+    const std::pair<std::string, std::string> cases[] = {{"out.vsh", "out.$$$"}, {"plain", "plain.$$$"},
+        {"dir/a.b.csv", "dir/a.b.$$$"}, {"sub.d/out", "sub.d/out.$$$"}, {"x.$$$", "x.$$$.$$$"}};
     for (const auto& [output, temp] : cases) EXPECT_EQ(vxs_temp_output_name(output), temp) << output;
 }
 
@@ -35,8 +33,7 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
     write_file(dir.file("blank.csv"), "a,b\n*,*\n");  // refused by the writer
     write_file(dir.file("victim.txt"), "precious\n");
     const struct {
-        const char* planted;
-        const char* input;
+        const char *planted, *input;
         int status;
     } cases[] = {{"link to a file", "a.csv", 0}, {"dangling link", "a.csv", 0}, {"stale file", "a.csv", 0},
                  {"link to a file", "blank.csv", 6}};
@@ -44,16 +41,14 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
         SCOPED_TRACE(std::string(c.planted) + " for " + c.input);
         const std::string temp = dir.file("out.$$$"), target = c.planted[0] == 'l' ? "victim.txt" : "made.txt";
         std::remove(dir.file("out.vsh").c_str());
-        if (c.planted[0] == 's')
-            write_file(temp, "left by an earlier run");
-        else
-            ASSERT_EQ(::symlink(dir.file(target).c_str(), temp.c_str()), 0);
+        if (c.planted[0] == 's') write_file(temp, "left by an earlier run");
+        else ASSERT_EQ(::symlink(dir.file(target).c_str(), temp.c_str()), 0);
         EXPECT_EQ(run_morvalen(dir.path(), {c.input, "out.vsh"}).status, c.status);
         EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
         EXPECT_FALSE(name_taken(dir.file("made.txt")));  // a dangling link is not followed to create its target
         struct stat st;
-        EXPECT_TRUE(c.status != 0 || (::lstat(dir.file("out.vsh").c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                                      read_file(dir.file("out.vsh")).substr(0, 4) == "\x51\x50\x3e\x03"));
+        EXPECT_TRUE(c.status || (!::lstat(dir.file("out.vsh").c_str(), &st) && S_ISREG(st.st_mode) &&
+                                 read_file(dir.file("out.vsh")).starts_with("\x51\x50\x3e\x03")));
         EXPECT_FALSE(name_taken(temp));
     }
     // An input that carries the temporary name is read, not removed.
@@ -74,9 +69,9 @@ TEST(OutputSafety, WritersNeverWriteThroughALink) {
         ASSERT_EQ(::symlink(dir.file("victim.txt").c_str(), link.c_str()), 0);
         Sheet* sheet = new_run_with_sheet(2);
         create_column_with_memory(sheet, VXS_VARIATE, "x", 2)->num = {1, 2};
-        const VxsFormat& format = vxs_output_format(out);
-        ASSERT_NE(format.write, nullptr);
-        stdout_of([&] { EXPECT_EQ(format.write(sheet, link.c_str()) & 0xffff, 0); });
+        const auto write = vxs_output_format(out).write;
+        ASSERT_NE(write, nullptr);
+        stdout_of([&] { EXPECT_EQ(write(sheet, link.c_str()) & 0xffff, 0); });
         EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
     }
 }

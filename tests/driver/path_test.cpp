@@ -14,26 +14,21 @@ namespace {
 TEST(DirectoryPart, LongestLeadingPartThatIsADirectory) {
     ScratchDir dir;
     const std::string root = dir.path();
-    fs::create_directories(root + "/a/b");
-    fs::create_directories(root + "/t/u");
+    for (const char* d : {"/a/b", "/t/u"}) fs::create_directories(root + d);
     write_file(root + "/a/Test.csv", "x\n1\n");
     const std::pair<std::string, std::string> cases[] = {
-        {root + "/a/Test.csv/n", root + "/a/"},
-        {root + "/a/b/out.vsh/s/e", root + "/a/b/"},
-        {root + "/a/b/", root + "/a/b/"},
+        {root + "/a/Test.csv/n", root + "/a/"}, {root + "/a/b/out.vsh/s/e", root + "/a/b/"},
+        {root + "/a/b/", root + "/a/b/"}, {"/n.csv", "/"}, {"Test.csv/n", ""}, {"\"My Data.csv\"/n", ""}, {"", ""},
         {root + "/a/nothere/x.csv/t", root + "/a/"},  // a missing folder is part of the file name
         {root + "/a/Test.csv/x=NA/n", root + "/a/"},  // a file is never the directory part
-        {"/n.csv", "/"}, {"Test.csv/n", ""}, {"\"My Data.csv\"/n", ""}, {"", ""},
-        // Relative names are looked up from the working directory.
-        {"t/u/a.csv/n", "t/u/"}, {"./a.csv/n", "./"}, {"a.csv/n", ""},
+        {"t/u/a.csv/n", "t/u/"}, {"./a.csv/n", "./"}, {"a.csv/n", ""},  // relative: from the working directory
     };
-    fs::path old = fs::current_path();
+    const fs::path old = fs::current_path();
     fs::current_path(root);
     for (const auto& [arg, directory] : cases) EXPECT_EQ(arg.substr(0, vxs_directory_part(arg)), directory) << arg;
     fs::current_path(old);
 }
 
-// A small CSV whose conversions show the effect of several options.
 const char kSample[] = "Plot,Variety,Yield\n1,Avalon,5.5\n2,Brigadier,6\n3,Avalon,O.5\n";
 
 // Every option after a file in option-named folders (a wrong split: status 2 or 6).
@@ -41,14 +36,12 @@ TEST(AbsolutePaths, EveryOptionAfterADeepTreeOfOptionNamedDirectories) {
     const struct {
         const char *input_option, *output, *file = nullptr, *has = "", *lacks = nullptr;
     } cases[] = {
-        {"/m=*,-99", "out.csv"}, {"/f", "out.csv"},  {"/k", "out.csv"},     {"/l=3", "out.csv"},
-        {"/l", "out.csv"},       {"/y", "out.csv"},  {"/t=0", "out.csv"},   {"/t", "out.csv"},
-        {"/w", "out.csv"},       {"/i", "out.csv"},  {"/u", "out.csv"},     {"/x=NA", "out.csv"},
-        {"/x=NA/n", "out.csv"},  {"", "out.vxc/*"},  {"", "out.vxc/b"},     {"", "out.csv/e"},
-        {"", "out.csv/f"},       {"", "out.csv/l=2"}, {"", "out.vxc/q"},    {"", "out.vsh/s"},
-        {"", "out.csv/c"},       {"", "out.csv/u"},  {"", "out.vsh/v=2"},   {"", "out.VSH/s/e"},
-        {"/n/t=2/u", "out.tab/n/-/p"},
-        {"/n", "in_n.tab", "in_n.tab", "C1\tC2\tC3\nPlot\t"},  // the names line becomes data
+        {"/m=*,-99", "out.csv"}, {"/f", "out.csv"}, {"/k", "out.csv"}, {"/l=3", "out.csv"}, {"/l", "out.csv"},
+        {"/y", "out.csv"}, {"/t=0", "out.csv"}, {"/t", "out.csv"}, {"/w", "out.csv"}, {"/i", "out.csv"},
+        {"/u", "out.csv"}, {"/x=NA", "out.csv"}, {"/x=NA/n", "out.csv"}, {"", "out.vxc/*"}, {"", "out.vxc/b"},
+        {"", "out.csv/e"}, {"", "out.csv/f"}, {"", "out.csv/l=2"}, {"", "out.vxc/q"}, {"", "out.vsh/s"},
+        {"", "out.csv/c"}, {"", "out.csv/u"}, {"", "out.vsh/v=2"}, {"", "out.VSH/s/e"}, {"/n/t=2/u", "out.tab/n/-/p"},
+        {"/n", "in_n.tab", "in_n.tab", "C1\tC2\tC3\nPlot\t"},      // the names line becomes data
         {"", "out_n.tab/n", "out_n.tab", "1\tAvalon\t", "Plot"},  // no names line is written
         {"/v", "out.csv", "trial.VAR", "3\nPlot\nVariety\nYield\n"},  // the name file beside the input
         {"", "named.csv/p", "named.$V$", "3\nPlot\nVariety\nYield\n"},
@@ -68,19 +61,15 @@ TEST(AbsolutePaths, EveryOptionAfterADeepTreeOfOptionNamedDirectories) {
         const std::string made = tree + "/" + std::string(c.output).substr(0, std::string(c.output).find('/'));
         fs::remove(made);
         RunResult r = run_morvalen(dir.path(), {in, out});
-        EXPECT_EQ(r.status, 0) << r.out;
-        EXPECT_TRUE(file_exists(made));
-        if (!c.file) continue;
-        const std::string got = read_file(tree + "/" + c.file);
+        EXPECT_TRUE(r.status == 0 && file_exists(made)) << r.out;
+        const std::string got = c.file ? read_file(tree + "/" + c.file) : "";
         EXPECT_NE(got.find(c.has), std::string::npos) << got;
         EXPECT_TRUE(!c.lacks || got.find(c.lacks) == std::string::npos) << got;
     }
-    // A quoted name with blanks, options after the closing quote.
+    // A quoted name with blanks, options after the closing quote; messages name the whole path.
     write_file(tree + "/My Data.csv", kSample);
-    RunResult q = run_morvalen(dir.path(), {"\"" + tree + "/My Data.csv\"/n", "\"" + tree + "/My Out.tab\"/n"});
-    EXPECT_EQ(q.status, 0) << q.out;
+    EXPECT_EQ(run_morvalen(dir.path(), {"\"" + tree + "/My Data.csv\"/n", "\"" + tree + "/My Out.tab\"/n"}).status, 0);
     EXPECT_EQ(read_file(tree + "/My Out.tab").substr(0, 5), "Plot\t");
-    // Messages name the whole path.
     RunResult missing = run_morvalen(dir.path(), {tree + "/missing.csv/n", tree + "/out.csv"});
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.out, "Error: Input File " + (tree + "/missing.csv").substr(0, 100) + " not found!\n");
@@ -88,8 +77,7 @@ TEST(AbsolutePaths, EveryOptionAfterADeepTreeOfOptionNamedDirectories) {
 
 TEST(RelativePaths, OptionsAsBeforeAndDirectoriesKeptWhole) {
     ScratchDir dir;
-    fs::create_directories(dir.path() + "/t/u");
-    fs::create_directories(dir.path() + "/my.data");
+    for (const char* d : {"t/u", "my.data"}) fs::create_directories(dir.file(d));
     for (const char* in : {"trial.csv", "t/u/trial.csv", "my.data/trial"}) write_file(dir.file(in), kSample);
     EXPECT_EQ(run_morvalen(dir.path(), {"trial.csv/n/t=2", "out.tab/n"}).status, 0);
     EXPECT_EQ(read_file(dir.file("out.tab")).substr(0, 5), "Plot\t");

@@ -1,9 +1,8 @@
 #!/usr/bin/python3
-# Builds the Minitab test files from the published layouts with struct.pack: worksheets of
-# releases 10 and 11 (column records), a release 14 "Worksheet" stream wrapped in a compound
-# document by `gsf createole` (libgsf-bin), and portable worksheets. Each .expect file holds a
-# line of names, then one line per row (tabs between cells, NA for missing).
-# Run from this directory: /usr/bin/python3 make_minitab.py
+# The Minitab test files from the published layouts with struct.pack: worksheets of releases 10 and 11
+# (column records), a release 14 "Worksheet" stream wrapped in a compound document by `gsf createole`
+# (libgsf-bin), and portable worksheets. Each .expect file holds a line of names, then one line per row
+# (tabs between cells, NA for missing). Run from this directory: /usr/bin/python3 make_minitab.py
 import os
 import shutil
 import struct
@@ -20,16 +19,14 @@ def expect(name, names, rows):
             f.write("\t".join("NA" if v is None else v if isinstance(v, str) else repr(float(v)) for v in r) + "\n")
 
 
-def digit_pairs(text):
-    """Four characters in one integer, two decimal digits each (character code - 32)."""
+def digit_pairs(text):  # four characters in one integer, two decimal digits each (character code - 32)
     n = 0
     for c in text.ljust(4)[:4]:
         n = n * 100 + (ord(c) - 32)
     return struct.pack("<i", 0 if text.strip() == "" else n)
 
 
-def single_image(text):
-    """Four characters kept in the double that widens the single whose bytes they are."""
+def single_image(text):  # four characters kept in the double that widens the single whose bytes they are
     return struct.pack("<d", struct.unpack("<f", text.ljust(4)[:4].encode())[0])
 
 
@@ -41,7 +38,6 @@ def old_worksheet(name, version):
 
     def numeric(number, colname, values):
         return column(number, colname, 0, b"".join(struct.pack(fmt, MISSING if v is None else v) for v in values))
-
     out = b"WORKSHEET made by make_minitab.py".ljust(79) + (b"0" if version == 10 else b"1")
     # Names: release 10 keeps one in digit pairs, others as plain characters.
     out += numeric(1, digit_pairs("ABCD") + digit_pairs("") if version == 10 else b"ABCD    ", [1.5, None, -2.0])
@@ -58,12 +54,8 @@ def old_worksheet(name, version):
                                                    [-2.0, "2", None, "gamma"], [None, "2", None, None]])
 
 
-def record(kind, head_fields, data):
-    return struct.pack("<III", kind, 12 + len(head_fields) + len(data), 12 + len(head_fields)) + head_fields + data
-
-
-def sized(b):
-    return struct.pack("<I", len(b)) + b
+def record(kind, head, data): return struct.pack("<III", kind, 12 + len(head) + len(data), 12 + len(head)) + head + data
+def sized(b): return struct.pack("<I", len(b)) + b
 
 
 def column(number, text, colname, description, values):
@@ -77,18 +69,15 @@ def column(number, text, colname, description, values):
 old_worksheet("old_v10", 10)
 old_worksheet("old_v11", 11)
 stream = record(1, b"", b"\0\0\0\0MTB14   WIN made by make_minitab.py")
-stream += record(6, b"", sized(b"Field trial 2004") + sized(b"Site B"))
-stream += record(5, b"", b"\0" * 20)  # a kind passed over
+stream += record(6, b"", sized(b"Field trial 2004") + sized(b"Site B")) + record(5, b"", b"\0" * 20)  # a kind passed over
 stream += column(1, False, "Yield", "grain yield in t/ha, measured at harvest time", [5.5, None, 7.25, 1e300])
 stream += column(2, True, "Sex!", "", ["m", "f", "f"]) + column(3, True, "Plot", "", ["a1", "  b2  ", ""])
 open("stream14.bin", "wb").write(stream)
-expect("stream14", ["Yield", "Sex", "Plot"],
-       [[5.5, "m", "a1"], [None, "f", "b2"], [7.25, "f", ""], [1e300, None, None]])
-gsf = shutil.which("gsf")
-if gsf:
+expect("stream14", ["Yield", "Sex", "Plot"], [[5.5, "m", "a1"], [None, "f", "b2"], [7.25, "f", ""], [1e300, None, None]])
+if shutil.which("gsf"):
     with tempfile.TemporaryDirectory() as d:
         shutil.copy("stream14.bin", os.path.join(d, "Worksheet"))
-        subprocess.run([gsf, "createole", os.path.abspath("embedded14.mtw"), "Worksheet"], cwd=d, check=True)
+        subprocess.run([shutil.which("gsf"), "createole", os.path.abspath("embedded14.mtw"), "Worksheet"], cwd=d, check=True)
 
 head = "Minitab Portable Worksheet made by make_minitab.py\n%   3         1         4         0 Height\n"
 open("portable.mtp", "w").write(head + """  1.5000000E+00  2.0000000E+00

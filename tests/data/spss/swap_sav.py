@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-# Rewrites a little-endian SPSS system file in big-endian byte order: every integer and double
-# of the header, dictionary and data is reversed; texts (names, labels, string values and slots)
-# are kept. pspp reads the result back, which is how the output is checked (see make_spss.sh).
+# Rewrites a little-endian SPSS system file in big-endian byte order: every integer and double of the
+# header, dictionary and data is reversed; texts (names, labels, string values and slots) are kept.
+# pspp reads the result back, which is how the output is checked (see make_spss.sh).
 # Usage: swap_sav.py in.sav out.sav
 import struct
 import sys
@@ -10,23 +10,19 @@ src = open(sys.argv[1], "rb").read()
 out = bytearray(src)
 
 
-def i32(at):
-    return struct.unpack_from("<i", src, at)[0]
+def i32(at): return struct.unpack_from("<i", src, at)[0]
 
 
 def swap(at, width=4, count=1):
-    for k in range(count):
-        a = at + width * k
+    for a in range(at, at + width * count, width):
         out[a:a + width] = out[a:a + width][::-1]
 
 
 assert src[:4] == b"$FL2" and i32(64) == 2
 swap(64, 4, 5)
 swap(84, 8)
-compressed = i32(72) != 0
-pos = 176
-slot_types = []          # per 8-byte slot: 0 numeric, otherwise string
-pending_labels = []      # value positions of the last type 3 record
+compressed, pos = i32(72) != 0, 176
+slot_types, pending_labels = [], []  # per 8-byte slot: 0 numeric, else string; value positions of the last type 3
 while True:
     rec, n = i32(pos), i32(pos + 4)  # every record starts with its type and one more integer
     swap(pos, 4, 2)
