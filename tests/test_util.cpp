@@ -66,6 +66,7 @@ std::string read_file(const std::string& path) {
 }
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
+bool name_taken(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
 std::string data_path(const std::string& name) { return std::string(MORVALEN_DATA) + "/" + name; }
 
 std::string copy_sample(const ScratchDir& dir, const std::string& sample, std::string name) {

@@ -37,6 +37,7 @@ std::string copy_sample(const ScratchDir& dir, const std::string& sample, std::s
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
+bool name_taken(const std::string& path);  // anything, a dangling link included, stands under the name
 std::string data_path(const std::string& name);  // a file under tests/data
 
 // Integers as n bytes little- or big-endian, a double little-endian, and bytes with others laid over at an offset.

@@ -1,6 +1,5 @@
 // Every buffered writer out of disk space: status 6, the driver's one message, nothing new left.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 
@@ -8,12 +7,6 @@
 
 namespace {
 
-bool name_taken(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-// Out of space midway, a run leaves nothing new, and an old output stays exactly as it was.
 TEST(FullDisk, EveryWriterFailsOnceAndLeavesNoOutputOrKeepsTheOld) {
     // Numbers, a factor-like text and a plain text: every writer has something, far above the limit.
     std::string csv = "Plot,Yield,Block,Note\n";
@@ -21,9 +14,8 @@ TEST(FullDisk, EveryWriterFailsOnceAndLeavesNoOutputOrKeepsTheOld) {
         csv += std::to_string(i) + "," + std::to_string(i * 0.25) + ",b" + std::to_string(i % 4) + ",note " +
                std::to_string(i) + "\n";
     const std::string old = "old output, kept until a new one is complete\n";
-    // The one writer with something of its own to say, before it fails.
     const std::string kInstatNote = "Error: Factors with more than 223 labels are not supported by Instat!\n"
-                                    "Factor Note Truncated to 223 levels\n";
+                                    "Factor Note Truncated to 223 levels\n";  // the one writer that says more
     for (const char* output : {"out.csv", "out.tab", "out.vsh", "out.vxc", "out.tpt", "out.mat", "out.arff", "out.ktb",
                                "out.dbf", "out.xls", "out.wq1", "out.fmt", "out.wor", "out.rtf", "out.sdd", "out.htm"}) {
         SCOPED_TRACE(output);
@@ -34,8 +26,7 @@ TEST(FullDisk, EveryWriterFailsOnceAndLeavesNoOutputOrKeepsTheOld) {
             // 16 blocks of 512 bytes: the header goes out, the data does not.
             RunResult r = run_morvalen_with_file_limit(dir.path(), {"in.csv", output}, 16);
             EXPECT_EQ(r.status, 6);
-            EXPECT_EQ(r.out, (std::string(output) == "out.wor" ? kInstatNote : "") +
-                                 " Output file not written! (No valid records?).\n");
+            EXPECT_EQ(r.out, (std::string(output) == "out.wor" ? kInstatNote : "") + " Output file not written! (No valid records?).\n");
             EXPECT_EQ(name_taken(dir.file(output)) ? read_file(dir.file(output)) : "none", old_output ? old : "none");
             EXPECT_FALSE(name_taken(dir.file("out.$$$")));
         }

@@ -13,12 +13,6 @@
 
 namespace {
 
-// True when anything, a dangling link included, stands under the name.
-bool name_taken(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 TEST(OutputSafety, TemporaryNameStaysBesideTheOutput) {
     // The dot of a folder is not an extension; never the output's own name.
     const std::pair<std::string, std::string> cases[] = {{"out.vsh", "out.$$$"}, {"plain", "plain.$$$"},

@@ -30,8 +30,8 @@ while True:
     if rec == 2:
         has_label, nmiss = i32(pos), i32(pos + 4)
         swap(pos, 4, 4)
-        pos += 24
         slot_types.append(n)
+        pos += 24
         if has_label:
             swap(pos)
             pos += 4 + (i32(pos) + 3) // 4 * 4
@@ -50,15 +50,14 @@ while True:
     elif rec == 6:
         pos += 80 * n
     elif rec == 7:
-        size, count = i32(pos), i32(pos + 4)
-        swap(pos, 4, 2)
-        pos += 8
         if n in (21, 22):
             raise SystemExit("long string labels or missing values are not handled")
-        swap(pos, size, count if size in (4, 8) else 0)
+        size, count = i32(pos), i32(pos + 4)
+        swap(pos, 4, 2)
+        swap(pos + 8, size, count if size in (4, 8) else 0)
         if n == 3:
-            out[pos + 24:pos + 28] = struct.pack(">i", 1)  # machine endianness: big
-        pos += size * count
+            out[pos + 32:pos + 36] = struct.pack(">i", 1)  # machine endianness: big
+        pos += 8 + size * count
     elif rec == 999:
         break
     else:
