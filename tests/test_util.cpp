@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -43,19 +44,19 @@ std::string run_shell(const std::string& cmd, int* status = nullptr) {
     return out;
 }
 
-RunResult run_command(const std::string& dir, const std::string& prefix, const std::vector<std::string>& args) {
-    std::string cmd = "cd " + shell_quote(dir) + " && " + prefix + shell_quote(MORVALEN_BIN);
+}  // namespace
+
+RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args) {
+    return run_morvalen_with_file_limit(dir, args, -1);  // no limit
+}
+
+RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args, int blocks) {
+    std::string cmd = "cd " + shell_quote(dir) + " && " +
+                      (blocks >= 0 ? "trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && " : "") + shell_quote(MORVALEN_BIN);
     for (const auto& a : args) cmd += " " + shell_quote(a);
     RunResult r;
     r.out = run_shell(cmd + " 2>&1", &r.status);
     return r;
-}
-}  // namespace
-
-RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args) { return run_command(dir, "", args); }
-
-RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args, int blocks) {
-    return run_command(dir, "trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && ", args);
 }
 
 void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
@@ -81,10 +82,7 @@ std::string le_bytes(uint64_t v, size_t n) {
     return s;
 }
 
-std::string be_bytes(uint64_t v, size_t n) {
-    const std::string s = le_bytes(v, n);
-    return {s.rbegin(), s.rend()};
-}
+std::string be_bytes(uint64_t v, size_t n) { const std::string s = le_bytes(v, n); return {s.rbegin(), s.rend()}; }
 
 std::string le_f64(double d) { return le_bytes(std::bit_cast<uint64_t>(d), 8); }
 
@@ -161,9 +159,8 @@ void begin_stdout_capture() { testing::internal::CaptureStdout(); }
 std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
 
 Column* find_column(const Sheet* s, const std::string& name) {
-    for (auto& c : s->cols)
-        if (c->name == name) return c.get();
-    return nullptr;
+    auto it = std::find_if(s->cols.begin(), s->cols.end(), [&](auto& c) { return c->name == name; });
+    return it == s->cols.end() ? nullptr : it->get();
 }
 
 Sheet* new_run_with_sheet(int32_t rows, int32_t kind) {

@@ -78,22 +78,15 @@ class CommandBuffer:
     written, held, line = "", "", 0  # held: bytes since the last flush
 
     def add(self, text, continue_mode, flush=False):
-        n = len(text)
+        n, k = len(text), len(text) + 1
         if n == 0:
             return
-        if not self.held:
-            self.line = 0
-        k = n + 1
+        self.line = self.line if self.held else 0
         if self.line + n >= 78 or continue_mode:
-            if self.held.endswith("\n"):
-                self.line = 0
-            nl = text.find("\n")
-            k = nl + 1 if nl >= 0 else n + 1
+            self.line = 0 if self.held.endswith("\n") else self.line
+            k = text.find("\n") + 1 or n + 1
             if self.line + k >= 78:
-                if continue_mode:
-                    self.held += "\\\n"
-                elif n > 1 and not text.startswith(":"):
-                    self.held += "\n"
+                self.held += "\\\n" if continue_mode else "\n" if n > 1 and not text.startswith(":") else ""
                 self.line = 0
         self.held += text
         self.line = self.line + n if k > n else n - text.rfind("\n") - 1

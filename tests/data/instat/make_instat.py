@@ -34,8 +34,7 @@ def worksheet(name, title, codes, nmv, strings, label_sets, constants, columns, 
         0 if a == 3 or (g == 2 and a == 2) else n + 1
         for g, n in enumerate(row[0] for row in ap) for a in range(5)]
     xs = [bytearray(b" " * n) for n in lengths]
-    for i, s in enumerate(strings):
-        xs[0][i] = ord("X") if s else xs[0][i]
+    xs[0][:len(strings)] = bytes(ord("X" if s else " ") for s in strings)
     link1, link2, name_len = bytearray(b" " * 100), bytearray(b" " * 100), bytearray(b" " * N)
     for k, s in enumerate(label_sets):
         xs[5][k], xs[7][k] = len(s) + 32, ord("L")
@@ -62,10 +61,8 @@ def worksheet(name, title, codes, nmv, strings, label_sets, constants, columns, 
     out += b"".join(text(s, 80) for s in (strings + [""] * 5)[:5])
     out += b"".join(text(label_sets[k][j] if k < len(label_sets) and j < len(label_sets[k]) else "", 8)
                     for k in range(P) for j in range(Q))
-    out += fives(constants)
-    for i in range(N):
-        values = columns[i][2] if i < len(columns) else []
-        out += fives(values) + b" " * (5 * (R - len(values)))
+    blank = [("", "", [], None)] * (N - len(columns))
+    out += fives(constants) + b"".join(fives(c[2]) + b" " * (5 * (R - len(c[2]))) for c in columns + blank)
     open(name + ".wor", "wb").write(out)
 
     def cell(kind, values, lset, r):
@@ -75,9 +72,8 @@ def worksheet(name, title, codes, nmv, strings, label_sets, constants, columns, 
         if kind == "F" and lset is not None and len(label_sets[lset]) >= max(values):
             return label_sets[lset][int(v) - 1].rstrip()
         return repr(float(v))
-    with open(name + ".expect", "w") as f:
-        f.write("\t".join(c[0] for c in columns) + "\n")
-        f.writelines("\t".join(cell(*c[1:], r) for c in columns) + "\n" for r in range(rows))
+    open(name + ".expect", "w").write("\t".join(c[0] for c in columns) + "\n" +
+                                      "".join("\t".join(cell(*c[1:], r) for c in columns) + "\n" for r in range(rows)))
 
 
 worksheet("trial", "Barley trial 1997", [-9999, -8888, -7777], 2, ["Site: Rothamsted", "", "Observer's notes"],
