@@ -155,8 +155,11 @@ void fresh_run(const std::string& warn_file) {
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", warn_file.c_str());
 }
 
-void begin_stdout_capture() { testing::internal::CaptureStdout(); }
-std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
+std::string stdout_of(const std::function<void()>& f) {
+    testing::internal::CaptureStdout();
+    f();
+    return testing::internal::GetCapturedStdout();
+}
 
 Column* find_column(const Sheet* s, const std::string& name) {
     auto it = std::find_if(s->cols.begin(), s->cols.end(), [&](auto& c) { return c->name == name; });

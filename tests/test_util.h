@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,17 +14,13 @@ struct RunResult {
     std::string out;  // standard output and error
 };
 
-// A fresh empty directory under the temporary directory, removed when the object goes.
-class ScratchDir {
-public:
+struct ScratchDir {  // a fresh empty directory under the temporary directory, removed when the object goes
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
     std::string path_;
 };
 
@@ -68,12 +65,4 @@ Column* find_column(const Sheet* s, const std::string& name);  // null when miss
 // A new run's state and a vector sheet of the given rows, as a reader leaves it before adding columns.
 Sheet* new_run_with_sheet(int32_t rows, int32_t kind = 1);
 
-// What f printed on standard output.
-void begin_stdout_capture();
-std::string end_stdout_capture();
-template <class F>
-std::string stdout_of(F&& f) {
-    begin_stdout_capture();
-    f();
-    return end_stdout_capture();
-}
+std::string stdout_of(const std::function<void()>& f);  // what f printed on standard output

@@ -1,25 +1,7 @@
-// The driver as a process: usage, the exit statuses and their messages, output naming.
+// The driver as a process: the exit statuses and their messages, output naming.
 #include <gtest/gtest.h>
 
 #include "test_util.h"
-
-// The output formats come from the format table, two to a line where the text says so; no final line end.
-TEST(Driver, UsageWithoutArgumentsIsStatusOne) {
-    ScratchDir dir;
-    RunResult r = run_morvalen(dir.path(), {});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.starts_with("Morvalen - Translates Spreadsheet/Database files into Vantrix/Gauss format.\n"));
-    for (const char* part : {"Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n",
-                             "                .VSH - Vantrix spreadsheet file loaded with SPLOAD\n"
-                             "                .VXC - Vantrix command file loaded with INPUT\n"
-                             "                .FMT - Gauss PC Matrix file loaded with LOADM\n"
-                             "                .TXT - ASCII Text file (Note +/s produces suffixed Identifiers)\n"
-                             "                .DBF - dBase 3 file,  .WOR - Instat Worksheet file\n"
-                             "                .XLS - Excel 95 Spreadsheet file, .SDD - S+ Data Frame\n"
-                             "   Sheet      - optional"})
-        EXPECT_NE(r.out.find(part), std::string::npos) << part;
-    EXPECT_TRUE(r.out.ends_with("\n          Morvalen Test.WB2 Test.TXT A C1:K100")) << r.out;
-}
 
 // Failed runs: status and message; inputs and any old output untouched, no temporary file left.
 TEST(Driver, FailuresEndWithTheirStatusAndMessageAndLoseNothing) {

@@ -1,4 +1,4 @@
-// --help, --version and --formats, and the progress line of big conversions.
+// Usage, --help, --version and --formats, and the progress line of big conversions.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,14 +14,28 @@
 
 namespace {
 
-TEST(Info, WordsAreTakenOnlyAsTheWholeFirstArgument) {
+// Usage lists the output formats from the format table, two to a line where the text says so; no final line end.
+TEST(Info, UsageAndWordsTakenOnlyAsTheWholeFirstArgument) {
     ScratchDir dir;
-    const std::string usage = run_morvalen(dir.path(), {}).out;
+    const RunResult r = run_morvalen(dir.path(), {});
+    const std::string& usage = r.out;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(usage.starts_with("Morvalen - Translates Spreadsheet/Database files into Vantrix/Gauss format.\n"));
+    for (const char* part : {"Usage: Morvalen Inputfile/options Outputfile/options <Sheet> <Range>\n",
+                             "                .VSH - Vantrix spreadsheet file loaded with SPLOAD\n"
+                             "                .VXC - Vantrix command file loaded with INPUT\n"
+                             "                .FMT - Gauss PC Matrix file loaded with LOADM\n"
+                             "                .TXT - ASCII Text file (Note +/s produces suffixed Identifiers)\n"
+                             "                .DBF - dBase 3 file,  .WOR - Instat Worksheet file\n"
+                             "                .XLS - Excel 95 Spreadsheet file, .SDD - S+ Data Frame\n"
+                             "   Sheet      - optional"})
+        EXPECT_NE(usage.find(part), std::string::npos) << part;
+    EXPECT_TRUE(usage.ends_with("\n          Morvalen Test.WB2 Test.TXT A C1:K100")) << usage;
     for (const auto& [word, out] : {std::pair<const char*, std::string>{"--help", usage + "\n"},
                                     {"--version", std::string("morvalen ") + MORVALEN_VERSION + "\n"},
                                     {"--formats", vxs_formats_text()}}) {
-        RunResult r = run_morvalen(dir.path(), {word, "ignored.csv"});
-        EXPECT_TRUE(r.status == 0 && r.out == out) << word << ": " << r.out;
+        const RunResult w = run_morvalen(dir.path(), {word, "ignored.csv"});
+        EXPECT_TRUE(w.status == 0 && w.out == out) << word << ": " << w.out;
     }
     EXPECT_FALSE(file_exists(dir.file("ignored.csv")));
     // As a path, in second place or with an option the word is a file name.

@@ -1,9 +1,9 @@
 // The temporary output sits beside the output, is made afresh and never written through a link.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "driver/vxs_formats.h"
@@ -12,6 +12,8 @@
 #include "test_util.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 TEST(OutputSafety, TemporaryNameStaysBesideTheOutput) {
     // The dot of a folder is not an extension; never the output's own name.
@@ -40,8 +42,7 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
         EXPECT_EQ(run_morvalen(dir.path(), {c.input, "out.vsh"}).status, c.status);
         EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
         EXPECT_FALSE(name_taken(dir.file("made.txt")));  // a dangling link is not followed to create its target
-        struct stat st;
-        EXPECT_TRUE(c.status || (!::lstat(dir.file("out.vsh").c_str(), &st) && S_ISREG(st.st_mode) &&
+        EXPECT_TRUE(c.status || (fs::is_regular_file(fs::symlink_status(dir.file("out.vsh"))) &&
                                  read_file(dir.file("out.vsh")).starts_with("\x51\x50\x3e\x03")));
         EXPECT_FALSE(name_taken(temp));
     }
