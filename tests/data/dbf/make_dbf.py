@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-"""Hand-built dBase tables for the cases no tool writes: a dBase II table, and headers that cut, lie or
-break the layout. Built with struct.pack from the layouts, not from the converter.
-Run from this directory: /usr/bin/python3 make_dbf.py
-"""
+# dBase tables no tool writes (dBase II; headers that cut, lie or break the layout), built from the layouts.
+# Run from this directory: /usr/bin/python3 make_dbf.py
 import struct
 
 

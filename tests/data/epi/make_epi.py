@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-# Epi-Info .REC files built from the layout: a count line, one line per field (name, prompt and field
-# positions, colour, type, length, colour), then each record laid end to end and broken into lines of 78
-# characters, every line ended by "!" ("?" on the last line of a deleted record). R's
-# foreign::read.epiinfo reads them (see check_epi.R). Run from here.
+# An Epi-Info .REC file from the layout: count line, field lines, records cut into lines of 78 ended by "!" ("?" at
+# the end of a deleted record). R's foreign::read.epiinfo reads it (check_epi.R). Run from here.
 
 
 def rec_file(path, fields, records):

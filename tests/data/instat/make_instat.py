@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-# Instat worksheets from the published layout: 5-byte numbers, 2-byte counts, strings ended by a carriage
-# return, the structure table and the areas it points to. Each .expect file holds a line of column names,
-# then one line per row (tabs between cells, NA for missing; factor cells as their labels).
-# Run from this directory: /usr/bin/python3 make_instat.py
+# Instat worksheets from the published layout (5-byte numbers, structure table, areas), and .expect files:
+# names, then a line per row (tabs, NA for missing, factor cells as labels). Run here: /usr/bin/python3 make_instat.py
 import math
 import struct
 

@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-# The Minitab test files from the published layouts with struct.pack: worksheets of releases 10 and 11
-# (column records), a release 14 "Worksheet" stream wrapped in a compound document by `gsf createole`
-# (libgsf-bin), and portable worksheets. Each .expect file holds a line of names, then one line per row
-# (tabs between cells, NA for missing). Run from this directory: /usr/bin/python3 make_minitab.py
+# Minitab worksheets of releases 10 and 11, a release 14 stream wrapped by `gsf createole` (libgsf-bin) and portable
+# worksheets, from the published layouts; .expect: names, then rows (tabs, NA). Run here: /usr/bin/python3 make_minitab.py
 import os
 import shutil
 import struct

@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-# MStat data sets built from the layout: a header file (record length, record and variable counts,
-# version, description, one 71-byte description per variable) and the data file beside it, numbers as
-# 4-byte Microsoft binary format reals (encoded here with frexp). Run from here.
+# An MStat data set from the layout: a header file (counts, version, description, 71 bytes per variable) and
+# the data file beside it, numbers as 4-byte Microsoft binary format reals. Run from here.
 import math
 import struct
 

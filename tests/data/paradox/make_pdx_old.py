@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-# Paradox tables in the older header layout (field descriptors at 88, names after the 79-byte table
-# name), built from the layout with struct; pxlib reads them (./make_pdx dump). Also a table of the newer
-# layout with an unknown version byte, and damaged copies. Run from here.
+# Paradox tables of the older header layout, one of the newer with an unknown version byte, and damaged
+# copies, built from the layout; pxlib reads them (./make_pdx dump). Run from here.
 import struct
 
 BLOCK = 1024

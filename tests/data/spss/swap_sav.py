@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-# Rewrites a little-endian SPSS system file in big-endian byte order: every integer and double of the
-# header, dictionary and data is reversed; texts (names, labels, string values and slots) are kept.
-# pspp reads the result back, which is how the output is checked (see make_spss.sh).
-# Usage: swap_sav.py in.sav out.sav
+# Rewrites a little-endian SPSS system file big-endian: integers and doubles reversed, texts kept; pspp reads
+# the result back (make_spss.sh). Usage: swap_sav.py in.sav out.sav
 import struct
 import sys
 

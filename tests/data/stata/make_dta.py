@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-# Writes one small data set as Stata files of the older releases (103 to 110) in both byte orders; no tool
-# at hand writes releases before 108 or high-byte-first files. The layouts follow Stata's published dta
-# descriptions. make_stata.sh reads each back with R's foreign package and ReadStat to check them.
-# Usage: make_dta.py (writes s<release>_<le|be>.dta)
+# One data set as Stata files of releases 103 to 110 in both byte orders (no tool writes these), from the published
+# layouts; make_stata.sh checks them with R's foreign and ReadStat. Usage: make_dta.py (writes s<release>_<le|be>.dta)
 import struct
 
 # Name, type byte (b i l f d, and 127 + width for strings), label, cells; the float and double missing

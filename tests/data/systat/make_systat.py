@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-# Builds the Systat test files from the published layout with struct.pack, and an .expect file per file:
-# a line of names (string variables keep their "$"), then one line per case, tabs between cells, NA for
-# missing. Run from this directory: /usr/bin/python3 make_systat.py
+# Systat files from the published layout, and .expect files: names (strings keep their "$"), then a line per
+# case (tabs, NA for missing). Run from this directory: /usr/bin/python3 make_systat.py
 import struct
 
 

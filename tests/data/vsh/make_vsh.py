@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-# Package spreadsheet files in the other byte order (the kinds files built again from their description in
-# ../csv/make_expected.py, every 32-bit word and double big-endian, texts as they are), and hand-built
-# files of the structure kinds the CSV reader never makes. Run from here: /usr/bin/python3 make_vsh.py
+# Package spreadsheet files big-endian (the kinds files of ../csv/make_expected.py again) and hand-built structure
+# kinds the CSV reader never makes. Run from here: /usr/bin/python3 make_vsh.py
 import sys
 
 sys.dont_write_bytecode = True  # no cache beside the samples

@@ -1,7 +1,6 @@
 #!/bin/sh
-# ARFF files made by Weka itself (CSVLoader; NonSparseToSparse for sparse rows), by R's foreign write.arff
-# (dates, factors, strings) and by python3-liac-arff (sparse rows); what Weka's CSVSaver reads from the
-# dense ones as .expect. Run from here.
+# ARFF files by Weka (CSVLoader, NonSparseToSparse), R's foreign write.arff and python3-liac-arff (sparse rows);
+# .expect: what Weka's CSVSaver reads from the dense ones. Run from here.
 set -e
 CP=/usr/share/java/weka.jar
 java -cp $CP weka.core.converters.CSVLoader iris_small.csv > weka_csvloader.arff

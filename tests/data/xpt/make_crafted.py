@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-# The transport files here that no ready tool writes: 136-byte variable descriptors (as on VAX/VMS),
-# numerics stored in fewer than 8 bytes, the exponent-overflow markers, and a library of two members. The
-# XPORT layout and the IBM double encoding follow the published format description, independently of the
-# converter. Run from this directory: /usr/bin/python3 make_crafted.py
+# Transport files no tool writes (136-byte descriptors, short numerics, overflow markers, two members), from the
+# published layout and IBM double encoding. Run from this directory: /usr/bin/python3 make_crafted.py
 import math
 import struct
 
