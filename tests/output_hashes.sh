@@ -5,8 +5,7 @@
 #   tests/output_hashes.sh check|regen|show [morvalen]   compare with, rewrite or print the list
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mode=${1:-check}
-bin=${2:-$here/../build/morvalen}
+mode=${1:-check} bin=${2:-$here/../build/morvalen}
 bin=$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")
 list=$here/output_hashes.txt
 [ -x "$bin" ] || { echo "no morvalen binary at $bin" >&2; exit 2; }
@@ -22,13 +21,9 @@ variants=(
 
 # Writers stamp the day or time into headers: the clock is held still. The library is preloaded directly:
 # the faketime wrapper's own fork, wait and shared memory have turned statuses into 0 or 1 under load.
-clock=()
-fakelib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1 || true)
-if [ -n "$fakelib" ]; then
-  clock=(env LD_PRELOAD="$fakelib" FAKETIME='2020-01-01 00:00:00')
-elif command -v faketime >/dev/null; then
-  clock=(faketime -f '2020-01-01 00:00:00')
-fi
+clock=() fakelib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1 || true)
+if [ -n "$fakelib" ]; then clock=(env LD_PRELOAD="$fakelib" FAKETIME='2020-01-01 00:00:00')
+elif command -v faketime >/dev/null; then clock=(faketime -f '2020-01-01 00:00:00'); fi
 [ ${#clock[@]} -gt 0 ] || echo "faketime not found: outputs stamped with the date will differ" >&2
 
 work=$(mktemp -d)
@@ -53,9 +48,8 @@ run_one() {
   [ -n "$sheet$range" ] && args+=("$sheet")
   [ -n "$range" ] && args+=("$range")
   (cd "$dir" && exec "${clock[@]}" "$bin" "${args[@]}") </dev/null >"$work/stdout" 2>&1 || status=$?
-  local left=() f
+  local left=() f sums=() line files=""
   for f in "$dir"/*; do [ -n "${present[$f]:-}" ] || left+=("$f"); done
-  local sums=() line files=""
   # Text and transport headers carry the time of the run; hash without it.
   [ ${#left[@]} = 0 ] || LC_ALL=C sed -E -i \
     -e 's#[0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{2}/[0-9]{2}/[0-9]{4}#hh:mm:ss mm/dd/yyyy#g' \
@@ -86,11 +80,8 @@ case "$mode" in
     # Two passes must agree, or a run failed for a passing reason (load) would be recorded as expected.
     produce > "$work/new.txt"
     produce > "$work/again.txt"
-    if ! cmp -s "$work/new.txt" "$work/again.txt"; then
-      echo "two passes differ; list not written:" >&2
-      diff "$work/new.txt" "$work/again.txt" >&2 || true
-      exit 1
-    fi
+    cmp -s "$work/new.txt" "$work/again.txt" ||
+      { echo "two passes differ; list not written:" >&2; diff "$work/new.txt" "$work/again.txt" >&2 || true; exit 1; }
     mv "$work/new.txt" "$list"
     echo "wrote $(wc -l < "$list") entries to $list" ;;
   check)
@@ -99,8 +90,7 @@ case "$mode" in
                   { seen[$1] = 1
                     if (!($1 in now)) { print "VANISHED " $0; bad = 1 }
                     else if (now[$1] != $0) { print "CHANGED  was " $0; print "         now " now[$1]; bad = 1 } }
-                  END { for (k in now) if (!(k in seen)) print "NEW      " now[k]; exit bad }' \
-        "$1" "$list"
+                  END { for (k in now) if (!(k in seen)) print "NEW      " now[k]; exit bad }' "$1" "$list"
     }
     produce > "$work/new.txt"
     fail=0

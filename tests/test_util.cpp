@@ -126,7 +126,7 @@ void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::strin
     ASSERT_EQ(size_t(s->row_count), rows.size() - first);
     for (size_t c = 0; c < rows[0].size(); ++c) {
         const Column* col = s->cols[c + 1].get();
-        if (names_row) EXPECT_EQ(col->name, rows[0][c]);
+        if (names_row) { EXPECT_EQ(col->name, rows[0][c]); }
         for (size_t r = 0; r + first < rows.size(); ++r) {
             const std::string& want = rows[r + first].at(c);
             SCOPED_TRACE(col->name + " row " + std::to_string(r + 1));
@@ -140,8 +140,7 @@ void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::strin
                 if (!col->levels.empty()) x = col->levels.at(k);
             }
             const double y = std::stod(want);
-            if (rel_tol > 0) EXPECT_NEAR(x, y, std::fabs(y) * rel_tol);
-            else EXPECT_DOUBLE_EQ(x, y);
+            if (rel_tol > 0) { EXPECT_NEAR(x, y, std::fabs(y) * rel_tol); } else { EXPECT_DOUBLE_EQ(x, y); }
         }
     }
 }

@@ -99,8 +99,8 @@ TEST(DamagedFiles, EndWithTheirStatusAndMessage) {
         write_file(dir.file(name), row.damage ? row.damage(bytes) : bytes);
         RunResult r = run_morvalen(dir.path(), {name, "out.csv"});
         EXPECT_EQ(r.status, row.status) << r.out;
-        if (row.exact) EXPECT_EQ(r.out, row.message.empty() ? r.out : row.message);
-        else EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out;
+        if (row.exact) { EXPECT_EQ(r.out, row.message.empty() ? r.out : row.message); }
+        else { EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out; }
         EXPECT_EQ(file_exists(dir.file("out.csv")), row.status == 0);
         EXPECT_FALSE(file_exists(dir.file("out.$$$")));
     }

@@ -38,7 +38,7 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
         const std::string temp = dir.file("out.$$$"), target = c.planted[0] == 'l' ? "victim.txt" : "made.txt";
         std::remove(dir.file("out.vsh").c_str());
         if (c.planted[0] == 's') write_file(temp, "left by an earlier run");
-        else ASSERT_EQ(::symlink(dir.file(target).c_str(), temp.c_str()), 0);
+        else { ASSERT_EQ(::symlink(dir.file(target).c_str(), temp.c_str()), 0); }
         EXPECT_EQ(run_morvalen(dir.path(), {c.input, "out.vsh"}).status, c.status);
         EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
         EXPECT_FALSE(name_taken(dir.file("made.txt")));  // a dangling link is not followed to create its target

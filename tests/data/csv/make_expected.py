@@ -57,13 +57,12 @@ def cell_texts(c, quote):
 
 def padded(csv):
     def put(text, w, right): return (text.rjust(w - 1) if right else text.ljust(w - 1)) + ("," if csv else " ")
-    fields = []
+    fields = []  # width, heading and cells, whether right-aligned
     for c in COLUMNS:
         cells, right = cell_texts(c, csv)
         shown = c["name"] + ("!" if c["type"] == 2 else "")
-        fields.append((max(1 + max(len(s) for s in cells), len(shown) + 1), cells, right, shown, not labelled(c)))
-    lines = ["".join(put(f[3], f[0], f[4]) for f in fields)]
-    lines += ["".join(put(f[1][r], f[0], f[2]) for f in fields) for r in range(4)]
+        fields.append((max(1 + max(len(s) for s in cells), len(shown) + 1), [shown] + cells, right))
+    lines = ["".join(put(f[1][r], f[0], f[2]) for f in fields) for r in range(5)]
     return "".join((l[:-1] if csv else l) + "\n" for l in lines)
 
 
