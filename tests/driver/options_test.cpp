@@ -28,7 +28,7 @@ TEST(Options, FoundAnywhereCutFromTheNameAndSet) {
         std::function<bool()> set;
         bool name_file = false;  // input "/v" or output "/p": a column-name file is wanted
     } cases[] = {
-        // The whole text is searched; the driver gives only the file-name part (path_test.cpp).
+        // The whole text is searched; the driver gives only the file-name part (AbsolutePaths below).
         {false, "/data/new/d.csv", "/dataew/d.csv", [&] { return o.no_column_names == 1; }},
         {false, "a.csv/t=9", "a.csv", [&] { return o.txt_to_num_mode == 4; }},  // a digit above 4 is 4
         {false, "a.csv/t=0", "a.csv", [&] { return o.txt_to_num_mode == 0; }},

@@ -22,7 +22,7 @@ TEST(OutputSafety, TemporaryNameStaysBesideTheOutput) {
     for (const auto& [output, temp] : cases) EXPECT_EQ(vxs_temp_output_name(output), temp) << output;
 }
 
-// Runs refused or failed at each step keep an old output: driver_test.cpp and full_disk_test.cpp.
+// Runs refused or failed at each step keep an old output: driver_test.cpp and FullDisk below.
 TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) {
     ScratchDir dir;
     write_file(dir.file("a.csv"), "x,y\n1,2\n3,4\n");
@@ -95,7 +95,6 @@ TEST(FullDisk, EveryWriterFailsOnceAndLeavesNoOutputOrKeepsTheOld) {
             EXPECT_EQ(name_taken(dir.file(output)) ? read_file(dir.file(output)) : "none", old_output ? old : "none");
             EXPECT_FALSE(name_taken(dir.file("out.$$$")));
         }
-        // Without the limit the same conversion succeeds.
         EXPECT_EQ(run_morvalen(dir.path(), {"in.csv", output}).status, 0);
         EXPECT_NE(read_file(dir.file(output)), old);
     }
