@@ -7,9 +7,8 @@ BLOCK = 1024
 
 
 def enc_int(v, size):
-    b = bytearray(struct.pack({2: ">h", 4: ">i"}[size], v))
-    b[0] ^= 0x80
-    return bytes(b)
+    b = struct.pack({2: ">h", 4: ">i"}[size], v)
+    return bytes([b[0] ^ 0x80]) + b[1:]
 
 
 def enc_double(v):
