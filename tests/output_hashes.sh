@@ -1,25 +1,15 @@
 #!/usr/bin/env bash
-# Converts every sample file under tests/data to every output format (and a set of option
-# variants), recording for each run its exit status, a hash of what it printed and a hash of
-# every file it left behind (with the time of day some writers stamp into headers masked). A
-# refactor must leave this list unchanged.
-#
-#   tests/output_hashes.sh check [morvalen]   compare with tests/output_hashes.txt
-#   tests/output_hashes.sh regen [morvalen]   rewrite tests/output_hashes.txt (two passes must agree)
-#   tests/output_hashes.sh show  [morvalen]   print the current list
-#
-# Entries not yet in the list (new sample files, new writers) are reported but do not fail the
-# check; changed or vanished entries do. Output formats whose writer is not built yet are left
-# out of the list, so building one shows up as new entries.
+# Converts every sample under tests/data to every output format and a set of option variants, recording
+# for each run its exit status, a hash of what it printed and of every file it left behind. A refactor
+# must leave this list unchanged; new entries (new samples, newly built writers) are only reported.
+#   tests/output_hashes.sh check|regen|show [morvalen]   compare with, rewrite or print the list
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mode=${1:-check}
-bin=${2:-$here/../build/morvalen}
+mode=${1:-check} bin=${2:-$here/../build/morvalen}
 bin=$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")
 list=$here/output_hashes.txt
 [ -x "$bin" ] || { echo "no morvalen binary at $bin" >&2; exit 2; }
 
-# Every output extension the program knows; unbuilt writers drop out (see above).
 formats=(vsh vxc fmt xls wor dbf wq1 sdd mat tab tpt rtf htm html arf arff ktb xlsx sav dta csv txt)
 # Option variants, run on every sample file: "input-options|output-name|sheet|range".
 variants=(
@@ -29,17 +19,11 @@ variants=(
   "/w|list.out||"
 )
 
-# Writers stamp the day (dBase, Excel, SPSS, Stata, xlsx) or the time into their headers; the
-# clock is held still so that every run writes the same bytes.
-# The library is preloaded directly: the faketime wrapper's own fork, wait and shared
-# memory have been seen to turn a run's status into 0 or 1 on a loaded machine.
-clock=()
-fakelib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1 || true)
-if [ -n "$fakelib" ]; then
-  clock=(env LD_PRELOAD="$fakelib" FAKETIME='2020-01-01 00:00:00')
-elif command -v faketime >/dev/null; then
-  clock=(faketime -f '2020-01-01 00:00:00')
-fi
+# Writers stamp the day or time into headers: the clock is held still. The library is preloaded directly:
+# the faketime wrapper's own fork, wait and shared memory have turned statuses into 0 or 1 under load.
+clock=() fakelib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1 || true)
+if [ -n "$fakelib" ]; then clock=(env LD_PRELOAD="$fakelib" FAKETIME='2020-01-01 00:00:00')
+elif command -v faketime >/dev/null; then clock=(faketime -f '2020-01-01 00:00:00'); fi
 [ ${#clock[@]} -gt 0 ] || echo "faketime not found: outputs stamped with the date will differ" >&2
 
 work=$(mktemp -d)
@@ -47,7 +31,7 @@ trap 'rm -rf "$work"' EXIT
 cp -r "$here/data" "$work/data"
 shopt -s nullglob dotglob
 
-# Writers not built yet are found once, on a two-line text file.
+# Writers not built yet are found once, on a two-line text file, and left out of the list.
 printf 'a,b\n1,2\n' > "$work/probe.csv"
 built=()
 for ext in "${formats[@]}"; do
@@ -55,8 +39,8 @@ for ext in "${formats[@]}"; do
   grep -q "not supported yet" "$work/probe.out" || built+=("$ext")
 done
 
-# One conversion from inside the input's directory, so no '/' of a path is read as an option.
-# Prints: key TAB status TAB stdout-hash TAB name=hash of each file the run left behind.
+# One conversion inside the input's directory (no '/' read as an option): key, status, stdout hash, name=hash
+# of each file left behind.
 declare -A present
 run_one() {
   local dir=$1 file=$2 inopt=$3 out=$4 sheet=$5 range=$6 key=$7 status=0
@@ -64,18 +48,14 @@ run_one() {
   [ -n "$sheet$range" ] && args+=("$sheet")
   [ -n "$range" ] && args+=("$range")
   (cd "$dir" && exec "${clock[@]}" "$bin" "${args[@]}") </dev/null >"$work/stdout" 2>&1 || status=$?
-  local left=() f
+  local left=() f sums=() line files=""
   for f in "$dir"/*; do [ -n "${present[$f]:-}" ] || left+=("$f"); done
-  local sums=() line files=""
-  # Writers stamp the time of the run into text and transport headers; hash without it.
+  # Text and transport headers carry the time of the run; hash without it.
   [ ${#left[@]} = 0 ] || LC_ALL=C sed -E -i \
     -e 's#[0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{2}/[0-9]{2}/[0-9]{4}#hh:mm:ss mm/dd/yyyy#g' \
     -e 's#[0-9]{2}[A-Z]{3}[0-9]{2}:[0-9]{2}:[0-9]{2}:[0-9]{2}#ddMMMyy:hh:mm:ss#g' "${left[@]}"
   mapfile -t sums < <(sha256sum "$work/stdout" "${left[@]}")
-  for line in "${sums[@]:1}"; do
-    f=${line#*  }
-    files+=" ${f##*/}=${line:0:16}"
-  done
+  for line in "${sums[@]:1}"; do f=${line#*  }; files+=" ${f##*/}=${line:0:16}"; done
   rm -f -- "${left[@]}"
   printf '%s\t%s\t%s\t%s\n' "$key" "$status" "${sums[0]:0:16}" "${files# }"
 }
@@ -83,13 +63,9 @@ run_one() {
 produce() {
   local rel dir file f
   while IFS= read -r rel; do
-    dir=$work/data/$(dirname "$rel")
-    file=$(basename "$rel")
-    present=()
+    dir=$work/data/$(dirname "$rel") file=$(basename "$rel") present=()
     for f in "$dir"/*; do present[$f]=1; done
-    for ext in "${built[@]}"; do
-      run_one "$dir" "$file" "" "out.$ext" "" "" "$rel -> out.$ext"
-    done
+    for ext in "${built[@]}"; do run_one "$dir" "$file" "" "out.$ext" "" "" "$rel -> out.$ext"; done
     for v in "${variants[@]}"; do
       IFS='|' read -r inopt out sheet range <<< "$v"
       run_one "$dir" "$file" "$inopt" "$out" "$sheet" "$range" "$rel$inopt -> $out $sheet $range"
@@ -101,26 +77,20 @@ produce() {
 case "$mode" in
   show) produce ;;
   regen)
-    # Two passes must agree: a run that failed for a passing reason (a loaded machine, a
-    # directory swept away) would otherwise be recorded as the expected result.
+    # Two passes must agree, or a run failed for a passing reason (load) would be recorded as expected.
     produce > "$work/new.txt"
     produce > "$work/again.txt"
-    if ! cmp -s "$work/new.txt" "$work/again.txt"; then
-      echo "two passes differ; list not written:" >&2
-      diff "$work/new.txt" "$work/again.txt" >&2 || true
-      exit 1
-    fi
+    cmp -s "$work/new.txt" "$work/again.txt" ||
+      { echo "two passes differ; list not written:" >&2; diff "$work/new.txt" "$work/again.txt" >&2 || true; exit 1; }
     mv "$work/new.txt" "$list"
     echo "wrote $(wc -l < "$list") entries to $list" ;;
   check)
-    # Vanished or changed entries fail; new ones are only reported.
     compare() {
       awk -F'\t' 'NR==FNR { now[$1] = $0; next }
                   { seen[$1] = 1
                     if (!($1 in now)) { print "VANISHED " $0; bad = 1 }
                     else if (now[$1] != $0) { print "CHANGED  was " $0; print "         now " now[$1]; bad = 1 } }
-                  END { for (k in now) if (!(k in seen)) print "NEW      " now[k]; exit bad }' \
-        "$1" "$list"
+                  END { for (k in now) if (!(k in seen)) print "NEW      " now[k]; exit bad }' "$1" "$list"
     }
     produce > "$work/new.txt"
     fail=0

@@ -1,12 +1,12 @@
-// Helpers for whole-conversion tests.
 #include "test_util.h"
 
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,16 +19,11 @@
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir() {
-    std::string tmpl = (fs::temp_directory_path() / "morvalen-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) ADD_FAILURE() << "cannot make " << tmpl;
-    path_ = tmpl;
+ScratchDir::ScratchDir() : path_((fs::temp_directory_path() / "morvalen-test-XXXXXX").string()) {
+    if (!mkdtemp(path_.data())) ADD_FAILURE() << "cannot make " << path_;
 }
 
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
+ScratchDir::~ScratchDir() { std::error_code ec; fs::remove_all(path_, ec); }
 
 namespace {
 std::string shell_quote(const std::string& s) {
@@ -49,33 +44,30 @@ std::string run_shell(const std::string& cmd, int* status = nullptr) {
     return out;
 }
 
-RunResult run_command(const std::string& dir, const std::string& prefix, const std::vector<std::string>& args) {
-    std::string cmd = "cd " + shell_quote(dir) + " && " + prefix + shell_quote(MORVALEN_BIN);
+}  // namespace
+
+RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args) {
+    return run_morvalen_with_file_limit(dir, args, -1);  // no limit
+}
+
+RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args, int blocks) {
+    std::string cmd = "cd " + shell_quote(dir) + " && " +
+                      (blocks >= 0 ? "trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && " : "") + shell_quote(MORVALEN_BIN);
     for (const auto& a : args) cmd += " " + shell_quote(a);
     RunResult r;
     r.out = run_shell(cmd + " 2>&1", &r.status);
     return r;
 }
-}  // namespace
-
-RunResult run_morvalen(const std::string& dir, const std::vector<std::string>& args) {
-    return run_command(dir, "", args);
-}
-
-RunResult run_morvalen_with_file_limit(const std::string& dir, const std::vector<std::string>& args, int blocks) {
-    return run_command(dir, "trap '' XFSZ && ulimit -f " + std::to_string(blocks) + " && ", args);
-}
 
 void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string read_file(const std::string& path) {
-    std::stringstream ss;
-    ss << std::ifstream(path, std::ios::binary).rdbuf();
-    return ss.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
-
+bool name_taken(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
 std::string data_path(const std::string& name) { return std::string(MORVALEN_DATA) + "/" + name; }
 
 std::string copy_sample(const ScratchDir& dir, const std::string& sample, std::string name) {
@@ -90,23 +82,12 @@ std::string le_bytes(uint64_t v, size_t n) {
     return s;
 }
 
-std::string be_bytes(uint64_t v, size_t n) {
-    std::string s = le_bytes(v, n);
-    return {s.rbegin(), s.rend()};
-}
+std::string be_bytes(uint64_t v, size_t n) { const std::string s = le_bytes(v, n); return {s.rbegin(), s.rend()}; }
 
-std::string le_f64(double d) {
-    uint64_t u;
-    std::memcpy(&u, &d, 8);
-    return le_bytes(u, 8);
-}
+std::string le_f64(double d) { return le_bytes(std::bit_cast<uint64_t>(d), 8); }
 
-std::string patched(std::string bytes, size_t at, const std::string& over) {
-    return bytes.replace(at, over.size(), over);
-}
-
+std::string patched(std::string bytes, size_t at, const std::string& over) { return bytes.replace(at, over.size(), over); }
 bool tool_present(const std::string& check) { return std::system((check + " >/dev/null 2>&1").c_str()) == 0; }
-
 std::string shell_output(const std::string& cmd) { return run_shell(cmd); }
 
 std::vector<std::vector<std::string>> csv_cells(const std::string& text) {
@@ -129,10 +110,10 @@ std::vector<std::vector<std::string>> tsv_rows(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::vector<std::string>> rows;
     for (std::string line; std::getline(in, line);) {
-        rows.emplace_back();
         std::stringstream s(line);
+        rows.emplace_back();
         for (std::string x; std::getline(s, x, '\t');) rows.back().push_back(x);
-        if (rows.back().size() < rows[0].size()) rows.back().resize(rows[0].size());  // trailing empties
+        rows.back().resize(std::max(rows.back().size(), rows[0].size()));  // trailing empties
     }
     return rows;
 }
@@ -145,35 +126,21 @@ void expect_sheet_cells(const Sheet* s, const std::vector<std::vector<std::strin
     ASSERT_EQ(size_t(s->row_count), rows.size() - first);
     for (size_t c = 0; c < rows[0].size(); ++c) {
         const Column* col = s->cols[c + 1].get();
-        if (names_row) {
-            EXPECT_EQ(col->name, rows[0][c]);
-        }
+        if (names_row) { EXPECT_EQ(col->name, rows[0][c]); }
         for (size_t r = 0; r + first < rows.size(); ++r) {
             const std::string& want = rows[r + first].at(c);
             SCOPED_TRACE(col->name + " row " + std::to_string(r + 1));
-            if (col->is_text()) {
-                EXPECT_EQ(col->text.get(r), want == "NA" ? "" : want);
-                continue;
-            }
+            if (col->is_text()) { EXPECT_EQ(col->text.get(r), want == "NA" ? "" : want); continue; }
             double x = col->num[r];
-            if (want == "NA") {
-                EXPECT_LE(x, s->missing);
-                continue;
-            }
+            if (want == "NA") { EXPECT_LE(x, s->missing); continue; }
             if (col->type == VXS_FACTOR) {
                 ASSERT_GE(x, 1);
                 const size_t k = static_cast<size_t>(x) - 1;
-                if (!col->labels.empty()) {
-                    EXPECT_EQ(col->labels.at(k), want);
-                    continue;
-                }
+                if (!col->labels.empty()) { EXPECT_EQ(col->labels.at(k), want); continue; }
                 if (!col->levels.empty()) x = col->levels.at(k);
             }
             const double y = std::stod(want);
-            if (rel_tol > 0)
-                EXPECT_NEAR(x, y, std::fabs(y) * rel_tol);
-            else
-                EXPECT_DOUBLE_EQ(x, y);
+            if (rel_tol > 0) { EXPECT_NEAR(x, y, std::fabs(y) * rel_tol); } else { EXPECT_DOUBLE_EQ(x, y); }
         }
     }
 }
@@ -183,27 +150,26 @@ void fresh_run(const std::string& warn_file) {
     vxs_init();
     vxs_reset_options();
     VXSMAXCOLUMNS = 2048;
-    if (vxs_warn_out) std::fclose(vxs_warn_out);
-    vxs_warn_out = nullptr;
+    if (vxs_warn_out) std::fclose(vxs_warn_out), vxs_warn_out = nullptr;
     std::snprintf(vxs_warn_file, sizeof vxs_warn_file, "%s", warn_file.c_str());
 }
 
-void begin_stdout_capture() { testing::internal::CaptureStdout(); }
-std::string end_stdout_capture() { return testing::internal::GetCapturedStdout(); }
+std::string stdout_of(const std::function<void()>& f) {
+    testing::internal::CaptureStdout();
+    f();
+    return testing::internal::GetCapturedStdout();
+}
 
 Column* find_column(const Sheet* s, const std::string& name) {
-    for (auto& c : s->cols)
-        if (c->name == name) return c.get();
-    return nullptr;
+    auto it = std::find_if(s->cols.begin(), s->cols.end(), [&](auto& c) { return c->name == name; });
+    return it == s->cols.end() ? nullptr : it->get();
 }
 
 Sheet* new_run_with_sheet(int32_t rows, int32_t kind) {
     vxs_init();
     vxs_reset_options();
     Sheet* s = create_sheet();
-    s->missing = vxs_missing;
-    s->kind = kind;
-    s->row_count = rows;
+    s->missing = vxs_missing, s->kind = kind, s->row_count = rows;
     if (rows > 0) create_row_attr(s);
     return s;
 }

@@ -1,6 +1,7 @@
 // Written in a format and read back, a sheet converts as before (source-naming lines aside).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -19,15 +20,10 @@ const struct {
     const char* via;
     const char* compared_as;
 } kRows[] = {
-    // Every column of these survives the format, dates and labels included.
-    {"readstat/haven_v15.dta", "rt.dta", "csv"},
-    {"readstat/pspp.zsav", "rt.dta", "csv"},
-    {"readstat/pandas_118.dta", "rt.dta", "csv"},
-    {kPlain, "rt.dta", "csv"},
-    {kPlain, "rt.xlsx", "csv"},
-    // Names, kinds, decimals, dates, levels and labels.
-    {kKinds, "rt.xls", "vxc"},
-    {"lotus/trial.wk1", "rt.wq1", "vxc"},
+    // Every column survives, dates and labels included; the .vxc: names, kinds, decimals, dates, levels, labels.
+    {"readstat/haven_v15.dta", "rt.dta", "csv"}, {"readstat/pspp.zsav", "rt.dta", "csv"},
+    {"readstat/pandas_118.dta", "rt.dta", "csv"}, {kPlain, "rt.dta", "csv"}, {kPlain, "rt.xlsx", "csv"},
+    {kKinds, "rt.xls", "vxc"}, {"lotus/trial.wk1", "rt.wq1", "vxc"},
 };
 
 std::string without_source_lines(const std::string& text) {
@@ -42,12 +38,10 @@ std::string without_source_lines(const std::string& text) {
 
 TEST(RoundTrips, ThroughAFormatAndBackConvertAlike) {
     for (const auto& row : kRows) {
-        std::string input = row.input;
-        SCOPED_TRACE(input.substr(0, 20) + " through " + row.via);
+        SCOPED_TRACE(std::string(row.input).substr(0, 20) + " through " + row.via);
         ScratchDir dir;
-        const bool sample = input.find('\n') == std::string::npos;  // else the text of a CSV file
-        if (!sample) write_file(dir.file("in.csv"), input);
-        input = sample ? copy_sample(dir, input) : "in.csv";
+        const std::string input = std::strchr(row.input, '\n') ? (write_file(dir.file("in.csv"), row.input), "in.csv")
+                                                               : copy_sample(dir, row.input);  // a sample or a CSV text
         const std::string ref = std::string("ref.") + row.compared_as, back = std::string("back.") + row.compared_as;
         for (const auto& [from, to] : {std::pair{input, ref}, {input, std::string(row.via)}, {std::string(row.via), back}}) {
             RunResult r = run_morvalen(dir.path(), {from, to});

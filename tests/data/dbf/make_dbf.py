@@ -1,14 +1,10 @@
 #!/usr/bin/python3
-"""Hand-built dBase tables for the cases no tool writes: a dBase II table, and headers that
-cut, lie or break the layout. Built with struct.pack from the layouts, not from the converter.
-
-Run from this directory: /usr/bin/python3 make_dbf.py
-"""
+# dBase tables no tool writes (dBase II; headers that cut, lie or break the layout), built from the layouts.
+# Run from this directory: /usr/bin/python3 make_dbf.py
 import struct
 
 
-def field_bytes(fields, rec):
-    # Texts at the left of their field, numbers at the right.
+def field_bytes(fields, rec):  # texts at the left of their field, numbers at the right
     return b"".join(t.encode("latin-1").ljust(n)[:n] if ft == "C" else t.encode().rjust(n)[:n]
                     for (_, ft, n, _), t in zip(fields, rec))
 
@@ -16,21 +12,17 @@ def field_bytes(fields, rec):
 def dbase3(fields, records, version=3, date=(126, 12, 7), nrecords=None, header_length=None,
            record_length=None, terminator=b"\r", deleted=()):
     """fields: (name, type, length, decimals); records: tuples of field texts."""
-    reclen = 1 + sum(f[2] for f in fields)
-    hlen = 32 * (len(fields) + 1) + 1
-    out = struct.pack("<BBBBIHH20x", version, *date,
-                      len(records) if nrecords is None else nrecords,
-                      hlen if header_length is None else header_length,
-                      reclen if record_length is None else record_length)
-    for name, ftype, length, dec in fields:
-        out += name.encode().ljust(11, b"\0") + ftype.encode() + b"\0" * 4 + bytes([length, dec]) + b"\0" * 14
-    out += terminator
-    return out + b"".join((b"*" if i in deleted else b" ") + field_bytes(fields, rec) for i, rec in enumerate(records))
+    out = struct.pack("<BBBBIHH20x", version, *date, len(records) if nrecords is None else nrecords,
+                      32 * (len(fields) + 1) + 1 if header_length is None else header_length,
+                      1 + sum(f[2] for f in fields) if record_length is None else record_length)
+    out += b"".join(name.encode().ljust(11, b"\0") + ftype.encode() + b"\0" * 4 + bytes([length, dec]) + b"\0" * 14
+                    for name, ftype, length, dec in fields)
+    return out + terminator + b"".join((b"*" if i in deleted else b" ") + field_bytes(fields, rec)
+                                       for i, rec in enumerate(records))
 
 
 def dbase2(fields, records, terminator=b"\r"):
-    reclen = 1 + sum(f[2] for f in fields)
-    out = struct.pack("<BHBBBH", 2, len(records), 12, 7, 86, reclen)
+    out = struct.pack("<BHBBBH", 2, len(records), 12, 7, 86, 1 + sum(f[2] for f in fields))
     addr = 1
     for name, ftype, length, dec in fields:
         out += name.encode().ljust(11, b"\0") + ftype.encode() + struct.pack("<BHB", length, addr, dec)
@@ -66,7 +58,5 @@ FILES = {
                        [tuple(str(i % 100) for i in range(300)), tuple(str((i + 1) % 100) for i in range(300))]),
 }
 
-if __name__ == "__main__":
-    for name, data in FILES.items():
-        with open(name, "wb") as f:
-            f.write(data)
+for name, data in FILES.items():
+    open(name, "wb").write(data)

@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-# Rewrites a little-endian SPSS system file in big-endian byte order: every integer and double
-# of the header, dictionary and data is reversed; texts (names, labels, string values and slots)
-# are kept. pspp reads the result back, which is how the output is checked (see make_spss.sh).
-# Usage: swap_sav.py in.sav out.sav
+# Rewrites a little-endian SPSS system file big-endian: integers and doubles reversed, texts kept; pspp reads
+# the result back (make_spss.sh). Usage: swap_sav.py in.sav out.sav
 import struct
 import sys
 
@@ -10,23 +8,19 @@ src = open(sys.argv[1], "rb").read()
 out = bytearray(src)
 
 
-def i32(at):
-    return struct.unpack_from("<i", src, at)[0]
+def i32(at): return struct.unpack_from("<i", src, at)[0]
 
 
 def swap(at, width=4, count=1):
-    for k in range(count):
-        a = at + width * k
+    for a in range(at, at + width * count, width):
         out[a:a + width] = out[a:a + width][::-1]
 
 
 assert src[:4] == b"$FL2" and i32(64) == 2
 swap(64, 4, 5)
 swap(84, 8)
-compressed = i32(72) != 0
-pos = 176
-slot_types = []          # per 8-byte slot: 0 numeric, otherwise string
-pending_labels = []      # value positions of the last type 3 record
+compressed, pos = i32(72) != 0, 176
+slot_types, pending_labels = [], []  # per 8-byte slot: 0 numeric, else string; value positions of the last type 3
 while True:
     rec, n = i32(pos), i32(pos + 4)  # every record starts with its type and one more integer
     swap(pos, 4, 2)
@@ -34,8 +28,8 @@ while True:
     if rec == 2:
         has_label, nmiss = i32(pos), i32(pos + 4)
         swap(pos, 4, 4)
-        pos += 24
         slot_types.append(n)
+        pos += 24
         if has_label:
             swap(pos)
             pos += 4 + (i32(pos) + 3) // 4 * 4
@@ -54,15 +48,14 @@ while True:
     elif rec == 6:
         pos += 80 * n
     elif rec == 7:
-        size, count = i32(pos), i32(pos + 4)
-        swap(pos, 4, 2)
-        pos += 8
         if n in (21, 22):
             raise SystemExit("long string labels or missing values are not handled")
-        swap(pos, size, count if size in (4, 8) else 0)
+        size, count = i32(pos), i32(pos + 4)
+        swap(pos, 4, 2)
+        swap(pos + 8, size, count if size in (4, 8) else 0)
         if n == 3:
-            out[pos + 24:pos + 28] = struct.pack(">i", 1)  # machine endianness: big
-        pos += size * count
+            out[pos + 32:pos + 36] = struct.pack(">i", 1)  # machine endianness: big
+        pos += 8 + size * count
     elif rec == 999:
         break
     else:

@@ -1,10 +1,6 @@
-# Reads each Stata file back with R's foreign package and writes what it holds to
-# <file>.expect, one fact a line, tab-separated:
-#   T label                  the data label
-#   V name type label        variable, its storage type as foreign reports it, its label
-#   N name table             the value label table the variable names ("" when none)
-#   L table value label      an entry of a value label table
-#   D name row value         a cell (NA for Stata's missing; numbers as %.17g)
+# Reads each Stata file back with R's foreign package into <file>.expect, one fact a line, tab-separated:
+# T label (the data label); V name type label (storage type as foreign reports it); N name table (the value
+# label table named, "" when none); L table value label; D name row value (NA for missing; numbers as %.17g).
 library(foreign)
 num <- function(x) ifelse(is.na(x), "NA", sprintf("%.17g", x))
 for (f in commandArgs(TRUE)) {

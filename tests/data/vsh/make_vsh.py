@@ -1,10 +1,6 @@
 #!/usr/bin/python3
-# Package spreadsheet files in the other byte order (the kinds files built again from their
-# description in ../csv/make_expected.py, every 32-bit word and double big-endian, texts as they
-# are), and hand-built files of the structure kinds the CSV reader never makes.
-#
-# Run from this directory: /usr/bin/python3 make_vsh.py
-
+# Package spreadsheet files big-endian (the kinds files of ../csv/make_expected.py again) and hand-built structure
+# kinds the CSV reader never makes. Run from here: /usr/bin/python3 make_vsh.py
 import sys
 
 sys.dont_write_bytecode = True  # no cache beside the samples
@@ -19,39 +15,30 @@ def header(version, kind, ncols, nrows):
 
 
 def column_head(version, t, count, name, rep):
-    # Type, count, name, an empty description (version 3), representation, width 8,
-    # justification (version 2), date word, flags and no further bytes (version 3).
-    out = i32(t, count) + sstr(name) + (sstr("") if version >= 3 else b"") + i32(rep, 8)
-    return out + (i32(0) if version >= 2 else b"") + (i32(1, 0, 0) if version >= 3 else b"")
+    # Type, count, name, an empty description (version 3), representation, width 8, justification
+    # (version 2), date word, flags and no further bytes (version 3).
+    out = i32(t, count) + sstr(name, *[""] * (version >= 3)) + i32(rep, 8)
+    return out + i32(*[0] * (version >= 2)) + i32(*[1, 0, 0] * (version >= 3))
 
 
 def numeric_column(version, t, name, values, decimals=-1):
     return column_head(version, t, len(values), name, 1) + i32(decimals) + f64(*values)
 
 
-def oneway_table(version):
-    # A one-way table: the factor that classifies it and the body. Versions 1 and 2 carry a
-    # name part that version 3 leaves out.
-    out = header(version, 5, 2, 3) + i32(1)
-    out += i32(0) if version >= 3 else sstr("Counts") + i32(0) + sstr("Second")
-    fac = column_head(version, 2, 3, "Colour", 4) + i32(3, 0, 3) + (i32(2) if version >= 2 else b"")
-    fac += i32(5) + sstr("red", "green", "blue") + f64(1, 2, 3)
-    return out + fac + numeric_column(version, 8, "Counts", [4.0, 0.0, 7.5], 1)
+def oneway_table(v):
+    # The factor that classifies it and the body; versions 1 and 2 carry a name part that 3 leaves out.
+    out = header(v, 5, 2, 3) + i32(1) + (i32(0) if v >= 3 else sstr("Counts") + i32(0) + sstr("Second"))
+    out += column_head(v, 2, 3, "Colour", 4) + i32(3, 0, 3, *[2] * (v >= 2), 5) + sstr("red", "green", "blue") + f64(1, 2, 3)
+    return out + numeric_column(v, 8, "Counts", [4.0, 0.0, 7.5], 1)
 
 
-def symmetric_headerless():
-    # Version 0: no magic, a symmetric matrix of 2 rows stored as full columns.
-    out = header(0, 3, 2, 2) + sstr("S") + i32(0)
-    return out + numeric_column(0, 7, "A", [1.0, 2.0]) + numeric_column(0, 7, "B", [2.0, 5.0])
-
-
-if __name__ == "__main__":
-    files = {"symmetric_v0.vsh": symmetric_headerless()}
-    for kinds.ORDER, suffix in (("<", ""), (">", "_be")):
-        for v in (1, 2, 3):
-            files["oneway_v%d%s.vsh" % (v, suffix)] = oneway_table(v)
-            if suffix:
-                files["kinds_v%d_be.vsh" % v] = kinds.vsh(v)
-    for name, data in files.items():
-        with open(name, "wb") as f:
-            f.write(data)
+# Version 0: no magic, a symmetric matrix of 2 rows stored as full columns.
+files = {"symmetric_v0.vsh": header(0, 3, 2, 2) + sstr("S") + i32(0) + numeric_column(0, 7, "A", [1.0, 2.0])
+         + numeric_column(0, 7, "B", [2.0, 5.0])}
+for kinds.ORDER, suffix in (("<", ""), (">", "_be")):
+    for v in (1, 2, 3):
+        files["oneway_v%d%s.vsh" % (v, suffix)] = oneway_table(v)
+        if suffix:
+            files["kinds_v%d_be.vsh" % v] = kinds.vsh(v)
+for name, data in files.items():
+    open(name, "wb").write(data)
