@@ -230,8 +230,9 @@ struct Mat5Check {
             if (d < 0 || (d > 0 && cells > UINT64_MAX / static_cast<uint64_t>(d))) return false;
             cells *= static_cast<uint64_t>(d);
         }
-        if (cells == 0) return true;
+        // The name comes first even for an empty variable: the library allocates its claimed size.
         if (!element(body, type, name)) return false;
+        if (cells == 0) return true;
         // Every cell of a numeric variable needs at least one byte of data; sparse variables
         // hold only their non-zero cells.
         if (cls != MX_CELL && cls != MX_STRUCT && cls != MX_OBJECT)
