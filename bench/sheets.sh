@@ -15,7 +15,9 @@ cd "$work"
 /usr/bin/python3 - "$here/tests/data/lotus" "$rows" <<'PY'
 import random, struct, sys
 sys.path.insert(0, sys.argv[1])
-from make_lotus import rec, wk1_cell, wb_cell
+from make_lotus import rec, value_rec, wk1_cell
+# A Quattro Pro for DOS cell: column, page, row, format, then the value as in Lotus.
+wb_cell = lambda page, row, col, kind, value: value_rec(struct.pack("<BBHH", col, page, row, 0), kind, value)
 rows, cols = int(sys.argv[2]), 256
 random.seed(7)
 cells = [(0, c, "l", "V%d" % (c + 1)) for c in range(cols)]

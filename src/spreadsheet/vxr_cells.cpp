@@ -68,7 +68,12 @@ VxsCellStore::Chunk* VxsCellStore::chunk_for(int64_t row, int64_t col) {
     std::vector<std::unique_ptr<Chunk>>& column = columns_[static_cast<size_t>(col - first_col)];
     size_t k = static_cast<size_t>((row - first_row) / kChunkRows);
     if (k >= column.size()) column.resize(k + 1);
-    if (!column[k]) column[k] = std::make_unique<Chunk>();
+    if (!column[k]) {
+        int64_t n = growing_limit_ ? kChunkRows : std::min<int64_t>(kChunkRows, rows - static_cast<int64_t>(k) * kChunkRows);
+        column[k] = std::make_unique<Chunk>();
+        column[k]->value = std::make_unique<double[]>(static_cast<size_t>(n + (n + 7) / 8));
+        column[k]->kind = reinterpret_cast<uint8_t*>(column[k]->value.get() + n);
+    }
     return column[k].get();
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,20 @@
 #include "../sheet/vxs_reader_kit.h"
 
 bool LotusRecords::next(LotusRecord& rec) {
+    if (file_) {
+        if (file_->remaining() < 4) return false;
+        ByteReader head = file_->window(4, Endian::Little);
+        rec.code = head.u16();
+        rec.len = head.u16();
+        if (rec.len > file_->remaining() - 4) {
+            file_->seek(file_->size());
+            return false;
+        }
+        file_->consume(4);
+        rec.body = file_->window(rec.len, Endian::Little).slice(0, rec.len);
+        file_->consume(rec.len);
+        return true;
+    }
     if (pos_ + 4 > bytes_.size()) return false;
     ByteReader head(std::string_view(bytes_).substr(pos_, 4));
     rec.code = head.u16();
@@ -109,7 +124,7 @@ struct ColumnWork {
 
 }  // namespace
 
-int lotus_store_to_sheet(const VxsCellStore& st, const char* path, const std::string& page_letters) {
+int lotus_store_to_sheet(VxsCellStore& st, const char* path, const std::string& page_letters) {
     if (!st.created() || st.used_last_row < st.used_first_row || st.used_last_col < st.used_first_col) return 0;
     const int64_t fc = st.used_first_col, lc = st.used_last_col, lr = st.used_last_row;
     int64_t fr = st.used_first_row;
@@ -207,6 +222,7 @@ int lotus_store_to_sheet(const VxsCellStore& st, const char* path, const std::st
                 convert_variate_to_factor(col, 1);
         }
         vxs_set_default_column_width(col, 0);
+        st.release_column(w.col);
     }
     if (over) std::printf("Warning Columns above %li NOT transfered!\n", static_cast<long>(VXSMAXCOLUMNS));
 
@@ -235,9 +251,9 @@ int16_t read_wk1_into_sheet(const char* path) {
 int16_t read_wk1_source(VxsSource& src) {
     const std::string name = src.name();
     const char* path = name.c_str();
-    std::string_view bytes;
-    if (!src.whole(bytes)) return 0;
-    LotusRecords recs(bytes);
+    auto file = std::make_unique<BlockFile>();
+    if (!file->open(std::move(src))) return 0;
+    LotusRecords recs(*file);
     LotusRecord rec;
     VxsCellStore store;
     bool range_seen = false, first = true;
@@ -280,5 +296,6 @@ int16_t read_wk1_source(VxsSource& src) {
         }
     }
     if (!store.created()) return 0;
+    file.reset();  // its block buffer is not needed while the sheet is made
     return static_cast<int16_t>(lotus_store_to_sheet(store, path, "A"));
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "../sheet/byte_writer.h"
@@ -71,7 +72,7 @@ void read_name(ByteReader b, VxsSelection& sel) {
 
 // First pass: version, the RANGE, pages and their names, named ranges. False when the file
 // must not be read.
-bool read_layout(std::string_view bytes, const char* shown_path, bool& notebook, Range& range, VxsSelection& sel) {
+bool read_layout(BlockFile& bytes, const char* shown_path, bool& notebook, Range& range, VxsSelection& sel) {
     LotusRecords recs(bytes);
     LotusRecord rec;
     bool first = true;
@@ -127,7 +128,7 @@ bool read_layout(std::string_view bytes, const char* shown_path, bool& notebook,
 }
 
 // Second pass: the cells of one page inside the store's bounds.
-void read_cells(std::string_view bytes, bool notebook, int32_t page, VxsCellStore& store) {
+void read_cells(BlockFile& bytes, bool notebook, int32_t page, VxsCellStore& store) {
     LotusRecords recs(bytes);
     LotusRecord rec;
     while (recs.next(rec)) {
@@ -175,8 +176,9 @@ int16_t read_wq1_into_sheet(const char* path) {
 int16_t read_wq1_source(VxsSource& src) {
     // A notebook handed over from a compound document is shown under the user's name.
     const std::string shown = vxs_take_shown_name(src.name());
-    std::string_view bytes;
-    if (!src.is_open() || !src.whole(bytes)) return 0;
+    auto file = std::make_unique<BlockFile>();
+    BlockFile& bytes = *file;
+    if (!src.is_open() || !bytes.open(std::move(src))) return 0;
 
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};
@@ -203,6 +205,7 @@ int16_t read_wq1_source(VxsSource& src) {
                  std::max<int64_t>(first_col, sel->first_col), std::min<int64_t>(last_col, sel->last_col));
     if (!store.created()) return 0;
     read_cells(bytes, notebook, sheet->number, store);
+    file.reset();  // its block buffer is not needed while the sheet is made
     return static_cast<int16_t>(lotus_store_to_sheet(store, shown.c_str(), vxs_column_letters(sheet->number)));
 }
 

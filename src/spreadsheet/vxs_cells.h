@@ -104,9 +104,11 @@ public:
 
 private:
     static constexpr int64_t kChunkRows = 16384;
+    // One block: the values, then a kind byte each. A chunk of a store with known bounds stops
+    // at its last row.
     struct Chunk {
-        double value[kChunkRows];
-        uint8_t kind[kChunkRows];
+        std::unique_ptr<double[]> value;
+        uint8_t* kind = nullptr;
     };
     const Chunk* chunk(int64_t row, int64_t col) const {
         if (!inside(row, col)) return nullptr;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "../sheet/block_file.h"
 #include "../sheet/byte_reader.h"
 #include "vxs_cells.h"
 
@@ -34,16 +35,22 @@ struct LotusRecord {
     ByteReader body;
 };
 
-// Walks the records of a whole file held in memory.
+// Walks the records of bytes held in memory, or of a file read a block at a time (a record's
+// body then stays valid until the next record is read).
 class LotusRecords {
 public:
     explicit LotusRecords(std::string_view bytes) : bytes_(bytes) {}
+    explicit LotusRecords(BlockFile& file) : file_(&file) { file.seek(0); }
     // False at the end of the data; a record whose content runs past the end also ends it.
     bool next(LotusRecord& rec);
-    void rewind() { pos_ = 0; }
+    void rewind() {
+        pos_ = 0;
+        if (file_) file_->seek(0);
+    }
 
 private:
     std::string_view bytes_;
+    BlockFile* file_ = nullptr;
     size_t pos_ = 0;
 };
 
@@ -59,5 +66,5 @@ std::string lotus_label_text(ByteReader body);
 // holds no number; name suffixes (":d", ":e", ":<digit>" or a final "!", "#", "$") set the
 // display format or the kind; texts in numeric columns go to the warnings file. Prints the
 // "Data read from" line with the page letters. 1 when a sheet with rows and columns was made
-// (no sheet is made otherwise).
-int lotus_store_to_sheet(const VxsCellStore& store, const char* path, const std::string& page_letters);
+// (no sheet is made otherwise). Each column's cells are given back once it is made.
+int lotus_store_to_sheet(VxsCellStore& store, const char* path, const std::string& page_letters);
