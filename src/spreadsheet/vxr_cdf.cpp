@@ -122,40 +122,40 @@ std::vector<uint32_t> chain_of(uint32_t head) {
     return out;
 }
 
-// Appends the sectors' bytes, reading runs of consecutive sectors in one block; stops at the
-// end of the file.
-void append_sectors(const std::vector<uint32_t>& sectors, std::vector<uint8_t>& out) {
+// Where the sectors' bytes lie: runs of consecutive sectors, cut at the end of the file.
+std::vector<Run> runs_of(const std::vector<uint32_t>& sectors) {
+    std::vector<Run> runs;
+    uint64_t at = 0;
     size_t i = 0;
     while (i < sectors.size()) {
         size_t j = i + 1;
         while (j < sectors.size() && sectors[j] == sectors[j - 1] + 1) ++j;
         uint64_t offset = sector_offset(sectors[i]);
-        if (offset >= g.file_size) return;
+        if (offset >= g.file_size) break;
         uint64_t want = static_cast<uint64_t>(j - i) * g.page;
         if (want > g.file_size - offset) want = g.file_size - offset;
-        size_t old = out.size();
-        out.resize(old + want);
-        size_t got = read_some(offset, out.data() + old, want);
-        out.resize(old + got);
-        if (got < want) return;
+        runs.push_back({at, offset, want});
+        at += want;
         i = j;
+    }
+    return runs;
+}
+
+// Appends the sectors' bytes, a run of consecutive sectors at a time.
+void append_sectors(const std::vector<uint32_t>& sectors, std::vector<uint8_t>& out) {
+    for (const Run& r : runs_of(sectors)) {
+        size_t old = out.size();
+        out.resize(old + r.length);
+        size_t got = read_some(r.file_at, out.data() + old, r.length);
+        out.resize(old + got);
+        if (got < r.length) return;
     }
 }
 
-// Records where the sectors' bytes lie, as append_sectors would read them, without reading.
+// Records where a big stream's bytes lie, to be read through the window.
 void map_sectors(const std::vector<uint32_t>& sectors) {
-    size_t i = 0;
-    while (i < sectors.size()) {
-        size_t j = i + 1;
-        while (j < sectors.size() && sectors[j] == sectors[j - 1] + 1) ++j;
-        uint64_t offset = sector_offset(sectors[i]);
-        if (offset >= g.file_size) return;
-        uint64_t want = static_cast<uint64_t>(j - i) * g.page;
-        if (want > g.file_size - offset) want = g.file_size - offset;
-        g.runs.push_back({g.stream_size, offset, want});
-        g.stream_size += want;
-        i = j;
-    }
+    g.runs = runs_of(sectors);
+    g.stream_size = g.runs.empty() ? 0 : g.runs.back().stream_at + g.runs.back().length;
 }
 
 // Fills the window from stream byte at onward; bytes the file no longer gives read as zero.
