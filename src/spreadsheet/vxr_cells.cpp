@@ -68,13 +68,26 @@ VxsCellStore::Chunk* VxsCellStore::chunk_for(int64_t row, int64_t col) {
     std::vector<std::unique_ptr<Chunk>>& column = columns_[static_cast<size_t>(col - first_col)];
     size_t k = static_cast<size_t>((row - first_row) / kChunkRows);
     if (k >= column.size()) column.resize(k + 1);
-    if (!column[k]) {
-        int64_t n = growing_limit_ ? kChunkRows : std::min<int64_t>(kChunkRows, rows - static_cast<int64_t>(k) * kChunkRows);
-        column[k] = std::make_unique<Chunk>();
-        column[k]->value = std::make_unique<double[]>(static_cast<size_t>(n + (n + 7) / 8));
-        column[k]->kind = reinterpret_cast<uint8_t*>(column[k]->value.get() + n);
+    if (!column[k]) column[k] = std::make_unique<Chunk>();
+    Chunk* c = column[k].get();
+    if (slot(row) >= c->cap) {
+        // A chunk doubles as its rows fill, so a sheet of few rows stays small however wide.
+        const size_t most = growing_limit_ ? kChunkRows
+                                           : static_cast<size_t>(std::min<int64_t>(kChunkRows, rows - static_cast<int64_t>(k) * kChunkRows));
+        size_t n = std::max<size_t>(16, 2 * c->cap);
+        while (n <= slot(row)) n *= 2;
+        n = std::min(n, most);
+        auto value = std::make_unique<double[]>(n + (n + 7) / 8);
+        auto* kind = reinterpret_cast<uint8_t*>(value.get() + n);
+        if (c->cap) {
+            std::copy(c->value.get(), c->value.get() + c->cap, value.get());
+            std::copy(c->kind, c->kind + c->cap, kind);
+        }
+        c->value = std::move(value);
+        c->kind = kind;
+        c->cap = n;
     }
-    return column[k].get();
+    return c;
 }
 
 void VxsCellStore::used(int64_t row, int64_t col) {

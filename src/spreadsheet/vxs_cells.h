@@ -104,17 +104,19 @@ public:
 
 private:
     static constexpr int64_t kChunkRows = 16384;
-    // One block: the values, then a kind byte each. A chunk of a store with known bounds stops
-    // at its last row.
+    // One block: the values, then a kind byte each, for the chunk's first cap rows; it starts
+    // small and doubles as rows fill, up to the store's last row.
     struct Chunk {
         std::unique_ptr<double[]> value;
         uint8_t* kind = nullptr;
+        size_t cap = 0;
     };
     const Chunk* chunk(int64_t row, int64_t col) const {
         if (!inside(row, col)) return nullptr;
         const std::vector<std::unique_ptr<Chunk>>& column = columns_[static_cast<size_t>(col - first_col)];
         size_t k = static_cast<size_t>((row - first_row) / kChunkRows);
-        return k < column.size() ? column[k].get() : nullptr;
+        const Chunk* c = k < column.size() ? column[k].get() : nullptr;
+        return c && slot(row) < c->cap ? c : nullptr;
     }
     size_t slot(int64_t row) const { return static_cast<size_t>((row - first_row) % kChunkRows); }
     // The chunk that holds the cell, made if need be; null outside the bounds.
