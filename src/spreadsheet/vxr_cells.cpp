@@ -43,8 +43,7 @@ bool VxsCellStore::create(int64_t fr, int64_t lr, int64_t fc, int64_t lc) {
 }
 
 void VxsCellStore::create_growing(uint64_t cell_limit) {
-    create(0, 0, 0, 0);
-    last_row = last_col = -1;
+    *this = VxsCellStore{};  // from A1, empty until the first cell
     growing_limit_ = cell_limit;
 }
 
@@ -509,9 +508,7 @@ int vxs_create_sheet_from_store(VxsSelection* sel, const char* path, const char*
     const double missing = sheet->missing;
     const VxsDefaults* defaults = vxs_get_global_defaults();
 
-    // Cells of each column counted in one pass in store order (row by row): walking the store
-    // column by column strides through all of it once per column, which made a sparse block of
-    // a few cells over many rows and columns take seconds.
+    // Values and texts of each column counted in one pass over the data rows.
     const size_t width = static_cast<size_t>(lc - fc + 1);
     std::vector<int64_t> col_values(width, 0), col_texts(width, 0);
     std::vector<char> col_is_text(width, 0);

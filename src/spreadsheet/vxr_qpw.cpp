@@ -97,8 +97,8 @@ void read_named_range(ByteReader b, VxsSelection& sel) {
 // Pass over the records. Without a page to read (page < 0) it gathers pages, names and
 // strings; with one it keeps that page's cells inside the selection. 0 on a missing BOF, -1 on
 // a password, 1 otherwise.
-int read_records(std::string_view bytes, VxsSelection& sel, int64_t page, Notebook& nb) {
-    LotusRecords recs(bytes);
+int read_records(BlockFile& file, VxsSelection& sel, int64_t page, Notebook& nb) {
+    LotusRecords recs(file);
     LotusRecord rec;
     if (!recs.next(rec) || !is_bof(rec)) return 0;
     if (page < 0) {
@@ -182,8 +182,8 @@ int16_t read_qpw_into_sheet(const char* path) {
 int16_t read_qpw_source(VxsSource& src) {
     // A notebook handed over from a compound document is shown under the user's name.
     const std::string shown = vxs_take_shown_name(src.name());
-    std::string_view bytes;
-    if (!src.is_open() || !src.whole(bytes)) return 0;
+    BlockFile file;
+    if (!src.is_open() || !file.open(std::move(src))) return 0;
 
     VxsSelection* sel = xls_selection();
     *sel = VxsSelection{};
@@ -191,7 +191,7 @@ int16_t read_qpw_source(VxsSource& src) {
     // Quattro Pro for Windows pages run past Excel's 65536 rows.
     sel->last_row = QPW_MAX_ROWS - 1;
     Notebook nb;
-    int state = read_records(bytes, *sel, -1, nb);
+    int state = read_records(file, *sel, -1, nb);
     if (state == 0) return 0;
     if (state < 0) {
         std::printf("Quattro File is Password protected - cannot read data.\n");
@@ -202,7 +202,7 @@ int16_t read_qpw_source(VxsSource& src) {
 
     const VxsSheetEntry* sheet = xls_choose_sheet(sel);
     if (!sheet) return 1;
-    read_records(bytes, *sel, sheet->number, nb);
+    read_records(file, *sel, sheet->number, nb);
     if (nb.cells.empty()) return 1;
 
     int64_t fr = INT64_MAX, lr = -1, fc = INT64_MAX, lc = -1;

@@ -22,31 +22,17 @@
 #include "../sheet/vxs_reader_kit.h"
 
 bool LotusRecords::next(LotusRecord& rec) {
-    if (file_) {
-        if (file_->remaining() < 4) return false;
-        ByteReader head = file_->window(4, Endian::Little);
-        rec.code = head.u16();
-        rec.len = head.u16();
-        if (rec.len > file_->remaining() - 4) {
-            file_->seek(file_->size());
-            return false;
-        }
-        file_->consume(4);
-        rec.body = file_->window(rec.len, Endian::Little).slice(0, rec.len);
-        file_->consume(rec.len);
-        return true;
-    }
-    if (pos_ + 4 > bytes_.size()) return false;
-    ByteReader head(std::string_view(bytes_).substr(pos_, 4));
+    if (file_.remaining() < 4) return false;
+    ByteReader head = file_.window(4, Endian::Little);
     rec.code = head.u16();
     rec.len = head.u16();
-    size_t body = pos_ + 4;
-    if (rec.len > bytes_.size() - body) {
-        pos_ = bytes_.size();
+    if (rec.len > file_.remaining() - 4) {
+        file_.seek(file_.size());
         return false;
     }
-    rec.body = ByteReader(std::string_view(bytes_).substr(body, rec.len));
-    pos_ = body + rec.len;
+    file_.consume(4);
+    rec.body = file_.window(rec.len, Endian::Little).slice(0, rec.len);
+    file_.consume(rec.len);
     return true;
 }
 

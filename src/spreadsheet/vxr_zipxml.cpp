@@ -127,7 +127,10 @@ constexpr size_t kMaxCells = 40000000;
 
 CellList::CellList() { store_.create_growing(kMaxStoreBytes / 4 - 8); }
 
-void CellList::count_style(int64_t col, uint8_t style) {
+void CellList::count(int64_t col, uint8_t style) {
+    if (count_ >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
+    ++count_;
+    if (style == kText) return;
     size_t k = static_cast<size_t>(col);
     if (k >= dated_.size()) {
         dated_.resize(k + 1, 0);
@@ -143,9 +146,7 @@ void CellList::count_style(int64_t col, uint8_t style) {
 }
 
 void CellList::added(int64_t row, int64_t col, uint8_t style) {
-    if (count_ >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
-    ++count_;
-    if (style != kText) count_style(col, style);
+    count(col, style);
     if (row != recent_row_) {
         recent_.clear();
         recent_row_ = row;
@@ -173,11 +174,9 @@ void CellList::text(int64_t row, int64_t col, std::string_view utf8) {
 void CellList::repeat_row(size_t first, int64_t to) {
     if (to < min_row || to > max_row || first < recent_first_) return;
     for (size_t i = first - recent_first_; i < recent_.size(); ++i) {
-        if (count_ >= kMaxCells) vxs_fatal("Error: Too much data in Excel file for Morvalen to handle!\n", 9);
-        ++count_;
         auto [col, style] = recent_[i];
+        count(col, style);
         store_.copy_cell(recent_row_, col, to);
-        if (style != kText) count_style(col, style);
     }
 }
 

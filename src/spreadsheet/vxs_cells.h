@@ -83,8 +83,8 @@ public:
     // The cell of from_row copied into to_row of the same column (a text shares its bytes).
     void copy_cell(int64_t from_row, int64_t col, int64_t to_row);
 
-    // The first column from col to last whose cell in the row holds a value, or last + 1. Walks
-    // the row in store order, so passes over a large, sparse block stay cheap.
+    // The first column from col to last whose cell in the row holds a value, or last + 1. A
+    // column without a chunk at that row is passed at the cost of one lookup.
     int64_t next_used(int64_t row, int64_t col, int64_t last) const;
 
     int32_t kind(int64_t row, int64_t col) const {

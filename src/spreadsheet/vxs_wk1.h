@@ -35,23 +35,16 @@ struct LotusRecord {
     ByteReader body;
 };
 
-// Walks the records of bytes held in memory, or of a file read a block at a time (a record's
-// body then stays valid until the next record is read).
+// Walks the records of a file from its start, read a block at a time: a record's body stays
+// valid until the next record is read.
 class LotusRecords {
 public:
-    explicit LotusRecords(std::string_view bytes) : bytes_(bytes) {}
-    explicit LotusRecords(BlockFile& file) : file_(&file) { file.seek(0); }
+    explicit LotusRecords(BlockFile& file) : file_(file) { file.seek(0); }
     // False at the end of the data; a record whose content runs past the end also ends it.
     bool next(LotusRecord& rec);
-    void rewind() {
-        pos_ = 0;
-        if (file_) file_->seek(0);
-    }
 
 private:
-    std::string_view bytes_;
-    BlockFile* file_ = nullptr;
-    size_t pos_ = 0;
+    BlockFile& file_;
 };
 
 // Whether a RANGE of this many rows and columns stays within the store limit.

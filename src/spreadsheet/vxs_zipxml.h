@@ -77,7 +77,8 @@ public:
 private:
     enum : uint8_t { kText = 0xFF };  // style slot of a text cell
     void added(int64_t row, int64_t col, uint8_t style);
-    void count_style(int64_t col, uint8_t style);
+    // Counts a cell against the ceiling, and a number's date style for its column.
+    void count(int64_t col, uint8_t style);
     bool keep(int64_t row, int64_t col) const {
         return row >= min_row && row <= max_row && col >= min_col && col <= max_col;
     }
