@@ -85,47 +85,70 @@ public:
 
     // The text of one cell; false for a blank cell. The view lasts until the next call.
     bool cell(const ColumnPlan& p, size_t row, std::string_view& out) {
+        return visit(
+            p, row, [&](const Column* c, double v) { out = number(c, v); },
+            [&](std::string_view s, size_t width) { out = text(s, width); });
+    }
+
+    // Width a cell takes in its field (quotes doubled and added in CSV); numbers are measured
+    // without being written.
+    size_t cell_width(const ColumnPlan& p, size_t row) {
+        size_t w = 0;
+        visit(
+            p, row,
+            [&](const Column* c, double v) {
+                if (c->representation == VXS_REP_DATE) {
+                    w = number(c, v).size();
+                } else {
+                    w = write_num_width(v, c->representation, c->decimals, sheet_->missing);
+                }
+            },
+            [&](std::string_view s, size_t width) {
+                w = quoting() && s.find('\'') != std::string_view::npos ? text(s, width).size()
+                    : quoting()                                         ? s.size() + 2
+                                                                        : s.size();
+            });
+        return w;
+    }
+
+private:
+    // Finds what one cell holds and hands it to on_number(column, value) or on_text(text,
+    // field width); false for a blank cell.
+    template <class OnNumber, class OnText>
+    bool visit(const ColumnPlan& p, size_t row, OnNumber&& on_number, OnText&& on_text) {
         const Column* c = p.col;
         if (c->type == VXS_SYMMAT_COL) {
             if (row < p.sym_index) return false;
             size_t idx = c->num.size() >= sheet_->rows.size() ? row : row - p.sym_index;
             if (idx >= c->num.size()) return false;
-            out = number(c, c->num[idx]);
+            on_number(c, c->num[idx]);
             return true;
         }
         if (row >= c->value_count()) return false;
         if (c->is_text()) {
-            out = text(c->text.get(row), p.width);
+            on_text(c->text.get(row), p.width);
             return true;
         }
         if (c->type != VXS_FACTOR) {
-            out = number(c, c->num[row]);
+            on_number(c, c->num[row]);
             return true;
         }
         double v = c->num[row];
         if (c->origin == 0) {
-            out = number(c, v);
+            on_number(c, v);
             return true;
         }
         if (!(v > sheet_->missing)) return false;
         double k = std::floor(v + 0.5);
         if (c->origin == 1) {
             if (k < 1 || k > static_cast<double>(c->levels.size())) return false;
-            out = number(c, c->levels[static_cast<size_t>(k) - 1]);
+            on_number(c, c->levels[static_cast<size_t>(k) - 1]);
             return true;
         }
         if (k < 1 || k > static_cast<double>(c->labels.size())) return false;
-        out = text(c->labels[static_cast<size_t>(k) - 1], p.width);
+        on_text(c->labels[static_cast<size_t>(k) - 1], p.width);
         return true;
     }
-
-    // Width a cell takes in its field (quotes doubled and added in CSV).
-    size_t cell_width(const ColumnPlan& p, size_t row) {
-        std::string_view s;
-        return cell(p, row, s) ? s.size() : 0;
-    }
-
-private:
     std::string_view number(const Column* c, double v) {
         if (c->representation == VXS_REP_DATE) {
             vxs_set_gregorian(c->gregorian);
@@ -133,8 +156,9 @@ private:
         }
         return std::string_view(num_, write_num(num_, v, c->representation, c->decimals, sheet_->missing));
     }
+    bool quoting() const { return layout_ == Layout::Comma && quote_; }
     std::string_view text(std::string_view s, size_t width) {
-        if (layout_ != Layout::Comma || !quote_) return s;
+        if (!quoting()) return s;
         quoted_.clear();
         quoted_ += '\'';
         if (s.find('\'') != std::string_view::npos)

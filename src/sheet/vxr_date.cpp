@@ -587,6 +587,48 @@ static long truncated_log10(double m) {
     return e >= 0 ? e : e + 1;
 }
 
+namespace {
+
+// How write_num formats a number: printf's form and precision.
+struct NumForm {
+    char form = 'g';
+    int digits = 6;
+};
+
+NumForm num_form(double value, int32_t representation, int32_t decimals) {
+    const int precision = decimals > 60 ? 60 : static_cast<int>(decimals);
+    NumForm f;
+    switch (representation) {
+        case VXS_REP_GENERAL: {
+            // The digit count only matters when decimals are set; log10 is the costly part.
+            const double magnitude = std::fabs(value);
+            if (decimals > 0 && magnitude > 1e-12 && magnitude < 1e12) {
+                long digits = std::labs(truncated_log10(magnitude) + 1);
+                if (digits < decimals) f.digits = precision;
+            }
+            break;
+        }
+        case VXS_REP_EXPONENT:
+            f.form = 'e';
+            if (decimals > 0) f.digits = precision;
+            break;
+        case VXS_REP_FIXED:
+            f.form = 'f';
+            if (decimals >= 0) f.digits = precision;
+            break;
+        default: break;
+    }
+    return f;
+}
+
+// Fixed notation of a huge number does not fit any cell; general form keeps every digit that
+// matters instead of a cut text.
+size_t write_overlong(char* buffer, double value) {
+    return static_cast<size_t>(std::max(0, std::snprintf(buffer, kOut, "%.15g", value)));
+}
+
+}  // namespace
+
 size_t write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing) {
     if (!buffer) return 0;
     if (!(value > missing)) {
@@ -598,34 +640,19 @@ size_t write_num(char* buffer, double value, int32_t representation, int32_t dec
         vxs_write_date(buffer, value, vxs_gregorian, vxs_date_format);
         return std::strlen(buffer);
     }
-    const int precision = decimals > 60 ? 60 : static_cast<int>(decimals);
-    // vxs_format_double gives what printf's %g, %e and %f give, several times faster: a
-    // million-row column formats twice (widths, then cells).
-    char form = 'g';
-    int digits_wanted = 6;
-    switch (representation) {
-        case VXS_REP_GENERAL: {
-            // The digit count only matters when decimals are set; log10 is the costly part.
-            const double magnitude = std::fabs(value);
-            if (decimals > 0 && magnitude > 1e-12 && magnitude < 1e12) {
-                long digits = std::labs(truncated_log10(magnitude) + 1);
-                if (digits < decimals) digits_wanted = precision;
-            }
-            break;
-        }
-        case VXS_REP_EXPONENT:
-            form = 'e';
-            if (decimals > 0) digits_wanted = precision;
-            break;
-        case VXS_REP_FIXED:
-            form = 'f';
-            if (decimals >= 0) digits_wanted = precision;
-            break;
-        default: break;
-    }
-    int len = vxs_format_double(buffer, kOut, value, form, digits_wanted);
-    // Fixed notation of a huge number does not fit any cell; general form keeps every digit
-    // that matters instead of a cut text.
-    if (len < 0 || static_cast<size_t>(len) >= kOut) return static_cast<size_t>(std::max(0, std::snprintf(buffer, kOut, "%.15g", value)));
+    // vxs_format_double gives what printf's %g, %e and %f give, several times faster.
+    const NumForm f = num_form(value, representation, decimals);
+    int len = vxs_format_double(buffer, kOut, value, f.form, f.digits);
+    if (len < 0 || static_cast<size_t>(len) >= kOut) return write_overlong(buffer, value);
+    return static_cast<size_t>(len);
+}
+
+size_t write_num_width(double value, int32_t representation, int32_t decimals, double missing) {
+    if (!(value > missing)) return 1;
+    char buffer[kOut];
+    if (representation == VXS_REP_DATE) return write_num(buffer, value, representation, decimals, missing);
+    const NumForm f = num_form(value, representation, decimals);
+    int len = vxs_format_double_width(value, f.form, f.digits);
+    if (len < 0 || static_cast<size_t>(len) >= kOut) return write_overlong(buffer, value);
     return static_cast<size_t>(len);
 }

@@ -12,6 +12,7 @@
 // product lies within its rounding error of a half, rounding it to an integer gives the digits.
 #include "vxs_numfmt.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -99,21 +100,24 @@ bool scaled_round(double x, int k, uint64_t& r) {
     if (k > 22 || k < -22) return false;
     double s = k >= 0 ? x * kExact10[k] : x / kExact10[-k];
     if (!(s < 1e15)) return false;
-    double f = std::floor(s);
-    double frac = s - f;
+    const uint64_t whole = static_cast<uint64_t>(s);  // s >= 0, so this is its floor
+    double frac = s - static_cast<double>(whole);
     // The product is within 2^-53 of its size of x * 10^k; keep well clear of the half.
     if (std::fabs(frac - 0.5) <= s * 4.5e-16) return false;
-    r = static_cast<uint64_t>(f) + (frac > 0.5 ? 1 : 0);
+    r = whole + (frac > 0.5 ? 1 : 0);
     return true;
 }
 
-// x rounded to P significant digits (P <= 14) as digits and exponent, by scaled_round.
-bool scaled_digits(double x, int P, Digits& out) {
-    int e2 = 0;
-    std::frexp(x, &e2);
-    int X = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));  // may be one short
+// x rounded to P significant digits (P <= 14) as the integer r of P digits and the decimal
+// exponent X of its first digit, by scaled_round.
+bool scaled_integer(double x, int P, uint64_t& r, int& X) {
+    // floor(log10(2^e)) for x's binary exponent e is the exponent or one short of it; one
+    // comparison with the power of ten above usually settles it, and the checks below make
+    // sure whatever the comparison's rounding.
+    const int e = static_cast<int>((std::bit_cast<uint64_t>(x) >> 52) & 0x7ff) - 1023;
+    X = (e * 78913) >> 18;  // floor(e * log10(2)) for |e| < 1650, in integers
+    if (X >= -23 && X <= 21 && x >= (X >= -1 ? kExact10[X + 1] : 1 / kExact10[-(X + 1)])) ++X;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        uint64_t r = 0;
         if (!scaled_round(x, P - 1 - X, r)) return false;
         if (r > kPow10u[P]) {
             ++X;
@@ -127,13 +131,21 @@ bool scaled_digits(double x, int P, Digits& out) {
             r = kPow10u[P - 1];
             ++X;
         }
-        put_digits(out.d, P, r);
-        out.n = P;
-        while (out.n > 1 && out.d[out.n - 1] == '0') --out.n;
-        out.exp = X;
         return true;
     }
     return false;
+}
+
+// The same as digits and exponent.
+bool scaled_digits(double x, int P, Digits& out) {
+    uint64_t r = 0;
+    int X = 0;
+    if (!scaled_integer(x, P, r, X)) return false;
+    put_digits(out.d, P, r);
+    out.n = P;
+    while (out.n > 1 && out.d[out.n - 1] == '0') --out.n;
+    out.exp = X;
+    return true;
 }
 
 char digit_at(const Digits& s, int i) { return i >= 0 && i < s.n ? s.d[i] : '0'; }
@@ -247,8 +259,16 @@ int fast(char* out, double value, char form, int precision) {
 
 int vxs_format_double(char* out, size_t size, double value, char form, int precision) {
     if (!out || size == 0) return -1;
+    // The fast path writes at most 60 characters; a roomy buffer takes them without a copy.
+    if (size >= 64) {
+        int len = fast(out, value, form, precision);
+        if (len >= 0) {
+            out[len] = '\0';
+            return len;
+        }
+    }
     char buf[128];
-    int len = fast(buf, value, form, precision);
+    int len = size >= 64 ? -1 : fast(buf, value, form, precision);
     if (len < 0) {
         std::chars_format f = form == 'e'   ? std::chars_format::scientific
                               : form == 'f' ? std::chars_format::fixed
@@ -262,4 +282,39 @@ int vxs_format_double(char* out, size_t size, double value, char form, int preci
     std::memcpy(out, buf, static_cast<size_t>(len));
     out[len] = '\0';
     return len;
+}
+
+int vxs_format_double_width(double value, char form, int precision) {
+    // The two common forms are measured from the rounded integer alone; the rest are written.
+    if (std::isnormal(value) && precision >= 0 && precision <= 14) {
+        const int sign = value < 0 ? 1 : 0;
+        const double x = std::fabs(value);
+        uint64_t r = 0;
+        if (form == 'f' && scaled_round(x, precision, r)) {
+            uint64_t whole = r / kPow10u[precision];
+            int digits = 1;
+            while (whole >= 10) {
+                whole /= 10;
+                ++digits;
+            }
+            return sign + digits + (precision > 0 ? 1 + precision : 0);
+        }
+        int X = 0;
+        const int P = precision == 0 ? 1 : precision;
+        if (form == 'g' && scaled_integer(x, P, r, X)) {
+            int n = P;  // significant digits left once trailing zeros go
+            while (n > 1 && r % 10 == 0) {
+                r /= 10;
+                --n;
+            }
+            if (X < -4 || X >= P) {
+                const int e = X < 0 ? -X : X;
+                return sign + n + (n > 1 ? 1 : 0) + 2 + (e >= 100 ? 3 : 2);
+            }
+            if (X >= 0) return sign + X + 1 + (n > X + 1 ? n - X : 0);
+            return sign + 1 - X + n;
+        }
+    }
+    char buf[128];
+    return vxs_format_double(buf, sizeof buf, value, form, precision);
 }

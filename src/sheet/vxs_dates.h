@@ -28,3 +28,5 @@ int vxs_write_date(char* buffer, double value, int16_t gregorian, int32_t format
 // fixed form would not fit in 63 characters is written as %.15g. Returns the text's length.
 size_t write_num(char* buffer, double value, int32_t representation, int32_t decimals, double missing);
 std::string write_num(double value, int32_t representation, int32_t decimals, double missing);
+// The length write_num gives for the same arguments, without writing the text.
+size_t write_num_width(double value, int32_t representation, int32_t decimals, double missing);
