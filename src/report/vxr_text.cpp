@@ -234,27 +234,33 @@ void run_parts(size_t n, unsigned parts, Work&& work) {
     vxs_run_parts(parts, [&](unsigned k) { work(k, n * k / parts, n * (k + 1) / parts); });
 }
 
-// The lines of rows [first, last), as the file takes them, appended to out.
+// The lines of rows [first, last), as the file takes them, appended to out. Each line is laid
+// out in place at the end of out; the rare line too long for the file is cut afterwards.
 void render_rows(const std::vector<ColumnPlan>& plan, size_t total, Layout layout, CellWriter& cells,
                  size_t first, size_t last, std::string& out) {
-    std::string line;
     std::string_view cell;
     for (size_t r = first; r < last; ++r) {
+        const size_t at = out.size();
         if (layout == Layout::Tab) {
-            line.clear();
             for (const ColumnPlan& p : plan) {
-                if (cells.cell(p, r, cell)) line += cell;
-                line += '\t';
+                if (cells.cell(p, r, cell)) out += cell;
+                out += '\t';
             }
-            line.pop_back();
+            out.pop_back();
         } else {
-            line.assign(total, ' ');
+            out.resize(at + total, ' ');
             for (const ColumnPlan& p : plan) {
-                if (cells.cell(p, r, cell)) place(line, p.start, p.width, p.right, cell);
-                if (layout == Layout::Comma) line[p.start + p.width - 1] = ',';
+                if (cells.cell(p, r, cell)) place(out, at + p.start, p.width, p.right, cell);
+                if (layout == Layout::Comma) out[at + p.start + p.width - 1] = ',';
             }
-            if (layout == Layout::Comma) line.pop_back();
+            if (layout == Layout::Comma) out.pop_back();
         }
+        if (out.size() - at <= kLineMax) {
+            if (out.size() > at) out += '\n';
+            continue;
+        }
+        const std::string line = out.substr(at);
+        out.resize(at);
         split_line(line, kLineMax, layout == Layout::Comma, [&](std::string_view piece) {
             out += piece;
             out += '\n';

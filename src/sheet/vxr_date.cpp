@@ -457,6 +457,29 @@ int vxs_read_date(char* text, double* value, int16_t gregorian, int32_t format, 
     return read_date_stripped(stripped, value, gregorian, format, missing);
 }
 
+namespace {
+
+// v as printf's "%0{width}li" (pad '0') or "%{width}li" (pad ' ') writes it.
+char* put_long(char* p, long v, int width, char pad) {
+    char digits[24];
+    int count = 0;
+    unsigned long u = v < 0 ? 0ul - static_cast<unsigned long>(v) : static_cast<unsigned long>(v);
+    do {
+        digits[count++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u);
+    int len = count + (v < 0 ? 1 : 0);
+    if (pad == ' ')
+        for (; len < width; ++len) *p++ = ' ';
+    if (v < 0) *p++ = '-';
+    if (pad == '0')
+        for (; len < width; ++len) *p++ = '0';
+    while (count) *p++ = digits[--count];
+    return p;
+}
+
+}  // namespace
+
 int vxs_write_date(char* buffer, double value, int16_t gregorian, int32_t format) {
     if (!buffer) return 0;
     if (!(value >= 0)) {  // negative, missing or not a number
@@ -514,53 +537,56 @@ int vxs_write_date(char* buffer, double value, int16_t gregorian, int32_t format
 
     const std::string_view sm = (month >= 1 && month <= 12) ? short_month(static_cast<int>(month)) : "***";
     const std::string_view lm = (month >= 1 && month <= 12) ? long_month(static_cast<int>(month)) : "***";
-    const int sl = static_cast<int>(sm.size()), ll = static_cast<int>(lm.size());
-    // Formatted in a roomy buffer first: the compiler cannot see that the fields are small.
+    // Written by hand rather than through snprintf: a date column is formatted twice per cell
+    // in text output, and printf's parsing was most of the cost. Month names are user-set
+    // and may be long, so the buffer is roomy and the result is cut at the end.
     char wide[192];
-    constexpr size_t kWide = sizeof wide;
     char* b = wide;
+    auto n2 = [&b](long v) { b = put_long(b, v, 2, '0'); };        // %02li
+    auto n = [&b](long v) { b = put_long(b, v, 0, '0'); };         // %li
+    auto ch = [&b](char c) { *b++ = c; };
+    auto name = [&b](std::string_view s, size_t width) {          // %{width}.*s
+        s = s.substr(0, 64);
+        for (size_t i = s.size(); i < width; ++i) *b++ = ' ';
+        std::memcpy(b, s.data(), s.size());
+        b += s.size();
+    };
+    auto clock = [&](long h) {                                     // %2li:%02li:%02li
+        b = put_long(b, h, 2, ' ');
+        ch(':'), n2(mi), ch(':'), n2(se);
+    };
+    auto am_pm = [&] { std::memcpy(b, hh < 13 ? " am" : " pm", 3), b += 3; };
     switch (format) {
-        case 1: case 2: std::snprintf(b, kWide, "%02li/%02li/%02li", day, month, year); break;
-        case 3: case 4: std::snprintf(b, kWide, "%li/%li/%02li", day, month, year); break;
-        case 7: case 8: std::snprintf(b, kWide, "%02li%.*s%02li", day, sl, sm.data(), year); break;
-        case 9: case 10: std::snprintf(b, kWide, "%02li-%3.*s-%02li", day, sl, sm.data(), year); break;
-        case 11: case 12: std::snprintf(b, kWide, "%li%3.*s%02li", day, sl, sm.data(), year); break;
-        case 13: case 14: std::snprintf(b, kWide, "%li-%3.*s-%02li", day, sl, sm.data(), year); break;
-        case 15: case 16: std::snprintf(b, kWide, "%li-%.*s-%02li", day, ll, lm.data(), year); break;
-        case 17: case 18: std::snprintf(b, kWide, "%02li%02li%02li", year, month, day); break;
-        case 19: case 20: std::snprintf(b, kWide, "%02li/%02li/%02li", year, month, day); break;
-        case 21: case 22: std::snprintf(b, kWide, "%02li%02li%02li", month, day, year); break;
-        case 23: case 24: std::snprintf(b, kWide, "%02li/%02li/%02li", month, day, year); break;
-        case 27: std::snprintf(b, kWide, "%04li-%02li-%02li", year, month, day); break;
+        case 1: case 2: n2(day), ch('/'), n2(month), ch('/'), n2(year); break;
+        case 3: case 4: n(day), ch('/'), n(month), ch('/'), n2(year); break;
+        case 7: case 8: n2(day), name(sm, 0), n2(year); break;
+        case 9: case 10: n2(day), ch('-'), name(sm, 3), ch('-'), n2(year); break;
+        case 11: case 12: n(day), name(sm, 3), n2(year); break;
+        case 13: case 14: n(day), ch('-'), name(sm, 3), ch('-'), n2(year); break;
+        case 15: case 16: n(day), ch('-'), name(lm, 0), ch('-'), n2(year); break;
+        case 17: case 18: n2(year), n2(month), n2(day); break;
+        case 19: case 20: n2(year), ch('/'), n2(month), ch('/'), n2(day); break;
+        case 21: case 22: n2(month), n2(day), n2(year); break;
+        case 23: case 24: n2(month), ch('/'), n2(day), ch('/'), n2(year); break;
+        case 27: b = put_long(b, year, 4, '0'), ch('-'), n2(month), ch('-'), n2(day); break;
         case 33:
-            std::snprintf(b, kWide, "%02li/%02li/%02li %02li:%02li:%02li.%02li", day, month, year, hh, mi,
-                          se, hu);
+            n2(day), ch('/'), n2(month), ch('/'), n2(year), ch(' ');
+            n2(hh), ch(':'), n2(mi), ch(':'), n2(se), ch('.'), n2(hu);
             break;
         case 34:
-            std::snprintf(b, kWide, "%04li-%02li-%02li %02li:%02li:%02li", year, month, day, hh, mi, se);
+            b = put_long(b, year, 4, '0'), ch('-'), n2(month), ch('-'), n2(day), ch(' ');
+            n2(hh), ch(':'), n2(mi), ch(':'), n2(se);
             break;
         case 35:
-            if (hh < 13)
-                std::snprintf(b, kWide, "%li-%.*s-%li %li:%02li:%02li am", day, sl, sm.data(), year, hh, mi,
-                              se);
-            else
-                std::snprintf(b, kWide, "%li-%.*s-%li %li:%02li:%02li pm", day, sl, sm.data(), year,
-                              hh - 12, mi, se);
+            n(day), ch('-'), name(sm, 0), ch('-'), n(year), ch(' ');
+            n(hh < 13 ? hh : hh - 12), ch(':'), n2(mi), ch(':'), n2(se), am_pm();
             break;
-        case 36: std::snprintf(b, kWide, "%2li:%02li:%02li", hh, mi, se); break;
-        case 37:
-            if (hh < 13)
-                std::snprintf(b, kWide, "%2li:%02li:%02li am", hh, mi, se);
-            else
-                std::snprintf(b, kWide, "%2li:%02li:%02li pm", hh - 12, mi, se);
-            break;
-        case 38:
-            std::snprintf(b, kWide, "%2li:%02li:%02li", hh + 24 * static_cast<long>(whole), mi, se);
-            break;
-        default:  // 5, 6, 25, 26, 28 to 32 and unknown codes
-            std::snprintf(b, kWide, "%02li%02li%02li", day, month, year);
-            break;
+        case 36: clock(hh); break;
+        case 37: clock(hh < 13 ? hh : hh - 12), am_pm(); break;
+        case 38: clock(hh + 24 * static_cast<long>(whole)); break;
+        default: n2(day), n2(month), n2(year); break;  // 5, 6, 25, 26, 28 to 32 and unknown codes
     }
+    *b = '\0';
     const size_t len = strnlen(wide, kOut - 1);
     std::memcpy(buffer, wide, len);
     buffer[len] = '\0';
