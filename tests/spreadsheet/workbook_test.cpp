@@ -208,3 +208,25 @@ TEST(Workbook, WideSheetOfFewRowsStaysSmall) {
                                       " wide.xlsx w.csv >/dev/null 2>&1; echo $?)");
     EXPECT_EQ(status, "0\n");
 }
+
+// A sheet member of megabytes is inflated on a second thread ahead of the parser: every cell
+// arrives in order, and a member damaged halfway stops the read instead of hanging it.
+TEST(Workbook, BigSheetInflatedAheadOfTheParser) {
+    if (!tool_present("/usr/bin/python3 -c 'import openpyxl'")) GTEST_SKIP() << "python3-openpyxl not installed";
+    ScratchDir dir;
+    constexpr int kRows = 40000;
+    shell_output("cd " + dir.path() + " && /usr/bin/python3 -c \"import openpyxl; wb = openpyxl.Workbook(); "
+                 "ws = wb.active; ws.append(['n', 'x', 'tag']); [ws.append([i, i * 0.25 - 7, 'tag%d' % (i % 97)]) "
+                 "for i in range(" + std::to_string(kRows) + ")]; wb.save('big.xlsx')\"");
+    ASSERT_TRUE(file_exists(dir.file("big.xlsx")));
+    Table want{{"n", "x", "tag"}};
+    for (int i = 0; i < kRows; ++i)
+        want.push_back({std::to_string(i), std::to_string(i * 0.25 - 7), "tag" + std::to_string(i % 97)});
+    check_against(read_in_process(dir.file("big.xlsx")), want);
+
+    std::string bytes = read_file(dir.file("big.xlsx"));
+    write_file(dir.file("bad.xlsx"), patched(bytes, bytes.size() / 2, std::string(4096, '\x55')));
+    const RunResult r = run_morvalen(dir.path(), {"bad.xlsx", "bad.csv"});
+    EXPECT_EQ(r.status, 5) << r.out;
+    EXPECT_FALSE(file_exists(dir.file("bad.csv")));
+}
