@@ -44,6 +44,7 @@ struct Var {
     std::string set;
     DateRule date = DateRule::None;
     bool duration = false;
+    bool declares_missing = false;  // has missing values or ranges of its own to test cells against
 };
 
 struct Context {
@@ -234,6 +235,7 @@ int on_variable(int index, readstat_variable_t* variable, const char* val_labels
     }
     Var v;
     v.col = col;
+    v.declares_missing = readstat_variable_get_missing_ranges_count(variable) > 0;
     if (val_labels && *val_labels) {
         v.set.assign(val_labels, strnlen(val_labels, set_name_field(c)));
     }
@@ -250,13 +252,16 @@ int on_value(int obs_index, readstat_variable_t* variable, readstat_value_t valu
     if (c.declared_rows >= 0 && obs_index >= c.declared_rows) return READSTAT_HANDLER_ABORT;
     const size_t row = static_cast<size_t>(obs_index);
     c.rows = std::max<int64_t>(c.rows, obs_index + 1);
-    Column* col = c.vars[static_cast<size_t>(vi)].col;
+    const Var& var = c.vars[static_cast<size_t>(vi)];
+    Column* col = var.col;
     const double missing = c.sheet->missing;
+    // The library's own test walks the variable's missing ranges; most variables have none.
+    const bool test_missing = !c.keep_missing && var.declares_missing;
     if (col->type == VXS_TEXT) {
         if (col->text.size() <= row) col->text.resize(row + 1);
         const char* s = readstat_string_value(value);
         if (!s || !*s) return READSTAT_HANDLER_OK;
-        if (!c.keep_missing && readstat_value_is_defined_missing(value, variable)) return READSTAT_HANDLER_OK;
+        if (test_missing && readstat_value_is_defined_missing(value, variable)) return READSTAT_HANDLER_OK;
         c.text = sheet_text(s, VXS_MAX_TEXT, &c.cut);
         if (c.strip) {
             col->text.set(row, vxs_strip_blanks(c.text, VXS_MAX_TEXT));
@@ -266,10 +271,13 @@ int on_value(int obs_index, readstat_variable_t* variable, readstat_value_t valu
         }
         return READSTAT_HANDLER_OK;
     }
-    if (col->num.size() <= row) col->num.resize(row + 1, missing);
+    if (col->num.size() == row)  // rows come in order: one more cell, without a resize call
+        col->num.push_back(missing);
+    else if (col->num.size() < row)
+        col->num.resize(row + 1, missing);
     if (readstat_value_is_system_missing(value) || readstat_value_is_tagged_missing(value))
         return READSTAT_HANDLER_OK;
-    if (!c.keep_missing && readstat_value_is_defined_missing(value, variable)) return READSTAT_HANDLER_OK;
+    if (test_missing && readstat_value_is_defined_missing(value, variable)) return READSTAT_HANDLER_OK;
     double x = readstat_double_value(value);
     if (std::isnan(x) || std::isinf(x) || x <= missing) return READSTAT_HANDLER_OK;
     if (x > VXS_NUM_CEILING) {
