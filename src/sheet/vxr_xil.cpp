@@ -124,9 +124,7 @@ int32_t cross_mark(Sheet* s) {
 
 // Text of a numeric cell as the writers show it, for width estimates.
 size_t written_length(double v, const Column* c, double missing) {
-    char buf[400];
-    write_num(buf, v, c->representation, c->decimals, missing);
-    return std::strlen(buf);
+    return write_num_width(v, c->representation, c->decimals, missing);
 }
 
 // Digits a value needs after the point, at most 12.
