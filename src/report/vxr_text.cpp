@@ -90,16 +90,17 @@ public:
             [&](std::string_view s, size_t width) { out = text(s, width); });
     }
 
-    // Width a cell takes in its field (quotes doubled and added in CSV); numbers are measured
-    // without being written.
-    size_t cell_width(const ColumnPlan& p, size_t row) {
+    // Width a cell takes in its field (quotes doubled and added in CSV), or at most widest when
+    // it is no wider than that; numbers are measured without being written, and not at all
+    // when their magnitude shows they cannot be wider than widest.
+    size_t cell_width(const ColumnPlan& p, size_t row, size_t widest = 0) {
         size_t w = 0;
         visit(
             p, row,
             [&](const Column* c, double v) {
                 if (c->representation == VXS_REP_DATE) {
                     w = number(c, v).size();
-                } else {
+                } else if (write_num_width_most(v, c->representation, c->decimals, sheet_->missing) > widest) {
                     w = write_num_width(v, c->representation, c->decimals, sheet_->missing);
                 }
             },
@@ -316,7 +317,7 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
                 ColumnPlan unbounded = plan[i];
                 unbounded.width = 0;
                 size_t& most = longest[part][i];
-                for (size_t r = first; r < last; ++r) most = std::max(most, measure.cell_width(unbounded, r));
+                for (size_t r = first; r < last; ++r) most = std::max(most, measure.cell_width(unbounded, r, most));
             }
         });
     }

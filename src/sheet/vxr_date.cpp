@@ -673,6 +673,14 @@ size_t write_num(char* buffer, double value, int32_t representation, int32_t dec
     return static_cast<size_t>(len);
 }
 
+size_t write_num_width_most(double value, int32_t representation, int32_t decimals, double missing) {
+    if (!(value > missing)) return 1;
+    if (representation == VXS_REP_DATE) return SIZE_MAX;
+    const NumForm f = num_form(value, representation, decimals);
+    const int most = vxs_format_double_width_most(value, f.form, f.digits);
+    return most < 0 || static_cast<size_t>(most) >= kOut ? SIZE_MAX : static_cast<size_t>(most);
+}
+
 size_t write_num_width(double value, int32_t representation, int32_t decimals, double missing) {
     if (!(value > missing)) return 1;
     char buffer[kOut];

@@ -12,6 +12,7 @@
 // product lies within its rounding error of a half, rounding it to an integer gives the digits.
 #include "vxs_numfmt.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -317,4 +318,17 @@ int vxs_format_double_width(double value, char form, int precision) {
     }
     char buf[128];
     return vxs_format_double(buf, sizeof buf, value, form, precision);
+}
+
+int vxs_format_double_width_most(double value, char form, int precision) {
+    if (form != 'g' || !std::isnormal(value) || precision < 0 || precision > 14) return -1;
+    const int P = precision == 0 ? 1 : precision;
+    const int e = static_cast<int>((std::bit_cast<uint64_t>(value) >> 52) & 0x7ff) - 1023;
+    const int X0 = (e * 78913) >> 18;  // the exponent, or one short; rounding may add one more
+    int most = 0;
+    for (int X = X0; X <= X0 + 2; ++X) {
+        const int w = X < -4 || X >= P ? P + (P > 1 ? 1 : 0) + 5 : X >= 0 ? std::max(X + 1, P + 1) : 1 - X + P;
+        most = std::max(most, w);
+    }
+    return most + (value < 0 ? 1 : 0);
 }

@@ -658,7 +658,10 @@ int32_t vxs_set_default_column_width(Column* column, int) {
             vxs_set_date_format(column->date_format);
         }
         const std::vector<double>& values = column->type == VXS_FACTOR ? column->levels : column->num;
-        for (double v : values) w = std::max(w, written_length(v, column, missing));
+        // Only a value whose magnitude allows a wider text than the widest so far is measured.
+        for (double v : values)
+            if (write_num_width_most(v, column->representation, column->decimals, missing) > w)
+                w = std::max(w, written_length(v, column, missing));
     }
     size_t name_len = std::min<size_t>(column->name.size(), 11);
     column->width = static_cast<int32_t>(std::max(w, name_len) + 1);

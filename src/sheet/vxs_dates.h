@@ -30,3 +30,6 @@ size_t write_num(char* buffer, double value, int32_t representation, int32_t dec
 std::string write_num(double value, int32_t representation, int32_t decimals, double missing);
 // The length write_num gives for the same arguments, without writing the text.
 size_t write_num_width(double value, int32_t representation, int32_t decimals, double missing);
+// A cheap bound on that length (SIZE_MAX when none is known): a column's widest cell is found
+// by measuring only the cells whose bound exceeds the widest so far.
+size_t write_num_width_most(double value, int32_t representation, int32_t decimals, double missing);

@@ -14,3 +14,6 @@ int vxs_format_double(char* out, size_t size, double value, char form, int preci
 // The length vxs_format_double gives for the same arguments (-1 when it gives -1), without
 // writing the text: sizing a column's field costs about half as much as writing its cells.
 int vxs_format_double_width(double value, char form, int precision);
+// The most characters vxs_format_double can give for the value, from its magnitude alone and
+// so much cheaper than the width itself; -1 when no such bound is kept (forms other than 'g').
+int vxs_format_double_width_most(double value, char form, int precision);
