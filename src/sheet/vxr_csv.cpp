@@ -190,6 +190,24 @@ bool plain_decimal(std::string_view s, double& v) {
     return true;
 }
 
+// Whether s is such a plain decimal, without working out its value.
+bool plain_decimal_syntax(std::string_view s) {
+    size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+    int digits = 0;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15) return false;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
 // A number read as strtod reads it. ok: at least one character was read; whole: nothing
 // follows the number; overflow: the reading reported a range error of infinite size.
 double read_number(std::string_view s, bool& ok, bool& whole, bool& overflow) {
@@ -299,8 +317,9 @@ public:
                 int32_t kind = t_[c] < 0 ? -t_[c] : t_[c];
                 bool look = kind == kUndecided || (options_->text_to_factor && kind == kText);
                 if (want_types_ && look && !v.empty() && !(v.size() == 1 && v[0] == '*')) {
-                    bool ok = false, whole = false, overflow = false;
-                    read_number(v, ok, whole, overflow);
+                    // Only whether the whole field reads as a number matters here.
+                    bool ok = false, whole = plain_decimal_syntax(v), overflow = false;
+                    if (!whole) read_number(v, ok, whole, overflow);
                     ++field_count_[c];
                     if (!whole) {
                         ++text_count_[c];
