@@ -2,6 +2,7 @@
 // Latin-1; 0x80..0x9F hold typographic characters, five of them unassigned.
 #include "vxs_cp1252.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -40,13 +41,17 @@ bool vxs_utf8_to_cp1252(std::string_view in, std::string& out, size_t limit) {
     const size_t n = in.size();
     while (i < n) {
         if (count == limit) return true;
-        unsigned char c = static_cast<unsigned char>(in[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
-            ++count;
+        // A run of plain ASCII, most texts whole, goes over in one piece.
+        const size_t stop = i + std::min(n - i, limit - count);
+        size_t run = i;
+        while (run < stop && static_cast<unsigned char>(in[run]) < 0x80) ++run;
+        if (run > i) {
+            out.append(in.data() + i, run - i);
+            count += run - i;
+            i = run;
             continue;
         }
+        unsigned char c = static_cast<unsigned char>(in[i]);
         // Length and first bits of a sequence; a stray continuation or a bad lead is one '_'.
         size_t len = c >= 0xF0 && c < 0xF8 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 1;
         uint32_t cp = len == 4 ? c & 0x07 : len == 3 ? c & 0x0F : c & 0x1F;

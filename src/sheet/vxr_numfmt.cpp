@@ -149,6 +149,17 @@ bool scaled_digits(double x, int P, Digits& out) {
     return true;
 }
 
+// Whether x (positive) is a whole number of at most P digits, which %.Pg writes as its digits
+// alone; u gets it and digits its digit count.
+bool whole_within(double x, int P, uint64_t& u, int& digits) {
+    if (P > 15 || !(x < kExact10[P])) return false;
+    u = static_cast<uint64_t>(x);
+    if (static_cast<double>(u) != x) return false;
+    digits = 1;
+    while (digits < P && u >= kPow10u[digits]) ++digits;
+    return true;
+}
+
 char digit_at(const Digits& s, int i) { return i >= 0 && i < s.n ? s.d[i] : '0'; }
 
 // Appends the exponent part "e+XX" (at least two digits).
@@ -173,6 +184,12 @@ int fast(char* out, double value, char form, int precision) {
     if (value < 0) {
         *p++ = '-';
         value = -value;
+    }
+    uint64_t whole = 0;
+    int whole_digits = 0;
+    if (form == 'g' && whole_within(value, precision == 0 ? 1 : precision, whole, whole_digits)) {
+        put_digits(p, whole_digits, whole);
+        return static_cast<int>(p + whole_digits - out);
     }
     Digits s;
     if (form == 'f' && precision <= 14) {
@@ -302,6 +319,8 @@ int vxs_format_double_width(double value, char form, int precision) {
         }
         int X = 0;
         const int P = precision == 0 ? 1 : precision;
+        int digits = 0;
+        if (form == 'g' && whole_within(x, P, r, digits)) return sign + digits;
         if (form == 'g' && scaled_integer(x, P, r, X)) {
             int n = P;  // significant digits left once trailing zeros go
             while (n > 1 && r % 10 == 0) {
@@ -323,6 +342,9 @@ int vxs_format_double_width(double value, char form, int precision) {
 int vxs_format_double_width_most(double value, char form, int precision) {
     if (form != 'g' || !std::isnormal(value) || precision < 0 || precision > 14) return -1;
     const int P = precision == 0 ? 1 : precision;
+    uint64_t whole = 0;
+    int digits = 0;
+    if (whole_within(std::fabs(value), P, whole, digits)) return digits + (value < 0 ? 1 : 0);
     const int e = static_cast<int>((std::bit_cast<uint64_t>(value) >> 52) & 0x7ff) - 1023;
     const int X0 = (e * 78913) >> 18;  // the exponent, or one short; rounding may add one more
     int most = 0;

@@ -262,7 +262,8 @@ int on_value(int obs_index, readstat_variable_t* variable, readstat_value_t valu
         const char* s = readstat_string_value(value);
         if (!s || !*s) return READSTAT_HANDLER_OK;
         if (test_missing && readstat_value_is_defined_missing(value, variable)) return READSTAT_HANDLER_OK;
-        c.text = sheet_text(s, VXS_MAX_TEXT, &c.cut);
+        c.text.clear();  // reused: no allocation per cell
+        if (vxs_utf8_to_cp1252(s, c.text, VXS_MAX_TEXT)) c.cut = true;
         if (c.strip) {
             col->text.set(row, vxs_strip_blanks(c.text, VXS_MAX_TEXT));
         } else {
