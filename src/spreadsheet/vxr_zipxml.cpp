@@ -137,7 +137,6 @@ public:
             return !failed_;
         }
         const size_t k = head_ % kDepth;
-        if (sizes_[k] < 0) return false;
         block = std::string_view(blocks_[k].data(), static_cast<size_t>(sizes_[k]));
         taken_ = true;
         return true;
