@@ -93,16 +93,14 @@ public:
     // Width a cell takes in its field (quotes doubled and added in CSV), or at most widest when
     // it is no wider than that; numbers are measured without being written, and not at all
     // when their magnitude shows they cannot be wider than widest.
-    size_t cell_width(const ColumnPlan& p, size_t row, size_t widest = 0) {
+    size_t cell_width(const ColumnPlan& p, size_t row, size_t widest) {
         size_t w = 0;
         visit(
             p, row,
             [&](const Column* c, double v) {
-                if (c->representation == VXS_REP_DATE) {
-                    w = number(c, v).size();
-                } else if (write_num_width_most(v, c->representation, c->decimals, sheet_->missing) > widest) {
+                use_date_state(c);
+                if (write_num_width_most(v, c->representation, c->decimals, sheet_->missing) > widest)
                     w = write_num_width(v, c->representation, c->decimals, sheet_->missing);
-                }
             },
             [&](std::string_view s, size_t width) {
                 w = quoting() && s.find('\'') != std::string_view::npos ? text(s, width).size()
@@ -150,11 +148,14 @@ private:
         on_text(c->labels[static_cast<size_t>(k) - 1], p.width);
         return true;
     }
+    // Dates are written by the column's scale and format, kept in the formatter's state.
+    static void use_date_state(const Column* c) {
+        if (c->representation != VXS_REP_DATE) return;
+        vxs_set_gregorian(c->gregorian);
+        vxs_set_date_format(c->date_format);
+    }
     std::string_view number(const Column* c, double v) {
-        if (c->representation == VXS_REP_DATE) {
-            vxs_set_gregorian(c->gregorian);
-            vxs_set_date_format(c->date_format);
-        }
+        use_date_state(c);
         return std::string_view(num_, write_num(num_, v, c->representation, c->decimals, sheet_->missing));
     }
     bool quoting() const { return layout_ == Layout::Comma && quote_; }

@@ -163,49 +163,41 @@ std::string_view unquote(std::string_view raw, bool custom, std::string& scratch
 // The common field "-123.45": an optional minus, digits and at most one point, at most 15
 // digits in all. Its value is then exact as an integer and one correctly rounded division by a
 // power of ten, which is what strtod gives; anything else goes the long way.
-bool plain_decimal(std::string_view s, double& v) {
-    static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+struct PlainDecimal {
+    uint64_t digits = 0;  // all of them, as one integer
+    int decimals = 0;     // how many follow the point
+    bool negative = false;
+};
+
+bool scan_plain_decimal(std::string_view s, PlainDecimal& d) {
     size_t i = 0, n = s.size();
-    bool neg = n > 0 && s[0] == '-';
-    if (neg) ++i;
-    uint64_t m = 0;
-    int digits = 0, decimals = 0;
+    d.negative = n > 0 && s[0] == '-';
+    if (d.negative) ++i;
+    int count = 0;
     bool point = false;
     for (; i < n; ++i) {
         char c = s[i];
         if (c >= '0' && c <= '9') {
-            if (++digits > 15) return false;
-            m = m * 10 + static_cast<uint64_t>(c - '0');
-            if (point) ++decimals;
+            if (++count > 15) return false;
+            d.digits = d.digits * 10 + static_cast<uint64_t>(c - '0');
+            if (point) ++d.decimals;
         } else if (c == '.' && !point) {
             point = true;
         } else {
             return false;
         }
     }
-    if (digits == 0) return false;
-    double x = static_cast<double>(m);
-    if (decimals) x /= kPow10[decimals];
-    v = neg ? -x : x;
-    return true;
+    return count > 0;
 }
 
-// Whether s is such a plain decimal, without working out its value.
-bool plain_decimal_syntax(std::string_view s) {
-    size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
-    int digits = 0;
-    bool point = false;
-    for (; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c >= '0' && c <= '9') {
-            if (++digits > 15) return false;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
-        }
-    }
-    return digits > 0;
+bool plain_decimal(std::string_view s, double& v) {
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    PlainDecimal d;
+    if (!scan_plain_decimal(s, d)) return false;
+    double x = static_cast<double>(d.digits);
+    if (d.decimals) x /= kPow10[d.decimals];
+    v = d.negative ? -x : x;
+    return true;
 }
 
 // A number read as strtod reads it. ok: at least one character was read; whole: nothing
@@ -318,7 +310,8 @@ public:
                 bool look = kind == kUndecided || (options_->text_to_factor && kind == kText);
                 if (want_types_ && look && !v.empty() && !(v.size() == 1 && v[0] == '*')) {
                     // Only whether the whole field reads as a number matters here.
-                    bool ok = false, whole = plain_decimal_syntax(v), overflow = false;
+                    PlainDecimal plain;
+                    bool ok = false, whole = scan_plain_decimal(v, plain), overflow = false;
                     if (!whole) read_number(v, ok, whole, overflow);
                     ++field_count_[c];
                     if (!whole) {
@@ -768,6 +761,10 @@ size_t split_point(int fd, size_t size) {
 }  // namespace
 
 void vxs_set_text_split(size_t at) { forced_split = at; }
+
+double vxs_read_number(std::string_view s, bool& ok, bool& whole, bool& overflow) {
+    return read_number(s, ok, whole, overflow);
+}
 
 int vxs_get_text_size(int32_t* rows, int32_t* columns, int* names, std::vector<int32_t>* types,
                       const VxsTextOptions* options, const char* text) {

@@ -537,7 +537,7 @@ int vxs_write_date(char* buffer, double value, int16_t gregorian, int32_t format
 
     const std::string_view sm = (month >= 1 && month <= 12) ? short_month(static_cast<int>(month)) : "***";
     const std::string_view lm = (month >= 1 && month <= 12) ? long_month(static_cast<int>(month)) : "***";
-    // Written by hand rather than through snprintf: a date column is formatted twice per cell
+    // Written by hand rather than through snprintf: a date column is formatted several times
     // in text output, and printf's parsing was most of the cost. Month names are user-set
     // and may be long, so the buffer is roomy and the result is cut at the end.
     char wide[192];

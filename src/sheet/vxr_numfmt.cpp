@@ -109,14 +109,19 @@ bool scaled_round(double x, int k, uint64_t& r) {
     return true;
 }
 
+// floor(log10(2^e)) for the binary exponent e of a normal x: the decimal exponent of x, or
+// one short of it. In integers: (e * 78913) >> 18 is exact for |e| < 1650.
+int exponent_floor(double x) {
+    const int e = static_cast<int>((std::bit_cast<uint64_t>(x) >> 52) & 0x7ff) - 1023;
+    return (e * 78913) >> 18;
+}
+
 // x rounded to P significant digits (P <= 14) as the integer r of P digits and the decimal
 // exponent X of its first digit, by scaled_round.
 bool scaled_integer(double x, int P, uint64_t& r, int& X) {
-    // floor(log10(2^e)) for x's binary exponent e is the exponent or one short of it; one
-    // comparison with the power of ten above usually settles it, and the checks below make
-    // sure whatever the comparison's rounding.
-    const int e = static_cast<int>((std::bit_cast<uint64_t>(x) >> 52) & 0x7ff) - 1023;
-    X = (e * 78913) >> 18;  // floor(e * log10(2)) for |e| < 1650, in integers
+    // One comparison with the power of ten above usually settles the exponent; the checks
+    // below make sure whatever the comparison's rounding.
+    X = exponent_floor(x);
     if (X >= -23 && X <= 21 && x >= (X >= -1 ? kExact10[X + 1] : 1 / kExact10[-(X + 1)])) ++X;
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (!scaled_round(x, P - 1 - X, r)) return false;
@@ -149,15 +154,29 @@ bool scaled_digits(double x, int P, Digits& out) {
     return true;
 }
 
+// Decimal digits of u (1 for 0), u < 10^15.
+int digit_count(uint64_t u) {
+    int digits = 1;
+    while (digits < 15 && u >= kPow10u[digits]) ++digits;
+    return digits;
+}
+
 // Whether x (positive) is a whole number of at most P digits, which %.Pg writes as its digits
 // alone; u gets it and digits its digit count.
 bool whole_within(double x, int P, uint64_t& u, int& digits) {
     if (P > 15 || !(x < kExact10[P])) return false;
     u = static_cast<uint64_t>(x);
     if (static_cast<double>(u) != x) return false;
-    digits = 1;
-    while (digits < P && u >= kPow10u[digits]) ++digits;
+    digits = digit_count(u);
     return true;
+}
+
+// Length of %g's text of n significant digits whose first has decimal exponent X, at
+// precision P, without the sign.
+int g_length(int n, int X, int P) {
+    if (X < -4 || X >= P) return n + (n > 1 ? 1 : 0) + 2 + ((X < 0 ? -X : X) >= 100 ? 3 : 2);  // d.ddde+XX
+    if (X >= 0) return X + 1 + (n > X + 1 ? n - X : 0);  // ddd.dd
+    return 1 - X + n;                                    // 0.000ddd
 }
 
 char digit_at(const Digits& s, int i) { return i >= 0 && i < s.n ? s.d[i] : '0'; }
@@ -277,16 +296,11 @@ int fast(char* out, double value, char form, int precision) {
 
 int vxs_format_double(char* out, size_t size, double value, char form, int precision) {
     if (!out || size == 0) return -1;
-    // The fast path writes at most 60 characters; a roomy buffer takes them without a copy.
-    if (size >= 64) {
-        int len = fast(out, value, form, precision);
-        if (len >= 0) {
-            out[len] = '\0';
-            return len;
-        }
-    }
+    // The fast path writes at most 60 characters: straight into a roomy buffer, else into a
+    // scratch one first.
     char buf[128];
-    int len = size >= 64 ? -1 : fast(buf, value, form, precision);
+    char* to = size >= 64 ? out : buf;
+    int len = fast(to, value, form, precision);
     if (len < 0) {
         std::chars_format f = form == 'e'   ? std::chars_format::scientific
                               : form == 'f' ? std::chars_format::fixed
@@ -296,8 +310,10 @@ int vxs_format_double(char* out, size_t size, double value, char form, int preci
         *r.ptr = '\0';
         return static_cast<int>(r.ptr - out);
     }
-    if (static_cast<size_t>(len) >= size) return -1;
-    std::memcpy(out, buf, static_cast<size_t>(len));
+    if (to == buf) {
+        if (static_cast<size_t>(len) >= size) return -1;
+        std::memcpy(out, buf, static_cast<size_t>(len));
+    }
     out[len] = '\0';
     return len;
 }
@@ -308,18 +324,10 @@ int vxs_format_double_width(double value, char form, int precision) {
         const int sign = value < 0 ? 1 : 0;
         const double x = std::fabs(value);
         uint64_t r = 0;
-        if (form == 'f' && scaled_round(x, precision, r)) {
-            uint64_t whole = r / kPow10u[precision];
-            int digits = 1;
-            while (whole >= 10) {
-                whole /= 10;
-                ++digits;
-            }
-            return sign + digits + (precision > 0 ? 1 + precision : 0);
-        }
-        int X = 0;
+        if (form == 'f' && scaled_round(x, precision, r))
+            return sign + digit_count(r / kPow10u[precision]) + (precision > 0 ? 1 + precision : 0);
         const int P = precision == 0 ? 1 : precision;
-        int digits = 0;
+        int digits = 0, X = 0;
         if (form == 'g' && whole_within(x, P, r, digits)) return sign + digits;
         if (form == 'g' && scaled_integer(x, P, r, X)) {
             int n = P;  // significant digits left once trailing zeros go
@@ -327,12 +335,7 @@ int vxs_format_double_width(double value, char form, int precision) {
                 r /= 10;
                 --n;
             }
-            if (X < -4 || X >= P) {
-                const int e = X < 0 ? -X : X;
-                return sign + n + (n > 1 ? 1 : 0) + 2 + (e >= 100 ? 3 : 2);
-            }
-            if (X >= 0) return sign + X + 1 + (n > X + 1 ? n - X : 0);
-            return sign + 1 - X + n;
+            return sign + g_length(n, X, P);
         }
     }
     char buf[128];
@@ -345,12 +348,10 @@ int vxs_format_double_width_most(double value, char form, int precision) {
     uint64_t whole = 0;
     int digits = 0;
     if (whole_within(std::fabs(value), P, whole, digits)) return digits + (value < 0 ? 1 : 0);
-    const int e = static_cast<int>((std::bit_cast<uint64_t>(value) >> 52) & 0x7ff) - 1023;
-    const int X0 = (e * 78913) >> 18;  // the exponent, or one short; rounding may add one more
+    // The text is longest with all P digits kept; the exponent is X0 or one more, and
+    // rounding up may add another.
+    const int X0 = exponent_floor(value);
     int most = 0;
-    for (int X = X0; X <= X0 + 2; ++X) {
-        const int w = X < -4 || X >= P ? P + (P > 1 ? 1 : 0) + 5 : X >= 0 ? std::max(X + 1, P + 1) : 1 - X + P;
-        most = std::max(most, w);
-    }
+    for (int X = X0; X <= X0 + 2; ++X) most = std::max(most, g_length(P, X, P));
     return most + (value < 0 ? 1 : 0);
 }

@@ -4,13 +4,13 @@
 // booleans, cached formula results; errors are no value) go into the cell store.
 #include <cstdio>
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "../sheet/vxs_csv.h"
 #include "../sheet/vxs_format_entries.h"
 #include "../sheet/vxs_options.h"
 #include "../sheet/vxs_sheet.h"
@@ -228,15 +228,9 @@ struct SheetCells : XmlHandler {
         } else if (type == "e") {
             // An error (#DIV/0!, #N/A) holds no value.
         } else if (!value.empty()) {
-            // from_chars gives strtod's value whenever it takes the whole text, several times
-            // faster; anything else (blanks, a plus sign, hex) goes through strtod.
-            double v = 0;
-            const char* last = value.data() + value.size();
-            if (auto r = std::from_chars(value.data(), last, v); r.ec != std::errc() || r.ptr != last) {
-                char* end = nullptr;
-                v = std::strtod(value.c_str(), &end);
-                if (end == value.c_str()) return;
-            }
+            bool ok = false, whole = false, overflow = false;
+            double v = vxs_read_number(value, ok, whole, overflow);
+            if (!ok) return;
             CellList::Style st = style >= 0 && static_cast<size_t>(style) < styles.size() ? styles[static_cast<size_t>(style)]
                                                                                          : CellList::Plain;
             if (st != CellList::Plain && st != CellList::Time && date1904) v += kDays1904;

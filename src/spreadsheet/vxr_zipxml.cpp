@@ -191,32 +191,33 @@ bool ZipArchive::parse(const std::string& member, XmlHandler& handler) const {
     XML_SetElementHandler(p, on_start, on_end);
     XML_SetCharacterDataHandler(p, on_text);
     XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
+    // next(block) gives the member's next block, empty at its end; false on a read error.
     bool ok = true;
-    auto feed = [&](std::string_view block) {
-        const bool last = block.empty();
-        if (XML_Parse(p, block.data(), static_cast<int>(block.size()), last) == XML_STATUS_ERROR) ok = false;
-        return ok && !last && !handler.stop;
+    auto parse_blocks = [&](auto&& next) {
+        std::string_view block;
+        for (;;) {
+            if (!next(block)) {
+                ok = false;
+                return;
+            }
+            const bool last = block.empty();
+            if (XML_Parse(p, block.data(), static_cast<int>(block.size()), last) == XML_STATUS_ERROR) {
+                ok = false;
+                return;
+            }
+            if (last || handler.stop) return;
+        }
     };
     if (big) {
         Inflater inflater(f);
-        std::string_view block;
-        while (ok) {
-            if (!inflater.next(block)) {
-                ok = false;
-                break;
-            }
-            if (!feed(block)) break;
-        }
+        parse_blocks([&](std::string_view& block) { return inflater.next(block); });
     } else {
         std::vector<char> buf(kBlock);
-        for (;;) {
-            zip_int64_t n = zip_fread(f, buf.data(), buf.size());
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (!feed(std::string_view(buf.data(), static_cast<size_t>(n)))) break;
-        }
+        parse_blocks([&](std::string_view& block) {
+            const zip_int64_t n = zip_fread(f, buf.data(), buf.size());
+            block = std::string_view(buf.data(), n > 0 ? static_cast<size_t>(n) : 0);
+            return n >= 0;
+        });
     }
     XML_ParserFree(p);
     zip_fclose(f);
