@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -77,6 +78,45 @@ struct ColumnPlan {
     size_t start = 0;
 };
 
+// Copies the few bytes of a cell without a library call: a pair of overlapping loads and
+// stores covers any length from 4 to 16.
+inline void copy_short(char* d, const char* s, size_t n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+    } else if (n > 16) {
+        std::memcpy(d, s, n);
+    } else {
+        for (size_t i = 0; i < n; ++i) d[i] = s[i];
+    }
+}
+
+// Puts s in a blank field of room characters: right-placed text ends at the field's end; text
+// longer than the field is cut.
+inline void put(char* field, size_t room, bool right, std::string_view s) {
+    if (s.size() > room) s = s.substr(0, room);
+    copy_short(field + (right ? room - s.size() : 0), s.data(), s.size());
+}
+
+// Copies s to d unless it holds a single quote (false: d may hold part of it).
+inline bool copy_unquoted(char* d, std::string_view s) {
+    bool quote = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        d[i] = s[i];
+        quote |= s[i] == '\'';
+    }
+    return !quote;
+}
+
 // Cell texts go into one scratch area reused for every cell (numbers are formatted straight
 // into it; unquoted texts are viewed where the column keeps them), so no cell allocates.
 class CellWriter {
@@ -108,6 +148,27 @@ public:
                                                                         : s.size();
             });
         return w;
+    }
+
+    // Places one cell in its blank field at field, the field's width less 1 being its room:
+    // right-placed text ends one character before the field's end; text longer than that is
+    // cut. Quoted texts are written in place unless they hold a quote to double.
+    void place(const ColumnPlan& p, size_t row, char* field) {
+        const size_t room = p.width > 0 ? p.width - 1 : 0;
+        visit(
+            p, row, [&](const Column* c, double v) { put(field, room, p.right, number(c, v)); },
+            [&](std::string_view s, size_t width) {
+                if (quoting() && s.size() + 2 <= room) {
+                    char* at = field + (p.right ? room - s.size() - 2 : 0);
+                    if (copy_unquoted(at + 1, s)) {
+                        at[0] = '\'';
+                        at[s.size() + 1] = '\'';
+                        return;
+                    }
+                    std::memset(field, ' ', room);
+                }
+                put(field, room, p.right, text(s, width));
+            });
     }
 
 private:
@@ -208,15 +269,6 @@ std::string heading_line(const char* path) {
     return "\"" + name + ".txt (Created by Morvalen: " + clock + date + ")\"";
 }
 
-// Places s in line at [start, start + width): right-placed text ends one character before
-// the field's end; text longer than the field less 1 is cut.
-void place(std::string& line, size_t start, size_t width, bool right, std::string_view s) {
-    size_t room = width > 0 ? width - 1 : 0;
-    if (s.size() > room) s = s.substr(0, room);
-    size_t at = right ? start + room - s.size() : start;
-    std::memcpy(line.data() + at, s.data(), s.size());
-}
-
 // Threads sharing the cell formatting of a big sheet: formatting numbers is most of a text
 // conversion's time, and each row's text depends on nothing but that row and the field widths.
 unsigned forced_threads = 0;
@@ -252,7 +304,7 @@ void render_rows(const std::vector<ColumnPlan>& plan, size_t total, Layout layou
         } else {
             out.resize(at + total, ' ');
             for (const ColumnPlan& p : plan) {
-                if (cells.cell(p, r, cell)) place(out, at + p.start, p.width, p.right, cell);
+                cells.place(p, r, out.data() + at + p.start);
                 if (layout == Layout::Comma) out[at + p.start + p.width - 1] = ',';
             }
             if (layout == Layout::Comma) out.pop_back();

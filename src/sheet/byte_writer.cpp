@@ -2,12 +2,21 @@
 #include "byte_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 FILE* vxs_create_output_file(const char* path) {
     if (!path) return nullptr;
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // Truncated only when it holds something: on ext4, truncating even an empty file makes its
+    // close start writing back everything written since, a pause of tens of milliseconds on
+    // big outputs (the temporary output file is always empty here).
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (st.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return nullptr;
+    }
     FILE* f = ::fdopen(fd, "wb");
     if (!f) ::close(fd);
     return f;

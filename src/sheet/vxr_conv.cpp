@@ -229,15 +229,27 @@ int convert_text_to_factor(Column* c, int ignore_case, int strip) {
     std::vector<double> cells(n, missing);
     std::vector<std::string> labels;
     std::unordered_map<std::string, int32_t> index;
+    // A factor's cells repeat a few texts: each text as it stands is stripped, folded and
+    // looked up once. The texts stay in the column until the end, so views of them can key.
+    constexpr size_t kRemembered = 4096;
+    std::unordered_map<std::string_view, int32_t> seen;  // text -> level + 1, 0 for none
     for (size_t i = 0; i < n; ++i) {
         std::string_view t = c->text.get(i);
         if (t.empty()) continue;
+        if (auto known = seen.find(t); known != seen.end()) {
+            if (known->second) cells[i] = known->second;
+            continue;
+        }
         std::string s = strip ? vxs_strip_blanks(t, VXS_MAX_TEXT) : std::string(t.substr(0, VXS_MAX_NAME));
         if (s.size() > VXS_MAX_NAME) s.resize(VXS_MAX_NAME);
-        if (all_blank(s)) continue;  // blanks only: no label, a missing cell
-        auto [it, fresh] = index.try_emplace(ignore_case ? lower(s) : s, static_cast<int32_t>(labels.size()));
-        if (fresh) labels.push_back(std::move(s));
-        cells[i] = it->second + 1.0;
+        int32_t level = 0;
+        if (!all_blank(s)) {  // blanks only: no label, a missing cell
+            auto [it, fresh] = index.try_emplace(ignore_case ? lower(s) : s, static_cast<int32_t>(labels.size()));
+            if (fresh) labels.push_back(std::move(s));
+            level = it->second + 1;
+            cells[i] = level;
+        }
+        if (seen.size() < kRemembered) seen.emplace(t, level);
     }
     const bool sort = vxs_get_global_defaults()->sort_levels != 0;
     if (sort && labels.size() >= 2) {

@@ -814,11 +814,18 @@ int blank_sheet(const VxsSheetShape* shape, int32_t default_type) {
     }
     int32_t columns = std::min(shape->columns, VXSMAXCOLUMNS);
     if (shape->kind == VXS_DIAGMATRIX) columns = 1;
+    // A big sheet's columns are made empty and sized on two threads: the first touch of their
+    // pages is most of the cost, and pages of different columns fault in side by side.
+    const bool big = static_cast<int64_t>(shape->rows) * columns >= (int64_t{1} << 20) &&
+                     std::thread::hardware_concurrency() > 1;
+    std::vector<Column*> made;
     for (int32_t i = 0; i < columns; ++i) {
         int32_t type = shape->types ? std::abs(shape->types[i]) : default_type;
         bool numeric = type == kNumeric;
-        Column* c = create_column_with_memory(sheet, numeric ? kNumeric : kText, vxs_def_column_name(0), shape->rows);
+        Column* c = create_column_with_memory(sheet, numeric ? kNumeric : kText, vxs_def_column_name(0),
+                                              big ? 0 : shape->rows);
         if (!c) break;
+        made.push_back(c);
         if (numeric) {
             c->decimals = -1;
             c->representation = VXS_REP_GENERAL;
@@ -827,6 +834,17 @@ int blank_sheet(const VxsSheetShape* shape, int32_t default_type) {
             c->representation = VXS_REP_TEXT;
         }
         c->width = 6;
+    }
+    if (big) {
+        const size_t n = static_cast<size_t>(shape->rows);
+        vxs_run_parts(2, [&](unsigned part) {
+            for (size_t k = part; k < made.size(); k += 2) {
+                if (made[k]->is_text())
+                    made[k]->text.resize(n);
+                else
+                    made[k]->num.assign(n, sheet->missing);
+            }
+        });
     }
     return 1;
 }

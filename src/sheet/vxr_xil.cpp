@@ -55,12 +55,18 @@ bool cell_has_data(const Column* c, size_t i, double missing) {
     return i < c->num.size() && c->num[i] > missing;
 }
 
-// Rows with data, by the empty-row rule; returns one flag per row.
+// Rows with data, by the empty-row rule; returns one flag per row. Columns are looked at only
+// while some row has shown no data yet: usually the first full column settles every row.
 std::vector<char> rows_with_data(const Sheet* s) {
     const size_t n = static_cast<size_t>(std::max(s->row_count, 0));
     std::vector<char> has(n, 0);
+    size_t left = n;  // rows with no data found so far
+    auto found = [&](size_t i) {
+        left -= has[i] == 0;
+        has[i] = 1;
+    };
     size_t stop = 0;  // rows below this are no longer looked at (symmetric-matrix columns)
-    for (size_t pos = 1; pos < s->cols.size(); ++pos) {
+    for (size_t pos = 1; pos < s->cols.size() && left > 0; ++pos) {
         const Column* c = s->cols[pos].get();
         if (is_units(c->type)) continue;
         if (c->type == VXS_SYMMAT_COL) {
@@ -68,15 +74,15 @@ std::vector<char> rows_with_data(const Sheet* s) {
             size_t k = pos > static_cast<size_t>(s->units_count) ? pos - static_cast<size_t>(s->units_count) : 0;
             stop = std::max(stop, k);
             for (size_t i = 0; i < c->num.size() && k + i < n; ++i)
-                if (c->num[i] > s->missing) has[k + i] = 1;
+                if (c->num[i] > s->missing) found(k + i);
             continue;
         }
         if (c->type == VXS_TEXT) {
             for (size_t i = stop; i < n && i < c->text.size(); ++i)
-                if (!c->text.get(i).empty()) has[i] = 1;
+                if (!c->text.get(i).empty()) found(i);
         } else if (!c->is_text()) {
             for (size_t i = stop; i < n && i < c->num.size(); ++i)
-                if (c->num[i] > s->missing) has[i] = 1;
+                if (c->num[i] > s->missing) found(i);
         }
     }
     return has;

@@ -53,6 +53,29 @@ TEST(OutputSafety, WhateverStandsAtTheTemporaryNameIsReplacedNotWrittenThrough) 
     EXPECT_FALSE(name_taken(dir.file("in.$$$.$$$")));
 }
 
+// A finished output takes the old one's place whole: a longer old file leaves no tail, another
+// hard link keeps the old contents, a link at the output's name is replaced, not followed.
+TEST(OutputSafety, ANewOutputTakesTheOldOnesPlaceWhole) {
+    ScratchDir dir;
+    write_file(dir.file("a.csv"), "x,y\n1,2\n3,4\n");
+    write_file(dir.file("victim.txt"), "precious\n");
+    ASSERT_EQ(run_morvalen(dir.path(), {"a.csv", "fresh.csv"}).status, 0);
+    const std::string fresh = read_file(dir.file("fresh.csv"));
+    const std::string old(100000, 'o');
+    write_file(dir.file("old.csv"), old);
+    ASSERT_EQ(::link(dir.file("old.csv").c_str(), dir.file("kept.csv").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.file("victim.txt").c_str(), dir.file("linked.csv").c_str()), 0);
+    for (const char* output : {"old.csv", "linked.csv"}) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(run_morvalen(dir.path(), {"a.csv", output}).status, 0);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.file(output))));
+        EXPECT_EQ(read_file(dir.file(output)), fresh);
+        EXPECT_FALSE(name_taken(dir.file(std::string(output).substr(0, std::string(output).find('.')) + ".$$$")));
+    }
+    EXPECT_EQ(read_file(dir.file("kept.csv")), old);
+    EXPECT_EQ(read_file(dir.file("victim.txt")), "precious\n");
+}
+
 // A link planted at the temporary name just before the writer opens it is never written through.
 TEST(OutputSafety, WritersNeverWriteThroughALink) {
     ScratchDir dir;

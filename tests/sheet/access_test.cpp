@@ -253,6 +253,21 @@ TEST_F(Conv, TextToFactorLevelsSortedUnsortedByCaseBlanksAndNaturalOrders) {
         EXPECT_TRUE(t->nlevels == (none ? 2 : int32_t(c.labels.size())) && t->origin == (none ? 0 : 2) &&
                     t->representation == (none ? VXS_REP_GENERAL : VXS_REP_TEXT));
     }
+    // Thousands of distinct texts, then each again blank-padded in capitals: every cell finds
+    // its level, however many texts were seen before.
+    Texts many, labels;
+    Nums codes;
+    for (int again = 0; again < 2; ++again) {
+        for (int i = 0; i < 5000; ++i) {
+            many.push_back(again ? "  L" + std::to_string(i) + " " : "l" + std::to_string(i));
+            if (!again) labels.push_back(many.back());
+            codes.push_back(i + 1);
+        }
+    }
+    vxs_get_global_defaults()->sort_levels = 0;
+    Column* m = text(many);
+    ASSERT_EQ(convert_text_to_factor(m, 1, 1), 1);
+    EXPECT_TRUE(m->labels == labels && m->num == codes);
     vxs_get_global_defaults()->sort_levels = 1;  // "Holiday" is no weekday
     EXPECT_TRUE(s->cols[1]->longest_label == 3 && vxs_fac_labels_of_type(s->cols[12].get(), 1) == 0);
     // Sorting by an order that not every label belongs to: the others rank by their place.
