@@ -171,6 +171,21 @@ public:
             });
     }
 
+    // The widest cell of rows [first, last), or widest when none is wider; a column of plain
+    // numbers is measured in one call.
+    size_t widest(const ColumnPlan& p, size_t first, size_t last, size_t widest) {
+        const Column* c = p.col;
+        if (c->type != VXS_SYMMAT_COL && !c->is_text() && (c->type != VXS_FACTOR || c->origin == 0)) {
+            use_date_state(c);
+            const size_t end = std::min(last, c->num.size());
+            return first < end ? write_num_width_max(c->num.data() + first, end - first, c->representation,
+                                                     c->decimals, sheet_->missing, widest)
+                               : widest;
+        }
+        for (size_t r = first; r < last; ++r) widest = std::max(widest, cell_width(p, r, widest));
+        return widest;
+    }
+
 private:
     // Finds what one cell holds and hands it to on_number(column, value) or on_text(text,
     // field width); false for a blank cell.
@@ -369,8 +384,7 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
             for (size_t i = 0; i < plan.size(); ++i) {
                 ColumnPlan unbounded = plan[i];
                 unbounded.width = 0;
-                size_t& most = longest[part][i];
-                for (size_t r = first; r < last; ++r) most = std::max(most, measure.cell_width(unbounded, r, most));
+                longest[part][i] = measure.widest(unbounded, first, last, 0);
             }
         });
     }

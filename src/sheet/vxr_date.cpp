@@ -681,6 +681,22 @@ size_t write_num_width_most(double value, int32_t representation, int32_t decima
     return most < 0 || static_cast<size_t>(most) >= kOut ? SIZE_MAX : static_cast<size_t>(most);
 }
 
+size_t write_num_width_max(const double* values, size_t n, int32_t representation, int32_t decimals, double missing,
+                           size_t widest) {
+    // Most columns are written as %g at the default precision whatever their values: one
+    // loop in the formatter measures them.
+    const bool plain_g = representation != VXS_REP_DATE && representation != VXS_REP_EXPONENT &&
+                         representation != VXS_REP_FIXED && !(representation == VXS_REP_GENERAL && decimals > 0);
+    if (plain_g && widest < kOut) {
+        const int w = vxs_format_g_width_max(values, n, NumForm().digits, missing, static_cast<int>(widest));
+        if (w >= 0 && w < static_cast<int>(kOut)) return static_cast<size_t>(w);
+    }
+    for (size_t i = 0; i < n; ++i)
+        if (write_num_width_most(values[i], representation, decimals, missing) > widest)
+            widest = std::max(widest, write_num_width(values[i], representation, decimals, missing));
+    return widest;
+}
+
 size_t write_num_width(double value, int32_t representation, int32_t decimals, double missing) {
     if (!(value > missing)) return 1;
     char buffer[kOut];

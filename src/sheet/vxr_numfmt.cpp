@@ -142,18 +142,6 @@ bool scaled_integer(double x, int P, uint64_t& r, int& X) {
     return false;
 }
 
-// The same as digits and exponent.
-bool scaled_digits(double x, int P, Digits& out) {
-    uint64_t r = 0;
-    int X = 0;
-    if (!scaled_integer(x, P, r, X)) return false;
-    put_digits(out.d, P, r);
-    out.n = P;
-    while (out.n > 1 && out.d[out.n - 1] == '0') --out.n;
-    out.exp = X;
-    return true;
-}
-
 // Decimal digits of u (1 for 0), u < 10^15.
 int digit_count(uint64_t u) {
     int digits = 1;
@@ -195,6 +183,43 @@ char* put_exponent(char* p, int e) {
     return p;
 }
 
+// Trailing zeros of r (not 0).
+int trailing_zeros(uint64_t r) {
+    int tz = 0;
+    for (; r % 10 == 0; r /= 10) ++tz;
+    return tz;
+}
+
+// %g's text at precision P of the P-digit integer r whose first digit has decimal exponent X,
+// trailing zeros dropped, at p; returns its end. Writes up to 40 bytes past p whatever the
+// text's length (digit runs are copied 16 bytes at a time).
+char* put_g(char* p, uint64_t r, int X, int P) {
+    char dig[32];
+    put_digits(dig, P, r);
+    const int n = P - trailing_zeros(r);  // significant digits
+    if (X < -4 || X >= P) {
+        p[0] = dig[0];
+        p[1] = '.';
+        std::memcpy(p + 2, dig + 1, 16);
+        p += n > 1 ? n + 1 : 1;
+        return put_exponent(p, X);
+    }
+    if (X >= 0) {
+        std::memcpy(p, dig, 16);
+        p += X + 1;
+        if (n > X + 1) {
+            *p = '.';
+            std::memcpy(p + 1, dig + X + 1, 16);
+            p += n - X;
+        }
+        return p;
+    }
+    std::memcpy(p, "0.000", 6);
+    p += 1 - X;  // "0." and -X - 1 zeros
+    std::memcpy(p, dig, 16);
+    return p + n;
+}
+
 // The fast path; returns the length, or -1 to leave the value to std::to_chars.
 int fast(char* out, double value, char form, int precision) {
     // Subnormals carry too few bits for the argument above; zero, infinities and NaN are rare.
@@ -209,6 +234,12 @@ int fast(char* out, double value, char form, int precision) {
     if (form == 'g' && whole_within(value, precision == 0 ? 1 : precision, whole, whole_digits)) {
         put_digits(p, whole_digits, whole);
         return static_cast<int>(p + whole_digits - out);
+    }
+    if (form == 'g' && precision <= 14) {
+        uint64_t r = 0;
+        int X = 0;
+        if (scaled_integer(value, precision == 0 ? 1 : precision, r, X))
+            return static_cast<int>(put_g(p, r, X, precision == 0 ? 1 : precision) - out);
     }
     Digits s;
     if (form == 'f' && precision <= 14) {
@@ -230,16 +261,11 @@ int fast(char* out, double value, char form, int precision) {
             return static_cast<int>(p - out);
         }
     }
-    bool have = false;
-    if (form == 'g') {
-        int P = precision == 0 ? 1 : precision;
-        have = P <= 14 && scaled_digits(value, P, s);
-    }
-    if (!have && !shortest(value, s)) return -1;
+    if (!shortest(value, s)) return -1;
     if (form == 'g') {
         int P = precision == 0 ? 1 : precision;
         if (P > kMaxExact) return -1;
-        if (!have && !round_to(s, P)) return -1;
+        if (!round_to(s, P)) return -1;
         int X = s.exp;
         if (X < -4 || X >= P) {
             *p++ = s.d[0];
@@ -354,4 +380,44 @@ int vxs_format_double_width_most(double value, char form, int precision) {
     int most = 0;
     for (int X = X0; X <= X0 + 2; ++X) most = std::max(most, g_length(P, X, P));
     return most + (value < 0 ? 1 : 0);
+}
+
+int vxs_format_g_width_max(const double* values, size_t n, int precision, double floor, int widest) {
+    if (precision < 0 || precision > 14) return -1;
+    const int P = precision == 0 ? 1 : precision;
+    // The text of a value with all P digits kept is the longest its exponent allows; as in
+    // vxs_format_double_width_most, the exponent is the estimate or up to two more.
+    int most_at[2 * 400 + 1];
+    constexpr int kBias = 400;
+    for (int X = -kBias; X <= kBias; ++X) most_at[X + kBias] = g_length(P, X, P);
+    for (size_t i = 0; i < n; ++i) {
+        const double v = values[i];
+        if (!(v > floor)) {
+            widest = std::max(widest, 1);
+            continue;
+        }
+        const int sign = v < 0 ? 1 : 0;
+        const double x = std::fabs(v);
+        if (!std::isnormal(x)) {
+            const int w = vxs_format_double_width(v, 'g', precision);
+            if (w < 0) return -1;
+            widest = std::max(widest, w);
+            continue;
+        }
+        uint64_t r = 0;
+        int digits = 0;
+        if (whole_within(x, P, r, digits)) {
+            widest = std::max(widest, sign + digits);
+            continue;
+        }
+        const int X0 = exponent_floor(x);  // within -1075..1024 for normal x
+        const int* m = most_at + X0 + kBias;
+        if (X0 >= -kBias && X0 + 2 <= kBias && sign + std::max({m[0], m[1], m[2]}) <= widest) continue;
+        int X = 0;
+        const int w = scaled_integer(x, P, r, X) ? sign + g_length(P - trailing_zeros(r), X, P)
+                                                 : vxs_format_double_width(v, 'g', precision);
+        if (w < 0) return -1;
+        widest = std::max(widest, w);
+    }
+    return widest;
 }

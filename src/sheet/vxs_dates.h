@@ -33,3 +33,7 @@ size_t write_num_width(double value, int32_t representation, int32_t decimals, d
 // A cheap bound on that length (SIZE_MAX when none is known): a column's widest cell is found
 // by measuring only the cells whose bound exceeds the widest so far.
 size_t write_num_width_most(double value, int32_t representation, int32_t decimals, double missing);
+// The widest of write_num_width over n values, or widest when none is wider: a column's field
+// width measured in one call (dates by the current date state).
+size_t write_num_width_max(const double* values, size_t n, int32_t representation, int32_t decimals, double missing,
+                           size_t widest);

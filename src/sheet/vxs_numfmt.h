@@ -17,3 +17,7 @@ int vxs_format_double_width(double value, char form, int precision);
 // The most characters vxs_format_double can give for the value, from its magnitude alone and
 // so much cheaper than the width itself; -1 when no such bound is kept (forms other than 'g').
 int vxs_format_double_width_most(double value, char form, int precision);
+// The widest of vxs_format_double_width over the values above floor ("%.*g" at precision),
+// each value at or below floor counting 1 character, or widest when none is wider. Cells are
+// measured only where their magnitude allows a wider text; -1 when one cannot be measured.
+int vxs_format_g_width_max(const double* values, size_t n, int precision, double floor, int widest);
