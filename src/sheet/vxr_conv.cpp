@@ -222,6 +222,55 @@ int convert_variate_to_factor(Column* c, int use_values) {
     return 1;
 }
 
+// The first few thousand distinct texts of a column met, each with a number: an open-addressed
+// table with a cheap hash of the texts' ends, as a factor's texts are short and few.
+class SeenTexts {
+public:
+    explicit SeenTexts(size_t cells) {
+        size_t slots = 16;
+        while (slots < 2 * kRemembered && slots < 2 * cells) slots *= 2;
+        slots_.resize(slots);
+        mask_ = slots - 1;
+    }
+    const int32_t* find(std::string_view t) const {
+        for (size_t h = hash(t) & mask_;; h = (h + 1) & mask_) {
+            const Slot& s = slots_[h];
+            if (!s.used) return nullptr;
+            if (s.text == t) return &s.value;
+        }
+    }
+    // Remembers t (not yet there) while there is room.
+    void add(std::string_view t, int32_t value) {
+        if (count_ >= kRemembered || 2 * count_ >= slots_.size()) return;
+        size_t h = hash(t) & mask_;
+        while (slots_[h].used) h = (h + 1) & mask_;
+        slots_[h] = {t, value, true};
+        ++count_;
+    }
+
+private:
+    static constexpr size_t kRemembered = 4096;
+    struct Slot {
+        std::string_view text;
+        int32_t value = 0;
+        bool used = false;
+    };
+    static size_t hash(std::string_view t) {
+        uint64_t a = 0, b = 0;
+        const size_t n = t.size();
+        if (n >= 8) {
+            std::memcpy(&a, t.data(), 8);
+            std::memcpy(&b, t.data() + n - 8, 8);
+        } else {
+            for (size_t i = 0; i < n; ++i) a = a << 8 | static_cast<unsigned char>(t[i]);
+        }
+        uint64_t h = (a ^ (b * 0x9E3779B97F4A7C15ull) ^ n) * 0xD6E8FEB86659FD93ull;
+        return static_cast<size_t>(h ^ (h >> 32));
+    }
+    std::vector<Slot> slots_;
+    size_t mask_ = 0, count_ = 0;
+};
+
 int convert_text_to_factor(Column* c, int ignore_case, int strip) {
     if (!c || c->type != VXS_TEXT) return 0;
     const double missing = missing_of(c);
@@ -231,13 +280,12 @@ int convert_text_to_factor(Column* c, int ignore_case, int strip) {
     std::unordered_map<std::string, int32_t> index;
     // A factor's cells repeat a few texts: each text as it stands is stripped, folded and
     // looked up once. The texts stay in the column until the end, so views of them can key.
-    constexpr size_t kRemembered = 4096;
-    std::unordered_map<std::string_view, int32_t> seen;  // text -> level + 1, 0 for none
+    SeenTexts seen(n);
     for (size_t i = 0; i < n; ++i) {
         std::string_view t = c->text.get(i);
         if (t.empty()) continue;
-        if (auto known = seen.find(t); known != seen.end()) {
-            if (known->second) cells[i] = known->second;
+        if (const int32_t* known = seen.find(t)) {
+            if (*known) cells[i] = *known;
             continue;
         }
         std::string s = strip ? vxs_strip_blanks(t, VXS_MAX_TEXT) : std::string(t.substr(0, VXS_MAX_NAME));
@@ -249,7 +297,7 @@ int convert_text_to_factor(Column* c, int ignore_case, int strip) {
             level = it->second + 1;
             cells[i] = level;
         }
-        if (seen.size() < kRemembered) seen.emplace(t, level);
+        seen.add(t, level);
     }
     const bool sort = vxs_get_global_defaults()->sort_levels != 0;
     if (sort && labels.size() >= 2) {

@@ -3,6 +3,7 @@
 // so the file's text is never held beside the sheet. A big file is cut at a line end near its
 // middle and both passes run on the two parts at once.
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -60,14 +61,43 @@ struct FieldChars {
     uint8_t kind[256] = {};
     bool custom = false;
     FieldChars(bool custom_mode, const char* delimiters) : custom(custom_mode) {
-        if (!custom) {
+        if (custom) {
+            kind[static_cast<unsigned char>('"')] = kQuote;
+            kind[static_cast<unsigned char>('\'')] = kQuote;
+            for (const char* d = delimiters; *d; ++d) kind[static_cast<unsigned char>(*d)] = kDelimiter;
+        } else {
             kind[static_cast<unsigned char>('\t')] = kDelimiter;
-            return;
         }
-        kind[static_cast<unsigned char>('"')] = kQuote;
-        kind[static_cast<unsigned char>('\'')] = kQuote;
-        for (const char* d = delimiters; *d; ++d) kind[static_cast<unsigned char>(*d)] = kDelimiter;
+        for (int c = 1; c < 256; ++c) {
+            if (kind[c] == kDelimiter && delimiters_ < 8) delimiter[delimiters_++] = kOnes * static_cast<uint64_t>(c);
+            if (kind[c] == kQuote) quotes = true;
+        }
+        // Spare places repeat the first delimiter, so that the common few are tested at once.
+        for (int i = delimiters_; i < 8; ++i) delimiter[i] = delimiter[0];
     }
+    // The top bit of the byte of each delimiter, and of each quote, among the 8 characters in
+    // w. Past the first marked byte marks may be false, but the lowest mark of either kind is
+    // true: fields are short, and 8 characters at a time find their end without a branch per
+    // character.
+    uint64_t delimiter_marks(uint64_t w) const {
+        if (delimiters_ == 0) return 0;
+        uint64_t m = zero_bytes(w ^ delimiter[0]) | zero_bytes(w ^ delimiter[1]) | zero_bytes(w ^ delimiter[2]) |
+                     zero_bytes(w ^ delimiter[3]);
+        if (delimiters_ > 4)
+            m |= zero_bytes(w ^ delimiter[4]) | zero_bytes(w ^ delimiter[5]) | zero_bytes(w ^ delimiter[6]) |
+                 zero_bytes(w ^ delimiter[7]);
+        return m;
+    }
+    uint64_t quote_marks(uint64_t w) const {
+        return quotes ? zero_bytes(w ^ (kOnes * '"')) | zero_bytes(w ^ (kOnes * '\'')) : 0;
+    }
+    bool quotes = false;
+
+private:
+    static constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    static uint64_t zero_bytes(uint64_t x) { return (x - kOnes) & ~x & kHighs; }
+    uint64_t delimiter[8] = {};
+    int delimiters_ = 0;
 };
 
 // Fields of one line. In custom-delimiter mode a quote character that has a matching closing
@@ -87,6 +117,24 @@ public:
         size_t start = p;
         bool ended_by_delimiter = false;
         while (p < n) {
+            if (p + 8 <= n) {
+                uint64_t w;
+                std::memcpy(&w, line_.data() + p, 8);
+                const uint64_t delimiters = chars_.delimiter_marks(w), m = delimiters | chars_.quote_marks(w);
+                if (!m) {
+                    p += 8;
+                    continue;
+                }
+                const int bit = std::countr_zero(m);
+                p += static_cast<size_t>(bit >> 3);
+                if (delimiters >> bit & 1) {
+                    ended_by_delimiter = true;
+                    break;
+                }
+                size_t close = closing_quote(p);
+                p = close != std::string_view::npos ? close + 1 : p + 1;
+                continue;
+            }
             uint8_t k = chars_.kind[static_cast<unsigned char>(line_[p])];
             if (k == FieldChars::kPlain) {
                 ++p;
@@ -141,10 +189,17 @@ private:
     size_t no_single_from_ = std::string_view::npos;
 };
 
+std::string_view unquote_quoted(std::string_view raw, std::string& scratch);
+
 // The content of a raw field: a field that starts with a quote loses it, its matching closing
-// quote and the blanks before that; doubled quotes inside become single ones.
-std::string_view unquote(std::string_view raw, bool custom, std::string& scratch) {
+// quote and the blanks before that; doubled quotes inside become single ones. Most fields
+// start with no quote, and only that test is made at the call.
+inline std::string_view unquote(std::string_view raw, bool custom, std::string& scratch) {
     if (!custom || raw.empty() || (raw[0] != '"' && raw[0] != '\'')) return raw;
+    return unquote_quoted(raw, scratch);
+}
+
+std::string_view unquote_quoted(std::string_view raw, std::string& scratch) {
     static const FieldChars quotes_only(true, "");
     FieldSplitter probe(raw, quotes_only);
     size_t close = probe.closing_quote(0);
@@ -451,8 +506,11 @@ void fill_text(Sheet* sheet, int has_names, const VxsTextOptions* options, Lines
             std::string_view v = unquote(raw, custom, scratch);
             if (v.size() > VXS_MAX_TEXT) v = v.substr(0, VXS_MAX_TEXT);
             if (!names_line && !description && !c->is_text()) {
-                // Numbers need no blank stripping: the field's ends are already trimmed.
-                c->num[static_cast<size_t>(row)] = cell_number(v, missing);
+                // Numbers need no blank stripping: the field's ends are already trimmed. The
+                // common plain decimal is read here, anything else the long way.
+                double x = 0;
+                const bool plain = !v.empty() && v[0] != '*' && plain_decimal(v, x) && x > missing;
+                c->num[static_cast<size_t>(row)] = plain ? x : cell_number(v, missing);
                 continue;
             }
             // Stripping leaves a text without outer or doubled blanks as it is (the usual case).
@@ -808,16 +866,17 @@ int blank_sheet(const VxsSheetShape* shape, int32_t default_type) {
     sheet->kind = VXS_VECTOR;
     sheet->form_code = 0;
     sheet->row_count = shape->rows;
-    if (!create_row_attr(sheet)) {
+    int32_t columns = std::min(shape->columns, VXSMAXCOLUMNS);
+    if (shape->kind == VXS_DIAGMATRIX) columns = 1;
+    // A big sheet's columns and row list are made empty and sized on two threads: the first
+    // touch of their pages is most of the cost, and pages of different blocks fault in side by
+    // side.
+    const bool big = static_cast<int64_t>(shape->rows) * columns >= (int64_t{1} << 20) &&
+                     std::thread::hardware_concurrency() > 1;
+    if (!big && !create_row_attr(sheet)) {
         lastsheet = previous;
         return 0;
     }
-    int32_t columns = std::min(shape->columns, VXSMAXCOLUMNS);
-    if (shape->kind == VXS_DIAGMATRIX) columns = 1;
-    // A big sheet's columns are made empty and sized on two threads: the first touch of their
-    // pages is most of the cost, and pages of different columns fault in side by side.
-    const bool big = static_cast<int64_t>(shape->rows) * columns >= (int64_t{1} << 20) &&
-                     std::thread::hardware_concurrency() > 1;
     std::vector<Column*> made;
     for (int32_t i = 0; i < columns; ++i) {
         int32_t type = shape->types ? std::abs(shape->types[i]) : default_type;
@@ -838,6 +897,7 @@ int blank_sheet(const VxsSheetShape* shape, int32_t default_type) {
     if (big) {
         const size_t n = static_cast<size_t>(shape->rows);
         vxs_run_parts(2, [&](unsigned part) {
+            if (part == 1) create_row_attr(sheet);  // rows > 0, so it cannot fail
             for (size_t k = part; k < made.size(); k += 2) {
                 if (made[k]->is_text())
                     made[k]->text.resize(n);

@@ -63,6 +63,14 @@ TEST(CsvReader, FilesReadIntoTheSheetTheyHold) {
         {"quoted delimiters and doubled quotes", "a;b|c,d\n\"x, y\",'it''s',\"say \"\"hi\"\"\" ,plain\n",
          "a$=x, y; b$=it's; c$=say \"hi\"; d$=plain"},
         {"lone apostrophe", "note,n\nfarmer's plot,4\nok,5\n", "note$=farmer's plot|ok; n#=4|5"},
+        // Fields longer than the splitter's 8-character steps, quotes and delimiters deep inside.
+        {"long fields, quotes and delimiters far in",
+         "a long name;b|c\nabcdefghij'kl,'quoted, with; delims' and tail,x\n"
+         "\"0123456789\"\"abc\"\"\" ,  spaced   out  ,12345678.25\nfarmer's long plot note,2,3\n",
+         "a_long_name$=abcdefghij'kl,'quoted|0123456789\"abc\"|farmer's long plot note; b$=with|spaced out|2; "
+         "c$=delims' and tail|12345678.25|3; C4$=x||"},
+        {"long tab-separated fields", "first column\tsecond   \t third\nabcdefghijklmnop\t  1234567890.5\tx y z w v u\n",
+         "first_column$=abcdefghijklmnop; second#=1234567890.5; third$=x y z w v u"},
         {"quoted numbers", "\"a\",\"b\"\n\"1.5\",\"2\"\n", "a#=1.5; b#=2"},
         {"marked names", "a,b,Treat!,code$,val#\n1,x,hi,7,q\n2,y,lo,8,3\n3,z,Hi,9,4\n",
          "a#=1|2|3; b$=x|y|z; Treat!=1|2|1{hi,lo}; code$=7|8|9; val#=*|3|4"},
