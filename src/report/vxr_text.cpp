@@ -171,11 +171,28 @@ public:
             });
     }
 
+    // Places the cells of rows [first, last) of one column in their blank fields, row first's
+    // at field and each next one stride bytes on. A column of plain numbers is read straight.
+    void place_column(const ColumnPlan& p, size_t first, size_t last, char* field, size_t stride) {
+        const Column* c = p.col;
+        if (plain_numbers(c)) {
+            use_date_state(c);
+            const size_t room = p.width > 0 ? p.width - 1 : 0;
+            const double* v = c->num.data();
+            for (size_t r = first, end = std::min(last, c->num.size()); r < end; ++r, field += stride) {
+                const size_t n = write_num(num_, v[r], c->representation, c->decimals, sheet_->missing);
+                put(field, room, p.right, std::string_view(num_, n));
+            }
+            return;
+        }
+        for (size_t r = first; r < last; ++r, field += stride) place(p, r, field);
+    }
+
     // The widest cell of rows [first, last), or widest when none is wider; a column of plain
     // numbers is measured in one call.
     size_t widest(const ColumnPlan& p, size_t first, size_t last, size_t widest) {
         const Column* c = p.col;
-        if (c->type != VXS_SYMMAT_COL && !c->is_text() && (c->type != VXS_FACTOR || c->origin == 0)) {
+        if (plain_numbers(c)) {
             use_date_state(c);
             const size_t end = std::min(last, c->num.size());
             return first < end ? write_num_width_max(c->num.data() + first, end - first, c->representation,
@@ -187,6 +204,10 @@ public:
     }
 
 private:
+    // Columns whose cells are their numbers as they stand (a factor without lists among them).
+    static bool plain_numbers(const Column* c) {
+        return c->type != VXS_SYMMAT_COL && !c->is_text() && (c->type != VXS_FACTOR || c->origin == 0);
+    }
     // Finds what one cell holds and hands it to on_number(column, value) or on_text(text,
     // field width); false for a blank cell.
     template <class OnNumber, class OnText>
@@ -337,6 +358,23 @@ void render_rows(const std::vector<ColumnPlan>& plan, size_t total, Layout layou
     }
 }
 
+// The same lines when every one has the same length, 1 to kLineMax characters (aligned and
+// comma layouts): the block of lines is laid out blank and filled column by column, each
+// column's cells read in order.
+void render_grid(const std::vector<ColumnPlan>& plan, size_t length, Layout layout, CellWriter& cells, size_t first,
+                 size_t last, std::string& out) {
+    const size_t stride = length + 1, at = out.size();
+    out.resize(at + (last - first) * stride, ' ');
+    char* block = out.data() + at;
+    for (size_t i = 0; i < last - first; ++i) {
+        char* line = block + i * stride;
+        if (layout == Layout::Comma)
+            for (size_t k = 0; k + 1 < plan.size(); ++k) line[plan[k].start + plan[k].width - 1] = ',';
+        line[length] = '\n';
+    }
+    for (const ColumnPlan& p : plan) cells.place_column(p, first, last, block + p.start, stride);
+}
+
 }  // namespace
 
 void vxs_set_text_threads(unsigned n, size_t batch_bytes) {
@@ -437,13 +475,20 @@ int16_t write_sheet_as_text(Sheet* sheet, const char* path, int layout_code) {
     // row order, so the file is the same whatever the thread count.
     const size_t batch_bytes = forced_batch_bytes ? forced_batch_bytes : size_t{1} << 20;
     const size_t batch_rows = std::max<size_t>(forced_batch_bytes ? 1 : 256, batch_bytes / (total + 1)) * threads;
+    // Lines of the aligned and comma layouts all have the same length (the comma layout drops
+    // the last field's comma).
+    const size_t length = layout == Layout::Comma && total > 0 ? total - 1 : total;
+    const bool grid = layout != Layout::Tab && length >= 1 && length <= kLineMax;
     std::vector<std::string> text(threads);
     std::vector<CellWriter> writers(threads, CellWriter(sheet, layout, quote));
     for (size_t r = 0; r < nrows && ok; r += batch_rows) {
         size_t end = std::min(nrows, r + batch_rows);
         run_parts(end - r, threads, [&](unsigned part, size_t first, size_t last) {
             text[part].clear();
-            render_rows(plan, total, layout, writers[part], r + first, r + last, text[part]);
+            if (grid)
+                render_grid(plan, length, layout, writers[part], r + first, r + last, text[part]);
+            else
+                render_rows(plan, total, layout, writers[part], r + first, r + last, text[part]);
         });
         for (const std::string& t : text) f.put(t);
         if (!f.ok()) ok = false;
