@@ -224,6 +224,8 @@ struct PlainDecimal {
     bool negative = false;
 };
 
+// With kValue false only the syntax is checked (what sizing needs), which is cheaper.
+template <bool kValue = true>
 bool scan_plain_decimal(std::string_view s, PlainDecimal& d) {
     size_t i = 0, n = s.size();
     d.negative = n > 0 && s[0] == '-';
@@ -234,8 +236,10 @@ bool scan_plain_decimal(std::string_view s, PlainDecimal& d) {
         char c = s[i];
         if (c >= '0' && c <= '9') {
             if (++count > 15) return false;
-            d.digits = d.digits * 10 + static_cast<uint64_t>(c - '0');
-            if (point) ++d.decimals;
+            if constexpr (kValue) {
+                d.digits = d.digits * 10 + static_cast<uint64_t>(c - '0');
+                if (point) ++d.decimals;
+            }
         } else if (c == '.' && !point) {
             point = true;
         } else {
@@ -366,7 +370,7 @@ public:
                 if (want_types_ && look && !v.empty() && !(v.size() == 1 && v[0] == '*')) {
                     // Only whether the whole field reads as a number matters here.
                     PlainDecimal plain;
-                    bool ok = false, whole = scan_plain_decimal(v, plain), overflow = false;
+                    bool ok = false, whole = scan_plain_decimal<false>(v, plain), overflow = false;
                     if (!whole) read_number(v, ok, whole, overflow);
                     ++field_count_[c];
                     if (!whole) {

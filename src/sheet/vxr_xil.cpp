@@ -128,11 +128,6 @@ int32_t cross_mark(Sheet* s) {
     return pairs;
 }
 
-// Text of a numeric cell as the writers show it, for width estimates.
-size_t written_length(double v, const Column* c, double missing) {
-    return write_num_width(v, c->representation, c->decimals, missing);
-}
-
 // Digits a value needs after the point, at most 12.
 int32_t decimals_needed(double v) {
     if (v == std::floor(v) && std::fabs(v) < 1e15) return 0;
@@ -664,10 +659,7 @@ int32_t vxs_set_default_column_width(Column* column, int) {
             vxs_set_date_format(column->date_format);
         }
         const std::vector<double>& values = column->type == VXS_FACTOR ? column->levels : column->num;
-        // Only a value whose magnitude allows a wider text than the widest so far is measured.
-        for (double v : values)
-            if (write_num_width_most(v, column->representation, column->decimals, missing) > w)
-                w = std::max(w, written_length(v, column, missing));
+        w = write_num_width_max(values.data(), values.size(), column->representation, column->decimals, missing, w);
     }
     size_t name_len = std::min<size_t>(column->name.size(), 11);
     column->width = static_cast<int32_t>(std::max(w, name_len) + 1);
