@@ -76,6 +76,8 @@ struct ColumnPlan {
     size_t sym_index = 0;     // symmetric-matrix columns: first row that has a cell
     size_t width = 0;
     size_t start = 0;
+    // Characters a cell may take: the field less its separating blank or comma.
+    size_t room() const { return width > 0 ? width - 1 : 0; }
 };
 
 // Copies the few bytes of a cell without a library call: a pair of overlapping loads and
@@ -154,7 +156,7 @@ public:
     // right-placed text ends one character before the field's end; text longer than that is
     // cut. Quoted texts are written in place unless they hold a quote to double.
     void place(const ColumnPlan& p, size_t row, char* field) {
-        const size_t room = p.width > 0 ? p.width - 1 : 0;
+        const size_t room = p.room();
         visit(
             p, row, [&](const Column* c, double v) { put(field, room, p.right, number(c, v)); },
             [&](std::string_view s, size_t width) {
@@ -177,7 +179,7 @@ public:
         const Column* c = p.col;
         if (plain_numbers(c)) {
             use_date_state(c);
-            const size_t room = p.width > 0 ? p.width - 1 : 0;
+            const size_t room = p.room();
             const double* v = c->num.data();
             for (size_t r = first, end = std::min(last, c->num.size()); r < end; ++r, field += stride) {
                 const size_t n = write_num(num_, v[r], c->representation, c->decimals, sheet_->missing);

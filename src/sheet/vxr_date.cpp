@@ -647,6 +647,12 @@ NumForm num_form(double value, int32_t representation, int32_t decimals) {
     return f;
 }
 
+// Whether num_form gives %g at the default precision whatever the value (the usual column).
+bool default_g_form(int32_t representation, int32_t decimals) {
+    if (representation == VXS_REP_GENERAL) return decimals <= 0;
+    return representation != VXS_REP_DATE && representation != VXS_REP_EXPONENT && representation != VXS_REP_FIXED;
+}
+
 // Fixed notation of a huge number does not fit any cell; general form keeps every digit that
 // matters instead of a cut text.
 size_t write_overlong(char* buffer, double value) {
@@ -683,11 +689,8 @@ size_t write_num_width_most(double value, int32_t representation, int32_t decima
 
 size_t write_num_width_max(const double* values, size_t n, int32_t representation, int32_t decimals, double missing,
                            size_t widest) {
-    // Most columns are written as %g at the default precision whatever their values: one
-    // loop in the formatter measures them.
-    const bool plain_g = representation != VXS_REP_DATE && representation != VXS_REP_EXPONENT &&
-                         representation != VXS_REP_FIXED && !(representation == VXS_REP_GENERAL && decimals > 0);
-    if (plain_g && widest < kOut) {
+    // Most columns are written so: one loop in the formatter measures them.
+    if (default_g_form(representation, decimals) && widest < kOut) {
         const int w = vxs_format_g_width_max(values, n, NumForm().digits, missing, static_cast<int>(widest));
         if (w >= 0 && w < static_cast<int>(kOut)) return static_cast<size_t>(w);
     }

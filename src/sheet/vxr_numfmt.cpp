@@ -190,6 +190,19 @@ int trailing_zeros(uint64_t r) {
     return tz;
 }
 
+// The longest %g text at precision P of a number whose exponent estimate is X0: the text is
+// longest with all P digits kept; the exponent is X0 or one more, and rounding up may add
+// another.
+int g_most(int X0, int P) { return std::max({g_length(P, X0, P), g_length(P, X0 + 1, P), g_length(P, X0 + 2, P)}); }
+
+// Length of %g's text of x (positive, normal) at precision P <= 14, without the sign; -1 when
+// the rounded integer cannot be had cheaply.
+int g_text_length(double x, int P) {
+    uint64_t r = 0;
+    int X = 0;
+    return scaled_integer(x, P, r, X) ? g_length(P - trailing_zeros(r), X, P) : -1;
+}
+
 // %g's text at precision P of the P-digit integer r whose first digit has decimal exponent X,
 // trailing zeros dropped, at p; returns its end. Writes up to 40 bytes past p whatever the
 // text's length (digit runs are copied 16 bytes at a time).
@@ -353,16 +366,10 @@ int vxs_format_double_width(double value, char form, int precision) {
         if (form == 'f' && scaled_round(x, precision, r))
             return sign + digit_count(r / kPow10u[precision]) + (precision > 0 ? 1 + precision : 0);
         const int P = precision == 0 ? 1 : precision;
-        int digits = 0, X = 0;
+        int digits = 0;
         if (form == 'g' && whole_within(x, P, r, digits)) return sign + digits;
-        if (form == 'g' && scaled_integer(x, P, r, X)) {
-            int n = P;  // significant digits left once trailing zeros go
-            while (n > 1 && r % 10 == 0) {
-                r /= 10;
-                --n;
-            }
-            return sign + g_length(n, X, P);
-        }
+        if (form == 'g')
+            if (const int n = g_text_length(x, P); n >= 0) return sign + n;
     }
     char buf[128];
     return vxs_format_double(buf, sizeof buf, value, form, precision);
@@ -374,22 +381,16 @@ int vxs_format_double_width_most(double value, char form, int precision) {
     uint64_t whole = 0;
     int digits = 0;
     if (whole_within(std::fabs(value), P, whole, digits)) return digits + (value < 0 ? 1 : 0);
-    // The text is longest with all P digits kept; the exponent is X0 or one more, and
-    // rounding up may add another.
-    const int X0 = exponent_floor(value);
-    int most = 0;
-    for (int X = X0; X <= X0 + 2; ++X) most = std::max(most, g_length(P, X, P));
-    return most + (value < 0 ? 1 : 0);
+    return g_most(exponent_floor(value), P) + (value < 0 ? 1 : 0);
 }
 
 int vxs_format_g_width_max(const double* values, size_t n, int precision, double floor, int widest) {
     if (precision < 0 || precision > 14) return -1;
     const int P = precision == 0 ? 1 : precision;
-    // The text of a value with all P digits kept is the longest its exponent allows; as in
-    // vxs_format_double_width_most, the exponent is the estimate or up to two more.
-    int most_at[2 * 400 + 1];
-    constexpr int kBias = 400;
-    for (int X = -kBias; X <= kBias; ++X) most_at[X + kBias] = g_length(P, X, P);
+    // g_most by exponent estimate, which lies within -308..308 for normal numbers.
+    constexpr int kBias = 310;
+    int most_at[2 * kBias + 1];
+    for (int X = -kBias; X <= kBias; ++X) most_at[X + kBias] = g_most(X, P);
     for (size_t i = 0; i < n; ++i) {
         const double v = values[i];
         if (!(v > floor)) {
@@ -410,12 +411,9 @@ int vxs_format_g_width_max(const double* values, size_t n, int precision, double
             widest = std::max(widest, sign + digits);
             continue;
         }
-        const int X0 = exponent_floor(x);  // within -1075..1024 for normal x
-        const int* m = most_at + X0 + kBias;
-        if (X0 >= -kBias && X0 + 2 <= kBias && sign + std::max({m[0], m[1], m[2]}) <= widest) continue;
-        int X = 0;
-        const int w = scaled_integer(x, P, r, X) ? sign + g_length(P - trailing_zeros(r), X, P)
-                                                 : vxs_format_double_width(v, 'g', precision);
+        if (sign + most_at[exponent_floor(x) + kBias] <= widest) continue;
+        const int n = g_text_length(x, P);
+        const int w = n >= 0 ? sign + n : vxs_format_double_width(v, 'g', precision);
         if (w < 0) return -1;
         widest = std::max(widest, w);
     }
